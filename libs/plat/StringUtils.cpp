@@ -1,0 +1,180 @@
+#include "plat/StringUtils.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+namespace plat {
+
+static const int maxTextLength = 0x3fffffff;
+
+void strAppend(char* dest, int size, const char* text, int count) {
+  if (size <= 0)
+    return;
+  int len = static_cast<int>(strnlen(dest, size - 1));
+  dest[len] = '\0';
+  if (!text)
+    return;
+  int room = size - 1 - len;
+  int n = count < 0 ? room : (count < room ? count : room);
+  const void* nul = memchr(text, '\0', n);
+  if (nul)
+    n = static_cast<int>(static_cast<const char*>(nul) - text);
+  memcpy(dest + len, text, n);
+  dest[len + n] = '\0';
+}
+
+void strAppendV(char* dest, int size, const char* format, va_list ap) {
+  if (size <= 0)
+    return;
+  int len = static_cast<int>(strnlen(dest, size - 1));
+  dest[len] = '\0';
+  if (len < size - 1)
+    vsnprintf(dest + len, size - len, format, ap);
+}
+
+char* strAppendF(char* dest, int size, const char* format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  strAppendV(dest, size, format, ap);
+  va_end(ap);
+  return dest;
+}
+
+void strAppendChars(char* dest, int size, char c, int n) {
+  if (size <= 0)
+    return;
+  int len = static_cast<int>(strnlen(dest, size - 1));
+  int room = size - 1 - len;
+  if (n > room)
+    n = room;
+  if (n > 0) {
+    memset(dest + len, c, n);
+    len += n;
+  }
+  dest[len] = '\0';
+}
+
+char* strDup(const char* text, int count) {
+  if (!text)
+    return nullptr;
+  int n = count < 0 ? strLen(text) : count;
+  char* copy = new char[n + 1];
+  memcpy(copy, text, n);
+  copy[n] = '\0';
+  return copy;
+}
+
+int strLen(const char* text) {
+  if (!text)
+    return 0;
+  return static_cast<int>(strnlen(text, maxTextLength));
+}
+
+bool strSplit(const char* text, char c, String* head, String* tail, bool fromEnd) {
+  const char* at = text ? (fromEnd ? strrchr(text, c) : strchr(text, c)) : nullptr;
+  if (c == '\0')
+    at = nullptr;
+  if (!at) {
+    if (head)
+      *head = String(text);
+    if (tail)
+      tail->reset();
+    return false;
+  }
+  if (head)
+    *head = String(text, static_cast<int>(at - text));
+  if (tail)
+    *tail = String(at + 1);
+  return true;
+}
+
+void strTrimRight(String& text) {
+  char* s = text.buf();
+  if (!s)
+    return;
+  int len = strLen(s);
+  while (len > 0 && isspace(static_cast<unsigned char>(s[len - 1])))
+    len--;
+  s[len] = '\0';
+}
+
+void strTrimLeft(String& text) {
+  const char* s = text.get();
+  if (!s || !isspace(static_cast<unsigned char>(*s)))
+    return;
+  while (isspace(static_cast<unsigned char>(*s)))
+    s++;
+  text = String(s);
+}
+
+void strInsertEvery(String& text, char c, int n) {
+  const char* s = text.get();
+  if (!s || n <= 0)
+    return;
+  int len = strLen(s);
+  if (len <= n)
+    return;
+  int extra = (len - 1) / n;
+  char* out = new char[len + extra + 1];
+  int o = 0;
+  for (int i = 0; i < len; i++) {
+    if (i > 0 && i % n == 0)
+      out[o++] = c;
+    out[o++] = s[i];
+  }
+  out[o] = '\0';
+  text = String::adopt(out);
+}
+
+void strToUpper(String& text) {
+  for (char* s = text.buf(); s && *s; s++)
+    *s = static_cast<char>(toupper(static_cast<unsigned char>(*s)));
+}
+
+void strToLower(String& text) {
+  for (char* s = text.buf(); s && *s; s++)
+    *s = static_cast<char>(tolower(static_cast<unsigned char>(*s)));
+}
+
+bool strStartsWith(const char* text, const char* prefix) {
+  if (!prefix)
+    return true;
+  if (!text)
+    return *prefix == '\0';
+  return strncmp(text, prefix, strlen(prefix)) == 0;
+}
+
+// Shared by the three tokenizers: cuts the text at 'at' (sepLen bytes long).
+static char* cutAt(char** cursor, char* at, int sepLen) {
+  char* start = *cursor;
+  if (at) {
+    *at = '\0';
+    *cursor = at + sepLen;
+  } else {
+    *cursor = nullptr;
+  }
+  return start;
+}
+
+char* strSepChar(char** cursor, char c) {
+  if (!cursor || !*cursor)
+    return nullptr;
+  return cutAt(cursor, c ? strchr(*cursor, c) : nullptr, 1);
+}
+
+char* strSepAny(char** cursor, const char* set) {
+  if (!cursor || !*cursor)
+    return nullptr;
+  char* at = *cursor + strcspn(*cursor, set);
+  return cutAt(cursor, *at ? at : nullptr, 1);
+}
+
+char* strSepString(char** cursor, const char* separator) {
+  if (!cursor || !*cursor)
+    return nullptr;
+  int sepLen = strLen(separator);
+  return cutAt(cursor, sepLen ? strstr(*cursor, separator) : nullptr, sepLen);
+}
+
+} // namespace plat

@@ -1,0 +1,66 @@
+// Operations on NUL-terminated texts: bounded appends into fixed arrays,
+// owned copies, splitting, trimming, case, and in-place tokenizers. Texts are
+// byte strings; lengths are signed 32-bit and capped at 0x3fffffff.
+#pragma once
+
+#include "plat/String.h"
+
+#include <cstdarg>
+
+namespace plat {
+
+// Appends the whole text (count < 0) or at most count characters, stopping at
+// a NUL, to the text held in dest[size]; the result is always terminated and
+// cut at size - 1 characters.
+void strAppend(char* dest, int size, const char* text, int count = -1);
+// Bounded printf-style append at the end of the text in dest[size].
+void strAppendV(char* dest, int size, const char* format, va_list ap);
+char* strAppendF(char* dest, int size, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+// Bounded append of n copies of the character.
+void strAppendChars(char* dest, int size, char c, int n);
+
+// The fixed-array fronts used to build exception messages and small numbers.
+template <int N> char* strAppendF(char (&dest)[N], const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+template <int N> char* strAppendF(char (&dest)[N], const char* format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  strAppendV(dest, N, format, ap);
+  va_end(ap);
+  return dest;
+}
+
+// A new copy (allocated with new[], owned by the caller) of the whole text
+// (count < 0) or of exactly count bytes followed by a NUL; nullptr for nullptr.
+char* strDup(const char* text, int count = -1);
+// The length of the text, capped at 0x3fffffff; 0 for nullptr.
+int strLen(const char* text);
+
+// Splits at the first (or, fromEnd, the last) occurrence of c. Found: head is
+// the part before, tail the part after, and the result is true. Not found:
+// head is the whole text, tail is absent and the result is false. Either
+// output may be nullptr.
+bool strSplit(const char* text, char c, String* head, String* tail, bool fromEnd = false);
+
+// Cuts trailing white space.
+void strTrimRight(String& text);
+// Removes leading white space.
+void strTrimLeft(String& text);
+// Inserts c after every n characters (not after the last); n == 0 does nothing.
+void strInsertEvery(String& text, char c, int n);
+void strToUpper(String& text);
+void strToLower(String& text);
+// True when text begins with prefix; a null prefix always matches; a null
+// text matches only an empty prefix.
+bool strStartsWith(const char* text, const char* prefix);
+
+// In-place tokenizers over a writable text. Each returns the text at the
+// cursor; when the separator occurs it is overwritten by a NUL and the cursor
+// moves past it, otherwise the cursor becomes nullptr. A null cursor text
+// returns nullptr.
+char* strSepChar(char** cursor, char c);
+char* strSepAny(char** cursor, const char* set);
+char* strSepString(char** cursor, const char* separator);
+
+} // namespace plat

@@ -1,0 +1,105 @@
+#include "plat/DString.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+TEST(DString, ReserveRoundsToPowersOfTwo) {
+  struct Case {
+    int n;
+    int capacity;
+  } cases[] = {{1, 8}, {7, 8}, {8, 8}, {9, 16}, {100, 128}, {128, 128}, {129, 256}};
+  for (const Case& c : cases) {
+    plat::DString s;
+    s.reserve(c.n);
+    EXPECT_EQ(s.capacity(), c.capacity) << "reserve(" << c.n << ")";
+  }
+  plat::DString s;
+  s.reserve(100);
+  s.reserve(10);
+  EXPECT_EQ(s.capacity(), 128);
+}
+
+TEST(DString, AbsentBufferReadsAsEmptyText) {
+  plat::DString s;
+  EXPECT_TRUE(s.isNull());
+  EXPECT_STREQ(s.c_str(), "");
+  s.append(nullptr);
+  EXPECT_FALSE(s.isNull());
+  EXPECT_STREQ(s.c_str(), "");
+}
+
+TEST(DString, AppendCounts) {
+  plat::DString s;
+  s.append("hello", -1).append("world", 3).append("xyz", 0).append("ab\0cd", 5);
+  EXPECT_STREQ(s.c_str(), "helloworab");
+  EXPECT_EQ(s.length(), 10);
+}
+
+TEST(DString, AppendFormatGrowsAsNeeded) {
+  plat::DString s;
+  std::string big(10000, 'q');
+  s.appendFormat("<%s>", "a");
+  s.appendFormat("%s|%d", big.c_str(), 42);
+  EXPECT_EQ(std::string(s.c_str()), "<a>" + big + "|42");
+  EXPECT_EQ(s.length(), static_cast<int>(3 + big.size() + 3));
+}
+
+TEST(DString, AppendRepeated) {
+  plat::DString s;
+  s.appendRepeated('-', 3).appendRepeated('x', 0).appendRepeated('y', -2);
+  EXPECT_STREQ(s.c_str(), "---");
+}
+
+TEST(DString, ReplacingIsLeftToRightAndNotOverlapping) {
+  plat::DString s;
+  s.appendReplacing("aaaa-a", "aa", "b");
+  EXPECT_STREQ(s.c_str(), "bb-a");
+  plat::DString t;
+  t.append("one two one");
+  t.replaceAll("one", "three");
+  EXPECT_STREQ(t.c_str(), "three two three");
+}
+
+TEST(DStringDeathTest, EmptySearchIsFatal) {
+  plat::DString s;
+  EXPECT_DEATH(s.appendReplacing("abc", "", "x"), "Assertion 'findLen' failed at DString.cpp");
+}
+
+TEST(DString, WrapAtBoundaryWidths) {
+  struct Case {
+    const char* text;
+    int width;
+    const char* wrapped;
+  } cases[] = {
+      {"aaaa bbbb", 10, "aaaa bbbb"},     // nine characters fit in width 10
+      {"aaaa bbbbb", 10, "aaaa\nbbbbb"},  // ten do not: a line holds width - 1
+      {"aaaa bbbbb", 11, "aaaa bbbbb"},
+      {"a b c d e f", 4, "a b\nc d\ne f"},
+      {"averyveryverylongword x", 5, "averyveryverylongword\nx"},
+      {"first\nsecond third", 13, "first\nsecond third"},
+      {"first\nsecond third", 12, "first\nsecond\nthird"},
+      {"", 5, ""},
+  };
+  for (const Case& c : cases) {
+    plat::DString s;
+    s.append(c.text);
+    s.wrap(c.width);
+    EXPECT_STREQ(s.c_str(), c.wrapped) << c.text << " at " << c.width;
+  }
+}
+
+TEST(DString, CopyIsDeep) {
+  plat::DString a;
+  a.append("abc");
+  plat::DString b(a);
+  a.append("d");
+  EXPECT_STREQ(b.c_str(), "abc");
+  EXPECT_EQ(b.capacity(), a.capacity());
+  b = a;
+  EXPECT_STREQ(b.c_str(), "abcd");
+}
+
+} // namespace

@@ -1,0 +1,140 @@
+#include "plat/StringUtils.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+TEST(StrAppend, IsBoundedAndAlwaysTerminated) {
+  char buf[8] = "ab";
+  plat::strAppend(buf, sizeof(buf), "cdefghijk");
+  EXPECT_STREQ(buf, "abcdefg");
+  plat::strAppend(buf, sizeof(buf), "zz");
+  EXPECT_STREQ(buf, "abcdefg");
+
+  char small[8] = "";
+  plat::strAppend(small, sizeof(small), "xyz", 2);
+  EXPECT_STREQ(small, "xy");
+  plat::strAppendChars(small, sizeof(small), '.', 10);
+  EXPECT_STREQ(small, "xy.....");
+  char num[16] = "";
+  EXPECT_STREQ(plat::strAppendF(num, "%d", 5900), "5900");
+}
+
+TEST(StrDup, CopiesWholeOrCount) {
+  std::unique_ptr<char[]> a(plat::strDup("hello"));
+  std::unique_ptr<char[]> b(plat::strDup("hello", 3));
+  EXPECT_STREQ(a.get(), "hello");
+  EXPECT_STREQ(b.get(), "hel");
+  EXPECT_EQ(plat::strDup(nullptr), nullptr);
+  EXPECT_EQ(plat::strLen(nullptr), 0);
+}
+
+TEST(StrSplit, Table) {
+  struct Case {
+    const char* text;
+    char c;
+    bool fromEnd;
+    bool found;
+    const char* head;
+    const char* tail; // nullptr: absent
+  } cases[] = {
+      {"a=b=c", '=', false, true, "a", "b=c"},
+      {"a=b=c", '=', true, true, "a=b", "c"},
+      {"abc", '=', false, false, "abc", nullptr},
+      {"=x", '=', false, true, "", "x"},
+      {"x=", '=', false, true, "x", ""},
+      {"", '=', false, false, "", nullptr},
+  };
+  for (const Case& c : cases) {
+    plat::String head("old"), tail("old");
+    EXPECT_EQ(plat::strSplit(c.text, c.c, &head, &tail, c.fromEnd), c.found) << c.text;
+    EXPECT_STREQ(head.get(), c.head) << c.text;
+    if (c.tail)
+      EXPECT_STREQ(tail.get(), c.tail) << c.text;
+    else
+      EXPECT_TRUE(tail.isNull()) << c.text;
+  }
+  EXPECT_TRUE(plat::strSplit("k=v", '=', nullptr, nullptr));
+}
+
+TEST(StrSep, CharTokenizerWithEmptyFieldsAndTrailingSeparator) {
+  char text[] = "x::y,";
+  char* cursor = text;
+  EXPECT_STREQ(plat::strSepChar(&cursor, ':'), "x");
+  EXPECT_STREQ(cursor, ":y,");
+  EXPECT_STREQ(plat::strSepChar(&cursor, ':'), "");
+  EXPECT_STREQ(plat::strSepChar(&cursor, ':'), "y,");
+  EXPECT_EQ(cursor, nullptr);
+  EXPECT_EQ(plat::strSepChar(&cursor, ':'), nullptr);
+
+  char list[] = "a,b,";
+  cursor = list;
+  EXPECT_STREQ(plat::strSepChar(&cursor, ','), "a");
+  EXPECT_STREQ(plat::strSepChar(&cursor, ','), "b");
+  EXPECT_STREQ(plat::strSepChar(&cursor, ','), "");
+  EXPECT_EQ(cursor, nullptr);
+}
+
+TEST(StrSep, AnyAndStringTokenizers) {
+  char text[] = "a b\tc";
+  char* cursor = text;
+  EXPECT_STREQ(plat::strSepAny(&cursor, " \t"), "a");
+  EXPECT_STREQ(plat::strSepAny(&cursor, " \t"), "b");
+  EXPECT_STREQ(plat::strSepAny(&cursor, " \t"), "c");
+  EXPECT_EQ(cursor, nullptr);
+
+  char words[] = "one--two----";
+  cursor = words;
+  EXPECT_STREQ(plat::strSepString(&cursor, "--"), "one");
+  EXPECT_STREQ(plat::strSepString(&cursor, "--"), "two");
+  EXPECT_STREQ(plat::strSepString(&cursor, "--"), "");
+  EXPECT_STREQ(plat::strSepString(&cursor, "--"), "");
+  EXPECT_EQ(cursor, nullptr);
+}
+
+TEST(StrEdit, TrimInsertAndCase) {
+  plat::String s("  padded \t\n");
+  plat::strTrimRight(s);
+  EXPECT_STREQ(s.get(), "  padded");
+  plat::strTrimLeft(s);
+  EXPECT_STREQ(s.get(), "padded");
+
+  struct Case {
+    const char* text;
+    int n;
+    const char* result;
+  } cases[] = {{"abcdef", 2, "ab-cd-ef"}, {"abcdefg", 2, "ab-cd-ef-g"}, {"ab", 2, "ab"},
+               {"abc", 0, "abc"},         {"", 3, ""},                 {"abcd", 1, "a-b-c-d"}};
+  for (const Case& c : cases) {
+    plat::String t(c.text);
+    plat::strInsertEvery(t, '-', c.n);
+    EXPECT_STREQ(t.get(), c.result) << c.text << " every " << c.n;
+  }
+
+  plat::String u("MiXed");
+  plat::strToUpper(u);
+  EXPECT_STREQ(u.get(), "MIXED");
+  plat::strToLower(u);
+  EXPECT_STREQ(u.get(), "mixed");
+}
+
+TEST(StrStartsWith, AbsentTextAndPrefix) {
+  EXPECT_TRUE(plat::strStartsWith("hello", "he"));
+  EXPECT_FALSE(plat::strStartsWith("hello", "lo"));
+  EXPECT_TRUE(plat::strStartsWith("hello", nullptr));
+  EXPECT_TRUE(plat::strStartsWith(nullptr, ""));
+  EXPECT_FALSE(plat::strStartsWith(nullptr, "a"));
+}
+
+TEST(StringVector, EraseMovesFollowingElementsDown) {
+  plat::StringVector v{"a", "b", "c", "d"};
+  v.erase(v.begin() + 1, v.begin() + 3);
+  ASSERT_EQ(v.size(), 2u);
+  EXPECT_STREQ(v[0].get(), "a");
+  EXPECT_STREQ(v[1].get(), "d");
+}
+
+} // namespace

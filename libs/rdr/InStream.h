@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <cstring>
 
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "typed accessors swap bytes for a little-endian host");
+
 namespace rdr {
 
 class InStream {
@@ -43,14 +45,15 @@ public:
   }
   std::uint16_t readU16() {
     std::uint8_t tmp[2];
-    const std::uint8_t* p = take(tmp, 2);
-    return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
+    std::uint16_t v;
+    std::memcpy(&v, take(tmp, 2), 2);
+    return __builtin_bswap16(v);
   }
   std::uint32_t readU32() {
     std::uint8_t tmp[4];
-    const std::uint8_t* p = take(tmp, 4);
-    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) |
-           (std::uint32_t(p[2]) << 8) | std::uint32_t(p[3]);
+    std::uint32_t v;
+    std::memcpy(&v, take(tmp, 4), 4);
+    return __builtin_bswap32(v);
   }
   std::int8_t readS8() { return static_cast<std::int8_t>(readU8()); }
   std::int16_t readS16() { return static_cast<std::int16_t>(readU16()); }

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstring>
 
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "typed accessors swap bytes for a little-endian host");
+
 namespace rdr {
 
 class OutStream {
@@ -24,17 +26,15 @@ public:
   void writeU16(std::uint16_t v) {
     if (end - ptr < 2)
       overrun(2, 1);
-    ptr[0] = static_cast<std::uint8_t>(v >> 8);
-    ptr[1] = static_cast<std::uint8_t>(v);
+    v = __builtin_bswap16(v);
+    std::memcpy(ptr, &v, 2);
     ptr += 2;
   }
   void writeU32(std::uint32_t v) {
     if (end - ptr < 4)
       overrun(4, 1);
-    ptr[0] = static_cast<std::uint8_t>(v >> 24);
-    ptr[1] = static_cast<std::uint8_t>(v >> 16);
-    ptr[2] = static_cast<std::uint8_t>(v >> 8);
-    ptr[3] = static_cast<std::uint8_t>(v);
+    v = __builtin_bswap32(v);
+    std::memcpy(ptr, &v, 4);
     ptr += 4;
   }
   void writeS8(std::int8_t v) { writeU8(static_cast<std::uint8_t>(v)); }

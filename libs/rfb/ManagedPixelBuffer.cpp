@@ -68,6 +68,8 @@ void ManagedPixelBuffer::setPF(const PixelLayout& pf) {
 void ManagedPixelBuffer::setSize(int width, int height) {
   if (width == width_ && height == height_)
     return;
+  if (width < 0 || height < 0)
+    throw plat::ExceptionFmt("invalid pixel buffer size %d x %d", width, height);
   if (!keepContents_) {
     width_ = width;
     height_ = height;

@@ -175,10 +175,28 @@ static int64_t coalesce(Region* r, int64_t prevStart, int64_t curStart) {
 using OverlapProc = bool (*)(Region* r, const Box* r1, const Box* r1End, const Box* r2,
                              const Box* r2End, int y1, int y2);
 
+static inline bool reserve(Region* r, int64_t n) {
+  return r->data->numRects + n <= r->data->size || miAllocRects(r, n);
+}
+
 static bool appendNonOverlap(Region* r, const Box* b, const Box* end, int y1, int y2) {
-  for (; b != end; b++)
-    if (!addBox(r, b->x1, y1, b->x2, y2))
-      return false;
+  if (!reserve(r, end - b))
+    return false;
+  Box* out = miBoxes(r->data) + r->data->numRects;
+  r->data->numRects += end - b;
+  for (; b != end; b++, out++)
+    *out = {b->x1, int16_t(y1), b->x2, int16_t(y2)};
+  return true;
+}
+
+// Appends whole bands that need neither clipping nor coalescing.
+static bool appendBands(Region* r, const Box* b, const Box* end) {
+  if (b == end)
+    return true;
+  if (!reserve(r, end - b))
+    return false;
+  memcpy(miBoxes(r->data) + r->data->numRects, b, size_t(end - b) * sizeof(Box));
+  r->data->numRects += end - b;
   return true;
 }
 
@@ -276,8 +294,7 @@ static bool bandOp(Region* newReg, const Region* reg1, const Region* reg2, Overl
     ok = appendNonOverlap(newReg, r1, r1BandEnd, std::max<int>(r1->y1, ybot), r1->y2);
     if (ok) {
       coalesce(newReg, prevBand, curBand);
-      for (const Box* b = r1BandEnd; ok && b != r1End; b++)
-        ok = addBox(newReg, b->x1, b->y1, b->x2, b->y2);
+      ok = appendBands(newReg, r1BandEnd, r1End);
     }
   } else if (ok && r2 != r2End && appendNon2) {
     const Box* r2BandEnd = bandEnd(r2, r2End);
@@ -285,8 +302,7 @@ static bool bandOp(Region* newReg, const Region* reg1, const Region* reg2, Overl
     ok = appendNonOverlap(newReg, r2, r2BandEnd, std::max<int>(r2->y1, ybot), r2->y2);
     if (ok) {
       coalesce(newReg, prevBand, curBand);
-      for (const Box* b = r2BandEnd; ok && b != r2End; b++)
-        ok = addBox(newReg, b->x1, b->y1, b->x2, b->y2);
+      ok = appendBands(newReg, r2BandEnd, r2End);
     }
   }
   free(oldData);

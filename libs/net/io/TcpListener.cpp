@@ -63,6 +63,7 @@ TcpListener::TcpListener(int port, int family, bool localhostOnly_, int fd_)
   }
   try {
     FdIo::setInheritable(fd, false);
+    FdIo::setBlocking(fd, false);
   } catch (plat::Exception&) {
     close(fd);
     throw;

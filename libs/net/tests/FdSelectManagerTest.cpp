@@ -193,26 +193,33 @@ TEST(FdSelectManager, RemovedChannelIsPurgedFromEveryWorkList) {
   Recorder aRec(&log, "a"), bRec(&log, "b");
   io::FdIo* aIo = new io::FdIo(a.take(0), true);
   io::FdIo* bIo = new io::FdIo(b.take(0), true);
-  // b is queued for a read and (as a new channel) for a write-out in the
-  // same pass in which a's handler removes it.
-  bIo->setHandler(&bRec, true);
   aIo->setHandler(&aRec, true);
+  bIo->setHandler(&bRec, true);
   loop.pass();
   log.clear();
+  // Both are readable and have output to write out in the same pass; each
+  // handler removes the other, so whichever runs first, the other must not
+  // be served any more in that pass.
   ASSERT_EQ(write(a.fds[1], "1", 1), 1);
   ASSERT_EQ(write(b.fds[1], "2", 1), 1);
-  bIo->getOutStream()->writeU8(7);
-  bIo->getOutStream()->flush();
+  for (io::FdIo* io : {aIo, bIo}) {
+    io->getOutStream()->writeU8(7);
+    io->getOutStream()->flush();
+  }
   aRec.removeOnRead = bIo;
-  // b comes after a in the reads of this pass only if a is read first: the
-  // lists are processed from their back, so register order does not matter
-  // as long as b is not handled before a removes it.
+  bRec.removeOnRead = aIo;
   loop.pass();
-  EXPECT_TRUE(aRec.saw("readable"));
-  EXPECT_FALSE(loop.mgr.isServed(bIo));
-  delete bIo;
-  aIo->setHandler(nullptr, false);
-  delete aIo;
+  ASSERT_FALSE(log.empty());
+  io::FdIo* survivor = log[0] == "a:readable" ? aIo : bIo;
+  io::FdIo* removed = survivor == aIo ? bIo : aIo;
+  const std::string removedTag = removed == aIo ? "a:" : "b:";
+  for (const std::string& event : log)
+    EXPECT_NE(event.rfind(removedTag, 0), 0u) << event << ": the removed channel was served";
+  EXPECT_FALSE(loop.mgr.isServed(removed));
+  EXPECT_TRUE(loop.mgr.isServed(survivor));
+  delete removed;
+  survivor->setHandler(nullptr, false);
+  delete survivor;
 }
 
 TEST(FdSelectManager, DescriptorAtOrAboveFdSetsizeIsRefused) {

@@ -9,7 +9,7 @@
 #include <strings.h>
 #include <sys/socket.h>
 
-static plat::LogWriter vlog("TcpListener");
+static plat::LogWriter vlog("TcpSocketListener");
 
 namespace net {
 

@@ -157,7 +157,7 @@ class ServerState:
             "extension": self.extension, "params": self.params, "status": self.status,
             "connections": self.connections, "query": self.query,
             "client_cut_text": self.client_cut_text.decode("utf-8", "replace"),
-            "server_cut_text": self.server_cut_text.decode("utf-8", "replace"),
+            "server_cut_text": self.server_cut_text[:4096].decode("utf-8", "replace"),
             "server_cut_text_length": len(self.server_cut_text),
             "connect_requests": self.connect_requests, "approvals": self.approvals,
             "stream_requests": self.stream_requests, "reloads": self.reloads,
@@ -421,8 +421,11 @@ class Client:
         return self.reply(1, struct.pack(e + "I", n), data)
 
     def answer_setParam(self, t):
-        return lambda fault: self.success(fault, self.proxy.state.set_param(
-            t.decode("utf-8", "surrogateescape")))
+        def answer(fault):
+            ok = fault is not None or self.proxy.state.set_param(
+                t.decode("utf-8", "surrogateescape"))
+            return self.success(fault, ok)
+        return answer
 
     def answer_getParam(self, t):
         p = self.proxy.state.find_param(t.decode("utf-8", "surrogateescape"))
@@ -747,12 +750,18 @@ class Proxy:
         for m in candidates:
             lock = "/tmp/.X%d-lock" % m
             path = "/tmp/.X11-unix/X%d" % m
+            # X servers take a lock file without a live pid in it for stale, so
+            # the lock appears in one step with its content (link is atomic).
+            tmp = "/tmp/.tX%d-lock.%d" % (m, os.getpid())
+            with open(tmp, "w") as f:
+                f.write("%10d\n" % os.getpid())
+            os.chmod(tmp, 0o444)
             try:
-                fd = os.open(lock, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o444)
+                os.link(tmp, lock)
             except FileExistsError:
                 continue
-            os.write(fd, b"%10d\n" % os.getpid())
-            os.close(fd)
+            finally:
+                os.unlink(tmp)
             if os.path.exists(path) or abstract_in_use(path):
                 os.unlink(lock)
                 continue

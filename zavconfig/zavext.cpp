@@ -340,7 +340,7 @@ char** readPackedList(Display* dpy, const xGenericReply& rep, size_t entries) {
   size_t pos = 0;
   for (size_t i = 0; i < entries; i++) {
     if (pos >= n || pos + 1 + size_t(static_cast<unsigned char>(buf[pos])) > n) {
-      vlog.error("list reply of %zu bytes is too short for %zu texts", n, entries);
+      vlog.status("list reply of %zu bytes is too short for %zu texts", n, entries);
       free(buf);
       free(list);
       return nullptr;

@@ -535,6 +535,21 @@ TEST_F(ZavExtTest, ReloadIsSentAndARejectedReloadFails) {
   EXPECT_EQ(xErrors, 0);
 }
 
+TEST_F(ZavExtTest, RepliesStayInPlaceWhenSequenceNumbersWrap) {
+  // Requests on both sides of the 16-bit wrap, extension requests among them.
+  unsigned long start = NextRequest(dpy);
+  while (NextRequest(dpy) < start + 65530)
+    XNoOp(dpy);
+  for (int i = 0; i < 12; i++) {
+    SCOPED_TRACE(i);
+    expectNextCallWorks();
+    EXPECT_STREQ(zavext::getStatusParam(dpy, "has_zav_passwd"), "1");
+    XNoOp(dpy);
+  }
+  EXPECT_GT(NextRequest(dpy), start + 65536);
+  EXPECT_EQ(xErrors, 0);
+}
+
 TEST_F(ZavExtTest, EventsArriveAsTheirRecords) {
   Window window = 0x2a0001;
   ASSERT_TRUE(zavext::selectInput(dpy, window, 15));

@@ -113,6 +113,9 @@ TEST(DynamicFn, MalformedSpecificationsFindNothingQuietly) {
     plat::DynamicFn fn(spec, "fixture_answer");
     EXPECT_EQ(fn.getFunction(), nullptr) << spec;
   }
+  // An entry without versions may come first, too.
+  plat::DynamicFn plainFirst("zavnosuchlib,dynfixa[1]", "fixture_answer");
+  EXPECT_NE(plainFirst.getFunction(), nullptr);
   plat::DynamicFn unclosed("dynfixa[2,1", "fixture_answer");
   EXPECT_NE(unclosed.getFunction(), nullptr);
   plat::DynamicFn nulls(nullptr, nullptr);

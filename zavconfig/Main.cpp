@@ -5,6 +5,7 @@
 #include "plat/LogWriter.h"
 #include "plat/ModuleFileName.h"
 #include "plat/ParameterSet.h"
+#include "plat/unix/AppInit.h"
 #include "zavconfig/zavext.h"
 
 #include <csignal>
@@ -39,6 +40,9 @@ void CleanupSignalHandler(int) {
 }
 
 void usage() {
+  const AppInit::VersionInfo* version = AppInit::instance()->getVersionInfo();
+  if (version)
+    puts(version->plainText.c_str());
   const char* forms[] = {
       "\nusage: %s [parameters]\n",
       "       %s [parameters] -connect <host>[:<port>]\n",
@@ -151,12 +155,27 @@ int runCommandMode(Display* display, int argc, char** argv, int first) {
 
 int zavconfigMain(int argc, char** argv) {
   programName = argv[0];
+  AppInit* app;
+  try {
+    app = AppInit::create("zavconfig", true, false, nullptr, nullptr,
+                          "Zav\u00ae Configuration Tool");
+  } catch (plat::Exception& e) {
+    fprintf(stderr, "%s: %s\n", programName, e.str());
+    return 1;
+  }
 
   signal(SIGHUP, CleanupSignalHandler);
   signal(SIGINT, CleanupSignalHandler);
   signal(SIGTERM, CleanupSignalHandler);
   plat::ModuleFileName::setDefaultArgv0(argv[0]);
   signal(SIGXFSZ, SIG_IGN);
+
+  try {
+    plat::ConfigurationFile::readParameters(plat::ParameterSet::global(),
+                                            app->getUserConfigFile(), 50);
+  } catch (plat::Exception& e) {
+    vlog.debug("%s", e.str());
+  }
 
   std::vector<plat::ParameterSet*> sets = {&plat::ParameterSet::global()};
   int first;

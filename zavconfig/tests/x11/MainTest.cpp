@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <functional>
 #include <utility>
 #include <string>
@@ -100,6 +101,7 @@ std::string unusedDisplay() {
 }
 
 void expectUsage(const std::string& out) {
+  EXPECT_EQ(out.rfind("Zav(R) Configuration Tool", 0), 0u) << out; // the banner first
   EXPECT_NE(out.find("\nusage: zavconfig [parameters]\n"
                      "       zavconfig [parameters] -connect <host>[:<port>]\n"
                      "       zavconfig [parameters] -disconnect\n"
@@ -266,6 +268,39 @@ TEST(ZavconfigCommandMode, EveryCommandAgainstTheServer) {
       c.checkOut(r.out);
     else
       EXPECT_EQ(r.out, c.out);
+  }
+}
+
+} // namespace
+
+namespace {
+
+TEST(ZavconfigCommandMode, PerUserConfigurationFileIsReadBeforeTheCommandLine) {
+  XzavDouble server;
+  std::string configDir = server.dir() + "/.zav/config.d";
+  ASSERT_EQ(system(("mkdir -p '" + configDir + "'").c_str()), 0);
+  {
+    std::ofstream config(configDir + "/zavconfig");
+    config << "display=" << server.display() << "\n";
+  }
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+    std::string out;
+    std::string err;
+    int status;
+  } cases[] = {
+      {"the file names the display", {"-get", "Desktop"}, desktop + "\n", "", 0},
+      {"the command line wins over the file",
+       {"-display", unusedDisplay(), "-get", "Desktop"}, "",
+       "zavconfig: unable to open display \"" + unusedDisplay() + "\"\n", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Result r = runZavconfig(c.args, "", server.dir());
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.status, c.status);
   }
 }
 

@@ -190,6 +190,8 @@ CARD16 textRequestLength(size_t n) { return 2 + (n + 3) / 4; }
 // Appends variable data padded with zeros to 4 bytes: into the output buffer
 // when it fits, else sent on its own (_XSend pads with zeros too).
 void sendData(Display* dpy, const char* data, size_t length) {
+  if (length == 0)
+    return;
   size_t padded = (length + 3) & ~size_t(3);
   if (dpy->bufptr + padded <= dpy->bufmax) {
     memcpy(dpy->bufptr, data, length);

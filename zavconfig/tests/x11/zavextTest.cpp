@@ -514,6 +514,13 @@ TEST_F(ZavExtTest, ClipboardTextOfAnySizeKeepsTheRequestLengthRight) {
   EXPECT_EQ(xErrors, 0);
 }
 
+TEST_F(ZavExtTest, EmptyClipboardTextWithoutABuffer) {
+  EXPECT_TRUE(zavext::setServerCutText(dpy, nullptr, 0));
+  EXPECT_TRUE(zavext::setServerCutText(dpy, "ignored", -1));
+  EXPECT_EQ(requests(), (std::vector<std::string>{"setServerCutText 0 \"\"",
+                                                  "setServerCutText 0 \"\""}));
+}
+
 TEST_F(ZavExtTest, StreamRequestsCarryPortAndCookie) {
   EXPECT_TRUE(zavext::requestFileTransferStream(dpy, 40001, 0xdeadbeef));
   EXPECT_TRUE(zavext::requestChatStream(dpy, 65535, 1));

@@ -29,6 +29,7 @@ Control.handle for the commands.
 
 import argparse
 import copy
+import ctypes
 import json
 import os
 import selectors
@@ -694,7 +695,8 @@ class Proxy:
         r, w = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-            pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            preexec_fn=die_with_parent)
         os.close(w)
         text = b""
         while not text.endswith(b"\n"):
@@ -934,6 +936,11 @@ class Proxy:
             except OSError:
                 return
         self.want_write(control.sock, control.out)
+
+
+def die_with_parent():
+    """Run in the child: SIGTERM when this process dies (PR_SET_PDEATHSIG)."""
+    ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGTERM)
 
 
 def recv_exact(sock, n):

@@ -238,6 +238,8 @@ TEST(ZavconfigCommandMode, EveryCommandAgainstTheServer) {
       {"help after parameters", {}, {"-nowin", "-?"}, {}, "", "", 1, true},
       {"no extension on the display", {"{\"cmd\": \"set\", \"extension\": false}"},
        {"-get", "Desktop"}, {}, "", "No ZAV extension on display $D\n", 1},
+      {"parameter value that is not UTF-8", {}, {"-display", "\xff", "-get", "Desktop"}, {},
+       "", "zavconfig: Invalid UTF-8 encoding for display\n", 1},
       {"no display", {}, {"-display", nowhere, "-get", "Desktop"}, {}, "",
        "zavconfig: unable to open display \"" + nowhere + "\"\n", 1},
       {"no display named at all", {}, {"-list"}, {}, "", "zavconfig: unable to open display \"\"\n",
@@ -281,7 +283,8 @@ TEST(ZavconfigCommandMode, PerUserConfigurationFileIsReadBeforeTheCommandLine) {
   ASSERT_EQ(system(("mkdir -p '" + configDir + "'").c_str()), 0);
   {
     std::ofstream config(configDir + "/zavconfig");
-    config << "display=" << server.display() << "\n";
+    // A broken line after it is logged and start-up goes on.
+    config << "display=" << server.display() << "\nnowin=bad\\q\n";
   }
   struct Case {
     const char* what;

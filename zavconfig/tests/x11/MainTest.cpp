@@ -8,11 +8,15 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
+#include <cstddef>
+#include <cstring>
 #include <functional>
 #include <utility>
 #include <string>
@@ -29,9 +33,11 @@ struct Result {
 };
 
 // Runs the program with argv[0] "zavconfig"; DISPLAY is set to display unless
-// that is empty, HOME is home. Gives up (and kills it) after 30 seconds.
+// that is empty, HOME is home; whileRunning is called with its pid once it is
+// started. Gives up (and kills it) after 30 seconds.
 Result runZavconfig(const std::vector<std::string>& args, const std::string& display,
-                    const std::string& home) {
+                    const std::string& home,
+                    const std::function<void(pid_t)>& whileRunning = nullptr) {
   std::string exe = std::string(ZAV_BINARY_DIR) + "/zavconfig/zavconfig";
   int outPipe[2], errPipe[2];
   if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0)
@@ -54,6 +60,8 @@ Result runZavconfig(const std::vector<std::string>& args, const std::string& dis
   }
   close(outPipe[1]);
   close(errPipe[1]);
+  if (whileRunning)
+    whileRunning(pid);
   Result r;
   pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
   std::string* sinks[2] = {&r.out, &r.err};
@@ -305,6 +313,48 @@ TEST(ZavconfigCommandMode, PerUserConfigurationFileIsReadBeforeTheCommandLine) {
     EXPECT_EQ(r.err, c.err);
     EXPECT_EQ(r.status, c.status);
   }
+}
+
+} // namespace
+
+namespace {
+
+TEST(ZavconfigCommandMode, TerminationSignalEndsTheProgramWithStatus1) {
+  // A display that accepts the connection and never answers, so the program
+  // is still starting up when the signal comes.
+  std::string display = unusedDisplay();
+  int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr = {};
+  addr.sun_family = AF_UNIX;
+  std::string name = "/tmp/.X11-unix/X" + display.substr(1);
+  memcpy(addr.sun_path + 1, name.data(), name.size()); // abstract name
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr),
+                 socklen_t(offsetof(sockaddr_un, sun_path) + 1 + name.size())),
+            0);
+  ASSERT_EQ(listen(listener, 1), 0);
+  char home[] = "/tmp/zavsignal.XXXXXX";
+  ASSERT_NE(mkdtemp(home), nullptr);
+
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(sig);
+    int conn = -1;
+    Result r = runZavconfig({"-Log=zavconfig:stderr:30", "-get", "Desktop"}, display, home,
+                            [&](pid_t pid) {
+                              pollfd p = {listener, POLLIN, 0};
+                              if (poll(&p, 1, 20000) == 1)
+                                conn = accept(listener, nullptr, nullptr);
+                              char setup[12];
+                              if (conn >= 0 && read(conn, setup, sizeof(setup)) > 0)
+                                kill(pid, sig);
+                            });
+    if (conn >= 0)
+      close(conn);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("CleanupSignalHandler called"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+  close(listener);
+  ASSERT_EQ(system(("rm -rf '" + std::string(home) + "'").c_str()), 0);
 }
 
 } // namespace

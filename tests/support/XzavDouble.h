@@ -95,7 +95,7 @@ private:
   void start() {
     int xvfbOut = -1;
     xvfbPid_ = spawn({"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten",
-                      "tcp"},
+                      "tcp", "-noreset"},
                      &xvfbOut, 3, dir_ + "/xvfb.log");
     std::string xvfbLine = readLine(xvfbOut);
     close(xvfbOut);

@@ -694,7 +694,8 @@ class Proxy:
     def start_xvfb(self):
         r, w = os.pipe()
         self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+             "-noreset"],
             pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
             preexec_fn=die_with_parent)
         os.close(w)
@@ -708,9 +709,7 @@ class Proxy:
         return int(text)
 
     def xvfb_socket(self):
-        s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-        s.connect("/tmp/.X11-unix/X%d" % self.xvfb_display)
-        return s
+        return connect_display(self.xvfb_display)
 
     def scan_xvfb(self):
         """Picks codes for the extension that Xvfb's own extensions leave free."""
@@ -739,7 +738,9 @@ class Proxy:
                     events.append(rep[10])
                 if rep[11]:
                     errors.append(rep[11])
-        s.close()
+        # Kept open: an X server resets when its last client leaves, and
+        # connections made during the reset are dropped.
+        self.keepalive = s
         self.major = max(majors) + 1
         self.first_event = min(max(events) + 16, 124)
         self.first_error = min(max(errors) + 32, 250)
@@ -872,6 +873,8 @@ class Proxy:
             ssock = self.xvfb_socket()
         except OSError as exc:
             self.note("cannot reach Xvfb: %s" % exc)
+            print("xzav_double: cannot reach Xvfb :%d: %s" % (self.xvfb_display, exc),
+                  file=sys.stderr, flush=True)
             csock.close()
             return
         csock.setblocking(False)
@@ -936,6 +939,22 @@ class Proxy:
             except OSError:
                 return
         self.want_write(control.sock, control.out)
+
+
+def connect_display(number):
+    """Connects to display :number as Xlib does: the abstract socket first.
+    An X server that is looking for a free display with -displayfd may unlink
+    the socket file of a running one, but never its abstract socket."""
+    path = "/tmp/.X11-unix/X%d" % number
+    for name in ("\0" + path, path):
+        s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        try:
+            s.connect(name)
+            return s
+        except OSError:
+            s.close()
+            if name == path:
+                raise
 
 
 def die_with_parent():

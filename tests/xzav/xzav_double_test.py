@@ -25,8 +25,10 @@ class RawClient:
     """A little-endian X11 client that reads whole packets."""
 
     def __init__(self, display):
+        # The abstract socket, as Xlib connects: a socket file can be unlinked
+        # by another X server that is starting.
         self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-        self.sock.connect("/tmp/.X11-unix/X%d" % display)
+        self.sock.connect("\0/tmp/.X11-unix/X%d" % display)
         self.sock.sendall(struct.pack("<BxHHHH2x", 0x6C, 11, 0, 0, 0))
         head = self.recv(8)
         assert head[0] == 1, "connection refused"

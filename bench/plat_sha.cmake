@@ -1,0 +1,1 @@
+zav_benchmark(bench_plat_sha ${CMAKE_CURRENT_LIST_DIR}/plat_sha.cpp DEPS plat)

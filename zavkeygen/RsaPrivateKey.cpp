@@ -10,7 +10,6 @@
 #include "rdr/MemOutStream.h"
 #include "rdr/RandomStream.h"
 
-#include <openssl/core_names.h>
 #include <openssl/rsa.h>
 
 #include <cstring>
@@ -20,12 +19,6 @@
 namespace crypto {
 
 static plat::LogWriter vlog("RsaPrivateKey");
-
-// The parameter names of the numbers, in the order of RsaKey::Number.
-static const char* const numberParams[RsaKey::numberCount] = {
-    OSSL_PKEY_PARAM_RSA_N,         OSSL_PKEY_PARAM_RSA_E,         OSSL_PKEY_PARAM_RSA_D,
-    OSSL_PKEY_PARAM_RSA_FACTOR1,   OSSL_PKEY_PARAM_RSA_FACTOR2,   OSSL_PKEY_PARAM_RSA_EXPONENT1,
-    OSSL_PKEY_PARAM_RSA_EXPONENT2, OSSL_PKEY_PARAM_RSA_COEFFICIENT1};
 
 RsaPrivateKey::GenProgress::~GenProgress() = default;
 
@@ -96,7 +89,7 @@ void RsaPrivateKey::generate(GenProgress* progress) {
 
   BIGNUM* numbers[numberCount] = {};
   for (int i = 0; i < numberCount; i++) {
-    if (!EVP_PKEY_get_bn_param(key, numberParams[i], &numbers[i])) {
+    if (!EVP_PKEY_get_bn_param(key, numberParam(static_cast<Number>(i)), &numbers[i])) {
       for (BIGNUM* n : numbers)
         BN_clear_free(n);
       EVP_PKEY_free(key);

@@ -40,6 +40,10 @@ static void libcryptoError(char* text, size_t size) {
   ERR_clear_error();
 }
 
+const char* RsaKey::numberParam(Number which) {
+  return numberParams[which];
+}
+
 RsaKey::RsaKey() = default;
 
 RsaKey::~RsaKey() {

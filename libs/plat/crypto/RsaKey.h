@@ -91,6 +91,8 @@ protected:
   // and e. It is a key pair when every private number is there.
   EVP_PKEY* evpKey();
   bool hasPrivateNumbers() const;
+  // libcrypto's parameter name for a number.
+  static const char* numberParam(Number which);
 
   BIGNUM* numbers_[numberCount] = {};
   EVP_PKEY* key_ = nullptr;

@@ -44,7 +44,7 @@ static void usage(const char* programName) {
   snprintf(editionVersion, sizeof(editionVersion), "%s %s", productEdition, productVersion);
   plat::DString banner;
   banner.appendFormat("%s %s %s\n%s\n%s\n%s\n%s\n%s", productName, editionVersion, "",
-                      plat::buildTime, noticeOwnership, noticeTrademark, noticeWeb,
+                      buildTime, noticeOwnership, noticeTrademark, noticeWeb,
                       "For third party acknowledgements see:\n");
   banner.appendFormat(acknowledgementsFormat, productVersion);
   banner.replaceAll("\u00ae", "(R)");

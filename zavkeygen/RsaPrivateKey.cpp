@@ -70,6 +70,11 @@ void RsaPrivateKey::generate(GenProgress* progress) {
   vlog.status("Generating RSA private key");
   seedRandom();
   clear();
+  // A key that the key file's reader would refuse is not worth hours of
+  // prime search.
+  int bits = rsaModulusBits.getValue();
+  if (bits < static_cast<int>(minBits) || bits > static_cast<int>(maxBits))
+    throw RsaException("Unsupported RSA key length");
 
   std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> ctx(
       EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr), EVP_PKEY_CTX_free);
@@ -77,7 +82,7 @@ void RsaPrivateKey::generate(GenProgress* progress) {
   EVP_PKEY* key = nullptr;
   if (!ctx || !exponent || !BN_set_word(exponent.get(), RSA_F4) ||
       EVP_PKEY_keygen_init(ctx.get()) <= 0 ||
-      EVP_PKEY_CTX_set_rsa_keygen_bits(ctx.get(), rsaModulusBits.getValue()) <= 0 ||
+      EVP_PKEY_CTX_set_rsa_keygen_bits(ctx.get(), bits) <= 0 ||
       EVP_PKEY_CTX_set1_rsa_keygen_pubexp(ctx.get(), exponent.get()) <= 0)
     throw RsaException("Failed to generate key");
   if (progress) {

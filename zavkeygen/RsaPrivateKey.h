@@ -25,7 +25,8 @@ public:
 
   // Replaces the key by a new one of "RSA_Modulus_Bits" bits with public
   // exponent 65537, reporting to progress (which may be null), and checks
-  // it. Throws RsaException "Failed to generate key".
+  // it. Throws RsaException "Failed to generate key", or "Unsupported RSA key
+  // length" for a size outside minBits..maxBits.
   void generate(GenProgress* progress);
   // Throws RsaException "RSA keys do not match" unless a block encrypted
   // with this key's public half decrypts with its private half.

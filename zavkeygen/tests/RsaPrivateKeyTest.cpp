@@ -96,6 +96,21 @@ TEST(RsaPrivateKey, GeneratesTheConfiguredSize) {
   EXPECT_EQ(privateForm(key).size(), 708u);
 }
 
+TEST(RsaPrivateKey, SizesTheKeyFileCouldNotHoldAreNotGenerated) {
+  crypto::RsaPrivateKey key;
+  for (const char* bits : {"16385", "2147483647"}) {
+    ASSERT_TRUE(crypto::rsaModulusBits.setParam(bits, 50));
+    try {
+      key.generate(nullptr);
+      ADD_FAILURE() << bits << " bits generated";
+    } catch (crypto::RsaException& e) {
+      EXPECT_STREQ(e.str(), "Unsupported RSA key length") << bits;
+    }
+    EXPECT_FALSE(key.hasKey());
+  }
+  EXPECT_FALSE(crypto::rsaModulusBits.setParam("511", 50));
+}
+
 TEST(RsaPrivateKey, PrivateFormFedOneByteAtATime) {
   Pkey openssl = opensslGenerateRsa(1024);
   Bytes form = opensslPrivateForm(openssl.get());

@@ -99,6 +99,15 @@ TEST_F(ZavkeygenTest, QuietAndKeySize) {
   EXPECT_EQ(slurp(keyFile).size(), 1416u);
 }
 
+TEST_F(ZavkeygenTest, PerUserDirectoryIsMadePrivateWhateverKeyFileIsChosen) {
+  ASSERT_EQ(mkdir((home + "/.zav").c_str(), 0755), 0);
+  ProgramResult r = run({"-q", "RSA_Modulus_Bits=1024", "RsaPrivateKeyFile=" + home + "/k"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(modeOf(home + "/.zav"), 0700u);
+  EXPECT_EQ(modeOf(home), 0755u);
+  EXPECT_FALSE(exists(keyFile));
+}
+
 TEST_F(ZavkeygenTest, EveryFormOfChoosingTheKeyFile) {
   const std::string h = home + "/";
   struct Case {
@@ -155,6 +164,8 @@ TEST_F(ZavkeygenTest, FailuresAreReportedWithStatus1) {
        "failed: unknown environment variable: ZAV_SURELY_UNSET\n"},
       {{"RsaPrivateKeyFile=" + bad},
        "failed: Error getting private key from " + bad + ": Invalid hex digit\n"},
+      {{"-RSA_Modulus_Bits", "16385"},
+       "failed: Error generating private key: Unsupported RSA key length\n"},
   };
   for (const Case& c : cases) {
     ProgramResult r = run(c.args);
@@ -163,6 +174,7 @@ TEST_F(ZavkeygenTest, FailuresAreReportedWithStatus1) {
     EXPECT_EQ(r.out, "");
   }
   EXPECT_EQ(slurp(bad), "00000400zz");
+  EXPECT_FALSE(exists(keyFile));
 }
 
 // Parses the key file independently of the program's own reader and hands

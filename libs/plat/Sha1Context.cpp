@@ -23,48 +23,49 @@ static inline void storeBE32(unsigned char* p, uint32_t v) {
   p[3] = static_cast<unsigned char>(v);
 }
 
-// The compression function on one 64-byte block; the message schedule is
-// kept as a rolling window of 16 words.
+// The compression function on one 64-byte block. The message schedule is a
+// rolling window of 16 words; the four round groups are separate loops so
+// that no round has to choose its function.
+static inline uint32_t schedule(uint32_t w[16], int t) {
+  uint32_t v = rotl(w[(t + 13) & 15] ^ w[(t + 8) & 15] ^ w[(t + 2) & 15] ^ w[t & 15], 1);
+  w[t & 15] = v;
+  return v;
+}
+
+#define SHA1_ROUND(f, k, wt)                                                                       \
+  do {                                                                                             \
+    uint32_t temp = rotl(a, 5) + (f) + e + (k) + (wt);                                             \
+    e = d;                                                                                         \
+    d = c;                                                                                         \
+    c = rotl(b, 30);                                                                               \
+    b = a;                                                                                         \
+    a = temp;                                                                                      \
+  } while (0)
+
 static void compress(uint32_t state[5], const unsigned char* block) {
   uint32_t w[16];
   for (int i = 0; i < 16; i++)
     w[i] = loadBE32(block + 4 * i);
   uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
-  for (int t = 0; t < 80; t++) {
-    uint32_t wt;
-    if (t < 16) {
-      wt = w[t];
-    } else {
-      wt = rotl(w[(t + 13) & 15] ^ w[(t + 8) & 15] ^ w[(t + 2) & 15] ^ w[t & 15], 1);
-      w[t & 15] = wt;
-    }
-    uint32_t f, k;
-    if (t < 20) {
-      f = (b & c) | (~b & d);
-      k = 0x5a827999;
-    } else if (t < 40) {
-      f = b ^ c ^ d;
-      k = 0x6ed9eba1;
-    } else if (t < 60) {
-      f = (b & c) | (b & d) | (c & d);
-      k = 0x8f1bbcdc;
-    } else {
-      f = b ^ c ^ d;
-      k = 0xca62c1d6;
-    }
-    uint32_t temp = rotl(a, 5) + f + e + k + wt;
-    e = d;
-    d = c;
-    c = rotl(b, 30);
-    b = a;
-    a = temp;
-  }
+  int t = 0;
+  for (; t < 16; t++)
+    SHA1_ROUND((b & c) | (~b & d), 0x5a827999, w[t]);
+  for (; t < 20; t++)
+    SHA1_ROUND((b & c) | (~b & d), 0x5a827999, schedule(w, t));
+  for (; t < 40; t++)
+    SHA1_ROUND(b ^ c ^ d, 0x6ed9eba1, schedule(w, t));
+  for (; t < 60; t++)
+    SHA1_ROUND((b & c) | (b & d) | (c & d), 0x8f1bbcdc, schedule(w, t));
+  for (; t < 80; t++)
+    SHA1_ROUND(b ^ c ^ d, 0xca62c1d6, schedule(w, t));
   state[0] += a;
   state[1] += b;
   state[2] += c;
   state[3] += d;
   state[4] += e;
 }
+
+#undef SHA1_ROUND
 
 void sha1Begin(Sha1Context* ctx) {
   ctx->lengthLow = 0;

@@ -84,14 +84,12 @@ static void compress256(uint32_t state[8], const unsigned char* block) {
   uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
   uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
   for (int t = 0; t < 64; t++) {
-    uint32_t wt;
-    if (t < 16) {
-      wt = w[t];
-    } else {
+    uint32_t wt = w[t & 15];
+    if (t >= 16) {
       uint32_t w15 = w[(t + 1) & 15], w2 = w[(t + 14) & 15];
       uint32_t s0 = rotr32(w15, 7) ^ rotr32(w15, 18) ^ (w15 >> 3);
       uint32_t s1 = rotr32(w2, 17) ^ rotr32(w2, 19) ^ (w2 >> 10);
-      wt = w[t & 15] + s0 + w[(t + 9) & 15] + s1;
+      wt += s0 + w[(t + 9) & 15] + s1;
       w[t & 15] = wt;
     }
     uint32_t t1 = h + (rotr32(e, 6) ^ rotr32(e, 11) ^ rotr32(e, 25)) + ((e & f) ^ (~e & g)) +

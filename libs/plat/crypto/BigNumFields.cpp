@@ -6,6 +6,8 @@
 #include "rdr/InStream.h"
 #include "rdr/OutStream.h"
 
+#include <openssl/crypto.h>
+
 #include <memory>
 #include <new>
 
@@ -22,6 +24,7 @@ void bigNumWriteF(rdr::OutStream& out, const BIGNUM* number, int length) {
   if (BN_bn2binpad(number, bytes.get(), length) != length)
     throw BigNumOverflow("bigNumWriteF overflow");
   out.writeBytes(bytes.get(), length);
+  OPENSSL_cleanse(bytes.get(), static_cast<size_t>(length));
 }
 
 void bigNumWriteV(rdr::OutStream& out, const BIGNUM* number, int minLength, int maxLength) {

@@ -4,6 +4,8 @@
 #include "plat/LogWriter.h"
 #include "rdr/InStream.h"
 
+#include <openssl/crypto.h>
+
 namespace crypto {
 
 static plat::LogWriter vlog("ByteReader");
@@ -30,6 +32,9 @@ bool ByteReader::read(rdr::InStream& in, int length) {
 }
 
 void ByteReader::reset() {
+  // The bytes may be private key numbers: they do not linger in freed memory.
+  if (buffer_)
+    OPENSSL_cleanse(buffer_.get(), static_cast<size_t>(expected_));
   buffer_.reset();
   expected_ = 0;
   got_ = 0;

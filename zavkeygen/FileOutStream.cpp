@@ -15,7 +15,8 @@ FileOutStream::FileOutStream(const char* path, bool binary, bool append) {
     file_.open(path, append ? plat::File::modeAppend : plat::File::modeWrite, binary);
 }
 
-FileOutStream::FileOutStream(FILE* file, bool owned) : file_(file, owned) {}
+FileOutStream::FileOutStream(FILE* file, bool owned) : file_(file, owned) {
+}
 
 FileOutStream::~FileOutStream() {
   if (!file_.isOpen())

@@ -7,7 +7,8 @@ namespace rdr {
 
 static plat::LogWriter vlog("HexOutStream");
 
-HexOutStream::HexOutStream(OutStream& out, int bufSize) : BufferedOutStream(bufSize), out_(out) {}
+HexOutStream::HexOutStream(OutStream& out, int bufSize) : BufferedOutStream(bufSize), out_(out) {
+}
 
 HexOutStream::~HexOutStream() = default;
 

@@ -6,7 +6,8 @@
 static plat::LogWriter vlog("KeyGenCallback");
 
 KeyGenCallback::KeyGenCallback(FILE* out, const plat::BoolParameter& quiet)
-    : out_(out), quiet_(quiet) {}
+    : out_(out), quiet_(quiet) {
+}
 
 void KeyGenCallback::progress(int stage, int) {
   if (quiet_.getValue())

@@ -22,7 +22,8 @@ static plat::LogWriter vlog("RsaPrivateKey");
 
 RsaPrivateKey::GenProgress::~GenProgress() = default;
 
-void RsaPrivateKey::GenProgress::progress(int, int) {}
+void RsaPrivateKey::GenProgress::progress(int, int) {
+}
 
 RsaPrivateKey::RsaPrivateKey() = default;
 

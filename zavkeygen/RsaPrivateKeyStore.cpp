@@ -12,12 +12,15 @@ static plat::LogWriter vlog("RsaPrivateKeyStore");
 
 RsaPrivateKeyGetter::~RsaPrivateKeyGetter() = default;
 
-void RsaPrivateKeyStore::Callback::generationStarted() {}
+void RsaPrivateKeyStore::Callback::generationStarted() {
+}
 
-void RsaPrivateKeyStore::Callback::generationFinished() {}
+void RsaPrivateKeyStore::Callback::generationFinished() {
+}
 
 RsaPrivateKeyStore::RsaPrivateKeyStore(Callback* callback_, bool generateIfMissing_, bool hex_)
-    : callback(callback_), generateIfMissing(generateIfMissing_), hex(hex_) {}
+    : callback(callback_), generateIfMissing(generateIfMissing_), hex(hex_) {
+}
 
 void RsaPrivateKeyStore::getKey(RsaPrivateKey& key) {
   if (load(key))

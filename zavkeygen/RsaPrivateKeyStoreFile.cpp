@@ -23,7 +23,8 @@ static plat::LogWriter vlog("RsaPrivateKeyStoreFile");
 
 RsaPrivateKeyStoreFile::RsaPrivateKeyStoreFile(const char* fileName_, Callback* callback,
                                                bool generateIfMissing, bool hex)
-    : RsaPrivateKeyStore(callback, generateIfMissing, hex), fileName(fileName_ ? fileName_ : "") {}
+    : RsaPrivateKeyStore(callback, generateIfMissing, hex), fileName(fileName_ ? fileName_ : "") {
+}
 
 RsaPrivateKeyStoreFile::~RsaPrivateKeyStoreFile() = default;
 

@@ -16,9 +16,8 @@
 
 static plat::LogWriter vlog("zavkeygen");
 
-static plat::BoolParameter forceParam("f",
-                                      "Generate and store a private key even if one already exists",
-                                      false);
+static plat::BoolParameter
+    forceParam("f", "Generate and store a private key even if one already exists", false);
 static plat::BoolParameter quietParam("q", "Suppress progress output", false);
 static plat::StringParameter keyFileParam("RsaPrivateKeyFile",
                                           "File containing the RSA private key",
@@ -43,8 +42,8 @@ static void usage(const char* programName) {
   char editionVersion[128];
   snprintf(editionVersion, sizeof(editionVersion), "%s %s", productEdition, productVersion);
   plat::DString banner;
-  banner.appendFormat("%s %s %s\n%s\n%s\n%s\n%s\n%s", productName, editionVersion, "",
-                      buildTime, noticeOwnership, noticeTrademark, noticeWeb,
+  banner.appendFormat("%s %s %s\n%s\n%s\n%s\n%s\n%s", productName, editionVersion, "", buildTime,
+                      noticeOwnership, noticeTrademark, noticeWeb,
                       "For third party acknowledgements see:\n");
   banner.appendFormat(acknowledgementsFormat, productVersion);
   banner.replaceAll("\u00ae", "(R)");

@@ -92,8 +92,8 @@ static void compress256(uint32_t state[8], const unsigned char* block) {
       wt += s0 + w[(t + 9) & 15] + s1;
       w[t & 15] = wt;
     }
-    uint32_t t1 = h + (rotr32(e, 6) ^ rotr32(e, 11) ^ rotr32(e, 25)) + ((e & f) ^ (~e & g)) +
-                  k256[t] + wt;
+    uint32_t t1 =
+        h + (rotr32(e, 6) ^ rotr32(e, 11) ^ rotr32(e, 25)) + ((e & f) ^ (~e & g)) + k256[t] + wt;
     uint32_t t2 = (rotr32(a, 2) ^ rotr32(a, 13) ^ rotr32(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
     h = g;
     g = f;
@@ -131,8 +131,8 @@ static void compress512(uint64_t state[8], const unsigned char* block) {
       wt = w[t & 15] + s0 + w[(t + 9) & 15] + s1;
       w[t & 15] = wt;
     }
-    uint64_t t1 = h + (rotr64(e, 14) ^ rotr64(e, 18) ^ rotr64(e, 41)) + ((e & f) ^ (~e & g)) +
-                  k512[t] + wt;
+    uint64_t t1 =
+        h + (rotr64(e, 14) ^ rotr64(e, 18) ^ rotr64(e, 41)) + ((e & f) ^ (~e & g)) + k512[t] + wt;
     uint64_t t2 = (rotr64(a, 28) ^ rotr64(a, 34) ^ rotr64(a, 39)) + ((a & b) ^ (a & c) ^ (b & c));
     h = g;
     g = f;

@@ -65,9 +65,9 @@ inline std::vector<std::uint8_t> opensslPrivateForm(EVP_PKEY* key) {
   int bits = EVP_PKEY_get_bits(key);
   int full = (bits + 7) / 8, half = ((bits + 1) / 2 + 7) / 8;
   appendNumber(out, opensslNumber(key, OSSL_PKEY_PARAM_RSA_D).get(), full);
-  for (const char* name : {OSSL_PKEY_PARAM_RSA_FACTOR1, OSSL_PKEY_PARAM_RSA_FACTOR2,
-                           OSSL_PKEY_PARAM_RSA_EXPONENT1, OSSL_PKEY_PARAM_RSA_EXPONENT2,
-                           OSSL_PKEY_PARAM_RSA_COEFFICIENT1})
+  for (const char* name :
+       {OSSL_PKEY_PARAM_RSA_FACTOR1, OSSL_PKEY_PARAM_RSA_FACTOR2, OSSL_PKEY_PARAM_RSA_EXPONENT1,
+        OSSL_PKEY_PARAM_RSA_EXPONENT2, OSSL_PKEY_PARAM_RSA_COEFFICIENT1})
     appendNumber(out, opensslNumber(key, name).get(), half);
   return out;
 }

@@ -11,7 +11,8 @@ namespace testing_support {
 class ScratchDir {
 public:
   ScratchDir() {
-    std::string tmpl = std::string(getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") + "/zavtest.XXXXXX";
+    std::string tmpl =
+        std::string(getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") + "/zavtest.XXXXXX";
     if (!mkdtemp(&tmpl[0]))
       throw std::runtime_error("mkdtemp");
     path_ = tmpl;

@@ -16,8 +16,9 @@ inline const ShaVector* fipsMessages() {
       {"abc", "abc"},
       {"empty", ""},
       {"448 bits", "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"},
-      {"896 bits", "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopq"
-                   "klmnopqrlmnopqrsmnopqrstnopqrstu"},
+      {"896 bits",
+       "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopq"
+       "klmnopqrlmnopqrsmnopqrstnopqrstu"},
       {"million a", std::string(1000000, 'a')},
   };
   return messages;

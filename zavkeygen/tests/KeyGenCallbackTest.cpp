@@ -63,12 +63,12 @@ TEST(KeyGenCallback, FlushesAfterDotsLinesAndOtherStagesOnly) {
     int stage;
     size_t visible;
   } steps[] = {
-      {1, 0},       // header written, not flushed
-      {0, 29 + 1},  // header and a dot
-      {2, 30},      // nothing
-      {3, 31},      // end of line
-      {1, 31},      // q header written, not flushed
-      {9, 31 + 5},  // unknown stage: flushed
+      {1, 0},      // header written, not flushed
+      {0, 29 + 1}, // header and a dot
+      {2, 30},     // nothing
+      {3, 31},     // end of line
+      {1, 31},     // q header written, not flushed
+      {9, 31 + 5}, // unknown stage: flushed
   };
   for (const Step& s : steps) {
     callback.progress(s.stage, 0);

@@ -28,8 +28,7 @@ inline std::string slurp(const std::string& path) {
 
 // env holds "NAME=value" entries; the program gets these and PATH only.
 inline ProgramResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                                const std::vector<std::string>& env,
-                                const std::string& outputDir) {
+                                const std::vector<std::string>& env, const std::string& outputDir) {
   std::string outPath = outputDir + "/stdout", errPath = outputDir + "/stderr";
   pid_t pid = fork();
   if (pid == 0) {

@@ -160,8 +160,7 @@ TEST_F(StoreFileTest, KeyFileEdgeCases) {
       store.ensureKey(true);
       ADD_FAILURE() << c.name << " loaded";
     } catch (crypto::RsaException& e) {
-      EXPECT_EQ(std::string(e.str()),
-                "Error getting private key from " + path + ": " + c.error)
+      EXPECT_EQ(std::string(e.str()), "Error getting private key from " + path + ": " + c.error)
           << c.name;
     }
     EXPECT_EQ(readFile(path), c.content) << c.name << ": the file was changed";

@@ -58,7 +58,8 @@ protected:
 TEST_F(ZavkeygenTest, FirstRunCreatesAPrivateKeyFileWithProgress) {
   ProgramResult r = run({});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(std::regex_match(r.out, std::regex("Generating private key:\n  p: \\.+\n  q: \\.+\n")))
+  EXPECT_TRUE(
+      std::regex_match(r.out, std::regex("Generating private key:\n  p: \\.+\n  q: \\.+\n")))
       << r.out;
   EXPECT_EQ(r.err, "");
   std::string key = slurp(keyFile);
@@ -152,9 +153,7 @@ TEST_F(ZavkeygenTest, BadArgumentsPrintTheUsage) {
 
 TEST_F(ZavkeygenTest, FailuresAreReportedWithStatus1) {
   std::string bad = home + "/bad.key";
-  {
-    std::ofstream(bad) << "00000400zz";
-  }
+  { std::ofstream(bad) << "00000400zz"; }
   struct Case {
     std::vector<std::string> args;
     std::string err;

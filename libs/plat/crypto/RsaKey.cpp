@@ -29,8 +29,8 @@ plat::IntParameter rsaModulusBits("RSA_Modulus_Bits",
 
 // The parameter names of the numbers, in the order of RsaKey::Number.
 static const char* const numberParams[RsaKey::numberCount] = {
-    OSSL_PKEY_PARAM_RSA_N,         OSSL_PKEY_PARAM_RSA_E,         OSSL_PKEY_PARAM_RSA_D,
-    OSSL_PKEY_PARAM_RSA_FACTOR1,   OSSL_PKEY_PARAM_RSA_FACTOR2,   OSSL_PKEY_PARAM_RSA_EXPONENT1,
+    OSSL_PKEY_PARAM_RSA_N,         OSSL_PKEY_PARAM_RSA_E,           OSSL_PKEY_PARAM_RSA_D,
+    OSSL_PKEY_PARAM_RSA_FACTOR1,   OSSL_PKEY_PARAM_RSA_FACTOR2,     OSSL_PKEY_PARAM_RSA_EXPONENT1,
     OSSL_PKEY_PARAM_RSA_EXPONENT2, OSSL_PKEY_PARAM_RSA_COEFFICIENT1};
 
 // The text of libcrypto's oldest queued error; the queue is emptied.
@@ -101,14 +101,14 @@ EVP_PKEY* RsaKey::evpKey() {
     return nullptr;
   bool pair = hasPrivateNumbers();
   std::unique_ptr<OSSL_PARAM_BLD, decltype(&OSSL_PARAM_BLD_free)> bld(OSSL_PARAM_BLD_new(),
-                                                                     OSSL_PARAM_BLD_free);
+                                                                      OSSL_PARAM_BLD_free);
   if (!bld)
     throw std::bad_alloc();
   for (int i = 0; i < (pair ? int(numberCount) : 2); i++)
     if (!OSSL_PARAM_BLD_push_BN(bld.get(), numberParams[i], numbers_[i]))
       throw std::bad_alloc();
-  std::unique_ptr<OSSL_PARAM, decltype(&OSSL_PARAM_free)> params(
-      OSSL_PARAM_BLD_to_param(bld.get()), OSSL_PARAM_free);
+  std::unique_ptr<OSSL_PARAM, decltype(&OSSL_PARAM_free)> params(OSSL_PARAM_BLD_to_param(bld.get()),
+                                                                 OSSL_PARAM_free);
   std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> ctx(
       EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr), EVP_PKEY_CTX_free);
   EVP_PKEY* key = nullptr;

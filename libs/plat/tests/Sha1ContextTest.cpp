@@ -15,10 +15,8 @@ namespace {
 
 TEST(Sha1, FipsVectors) {
   const char* expected[testing_support::fipsMessageCount] = {
-      "a9993e364706816aba3e25717850c26c9cd0d89d",
-      "da39a3ee5e6b4b0d3255bfef95601890afd80709",
-      "84983e441c3bd26ebaae4aa1f95129e5e54670f1",
-      "a49b2446a02c645bf419f995b67091253a04a259",
+      "a9993e364706816aba3e25717850c26c9cd0d89d", "da39a3ee5e6b4b0d3255bfef95601890afd80709",
+      "84983e441c3bd26ebaae4aa1f95129e5e54670f1", "a49b2446a02c645bf419f995b67091253a04a259",
       "34aa973cd4c4daa4f61eeb2bdbad27316534016f",
   };
   for (int i = 0; i < testing_support::fipsMessageCount; i++) {

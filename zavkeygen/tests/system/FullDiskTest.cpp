@@ -39,8 +39,7 @@ TEST(FullDisk, ForcedGenerationFailsAndKeepsTheOldKey) {
          "ls -A \"$HOME/.zav\" >\"$OUT/listing\"\n";
   }
   std::string cmd = "HOME='" + mountPoint + "' OUT='" + scratch.path() + "' ZAVKEYGEN='" +
-                    ZAVKEYGEN_PATH + "' unshare --mount --propagation private sh '" + script +
-                    "'";
+                    ZAVKEYGEN_PATH + "' unshare --mount --propagation private sh '" + script + "'";
   ASSERT_EQ(system(cmd.c_str()), 0);
 
   EXPECT_EQ(slurp(scratch / "status"), "1\n");

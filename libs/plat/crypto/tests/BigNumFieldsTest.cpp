@@ -37,12 +37,8 @@ TEST(BigNumWriteF, PadsInFrontOrOverflows) {
     int length;
     Bytes expected; // empty: overflow
   } cases[] = {
-      {"1", 4, {0, 0, 0, 1}},
-      {"0", 3, {0, 0, 0}},
-      {"0102030405", 5, {1, 2, 3, 4, 5}},
-      {"0102030405", 4, {}},
-      {"ff", 0, {}},
-      {"0", 0, {}},
+      {"1", 4, {0, 0, 0, 1}}, {"0", 3, {0, 0, 0}}, {"0102030405", 5, {1, 2, 3, 4, 5}},
+      {"0102030405", 4, {}},  {"ff", 0, {}},       {"0", 0, {}},
   };
   for (const Case& c : cases) {
     Bn n = bnFromHex(c.hex);

@@ -172,19 +172,24 @@ TEST_F(RsaKeyTest, BadBlocksAreRefused) {
     Bytes block;
     const char* message;
   } cases[] = {
-      {"short length", Bytes(2 + 255, 0x11), "RSA decrypt/check error: bad length 4369 (should be 256)"},
-      {"length 255", [] {
+      {"short length", Bytes(2 + 255, 0x11),
+       "RSA decrypt/check error: bad length 4369 (should be 256)"},
+      {"length 255",
+       [] {
          Bytes b(2 + 255, 0x22);
          b[0] = 0;
          b[1] = 255;
          return b;
-       }(), "RSA decrypt/check error: bad length 255 (should be 256)"},
-      {"not a signature", [] {
+       }(),
+       "RSA decrypt/check error: bad length 255 (should be 256)"},
+      {"not a signature",
+       [] {
          Bytes b(2 + 256, 0x33);
          b[0] = 1;
          b[1] = 0;
          return b;
-       }(), "RSA decrypt/check error: "},
+       }(),
+       "RSA decrypt/check error: "},
   };
   for (const Case& c : cases) {
     rdr::MemInStream in(c.block.data(), static_cast<int>(c.block.size()));

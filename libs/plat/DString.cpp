@@ -48,6 +48,13 @@ void DString::reserve(int n) {
   capacity_ = cap;
 }
 
+void DString::reserveMore(int n) {
+  // The new length must stay an int: a wrapped sum would reserve nothing and
+  // the caller would write past the end of the buffer.
+  PLAT_ASSERT(n >= 0 && n < INT_MAX - len_);
+  reserve(len_ + n + 1);
+}
+
 DString& DString::append(const char* text, int count) {
   int n = 0;
   if (text && count != 0) {
@@ -58,7 +65,7 @@ DString& DString::append(const char* text, int count) {
       n = nul ? static_cast<int>(static_cast<const char*>(nul) - text) : count;
     }
   }
-  reserve(len_ + n + 1);
+  reserveMore(n);
   memcpy(buf_.get() + len_, text ? text : "", n);
   len_ += n;
   buf_[len_] = '\0';
@@ -76,7 +83,7 @@ DString& DString::appendFormat(const char* format, ...) {
 DString& DString::appendFormatV(const char* format, va_list ap) {
   int estimate = strLen(format);
   for (;;) {
-    reserve(len_ + estimate + 1);
+    reserveMore(estimate);
     va_list aq;
     va_copy(aq, ap);
     int room = capacity_ - len_;
@@ -87,14 +94,20 @@ DString& DString::appendFormatV(const char* format, va_list ap) {
       return *this;
     }
     buf_[len_] = '\0';
-    estimate = n >= 0 ? n : estimate * 2 + 1;
+    // A negative result is a formatting error (a wide character the locale
+    // cannot encode, output beyond INT_MAX) that no amount of room cures:
+    // retrying would only grow the buffer until the process dies. The text
+    // is left as it was.
+    if (n < 0)
+      return *this;
+    estimate = n;
   }
 }
 
 DString& DString::appendRepeated(char c, int n) {
   if (n <= 0)
     return append("", 0);
-  reserve(len_ + n + 1);
+  reserveMore(n);
   memset(buf_.get() + len_, c, n);
   len_ += n;
   buf_[len_] = '\0';

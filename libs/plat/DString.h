@@ -27,6 +27,8 @@ public:
   // Appends the whole text (count < 0) or at most count characters, stopping
   // at a NUL. Afterwards the buffer exists.
   DString& append(const char* text, int count = -1);
+  // printf-style append; a formatting error (an unencodable wide character)
+  // appends nothing.
   DString& appendFormat(const char* format, ...) __attribute__((format(printf, 2, 3)));
   DString& appendFormatV(const char* format, va_list ap);
   DString& appendRepeated(char c, int n);
@@ -49,6 +51,9 @@ public:
   String str() const { return String(c_str()); }
 
 private:
+  // Makes room for n more characters and the terminator.
+  void reserveMore(int n);
+
   std::unique_ptr<char[]> buf_;
   int capacity_ = 0;
   int len_ = 0;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 
 namespace {
@@ -47,6 +48,27 @@ TEST(DString, AppendFormatGrowsAsNeeded) {
   EXPECT_EQ(s.length(), static_cast<int>(3 + big.size() + 3));
 }
 
+TEST(DString, AppendFormatErrorLeavesTheTextAsItWas) {
+  // A wide character the C locale cannot encode makes the formatter fail
+  // whatever the room; the text before it must stay as it was.
+  struct Case {
+    const char* label;
+    void (*append)(plat::DString&);
+  } cases[] = {
+      {"%ls", [](plat::DString& s) { s.appendFormat("<%ls>", L"\u00e9"); }},
+      {"%lc", [](plat::DString& s) { s.appendFormat("<%lc>", static_cast<wint_t>(0x20ac)); }},
+  };
+  for (const Case& c : cases) {
+    plat::DString s;
+    s.append("keep");
+    c.append(s);
+    EXPECT_STREQ(s.c_str(), "keep") << c.label;
+    EXPECT_EQ(s.length(), 4) << c.label;
+    s.appendFormat("|%d", 7);
+    EXPECT_STREQ(s.c_str(), "keep|7") << c.label;
+  }
+}
+
 TEST(DString, AppendRepeated) {
   plat::DString s;
   s.appendRepeated('-', 3).appendRepeated('x', 0).appendRepeated('y', -2);
@@ -66,6 +88,15 @@ TEST(DString, ReplacingIsLeftToRightAndNotOverlapping) {
 TEST(DStringDeathTest, EmptySearchIsFatal) {
   plat::DString s;
   EXPECT_DEATH(s.appendReplacing("abc", "", "x"), "Assertion 'findLen' failed at DString.cpp");
+}
+
+TEST(DStringDeathTest, LengthBeyondTheIntRangeIsFatalNotAnOverrun) {
+  // The new length would pass INT_MAX: a fatal assertion, never a short
+  // buffer written past its end.
+  plat::DString s;
+  s.append("x");
+  EXPECT_DEATH(s.appendRepeated('a', INT_MAX), "Assertion '.*' failed at DString.cpp");
+  EXPECT_DEATH(s.appendRepeated('a', INT_MAX - 1), "Assertion '.*' failed at DString.cpp");
 }
 
 TEST(DString, WrapAtBoundaryWidths) {

@@ -193,6 +193,35 @@ TEST(File, OpenModes) {
   EXPECT_EQ(readFile(path), "");
 }
 
+bool closeOnExec(int fd) {
+  int flags = fcntl(fd, F_GETFD);
+  return flags >= 0 && (flags & FD_CLOEXEC) != 0;
+}
+
+TEST(File, DescriptorsAreNotInheritedByChildPrograms) {
+  // Files stay open while the program launches others (the log file for
+  // good); a child program must not inherit them.
+  TestDir dir;
+  std::string path = dir / "f";
+  writeFile(path, "x");
+  for (int mode = plat::File::modeRead; mode <= plat::File::modeReadWrite; mode++) {
+    for (bool binary : {false, true}) {
+      plat::File f(path.c_str(), mode, binary);
+      EXPECT_TRUE(closeOnExec(fileno(f.get()))) << "mode " << mode << " binary " << binary;
+    }
+  }
+  plat::fileRemove(path.c_str());
+  {
+    plat::File created(path.c_str(), plat::File::modeUpdateOrCreate, false);
+    EXPECT_TRUE(closeOnExec(fileno(created.get()))) << "created for update";
+  }
+  FILE* raw = plat::fileOpen(path.c_str(), "r");
+  EXPECT_TRUE(closeOnExec(fileno(raw))) << "fileOpen";
+  fclose(raw);
+  plat::FileDescriptor key((dir / "key").c_str());
+  EXPECT_TRUE(closeOnExec(key.get())) << "FileDescriptor";
+}
+
 TEST(File, DashIsStandardStreamNeverClosed) {
   {
     plat::File out("-", plat::File::modeWrite, false);

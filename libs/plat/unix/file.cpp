@@ -53,8 +53,14 @@ void rmDir(const char* path) {
     throw SystemExceptionFmt("rmDir(%s)", errno, path);
 }
 
+// fopen with the descriptor marked close-on-exec ("e"), so that programs
+// launched while the file is open do not inherit it.
+static FILE* fopenCloseOnExec(const char* path, const char* mode) {
+  return fopen(path, (std::string(mode) + "e").c_str());
+}
+
 FILE* fileOpen(const char* path, const char* mode) {
-  FILE* f = fopen(path, mode);
+  FILE* f = fopenCloseOnExec(path, mode);
   if (!f)
     throw SystemExceptionFmt("fileOpen(%s)", errno, path);
   return f;
@@ -203,7 +209,7 @@ void File::open(const char* path, int mode, bool binary) {
     m += 'b';
   FILE* f;
   if (mode == modeUpdateOrCreate) {
-    f = fopen(path, m.c_str());
+    f = fopenCloseOnExec(path, m.c_str());
     if (!f && errno == ENOENT)
       f = fileOpen(path, binary ? "w+b" : "w+");
     else if (!f)

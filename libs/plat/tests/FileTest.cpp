@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -19,6 +20,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 
 namespace {
 
@@ -220,6 +222,36 @@ TEST(File, DescriptorsAreNotInheritedByChildPrograms) {
   fclose(raw);
   plat::FileDescriptor key((dir / "key").c_str());
   EXPECT_TRUE(closeOnExec(key.get())) << "FileDescriptor";
+}
+
+TEST(File, UpdateOrCreateNeverTruncatesAFileCreatedMeanwhile) {
+  // Another process may create and fill the file while it is being opened
+  // (open-or-create, then lock, is how shared files are taken): opening for
+  // update must never truncate what that process wrote. The race is rare;
+  // rounds are repeated until it shows or the budget is spent.
+  TestDir dir;
+  std::string path = dir / "shared";
+  int rounds = 0;
+  int truncated = 0;
+  for (; rounds < 2000 && truncated == 0; rounds++) {
+    unlink(path.c_str());
+    std::atomic<bool> go{false};
+    std::thread other([&] {
+      while (!go) {
+      }
+      int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+      if (fd >= 0) {
+        EXPECT_EQ(::write(fd, "data", 4), 4);
+        ::close(fd);
+      }
+    });
+    go = true;
+    { plat::File f(path.c_str(), plat::File::modeUpdateOrCreate, true); }
+    other.join();
+    if (readFile(path) != "data")
+      truncated++;
+  }
+  EXPECT_EQ(truncated, 0) << "after " << rounds << " rounds";
 }
 
 TEST(File, DashIsStandardStreamNeverClosed) {

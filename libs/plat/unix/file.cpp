@@ -207,15 +207,20 @@ void File::open(const char* path, int mode, bool binary) {
   std::string m = modes[mode];
   if (binary)
     m += 'b';
-  FILE* f;
-  if (mode == modeUpdateOrCreate) {
-    f = fopenCloseOnExec(path, m.c_str());
-    if (!f && errno == ENOENT)
-      f = fileOpen(path, binary ? "w+b" : "w+");
-    else if (!f)
-      throw SystemExceptionFmt("fileOpen(%s)", errno, path);
-  } else {
-    f = fileOpen(path, m.c_str());
+  if (mode != modeUpdateOrCreate) {
+    reset(fileOpen(path, m.c_str()), true);
+    return;
+  }
+  // Open the existing file or create it in one call: trying "r+" and then
+  // "w+" would truncate a file that another process created in between.
+  int fd = ::open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0)
+    throw SystemExceptionFmt("fileOpen(%s)", errno, path);
+  FILE* f = fdopen(fd, m.c_str());
+  if (!f) {
+    int err = errno;
+    ::close(fd);
+    throw SystemExceptionFmt("fileOpen(%s)", err, path);
   }
   reset(f, true);
 }

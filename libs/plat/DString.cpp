@@ -31,6 +31,21 @@ DString& DString::operator=(const DString& other) {
   return *this;
 }
 
+DString::DString(DString&& other) noexcept
+    : buf_(std::move(other.buf_)), capacity_(other.capacity_), len_(other.len_) {
+  other.capacity_ = other.len_ = 0;
+}
+
+DString& DString::operator=(DString&& other) noexcept {
+  if (this != &other) {
+    buf_ = std::move(other.buf_);
+    capacity_ = other.capacity_;
+    len_ = other.len_;
+    other.capacity_ = other.len_ = 0;
+  }
+  return *this;
+}
+
 void DString::reserve(int n) {
   if (buf_ && capacity_ >= n)
     return;

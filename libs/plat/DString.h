@@ -16,8 +16,9 @@ public:
   explicit DString(int initialCapacity = 0);
   DString(const DString& other);
   DString& operator=(const DString& other);
-  DString(DString&&) noexcept = default;
-  DString& operator=(DString&&) noexcept = default;
+  // A moved-from string is left without a buffer, as a new one.
+  DString(DString&& other) noexcept;
+  DString& operator=(DString&& other) noexcept;
 
   // Makes room for n bytes (the terminator included): nothing happens when
   // the buffer already holds n; otherwise the capacity becomes 8 for n <= 7,

@@ -133,4 +133,33 @@ TEST(DString, CopyIsDeep) {
   EXPECT_STREQ(b.c_str(), "abcd");
 }
 
+TEST(DString, MovedFromStringIsEmptyAndUsable) {
+  struct Case {
+    const char* label;
+    void (*move)(plat::DString& from, plat::DString& to);
+  } cases[] = {
+      {"construct", [](plat::DString& from, plat::DString&) { plat::DString to(std::move(from)); }},
+      {"assign", [](plat::DString& from, plat::DString& to) { to = std::move(from); }},
+  };
+  for (const Case& c : cases) {
+    plat::DString from;
+    from.append("a longer text");
+    plat::DString to;
+    c.move(from, to);
+    // Length and capacity must not outlive the buffer they described.
+    EXPECT_TRUE(from.isNull()) << c.label;
+    EXPECT_EQ(from.length(), 0) << c.label;
+    EXPECT_EQ(from.capacity(), 0) << c.label;
+    from.append("x");
+    EXPECT_STREQ(from.c_str(), "x") << c.label;
+    EXPECT_EQ(from.length(), 1) << c.label;
+  }
+  plat::DString to;
+  plat::DString from;
+  from.append("kept");
+  to = std::move(from);
+  EXPECT_STREQ(to.c_str(), "kept");
+  EXPECT_EQ(to.length(), 4);
+}
+
 } // namespace

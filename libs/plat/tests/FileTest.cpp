@@ -17,6 +17,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -324,6 +325,37 @@ TEST(ReplacementFile, CommitReplacesAndKeepsPermissions) {
   }
   EXPECT_EQ(fileMode(fresh), 0644);
   umask(old);
+}
+
+TEST(ReplacementFile, ASecondWriterOfTheSameTargetIsNeverCommittedHalfWritten) {
+  // Two saves of one file overlap: the second takes over "<target>.tmp"
+  // while the first is still writing. The first must neither rename the
+  // second's unfinished file onto the target nor remove it.
+  TestDir dir;
+  std::string target = dir / "config";
+  writeFile(target, "original");
+  struct Case {
+    const char* label;
+    bool firstCommits; // otherwise the first is abandoned
+  } cases[] = {{"first commits", true}, {"first abandoned", false}};
+  for (const Case& c : cases) {
+    auto first = std::make_unique<plat::ReplacementFile>(target.c_str(), true);
+    first->writeText("first");
+    plat::ReplacementFile second(target.c_str(), true);
+    second.writeText("second, ");
+    if (c.firstCommits) {
+      EXPECT_EQ(thrownMessage([&] { first->commit(); }),
+                "fileRename(" + target + ".tmp," + target + "): Device or resource busy (16)")
+          << c.label;
+      EXPECT_EQ(readFile(target), "original") << c.label;
+    }
+    first.reset();
+    EXPECT_TRUE(plat::fileExists((target + ".tmp").c_str())) << c.label;
+    second.writeText("complete");
+    second.commit();
+    EXPECT_EQ(readFile(target), "second, complete") << c.label;
+    writeFile(target, "original");
+  }
 }
 
 TEST(ReplacementFile, AbandonedLeavesTargetAndRemovesTemp) {

@@ -277,26 +277,41 @@ ReplacementFile::ReplacementFile(const char* target, bool binary)
     fileTryRemove(tempName_.c_str());
     throw SystemExceptionFmt("fileOpen(%s)", err, tempName_.c_str());
   }
-  FILE* f = fdopen(fd, binary ? "wb" : "w");
+  struct stat own;
+  FILE* f = fstat(fd, &own) == 0 ? fdopen(fd, binary ? "wb" : "w") : nullptr;
   if (!f) {
     int err = errno;
     ::close(fd);
     fileTryRemove(tempName_.c_str());
     throw SystemExceptionFmt("fileOpen(%s)", err, tempName_.c_str());
   }
+  tempDev_ = own.st_dev;
+  tempIno_ = own.st_ino;
   reset(f, true);
 }
 
 ReplacementFile::~ReplacementFile() {
   if (!done_) {
     reset();
-    fileTryRemove(tempName_.c_str());
+    removeOwnTemp();
   }
+}
+
+bool ReplacementFile::holdsTempName() const {
+  struct stat st;
+  return stat(tempName_.c_str(), &st) == 0 && st.st_dev == tempDev_ && st.st_ino == tempIno_;
+}
+
+void ReplacementFile::removeOwnTemp() {
+  // A later save of the same target may have taken the name over; its file
+  // is not ours to remove.
+  if (holdsTempName())
+    fileTryRemove(tempName_.c_str());
 }
 
 void ReplacementFile::abandon(const char* format, int err) {
   reset();
-  fileTryRemove(tempName_.c_str());
+  removeOwnTemp();
   done_ = true;
   throw SystemExceptionFmt(format, err, tempName_.c_str(), targetName_.c_str());
 }
@@ -312,6 +327,10 @@ void ReplacementFile::commit() {
     abandon("fileSync(%s)", errno);
   if (fclose(release()) != 0)
     abandon("fileClose(%s)", errno);
+  // Renaming a temporary file that another save put in place of ours would
+  // install its unfinished content.
+  if (!holdsTempName())
+    abandon("fileRename(%s,%s)", EBUSY);
   if (rename(tempName_.c_str(), targetName_.c_str()) != 0)
     abandon("fileRename(%s,%s)", errno);
   done_ = true;

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 namespace plat {
 
@@ -70,6 +71,11 @@ void DString::reserveMore(int n) {
   reserve(len_ + n + 1);
 }
 
+bool DString::ownsText(const char* text) const {
+  return text && buf_ && std::less_equal<const char*>()(buf_.get(), text) &&
+         std::less<const char*>()(text, buf_.get() + capacity_);
+}
+
 DString& DString::append(const char* text, int count) {
   int n = 0;
   if (text && count != 0) {
@@ -79,6 +85,11 @@ DString& DString::append(const char* text, int count) {
       const void* nul = memchr(text, '\0', count);
       n = nul ? static_cast<int>(static_cast<const char*>(nul) - text) : count;
     }
+  }
+  // The text may lie in this string's own buffer, which growing frees.
+  if (n > 0 && ownsText(text)) {
+    String copy(text, n);
+    return append(copy.c_str(), n);
   }
   reserveMore(n);
   memcpy(buf_.get() + len_, text ? text : "", n);
@@ -134,6 +145,10 @@ DString& DString::appendReplacing(const char* text, const char* search, const ch
   PLAT_ASSERT(findLen);
   if (!text)
     return append("", 0);
+  if (ownsText(text) || ownsText(search) || ownsText(replacement)) {
+    String textCopy(text), searchCopy(search), replacementCopy(replacement);
+    return appendReplacing(textCopy.c_str(), searchCopy.c_str(), replacementCopy.c_str());
+  }
   int replLen = strLen(replacement);
   const char* p = text;
   while (const char* hit = strstr(p, search)) {

@@ -26,7 +26,8 @@ public:
   void reserve(int n);
 
   // Appends the whole text (count < 0) or at most count characters, stopping
-  // at a NUL. Afterwards the buffer exists.
+  // at a NUL. Afterwards the buffer exists. The text may be part of this
+  // string's own text (so may the texts given to appendReplacing).
   DString& append(const char* text, int count = -1);
   // printf-style append; a formatting error (an unencodable wide character)
   // appends nothing.
@@ -54,6 +55,8 @@ public:
 private:
   // Makes room for n more characters and the terminator.
   void reserveMore(int n);
+  // True when text points into this string's buffer.
+  bool ownsText(const char* text) const;
 
   std::unique_ptr<char[]> buf_;
   int capacity_ = 0;

@@ -85,6 +85,24 @@ TEST(DString, ReplacingIsLeftToRightAndNotOverlapping) {
   EXPECT_STREQ(t.c_str(), "three two three");
 }
 
+TEST(DString, AppendingItsOwnTextSurvivesTheBufferGrowing) {
+  // The appended text lies in the buffer that growing frees.
+  plat::DString s;
+  s.append("abcdefg"); // capacity 8: the next append must grow
+  s.append(s.c_str());
+  EXPECT_STREQ(s.c_str(), "abcdefgabcdefg");
+  s.append(s.c_str() + 7, 3);
+  EXPECT_STREQ(s.c_str(), "abcdefgabcdefgabc");
+  plat::DString t;
+  t.append("a-b-c-d");
+  t.appendReplacing(t.c_str(), "-", "+++");
+  EXPECT_STREQ(t.c_str(), "a-b-c-da+++b+++c+++d");
+  plat::DString u;
+  u.append("-");
+  u.appendReplacing("a-b-c-d-e", u.c_str(), "==");
+  EXPECT_STREQ(u.c_str(), "-a==b==c==d==e");
+}
+
 TEST(DStringDeathTest, EmptySearchIsFatal) {
   plat::DString s;
   EXPECT_DEATH(s.appendReplacing("abc", "", "x"), "Assertion 'findLen' failed at DString.cpp");

@@ -8,6 +8,7 @@
 
 #include "CaptureLogger.h"
 #include "TestDir.h"
+#include "ThrownMessage.h"
 
 #include <gtest/gtest.h>
 
@@ -18,16 +19,9 @@
 
 using testing_support::ScopedCapture;
 
-namespace {
+using testing_support::thrownMessage;
 
-template <typename F> std::string thrownMessage(F f) {
-  try {
-    f();
-  } catch (const plat::Exception& e) {
-    return e.str();
-  }
-  return "<no exception>";
-}
+namespace {
 
 ino_t inodeOf(const std::string& path) {
   struct stat st;

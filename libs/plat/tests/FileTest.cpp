@@ -9,6 +9,7 @@
 #include "plat/ReplacementFile.h"
 
 #include "TestDir.h"
+#include "ThrownMessage.h"
 
 #include <gtest/gtest.h>
 
@@ -23,17 +24,9 @@
 #include <sys/wait.h>
 #include <thread>
 
-namespace {
+using testing_support::thrownMessage;
 
-// Runs f and answers the message of the plat::Exception it throws.
-template <typename F> std::string thrownMessage(F f) {
-  try {
-    f();
-  } catch (const plat::Exception& e) {
-    return e.str();
-  }
-  return "<no exception>";
-}
+namespace {
 
 TEST(FileOps, ExistenceRemovalAndRename) {
   TestDir dir;

@@ -18,7 +18,6 @@
 #include <unistd.h>
 
 using testing_support::ScopedCapture;
-
 using testing_support::thrownMessage;
 
 namespace {

@@ -43,8 +43,7 @@ const std::string& document() {
 }
 
 void setBytes(benchmark::State& state, size_t bytes) {
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
-                          static_cast<int64_t>(bytes));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
 }
 
 void BM_ParseZav(benchmark::State& state) {

@@ -18,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
 
   xml::XMLResults res;
-  xml::XMLNode node = xml::XMLNode::parseString(text.c_str(), (data[0] & 8) ? "config" : nullptr,
-                                                &res);
+  xml::XMLNode node =
+      xml::XMLNode::parseString(text.c_str(), (data[0] & 8) ? "config" : nullptr, &res);
   if (!node.isEmpty()) {
     for (bool formatted : {true, false}) {
       int len = 0;

@@ -10,6 +10,7 @@
 #include "plat/Logger.h"
 #include "plat/ParameterChangedCallback.h"
 #include "plat/String.h"
+#include "plat/StringParameter.h"
 
 #include <ctime>
 

@@ -1,0 +1,156 @@
+// The launcher installed set-user-id root in a temp dir and run as a test
+// user inside a private mount namespace, where the fixed paths it uses are
+// provided: /etc (an overlay holding the stand-in core and test PAM
+// services), /run (the blacklist directory, visible to the test in the temp
+// dir) and /dev/log (a datagram socket of the test that collects the syslog
+// lines). Everything is removed when the rig goes.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <vector>
+
+namespace testing_support {
+
+// How a run of the launcher differs from the plain one.
+struct RunOptions {
+  bool hidePam = false;   // the PAM library cannot be loaded
+  std::string extraShell; // shell text run in the namespace before the launchers
+  std::string redirects;  // extra redirections of the launcher, such as "5<file"
+  bool direct = false;    // run the core itself as root, without the launcher
+};
+
+class LauncherRig {
+public:
+  using Options = RunOptions;
+  struct Result {
+    int status = -1;
+    std::string out, err;
+  };
+
+  LauncherRig() {
+    char tmpl[] = "/tmp/zavrig.XXXXXX";
+    EXPECT_NE(mkdtemp(tmpl), nullptr);
+    dir = tmpl;
+    chmod(dir.c_str(), 0755);
+    for (const char* d : {"/bin", "/etcup", "/etcup/zav", "/etcup/pam.d", "/etcwork", "/devup",
+                          "/devwork", "/run", "/probe"})
+      mkdir((dir + d).c_str(), 0755);
+    chmod((dir + "/probe").c_str(), 0700);
+    sh("install -o root -g root -m 4755 '" ZAV_LAUNCHER_BINARY "' '" + dir + "/bin/x0zavserver'");
+    sh("install -m 0755 '" ZAV_STANDIN_CORE "' '" + dir + "/etcup/zav/x0zavserver-core'");
+
+    log_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    struct sockaddr_un addr = {};
+    addr.sun_family = AF_UNIX;
+    std::string path = dir + "/log";
+    snprintf(addr.sun_path, sizeof(addr.sun_path), "%s", path.c_str());
+    EXPECT_EQ(bind(log_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+    chmod(path.c_str(), 0666);
+  }
+
+  ~LauncherRig() {
+    close(log_);
+    sh("rm -rf '" + dir + "'");
+  }
+
+  void addPamService(const std::string& name, const std::string& text) {
+    std::ofstream(dir + "/etcup/pam.d/" + name) << text;
+  }
+
+  std::string blacklistDir() const { return dir + "/run/zavserver-auth"; }
+
+  // Runs the launcher as user with the arguments; several argument lists
+  // run side by side. Returns one result per list.
+  std::vector<Result> runParallel(const std::string& user,
+                                  const std::vector<std::vector<std::string>>& argLists,
+                                  const Options& opt = Options()) {
+    std::ostringstream ns;
+    ns << "set -e\n"
+       << "mount -t overlay overlay -o lowerdir=/etc,upperdir=" << dir << "/etcup,workdir=" << dir
+       << "/etcwork /etc\n"
+       << "mount --bind " << dir << "/run /run\n"
+       << "mount -t overlay overlay -o lowerdir=/dev,upperdir=" << dir << "/devup,workdir=" << dir
+       << "/devwork /dev\n"
+       << "touch /dev/log\nmount --bind " << dir << "/log /dev/log\n";
+    if (opt.hidePam)
+      ns << "for f in /usr/lib/x86_64-linux-gnu/libpam.so*; do mount --bind /dev/null $f; done\n";
+    ns << "set +e\n" << opt.extraShell << "\n";
+    for (size_t i = 0; i < argLists.size(); i++) {
+      if (opt.direct)
+        ns << "( /etc/zav/x0zavserver-core";
+      else
+        ns << "( ASAN_OPTIONS=detect_leaks=0 setpriv --reuid=" << user << " --regid=" << user
+           << " --init-groups -- " << dir << "/bin/x0zavserver";
+      for (const std::string& a : argLists[i])
+        ns << " '" << a << "'";
+      ns << " " << opt.redirects << " >" << dir << "/out" << i << " 2>" << dir << "/err" << i << "; echo $? >" << dir
+         << "/status" << i << " ) &\n";
+    }
+    ns << "wait\n";
+    std::ofstream(dir + "/ns.sh") << ns.str();
+    int rc = sh("unshare --mount --propagation private sh " + dir + "/ns.sh");
+    EXPECT_EQ(rc, 0);
+    std::vector<Result> results(argLists.size());
+    for (size_t i = 0; i < argLists.size(); i++) {
+      std::string status = read(dir + "/status" + std::to_string(i));
+      results[i].status = status.empty() ? -1 : atoi(status.c_str());
+      results[i].out = read(dir + "/out" + std::to_string(i));
+      results[i].err = read(dir + "/err" + std::to_string(i));
+    }
+    return results;
+  }
+
+  Result run(const std::string& user, const std::vector<std::string>& args,
+             const Options& opt = Options()) {
+    return runParallel(user, {args}, opt)[0];
+  }
+
+  // The syslog lines received since the last call.
+  std::vector<std::string> syslogLines() {
+    std::vector<std::string> lines;
+    char buf[2048];
+    ssize_t n;
+    while ((n = recv(log_, buf, sizeof(buf), 0)) > 0)
+      lines.emplace_back(buf, static_cast<size_t>(n));
+    return lines;
+  }
+
+  static bool hasLine(const std::vector<std::string>& lines, const std::string& tail) {
+    // Priority LOG_AUTHPRIV | LOG_NOTICE, ident "zavserver".
+    for (const std::string& l : lines)
+      if (l.compare(0, 4, "<85>") == 0 && l.find(" zavserver: " + tail) != std::string::npos)
+        return true;
+    return false;
+  }
+
+  static std::string read(const std::string& path) {
+    std::ifstream f(path);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+  }
+
+  static int sh(const std::string& cmd) {
+    int st = std::system(cmd.c_str());
+    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  }
+
+  std::string dir;
+
+private:
+  int log_ = -1;
+};
+
+} // namespace testing_support

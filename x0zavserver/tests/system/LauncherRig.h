@@ -15,7 +15,11 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <mutex>
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <thread>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -29,6 +33,10 @@ struct RunOptions {
   std::string extraShell; // shell text run in the namespace before the launchers
   std::string redirects;  // extra redirections of the launcher, such as "5<file"
   bool direct = false;    // run the core itself as root, without the launcher
+  // Shell text run just before the launcher in the launcher's own subshell;
+  // output then goes through a pipe (a file size limit set here must not
+  // stop the output) and the exit status is not collected.
+  std::string launcherPrefix;
 };
 
 class LauncherRig {
@@ -58,9 +66,18 @@ public:
     snprintf(addr.sun_path, sizeof(addr.sun_path), "%s", path.c_str());
     EXPECT_EQ(bind(log_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
     chmod(path.c_str(), 0666);
+    // Read the log all the time: a full socket queue would block the
+    // programs under test in syslog().
+    EXPECT_EQ(pipe(stop_), 0);
+    reader_ = std::thread([this] { readLog(); });
   }
 
   ~LauncherRig() {
+    if (write(stop_[1], "x", 1) != 1)
+      ADD_FAILURE() << "cannot stop the log reader";
+    reader_.join();
+    close(stop_[0]);
+    close(stop_[1]);
     close(log_);
     sh("rm -rf '" + dir + "'");
   }
@@ -88,15 +105,21 @@ public:
       ns << "for f in /usr/lib/x86_64-linux-gnu/libpam.so*; do mount --bind /dev/null $f; done\n";
     ns << "set +e\n" << opt.extraShell << "\n";
     for (size_t i = 0; i < argLists.size(); i++) {
-      if (opt.direct)
+      if (!opt.launcherPrefix.empty())
+        ns << "( ( " << opt.launcherPrefix << "; ASAN_OPTIONS=detect_leaks=0 exec setpriv --reuid=" << user << " --regid="
+           << user << " --init-groups -- " << dir << "/bin/x0zavserver";
+      else if (opt.direct)
         ns << "( /etc/zav/x0zavserver-core";
       else
         ns << "( ASAN_OPTIONS=detect_leaks=0 setpriv --reuid=" << user << " --regid=" << user
            << " --init-groups -- " << dir << "/bin/x0zavserver";
       for (const std::string& a : argLists[i])
         ns << " '" << a << "'";
-      ns << " " << opt.redirects << " >" << dir << "/out" << i << " 2>" << dir << "/err" << i << "; echo $? >" << dir
-         << "/status" << i << " ) &\n";
+      if (!opt.launcherPrefix.empty())
+        ns << " ) 2>&1 | cat >" << dir << "/out" << i << " ) &\n";
+      else
+        ns << " " << opt.redirects << " >" << dir << "/out" << i << " 2>" << dir << "/err" << i
+           << "; echo $? >" << dir << "/status" << i << " ) &\n";
     }
     ns << "wait\n";
     std::ofstream(dir + "/ns.sh") << ns.str();
@@ -117,13 +140,19 @@ public:
     return runParallel(user, {args}, opt)[0];
   }
 
-  // The syslog lines received since the last call.
+  // The syslog lines received since the last call. The runs have ended, so
+  // every line they sent is already queued; the reader is given a moment
+  // to take the queue.
   std::vector<std::string> syslogLines() {
+    for (int i = 0; i < 100; i++) {
+      int pending = 0;
+      if (ioctl(log_, FIONREAD, &pending) != 0 || pending == 0)
+        break;
+      usleep(1000);
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
     std::vector<std::string> lines;
-    char buf[2048];
-    ssize_t n;
-    while ((n = recv(log_, buf, sizeof(buf), 0)) > 0)
-      lines.emplace_back(buf, static_cast<size_t>(n));
+    lines.swap(lines_);
     return lines;
   }
 
@@ -150,7 +179,27 @@ public:
   std::string dir;
 
 private:
+  void readLog() {
+    char buf[2048];
+    for (;;) {
+      struct pollfd fds[2] = {{log_, POLLIN, 0}, {stop_[0], POLLIN, 0}};
+      if (poll(fds, 2, -1) < 0 && errno != EINTR)
+        return;
+      if (fds[1].revents)
+        return;
+      ssize_t n;
+      while ((n = recv(log_, buf, sizeof(buf), 0)) > 0) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lines_.emplace_back(buf, static_cast<size_t>(n));
+      }
+    }
+  }
+
   int log_ = -1;
+  int stop_[2] = {-1, -1};
+  std::thread reader_;
+  std::mutex mutex_;
+  std::vector<std::string> lines_;
 };
 
 } // namespace testing_support

@@ -2,6 +2,7 @@
 
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
+#include "plat/Time.h"
 #include "x0zavserver/AuthFailureException.h"
 
 #include <cerrno>
@@ -16,17 +17,6 @@ static plat::LogWriter vlog("FailureBlacklist");
 namespace zav {
 
 namespace {
-
-// 100-nanosecond ticks since 1601-01-01.
-long long unixTimeToTicks(time_t seconds) {
-  return static_cast<long long>(seconds) * 10000000LL + 116444736000000000LL;
-}
-
-long long currentTicks() {
-  struct timespec ts;
-  clock_gettime(CLOCK_REALTIME, &ts);
-  return unixTimeToTicks(ts.tv_sec) + ts.tv_nsec / 100;
-}
 
 class Fd {
 public:
@@ -107,7 +97,9 @@ void FailureBlacklist::recordAttempt() {
   Fd file(openFile());
   lockWhole(file.get());
   struct stat st = fstatOrThrow(file.get());
-  long long age = currentTicks() - unixTimeToTicks(st.st_mtime);
+  // In 100-nanosecond ticks; signed, as the file's time may lie ahead.
+  long long age = static_cast<long long>(plat::currentTime()) -
+                  static_cast<long long>(plat::unixTimeToTicks(st.st_mtime));
   if (st.st_size > maxFailures && age < blockTicks) {
     fprintf(stderr, "Blacklist active: last attempt %ds ago\n", static_cast<int>(age / 10000000));
     throw rfb::AuthFailureException("Too many security failures");

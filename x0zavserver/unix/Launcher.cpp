@@ -3,6 +3,7 @@
 #include "plat/DString.h"
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
+#include "plat/unix/Passwd.h"
 #include "rdr/FdInStream.h"
 #include "rdr/FdOutStream.h"
 #include "x0zavserver/unix/ModuleRegistry.h"
@@ -135,6 +136,7 @@ void dropToRealUser() {
 
 int launcherMain(int argc, char** argv) {
   try {
+    os::Passwd::setMissingEntryThrows(true);
     openStandardDescriptors();
     int request[2], reply[2];
     if (pipe(request) != 0)

@@ -2,16 +2,15 @@
 
 #include "plat/LogWriter.h"
 #include "plat/String.h"
+#include "plat/unix/Passwd.h"
 #include "x0zavserver/AuthFailureException.h"
 #include "x0zavserver/unix/AuthLog.h"
 
 #include <cerrno>
 #include <crypt.h>
 #include <cstring>
-#include <pwd.h>
 #include <shadow.h>
 #include <unistd.h>
-#include <vector>
 
 static plat::LogWriter vlog("EtcPasswdAuth");
 
@@ -30,20 +29,21 @@ struct StoredPassword {
   }
 };
 
-// Looks the user up in the user database; false when there is no entry.
+// Looks the user up in the user database; false when there is no entry
+// (the launcher's lookups throw for that, other programs' leave the entry
+// not valid) or the lookup fails.
 bool lookupUser(const char* user, plat::String& passwd, uid_t& uid) {
-  std::vector<char> buf(1024);
-  struct passwd pw, *found = nullptr;
-  int err;
-  while ((err = getpwnam_r(user, &pw, buf.data(), buf.size(), &found)) == ERANGE &&
-         buf.size() < (1u << 20))
-    buf.resize(buf.size() * 2);
-  if (err != 0 || !found)
+  try {
+    os::Passwd entry(user);
+    if (!entry.isValid())
+      return false;
+    passwd = entry.getPasswd();
+    uid = entry.getUid();
+    return true;
+  } catch (plat::SystemException& e) {
+    vlog.debug("%s", e.str());
     return false;
-  passwd = found->pw_passwd;
-  uid = found->pw_uid;
-  explicit_bzero(buf.data(), buf.size());
-  return true;
+  }
 }
 
 } // namespace

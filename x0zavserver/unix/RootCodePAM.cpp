@@ -5,7 +5,7 @@
 #include "rdr/InStream.h"
 #include "rdr/OutStream.h"
 #include "x0zavserver/AuthFailureException.h"
-#include "x0zavserver/unix/LibraryFn.h"
+#include "plat/DynamicFn.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -93,7 +93,8 @@ RootCodePAM& RootCodePAM::instance() {
   return *module;
 }
 
-void RootCodePAM::readRequest(WipedText& user, WipedText& password, rdr::InStream& in) {
+void RootCodePAM::readRequest(plat::PlainPassword& user, plat::PlainPassword& password,
+                              rdr::InStream& in) {
   RootCodeUPV::readRequest(user, password, in);
   char service[256];
   int n = in.readU8();
@@ -125,11 +126,15 @@ void RootCodePAM::verify(const char* user, const char* password) {
   if (!isPlainServiceName(service.c_str()))
     throw plat::Exception("Invalid PAM service name");
 
-  LibraryFn<const char* (*)(pam_handle_t*, int)> pamStrerror(libraryName, "pam_strerror");
-  LibraryFn<int (*)(const char*, const char*, const struct pam_conv*, pam_handle_t**)> pamStart(
-      libraryName, "pam_start");
-  LibraryFn<int (*)(pam_handle_t*, int)> pamAuthenticate(libraryName, "pam_authenticate");
-  LibraryFn<int (*)(pam_handle_t*, int)> pamEnd(libraryName, "pam_end");
+  plat::DynamicFn strerrorFn(libraryName, "pam_strerror");
+  plat::DynamicFn startFn(libraryName, "pam_start");
+  plat::DynamicFn authenticateFn(libraryName, "pam_authenticate");
+  plat::DynamicFn endFn(libraryName, "pam_end");
+  auto pamStrerror = reinterpret_cast<const char* (*)(pam_handle_t*, int)>(strerrorFn.getFunction());
+  auto pamStart = reinterpret_cast<int (*)(const char*, const char*, const struct pam_conv*,
+                                           pam_handle_t**)>(startFn.getFunction());
+  auto pamAuthenticate = reinterpret_cast<int (*)(pam_handle_t*, int)>(authenticateFn.getFunction());
+  auto pamEnd = reinterpret_cast<int (*)(pam_handle_t*, int)>(endFn.getFunction());
   if (!pamStart || !pamAuthenticate || !pamEnd) {
     char text[48] = "";
     if (!pamStart)
@@ -145,22 +150,22 @@ void RootCodePAM::verify(const char* user, const char* password) {
   RealUserScope realUser(os::RootCode::uid);
   struct pam_conv conversation = {supply_password, nullptr};
   pam_handle_t* handle = nullptr;
-  int result = (*pamStart)(service.c_str(), userName.c_str(), &conversation, &handle);
+  int result = pamStart(service.c_str(), userName.c_str(), &conversation, &handle);
   if (result != PAM_SUCCESS) {
     const char* text = "<pam_strerror unavailable>";
     if (pamStrerror) {
-      text = (*pamStrerror)(handle, result);
+      text = pamStrerror(handle, result);
       if (!text)
         text = "<null>";
     }
     plat::ExceptionFmt failure("pam_start failed: %s (%i)", text, result);
-    (*pamEnd)(handle, result);
+    pamEnd(handle, result);
     throw failure;
   }
   conversationPassword = password;
-  result = (*pamAuthenticate)(handle, 0);
+  result = pamAuthenticate(handle, 0);
   conversationPassword = nullptr;
-  (*pamEnd)(handle, result);
+  pamEnd(handle, result);
   if (result != PAM_SUCCESS) {
     vlog.debug("pam_authenticate: %i", result);
     throw rfb::AuthFailureException(

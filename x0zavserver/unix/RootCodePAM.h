@@ -15,7 +15,8 @@ public:
   static RootCodePAM& instance();
   const char* name() const override { return "PamVerifier"; }
   void verify(const char* user, const char* password) override;
-  void readRequest(WipedText& user, WipedText& password, rdr::InStream& in) override;
+  void readRequest(plat::PlainPassword& user, plat::PlainPassword& password,
+                   rdr::InStream& in) override;
   void writeRequest(const char* user, const char* password, rdr::OutStream& out) override;
 
   // The library specification PAM is bound from.

@@ -10,21 +10,17 @@
 #include "x0zavserver/unix/FailureBlacklist.h"
 #include "x0zavserver/unix/UnixSession.h"
 
+#include <cstdio>
 #include <cstring>
 
 static plat::LogWriter vlog("RootCodeUPV");
 
 namespace zav {
 
-void WipedText::Wipe::operator()(char* p) const {
-  if (p)
-    explicit_bzero(p, strlen(p));
-  delete[] p;
-}
-
-void RootCodeUPV::readRequest(WipedText& user, WipedText& password, rdr::InStream& in) {
-  user.text.reset(in.readString(maxStringLength));
-  password.text.reset(in.readString(maxStringLength));
+void RootCodeUPV::readRequest(plat::PlainPassword& user, plat::PlainPassword& password,
+                              rdr::InStream& in) {
+  user.replaceBuf(in.readString(maxStringLength));
+  password.replaceBuf(in.readString(maxStringLength));
 }
 
 void RootCodeUPV::writeRequest(const char* user, const char* password, rdr::OutStream& out) {
@@ -33,7 +29,7 @@ void RootCodeUPV::writeRequest(const char* user, const char* password, rdr::OutS
 }
 
 void RootCodeUPV::handle(rdr::InStream& in, rdr::OutStream& out) {
-  WipedText user, password;
+  plat::PlainPassword user, password;
   readRequest(user, password, in);
   int code = Accepted;
   plat::String message;

@@ -6,21 +6,13 @@
 #pragma once
 
 #include "plat/Exception.h"
+#include "plat/PlainPassword.h"
 #include "x0zavserver/Session.h"
 #include "x0zavserver/unix/RootCode.h"
 
 #include <memory>
 
 namespace zav {
-
-// A NUL-terminated secret that is overwritten with zeros when freed.
-struct WipedText {
-  struct Wipe {
-    void operator()(char* p) const;
-  };
-  std::unique_ptr<char[], Wipe> text;
-  const char* get() const { return text ? text.get() : ""; }
-};
 
 class RootCodeUPV : public os::RootCode {
 public:
@@ -42,7 +34,8 @@ public:
   virtual void blacklistGuard(const char* user, const char* password);
   // Throws when the name or the password is not accepted.
   virtual void verify(const char* user, const char* password) = 0;
-  virtual void readRequest(WipedText& user, WipedText& password, rdr::InStream& in);
+  virtual void readRequest(plat::PlainPassword& user, plat::PlainPassword& password,
+                           rdr::InStream& in);
   virtual void writeRequest(const char* user, const char* password, rdr::OutStream& out);
 };
 

@@ -1,0 +1,150 @@
+#include "rfb/RectSet.h"
+
+#include "plat/Assert.h"
+#include "plat/DString.h"
+#include "plat/LogWriter.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+static plat::LogWriter vlog("RectSet");
+
+namespace rfb {
+
+using namespace miRegion;
+
+static int16_t clamp16(int v) { return int16_t(std::clamp<int>(v, INT16_MIN, INT16_MAX)); }
+
+RectSet::Box RectSet::toBox(const Rect& r) {
+  return {clamp16(r.tl.x), clamp16(r.tl.y), clamp16(r.br.x), clamp16(r.br.y)};
+}
+
+RectSet::RectSet() : reg_{miEmptyBox, &miEmptyData} {}
+
+RectSet::RectSet(const RectSet& other) : RectSet() { miCopy(&reg_, &other.reg_); }
+
+RectSet::RectSet(const Rect& r) : RectSet() { setRect(toBox(r)); }
+
+RectSet::~RectSet() { miFreeData(&reg_); }
+
+RectSet& RectSet::operator=(const RectSet& other) {
+  miCopy(&reg_, &other.reg_);
+  return *this;
+}
+
+// Lowers v to a multiple of grid (mathematical modulo for negative values).
+static int64_t floorTo(int64_t v, int64_t grid) {
+  int64_t m = v % grid;
+  if (m < 0)
+    m += grid;
+  return v - m;
+}
+
+RectSet RectSet::alignedTo(const RectSet& source, int grid) {
+  PLAT_ASSERT(grid >= 1);
+  RectSet result;
+  for (const Box& b : source) {
+    Box g;
+    g.x1 = clamp16(int(std::max<int64_t>(floorTo(b.x1, grid), INT16_MIN)));
+    g.y1 = clamp16(int(std::max<int64_t>(floorTo(b.y1, grid), INT16_MIN)));
+    g.x2 = clamp16(int(std::min<int64_t>(floorTo(int64_t(b.x2) + grid - 1, grid), INT16_MAX)));
+    g.y2 = clamp16(int(std::min<int64_t>(floorTo(int64_t(b.y2) + grid - 1, grid), INT16_MAX)));
+    RectSet one;
+    one.setRect(g);
+    result.setUnion(result, one);
+  }
+  return result;
+}
+
+void RectSet::clear() {
+  reg_.extents = miEmptyBox;
+  if (reg_.data && reg_.data->size)
+    reg_.data->numRects = 0;
+  else
+    reg_.data = &miEmptyData;
+}
+
+void RectSet::setRect(const Box& b) {
+  if (b.x1 >= b.x2 || b.y1 >= b.y2) {
+    clear();
+    return;
+  }
+  miFreeData(&reg_);
+  reg_.extents = b;
+  reg_.data = nullptr;
+}
+
+void RectSet::setRects(int64_t count, const Box* boxes, const Box& extents) {
+  if (count <= 0) {
+    clear();
+    return;
+  }
+  if (count == 1) {
+    setRect(extents);
+    return;
+  }
+  if (!reg_.data || reg_.data->size < count) {
+    miFreeData(&reg_);
+    reg_.data = &miEmptyData;
+    if (!miAllocRects(&reg_, count)) {
+      fprintf(stderr, "failed to re-allocate data\n");
+      return;
+    }
+  }
+  memcpy(miBoxes(reg_.data), boxes, size_t(count) * sizeof(Box));
+  reg_.data->numRects = count;
+  reg_.extents = extents;
+}
+
+void RectSet::fromRects(const std::vector<Rect>& rects) {
+  clear();
+  for (const Rect& r : rects)
+    setUnion(*this, RectSet(r));
+}
+
+bool RectSet::setUnion(const RectSet& a, const RectSet& b) {
+  return miUnionRegions(&reg_, &a.reg_, &b.reg_);
+}
+
+bool RectSet::setIntersect(const RectSet& a, const RectSet& b) {
+  return miIntersectRegions(&reg_, &a.reg_, &b.reg_);
+}
+
+bool RectSet::setSubtract(const RectSet& a, const RectSet& b) {
+  return miSubtractRegions(&reg_, &a.reg_, &b.reg_);
+}
+
+void RectSet::translate(const Point& delta) { miTranslate(&reg_, delta.x, delta.y); }
+
+bool RectSet::equals(const RectSet& other) const { return miEqual(&reg_, &other.reg_); }
+
+bool RectSet::contains(const Point& p) const {
+  return miContainsPoint(&reg_, p.x, p.y, nullptr);
+}
+
+std::vector<Rect> RectSet::rects() const {
+  std::vector<Rect> out;
+  out.reserve(size_t(numRects()));
+  for (const Box& b : *this)
+    out.push_back(toRect(b));
+  return out;
+}
+
+static void formatBox(char (&buf)[64], const RectSet::Box& b) {
+  snprintf(buf, sizeof(buf), "%d,%d to %d,%d", b.x1, b.y1, b.x2, b.y2);
+}
+
+plat::String RectSet::describe() const {
+  plat::DString out;
+  char buf[64];
+  formatBox(buf, reg_.extents);
+  out.appendFormat("num rects %3d extents %s\n", int(numRects()), buf);
+  for (const Box& b : *this) {
+    formatBox(buf, b);
+    out.appendFormat("    rect %s\n", buf);
+  }
+  return out.str();
+}
+
+} // namespace rfb

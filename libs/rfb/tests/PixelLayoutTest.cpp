@@ -1,0 +1,183 @@
+#include "rfb/PixelLayout.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include <string>
+
+using rfb::PixelLayout;
+
+static std::string describe(const PixelLayout& pf) {
+  char buf[PixelLayout::describeSize] = "";
+  pf.describe(buf);
+  return buf;
+}
+
+TEST(PixelLayout, DefaultIsBgr233) {
+  PixelLayout pf;
+  EXPECT_EQ(describe(pf), "depth 8 (8 bpp) bgr233");
+  EXPECT_TRUE(pf.depthAndBppAreValid());
+}
+
+TEST(PixelLayout, DescribesSharedLayouts) {
+  struct Case {
+    const PixelLayout& pf;
+    const char* text;
+  } cases[] = {
+      {PixelLayout::rgb565, "depth 16 (16 bpp) little-endian rgb565"},
+      {PixelLayout::rgb555, "depth 15 (16 bpp) little-endian rgb555"},
+      {PixelLayout::rgb222, "depth 6 (8 bpp) rgb222"},
+      {PixelLayout::pal8, "depth 8 (8 bpp) colour-map"},
+      {PixelLayout::xrgb32LittleEndian, "depth 24 (32 bpp) little-endian rgb888"},
+      {PixelLayout::xbgr32LittleEndian, "depth 24 (32 bpp) little-endian bgr888"},
+      // depth 32 with 24 colour bits fits neither named form
+      {PixelLayout::argb32,
+       "depth 32 (32 bpp) little-endian rgb max 255,255,255 shift 16,8,0 alpha max 255 shift 24"},
+      {PixelLayout::rgba32BigEndian,
+       "depth 32 (32 bpp) big-endian rgb max 255,255,255 shift 24,16,8 alpha max 255 shift 0"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(describe(c.pf), c.text);
+}
+
+TEST(PixelLayout, DescribeIsBoundedAndAppends) {
+  char buf[PixelLayout::describeSize];
+  memset(buf, 'x', sizeof(buf) - 10);
+  buf[sizeof(buf) - 10] = '\0';
+  PixelLayout::argb32.describe(buf);
+  EXPECT_EQ(strlen(buf), size_t(PixelLayout::describeSize - 1));
+}
+
+TEST(PixelLayout, SharedLayoutsArgb32AreDistinctEqualInstances) {
+  EXPECT_NE(&PixelLayout::argb32, &PixelLayout::argb32LittleEndian);
+  EXPECT_TRUE(PixelLayout::argb32.equal(PixelLayout::argb32LittleEndian));
+}
+
+TEST(PixelLayout, ParseTable) {
+  struct Case {
+    const char* text;
+    bool ok;
+    int bpp, depth;
+    bool trueColour;
+    int redMax, greenMax, blueMax, redShift, greenShift, blueShift;
+  } cases[] = {
+      {"rgb565", true, 16, 16, true, 31, 63, 31, 11, 5, 0},
+      {"RGB565", true, 16, 16, true, 31, 63, 31, 11, 5, 0},
+      {"bgr233", true, 8, 8, true, 7, 7, 3, 0, 3, 6},
+      {"rgb888", true, 32, 24, true, 255, 255, 255, 16, 8, 0},
+      {"rgb332", true, 8, 8, true, 7, 7, 3, 5, 2, 0},
+      {"bgr555", true, 16, 15, true, 31, 31, 31, 0, 5, 10},
+      {"rgb999", true, 32, 27, true, 511, 511, 511, 18, 9, 0},
+      {"pal8", true, 8, 8, false, -1, -1, -1, -1, -1, -1},
+      {"PAL3x", true, 8, 3, false, -1, -1, -1, -1, -1, -1},
+      {"rgb5650", false, 0, 0, false, 0, 0, 0, 0, 0, 0},
+      {"rgb065", false, 0, 0, false, 0, 0, 0, 0, 0, 0},
+      {"rgb56a", false, 0, 0, false, 0, 0, 0, 0, 0, 0},
+      {"xyz565", false, 0, 0, false, 0, 0, 0, 0, 0, 0},
+      {"pal2", false, 0, 0, false, 0, 0, 0, 0, 0, 0},
+      {"pal9", false, 0, 0, false, 0, 0, 0, 0, 0, 0},
+      {"", false, 0, 0, false, 0, 0, 0, 0, 0, 0},
+      {"rgb", false, 0, 0, false, 0, 0, 0, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    PixelLayout pf(32, 32, true, true, 1, 1, 1, 1, 1, 1, 7, 3);
+    ASSERT_EQ(pf.parse(c.text), c.ok);
+    if (!c.ok)
+      continue;
+    EXPECT_EQ(pf.bpp, c.bpp);
+    EXPECT_EQ(pf.depth, c.depth);
+    EXPECT_EQ(pf.trueColour, c.trueColour);
+    EXPECT_FALSE(pf.bigEndian);
+    EXPECT_EQ(pf.alphaMax, 3); // alpha fields keep their values
+    EXPECT_EQ(pf.alphaShift, 7);
+    if (c.trueColour) {
+      EXPECT_EQ(pf.redMax, c.redMax);
+      EXPECT_EQ(pf.greenMax, c.greenMax);
+      EXPECT_EQ(pf.blueMax, c.blueMax);
+      EXPECT_EQ(pf.redShift, c.redShift);
+      EXPECT_EQ(pf.greenShift, c.greenShift);
+      EXPECT_EQ(pf.blueShift, c.blueShift);
+    } else {
+      EXPECT_EQ(pf.redMax, 1); // maxima untouched
+    }
+  }
+}
+
+TEST(PixelLayout, EqualTable) {
+  PixelLayout be8(8, 8, true, true, 7, 7, 3, 0, 3, 6);
+  PixelLayout le8;
+  PixelLayout mapA(8, 8, false, false, 1, 2, 3, 4, 5, 6);
+  PixelLayout mapB(8, 8, true, false, 9, 9, 9, 0, 0, 0);
+  PixelLayout be16 = PixelLayout::rgb565;
+  be16.bigEndian = true;
+  PixelLayout alphaShifted = PixelLayout::argb32;
+  alphaShifted.alphaShift = 0;
+  struct Case {
+    const PixelLayout& a;
+    const PixelLayout& b;
+    bool equal;
+  } cases[] = {
+      {be8, le8, true},
+      {mapA, mapB, true},
+      {PixelLayout::rgb565, be16, false},
+      {PixelLayout::rgb565, PixelLayout::rgb555, false},
+      {PixelLayout::argb32, alphaShifted, false},
+      {PixelLayout::pal8, le8, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.a.equal(c.b), c.equal);
+    EXPECT_EQ(c.b.equal(c.a), c.equal);
+  }
+}
+
+TEST(PixelLayout, ValidityTable) {
+  struct Case {
+    int bpp, depth;
+    bool trueColour, valid;
+  } cases[] = {{8, 8, true, true},    {16, 16, true, true},  {24, 24, true, true},
+               {32, 24, true, true},  {32, 33, true, false}, {12, 12, true, false},
+               {16, 0, true, false},  {8, 2, false, false},  {8, 3, false, true},
+               {16, 9, false, false}, {32, 8, false, true}};
+  for (const Case& c : cases) {
+    PixelLayout pf(c.bpp, c.depth, false, c.trueColour, 1, 1, 1, 0, 0, 0);
+    EXPECT_EQ(pf.depthAndBppAreValid(), c.valid) << c.bpp << "/" << c.depth;
+  }
+}
+
+TEST(PixelLayout, MakeLittleEndian) {
+  PixelLayout pf = PixelLayout::rgba32BigEndian;
+  ASSERT_TRUE(pf.makeLittleEndian());
+  EXPECT_FALSE(pf.bigEndian);
+  EXPECT_EQ(pf.redShift, 0);
+  EXPECT_EQ(pf.greenShift, 8);
+  EXPECT_EQ(pf.blueShift, 16);
+  EXPECT_EQ(pf.alphaShift, 24);
+
+  PixelLayout be16 = PixelLayout::rgb565;
+  be16.bigEndian = true;
+  PixelLayout before = be16;
+  EXPECT_FALSE(be16.makeLittleEndian());
+  EXPECT_TRUE(be16.bigEndian);
+  EXPECT_EQ(be16.redShift, before.redShift);
+
+  // 24 bpp big-endian with byte shifts mirrors within three bytes
+  PixelLayout be24(24, 24, true, true, 255, 255, 255, 16, 8, 0);
+  ASSERT_TRUE(be24.makeLittleEndian());
+  EXPECT_EQ(be24.redShift, 0);
+  EXPECT_EQ(be24.blueShift, 16);
+  EXPECT_EQ(be24.alphaShift, 0); // no alpha: left alone
+
+  PixelLayout be8(8, 8, true, true, 7, 7, 3, 0, 3, 6);
+  EXPECT_TRUE(be8.makeLittleEndian());
+  EXPECT_FALSE(be8.bigEndian);
+  EXPECT_EQ(be8.greenShift, 3);
+}
+
+TEST(PixelLayout, NativeEndian) {
+  EXPECT_TRUE(PixelLayout::rgb565.isNativeEndian());
+  EXPECT_FALSE(PixelLayout::rgba32BigEndian.isNativeEndian());
+  PixelLayout be8(8, 8, true, true, 7, 7, 3, 0, 3, 6);
+  EXPECT_TRUE(be8.isNativeEndian());
+}

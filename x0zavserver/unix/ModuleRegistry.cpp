@@ -30,7 +30,8 @@ void ModuleRegistry::serve(rdr::InStream& in, rdr::OutStream& out) const {
     char name[RootCode::maxNameLength + 1];
     in.readBytes(name, n);
     name[n] = '\0';
-    RootCode* module = find(name);
+    // A name with a NUL inside is not the name of any module.
+    RootCode* module = memchr(name, '\0', n) ? nullptr : find(name);
     if (!module)
       throw plat::ExceptionFmt("Unknown module: %s", name);
     vlog.debug("request for %s", name);

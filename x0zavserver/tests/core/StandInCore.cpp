@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
   setvbuf(stdout, nullptr, _IONBF, 0);
   for (int i = 1; i < argc; i++)
     if (strchr(argv[i], '='))
-      plat::ParameterSet::global().parseParam(argv[i], 100);
+      plat::ParameterSet::global().parseParam(argv[i], 50);
   bool anyCommand = false;
   for (int i = 1; i < argc; i++)
     anyCommand = anyCommand || !strchr(argv[i], '=');

@@ -20,7 +20,8 @@ namespace {
 // A pipe's view of the input: small reads, then end of stream.
 class Source : public rdr::BufferedInStream {
 public:
-  Source(const std::uint8_t* data, size_t size) : rdr::BufferedInStream(0), data_(data), size_(size) {}
+  Source(const std::uint8_t* data, size_t size)
+      : rdr::BufferedInStream(0), data_(data), size_(size) {}
 
 protected:
   int readData(std::uint8_t* buffer, int length) override {

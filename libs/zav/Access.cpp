@@ -21,9 +21,15 @@ struct LetterEntry {
 // The order decides the output order and which entry takes overlapping bits:
 // "Printing" (0x40) stands before "Chat" (0x20) on purpose.
 constexpr LetterEntry letterTable[] = {
-    {'f', "Full", Full},         {'d', "Default", Default},   {'v', "View", View},
-    {'k', "KeyEvents", KeyEvents}, {'p', "PtrEvents", PtrEvents}, {'c', "CutText", CutText},
-    {'t', "FileTransfer", FileTransfer}, {'r', "Printing", Printing}, {'h', "Chat", Chat},
+    {'f', "Full", Full},
+    {'d', "Default", Default},
+    {'v', "View", View},
+    {'k', "KeyEvents", KeyEvents},
+    {'p', "PtrEvents", PtrEvents},
+    {'c', "CutText", CutText},
+    {'t', "FileTransfer", FileTransfer},
+    {'r', "Printing", Printing},
+    {'h', "Chat", Chat},
     {'q', "NoQuery", NoQuery},
 };
 

@@ -28,7 +28,8 @@ public:
   // A letter that names no right.
   class BadAccessException : public plat::Exception {
   public:
-    explicit BadAccessException(char letter) : plat::Exception("BadAccessException"), letter_(letter) {}
+    explicit BadAccessException(char letter)
+        : plat::Exception("BadAccessException"), letter_(letter) {}
     char letter() const { return letter_; }
 
   private:

@@ -2,4 +2,6 @@
 // co-process that serves its privileged requests.
 #include "x0zavserver/unix/Launcher.h"
 
-int main(int argc, char** argv) { return os::launcherMain(argc, argv); }
+int main(int argc, char** argv) {
+  return os::launcherMain(argc, argv);
+}

@@ -41,7 +41,16 @@ TEST(ModuleRegistry, ServesRequestsUntilTheStreamEndsBetweenThem) {
   registry.add(&a);
   registry.add(&b);
   EXPECT_EQ(run(registry, ""), "");
-  EXPECT_EQ(run(registry, std::string("\x01" "A" "x" "\x03" "Bee" "y" "\x01" "A" "z")), "xxyyzz");
+  EXPECT_EQ(run(registry, std::string("\x01"
+                                      "A"
+                                      "x"
+                                      "\x03"
+                                      "Bee"
+                                      "y"
+                                      "\x01"
+                                      "A"
+                                      "z")),
+            "xxyyzz");
   EXPECT_EQ(a.calls, 2);
   EXPECT_EQ(b.calls, 1);
 }
@@ -54,12 +63,27 @@ TEST(ModuleRegistry, MalformedRequestsThrow) {
     std::string bytes;
     const char* message;
   } cases[] = {
-      {std::string("\x01" "B" "x"), "Unknown module: B"},
+      {std::string("\x01"
+                   "B"
+                   "x"),
+       "Unknown module: B"},
       {std::string(1, '\0'), "Unknown module: "},
-      {std::string("\x05" "A"), "End of stream"},              // name cut short
-      {std::string("\x01" "A"), "End of stream"},              // body missing
-      {std::string("\x01" "A" "x" "\x01"), "End of stream"},   // second request cut short
-      {std::string("\x02" "A\0" "x", 4), "Unknown module: A"}, // a NUL inside the name
+      {std::string("\x05"
+                   "A"),
+       "End of stream"}, // name cut short
+      {std::string("\x01"
+                   "A"),
+       "End of stream"}, // body missing
+      {std::string("\x01"
+                   "A"
+                   "x"
+                   "\x01"),
+       "End of stream"}, // second request cut short
+      {std::string("\x02"
+                   "A\0"
+                   "x",
+                   4),
+       "Unknown module: A"}, // a NUL inside the name
   };
   for (const Case& c : cases) {
     try {

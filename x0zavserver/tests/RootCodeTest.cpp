@@ -13,8 +13,12 @@
 
 namespace {
 
-std::string u32(uint32_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
-std::string str(const std::string& s) { return u32(uint32_t(s.size())) + s; }
+std::string u32(uint32_t v) {
+  return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+}
+std::string str(const std::string& s) {
+  return u32(uint32_t(s.size())) + s;
+}
 
 std::string readAll(int fd) {
   std::string out;
@@ -89,7 +93,9 @@ std::string verifyReport() {
 }
 
 TEST(RootCodeChannel, CoreReadsEveryReply) {
-  const std::string request = "\x11" "EtcPasswdVerifier" + str("nosuchuser") + str("pw");
+  const std::string request = "\x11"
+                              "EtcPasswdVerifier" +
+                              str("nosuchuser") + str("pw");
   struct Case {
     std::string reply;
     std::string report;

@@ -12,8 +12,12 @@
 
 namespace {
 
-std::string u32(uint32_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
-std::string str(const std::string& s) { return u32(uint32_t(s.size())) + s; }
+std::string u32(uint32_t v) {
+  return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+}
+std::string str(const std::string& s) {
+  return u32(uint32_t(s.size())) + s;
+}
 
 // Answers according to the password, without the blacklist.
 class Scripted : public zav::RootCodeUPV {
@@ -113,12 +117,16 @@ TEST(RootCodePAM, RequestCarriesTheServiceName) {
 
 TEST(RootCodePAM, ReadRequestSetsTheServiceForLaterRequests) {
   zav::RootCodePAM& pam = zav::RootCodePAM::instance();
-  std::string bytes = str("u") + str("p") + "\x07" "zavtest";
+  std::string bytes = str("u") + str("p") +
+                      "\x07"
+                      "zavtest";
   rdr::MemInStream in(bytes.data(), static_cast<int>(bytes.size()));
   plat::PlainPassword user, password;
   pam.readRequest(user, password, in);
   EXPECT_STREQ(zav::pamApplicationName.getValue().c_str(), "zavtest");
-  std::string cut = str("u") + str("p") + "\x07" "zav";
+  std::string cut = str("u") + str("p") +
+                    "\x07"
+                    "zav";
   rdr::MemInStream cutIn(cut.data(), static_cast<int>(cut.size()));
   EXPECT_THROW(pam.readRequest(user, password, cutIn), rdr::EndOfStream);
 }

@@ -69,7 +69,8 @@ struct stat fstatOrThrow(int fd) {
 } // namespace
 
 FailureBlacklist::FailureBlacklist(const char* directory, uid_t uid)
-    : directory_(directory), uid_(uid) {}
+    : directory_(directory), uid_(uid) {
+}
 
 int FailureBlacklist::openFile() {
   if (mkdir(directory_, 0700) != 0 && errno != EEXIST)
@@ -81,8 +82,8 @@ int FailureBlacklist::openFile() {
 
   char name[32];
   snprintf(name, sizeof(name), "%u", static_cast<unsigned>(uid_));
-  int fd = openat(dir.get(), name, O_RDWR | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
-                  0600);
+  int fd = openat(dir.get(), name,
+                  O_RDWR | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
   if (fd < 0)
     throw plat::SystemExceptionFmt("open(%s/%s)", errno, directory_, name);
   Fd file(fd);

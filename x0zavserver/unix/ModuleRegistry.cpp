@@ -9,7 +9,9 @@ static plat::LogWriter vlog("ModuleRegistry");
 
 namespace os {
 
-void ModuleRegistry::add(RootCode* module) { modules_[module->name()] = module; }
+void ModuleRegistry::add(RootCode* module) {
+  modules_[module->name()] = module;
+}
 
 RootCode* ModuleRegistry::find(const char* name) const {
   auto it = modules_.find(name);

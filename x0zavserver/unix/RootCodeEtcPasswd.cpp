@@ -18,7 +18,8 @@ namespace zav {
 
 namespace {
 
-const char* const failureText = "Either the username was not recognised, or the password was incorrect";
+const char* const failureText =
+    "Either the username was not recognised, or the password was incorrect";
 
 // The stored password field of a user, wiped when freed.
 struct StoredPassword {

@@ -1,11 +1,11 @@
 #include "x0zavserver/unix/RootCodePAM.h"
 
+#include "plat/DynamicFn.h"
 #include "plat/LogWriter.h"
 #include "plat/StringUtils.h"
 #include "rdr/InStream.h"
 #include "rdr/OutStream.h"
 #include "x0zavserver/AuthFailureException.h"
-#include "plat/DynamicFn.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -119,7 +119,8 @@ void RootCodePAM::verify(const char* user, const char* password) {
     // The launching user, not the real user of the co-process (root).
     const struct passwd* pw = getpwuid(os::RootCode::uid);
     if (!pw)
-      throw plat::ExceptionFmt("No user name for user id %u", static_cast<unsigned>(os::RootCode::uid));
+      throw plat::ExceptionFmt("No user name for user id %u",
+                               static_cast<unsigned>(os::RootCode::uid));
     userName = pw->pw_name;
   }
   plat::String service = pamApplicationName.getValue();
@@ -130,10 +131,13 @@ void RootCodePAM::verify(const char* user, const char* password) {
   plat::DynamicFn startFn(libraryName, "pam_start");
   plat::DynamicFn authenticateFn(libraryName, "pam_authenticate");
   plat::DynamicFn endFn(libraryName, "pam_end");
-  auto pamStrerror = reinterpret_cast<const char* (*)(pam_handle_t*, int)>(strerrorFn.getFunction());
-  auto pamStart = reinterpret_cast<int (*)(const char*, const char*, const struct pam_conv*,
-                                           pam_handle_t**)>(startFn.getFunction());
-  auto pamAuthenticate = reinterpret_cast<int (*)(pam_handle_t*, int)>(authenticateFn.getFunction());
+  auto pamStrerror =
+      reinterpret_cast<const char* (*)(pam_handle_t*, int)>(strerrorFn.getFunction());
+  auto pamStart =
+      reinterpret_cast<int (*)(const char*, const char*, const struct pam_conv*, pam_handle_t**)>(
+          startFn.getFunction());
+  auto pamAuthenticate =
+      reinterpret_cast<int (*)(pam_handle_t*, int)>(authenticateFn.getFunction());
   auto pamEnd = reinterpret_cast<int (*)(pam_handle_t*, int)>(endFn.getFunction());
   if (!pamStart || !pamAuthenticate || !pamEnd) {
     char text[48] = "";

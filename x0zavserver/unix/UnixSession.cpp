@@ -7,6 +7,8 @@ static plat::LogWriter vlog("UnixSession");
 
 namespace zav {
 
-UnixSession::~UnixSession() { authLog(user.get(), "Session ended"); }
+UnixSession::~UnixSession() {
+  authLog(user.get(), "Session ended");
+}
 
 } // namespace zav

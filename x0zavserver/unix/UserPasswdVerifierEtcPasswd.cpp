@@ -7,7 +7,8 @@ static plat::LogWriter vlog("UserPasswdVerifierEtcPasswd");
 
 namespace zav {
 
-std::unique_ptr<Session> UserPasswdVerifierEtcPasswd::verify(const char* user, const char* password) {
+std::unique_ptr<Session> UserPasswdVerifierEtcPasswd::verify(const char* user,
+                                                             const char* password) {
   return RootCodeEtcPasswd::instance().verifyViaCoprocess(user, password);
 }
 

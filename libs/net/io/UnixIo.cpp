@@ -131,9 +131,13 @@ int connectTo(const char* path) {
 
 } // namespace
 
-UnixIo::UnixIo(int fd) : FdIo(fd, true) { setUp(); }
+UnixIo::UnixIo(int fd) : FdIo(fd, true) {
+  setUp();
+}
 
-UnixIo::UnixIo(const char* path) : FdIo(connectTo(path), true) { setUp(); }
+UnixIo::UnixIo(const char* path) : FdIo(connectTo(path), true) {
+  setUp();
+}
 
 UnixIo::~UnixIo() = default;
 
@@ -142,8 +146,12 @@ void UnixIo::setUp() {
   out.reset(new UnixOutStreamImpl(fd));
 }
 
-UnixInStream* UnixIo::getUnixInStream() { return static_cast<UnixInStream*>(in.get()); }
+UnixInStream* UnixIo::getUnixInStream() {
+  return static_cast<UnixInStream*>(in.get());
+}
 
-UnixOutStream* UnixIo::getUnixOutStream() { return static_cast<UnixOutStream*>(out.get()); }
+UnixOutStream* UnixIo::getUnixOutStream() {
+  return static_cast<UnixOutStream*>(out.get());
+}
 
 } // namespace io

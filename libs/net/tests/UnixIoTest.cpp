@@ -201,7 +201,7 @@ TEST(UnixIoPath, ConnectsAndRefuses) {
   } cases[] = {
       {dir + "/missing", "connect: No such file or directory (2)"},
       {"/" + std::string(106, 'p'), "connect: No such file or directory (2)"}, // 107: fits
-      {"/" + std::string(107, 'p'), "connect: File name too long (36)"},       // 108: no room for NUL
+      {"/" + std::string(107, 'p'), "connect: File name too long (36)"}, // 108: no room for NUL
       {"/" + std::string(300, 'p'), "connect: File name too long (36)"},
   };
   for (const Case& c : cases) {

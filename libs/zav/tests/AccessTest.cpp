@@ -43,16 +43,11 @@ TEST(RightsFromModifiers, Table) {
     bool ignoreErrors;
     unsigned expected;
   } cases[] = {
-      {"vkp", NoAccess, false, 0x0007},
-      {"-t", Default, false, 0x03EF},
-      {"d-c+q", NoAccess, false, 0x07F7},
-      {"", 0x1234, false, 0x1234},
-      {"q", NoAccess, false, 0x0400},
-      {"+-+v", NoAccess, false, View},
-      {"vx", NoAccess, true, View},
-      {"-", Full, false, Full},
-      {"-f", Full, false, NoAccess},
-      {"f-q", NoAccess, false, 0xFBFF},
+      {"vkp", NoAccess, false, 0x0007},   {"-t", Default, false, 0x03EF},
+      {"d-c+q", NoAccess, false, 0x07F7}, {"", 0x1234, false, 0x1234},
+      {"q", NoAccess, false, 0x0400},     {"+-+v", NoAccess, false, View},
+      {"vx", NoAccess, true, View},       {"-", Full, false, Full},
+      {"-f", Full, false, NoAccess},      {"f-q", NoAccess, false, 0xFBFF},
       {"rh", NoAccess, false, 0x0060},
   };
   for (const Case& c : cases)

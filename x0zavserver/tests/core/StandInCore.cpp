@@ -20,6 +20,7 @@
 #include "x0zavserver/unix/UserPasswdVerifierPAM.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -137,6 +138,8 @@ void finish() {
 
 int main(int argc, char** argv) {
   setvbuf(stdout, nullptr, _IONBF, 0);
+  // Like the real core: a co-process that is gone is an error to report.
+  signal(SIGPIPE, SIG_IGN);
   for (int i = 1; i < argc; i++)
     if (strchr(argv[i], '='))
       plat::ParameterSet::global().parseParam(argv[i], 50);

@@ -50,12 +50,12 @@ TEST_F(AccessControlTest, Table) {
       {alice + "@EXAMPLE.ORG:k," + bob + ":v", "", alice + "@EXAMPLE.ORG", KeyEvents},
       {"*:v", "", alice + "@EXAMPLE.ORG", View},
       {":q", "", "root@EXAMPLE.ORG", NoQuery},
-      {"", alice + ":t", alice, FileTransfer},          // primary group
-      {"", group + ":c", alice, CutText},               // secondary group
+      {"", alice + ":t", alice, FileTransfer}, // primary group
+      {"", group + ":c", alice, CutText},      // secondary group
       {"", group + ":c", bob, NoAccess},
-      {"", "*:f", alice, NoAccess},                     // no wildcard among groups
+      {"", "*:f", alice, NoAccess}, // no wildcard among groups
       {"", "nosuchgroup:f," + bob + ":p", bob, PtrEvents},
-      {" " + alice + ":v", "", alice, NoAccess},         // nothing is trimmed
+      {" " + alice + ":v", "", alice, NoAccess}, // nothing is trimmed
       {",," + bob + ":h", "", bob, Chat},
   };
   for (const Case& c : cases) {

@@ -13,15 +13,15 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
-#include <sstream>
-#include <string>
 #include <mutex>
 #include <poll.h>
+#include <sstream>
+#include <string>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
-#include <thread>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -106,8 +106,9 @@ public:
     ns << "set +e\n" << opt.extraShell << "\n";
     for (size_t i = 0; i < argLists.size(); i++) {
       if (!opt.launcherPrefix.empty())
-        ns << "( ( " << opt.launcherPrefix << "; ASAN_OPTIONS=detect_leaks=0 exec setpriv --reuid=" << user << " --regid="
-           << user << " --init-groups -- " << dir << "/bin/x0zavserver";
+        ns << "( ( " << opt.launcherPrefix
+           << "; ASAN_OPTIONS=detect_leaks=0 exec setpriv --reuid=" << user << " --regid=" << user
+           << " --init-groups -- " << dir << "/bin/x0zavserver";
       else if (opt.direct)
         ns << "( /etc/zav/x0zavserver-core";
       else

@@ -47,8 +47,12 @@ std::string u32(uint32_t v) {
   return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
 }
 
-std::string frame(const std::string& module) { return std::string(1, char(module.size())) + module; }
-std::string str(const std::string& s) { return u32(uint32_t(s.size())) + s; }
+std::string frame(const std::string& module) {
+  return std::string(1, char(module.size())) + module;
+}
+std::string str(const std::string& s) {
+  return u32(uint32_t(s.size())) + s;
+}
 
 class LauncherTest : public ::testing::Test {
 protected:
@@ -128,11 +132,12 @@ TEST_F(LauncherTest, CoprocessIsRootWithACleanProcessState) {
   rig.addPamService("zavprobe", "auth required " ZAV_PAM_PROBE " out=" + rig.dir +
                                     "/probe/state\nauth required pam_permit.so\n");
   LauncherRig::Options opt;
-  opt.extraShell = "echo private >" + rig.dir + "/userfile; export ZAV_MARK=1; umask 000; "
+  opt.extraShell = "echo private >" + rig.dir +
+                   "/userfile; export ZAV_MARK=1; umask 000; "
                    "ulimit -S -f 64; trap '' INT TERM HUP USR1; cd /tmp";
   opt.redirects = "7<" + rig.dir + "/userfile";
-  auto r = rig.run(user, {"PamApplicationName=zavprobe", "pam", user, "x", "costatus", "finish"},
-                   opt);
+  auto r =
+      rig.run(user, {"PamApplicationName=zavprobe", "pam", user, "x", "costatus", "finish"}, opt);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(hasLine(r.out, "coprocess exit 0")) << r.out << r.err;
   EXPECT_TRUE(hasLine(r.out, "co Uid:\t0\t0\t0\t0")) << r.out;
@@ -161,6 +166,18 @@ TEST_F(LauncherTest, CoprocessIsRootWithACleanProcessState) {
   EXPECT_EQ(probe.find("userfile"), std::string::npos) << probe;
 }
 
+TEST_F(LauncherTest, CoprocessThatCannotBecomeRootEndsWithAMessage) {
+  // Without the set-user-id bit the co-process cannot become root: it must
+  // say so and end, never serve requests as the user.
+  ASSERT_EQ(LauncherRig::sh("chmod u-s " + rig.dir + "/bin/x0zavserver"), 0);
+  auto r = rig.run(user, {"etc", user, "Secret-1", "finish"});
+  std::vector<std::string> verify = linesWith(r.out, "verify ");
+  ASSERT_EQ(verify.size(), 1u) << r.out;
+  EXPECT_EQ(verify[0].compare(0, 2, "2 "), 0) << verify[0]; // the channel broke
+  EXPECT_TRUE(hasLine(r.out, "coprocess exit 1")) << r.out;
+  EXPECT_NE(r.err.find("setgroups: Operation not permitted (1)\n"), std::string::npos) << r.err;
+}
+
 TEST_F(LauncherTest, RequestFramesEndTheCoprocess) {
   std::string etc = frame("EtcPasswdVerifier");
   std::string pam = frame("PamVerifier");
@@ -173,7 +190,10 @@ TEST_F(LauncherTest, RequestFramesEndTheCoprocess) {
       {"nothing", "", 0, nullptr},
       {"unknown module", frame("Bogus"), 1, "Unknown module: Bogus"},
       {"empty module name", std::string(1, '\0'), 1, "Unknown module: \n"},
-      {"module name cut short", "\x11" "EtcPass", 1, "End of stream"},
+      {"module name cut short",
+       "\x11"
+       "EtcPass",
+       1, "End of stream"},
       {"huge user length", etc + u32(0xFFFFFFFF), 1, "String exceeds maximum length"},
       {"user one byte too long", etc + u32(257) + std::string(257, 'a'), 1,
        "String exceeds maximum length"},
@@ -181,6 +201,8 @@ TEST_F(LauncherTest, RequestFramesEndTheCoprocess) {
       {"huge password length", etc + str("a") + u32(0x80000000), 1,
        "String exceeds maximum length"},
       {"service name cut short", pam + str("a") + str("b") + "\x09zav", 1, "End of stream"},
+      {"service name not UTF-8", pam + str("a") + str("b") + "\x02\xff\xfe", 1,
+       "Invalid UTF-8 encoding for PamApplicationName"},
       {"request then unknown module", etc + str("nosuchuser") + str("x") + frame("Nope"), 1,
        "Unknown module: Nope"},
   };
@@ -192,7 +214,8 @@ TEST_F(LauncherTest, RequestFramesEndTheCoprocess) {
     const Case& c = cases[i];
     EXPECT_EQ(results[i].status, 0) << c.what << results[i].err;
     EXPECT_TRUE(hasLine(results[i].out, "coprocess exit " + std::to_string(c.status)))
-        << c.what << "\n" << results[i].out << results[i].err;
+        << c.what << "\n"
+        << results[i].out << results[i].err;
     if (c.message)
       EXPECT_NE(results[i].err.find(c.message), std::string::npos) << c.what << results[i].err;
     else
@@ -201,8 +224,8 @@ TEST_F(LauncherTest, RequestFramesEndTheCoprocess) {
 }
 
 TEST_F(LauncherTest, ExactFitStringsAreServed) {
-  std::string bytes = frame("EtcPasswdVerifier") + str(std::string(256, 'u')) +
-                      str(std::string(256, 'p'));
+  std::string bytes =
+      frame("EtcPasswdVerifier") + str(std::string(256, 'u')) + str(std::string(256, 'p'));
   auto r = rig.run(user, {"raw", hexOf(bytes), "finish", "reply"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(hasLine(r.out, "coprocess exit 0")) << r.out << r.err;

@@ -50,7 +50,8 @@ protected:
     rig.addPamService("zavunix", "auth required pam_unix.so nodelay\n");
     rig.addPamService("zavpermit", "auth required pam_permit.so\n");
     rig.addPamService("zavdeny", "auth required pam_deny.so\n");
-    rig.addPamService("zavrootok", "auth sufficient pam_rootok.so\nauth required pam_unix.so nodelay\n");
+    rig.addPamService("zavrootok",
+                      "auth sufficient pam_rootok.so\nauth required pam_unix.so nodelay\n");
   }
 
   std::string blacklistFile() const { return rig.blacklistDir() + "/" + std::to_string(uid); }
@@ -68,8 +69,8 @@ protected:
 TEST_F(PasswordVerifierTest, EtcPasswdVerifier) {
   struct Case {
     std::string name, password, params;
-    std::string verify;  // the stand-in core's line
-    std::string syslog;  // a line that must be logged
+    std::string verify; // the stand-in core's line
+    std::string syslog; // a line that must be logged
   } cases[] = {
       {user, "Secret-1", "AllowedUsers=" + user + ":vk", "verify 0 " + user + "|vk|View KeyEvents",
        user + ": Session started: View KeyEvents access"},
@@ -146,7 +147,8 @@ TEST_F(PasswordVerifierTest, PamVerifier) {
     for (size_t i = 0; i < results.size(); i++) {
       const Case& c = cases[first + i];
       EXPECT_EQ(linesWith(results[i].out, "verify "), std::vector<std::string>{c.verify})
-          << c.service << " '" << c.name << "' " << c.password << "\n" << results[i].err;
+          << c.service << " '" << c.name << "' " << c.password << "\n"
+          << results[i].err;
     }
     unlink(blacklistFile().c_str());
   }
@@ -189,7 +191,8 @@ TEST_F(PasswordVerifierTest, BlacklistBlocksAfterTenFailures) {
 
   // Still blocked for the right password.
   r = rig.run(user, {"etc", user, "Secret-1"});
-  EXPECT_EQ(linesWith(r.out, "verify "), std::vector<std::string>{"verify 1 Too many security failures"});
+  EXPECT_EQ(linesWith(r.out, "verify "),
+            std::vector<std::string>{"verify 1 Too many security failures"});
 
   // Sixty seconds after the last counted attempt the count starts afresh.
   struct timeval past[2];
@@ -215,13 +218,14 @@ TEST_F(PasswordVerifierTest, BlacklistJustUnderSixtySecondsStillBlocks) {
   past[1] = past[0];
   ASSERT_EQ(utimes(blacklistFile().c_str(), past), 0);
   auto r = rig.run(user, {"etc", user, "Secret-1"});
-  EXPECT_EQ(linesWith(r.out, "verify "), std::vector<std::string>{"verify 1 Too many security failures"});
+  EXPECT_EQ(linesWith(r.out, "verify "),
+            std::vector<std::string>{"verify 1 Too many security failures"});
   EXPECT_NE(r.err.find("Blacklist active: last attempt 5"), std::string::npos) << r.err;
 }
 
 TEST_F(PasswordVerifierTest, SuccessTakesBackOneAttempt) {
-  auto r = rig.run(user, {"etc", user, "a", "etc", user, "b", "pam", user, "c", "PamApplicationName=zavunix",
-                          "etc", user, "Secret-1"});
+  auto r = rig.run(user, {"etc", user, "a", "etc", user, "b", "pam", user, "c",
+                          "PamApplicationName=zavunix", "etc", user, "Secret-1"});
   EXPECT_EQ(linesWith(r.out, "verify 1 ").size(), 3u) << r.out << r.err;
   EXPECT_EQ(linesWith(r.out, "verify 0 ").size(), 1u) << r.out;
   EXPECT_EQ(blacklistSize(), 3);
@@ -247,7 +251,8 @@ TEST_F(PasswordVerifierTest, UnsafeBlacklistPlacesRefuseVerification) {
            std::to_string(uid)},
       {"directory owned by the user",
        "mkdir -m 700 /run/zavserver-auth; chown " + user + " /run/zavserver-auth"},
-      {"symlink planted as the directory", "mkdir -m 700 /run/elsewhere; ln -s elsewhere /run/zavserver-auth"},
+      {"symlink planted as the directory",
+       "mkdir -m 700 /run/elsewhere; ln -s elsewhere /run/zavserver-auth"},
       {"file in place of the directory", "touch /run/zavserver-auth"},
   };
   for (const Case& c : cases) {
@@ -288,8 +293,9 @@ TEST_F(PasswordVerifierTest, WithoutTheCoprocessVerificationRunsInProcess) {
   LauncherRig::Options opt;
   opt.direct = true;
   auto r = rig.run(user, {"AllowedUsers=*:c", "etc", user, "Secret-1", "etc", user, "wrong"}, opt);
-  EXPECT_EQ(linesWith(r.out, "verify "),
-            (std::vector<std::string>{"verify 0 " + user + "|c|CutText", "verify 1 " + failureText}))
+  EXPECT_EQ(
+      linesWith(r.out, "verify "),
+      (std::vector<std::string>{"verify 0 " + user + "|c|CutText", "verify 1 " + failureText}))
       << r.err;
   EXPECT_NE(access(rig.blacklistDir().c_str(), F_OK), 0);
   EXPECT_TRUE(LauncherRig::hasLine(rig.syslogLines(), user + ": Session started: CutText access"));

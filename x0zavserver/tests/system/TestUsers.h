@@ -26,9 +26,7 @@ public:
   }
 
   // A name unique to this process: prefix, then the process id.
-  static std::string unique(const std::string& prefix) {
-    return prefix + std::to_string(getpid());
-  }
+  static std::string unique(const std::string& prefix) { return prefix + std::to_string(getpid()); }
 
   std::string addGroup(const std::string& prefix) {
     std::string name = unique(prefix);

@@ -100,7 +100,10 @@ public:
        << "mount --bind " << dir << "/run /run\n"
        << "mount -t overlay overlay -o lowerdir=/dev,upperdir=" << dir << "/devup,workdir=" << dir
        << "/devwork /dev\n"
-       << "touch /dev/log\nmount --bind " << dir << "/log /dev/log\n";
+       << "touch /dev/log\nmount --bind " << dir << "/log /dev/log\n"
+       // The temp dir may lie on a file system mounted nosuid.
+       << "mount --bind " << dir << "/bin " << dir << "/bin\n"
+       << "mount -o remount,bind,suid " << dir << "/bin\n";
     if (opt.hidePam)
       ns << "for f in /usr/lib/x86_64-linux-gnu/libpam.so*; do mount --bind /dev/null $f; done\n";
     ns << "set +e\n" << opt.extraShell << "\n";

@@ -100,7 +100,8 @@ public:
        << "mount --bind " << dir << "/run /run\n"
        << "mount -t overlay overlay -o lowerdir=/dev,upperdir=" << dir << "/devup,workdir=" << dir
        << "/devwork /dev\n"
-       << "touch /dev/log\nmount --bind " << dir << "/log /dev/log\n"
+       << "touch /dev/log\nmount --bind " << dir
+       << "/log /dev/log\n"
        // The temp dir may lie on a file system mounted nosuid.
        << "mount --bind " << dir << "/bin " << dir << "/bin\n"
        << "mount -o remount,bind,suid " << dir << "/bin\n";

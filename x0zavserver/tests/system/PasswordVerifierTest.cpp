@@ -108,8 +108,21 @@ TEST_F(PasswordVerifierTest, EtcPasswdVerifier) {
 }
 
 TEST_F(PasswordVerifierTest, EmptyPasswordFieldAcceptsAnyPassword) {
+  // The field empty in the user database itself (only inside the test's
+  // namespace), then empty in the shadow database.
+  LauncherRig::Options opt;
+  opt.extraShell = "sed -i 's/^" + other + ":x:/" + other + "::/' /etc/passwd";
+  auto r = rig.run(user, {"AllowedUsers=*:v", "etc", other, "anything at all"}, opt);
+  EXPECT_EQ(linesWith(r.out, "verify "), std::vector<std::string>{"verify 0 " + other + "|v|View"})
+      << r.err;
+  // Each run mounts the overlay afresh: without the edited copy the entry is
+  // back to normal.
+  ASSERT_EQ(unlink((rig.dir + "/etcup/passwd").c_str()), 0);
+  r = rig.run(user, {"etc", other, "anything at all"});
+  EXPECT_EQ(linesWith(r.out, "verify 1 ").size(), 1u) << r.out;
+
   users.setPasswdField(other, "");
-  auto r = rig.run(user, {"AllowedUsers=*:v", "etc", other, "anything at all"});
+  r = rig.run(user, {"AllowedUsers=*:v", "etc", other, "anything at all"});
   EXPECT_EQ(linesWith(r.out, "verify "), std::vector<std::string>{"verify 0 " + other + "|v|View"})
       << r.err;
 }

@@ -2,7 +2,14 @@
 
 #include "plat/Logger.h"
 
+#include "plat/String.h"
+#include "plat/StringUtils.h"
+
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <strings.h>
 
 namespace plat {
@@ -49,6 +56,43 @@ LogWriter* LogWriter::getLogWriter(const char* name) {
     if (strcasecmp(name, w->name_) == 0)
       return w;
   return nullptr;
+}
+
+bool LogWriter::setLogParams(const char* element) {
+  String copy(element);
+  char* cursor = copy.buf();
+  char* writerName = strSepChar(&cursor, ':');
+  char* target = cursor ? strSepChar(&cursor, ':') : nullptr;
+  if (!cursor) {
+    fprintf(stderr, "failed to parse log param element:%s\n", element);
+    return false;
+  }
+  long level = strtol(cursor, nullptr, 10);
+  if (level > INT_MAX)
+    level = INT_MAX;
+  else if (level < INT_MIN)
+    level = INT_MIN;
+  Logger* logger = nullptr;
+  if (*target) {
+    logger = Logger::getLogger(target);
+    if (!logger)
+      fprintf(stderr, "No logger found: '%s'\n", target);
+  }
+  if (strcmp(writerName, "*") == 0) {
+    for (LogWriter* w = log_writers; w; w = w->next_) {
+      w->setLogger(logger);
+      w->setLevel(static_cast<int>(level));
+    }
+    return true;
+  }
+  LogWriter* w = getLogWriter(writerName);
+  if (!w) {
+    fprintf(stderr, "No logwriter found: '%s'\n", writerName);
+    return false;
+  }
+  w->setLogger(logger);
+  w->setLevel(static_cast<int>(level));
+  return true;
 }
 
 void LogWriter::listLogWriters() {

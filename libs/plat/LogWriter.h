@@ -36,6 +36,10 @@ public:
 
   // Finds a writer by name, ignoring case; nullptr when none.
   static LogWriter* getLogWriter(const char* name);
+  // Applies one element "<writer>:<target>:<level>" of the log setting; "*"
+  // stands for every writer, an empty target for none. Errors go to stderr;
+  // false when the element cannot be parsed or names no writer.
+  static bool setLogParams(const char* element);
   // Writes "  " and the writer names separated by ", " to stderr.
   static void listLogWriters();
   // Head of the list of all writers, newest first.

@@ -1,0 +1,110 @@
+// Feeds arbitrary bytes, in arbitrary chunks, to the framed reader and to the
+// string reader, following the checkpoint discipline of a non-blocking
+// reader. Any failure must be a plat::Exception, never a crash.
+#include "rdr/BufferedInStream.h"
+#include "rdr/InStreamV4.h"
+#include "rdr/MemOutStream.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// Delivers the bytes released so far, at most `chunk` per read.
+class Source : public rdr::BufferedInStream {
+public:
+  Source(const std::uint8_t* data, size_t size, int bufSize, int chunk)
+      : rdr::BufferedInStream(bufSize), data_(data), size_(size), chunk_(chunk) {}
+  void release(size_t n) { released_ = std::min(size_, released_ + n); }
+  bool exhausted() const { return released_ == size_; }
+
+protected:
+  int readData(std::uint8_t* buffer, int length) override {
+    size_t n = std::min<size_t>({size_t(length), released_ - next_, size_t(chunk_)});
+    std::memcpy(buffer, data_ + next_, n);
+    next_ += n;
+    return static_cast<int>(n);
+  }
+
+private:
+  const std::uint8_t* data_;
+  size_t size_, released_ = 0, next_ = 0;
+  int chunk_;
+};
+
+// One message: fields chosen by the first byte of the body.
+void readMessage(rdr::InStreamV4& in, rdr::MemOutStream& sink) {
+  in.startMsg();
+  std::uint8_t kind = in.readU8();
+  switch (kind % 5) {
+  case 0:
+    in.readU32();
+    in.readU16();
+    break;
+  case 1: {
+    std::unique_ptr<char[]> s(in.readString(kind * 64));
+    break;
+  }
+  case 2: {
+    std::uint8_t buf[16];
+    int n = 1 + kind % 8;
+    in.getItems(buf, 1 + kind % 16, &n);
+    break;
+  }
+  case 3:
+    in.copyToEndOfMsg(&sink);
+    break;
+  default:
+    in.skip(kind % 40);
+    break;
+  }
+  in.skipToEndOfMsg();
+  in.endMsg();
+}
+
+void runFramed(const std::uint8_t* data, size_t size, int bufSize, int chunk) {
+  Source source(data, size, bufSize, chunk);
+  rdr::InStreamV4 in(&source);
+  rdr::MemOutStream sink(1024, 1 << 20);
+  for (int rounds = 0; rounds < 100000; rounds++) {
+    try {
+      readMessage(in, sink);
+    } catch (rdr::BlockException&) {
+      if (source.exhausted())
+        return;
+      source.release(chunk);
+    } catch (plat::Exception&) {
+      return; // a malformed stream ends the connection
+    }
+  }
+}
+
+void runStrings(const std::uint8_t* data, size_t size, int chunk) {
+  Source source(data, size, 64, chunk);
+  for (int rounds = 0; rounds < 100000; rounds++) {
+    try {
+      source.checkpoint();
+      std::unique_ptr<char[]> s(source.readString(48));
+    } catch (rdr::BlockException&) {
+      if (source.exhausted())
+        return;
+      source.release(chunk);
+    } catch (plat::Exception&) {
+      return;
+    }
+  }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
+  if (size < 2)
+    return 0;
+  int chunk = 1 + data[0] % 17;
+  int bufSize = 16 + (data[1] % 4) * 4096;
+  runFramed(data + 2, size - 2, bufSize, chunk);
+  runStrings(data + 2, size - 2, chunk);
+  return 0;
+}

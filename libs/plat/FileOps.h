@@ -1,0 +1,44 @@
+// Failure-reporting wrappers over the POSIX file interfaces: existence tests,
+// removal and renaming, private directories created with their parents,
+// whole-file locks, truncation and stdio opening. Failures throw
+// plat::SystemException or plat::SystemExceptionFmt naming the operation and
+// the path; the "Try" variants and isDirectory never throw.
+#pragma once
+
+#include <cstdio>
+
+namespace plat {
+
+// True when stat succeeds and the path is a directory.
+bool isDirectory(const char* path);
+// True when the path exists, false when stat fails with ENOENT; other errors
+// throw "fileExists(<path>)".
+bool fileExists(const char* path);
+bool fileTryRemove(const char* path);
+// Throws "fileRemove(<path>)".
+void fileRemove(const char* path);
+bool fileTryRename(const char* oldPath, const char* newPath);
+// Throws "rmDir(<path>)".
+void rmDir(const char* path);
+// fopen; a failure throws "fileOpen(<path>)". The caller owns the stream.
+FILE* fileOpen(const char* path, const char* mode);
+// The length of the stream's file; the position is kept.
+long fileSize(FILE* stream);
+// Throws "fileTruncate(ftruncate)".
+void fileTruncate(FILE* stream, long length);
+// A whole-file write lock. False when another process holds a lock; other
+// errors throw "fileLock".
+bool fileLock(FILE* stream, bool wait);
+// Throws "fileUnlock".
+void fileUnlock(FILE* stream);
+// Removes every group and other permission bit.
+void fileMakePrivate(const char* path);
+// Creates a directory, mode 0700 when priv, else 0777 (less the umask).
+// Answers false when it already exists as a directory (made private when priv
+// and makePrivateIfExists); anything else throws "mkDir(<path>)".
+bool mkDir(const char* path, bool priv, bool makePrivateIfExists);
+// mkDir, creating missing parents first (private as asked; existing parents
+// are left as they are).
+bool mkDirWithParents(const char* path, bool priv, bool makePrivateIfExists);
+
+} // namespace plat

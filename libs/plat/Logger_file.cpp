@@ -1,0 +1,192 @@
+#include "plat/Logger_file.h"
+
+#include "plat/DString.h"
+#include "plat/DirName.h"
+#include "plat/EnvExpandedString.h"
+#include "plat/Exception.h"
+#include "plat/FileOps.h"
+#include "plat/LogWriter.h"
+#include "plat/StringParameter.h"
+#include "plat/StringUtils.h"
+
+#include <cstring>
+#include <string>
+
+static plat::LogWriter vlog("Logger_file");
+
+namespace plat {
+
+namespace {
+
+String& headerText() {
+  static String header;
+  return header;
+}
+
+time_t systemClock() {
+  return time(nullptr);
+}
+
+// Reapplies the whole "Log" setting after every set of it.
+class LogParameterChangedCallback : public ParameterChangedCallback {
+public:
+  void parameterChanged(ConfigParameter*, int) override {
+    LogWriter::setLogParams("*::0");
+    String value = logParam.getValue();
+    if (value.length() == 0)
+      return;
+    char* cursor = value.buf();
+    while (cursor) {
+      char* element = strSepChar(&cursor, ',');
+      if (!LogWriter::setLogParams(element))
+        break;
+    }
+  }
+};
+
+LogParameterChangedCallback logParamCallback;
+
+} // namespace
+
+StringParameter logParam("Log",
+                         "Specifies which log output should be directed to which target logger, "
+                         "and the level of output to log. Format is "
+                         "<log>:<target>:<level>[, ...].",
+                         "", true);
+
+namespace {
+
+struct LogParamHook {
+  LogParamHook() { logParam.setCallback(&logParamCallback); }
+} logParamHook;
+
+} // namespace
+
+Logger_file::Logger_file(const char* name, StringParameter* fileNameParam)
+    : Logger(name), fileNameParam_(fileNameParam), clock_(systemClock) {
+  if (fileNameParam_) {
+    fileNameParam_->setCallback(this);
+    parameterChanged(fileNameParam_, fileNameParam_->getPriority());
+  }
+}
+
+Logger_file::~Logger_file() {
+  if (fileNameParam_ && fileNameParam_->getCallback() == this)
+    fileNameParam_->setCallback(nullptr);
+}
+
+void Logger_file::setLineWidth(int width) {
+  lineWidth_ = width > nameColumn_ + 10 ? width : nameColumn_ + 10;
+}
+
+void Logger_file::setFilename(const char* name) {
+  output_.reset();
+  if (!(fileName_ == name))
+    fileName_ = String(name);
+  headerWritten_ = false;
+}
+
+void Logger_file::setFile(FILE* stream) {
+  output_.reset(stream, false);
+  fileName_.reset();
+  headerWritten_ = false;
+}
+
+void Logger_file::setHeader(const char* text) {
+  String& header = headerText();
+  if (!(header == text))
+    header = String(text);
+}
+
+void Logger_file::parameterChanged(ConfigParameter*, int) {
+  // The default is a ready file name (the program built it from expanded
+  // parts); expanding it again would break on a '$' inside a home directory.
+  String value = fileNameParam_->getValue();
+  String name = fileNameParam_->getPriority() == ConfigParameter::defaultPriority
+                    ? value
+                    : EnvExpandedString(value.c_str()).str();
+  if (!(fileName_ == name.get()))
+    setFilename(name.get());
+}
+
+bool Logger_file::openFile() {
+  if (fileName_.isNull() || fileName_.length() == 0)
+    return false;
+  try {
+    mkDirWithParents(DirName(fileName_.c_str()).c_str(), true, false);
+    fileTryRename(fileName_.c_str(), (std::string(fileName_.c_str()) + ".bak").c_str());
+    output_.open(fileName_.c_str(), File::modeWrite, false);
+  } catch (const Exception&) {
+    return false;
+  }
+  return true;
+}
+
+void Logger_file::write(int, const char* writerName, const char* text) {
+  if (!output_.isOpen() && !openFile())
+    return;
+  FILE* f = output_.get();
+  const String& header = headerText();
+  if (!header.isNull() && !headerWritten_) {
+    DString wrapped;
+    wrapped.append(header.c_str());
+    wrapped.wrap(lineWidth_);
+    fprintf(f, "%s\n", wrapped.c_str());
+    headerWritten_ = true;
+  }
+  time_t now = clock_();
+  if (now != lastDateLine_) {
+    lastDateLine_ = now;
+    char date[64];
+    fprintf(f, "\n%s", ctime_r(&now, date));
+  }
+  const int nameWidth = nameColumn_ - 3;
+  int used = static_cast<int>(strnlen(writerName, nameWidth));
+  fprintf(f, " %.*s:%*s ", used, writerName, nameWidth - used, "");
+  DString line(lineWidth_);
+  line.append(text);
+  line.wrap(lineWidth_ - nameColumn_);
+  const char* p = line.c_str();
+  for (bool first = true;; first = false) {
+    const char* newline = strchr(p, '\n');
+    int length = newline ? static_cast<int>(newline - p) : static_cast<int>(strlen(p));
+    fprintf(f, "%*s%.*s\n", first ? 0 : nameColumn_, "", length, p);
+    if (!newline)
+      break;
+    p = newline + 1;
+  }
+  fflush(f);
+}
+
+// The standard targets
+
+namespace {
+
+Logger_file* stderrLogger = nullptr;
+Logger_file* stdoutLogger = nullptr;
+Logger_file* fileLogger = nullptr;
+StringParameter* logFileParam = nullptr;
+
+} // namespace
+
+void initStdLoggers() {
+  if (stderrLogger)
+    return;
+  stderrLogger = new Logger_file("stderr");
+  stderrLogger->setFile(stderr);
+  stderrLogger->registerLogger();
+  stdoutLogger = new Logger_file("stdout");
+  stdoutLogger->setFile(stdout);
+  stdoutLogger->registerLogger();
+}
+
+void initFileLogger(const char* defaultFileName, bool unbound) {
+  if (fileLogger)
+    return;
+  logFileParam = new StringParameter("LogFile", "Filename for 'file' log output",
+                                     defaultFileName ? defaultFileName : "");
+  fileLogger = new Logger_file("file", unbound ? nullptr : logFileParam);
+  fileLogger->registerLogger();
+}
+
+} // namespace plat

@@ -1,0 +1,240 @@
+#include "plat/ConfigurationFile.h"
+
+#include "plat/BoolParameter.h"
+#include "plat/Exception.h"
+#include "plat/FileOps.h"
+#include "plat/IntParameter.h"
+#include "plat/StringParameter.h"
+
+#include "CaptureLogger.h"
+#include "TestDir.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using testing_support::ScopedCapture;
+
+namespace {
+
+template <typename F> std::string thrownMessage(F f) {
+  try {
+    f();
+  } catch (const plat::Exception& e) {
+    return e.str();
+  }
+  return "<no exception>";
+}
+
+ino_t inodeOf(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+struct Fixture {
+  Fixture()
+      : set("Test"), flag("Flag", "d", false, false, &set), count("Count", "d", 1, 0, 100, false, &set),
+        text("Text", "d", "", false, &set) {}
+  plat::ParameterSet set;
+  plat::BoolParameter flag;
+  plat::IntParameter count;
+  plat::StringParameter text;
+};
+
+TEST(ConfigurationFile, ReadAppliesEveryLineForm) {
+  TestDir dir;
+  std::string path = dir / "config";
+  writeFile(path, "count=1\n"
+                  "# a remark without equals\n"
+                  "\n"
+                  "Unknown=5\n"
+                  "-Flag\n"
+                  "text=a=b\\\\c\\nd\n"
+                  "COUNT=2\n"
+                  "--count=notanumber\n"
+                  "count=3"); // a last line without newline
+  Fixture f;
+  ScopedCapture capture("ConfigurationFile", 30);
+  plat::ConfigurationFile::readParameters(f.set, path.c_str(), 50);
+  EXPECT_TRUE(f.flag);
+  EXPECT_EQ(f.flag.getPriority(), 50);
+  EXPECT_EQ(f.count.getValue(), 3);
+  EXPECT_EQ(f.count.getPriority(), 50);
+  EXPECT_STREQ(f.text.getValue().c_str(), "a=b\\c\nd");
+  ASSERT_EQ(capture.logger.lines.size(), 1u);
+  EXPECT_EQ(capture.logger.lines[0].text, "Attempting to read Test Configuration from " + path);
+}
+
+TEST(ConfigurationFile, ReadFailures) {
+  TestDir dir;
+  struct Case {
+    const char* name;
+    std::string content; // nullptr-like: "<missing>" for no file
+    std::string message;
+    int countAfter;
+  } cases[] = {
+      {"missing", "<missing>", "fileOpen(@): No such file or directory (2)", 1},
+      {"bad escape", "count=7\ntext=a\\tb\ncount=9\n", "bad escape code in Value!", 7},
+      {"trailing backslash", "count=8\ntext=a\\", "bad escape code in Value!", 8},
+      {"invalid UTF-8", "count=6\ntext=\xc0\x80\ncount=9\n", "Invalid UTF-8 encoding for Text", 6},
+      {"directory", "<dir>", "Error reading from file: Is a directory (21)", 1},
+  };
+  for (const Case& c : cases) {
+    std::string path = dir / c.name;
+    if (c.content == "<dir>")
+      mkdir(path.c_str(), 0700);
+    else if (c.content != "<missing>")
+      writeFile(path, c.content);
+    std::string message = c.message;
+    if (message.find('@') != std::string::npos)
+      message.replace(message.find('@'), 1, path);
+    Fixture f;
+    EXPECT_EQ(thrownMessage([&] {
+                plat::ConfigurationFile::readParameters(f.set, path.c_str(), 50);
+              }),
+              message)
+        << c.name;
+    EXPECT_EQ(f.count.getValue(), c.countAfter) << c.name;
+  }
+}
+
+TEST(ConfigurationFile, WriteAndReadRoundTrip) {
+  TestDir dir;
+  std::string path = dir / "out";
+  plat::ParameterSet tail("Tail");
+  plat::ParameterSet set("Test", &tail);
+  plat::StringParameter text("Text", "d", "", false, &set);
+  plat::IntParameter count("Count", "d", 4, 0, 9, false, &set);
+  plat::StringParameter internal("_Private", "d", "secret", false, &set);
+  plat::BoolParameter deep("Deep", "d", true, false, &tail);
+  text.setParam("line one\nback\\slash = sign", 50);
+  ScopedCapture capture("ConfigurationFile", 30);
+  plat::ConfigurationFile::writeParameters(set, path.c_str());
+  EXPECT_EQ(readFile(path), "Count=4\n"
+                            "Text=line one\\nback\\\\slash = sign\n"
+                            "Deep=1\n");
+  EXPECT_FALSE(plat::fileExists((path + ".tmp").c_str()));
+  ASSERT_EQ(capture.logger.lines.size(), 1u);
+  EXPECT_EQ(capture.logger.lines[0].text, "Attempting to save Test Configuration to " + path);
+
+  plat::ParameterSet other("Other");
+  plat::StringParameter text2("text", "d", "", false, &other);
+  plat::BoolParameter deep2("deep", "d", false, false, &other);
+  plat::ConfigurationFile::readParameters(other, path.c_str(), 0);
+  EXPECT_STREQ(text2.getValue().c_str(), "line one\nback\\slash = sign");
+  EXPECT_EQ(text2.getPriority(), 0);
+  EXPECT_TRUE(deep2);
+}
+
+TEST(ConfigurationFile, MapReadWithAliasesAndBareNames) {
+  TestDir dir;
+  std::string path = dir / "map";
+  writeFile(path, "b=1\nOldName=x\nbare\nB=2\nn\\\\ame=v\\nw\n");
+  plat::ParameterSet::AliasMap aliases = {{"oldname", "NewName"}};
+  plat::ConfigurationFile::Map map;
+  plat::ConfigurationFile::readMap(path.c_str(), map, &aliases);
+  plat::ConfigurationFile::Map expected = {
+      {"B", "2"}, {"bare", std::nullopt}, {"NewName", "x"}, {"n\\ame", "v\nw"}};
+  EXPECT_EQ(map, expected);
+  plat::ConfigurationFile::writeMap(path.c_str(), map);
+  EXPECT_EQ(readFile(path), "B=2\nbare\nn\\\\ame=v\\nw\nNewName=x\n");
+}
+
+TEST(ConfigurationFile, SetValueKeepsOtherEntries) {
+  TestDir dir;
+  std::string path = dir / "sub/conf";
+  mkdir((dir / "sub").c_str(), 0700);
+  plat::ConfigurationFile::setValue(path.c_str(), "Alpha", "1");
+  EXPECT_EQ(readFile(path), "Alpha=1\n");
+  plat::ConfigurationFile::setValue(path.c_str(), "beta", "two\nlines");
+  plat::ConfigurationFile::setValue(path.c_str(), "ALPHA", "3");
+  plat::ConfigurationFile::setValue(path.c_str(), "bare", nullptr);
+  EXPECT_EQ(readFile(path), "ALPHA=3\nbare\nbeta=two\\nlines\n");
+  // A name holding an escaped backslash survives a rewrite.
+  writeFile(path, "we\\\\ird=1\n");
+  plat::ConfigurationFile::setValue(path.c_str(), "x", "y");
+  EXPECT_EQ(readFile(path), "we\\\\ird=1\nx=y\n");
+}
+
+TEST(ConfigurationFile, EditOfUnreadableFileThrowsAndLeavesItUntouched) {
+  TestDir dir;
+  struct Case {
+    const char* name;
+    std::string content;
+    bool makeUnreadable;
+    std::string message;
+  } cases[] = {
+      {"bad escape", "keep=1\nbad=\\q\nalso=2\n", false, "bad escape code in Value!"},
+      {"unreadable", "keep=1\n", true, "fileOpen(@): Permission denied (13)"},
+  };
+  for (const Case& c : cases) {
+    std::string path = dir / c.name;
+    writeFile(path, c.content);
+    if (c.makeUnreadable)
+      chmod(path.c_str(), 0200);
+    std::string message = c.message;
+    if (message.find('@') != std::string::npos)
+      message.replace(message.find('@'), 1, path);
+    auto attempt = [&] {
+      std::string m1 = thrownMessage(
+          [&] { plat::ConfigurationFile::setValue(path.c_str(), "new", "v"); });
+      Fixture f;
+      std::string m2 = thrownMessage(
+          [&] { plat::ConfigurationFile::saveParameters(f.set, path.c_str(), f.set); });
+      return m1 == message && m2 == message;
+    };
+    if (c.makeUnreadable && geteuid() == 0) {
+      // Permission bits do not stop root: try it as an ordinary user.
+      chmod(dir.path().c_str(), 0777);
+      chown(path.c_str(), 0, 0);
+      pid_t child = fork();
+      ASSERT_GE(child, 0);
+      if (child == 0)
+        _exit(setgid(65534) == 0 && setuid(65534) == 0 && attempt() ? 0 : 1);
+      int status = 0;
+      ASSERT_EQ(waitpid(child, &status, 0), child);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.name;
+      chmod(dir.path().c_str(), 0700);
+    } else {
+      EXPECT_TRUE(attempt()) << c.name;
+    }
+    chmod(path.c_str(), 0600);
+    EXPECT_EQ(readFile(path), c.content) << c.name;
+    EXPECT_FALSE(plat::fileExists((path + ".tmp").c_str())) << c.name;
+  }
+  // A directory in place of the file: the read error is thrown, nothing lost.
+  std::string asDir = dir / "isdir";
+  mkdir(asDir.c_str(), 0700);
+  writeFile(asDir + "/inside", "x");
+  EXPECT_EQ(thrownMessage([&] { plat::ConfigurationFile::setValue(asDir.c_str(), "a", "b"); }),
+            "Error reading from file: Is a directory (21)");
+  EXPECT_EQ(readFile(asDir + "/inside"), "x");
+}
+
+TEST(ConfigurationFile, SaveWritesOnlyChangedValuesAndKeepsTheRest) {
+  TestDir dir;
+  std::string path = dir / "user";
+  writeFile(path, "Other=keep\nold=5\ncount=2\n");
+  Fixture f;
+  f.set.addAlias("old", "Count");
+  plat::ParameterSet reference(f.set);
+
+  // Nothing changed: the content stays, though the file is rewritten.
+  ino_t before = inodeOf(path);
+  plat::ConfigurationFile::saveParameters(f.set, path.c_str(), reference);
+  EXPECT_EQ(readFile(path), "count=2\nOther=keep\n"); // the alias folded onto its target
+  EXPECT_NE(inodeOf(path), before);
+
+  plat::ConfigurationFile::saveParameters(f.set, path.c_str(), reference);
+  EXPECT_EQ(readFile(path), "count=2\nOther=keep\n");
+
+  f.count.setParam("42", 50);
+  f.text.setParam("hello\\world", 50);
+  plat::ConfigurationFile::saveParameters(f.set, path.c_str(), reference);
+  EXPECT_EQ(readFile(path), "Count=42\nOther=keep\nText=hello\\\\world\n");
+}
+
+} // namespace

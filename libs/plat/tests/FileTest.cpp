@@ -1,0 +1,442 @@
+#include "plat/File.h"
+
+#include "plat/DirName.h"
+#include "plat/EnvExpandedString.h"
+#include "plat/Exception.h"
+#include "plat/FileDescriptor.h"
+#include "plat/FileOps.h"
+#include "plat/ParentDirectory.h"
+#include "plat/ReplacementFile.h"
+
+#include "TestDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <cstring>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+namespace {
+
+// Runs f and answers the message of the plat::Exception it throws.
+template <typename F> std::string thrownMessage(F f) {
+  try {
+    f();
+  } catch (const plat::Exception& e) {
+    return e.str();
+  }
+  return "<no exception>";
+}
+
+TEST(FileOps, ExistenceRemovalAndRename) {
+  TestDir dir;
+  std::string f = dir / "f";
+  EXPECT_FALSE(plat::fileExists(f.c_str()));
+  EXPECT_FALSE(plat::fileTryRemove(f.c_str()));
+  EXPECT_EQ(thrownMessage([&] { plat::fileRemove(f.c_str()); }),
+            "fileRemove(" + f + "): No such file or directory (2)");
+  writeFile(f, "x");
+  EXPECT_TRUE(plat::fileExists(f.c_str()));
+  EXPECT_FALSE(plat::isDirectory(f.c_str()));
+  EXPECT_TRUE(plat::isDirectory(dir.path().c_str()));
+  EXPECT_TRUE(plat::fileTryRename(f.c_str(), (dir / "g").c_str()));
+  EXPECT_FALSE(plat::fileTryRename(f.c_str(), (dir / "g").c_str()));
+  plat::fileRemove((dir / "g").c_str());
+  // A path through a regular file is an error other than "missing".
+  writeFile(f, "x");
+  EXPECT_EQ(thrownMessage([&] { plat::fileExists((f + "/sub").c_str()); }),
+            "fileExists(" + f + "/sub): Not a directory (20)");
+}
+
+TEST(FileOps, MkDirAndRmDir) {
+  TestDir dir;
+  std::string d = dir / "d";
+  EXPECT_TRUE(plat::mkDir(d.c_str(), true, false));
+  EXPECT_EQ(fileMode(d), 0700);
+  EXPECT_FALSE(plat::mkDir(d.c_str(), true, false));
+  chmod(d.c_str(), 0755);
+  EXPECT_FALSE(plat::mkDir(d.c_str(), false, true)); // not private: left alone
+  EXPECT_EQ(fileMode(d), 0755);
+  EXPECT_FALSE(plat::mkDir(d.c_str(), true, true));
+  EXPECT_EQ(fileMode(d), 0700);
+  std::string f = dir / "file";
+  writeFile(f, "");
+  EXPECT_EQ(thrownMessage([&] { plat::mkDir(f.c_str(), true, false); }),
+            "mkDir(" + f + "): File exists (17)");
+  plat::rmDir(d.c_str());
+  EXPECT_FALSE(plat::isDirectory(d.c_str()));
+  EXPECT_EQ(thrownMessage([&] { plat::rmDir(d.c_str()); }),
+            "rmDir(" + d + "): No such file or directory (2)");
+}
+
+TEST(FileOps, MkDirWithParentsCreatesPrivateDirectories) {
+  TestDir dir;
+  mode_t old = umask(0);
+  std::string c = dir / "a/b/c";
+  EXPECT_TRUE(plat::mkDirWithParents(c.c_str(), true, false));
+  EXPECT_EQ(fileMode(dir / "a"), 0700);
+  EXPECT_EQ(fileMode(dir / "a/b"), 0700);
+  EXPECT_EQ(fileMode(c), 0700);
+  // Not private: the umask decides (0 here, so 0777).
+  EXPECT_TRUE(plat::mkDirWithParents((dir / "p/q").c_str(), false, false));
+  EXPECT_EQ(fileMode(dir / "p"), 0777);
+  // An existing parent is never made private; the leaf is when asked.
+  EXPECT_TRUE(plat::mkDirWithParents((dir / "p/r/s").c_str(), true, true));
+  EXPECT_EQ(fileMode(dir / "p"), 0777);
+  EXPECT_EQ(fileMode(dir / "p/r"), 0700);
+  EXPECT_FALSE(plat::mkDirWithParents((dir / "p/q").c_str(), true, true));
+  EXPECT_EQ(fileMode(dir / "p/q"), 0700);
+  umask(old);
+  writeFile(dir / "file", "");
+  EXPECT_EQ(thrownMessage([&] { plat::mkDirWithParents((dir / "file/x/y").c_str(), true, false); }),
+            "mkDir(" + dir.path() + "/file/x/y): Not a directory (20)");
+}
+
+TEST(FileOps, MakePrivateKeepsOwnerAndSpecialBits) {
+  TestDir dir;
+  std::string f = dir / "f";
+  writeFile(f, "");
+  chmod(f.c_str(), 02755);
+  plat::fileMakePrivate(f.c_str());
+  EXPECT_EQ(fileMode(f), 02700);
+  EXPECT_EQ(thrownMessage([&] { plat::fileMakePrivate((dir / "none").c_str()); }),
+            "fileMakePrivate/stat(" + dir.path() + "/none): No such file or directory (2)");
+}
+
+TEST(FileOps, LockHeldByAnotherProcessIsReported) {
+  TestDir dir;
+  std::string path = dir / "lock";
+  writeFile(path, "data");
+  int ready[2], release[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(release), 0);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(ready[0]);
+    close(release[1]);
+    FILE* f = fopen(path.c_str(), "r+");
+    bool ok = f && plat::fileLock(f, false);
+    char c = ok ? 'y' : 'n';
+    if (write(ready[1], &c, 1) != 1)
+      _exit(2);
+    // Hold the lock until the parent closes its end.
+    ssize_t n = read(release[0], &c, 1);
+    _exit(n == 0 && ok ? 0 : 1);
+  }
+  close(ready[1]);
+  close(release[0]);
+  char c = 0;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  EXPECT_EQ(c, 'y');
+  plat::File f(path.c_str(), plat::File::modeUpdate, true);
+  EXPECT_FALSE(plat::fileLock(f.get(), false));
+  close(release[1]);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  close(ready[0]);
+  // Released with the child's exit: now it is ours, waiting or not.
+  EXPECT_TRUE(plat::fileLock(f.get(), false));
+  EXPECT_TRUE(plat::fileLock(f.get(), true));
+  plat::fileUnlock(f.get());
+  plat::File readOnly(path.c_str(), plat::File::modeRead, true);
+  EXPECT_EQ(thrownMessage([&] { plat::fileLock(readOnly.get(), false); }),
+            "fileLock: Bad file descriptor (9)");
+}
+
+TEST(FileOps, SizeAndTruncate) {
+  TestDir dir;
+  std::string path = dir / "f";
+  writeFile(path, "0123456789");
+  plat::File f(path.c_str(), plat::File::modeUpdate, true);
+  fseek(f.get(), 3, SEEK_SET);
+  EXPECT_EQ(plat::fileSize(f.get()), 10);
+  EXPECT_EQ(ftell(f.get()), 3);
+  plat::fileTruncate(f.get(), 4);
+  EXPECT_EQ(plat::fileSize(f.get()), 4);
+  plat::File r(path.c_str(), plat::File::modeRead, true);
+  EXPECT_EQ(thrownMessage([&] { plat::fileTruncate(r.get(), 0); }),
+            "fileTruncate(ftruncate): Invalid argument (22)");
+}
+
+TEST(File, OpenModes) {
+  TestDir dir;
+  std::string path = dir / "f";
+  EXPECT_EQ(thrownMessage([&] { plat::File f(path.c_str(), plat::File::modeRead, false); }),
+            "fileOpen(" + path + "): No such file or directory (2)");
+  EXPECT_EQ(thrownMessage([&] { plat::File f(path.c_str(), plat::File::modeUpdate, false); }),
+            "fileOpen(" + path + "): No such file or directory (2)");
+  {
+    plat::File f(path.c_str(), plat::File::modeUpdateOrCreate, true);
+    f.writeText("abc");
+  }
+  EXPECT_EQ(readFile(path), "abc");
+  {
+    plat::File f(path.c_str(), plat::File::modeUpdateOrCreate, true); // keeps the content
+    fseek(f.get(), 0, SEEK_END);
+    f.writeText("d");
+  }
+  EXPECT_EQ(readFile(path), "abcd");
+  {
+    plat::File f(path.c_str(), plat::File::modeAppend, false);
+    f.writeText("e");
+  }
+  EXPECT_EQ(readFile(path), "abcde");
+  {
+    plat::File f(path.c_str(), plat::File::modeWrite, false);
+  }
+  EXPECT_EQ(readFile(path), "");
+}
+
+TEST(File, DashIsStandardStreamNeverClosed) {
+  {
+    plat::File out("-", plat::File::modeWrite, false);
+    EXPECT_EQ(out.get(), stdout);
+    EXPECT_FALSE(out.isOwned());
+    out.reset();
+  }
+  {
+    plat::File in("-", plat::File::modeRead, true);
+    EXPECT_EQ(in.get(), stdin);
+  }
+  plat::File app("-", plat::File::modeAppend, false);
+  EXPECT_EQ(app.get(), stdout);
+  EXPECT_NE(fcntl(fileno(stdout), F_GETFD), -1);
+  EXPECT_NE(fcntl(fileno(stdin), F_GETFD), -1);
+  for (int mode : {3, 4, 5, 6})
+    EXPECT_EQ(thrownMessage([&] { plat::File f("-", mode, false); }),
+              "Invalid mode for filename \"-\"");
+}
+
+TEST(File, ReadLine) {
+  TestDir dir;
+  std::string path = dir / "lines";
+  std::string longLine(1000, 'x');
+  writeFile(path, "first\n\n" + longLine + "\nlast without newline");
+  plat::File f(path.c_str(), plat::File::modeRead, true);
+  plat::DString line;
+  std::vector<std::string> lines;
+  while (f.readLine(line))
+    lines.push_back(line.c_str());
+  EXPECT_EQ(lines, (std::vector<std::string>{"first", "", longLine, "last without newline"}));
+  EXPECT_FALSE(f.readLine(line));
+
+  // Reading a directory fails with a read error.
+  plat::File d(dir.path().c_str(), plat::File::modeRead, false);
+  EXPECT_EQ(thrownMessage([&] { d.readLine(line); }),
+            "Error reading from file: Is a directory (21)");
+}
+
+TEST(ReplacementFile, CommitReplacesAndKeepsPermissions) {
+  TestDir dir;
+  std::string target = dir / "config";
+  mode_t old = umask(077);
+  writeFile(target, "old");
+  chmod(target.c_str(), 0644);
+  {
+    plat::ReplacementFile r(target.c_str(), true);
+    EXPECT_EQ(std::string(r.getTempName()), target + ".tmp");
+    r.writeText("new");
+    EXPECT_EQ(readFile(target), "old");
+    r.commit();
+  }
+  EXPECT_EQ(readFile(target), "new");
+  EXPECT_EQ(fileMode(target), 0644); // the umask does not narrow it
+  umask(022);
+  chmod(target.c_str(), 0600);
+  {
+    plat::ReplacementFile r(target.c_str(), false);
+    r.writeText("private");
+    r.commit();
+  }
+  EXPECT_EQ(fileMode(target), 0600); // a private file stays private
+  EXPECT_FALSE(plat::fileExists((target + ".tmp").c_str()));
+  std::string fresh = dir / "fresh";
+  {
+    plat::ReplacementFile r(fresh.c_str(), false);
+    r.commit();
+  }
+  EXPECT_EQ(fileMode(fresh), 0644);
+  umask(old);
+}
+
+TEST(ReplacementFile, AbandonedLeavesTargetAndRemovesTemp) {
+  TestDir dir;
+  std::string target = dir / "config";
+  writeFile(target, "old");
+  {
+    plat::ReplacementFile r(target.c_str(), true);
+    r.writeText("half");
+  }
+  EXPECT_EQ(readFile(target), "old");
+  EXPECT_FALSE(plat::fileExists((target + ".tmp").c_str()));
+}
+
+TEST(ReplacementFile, StaleTempOrLinkIsNotFollowed) {
+  TestDir dir;
+  std::string target = dir / "config";
+  std::string victim = dir / "victim";
+  writeFile(victim, "precious");
+  ASSERT_EQ(symlink(victim.c_str(), (target + ".tmp").c_str()), 0);
+  {
+    plat::ReplacementFile r(target.c_str(), true);
+    r.writeText("new");
+    r.commit();
+  }
+  EXPECT_EQ(readFile(victim), "precious");
+  EXPECT_EQ(readFile(target), "new");
+}
+
+TEST(ReplacementFile, FailedRenameRemovesTemp) {
+  TestDir dir;
+  std::string target = dir / "busy";
+  ASSERT_TRUE(plat::mkDir(target.c_str(), true, false));
+  writeFile(target + "/inside", "x"); // a non-empty directory cannot be replaced
+  plat::ReplacementFile r(target.c_str(), true);
+  r.writeText("data");
+  EXPECT_EQ(thrownMessage([&] { r.commit(); }),
+            "fileRename(" + target + ".tmp," + target + "): Is a directory (21)");
+  EXPECT_FALSE(plat::fileExists((target + ".tmp").c_str()));
+  EXPECT_EQ(readFile(target + "/inside"), "x");
+}
+
+TEST(ReplacementFile, FailedWriteOrFlushRemovesTempAndKeepsTarget) {
+  // A file size limit makes the writes fail with EFBIG; it is set in a child
+  // so that nothing else of the test run is limited.
+  TestDir dir;
+  std::string target = dir / "config";
+  writeFile(target, "original");
+  struct Case {
+    size_t bytes; // below stdio's buffer the failure shows only at commit
+  } cases[] = {{100}, {100000}};
+  for (const Case& c : cases) {
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      signal(SIGXFSZ, SIG_IGN);
+      struct rlimit limit = {10, 10};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      try {
+        plat::ReplacementFile r(target.c_str(), true);
+        std::string big(c.bytes, 'x');
+        r.write(big.data(), big.size());
+        r.commit();
+      } catch (const plat::SystemException& e) {
+        bool expected = e.getErrno() == EFBIG &&
+                        (strncmp(e.str(), "fileFlush(", 10) == 0 ||
+                         strncmp(e.str(), "Error writing to file", 21) == 0);
+        _exit(expected ? 0 : 3);
+      }
+      _exit(4);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.bytes << " " << status;
+    EXPECT_EQ(readFile(target), "original");
+    EXPECT_FALSE(plat::fileExists((target + ".tmp").c_str())) << c.bytes;
+  }
+}
+
+TEST(FileDescriptor, CreatesExclusivePrivateFile) {
+  TestDir dir;
+  std::string path = dir / "key";
+  mode_t old = umask(0);
+  {
+    plat::FileDescriptor fd(path.c_str());
+    EXPECT_EQ(fd.write("abc", 3), 3u);
+    fd.close();
+    EXPECT_EQ(fd.get(), -1);
+    fd.close();
+  }
+  umask(old);
+  EXPECT_EQ(readFile(path), "abc");
+  EXPECT_EQ(fileMode(path), 0600);
+  EXPECT_EQ(thrownMessage([&] { plat::FileDescriptor again(path.c_str()); }),
+            "open: File exists (17)");
+  plat::FileDescriptor other((dir / "other").c_str());
+  other.close();
+  EXPECT_EQ(thrownMessage([&] { other.write("x", 1); }), "write: Bad file descriptor (9)");
+}
+
+TEST(Paths, DirName) {
+  struct Case {
+    const char* path;
+    const char* dir;
+  } cases[] = {
+      {"a/b", "a"},   {"a/b/", "a"},   {"/home", "/"}, {"/", "/"},
+      {"file", "."},  {"/x/y/z", "/x/y"}, {"", "."},
+  };
+  for (const Case& c : cases)
+    EXPECT_STREQ(plat::DirName(c.path).c_str(), c.dir) << c.path;
+}
+
+TEST(Paths, ParentDirectory) {
+  struct Case {
+    const char* path;
+    const char* parent; // or the exception message
+    bool isRoot;
+  } cases[] = {
+      {"/home/user/file", "/home/user/", false},
+      {"/home", "/", true},
+      {"/home/", "/", true},
+      {"a/b/", "a/", false},
+      {"a/b", "a/", false},
+      {"file", "NotAPath: file", false},
+      {"file/", "NotAPath: file/", false},
+      {"/", "PathIsRoot: /", false},
+  };
+  for (const Case& c : cases) {
+    try {
+      plat::ParentDirectory p(c.path);
+      EXPECT_STREQ(p.c_str(), c.parent) << c.path;
+      EXPECT_EQ(p.isRoot(), c.isRoot) << c.path;
+    } catch (const plat::Exception& e) {
+      EXPECT_STREQ(e.str(), c.parent) << c.path;
+    }
+  }
+  EXPECT_NE(thrownMessage([] { plat::ParentDirectory p(nullptr); }).find("'path != 0' failed"),
+            std::string::npos);
+}
+
+TEST(EnvExpandedString, Forms) {
+  setenv("ZAV_TEST_HOME", "/home/d$llar", 1);
+  unsetenv("ZAV_TEST_UNSET");
+  plat::EnvExpandedString::Variables vars = {{"MAPPED", "m"}, {"ZAV_TEST_HOME", "fromMap"}};
+  struct Case {
+    const char* text;
+    bool withMap;
+    const char* expanded; // or the exception message
+  } cases[] = {
+      {"$ZAV_TEST_HOME/x", false, "/home/d$llar/x"},
+      {"${ZAV_TEST_HOME}x", false, "/home/d$llarx"},
+      {"$ZAV_TEST_HOME}x", false, "/home/d$llarx"},
+      {"$ZAV_TEST_HOME/x", true, "fromMap/x"},
+      {"$MAPPED.log", true, "m.log"},
+      {"cost $5", false, "cost $5"},
+      {"end$", false, "end$"},
+      {"a${}b", false, "a$b"},
+      {"$ ", false, "$ "},
+      {"${ZAV_TEST_HOME", false, "/home/d$llar"},
+      {"no variables", false, "no variables"},
+      {"", false, ""},
+      {"$ZAV_TEST_UNSET/x", false, "unknown environment variable: ZAV_TEST_UNSET"},
+      {"${ZAV TEST}", false, "unknown environment variable: ZAV TEST"},
+      {"$MAPPED", false, "unknown environment variable: MAPPED"},
+  };
+  for (const Case& c : cases) {
+    try {
+      plat::EnvExpandedString s(c.text, c.withMap ? &vars : nullptr);
+      EXPECT_STREQ(s.c_str(), c.expanded) << c.text;
+    } catch (const plat::Exception& e) {
+      EXPECT_STREQ(e.str(), c.expanded) << c.text;
+    }
+  }
+  unsetenv("ZAV_TEST_HOME");
+}
+
+} // namespace

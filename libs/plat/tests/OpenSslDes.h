@@ -1,0 +1,53 @@
+// The OpenSSL command line as an independent DES-ECB oracle for the tests.
+#pragma once
+
+#include "TempDir.h"
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+using Bytes = std::vector<unsigned char>;
+
+inline std::string toHex(const Bytes& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char b : bytes) {
+    out += digits[b >> 4];
+    out += digits[b & 15];
+  }
+  return out;
+}
+
+inline unsigned char reverseBits(unsigned char b) {
+  unsigned char r = 0;
+  for (int i = 0; i < 8; i++)
+    r = static_cast<unsigned char>((r << 1) | ((b >> i) & 1));
+  return r;
+}
+
+// DES-ECB without padding over whole blocks, by `openssl enc`.
+inline Bytes opensslDesEcb(const Bytes& key, const Bytes& data, bool decrypt) {
+  TempDir dir;
+  std::string in = dir.file("in");
+  std::ofstream(in, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
+                                            static_cast<std::streamsize>(data.size()));
+  std::string cmd = "openssl enc -des-ecb -nopad -provider legacy -provider default ";
+  cmd += decrypt ? "-d " : "-e ";
+  cmd += "-K " + toHex(key) + " -in '" + in + "' 2>&1";
+  Bytes out;
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p)
+    return out;
+  int c;
+  while ((c = fgetc(p)) != EOF)
+    out.push_back(static_cast<unsigned char>(c));
+  if (pclose(p) != 0)
+    ADD_FAILURE() << "openssl failed: " << std::string(out.begin(), out.end());
+  return out;
+}
+
+} // namespace testing_support

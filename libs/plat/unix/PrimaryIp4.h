@@ -1,0 +1,16 @@
+// The host's primary IPv4 address as the site says it: the first line that
+// the script "/etc/zav/get_primary_ip4" writes. Nothing is cached; every call
+// runs the script again.
+#pragma once
+
+#include "plat/String.h"
+
+namespace os {
+
+// The first line of the script's output without its newline (at most 1023
+// characters). Throws plat::Exception kinds when the script is missing, not
+// executable by others, writes nothing or exits with a non-zero status (the
+// message then carries the line it wrote).
+plat::String getPrimaryIp4(const char* scriptPath = "/etc/zav/get_primary_ip4");
+
+} // namespace os

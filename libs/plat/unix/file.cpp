@@ -1,0 +1,310 @@
+#include "plat/FileOps.h"
+
+#include "plat/Assert.h"
+#include "plat/DirName.h"
+#include "plat/Exception.h"
+#include "plat/File.h"
+#include "plat/LogWriter.h"
+#include "plat/ParentDirectory.h"
+#include "plat/ReplacementFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+static plat::LogWriter vlog("file");
+
+namespace plat {
+
+// Single operations
+
+bool isDirectory(const char* path) {
+  struct stat st;
+  return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool fileExists(const char* path) {
+  struct stat st;
+  if (stat(path, &st) == 0)
+    return true;
+  if (errno == ENOENT)
+    return false;
+  throw SystemExceptionFmt("fileExists(%s)", errno, path);
+}
+
+bool fileTryRemove(const char* path) {
+  return remove(path) == 0;
+}
+
+void fileRemove(const char* path) {
+  if (remove(path) != 0)
+    throw SystemExceptionFmt("fileRemove(%s)", errno, path);
+}
+
+bool fileTryRename(const char* oldPath, const char* newPath) {
+  return rename(oldPath, newPath) == 0;
+}
+
+void rmDir(const char* path) {
+  if (rmdir(path) != 0)
+    throw SystemExceptionFmt("rmDir(%s)", errno, path);
+}
+
+FILE* fileOpen(const char* path, const char* mode) {
+  FILE* f = fopen(path, mode);
+  if (!f)
+    throw SystemExceptionFmt("fileOpen(%s)", errno, path);
+  return f;
+}
+
+long fileSize(FILE* stream) {
+  long pos = ftell(stream);
+  fseek(stream, 0, SEEK_END);
+  long size = ftell(stream);
+  fseek(stream, pos, SEEK_SET);
+  return size;
+}
+
+void fileTruncate(FILE* stream, long length) {
+  if (ftruncate(fileno(stream), length) != 0)
+    throw SystemException("fileTruncate(ftruncate)", errno);
+}
+
+bool fileLock(FILE* stream, bool wait) {
+  struct flock lock;
+  memset(&lock, 0, sizeof(lock));
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = 0;
+  lock.l_len = 0;
+  if (fcntl(fileno(stream), wait ? F_SETLKW : F_SETLK, &lock) == 0)
+    return true;
+  if (errno == EAGAIN || errno == EACCES)
+    return false;
+  throw SystemException("fileLock", errno);
+}
+
+void fileUnlock(FILE* stream) {
+  struct flock lock;
+  memset(&lock, 0, sizeof(lock));
+  lock.l_type = F_UNLCK;
+  lock.l_whence = SEEK_SET;
+  if (fcntl(fileno(stream), F_SETLK, &lock) != 0)
+    throw SystemException("fileUnlock", errno);
+}
+
+void fileMakePrivate(const char* path) {
+  struct stat st;
+  if (stat(path, &st) != 0)
+    throw SystemExceptionFmt("fileMakePrivate/stat(%s)", errno, path);
+  if ((st.st_mode & 077) && chmod(path, st.st_mode & 07700) != 0)
+    throw SystemExceptionFmt("fileMakePrivate/chmod(%s)", errno, path);
+}
+
+bool mkDir(const char* path, bool priv, bool makePrivateIfExists) {
+  if (mkdir(path, priv ? 0700 : 0777) == 0)
+    return true;
+  int err = errno;
+  if (err == EEXIST && isDirectory(path)) {
+    if (priv && makePrivateIfExists)
+      fileMakePrivate(path);
+    return false;
+  }
+  throw SystemExceptionFmt("mkDir(%s)", err, path);
+}
+
+bool mkDirWithParents(const char* path, bool priv, bool makePrivateIfExists) {
+  try {
+    return mkDir(path, priv, makePrivateIfExists);
+  } catch (const SystemException& e) {
+    if (e.getErrno() != ENOENT)
+      throw;
+  }
+  ParentDirectory parent(path);
+  if (!parent.isRoot())
+    mkDirWithParents(parent.c_str(), priv, false);
+  return mkDir(path, priv, makePrivateIfExists);
+}
+
+// Paths
+
+DirName::DirName(const char* path) {
+  size_t end = strlen(path);
+  if (end > 1 && path[end - 1] == '/')
+    end--;
+  size_t slash = std::string(path, end).rfind('/');
+  if (slash == std::string::npos)
+    dir_ = ".";
+  else if (slash == 0)
+    dir_ = "/";
+  else
+    dir_ = String(path, static_cast<int>(slash));
+}
+
+ParentDirectory::ParentDirectory(const char* path) {
+  PLAT_CHECK(path != 0);
+  if (strcmp(path, "/") == 0)
+    throw PathIsRoot(path);
+  long i = static_cast<long>(strlen(path)) - 1;
+  if (i >= 0 && path[i] == '/')
+    i--;
+  while (i >= 0 && path[i] != '/')
+    i--;
+  if (i < 0)
+    throw NotAPath(path);
+  parent_ = String(path, static_cast<int>(i + 1));
+  isRoot_ = strcmp(parent_.c_str(), "/") == 0;
+}
+
+// File
+
+File::File(FILE* stream, bool owned) : stream_(stream), owned_(owned) {}
+
+File::File(const char* path, int mode, bool binary) {
+  open(path, mode, binary);
+}
+
+File::~File() {
+  reset();
+}
+
+void File::reset(FILE* stream, bool owned) {
+  if (stream_ && owned_)
+    fclose(stream_);
+  stream_ = stream;
+  owned_ = owned;
+}
+
+FILE* File::release() {
+  FILE* f = stream_;
+  stream_ = nullptr;
+  owned_ = false;
+  return f;
+}
+
+void File::open(const char* path, int mode, bool binary) {
+  static const char* const modes[] = {"r", "w", "a", "a+", "r+", "r+", "w+"};
+  if (mode < modeRead || mode > modeReadWrite)
+    throw ExceptionFmt("Invalid file mode %d", mode);
+  if (strcmp(path, "-") == 0) {
+    if (mode == modeRead)
+      reset(stdin, false);
+    else if (mode == modeWrite || mode == modeAppend)
+      reset(stdout, false);
+    else
+      throw Exception("Invalid mode for filename \"-\"");
+    return;
+  }
+  std::string m = modes[mode];
+  if (binary)
+    m += 'b';
+  FILE* f;
+  if (mode == modeUpdateOrCreate) {
+    f = fopen(path, m.c_str());
+    if (!f && errno == ENOENT)
+      f = fileOpen(path, binary ? "w+b" : "w+");
+    else if (!f)
+      throw SystemExceptionFmt("fileOpen(%s)", errno, path);
+  } else {
+    f = fileOpen(path, m.c_str());
+  }
+  reset(f, true);
+}
+
+bool File::readLine(DString& line) {
+  std::string text;
+  bool any = false;
+  for (;;) {
+    int c = getc(stream_);
+    if (c == EOF) {
+      if (ferror(stream_))
+        throw SystemException("Error reading from file", errno);
+      break;
+    }
+    any = true;
+    if (c == '\n')
+      break;
+    text += static_cast<char>(c);
+  }
+  line = DString(64);
+  line.append(text.data(), static_cast<int>(text.size()));
+  return any;
+}
+
+void File::write(const void* data, size_t length) {
+  if (length == 0)
+    return;
+  if (fwrite(data, 1, length, stream_) != length)
+    throw SystemException("Error writing to file", errno);
+}
+
+void File::writeText(const char* text) {
+  write(text, strlen(text));
+}
+
+// ReplacementFile
+
+ReplacementFile::ReplacementFile(const char* target, bool binary)
+    : tempName_((std::string(target) + ".tmp").c_str()), targetName_(target) {
+  // Keep the target's permission bits; a new file gets the usual 0666 less
+  // the umask.
+  struct stat st;
+  bool replacing = stat(target, &st) == 0;
+  mode_t mode = replacing ? (st.st_mode & 0777) : 0666;
+  // A left-over temporary file (or a link planted in its place) is removed,
+  // then the temporary file is created exclusively.
+  fileTryRemove(tempName_.c_str());
+  int fd = ::open(tempName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+  if (fd < 0)
+    throw SystemExceptionFmt("fileOpen(%s)", errno, tempName_.c_str());
+  if (replacing && fchmod(fd, mode) != 0) {
+    int err = errno;
+    ::close(fd);
+    fileTryRemove(tempName_.c_str());
+    throw SystemExceptionFmt("fileOpen(%s)", err, tempName_.c_str());
+  }
+  FILE* f = fdopen(fd, binary ? "wb" : "w");
+  if (!f) {
+    int err = errno;
+    ::close(fd);
+    fileTryRemove(tempName_.c_str());
+    throw SystemExceptionFmt("fileOpen(%s)", err, tempName_.c_str());
+  }
+  reset(f, true);
+}
+
+ReplacementFile::~ReplacementFile() {
+  if (!done_) {
+    reset();
+    fileTryRemove(tempName_.c_str());
+  }
+}
+
+void ReplacementFile::abandon(const char* format, int err) {
+  reset();
+  fileTryRemove(tempName_.c_str());
+  done_ = true;
+  throw SystemExceptionFmt(format, err, tempName_.c_str(), targetName_.c_str());
+}
+
+void ReplacementFile::commit() {
+  PLAT_CHECK(!done_ && isOpen());
+  FILE* f = get();
+  if (fflush(f) != 0)
+    abandon("fileFlush(%s)", errno);
+  if (ferror(f))
+    abandon("fileFlush(%s)", EIO);
+  if (fsync(fileno(f)) != 0)
+    abandon("fileSync(%s)", errno);
+  if (fclose(release()) != 0)
+    abandon("fileClose(%s)", errno);
+  if (rename(tempName_.c_str(), targetName_.c_str()) != 0)
+    abandon("fileRename(%s,%s)", errno);
+  done_ = true;
+  vlog.debug("replaced %s", targetName_.c_str());
+}
+
+} // namespace plat

@@ -1,0 +1,19 @@
+#include "rdr/OutStreamV4.h"
+
+#include "plat/LogWriter.h"
+
+static plat::LogWriter vlog("OutStreamV4");
+
+namespace rdr {
+
+OutStreamV4::OutStreamV4(OutStream* underlying)
+    : FramedOutStream(underlying, maxFrameData, frameHeaderSize) {}
+
+void OutStreamV4::writeFrameHeader(int dataLength, bool lastFrame, bool) {
+  std::uint16_t header = static_cast<std::uint16_t>(dataLength);
+  if (lastFrame)
+    header |= lastFrameBit;
+  writeU16(header);
+}
+
+} // namespace rdr

@@ -6,6 +6,11 @@
 
 #include <cstdint>
 
+namespace rdr {
+class InStream;
+class OutStream;
+} // namespace rdr
+
 namespace rfb {
 
 class PixelLayout {
@@ -34,6 +39,10 @@ public:
   // little-endian layout of the same pixels; false (and no change) when a
   // shift is not a multiple of 8.
   bool makeLittleEndian();
+  // The 16-byte wire record. Reading keeps an alpha channel only when the
+  // bits of the four maxima add up to the depth; it does not check validity.
+  void read(rdr::InStream& is);
+  void write(rdr::OutStream& os) const;
   // The short text form: "palN" (N 3..8), "rgbXYZ" or "bgrXYZ" (bit counts
   // 1..9), case-insensitive. False for any other text; the caller then
   // discards the layout.

@@ -13,11 +13,8 @@ namespace wvw {
 
 WLayout::WLayout() : focusChild_(nullptr), grabChild_(nullptr), popupChild_(nullptr) {}
 
-WLayout::~WLayout() {
-  for (Entry& e : ws_)
-    if (e.first->getContainer() == this)
-      e.first->setContainer(nullptr);
-}
+// The children are neither detached nor deleted: they may be gone already.
+WLayout::~WLayout() = default;
 
 std::vector<WLayout::Entry>::iterator WLayout::findChild(Widget* child) {
   return std::find_if(ws_.begin(), ws_.end(), [child](const Entry& e) { return e.first == child; });

@@ -56,13 +56,20 @@ public:
   std::set<std::string> handled;
   // Events whose kind is listed are not logged.
   std::set<std::string> quiet;
+  // When set, only events whose source is this widget are logged and
+  // answered (a layout's handler sees its children's events bubble too).
+  wvw::Widget* only = nullptr;
+  // When set, the log goes to another handler's list, to keep one order.
+  std::vector<std::string>* sink = nullptr;
   std::vector<std::string> events;
 
 private:
   bool log(const std::string& what, wvw::Widget* source) {
+    if (only && source != only)
+      return false;
     std::string kind = what.substr(0, what.find(' '));
     if (!quiet.count(kind))
-      events.push_back(what + " " + nameOf(source));
+      (sink ? *sink : events).push_back(what + " " + nameOf(source));
     return handled.count(kind) != 0;
   }
   std::map<wvw::Widget*, std::string> names_;

@@ -29,6 +29,16 @@ public:
     root_ = root;
     root->setParent(this, handler);
   }
+  // The host window gains the keyboard focus: the root is told, as a host
+  // tells it (a layout then focuses its first or, reverse, last child).
+  void focusIn(bool reverse = false) {
+    focused = true;
+    root_->onFocusChange(reverse, root_);
+  }
+  void focusOut() {
+    focused = false;
+    root_->onFocusChange(false, root_);
+  }
   void detach() {
     if (root_)
       root_->clearParent();

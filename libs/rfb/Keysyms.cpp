@@ -62,20 +62,27 @@ uint32_t find(const std::map<uint32_t, uint32_t>& m, uint32_t key) {
   return i == m.end() ? 0 : i->second;
 }
 
-bool isUnicodeKeysym(uint32_t k) { return k >= 0x1000000 && k <= 0x11FFFFF; }
+bool isUnicodeKeysym(uint32_t k) {
+  return k >= 0x1000000 && k <= 0x11FFFFF;
+}
 
-uint32_t latin1Char(uint32_t k) { return k < 0x20 || (k >= 0x7F && k <= 0x9F) ? 0 : k; }
+uint32_t latin1Char(uint32_t k) {
+  return k < 0x20 || (k >= 0x7F && k <= 0x9F) ? 0 : k;
+}
 
 } // namespace
 
-bool isDeadKeysym(uint32_t k) { return (k >= 0xFE50 && k <= 0xFE63) || k == 0x1000344; }
-
-bool isModifierKeysym(uint32_t k) {
-  return k == 0xFF7E || k == 0xFF7F || (k >= 0xFFE1 && k <= 0xFFEF) ||
-         (k >= 0xFE01 && k <= 0xFE0F);
+bool isDeadKeysym(uint32_t k) {
+  return (k >= 0xFE50 && k <= 0xFE63) || k == 0x1000344;
 }
 
-bool isKeypadKeysym(uint32_t k) { return k >= 0xFF80 && k <= 0xFFBD; }
+bool isModifierKeysym(uint32_t k) {
+  return k == 0xFF7E || k == 0xFF7F || (k >= 0xFFE1 && k <= 0xFFEF) || (k >= 0xFE01 && k <= 0xFE0F);
+}
+
+bool isKeypadKeysym(uint32_t k) {
+  return k >= 0xFF80 && k <= 0xFFBD;
+}
 
 uint32_t unicodeToKeysym(uint32_t ucs) {
   if ((ucs >= 0x20 && ucs <= 0x7E) || (ucs >= 0xA0 && ucs <= 0xFF))

@@ -1,9 +1,9 @@
 #include "rfb/PixelLayout.h"
 
 #include "plat/LogWriter.h"
+#include "plat/StringUtils.h"
 #include "rdr/InStream.h"
 #include "rdr/OutStream.h"
-#include "plat/StringUtils.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -13,10 +13,8 @@ static plat::LogWriter vlog("PixelLayout");
 
 namespace rfb {
 
-constexpr PixelLayout PixelLayout::xrgb32LittleEndian(32, 24, false, true, 255, 255, 255, 16, 8,
-                                                      0);
-constexpr PixelLayout PixelLayout::xbgr32LittleEndian(32, 24, false, true, 255, 255, 255, 0, 8,
-                                                      16);
+constexpr PixelLayout PixelLayout::xrgb32LittleEndian(32, 24, false, true, 255, 255, 255, 16, 8, 0);
+constexpr PixelLayout PixelLayout::xbgr32LittleEndian(32, 24, false, true, 255, 255, 255, 0, 8, 16);
 constexpr PixelLayout PixelLayout::rgb565(16, 16, false, true, 31, 63, 31, 11, 5, 0);
 constexpr PixelLayout PixelLayout::rgb555(16, 15, false, true, 31, 31, 31, 10, 5, 0);
 constexpr PixelLayout PixelLayout::rgb222(8, 6, false, true, 3, 3, 3, 4, 2, 0);

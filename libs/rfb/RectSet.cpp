@@ -17,19 +17,28 @@ namespace rfb {
 
 using namespace miRegion;
 
-static int16_t clamp16(int v) { return int16_t(std::clamp<int>(v, INT16_MIN, INT16_MAX)); }
+static int16_t clamp16(int v) {
+  return int16_t(std::clamp<int>(v, INT16_MIN, INT16_MAX));
+}
 
 RectSet::Box RectSet::toBox(const Rect& r) {
   return {clamp16(r.tl.x), clamp16(r.tl.y), clamp16(r.br.x), clamp16(r.br.y)};
 }
 
-RectSet::RectSet() : reg_{miEmptyBox, &miEmptyData} {}
+RectSet::RectSet() : reg_{miEmptyBox, &miEmptyData} {
+}
 
-RectSet::RectSet(const RectSet& other) : RectSet() { miCopy(&reg_, &other.reg_); }
+RectSet::RectSet(const RectSet& other) : RectSet() {
+  miCopy(&reg_, &other.reg_);
+}
 
-RectSet::RectSet(const Rect& r) : RectSet() { setRect(toBox(r)); }
+RectSet::RectSet(const Rect& r) : RectSet() {
+  setRect(toBox(r));
+}
 
-RectSet::~RectSet() { miFreeData(&reg_); }
+RectSet::~RectSet() {
+  miFreeData(&reg_);
+}
 
 RectSet& RectSet::operator=(const RectSet& other) {
   miCopy(&reg_, &other.reg_);
@@ -118,9 +127,13 @@ bool RectSet::setSubtract(const RectSet& a, const RectSet& b) {
   return miSubtractRegions(&reg_, &a.reg_, &b.reg_);
 }
 
-void RectSet::translate(const Point& delta) { miTranslate(&reg_, delta.x, delta.y); }
+void RectSet::translate(const Point& delta) {
+  miTranslate(&reg_, delta.x, delta.y);
+}
 
-bool RectSet::equals(const RectSet& other) const { return miEqual(&reg_, &other.reg_); }
+bool RectSet::equals(const RectSet& other) const {
+  return miEqual(&reg_, &other.reg_);
+}
 
 bool RectSet::contains(const Point& p) const {
   return miContainsPoint(&reg_, p.x, p.y, nullptr);

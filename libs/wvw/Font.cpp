@@ -55,7 +55,9 @@ int Font::textWidth(const char* text, const char* end) {
   return width;
 }
 
-const uint8_t* Font::glyphBitmap(uint32_t) { return nullptr; }
+const uint8_t* Font::glyphBitmap(uint32_t) {
+  return nullptr;
+}
 
 const char* Font::charAtX(int x, const char* text, const char* end) {
   const char* p = text;

@@ -16,6 +16,8 @@ void Font8x16::drawGlyph(rfb::WritablePixelBuffer* pb, uint32_t c, const rfb::Po
   pb->maskRect(rfb::Rect::at(pen, 8, 16), pixel, glyphBitmap(c), 1, 0);
 }
 
-const uint8_t* Font8x16::glyphBitmap(uint32_t c) { return bitmaps + 16 * (c < 256 ? c : 0); }
+const uint8_t* Font8x16::glyphBitmap(uint32_t c) {
+  return bitmaps + 16 * (c < 256 ? c : 0);
+}
 
 } // namespace wvw

@@ -36,6 +36,8 @@ void FontProp::drawGlyph(rfb::WritablePixelBuffer* pb, uint32_t c, const rfb::Po
   pb->maskRect(r, pixel, bitmaps_ + g.offset, (g.width + 7) / 8, 0);
 }
 
-int FontProp::glyphWidth(uint32_t c) { return glyph(c).advance; }
+int FontProp::glyphWidth(uint32_t c) {
+  return glyph(c).advance;
+}
 
 } // namespace wvw

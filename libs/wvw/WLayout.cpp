@@ -11,7 +11,8 @@ static plat::LogWriter vlog("WLayout");
 
 namespace wvw {
 
-WLayout::WLayout() : focusChild_(nullptr), grabChild_(nullptr), popupChild_(nullptr) {}
+WLayout::WLayout() : focusChild_(nullptr), grabChild_(nullptr), popupChild_(nullptr) {
+}
 
 // The children are neither detached nor deleted: they may be gone already.
 WLayout::~WLayout() = default;
@@ -132,9 +133,13 @@ void WLayout::bell() {
     parent_->bell();
 }
 
-bool WLayout::isKeyHeld(uint32_t keysym) { return parent_ && parent_->isKeyHeld(keysym); }
+bool WLayout::isKeyHeld(uint32_t keysym) {
+  return parent_ && parent_->isKeyHeld(keysym);
+}
 
-const char* WLayout::getClipboardText() { return parent_ ? parent_->getClipboardText() : nullptr; }
+const char* WLayout::getClipboardText() {
+  return parent_ ? parent_->getClipboardText() : nullptr;
+}
 
 void WLayout::setClipboardText(const char* text) {
   if (parent_)
@@ -146,7 +151,9 @@ void WLayout::styleChanged() {
     e.first->styleChanged();
 }
 
-bool WLayout::isFocused(Widget* child) { return hasFocus() && child == focusChild_; }
+bool WLayout::isFocused(Widget* child) {
+  return hasFocus() && child == focusChild_;
+}
 
 bool WLayout::acceptsFocus() {
   if (!enabled_ || !visible_)

@@ -34,30 +34,65 @@ rfb::Colour Widget::BevelHigh(238, 238, 238);
 rfb::Colour Widget::BevelLow(85, 85, 85);
 
 WInputHandler::~WInputHandler() = default;
-bool WInputHandler::onPointerMove(const rfb::Point&, Widget*) { return false; }
-bool WInputHandler::onButtonPress(int, Widget*) { return false; }
-bool WInputHandler::onButtonRelease(int, Widget*) { return false; }
-bool WInputHandler::onPointerLeave(Widget*) { return false; }
-bool WInputHandler::onKey(uint32_t, bool, Widget*) { return false; }
-bool WInputHandler::onFocusChange(bool, Widget*) { return false; }
-bool WInputHandler::onClick(Widget*) { return false; }
-bool WInputHandler::onChange(Widget*) { return false; }
-bool WInputHandler::onVisibilityChange(Widget*) { return false; }
-bool WInputHandler::onAttach(Widget*) { return false; }
-bool WInputHandler::onDetach(Widget*) { return false; }
-bool WInputHandler::onEnabledChange(Widget*) { return false; }
-bool WInputHandler::onSizeChange(Widget*) { return false; }
-bool WInputHandler::onPaste(Widget*) { return false; }
-bool WInputHandler::onCopy(Widget*) { return false; }
+bool WInputHandler::onPointerMove(const rfb::Point&, Widget*) {
+  return false;
+}
+bool WInputHandler::onButtonPress(int, Widget*) {
+  return false;
+}
+bool WInputHandler::onButtonRelease(int, Widget*) {
+  return false;
+}
+bool WInputHandler::onPointerLeave(Widget*) {
+  return false;
+}
+bool WInputHandler::onKey(uint32_t, bool, Widget*) {
+  return false;
+}
+bool WInputHandler::onFocusChange(bool, Widget*) {
+  return false;
+}
+bool WInputHandler::onClick(Widget*) {
+  return false;
+}
+bool WInputHandler::onChange(Widget*) {
+  return false;
+}
+bool WInputHandler::onVisibilityChange(Widget*) {
+  return false;
+}
+bool WInputHandler::onAttach(Widget*) {
+  return false;
+}
+bool WInputHandler::onDetach(Widget*) {
+  return false;
+}
+bool WInputHandler::onEnabledChange(Widget*) {
+  return false;
+}
+bool WInputHandler::onSizeChange(Widget*) {
+  return false;
+}
+bool WInputHandler::onPaste(Widget*) {
+  return false;
+}
+bool WInputHandler::onCopy(Widget*) {
+  return false;
+}
 
 WParent::~WParent() = default;
-Style* WParent::getStyle() { return nullptr; }
+Style* WParent::getStyle() {
+  return nullptr;
+}
 
 Widget::Widget()
     : parent_(nullptr), parentHandler_(nullptr), handler_(nullptr), width_(0), height_(0),
-      visible_(true), enabled_(true), lastButtons_(0), style_(nullptr), container_(nullptr) {}
+      visible_(true), enabled_(true), lastButtons_(0), style_(nullptr), container_(nullptr) {
+}
 
-Widget::Widget(WLayout* layout) : Widget() { layout->addChild(this, nullptr); }
+Widget::Widget(WLayout* layout) : Widget() {
+  layout->addChild(this, nullptr);
+}
 
 Widget::~Widget() = default;
 
@@ -83,7 +118,9 @@ bool Widget::onButtonRelease(int button, Widget* source) {
   FORWARD(onButtonRelease(button, source));
 }
 
-bool Widget::onPointerLeave(Widget* source) { FORWARD(onPointerLeave(source)); }
+bool Widget::onPointerLeave(Widget* source) {
+  FORWARD(onPointerLeave(source));
+}
 
 bool Widget::onKey(uint32_t keysym, bool down, Widget* source) {
   if (handler_ && handler_->onKey(keysym, down, source))
@@ -130,19 +167,39 @@ bool Widget::onKey(uint32_t keysym, bool down, Widget* source) {
 bool Widget::onFocusChange(bool reverse, Widget* source) {
   FORWARD(onFocusChange(reverse, source));
 }
-bool Widget::onClick(Widget* source) { FORWARD(onClick(source)); }
-bool Widget::onChange(Widget* source) { FORWARD(onChange(source)); }
-bool Widget::onVisibilityChange(Widget* source) { FORWARD(onVisibilityChange(source)); }
-bool Widget::onAttach(Widget* source) { FORWARD(onAttach(source)); }
-bool Widget::onDetach(Widget* source) { FORWARD(onDetach(source)); }
-bool Widget::onEnabledChange(Widget* source) { FORWARD(onEnabledChange(source)); }
-bool Widget::onSizeChange(Widget* source) { FORWARD(onSizeChange(source)); }
-bool Widget::onPaste(Widget* source) { FORWARD(onPaste(source)); }
-bool Widget::onCopy(Widget* source) { FORWARD(onCopy(source)); }
+bool Widget::onClick(Widget* source) {
+  FORWARD(onClick(source));
+}
+bool Widget::onChange(Widget* source) {
+  FORWARD(onChange(source));
+}
+bool Widget::onVisibilityChange(Widget* source) {
+  FORWARD(onVisibilityChange(source));
+}
+bool Widget::onAttach(Widget* source) {
+  FORWARD(onAttach(source));
+}
+bool Widget::onDetach(Widget* source) {
+  FORWARD(onDetach(source));
+}
+bool Widget::onEnabledChange(Widget* source) {
+  FORWARD(onEnabledChange(source));
+}
+bool Widget::onSizeChange(Widget* source) {
+  FORWARD(onSizeChange(source));
+}
+bool Widget::onPaste(Widget* source) {
+  FORWARD(onPaste(source));
+}
+bool Widget::onCopy(Widget* source) {
+  FORWARD(onCopy(source));
+}
 
 #undef FORWARD
 
-void Widget::styleChanged() { invalidate(); }
+void Widget::styleChanged() {
+  invalidate();
+}
 
 void Widget::setParent(WParent* parent, WInputHandler* parentHandler) {
   parent_ = parent;
@@ -187,7 +244,9 @@ void Widget::keyEvent(uint32_t keysym, bool down) {
   onKey(rfb::canonicalKeysym(keysym), down, this);
 }
 
-void Widget::invalidate() { invalidateRegion(rfb::RectSet(rfb::Rect(0, 0, width_, height_))); }
+void Widget::invalidate() {
+  invalidateRegion(rfb::RectSet(rfb::Rect(0, 0, width_, height_)));
+}
 
 void Widget::invalidateRegion(const rfb::RectSet& region) {
   if (parent_ && visible_)
@@ -223,7 +282,9 @@ void Widget::setVisible(bool visible) {
   onVisibilityChange(this);
 }
 
-bool Widget::acceptsFocus() { return enabled_ && visible_; }
+bool Widget::acceptsFocus() {
+  return enabled_ && visible_;
+}
 
 void Widget::setEnabled(bool enabled) {
   if (enabled == enabled_)
@@ -234,9 +295,13 @@ void Widget::setEnabled(bool enabled) {
   onEnabledChange(this);
 }
 
-void Widget::setInputHandler(WInputHandler* handler) { handler_ = handler; }
+void Widget::setInputHandler(WInputHandler* handler) {
+  handler_ = handler;
+}
 
-bool Widget::isKeyDown(uint32_t keysym) { return parent_ && parent_->isKeyHeld(keysym); }
+bool Widget::isKeyDown(uint32_t keysym) {
+  return parent_ && parent_->isKeyHeld(keysym);
+}
 
 Style* Widget::getStyle() {
   if (style_)
@@ -252,16 +317,24 @@ void Widget::setStyle(Style* style) {
   styleChanged();
 }
 
-bool Widget::hasFocus() { return parent_ && parent_->isFocused(this); }
+bool Widget::hasFocus() {
+  return parent_ && parent_->isFocused(this);
+}
 
 void Widget::takeFocus() {
   if (parent_)
     parent_->setFocus(this);
 }
 
-bool Widget::isShiftDown() { return isKeyDown(XK_Shift_L) || isKeyDown(XK_Shift_R); }
-bool Widget::isControlDown() { return isKeyDown(XK_Control_L) || isKeyDown(XK_Control_R); }
-bool Widget::isAltDown() { return isKeyDown(XK_Alt_L) || isKeyDown(XK_Alt_R); }
+bool Widget::isShiftDown() {
+  return isKeyDown(XK_Shift_L) || isKeyDown(XK_Shift_R);
+}
+bool Widget::isControlDown() {
+  return isKeyDown(XK_Control_L) || isKeyDown(XK_Control_R);
+}
+bool Widget::isAltDown() {
+  return isKeyDown(XK_Alt_L) || isKeyDown(XK_Alt_R);
+}
 
 WLayout* Widget::findRoot(rfb::Point* offset) {
   rfb::Point off;
@@ -293,12 +366,12 @@ void Widget::drawFocusRect(rfb::WritablePixelBuffer* pb, const rfb::Rect& r) {
 namespace {
 // A 12 x 12 circle: the light upper-left arc and the dark lower-right one,
 // two bytes per row, most significant bit leftmost.
-const uint8_t roundLight[24] = {0x1F, 0x80, 0x7F, 0xC0, 0x60, 0x00, 0xC0, 0x00, 0xC0, 0x00,
-                                0xC0, 0x00, 0xC0, 0x00, 0xC0, 0x00, 0xC0, 0x00, 0x40, 0x00,
-                                0x00, 0x00, 0x00, 0x00};
-const uint8_t roundDark[24] = {0x00, 0x00, 0x00, 0x20, 0x00, 0x60, 0x00, 0x30, 0x00, 0x30,
-                               0x00, 0x30, 0x00, 0x30, 0x00, 0x30, 0x00, 0x30, 0x20, 0x60,
-                               0x7F, 0xC0, 0x1F, 0x80};
+const uint8_t roundLight[24] = {0x1F, 0x80, 0x7F, 0xC0, 0x60, 0x00, 0xC0, 0x00,
+                                0xC0, 0x00, 0xC0, 0x00, 0xC0, 0x00, 0xC0, 0x00,
+                                0xC0, 0x00, 0x40, 0x00, 0x00, 0x00, 0x00, 0x00};
+const uint8_t roundDark[24] = {0x00, 0x00, 0x00, 0x20, 0x00, 0x60, 0x00, 0x30,
+                               0x00, 0x30, 0x00, 0x30, 0x00, 0x30, 0x00, 0x30,
+                               0x00, 0x30, 0x20, 0x60, 0x7F, 0xC0, 0x1F, 0x80};
 } // namespace
 
 void Widget::drawBevel(rfb::WritablePixelBuffer* pb, const rfb::Rect& r, bool sunken, bool round) {
@@ -324,9 +397,8 @@ void Widget::drawBevel(rfb::WritablePixelBuffer* pb, const rfb::Rect& r, bool su
 }
 
 Style* Widget::getDefaultStyle() {
-  static Style style = {&Font8x16::instance, TextFg, TextDisabled, White,
-                        BevelBg,             BevelBg, BevelHigh,  BevelLow,
-                        White,               Blue,    Black,      2};
+  static Style style = {&Font8x16::instance, TextFg,   TextDisabled, White, BevelBg, BevelBg,
+                        BevelHigh,           BevelLow, White,        Blue,  Black,   2};
   return &style;
 }
 

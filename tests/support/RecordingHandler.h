@@ -38,9 +38,8 @@ public:
     return log(buf, s);
   }
   bool onFocusChange(bool reverse, wvw::Widget* s) override {
-    return log(std::string("focus") + (reverse ? " reverse " : " ") +
-                   (s->hasFocus() ? "in" : "out"),
-               s);
+    return log(
+        std::string("focus") + (reverse ? " reverse " : " ") + (s->hasFocus() ? "in" : "out"), s);
   }
   bool onClick(wvw::Widget* s) override { return log("click", s); }
   bool onChange(wvw::Widget* s) override { return log("change", s); }

@@ -108,7 +108,7 @@ public:
   int focusPreviousCalls = 0;
 
   // How the host answers.
-  bool focused = true;    // the host window has the keyboard focus
+  bool focused = true;     // the host window has the keyboard focus
   bool focusMoves = false; // answer of focusNext/focusPrevious
   std::set<uint32_t> held;
   std::string clipboard;

@@ -81,7 +81,8 @@ TEST(Font8x16, CodePointsDrawTheirCodePageGlyph) {
     const uint8_t* bits = Font8x16::bitmaps + 16 * c.glyph;
     for (int y = 0; y < 16; y++)
       for (int x = 0; x < 8; x++)
-        EXPECT_EQ(pb.getPixel(Point(x, y)), (bits[y] >> (7 - x)) & 1u) << c.c << " " << x << "," << y;
+        EXPECT_EQ(pb.getPixel(Point(x, y)), (bits[y] >> (7 - x)) & 1u)
+            << c.c << " " << x << "," << y;
     EXPECT_EQ(Font8x16::instance.glyphBitmap(c.c), bits);
   }
   // U+00E9 is glyph 0xE9 (capital theta in the code page), not e acute (0x82)
@@ -178,7 +179,9 @@ TEST(Font, SamplePictures) {
                  {"font-helvB15_u.png", &FontProp::helvB15_u}};
   const char* lines[] = {
       "The quick brown fox jumps over the lazy dog 0123456789",
-      "Gr\xC3\xBC\xC3\x9F" "e \xC3\x89t\xC3\xA9 \xC3\x85ngstr\xC3\xB6m \xC5\x81\xC3\xB3" "d\xC5\xBA "
+      "Gr\xC3\xBC\xC3\x9F"
+      "e \xC3\x89t\xC3\xA9 \xC3\x85ngstr\xC3\xB6m \xC5\x81\xC3\xB3"
+      "d\xC5\xBA "
       "\xC4\x8C\xC5\x99 \xE2\x82\xAC 5 \xE2\x80\x94 \xE2\x80\x9Cquoted\xE2\x80\x9D \xE2\x88\x9E",
       "\xE1\xB8\x82\xE1\xBA\x80 \xC2\xA9\xC2\xAE \xE2\x84\xA2 \xE2\x89\xA0 \xE2\x89\xA4 "
       "bad:\x80\xE2\x82 end",
@@ -187,8 +190,7 @@ TEST(Font, SamplePictures) {
     int w = 0;
     for (const char* l : lines)
       w = std::max(w, s.font->textWidth(l));
-    ManagedPixelBuffer pb(PixelLayout::xrgb32LittleEndian, w + 16,
-                          int(s.font->height) * 3 + 24);
+    ManagedPixelBuffer pb(PixelLayout::xrgb32LittleEndian, w + 16, int(s.font->height) * 3 + 24);
     pb.fillRect(pb.getRect(), 0xFFFFFF);
     for (int i = 0; i < 3; i++)
       s.font->drawText(&pb, lines[i], Point(8, 8 + i * int(s.font->height + 4)), 0x000000);

@@ -94,8 +94,7 @@ TEST(Paint, TreeMatchesGoldenImage) {
 
   // painting only the damage after a change gives the same pixels as a
   // full repaint
-  rfb::ManagedPixelBuffer again(rfb::PixelLayout::xrgb32LittleEndian, root.width(),
-                                root.height());
+  rfb::ManagedPixelBuffer again(rfb::PixelLayout::xrgb32LittleEndian, root.width(), root.height());
   again.imageRect(again.getRect(), pb.getData(pb.getRect(), &w));
   host.damage.clear();
   prop.takeFocus();

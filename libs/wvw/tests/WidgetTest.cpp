@@ -1,8 +1,8 @@
 #include "wvw/Widget.h"
 
+#include "rfb/Keysyms.h"
 #include "wvw/Font8x16.h"
 #include "wvw/Style.h"
-#include "rfb/Keysyms.h"
 #include "wvw/WLayout.h"
 
 #include "rfb/ColourMap.h"
@@ -124,7 +124,14 @@ TEST(Widget, DefaultKeysTable) {
       {"Down", {}, 0xFF54, true, 1, 0, 0, {"key ff54 down W"}, {}},
       {"Up", {}, 0xFF52, true, 0, 1, 0, {"key ff52 down W"}, {}},
       {"Ctrl+V pastes", {0xFFE3}, 'v', true, 0, 0, 0, {"key 76 down W", "paste W"}, {"paste"}},
-      {"Ctrl+Shift+V pastes", {0xFFE3, 0xFFE1}, 'V', true, 0, 0, 0, {"key 56 down W", "paste W"},
+      {"Ctrl+Shift+V pastes",
+       {0xFFE3, 0xFFE1},
+       'V',
+       true,
+       0,
+       0,
+       0,
+       {"key 56 down W", "paste W"},
        {"paste"}},
       {"V without Control", {}, 'V', false, 0, 0, 0, {"key 56 down W"}, {}},
       {"Ctrl+C unhandled rings", {0xFFE4}, 'c', true, 0, 0, 1, {"key 63 down W", "copy W"}, {}},

@@ -9,6 +9,9 @@ Sources (Debian 12):
   - the proportional 15-pixel fonts: the 100 dpi Adobe Helvetica fonts of
     xfonts-100dpi (helvR10 and helvB10, 14 pixels, ISO 10646 encoded).
 
+Its output, libs/wvw/FontData.cpp, is committed; only regenerating it needs
+the two font packages (apt-get install xfonts-100dpi console-setup-linux).
+
 The output defines the bitmaps of wvw::Font8x16 and the glyph records,
 bitmaps and page lists of the three wvw::FontProp instances.
 """

@@ -320,3 +320,36 @@ TEST(WritablePixelBuffer, MatchesPixmanPixelByPixel) {
     }
   }
 }
+
+// The edge cases of the copy, mask and image operations at every depth,
+// including 24-bit and big-endian layouts.
+TEST(WritablePixelBuffer, CopyMaskAndImageAtEveryDepth) {
+  for (const PixelLayout* pf : layouts) {
+    SCOPED_TRACE(int(pf->bpp));
+    uint32_t m = maskFor(pf->bpp);
+    uint32_t v = 0x89ABCDEF & m;
+    ManagedPixelBuffer pb(*pf, 5, 3);
+    pb.fillRect(pb.getRect(), 0);
+    pb.fillRect(Rect(0, 0, 2, 1), v);
+    // overlapping copy to the right within the row
+    pb.copyRect(Rect(1, 0, 5, 1), Point(1, 0));
+    EXPECT_EQ(picture(pb, v), "###..\n.....\n.....\n");
+    // downwards: copied bottom to top, so the row is not smeared down twice
+    pb.copyRect(pb.getRect(), Point(0, 1));
+    EXPECT_EQ(picture(pb, v), "###..\n###..\n.....\n");
+    // a 12-bit-wide mask rectangle uses 2 bytes per row by default
+    pb.fillRect(pb.getRect(), 0);
+    uint8_t mask[] = {0xA0, 0x00, 0x50, 0x00, 0xF8, 0x00};
+    pb.maskRect(Rect(0, 0, 12, 3), v, mask);
+    EXPECT_EQ(picture(pb, v), "#.#..\n.#.#.\n#####\n");
+    // image rows of a wider source, clipped on the left
+    pb.fillRect(pb.getRect(), 0);
+    std::vector<uint8_t> src(size_t(7 * 3 * (pf->bpp / 8)), 0);
+    ManagedPixelBuffer srcBuf(*pf, 7, 3);
+    srcBuf.fillRect(srcBuf.getRect(), 0);
+    srcBuf.fillRect(Rect(2, 0, 4, 3), v);
+    srcBuf.getImage(src.data(), srcBuf.getRect());
+    pb.imageRect(Rect(-2, 0, 5, 3), src.data());
+    EXPECT_EQ(picture(pb, v), "##...\n##...\n##...\n");
+  }
+}

@@ -186,6 +186,10 @@ static bool appendNonOverlap(Region* r, const Box* b, const Box* end, int y1, in
     return false;
   Box* out = miBoxes(r->data) + r->data->numRects;
   r->data->numRects += end - b;
+  if (b->y1 == y1 && b->y2 == y2) { // the whole band: a plain copy
+    memcpy(out, b, size_t(end - b) * sizeof(Box));
+    return true;
+  }
   for (; b != end; b++, out++)
     *out = {b->x1, int16_t(y1), b->x2, int16_t(y2)};
   return true;

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 namespace plat {
 
@@ -31,6 +32,21 @@ DString& DString::operator=(const DString& other) {
   return *this;
 }
 
+DString::DString(DString&& other) noexcept
+    : buf_(std::move(other.buf_)), capacity_(other.capacity_), len_(other.len_) {
+  other.capacity_ = other.len_ = 0;
+}
+
+DString& DString::operator=(DString&& other) noexcept {
+  if (this != &other) {
+    buf_ = std::move(other.buf_);
+    capacity_ = other.capacity_;
+    len_ = other.len_;
+    other.capacity_ = other.len_ = 0;
+  }
+  return *this;
+}
+
 void DString::reserve(int n) {
   if (buf_ && capacity_ >= n)
     return;
@@ -48,6 +64,18 @@ void DString::reserve(int n) {
   capacity_ = cap;
 }
 
+void DString::reserveMore(int n) {
+  // The new length must stay an int: a wrapped sum would reserve nothing and
+  // the caller would write past the end of the buffer.
+  PLAT_ASSERT(n >= 0 && n < INT_MAX - len_);
+  reserve(len_ + n + 1);
+}
+
+bool DString::ownsText(const char* text) const {
+  return text && buf_ && std::less_equal<const char*>()(buf_.get(), text) &&
+         std::less<const char*>()(text, buf_.get() + capacity_);
+}
+
 DString& DString::append(const char* text, int count) {
   int n = 0;
   if (text && count != 0) {
@@ -58,7 +86,12 @@ DString& DString::append(const char* text, int count) {
       n = nul ? static_cast<int>(static_cast<const char*>(nul) - text) : count;
     }
   }
-  reserve(len_ + n + 1);
+  // The text may lie in this string's own buffer, which growing frees.
+  if (n > 0 && ownsText(text)) {
+    String copy(text, n);
+    return append(copy.c_str(), n);
+  }
+  reserveMore(n);
   memcpy(buf_.get() + len_, text ? text : "", n);
   len_ += n;
   buf_[len_] = '\0';
@@ -76,7 +109,7 @@ DString& DString::appendFormat(const char* format, ...) {
 DString& DString::appendFormatV(const char* format, va_list ap) {
   int estimate = strLen(format);
   for (;;) {
-    reserve(len_ + estimate + 1);
+    reserveMore(estimate);
     va_list aq;
     va_copy(aq, ap);
     int room = capacity_ - len_;
@@ -87,14 +120,20 @@ DString& DString::appendFormatV(const char* format, va_list ap) {
       return *this;
     }
     buf_[len_] = '\0';
-    estimate = n >= 0 ? n : estimate * 2 + 1;
+    // A negative result is a formatting error (a wide character the locale
+    // cannot encode, output beyond INT_MAX) that no amount of room cures:
+    // retrying would only grow the buffer until the process dies. The text
+    // is left as it was.
+    if (n < 0)
+      return *this;
+    estimate = n;
   }
 }
 
 DString& DString::appendRepeated(char c, int n) {
   if (n <= 0)
     return append("", 0);
-  reserve(len_ + n + 1);
+  reserveMore(n);
   memset(buf_.get() + len_, c, n);
   len_ += n;
   buf_[len_] = '\0';
@@ -106,6 +145,10 @@ DString& DString::appendReplacing(const char* text, const char* search, const ch
   PLAT_ASSERT(findLen);
   if (!text)
     return append("", 0);
+  if (ownsText(text) || ownsText(search) || ownsText(replacement)) {
+    String textCopy(text), searchCopy(search), replacementCopy(replacement);
+    return appendReplacing(textCopy.c_str(), searchCopy.c_str(), replacementCopy.c_str());
+  }
   int replLen = strLen(replacement);
   const char* p = text;
   while (const char* hit = strstr(p, search)) {

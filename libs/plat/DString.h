@@ -16,8 +16,9 @@ public:
   explicit DString(int initialCapacity = 0);
   DString(const DString& other);
   DString& operator=(const DString& other);
-  DString(DString&&) noexcept = default;
-  DString& operator=(DString&&) noexcept = default;
+  // A moved-from string is left without a buffer, as a new one.
+  DString(DString&& other) noexcept;
+  DString& operator=(DString&& other) noexcept;
 
   // Makes room for n bytes (the terminator included): nothing happens when
   // the buffer already holds n; otherwise the capacity becomes 8 for n <= 7,
@@ -25,8 +26,11 @@ public:
   void reserve(int n);
 
   // Appends the whole text (count < 0) or at most count characters, stopping
-  // at a NUL. Afterwards the buffer exists.
+  // at a NUL. Afterwards the buffer exists. The text may be part of this
+  // string's own text (so may the texts given to appendReplacing).
   DString& append(const char* text, int count = -1);
+  // printf-style append; a formatting error (an unencodable wide character)
+  // appends nothing.
   DString& appendFormat(const char* format, ...) __attribute__((format(printf, 2, 3)));
   DString& appendFormatV(const char* format, va_list ap);
   DString& appendRepeated(char c, int n);
@@ -49,6 +53,11 @@ public:
   String str() const { return String(c_str()); }
 
 private:
+  // Makes room for n more characters and the terminator.
+  void reserveMore(int n);
+  // True when text points into this string's buffer.
+  bool ownsText(const char* text) const;
+
   std::unique_ptr<char[]> buf_;
   int capacity_ = 0;
   int len_ = 0;

@@ -1,5 +1,6 @@
 // A descriptor of a file created exclusively (it must not exist yet) with
-// mode 0600, for data that no one else may read. Closed on destruction.
+// mode 0600 and close-on-exec, for data that no one else may read. Closed on
+// destruction.
 #pragma once
 
 #include <cstddef>

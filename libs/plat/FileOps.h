@@ -20,7 +20,8 @@ void fileRemove(const char* path);
 bool fileTryRename(const char* oldPath, const char* newPath);
 // Throws "rmDir(<path>)".
 void rmDir(const char* path);
-// fopen; a failure throws "fileOpen(<path>)". The caller owns the stream.
+// fopen, the descriptor close-on-exec; a failure throws "fileOpen(<path>)".
+// The caller owns the stream.
 FILE* fileOpen(const char* path, const char* mode);
 // The length of the stream's file; the position is kept.
 long fileSize(FILE* stream);

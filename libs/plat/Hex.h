@@ -6,6 +6,7 @@
 #include "plat/String.h"
 
 #include <cstdio>
+#include <type_traits>
 
 namespace plat {
 
@@ -21,7 +22,10 @@ template <typename T> bool addHexDigit(char c, T& value) {
     digit = c - 'A' + 10;
   else
     return false;
-  value = static_cast<T>((value << 4) + digit);
+  // Shifted in the unsigned type: digits beyond the width drop off the top
+  // instead of overflowing a signed accumulator.
+  using U = std::make_unsigned_t<T>;
+  value = static_cast<T>(static_cast<U>(static_cast<U>(value) << 4) + static_cast<U>(digit));
   return true;
 }
 

@@ -65,8 +65,10 @@ struct LogParamHook {
 Logger_file::Logger_file(const char* name, StringParameter* fileNameParam)
     : Logger(name), fileNameParam_(fileNameParam), clock_(systemClock) {
   if (fileNameParam_) {
-    fileNameParam_->setCallback(this);
+    // Take the name first: when its expansion throws, no object exists for
+    // the parameter to call back later.
     parameterChanged(fileNameParam_, fileNameParam_->getPriority());
+    fileNameParam_->setCallback(this);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace plat {
 
@@ -82,10 +83,14 @@ bool strSplit(const char* text, char c, String* head, String* tail, bool fromEnd
       tail->reset();
     return false;
   }
+  // Both parts are taken before either output is replaced: the text may be
+  // the one an output holds.
+  String before(text, static_cast<int>(at - text));
+  String after(at + 1);
   if (head)
-    *head = String(text, static_cast<int>(at - text));
+    *head = std::move(before);
   if (tail)
-    *tail = String(at + 1);
+    *tail = std::move(after);
   return true;
 }
 

@@ -40,7 +40,7 @@ int strLen(const char* text);
 // Splits at the first (or, fromEnd, the last) occurrence of c. Found: head is
 // the part before, tail the part after, and the result is true. Not found:
 // head is the whole text, tail is absent and the result is false. Either
-// output may be nullptr.
+// output may be nullptr, and the text may be the one an output holds.
 bool strSplit(const char* text, char c, String* head, String* tail, bool fromEnd = false);
 
 // Cuts trailing white space.

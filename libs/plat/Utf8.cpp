@@ -99,16 +99,22 @@ char* latin1ToUtf8(const char* begin, const char* end, char** endOut) {
   return result;
 }
 
-void latin1BufToUtf8(int length, const unsigned char* bytes, MBuf<unsigned char>& out) {
+// Runs one of the text conversions over a counted buffer into out.
+static void convertBuf(char* (*convert)(const char*, const char*, char**), int length,
+                       const unsigned char* bytes, MBuf<unsigned char>& out) {
   if (length <= 0) {
     out.clear();
     return;
   }
   char* end;
-  char* text = latin1ToUtf8(reinterpret_cast<const char*>(bytes),
-                            reinterpret_cast<const char*>(bytes) + length, &end);
+  char* text = convert(reinterpret_cast<const char*>(bytes),
+                       reinterpret_cast<const char*>(bytes) + length, &end);
   out.assign(reinterpret_cast<unsigned char*>(text), static_cast<int>(end - text));
   delete[] text;
+}
+
+void latin1BufToUtf8(int length, const unsigned char* bytes, MBuf<unsigned char>& out) {
+  convertBuf(latin1ToUtf8, length, bytes, out);
 }
 
 char* utf8ToLatin1(const char* begin, const char* end, char** endOut) {
@@ -142,15 +148,7 @@ char* utf8ToLatin1(const char* begin, const char* end, char** endOut) {
 }
 
 void utf8BufToLatin1(int length, const unsigned char* bytes, MBuf<unsigned char>& out) {
-  if (length <= 0) {
-    out.clear();
-    return;
-  }
-  char* end;
-  char* text = utf8ToLatin1(reinterpret_cast<const char*>(bytes),
-                            reinterpret_cast<const char*>(bytes) + length, &end);
-  out.assign(reinterpret_cast<unsigned char*>(text), static_cast<int>(end - text));
-  delete[] text;
+  convertBuf(utf8ToLatin1, length, bytes, out);
 }
 
 bool checkUtf8(char* text) {

@@ -8,6 +8,7 @@
 
 #include "CaptureLogger.h"
 #include "TestDir.h"
+#include "ThrownMessage.h"
 
 #include <gtest/gtest.h>
 
@@ -17,17 +18,9 @@
 #include <unistd.h>
 
 using testing_support::ScopedCapture;
+using testing_support::thrownMessage;
 
 namespace {
-
-template <typename F> std::string thrownMessage(F f) {
-  try {
-    f();
-  } catch (const plat::Exception& e) {
-    return e.str();
-  }
-  return "<no exception>";
-}
 
 ino_t inodeOf(const std::string& path) {
   struct stat st;

@@ -9,28 +9,24 @@
 #include "plat/ReplacementFile.h"
 
 #include "TestDir.h"
+#include "ThrownMessage.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
+
+using testing_support::thrownMessage;
 
 namespace {
-
-// Runs f and answers the message of the plat::Exception it throws.
-template <typename F> std::string thrownMessage(F f) {
-  try {
-    f();
-  } catch (const plat::Exception& e) {
-    return e.str();
-  }
-  return "<no exception>";
-}
 
 TEST(FileOps, ExistenceRemovalAndRename) {
   TestDir dir;
@@ -193,6 +189,65 @@ TEST(File, OpenModes) {
   EXPECT_EQ(readFile(path), "");
 }
 
+bool closeOnExec(int fd) {
+  int flags = fcntl(fd, F_GETFD);
+  return flags >= 0 && (flags & FD_CLOEXEC) != 0;
+}
+
+TEST(File, DescriptorsAreNotInheritedByChildPrograms) {
+  // Files stay open while the program launches others (the log file for
+  // good); a child program must not inherit them.
+  TestDir dir;
+  std::string path = dir / "f";
+  writeFile(path, "x");
+  for (int mode = plat::File::modeRead; mode <= plat::File::modeReadWrite; mode++) {
+    for (bool binary : {false, true}) {
+      plat::File f(path.c_str(), mode, binary);
+      EXPECT_TRUE(closeOnExec(fileno(f.get()))) << "mode " << mode << " binary " << binary;
+    }
+  }
+  plat::fileRemove(path.c_str());
+  {
+    plat::File created(path.c_str(), plat::File::modeUpdateOrCreate, false);
+    EXPECT_TRUE(closeOnExec(fileno(created.get()))) << "created for update";
+  }
+  FILE* raw = plat::fileOpen(path.c_str(), "r");
+  EXPECT_TRUE(closeOnExec(fileno(raw))) << "fileOpen";
+  fclose(raw);
+  plat::FileDescriptor key((dir / "key").c_str());
+  EXPECT_TRUE(closeOnExec(key.get())) << "FileDescriptor";
+}
+
+TEST(File, UpdateOrCreateNeverTruncatesAFileCreatedMeanwhile) {
+  // Another process may create and fill the file while it is being opened
+  // (open-or-create, then lock, is how shared files are taken): opening for
+  // update must never truncate what that process wrote. The race is rare;
+  // rounds are repeated until it shows or the budget is spent.
+  TestDir dir;
+  std::string path = dir / "shared";
+  int rounds = 0;
+  int truncated = 0;
+  for (; rounds < 2000 && truncated == 0; rounds++) {
+    unlink(path.c_str());
+    std::atomic<bool> go{false};
+    std::thread other([&] {
+      while (!go) {
+      }
+      int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+      if (fd >= 0) {
+        EXPECT_EQ(::write(fd, "data", 4), 4);
+        ::close(fd);
+      }
+    });
+    go = true;
+    { plat::File f(path.c_str(), plat::File::modeUpdateOrCreate, true); }
+    other.join();
+    if (readFile(path) != "data")
+      truncated++;
+  }
+  EXPECT_EQ(truncated, 0) << "after " << rounds << " rounds";
+}
+
 TEST(File, DashIsStandardStreamNeverClosed) {
   {
     plat::File out("-", plat::File::modeWrite, false);
@@ -263,6 +318,37 @@ TEST(ReplacementFile, CommitReplacesAndKeepsPermissions) {
   }
   EXPECT_EQ(fileMode(fresh), 0644);
   umask(old);
+}
+
+TEST(ReplacementFile, ASecondWriterOfTheSameTargetIsNeverCommittedHalfWritten) {
+  // Two saves of one file overlap: the second takes over "<target>.tmp"
+  // while the first is still writing. The first must neither rename the
+  // second's unfinished file onto the target nor remove it.
+  TestDir dir;
+  std::string target = dir / "config";
+  writeFile(target, "original");
+  struct Case {
+    const char* label;
+    bool firstCommits; // otherwise the first is abandoned
+  } cases[] = {{"first commits", true}, {"first abandoned", false}};
+  for (const Case& c : cases) {
+    auto first = std::make_unique<plat::ReplacementFile>(target.c_str(), true);
+    first->writeText("first");
+    plat::ReplacementFile second(target.c_str(), true);
+    second.writeText("second, ");
+    if (c.firstCommits) {
+      EXPECT_EQ(thrownMessage([&] { first->commit(); }),
+                "fileRename(" + target + ".tmp," + target + "): Device or resource busy (16)")
+          << c.label;
+      EXPECT_EQ(readFile(target), "original") << c.label;
+    }
+    first.reset();
+    EXPECT_TRUE(plat::fileExists((target + ".tmp").c_str())) << c.label;
+    second.writeText("complete");
+    second.commit();
+    EXPECT_EQ(readFile(target), "second, complete") << c.label;
+    writeFile(target, "original");
+  }
 }
 
 TEST(ReplacementFile, AbandonedLeavesTargetAndRemovesTemp) {

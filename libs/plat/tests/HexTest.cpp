@@ -46,6 +46,29 @@ TEST(AddHexDigit, AccumulatesAndRefuses) {
   EXPECT_EQ(v, 0x1fu);
 }
 
+TEST(AddHexDigit, SignedAccumulatorWrapsWithoutUndefinedBehaviour) {
+  // Digits beyond the width of a signed accumulator drop off the top, as
+  // they do for an unsigned one.
+  struct Case {
+    int start;
+    char digit;
+    int expected;
+  } cases[] = {
+      {0x7fffffff, 'f', -1},
+      {0x10000000, '1', 1},
+      {-1, '0', -16},
+      {0x0fffffff, 'e', -2},
+  };
+  for (const Case& c : cases) {
+    int v = c.start;
+    EXPECT_TRUE(plat::addHexDigit(c.digit, v)) << std::hex << c.start;
+    EXPECT_EQ(v, c.expected) << std::hex << c.start;
+  }
+  long long wide = 0x7fffffffffffffffLL;
+  EXPECT_TRUE(plat::addHexDigit('a', wide));
+  EXPECT_EQ(wide, -6);
+}
+
 TEST(HexDump, LinesGroupsAndPrintableColumn) {
   std::vector<unsigned char> bytes;
   for (int i = 0; i < 18; i++)

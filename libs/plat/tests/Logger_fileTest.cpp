@@ -206,6 +206,19 @@ TEST_F(LogSetting, FileNameParameterIsExpandedOnce) {
   unsetenv("ZAV_LOG_TEST_DIR");
 }
 
+TEST_F(LogSetting, FailedConstructionLeavesNoCallbackOnTheParameter) {
+  // The parameter's value names a variable that is not set, so the logger
+  // cannot be built; the parameter must not keep calling the dead object.
+  plat::ParameterSet set("LogTest");
+  plat::StringParameter fileName("TestLogFile", "d", "", false, &set);
+  unsetenv("ZAV_LOG_TEST_UNSET");
+  fileName.setParam("$ZAV_LOG_TEST_UNSET/x.log", 50);
+  EXPECT_THROW(plat::Logger_file("doomed", &fileName), plat::Exception);
+  EXPECT_EQ(fileName.getCallback(), nullptr);
+  fileName.setParam("/tmp/elsewhere.log", 50);
+  EXPECT_STREQ(fileName.getValue().c_str(), "/tmp/elsewhere.log");
+}
+
 TEST_F(LogSetting, StandardTargetsAndFileParameter) {
   EXPECT_NE(plat::Logger::getLogger("stderr"), nullptr);
   EXPECT_NE(plat::Logger::getLogger("STDOUT"), nullptr);

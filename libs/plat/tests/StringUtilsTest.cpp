@@ -60,6 +60,23 @@ TEST(StrSplit, Table) {
   EXPECT_TRUE(plat::strSplit("k=v", '=', nullptr, nullptr));
 }
 
+TEST(StrSplit, TextHeldByAnOutput) {
+  // Splitting a text into the String that holds it: the old text is freed
+  // only after both parts have been taken.
+  plat::String s("key=value"), tail;
+  EXPECT_TRUE(plat::strSplit(s.c_str(), '=', &s, &tail));
+  EXPECT_STREQ(s.get(), "key");
+  EXPECT_STREQ(tail.get(), "value");
+  plat::String head, t("a:b:c");
+  EXPECT_TRUE(plat::strSplit(t.c_str(), ':', &head, &t, true));
+  EXPECT_STREQ(head.get(), "a:b");
+  EXPECT_STREQ(t.get(), "c");
+  plat::String whole("nothing here");
+  EXPECT_FALSE(plat::strSplit(whole.c_str(), '=', &whole, &tail));
+  EXPECT_STREQ(whole.get(), "nothing here");
+  EXPECT_TRUE(tail.isNull());
+}
+
 TEST(StrSep, CharTokenizerWithEmptyFieldsAndTrailingSeparator) {
   char text[] = "x::y,";
   char* cursor = text;

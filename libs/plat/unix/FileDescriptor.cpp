@@ -13,7 +13,7 @@ static plat::LogWriter vlog("FileDescriptor");
 namespace plat {
 
 FileDescriptor::FileDescriptor(const char* path) {
-  fd_ = ::open(path, O_WRONLY | O_CREAT | O_EXCL, 0600);
+  fd_ = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd_ < 0)
     throw SystemException("open", errno);
 }

@@ -53,8 +53,14 @@ void rmDir(const char* path) {
     throw SystemExceptionFmt("rmDir(%s)", errno, path);
 }
 
+// fopen with the descriptor marked close-on-exec ("e"), so that programs
+// launched while the file is open do not inherit it.
+static FILE* fopenCloseOnExec(const char* path, const char* mode) {
+  return fopen(path, (std::string(mode) + "e").c_str());
+}
+
 FILE* fileOpen(const char* path, const char* mode) {
-  FILE* f = fopen(path, mode);
+  FILE* f = fopenCloseOnExec(path, mode);
   if (!f)
     throw SystemExceptionFmt("fileOpen(%s)", errno, path);
   return f;
@@ -201,15 +207,20 @@ void File::open(const char* path, int mode, bool binary) {
   std::string m = modes[mode];
   if (binary)
     m += 'b';
-  FILE* f;
-  if (mode == modeUpdateOrCreate) {
-    f = fopen(path, m.c_str());
-    if (!f && errno == ENOENT)
-      f = fileOpen(path, binary ? "w+b" : "w+");
-    else if (!f)
-      throw SystemExceptionFmt("fileOpen(%s)", errno, path);
-  } else {
-    f = fileOpen(path, m.c_str());
+  if (mode != modeUpdateOrCreate) {
+    reset(fileOpen(path, m.c_str()), true);
+    return;
+  }
+  // Open the existing file or create it in one call: trying "r+" and then
+  // "w+" would truncate a file that another process created in between.
+  int fd = ::open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0)
+    throw SystemExceptionFmt("fileOpen(%s)", errno, path);
+  FILE* f = fdopen(fd, m.c_str());
+  if (!f) {
+    int err = errno;
+    ::close(fd);
+    throw SystemExceptionFmt("fileOpen(%s)", err, path);
   }
   reset(f, true);
 }
@@ -266,26 +277,41 @@ ReplacementFile::ReplacementFile(const char* target, bool binary)
     fileTryRemove(tempName_.c_str());
     throw SystemExceptionFmt("fileOpen(%s)", err, tempName_.c_str());
   }
-  FILE* f = fdopen(fd, binary ? "wb" : "w");
+  struct stat own;
+  FILE* f = fstat(fd, &own) == 0 ? fdopen(fd, binary ? "wb" : "w") : nullptr;
   if (!f) {
     int err = errno;
     ::close(fd);
     fileTryRemove(tempName_.c_str());
     throw SystemExceptionFmt("fileOpen(%s)", err, tempName_.c_str());
   }
+  tempDev_ = own.st_dev;
+  tempIno_ = own.st_ino;
   reset(f, true);
 }
 
 ReplacementFile::~ReplacementFile() {
   if (!done_) {
     reset();
-    fileTryRemove(tempName_.c_str());
+    removeOwnTemp();
   }
+}
+
+bool ReplacementFile::holdsTempName() const {
+  struct stat st;
+  return stat(tempName_.c_str(), &st) == 0 && st.st_dev == tempDev_ && st.st_ino == tempIno_;
+}
+
+void ReplacementFile::removeOwnTemp() {
+  // A later save of the same target may have taken the name over; its file
+  // is not ours to remove.
+  if (holdsTempName())
+    fileTryRemove(tempName_.c_str());
 }
 
 void ReplacementFile::abandon(const char* format, int err) {
   reset();
-  fileTryRemove(tempName_.c_str());
+  removeOwnTemp();
   done_ = true;
   throw SystemExceptionFmt(format, err, tempName_.c_str(), targetName_.c_str());
 }
@@ -301,6 +327,10 @@ void ReplacementFile::commit() {
     abandon("fileSync(%s)", errno);
   if (fclose(release()) != 0)
     abandon("fileClose(%s)", errno);
+  // Renaming a temporary file that another save put in place of ours would
+  // install its unfinished content.
+  if (!holdsTempName())
+    abandon("fileRename(%s,%s)", EBUSY);
   if (rename(tempName_.c_str(), targetName_.c_str()) != 0)
     abandon("fileRename(%s,%s)", errno);
   done_ = true;

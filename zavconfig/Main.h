@@ -1,0 +1,45 @@
+// The program-wide objects and the start-up of zavconfig, with its command
+// mode: each argument left after the parameters is one command carried out
+// through the server's X extension. The display opened here stays open until
+// the process ends.
+#pragma once
+
+#include "plat/BoolParameter.h"
+#include "plat/StringParameter.h"
+
+#include <X11/Xlib.h>
+
+namespace zavconfig {
+
+// Null until openDisplay() succeeds.
+extern Display* dpy;
+// The program path from argument 0.
+extern const char* programName;
+extern plat::StringParameter displayname;
+extern plat::BoolParameter noWindow;
+extern plat::BoolParameter iconic;
+// The extension's first event and first error codes.
+extern int zavExtEventBase;
+extern int zavExtErrorBase;
+
+// dpy when already open; else opens the display named by "display" (empty:
+// the DISPLAY environment variable), stores the result in dpy and returns it
+// (null on failure).
+Display* openDisplay();
+
+// Handler of SIGHUP, SIGINT and SIGTERM: logs and exits with status 1.
+void CleanupSignalHandler(int sig);
+
+// Prints the banner, the command forms and the parameter help to stdout and
+// exits with status 1.
+[[noreturn]] void usage();
+
+// Runs argv[first..argc) as commands on the display, each result on stdout,
+// each failure on stderr; a command missing its argument, or a name=value
+// that the server refuses, ends in usage(). Returns the exit status.
+int runCommandMode(Display* display, int argc, char** argv, int first);
+
+// The whole program: start-up, then command mode or window mode.
+int zavconfigMain(int argc, char** argv);
+
+} // namespace zavconfig

@@ -1,0 +1,360 @@
+// zavconfig's command mode, run as a program against the stand-in server in
+// front of a real Xvfb: the arguments, the requests the stand-in decoded, the
+// output on stdout and stderr, and the exit status.
+#include <gtest/gtest.h>
+
+#include "XzavDouble.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <cstddef>
+#include <cstring>
+#include <functional>
+#include <utility>
+#include <string>
+#include <vector>
+
+using testing_support::XzavDouble;
+
+namespace {
+
+struct Result {
+  std::string out;
+  std::string err;
+  int status = -1;
+};
+
+// Runs the program with argv[0] "zavconfig"; DISPLAY is set to display unless
+// that is empty, HOME is home; whileRunning is called with its pid once it is
+// started. Gives up (and kills it) after 30 seconds.
+Result runZavconfig(const std::vector<std::string>& args, const std::string& display,
+                    const std::string& home,
+                    const std::function<void(pid_t)>& whileRunning = nullptr) {
+  std::string exe = std::string(ZAV_BINARY_DIR) + "/zavconfig/zavconfig";
+  int outPipe[2], errPipe[2];
+  if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0)
+    throw std::runtime_error("pipe failed");
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(outPipe[1], 1);
+    dup2(errPipe[1], 2);
+    if (display.empty())
+      unsetenv("DISPLAY");
+    else
+      setenv("DISPLAY", display.c_str(), 1);
+    setenv("HOME", home.c_str(), 1);
+    std::vector<char*> argv = {const_cast<char*>("zavconfig")};
+    for (const std::string& a : args)
+      argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(exe.c_str(), argv.data());
+    _exit(127);
+  }
+  close(outPipe[1]);
+  close(errPipe[1]);
+  if (whileRunning)
+    whileRunning(pid);
+  Result r;
+  pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+  std::string* sinks[2] = {&r.out, &r.err};
+  int open = 2;
+  for (int waited = 0; open > 0 && waited < 300;) {
+    int n = poll(fds, 2, 100);
+    if (n == 0) {
+      waited++;
+      continue;
+    }
+    for (int i = 0; i < 2; i++) {
+      if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP)))
+        continue;
+      char buf[4096];
+      ssize_t got = read(fds[i].fd, buf, sizeof(buf));
+      if (got > 0) {
+        sinks[i]->append(buf, size_t(got));
+      } else {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        open--;
+      }
+    }
+  }
+  if (open > 0)
+    kill(pid, SIGKILL);
+  for (pollfd& p : fds)
+    if (p.fd >= 0)
+      close(p.fd);
+  int status;
+  waitpid(pid, &status, 0);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return r;
+}
+
+// A display number that nothing serves.
+std::string unusedDisplay() {
+  for (int n = 990; n > 900; n--) {
+    struct stat st;
+    if (stat(("/tmp/.X11-unix/X" + std::to_string(n)).c_str(), &st) != 0 &&
+        stat(("/tmp/.X" + std::to_string(n) + "-lock").c_str(), &st) != 0)
+      return ":" + std::to_string(n);
+  }
+  throw std::runtime_error("no unused display number");
+}
+
+void expectUsage(const std::string& out) {
+  EXPECT_EQ(out.rfind("Zav(R) Configuration Tool", 0), 0u) << out; // the banner first
+  EXPECT_NE(out.find("\nusage: zavconfig [parameters]\n"
+                     "       zavconfig [parameters] -connect <host>[:<port>]\n"
+                     "       zavconfig [parameters] -disconnect\n"
+                     "       zavconfig [parameters] [-set] <Xzav-param>=<value> ...\n"
+                     "       zavconfig [parameters] -list\n"
+                     "       zavconfig [parameters] -listconnections\n"
+                     "       zavconfig [parameters] -get <param>\n"
+                     "       zavconfig [parameters] -desc <param>\n"
+                     "\nParameters can be turned on with -<param> or off with -<param>=0\n"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("Parameter names are case-insensitive.\nThe parameters are:\n\n"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("  display        - The X display (default=)\n"), std::string::npos) << out;
+}
+
+const std::string QE = "QueryExtension \"ZAV-EXTENSION\" present";
+const std::string desktop = "Xzav demo desktop";
+const std::string paramNames = "Desktop\nrfbPort\nAllowRfb\nHosts\nAcceptCutText\nSendCutText\n"
+                               "EnableChat\nConnNotifyTimeout\n";
+const std::string allStatus = "is_module=0\nactive_listener_error_number=0\n"
+                              "passive_listener_error_number=0\nip_addrs=127.0.0.1\n"
+                              "has_zav_passwd=1\npublic_key_signature=3a-5c-11-0e-92-7f-d4-08\n";
+
+std::string fault(const std::string& op, const std::string& kind) {
+  return "{\"cmd\": \"fault\", \"op\": \"" + op + "\", \"kind\": \"" + kind + "\"}";
+}
+
+struct Case {
+  Case(const char* what, std::vector<std::string> setup, std::vector<std::string> args,
+       std::vector<std::string> requests, std::string out = "", std::string err = "",
+       int status = 0, bool usage = false, bool noDisplayEnv = false,
+       std::function<void(const std::string&)> checkOut = nullptr)
+      : what(what), setup(std::move(setup)), args(std::move(args)),
+        requests(std::move(requests)), out(std::move(out)), err(std::move(err)),
+        status(status), usage(usage), noDisplayEnv(noDisplayEnv),
+        checkOut(std::move(checkOut)) {}
+
+  const char* what;
+  std::vector<std::string> setup; // control commands before the run
+  std::vector<std::string> args;  // "$D" stands for the stand-in's display
+  std::vector<std::string> requests;
+  std::string out;
+  std::string err;
+  int status;
+  bool usage;        // stdout is the usage text, not `out`
+  bool noDisplayEnv; // DISPLAY unset
+  std::function<void(const std::string&)> checkOut;
+};
+
+TEST(ZavconfigCommandMode, EveryCommandAgainstTheServer) {
+  XzavDouble server;
+  const std::string x247(247, 'x'), x248(248, 'x'), n256(256, 'n');
+  const std::string nowhere = unusedDisplay();
+  std::vector<Case> cases = {
+      {"get a parameter", {}, {"-get", "Desktop"}, {QE, "getParam \"Desktop\""}, desktop + "\n"},
+      {"display given as a parameter", {}, {"-display", "$D", "-get", "Desktop"},
+       {QE, "getParam \"Desktop\""}, desktop + "\n", "", 0, false, true},
+      {"display given as name=value", {}, {"display=$D", "-get", "rfbPort"},
+       {QE, "getParam \"rfbPort\""}, "5901\n", "", 0, false, true},
+      {"booleans of zavconfig are parameters, not commands", {},
+       {"-nowin", "iconic=1", "--nowin=0", "-get", "Desktop"}, {QE, "getParam \"Desktop\""}, desktop + "\n"},
+      {"get a parameter the server lacks", {}, {"-get", "NoSuch"}, {QE, "getParam \"NoSuch\""},
+       "", "getting param NoSuch failed\n"},
+      {"get as the last argument", {}, {"-get"}, {QE}, "", "", 1, true},
+      {"get # lists every status value", {}, {"-get", "#"}, {QE, "getStatus"}, allStatus},
+      {"get #name gives one status value", {}, {"-get", "#ip_addrs"}, {QE, "getStatus"},
+       "127.0.0.1\n"},
+      {"get #name of a missing status value", {}, {"-get", "#nosuch"}, {QE, "getStatus"}, "",
+       "getting status param #nosuch failed\n"},
+      {"get # when the server fails", {fault("getStatus", "fail")}, {"-get", "#"},
+       {QE, "getStatus"}, "", "getting status param # failed\n"},
+      {"describe a parameter", {}, {"-desc", "rfbPort"}, {QE, "getParamDesc \"rfbPort\""},
+       "TCP port on which viewers connect\n"},
+      {"describe a parameter the server lacks", {}, {"-desc", "NoSuch"},
+       {QE, "getParamDesc \"NoSuch\""}, "", "getting description for param NoSuch failed\n"},
+      {"desc as the last argument", {}, {"-desc"}, {QE}, "", "", 1, true},
+      {"list parameters", {}, {"-list"}, {QE, "listParams"}, paramNames},
+      {"list fails silently", {fault("listParams", "fail")}, {"-list"}, {QE, "listParams"}},
+      {"list with a count beyond the data fails silently", {fault("listParams", "overlong")},
+       {"-list", "-get", "Desktop"}, {QE, "listParams", "getParam \"Desktop\""}, desktop + "\n"},
+      {"set then get", {}, {"-set", "rfbPort=5999", "-get", "rfbPort"},
+       {QE, "setParam \"rfbPort=5999\"", "getParam \"rfbPort\""}, "5999\n"},
+      {"set refused", {}, {"-set", "rfbPort=abc"}, {QE, "setParam \"rfbPort=abc\""}, "",
+       "setting param rfbPort=abc failed\n"},
+      {"set as the last argument", {}, {"-set"}, {QE}, "", "", 1, true},
+      {"bare name=value the server takes", {}, {"Desktop=abc", "-get", "Desktop"},
+       {QE, "setParam \"Desktop=abc\"", "getParam \"Desktop\""}, "abc\n",
+       "set parameter Desktop=abc\n"},
+      {"bare name=value the server refuses", {}, {"NoSuch=abc", "-get", "Desktop"},
+       {QE, "setParam \"NoSuch=abc\""}, "", "", 1, true},
+      {"text of 255 bytes is sent", {}, {"-set", "Desktop=" + x247, "-get", "Desktop"},
+       {QE, "setParam \"Desktop=" + x247 + "\"", "getParam \"Desktop\""}, x247 + "\n"},
+      {"text of 256 bytes fails without a request", {}, {"-set", "Desktop=" + x248},
+       {QE}, "", "setting param Desktop=" + x248 + " failed\n"},
+      {"bare name=value of 256 bytes", {}, {"Desktop=" + x248}, {QE}, "", "", 1, true},
+      {"name of 256 bytes", {}, {"-get", n256}, {QE}, "", "getting param " + n256 + " failed\n"},
+      {"connect to a listening viewer", {}, {"-connect", "viewer.example:5500"},
+       {QE, "connect \"viewer.example:5500\""}},
+      {"connect refused", {fault("connect", "fail")}, {"-connect", "viewer.example"},
+       {QE, "connect \"viewer.example\""}, "", "connecting to viewer.example failed\n"},
+      {"connect as the last argument", {}, {"-connect"}, {QE}, "", "", 1, true},
+      {"disconnect every viewer", {}, {"-disconnect"}, {QE, "connect \"\""}},
+      {"disconnect refused", {fault("connect", "fail")}, {"-disconnect"}, {QE, "connect \"\""},
+       "", "disconnecting all clients failed\n"},
+      {"dump the parameters as XML", {}, {"-dumpxml"}, {QE, "getParamsXml"}, "", "", 0, false,
+       false,
+       [](const std::string& out) {
+         EXPECT_EQ(out.rfind("<?xml version=\"1.0\"?>\n<config>\n<string name=\"Desktop\"", 0),
+                   0u)
+             << out;
+         EXPECT_EQ(out.substr(out.size() - 11), "</config>\n\n");
+       }},
+      {"dumpxml fails silently", {fault("getParamsXml", "faildata")}, {"-dumpxml"},
+       {QE, "getParamsXml"}},
+      {"reload", {}, {"-reload"}, {QE, "reloadConfig"}},
+      {"reload rejected, message without a line end", {fault("reloadConfig", "badrequest")},
+       {"-reload"}, {QE, "reloadConfig"}, "", "Could not reload server configuration."},
+      {"BadRequest fails one command, the next still runs", {fault("getParam", "badrequest")},
+       {"-get", "Desktop", "-list"}, {QE, "getParam \"Desktop\"", "listParams"}, paramNames,
+       "getting param Desktop failed\n"},
+      {"failure reply with data does not break the next command",
+       {fault("getParam", "faildata")}, {"-get", "Desktop", "-get", "Desktop"},
+       {QE, "getParam \"Desktop\"", "getParam \"Desktop\""}, desktop + "\n",
+       "getting param Desktop failed\n"},
+      {"text length shorter than the reply", {fault("getParam", "shortlen")},
+       {"-get", "Desktop", "-desc", "Desktop"},
+       {QE, "getParam \"Desktop\"", "getParamDesc \"Desktop\""},
+       "Xzav dem\nName of the desktop shown to viewers\n"},
+      {"commands run in order", {}, {"-get", "Desktop", "-get", "#has_zav_passwd", "-list"},
+       {QE, "getParam \"Desktop\"", "getStatus", "listParams"}, desktop + "\n1\n" + paramNames},
+      {"help", {}, {"--help"}, {}, "", "", 1, true},
+      {"help after parameters", {}, {"-nowin", "-?"}, {}, "", "", 1, true},
+      {"no extension on the display", {"{\"cmd\": \"set\", \"extension\": false}"},
+       {"-get", "Desktop"}, {}, "", "No ZAV extension on display $D\n", 1},
+      {"parameter value that is not UTF-8", {}, {"-display", "\xff", "-get", "Desktop"}, {},
+       "", "zavconfig: Invalid UTF-8 encoding for display\n", 1},
+      {"no display", {}, {"-display", nowhere, "-get", "Desktop"}, {}, "",
+       "zavconfig: unable to open display \"" + nowhere + "\"\n", 1},
+      {"no display named at all", {}, {"-list"}, {}, "", "zavconfig: unable to open display \"\"\n",
+       1, false, true},
+  };
+
+  auto substitute = [&](std::string s) {
+    for (size_t p; (p = s.find("$D")) != std::string::npos;)
+      s.replace(p, 2, server.display());
+    return s;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    server.reset();
+    for (const std::string& cmd : c.setup)
+      server.control(cmd);
+    std::vector<std::string> args;
+    for (const std::string& a : c.args)
+      args.push_back(substitute(a));
+    Result r = runZavconfig(args, c.noDisplayEnv ? "" : server.display(), server.dir());
+    server.waitIdle();
+    EXPECT_EQ(server.log(), c.requests);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.err, substitute(c.err));
+    if (c.usage)
+      expectUsage(r.out);
+    else if (c.checkOut)
+      c.checkOut(r.out);
+    else
+      EXPECT_EQ(r.out, c.out);
+  }
+}
+
+} // namespace
+
+namespace {
+
+TEST(ZavconfigCommandMode, PerUserConfigurationFileIsReadBeforeTheCommandLine) {
+  XzavDouble server;
+  std::string configDir = server.dir() + "/.zav/config.d";
+  ASSERT_EQ(system(("mkdir -p '" + configDir + "'").c_str()), 0);
+  {
+    std::ofstream config(configDir + "/zavconfig");
+    // A broken line after it is logged and start-up goes on.
+    config << "display=" << server.display() << "\nnowin=bad\\q\n";
+  }
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+    std::string out;
+    std::string err;
+    int status;
+  } cases[] = {
+      {"the file names the display", {"-get", "Desktop"}, desktop + "\n", "", 0},
+      {"the command line wins over the file",
+       {"-display", unusedDisplay(), "-get", "Desktop"}, "",
+       "zavconfig: unable to open display \"" + unusedDisplay() + "\"\n", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Result r = runZavconfig(c.args, "", server.dir());
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.status, c.status);
+  }
+}
+
+} // namespace
+
+namespace {
+
+TEST(ZavconfigCommandMode, TerminationSignalEndsTheProgramWithStatus1) {
+  // A display that accepts the connection and never answers, so the program
+  // is still starting up when the signal comes.
+  std::string display = unusedDisplay();
+  int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr = {};
+  addr.sun_family = AF_UNIX;
+  std::string name = "/tmp/.X11-unix/X" + display.substr(1);
+  memcpy(addr.sun_path + 1, name.data(), name.size()); // abstract name
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr),
+                 socklen_t(offsetof(sockaddr_un, sun_path) + 1 + name.size())),
+            0);
+  ASSERT_EQ(listen(listener, 1), 0);
+  char home[] = "/tmp/zavsignal.XXXXXX";
+  ASSERT_NE(mkdtemp(home), nullptr);
+
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(sig);
+    int conn = -1;
+    Result r = runZavconfig({"-Log=zavconfig:stderr:30", "-get", "Desktop"}, display, home,
+                            [&](pid_t pid) {
+                              pollfd p = {listener, POLLIN, 0};
+                              if (poll(&p, 1, 20000) == 1)
+                                conn = accept(listener, nullptr, nullptr);
+                              char setup[12];
+                              if (conn >= 0 && read(conn, setup, sizeof(setup)) > 0)
+                                kill(pid, sig);
+                            });
+    if (conn >= 0)
+      close(conn);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("CleanupSignalHandler called"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+  close(listener);
+  ASSERT_EQ(system(("rm -rf '" + std::string(home) + "'").c_str()), 0);
+}
+
+} // namespace

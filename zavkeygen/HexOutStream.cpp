@@ -1,0 +1,38 @@
+#include "zavkeygen/HexOutStream.h"
+
+#include "plat/Hex.h"
+#include "plat/LogWriter.h"
+
+namespace rdr {
+
+static plat::LogWriter vlog("HexOutStream");
+
+HexOutStream::HexOutStream(OutStream& out, int bufSize) : BufferedOutStream(bufSize), out_(out) {
+}
+
+HexOutStream::~HexOutStream() = default;
+
+void HexOutStream::flush() {
+  BufferedOutStream::flush();
+  out_.flush();
+}
+
+int HexOutStream::writeData(const std::uint8_t* data, int length, bool) {
+  int room = static_cast<int>(out_.getend() - out_.getptr());
+  int n;
+  if (room >= 2 * length)
+    n = length;
+  else if (room < 2)
+    n = out_.overrun(2, length);
+  else
+    n = room / 2;
+  std::uint8_t* p = out_.getptr();
+  for (int i = 0; i < n; i++) {
+    p[2 * i] = static_cast<std::uint8_t>(plat::intToHexDigit(data[i] >> 4));
+    p[2 * i + 1] = static_cast<std::uint8_t>(plat::intToHexDigit(data[i] & 15));
+  }
+  out_.setPtr(p + 2 * n);
+  return n;
+}
+
+} // namespace rdr

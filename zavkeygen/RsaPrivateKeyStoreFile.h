@@ -1,0 +1,35 @@
+// A key store that keeps the private key in one file, as hex text or raw
+// bytes. A new key file is made private (owner bits only) from its creation
+// and replaces the old one only once it is complete on disk, so a failed
+// store leaves the previous key as it was.
+#pragma once
+
+#include "plat/String.h"
+#include "zavkeygen/RsaPrivateKeyStore.h"
+
+namespace crypto {
+
+class RsaPrivateKeyStoreFile : public RsaPrivateKeyStore {
+public:
+  // fileName is copied.
+  RsaPrivateKeyStoreFile(const char* fileName, Callback* callback, bool generateIfMissing,
+                         bool hex);
+  ~RsaPrivateKeyStoreFile() override;
+
+  // An empty file name throws RsaException "No private key file specified";
+  // a missing file gives false; any other failure throws RsaException "Error
+  // getting private key from %s: %s".
+  bool load(RsaPrivateKey& key) override;
+  // Writes the key to a new private file beside the key file, makes sure it
+  // is on disk and renames it over the key file. The key file's directory is
+  // created private with its missing parents. On failure the new file is
+  // removed and the key file left alone.
+  void store(RsaPrivateKey& key) override;
+
+  const char* getFileName() const { return fileName.c_str(); }
+
+private:
+  plat::String fileName;
+};
+
+} // namespace crypto

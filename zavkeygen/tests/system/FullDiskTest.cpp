@@ -1,0 +1,57 @@
+// zavkeygen -f on a file system that is full: the new key cannot be written,
+// so the program must fail and leave the previous key file as it was. Runs
+// in a private mount namespace with a small tmpfs, so it needs root.
+#include "../ProgramRun.h"
+#include "ScratchDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace testing_support;
+
+namespace {
+
+TEST(FullDisk, ForcedGenerationFailsAndKeepsTheOldKey) {
+  if (geteuid() != 0)
+    GTEST_SKIP() << "needs root to mount a small tmpfs in a private mount namespace";
+  if (system("command -v unshare >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "needs unshare (util-linux)";
+
+  ScratchDir scratch;
+  std::string mountPoint = scratch / "home";
+  ASSERT_EQ(mkdir(mountPoint.c_str(), 0755), 0);
+  std::string script = scratch / "run.sh";
+  {
+    std::ofstream s(script);
+    s << "set -e\n"
+         "mount -t tmpfs -o size=64k,mode=0755 tmpfs \"$HOME\"\n"
+         "\"$ZAVKEYGEN\" -q\n"
+         "cp \"$HOME/.zav/private.key\" \"$OUT/before\"\n"
+         // Fill every block that is left.
+         "dd if=/dev/zero of=\"$HOME/filler\" bs=1024 count=1024 2>/dev/null || true\n"
+         "set +e\n"
+         "\"$ZAVKEYGEN\" -f >\"$OUT/stdout\" 2>\"$OUT/stderr\"\n"
+         "echo $? >\"$OUT/status\"\n"
+         "cp \"$HOME/.zav/private.key\" \"$OUT/after\"\n"
+         "ls -A \"$HOME/.zav\" >\"$OUT/listing\"\n";
+  }
+  std::string cmd = "HOME='" + mountPoint + "' OUT='" + scratch.path() + "' ZAVKEYGEN='" +
+                    ZAVKEYGEN_PATH + "' unshare --mount --propagation private sh '" + script + "'";
+  ASSERT_EQ(system(cmd.c_str()), 0);
+
+  EXPECT_EQ(slurp(scratch / "status"), "1\n");
+  std::string err = slurp(scratch / "stderr");
+  EXPECT_EQ(err.rfind("failed: Error generating private key: ", 0), 0u) << err;
+  EXPECT_NE(err.find("No space left on device"), std::string::npos) << err;
+  std::string before = slurp(scratch / "before");
+  EXPECT_EQ(before.size(), 2824u);
+  EXPECT_EQ(slurp(scratch / "after"), before);
+  EXPECT_EQ(slurp(scratch / "listing"), "private.key\n") << "a temporary file was left";
+  // The mount went with the namespace.
+  EXPECT_EQ(slurp(mountPoint + "/filler"), "");
+}
+
+} // namespace

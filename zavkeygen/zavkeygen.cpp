@@ -1,0 +1,83 @@
+// zavkeygen: makes sure the server's RSA private key file exists. Without
+// -f an existing key file is loaded, checked and left as it is; a missing one
+// is generated, checked and stored. With -f a new key replaces it.
+#include "plat/BoolParameter.h"
+#include "plat/DString.h"
+#include "plat/EnvExpandedString.h"
+#include "plat/Exception.h"
+#include "plat/LogWriter.h"
+#include "plat/ParameterSet.h"
+#include "plat/StringParameter.h"
+#include "plat/unix/AppInit.h"
+#include "zavkeygen/KeyGenCallback.h"
+#include "zavkeygen/RsaPrivateKeyStoreFile.h"
+
+#include <cstdio>
+
+static plat::LogWriter vlog("zavkeygen");
+
+static plat::BoolParameter
+    forceParam("f", "Generate and store a private key even if one already exists", false);
+static plat::BoolParameter quietParam("q", "Suppress progress output", false);
+static plat::StringParameter keyFileParam("RsaPrivateKeyFile",
+                                          "File containing the RSA private key",
+                                          "$HOME/.zav/private.key");
+static const bool keyFileAliasAdded = [] {
+  plat::ParameterSet::global().addAlias("RSA_Private_Key_File", "RsaPrivateKeyFile");
+  return true;
+}();
+
+static KeyGenCallback keyGenCallback(stdout, quietParam);
+
+// The product's branding for the banner of the usage text.
+static const char productName[] = "Zav\u00ae Key Generator";
+static const char productVersion[] = "1.0.0";
+static const char productEdition[] = "Server Edition";
+static const char noticeOwnership[] = "Copyright \u00a9 2026 The Zav Developers.";
+static const char noticeTrademark[] = "Zav is a trademark of The Zav Developers.";
+static const char noticeWeb[] = "See https://zav.example.org for information on Zav.";
+static const char acknowledgementsFormat[] = "https://zav.example.org/docs/%.3s/acknowledgements";
+
+static void usage(const char* programName) {
+  char editionVersion[128];
+  snprintf(editionVersion, sizeof(editionVersion), "%s %s", productEdition, productVersion);
+  plat::DString banner;
+  banner.appendFormat("%s %s %s\n%s\n%s\n%s\n%s\n%s", productName, editionVersion, "", buildTime,
+                      noticeOwnership, noticeTrademark, noticeWeb,
+                      "For third party acknowledgements see:\n");
+  banner.appendFormat(acknowledgementsFormat, productVersion);
+  banner.replaceAll("\u00ae", "(R)");
+  banner.replaceAll("\u00a9", "(C)");
+  banner.wrap(79);
+  printf("%s\n\nUsage: %s [parameters]\n", banner.c_str(), programName);
+  plat::ParameterSet::global().printHelp(true, 79, 14);
+  fflush(stdout);
+}
+
+int main(int argc, char** argv) {
+  (void)keyFileAliasAdded;
+  try {
+    AppInit::create("zavkeygen", true, false, nullptr, nullptr, nullptr);
+
+    plat::ParameterSet& global = plat::ParameterSet::global();
+    for (int i = 1; i < argc; i++) {
+      if (global.parseParam(argv[i], 50))
+        continue;
+      // "-name value": the value is the next argument.
+      if (argv[i][0] != '-' || i + 1 >= argc || !global.setParam(argv[i] + 1, argv[i + 1], 50)) {
+        usage(argv[0]);
+        return 1;
+      }
+      i++;
+    }
+
+    plat::EnvExpandedString keyFile(keyFileParam.getValue().c_str());
+    crypto::RsaPrivateKeyStoreFile store(keyFile.c_str(), &keyGenCallback, false, true);
+    store.ensureKey(!forceParam.getValue());
+    return 0;
+  } catch (plat::Exception& e) {
+    fflush(stdout);
+    fprintf(stderr, "failed: %s\n", e.str());
+    return 1;
+  }
+}

@@ -1,7 +1,8 @@
 // An in-memory host for widget trees: implements wvw::WParent at the top of
 // a tree and records what the tree asks of it (damage, bells, focus requests,
 // clipboard), keeps a set of held keys and paints the tree into a pixel
-// buffer. The root widget is not owned.
+// buffer. The root widget is not owned: declare the host after the widgets,
+// since it detaches the root when it is destroyed.
 #pragma once
 
 #include "wvw/WParent.h"

@@ -11,6 +11,9 @@ namespace rfb {
 namespace {
 
 const uint32_t multiKey = 0xFF20;
+// More keys than any keyboard holds down at once; keysyms come from remote
+// viewers, and presses without releases must not grow the set without end.
+const size_t maxSwallowed = 256;
 const uint32_t space = 0x20;
 
 // Spacing accents and their dead keysyms, in look-up order.
@@ -161,6 +164,12 @@ bool DeadKeyUtil::decompose(uint32_t composed, uint32_t* dead, uint32_t* base) c
   return true;
 }
 
+void DeadKeyUtil::swallow(uint32_t keysym) {
+  if (swallowed_.size() >= maxSwallowed)
+    swallowed_.clear();
+  swallowed_.insert(keysym);
+}
+
 bool DeadKeyUtil::processKey(uint32_t keysym, bool down, std::vector<uint32_t>* out) {
   if (swallowed_.erase(keysym) && !down)
     return true;
@@ -173,7 +182,7 @@ bool DeadKeyUtil::processKey(uint32_t keysym, bool down, std::vector<uint32_t>* 
   if (compose_ && !modifier && down) {
     pendingDead_ = accentToDead(keysym);
     compose_ = false;
-    swallowed_.insert(keysym);
+    swallow(keysym);
     return true;
   }
   if (isDeadKeysym(keysym)) {
@@ -198,7 +207,7 @@ bool DeadKeyUtil::processKey(uint32_t keysym, bool down, std::vector<uint32_t>* 
     out->push_back(keysym);
   }
   pendingDead_ = 0;
-  swallowed_.insert(keysym);
+  swallow(keysym);
   return true;
 }
 

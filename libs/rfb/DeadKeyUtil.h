@@ -35,7 +35,12 @@ public:
   static uint32_t accentToDead(uint32_t accent);
   static uint32_t deadToAccent(uint32_t dead);
 
+  // Keys whose release is still to be consumed.
+  size_t swallowedCount() const { return swallowed_.size(); }
+
 private:
+  void swallow(uint32_t keysym);
+
   std::map<uint32_t, const Entry*> index_;
   std::vector<std::pair<size_t, const Entry*>> tables_;
   uint32_t pendingDead_;

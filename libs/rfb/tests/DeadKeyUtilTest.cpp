@@ -85,3 +85,14 @@ TEST(DeadKeyUtil, AccentLookupsInBothDirections) {
   EXPECT_EQ(DeadKeyUtil::accentToDead(0x41), 0u);
   EXPECT_EQ(DeadKeyUtil::deadToAccent(0xFE60), 0u);
 }
+
+TEST(DeadKeyUtil, PressesWithoutReleasesDoNotGrowWithoutBound) {
+  DeadKeyUtil d;
+  std::vector<uint32_t> out;
+  for (uint32_t k = 0; k < 100000; k++) {
+    d.processKey(0xFE51, true, &out);
+    d.processKey(0x10000 + k, true, &out); // never released
+  }
+  EXPECT_LE(d.swallowedCount(), 256u);
+  EXPECT_EQ(out.size(), 200000u); // each composed as accent then key
+}

@@ -4,6 +4,8 @@
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 static plat::LogWriter vlog("ManagedPixelBuffer");
@@ -44,8 +46,12 @@ size_t ManagedPixelBuffer::sizeBytes() const {
 }
 
 void ManagedPixelBuffer::allocate() {
-  stride_ = width_;
   size_t size = sizeBytes();
+  // Pixels are addressed with ptrdiff_t offsets from the data pointer.
+  if (size > size_t(PTRDIFF_MAX))
+    throw plat::ExceptionFmt("pixel buffer of %d x %d at %d bpp is too large", width_, height_,
+                             format_.bpp);
+  stride_ = width_;
   if (size == 0) {
     delete[] data_;
     data_ = nullptr;
@@ -60,9 +66,17 @@ void ManagedPixelBuffer::allocate() {
   capacity_ = size;
 }
 
+// A layout or size that cannot be allocated leaves the buffer as it was, so
+// that its rectangle never describes more than the memory it holds.
 void ManagedPixelBuffer::setPF(const PixelLayout& pf) {
+  PixelLayout old = format_;
   format_ = pf;
-  allocate();
+  try {
+    allocate();
+  } catch (...) {
+    format_ = old;
+    throw;
+  }
 }
 
 void ManagedPixelBuffer::setSize(int width, int height) {
@@ -70,21 +84,36 @@ void ManagedPixelBuffer::setSize(int width, int height) {
     return;
   if (width < 0 || height < 0)
     throw plat::ExceptionFmt("invalid pixel buffer size %d x %d", width, height);
+  int oldWidth = width_, oldHeight = height_;
   if (!keepContents_) {
     width_ = width;
     height_ = height;
-    allocate();
+    try {
+      allocate();
+    } catch (...) {
+      width_ = stride_ = oldWidth;
+      height_ = oldHeight;
+      throw;
+    }
     return;
   }
   Rect oldRect = getRect();
-  int oldWidth = width_;
   uint8_t* old = data_;
+  size_t oldCapacity = capacity_;
   data_ = nullptr;
   capacity_ = 0;
+  width_ = width;
+  height_ = height;
   try {
-    width_ = width;
-    height_ = height;
     allocate();
+  } catch (...) {
+    data_ = old;
+    capacity_ = oldCapacity;
+    width_ = stride_ = oldWidth;
+    height_ = oldHeight;
+    throw;
+  }
+  try {
     if (data_)
       memset(data_, 0, sizeBytes());
     if (old)

@@ -62,6 +62,35 @@ TEST(ManagedPixelBuffer, ByteSizeIsComputedWithoutWrapping) {
   EXPECT_THROW(pb.setSize(-1, 10), plat::Exception);
 }
 
+// A size or layout that cannot be allocated is refused and the buffer stays
+// as it was: its rectangle still describes the memory it holds, so drawing
+// over the whole of it stays inside that memory.
+TEST(ManagedPixelBuffer, FailedResizeLeavesTheBufferAsItWas) {
+  struct Case {
+    bool keepContents;
+    int width, height;
+  } cases[] = {{false, INT_MAX, INT_MAX}, {true, INT_MAX, INT_MAX}, {false, -1, 5},
+               {true, 5, -1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.keepContents << " " << c.width << "x" << c.height);
+    ManagedPixelBuffer pb(PixelLayout::argb32, 4, 3);
+    pb.setKeepContents(c.keepContents);
+    pb.fillRect(pb.getRect(), 5);
+    EXPECT_THROW(pb.setSize(c.width, c.height), plat::Exception);
+    EXPECT_EQ(pb.getRect(), Rect(0, 0, 4, 3));
+    EXPECT_EQ(pb.getStride(), 4);
+    EXPECT_EQ(pb.capacity(), 48u);
+    EXPECT_EQ(pb.getPixel(Point(3, 2)), 5u);
+    pb.fillRect(Rect(0, 0, INT_MAX, INT_MAX), 7);
+    EXPECT_EQ(pb.getPixel(Point(3, 2)), 7u);
+  }
+  // A layout whose byte size does not fit keeps the old layout.
+  SizeProbe probe(PixelLayout::pal8, INT_MAX, INT_MAX);
+  EXPECT_THROW(probe.setPF(PixelLayout::argb32), plat::Exception);
+  EXPECT_EQ(probe.getPF().bpp, 8);
+  EXPECT_EQ(probe.capacity(), 0u);
+}
+
 TEST(ManagedPixelBuffer, KeepContentsCopiesOldPixelsAndZeroesTheRest) {
   ManagedPixelBuffer pb(PixelLayout::argb32, 2, 2);
   pb.setKeepContents(true);

@@ -3,7 +3,9 @@
 #include "plat/LogWriter.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstddef>
+#include <cstdint>
 
 static plat::LogWriter vlog("FullFramePixelBuffer");
 
@@ -24,9 +26,19 @@ FullFramePixelBuffer::FullFramePixelBuffer(const PixelLayout& pf, const Rect& r,
 FullFramePixelBuffer::FullFramePixelBuffer(WritablePixelBuffer& source, const Rect& r)
     : WritablePixelBuffer(source.getPF(), 0, 0, source.getColourMap()), data_(nullptr), stride_(0) {
   Rect clipped = r.intersect(source.getRect());
-  origin_ = clipped.tl.subtract(r.tl);
-  width_ = std::max(0, clipped.width());
-  height_ = std::max(0, clipped.height());
+  // The view's coordinates are relative to r's top-left; a view whose
+  // rectangle cannot be expressed in ints from there (r far out at the
+  // negative end) stays empty.
+  int64_t ox = int64_t(clipped.tl.x) - r.tl.x, oy = int64_t(clipped.tl.y) - r.tl.y;
+  int w = clipped.isEmpty() ? 0 : clipped.width();
+  int h = clipped.isEmpty() ? 0 : clipped.height();
+  if (ox + w > INT_MAX || oy + h > INT_MAX) {
+    data_ = source.getDataRW(Rect(), &stride_);
+    return;
+  }
+  origin_ = Point(int(ox), int(oy));
+  width_ = w;
+  height_ = h;
   data_ = source.getDataRW(clipped, &stride_);
 }
 

@@ -2,7 +2,10 @@
 
 #include "plat/LogWriter.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 static plat::LogWriter vlog("WritablePixelBuffer");
@@ -90,11 +93,18 @@ void WritablePixelBuffer::fillRect(const Rect& r, uint32_t pixel) {
     memcpy(data, first, rowBytes);
 }
 
+// v + d held to the int range; edges of rectangles at the ends of the range
+// must not wrap round to the other end.
+static int offsetClamped(int v, int d) {
+  return int(std::clamp<int64_t>(int64_t(v) + d, INT_MIN, INT_MAX));
+}
+
 void WritablePixelBuffer::outlineRect(const Rect& r, uint32_t pixel) {
-  fillRect(Rect(r.tl.x, r.tl.y, r.br.x, r.tl.y + 1), pixel);
-  fillRect(Rect(r.tl.x, r.tl.y, r.tl.x + 1, r.br.y), pixel);
-  fillRect(Rect(r.tl.x, r.br.y - 1, r.br.x, r.br.y), pixel);
-  fillRect(Rect(r.br.x - 1, r.tl.y, r.br.x, r.br.y), pixel);
+  int l = r.tl.x, t = r.tl.y, rt = r.br.x, b = r.br.y;
+  fillRect(Rect(l, t, rt, offsetClamped(t, 1)), pixel);
+  fillRect(Rect(l, t, offsetClamped(l, 1), b), pixel);
+  fillRect(Rect(l, offsetClamped(b, -1), rt, b), pixel);
+  fillRect(Rect(offsetClamped(rt, -1), t, rt, b), pixel);
 }
 
 void WritablePixelBuffer::imageRect(const Rect& r, const void* pixels, int stride) {
@@ -118,7 +128,13 @@ void WritablePixelBuffer::imageRect(const Rect& r, const void* pixels, int strid
 void WritablePixelBuffer::copyRect(const Rect& dest, const Point& delta) {
   int bpp = format_.bpp;
   Rect buf = getRect();
-  Rect k = dest.intersect(buf).intersect(buf.translate(delta));
+  // The buffer moved by delta, computed wide: a delta of a buffer's size or
+  // more leaves nothing to copy, and must not wrap into the buffer.
+  int64_t movedL = int64_t(buf.tl.x) + delta.x, movedT = int64_t(buf.tl.y) + delta.y;
+  int64_t movedR = int64_t(buf.br.x) + delta.x, movedB = int64_t(buf.br.y) + delta.y;
+  Rect k = dest.intersect(buf);
+  k = Rect(int(std::max<int64_t>(k.tl.x, movedL)), int(std::max<int64_t>(k.tl.y, movedT)),
+           int(std::min<int64_t>(k.br.x, movedR)), int(std::min<int64_t>(k.br.y, movedB)));
   if (k.isEmpty() || !supported(bpp))
     return;
   int stride;

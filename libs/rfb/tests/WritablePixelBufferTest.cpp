@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 #include <pixman.h>
 
+#include <climits>
 #include <cstring>
+#include <functional>
+#include <string>
 #include <random>
 #include <vector>
 
@@ -134,6 +137,63 @@ TEST(WritablePixelBuffer, MaskRectUsesDefaultStrideAndBitOffset) {
   uint8_t m2[] = {0xC0, 0x00, 0x30, 0x00};
   pb.maskRect(Rect(-1, 0, 11, 2), 5, m2);
   EXPECT_EQ(picture(pb, 5), "#...........\n.##.........\n");
+}
+
+// Rectangles, deltas and views at the ends of the int range are clipped like
+// any other: no coordinate arithmetic may wrap.
+TEST(WritablePixelBuffer, ExtremeCoordinatesClipWithoutOverflow) {
+  // Each column holds its x + 1, so moved pixels show where they came from.
+  static const char* const untouched = "1234\n1234\n1234\n";
+  struct Case {
+    const char* name;
+    std::function<void(ManagedPixelBuffer&)> draw;
+    const char* expected;
+  } cases[] = {
+      {"outline of an empty rectangle at the top-left end",
+       [](ManagedPixelBuffer& pb) { pb.outlineRect(Rect(INT_MAX, INT_MAX, 0, 0), 9); }, untouched},
+      {"outline of an empty rectangle at the bottom-right end",
+       [](ManagedPixelBuffer& pb) { pb.outlineRect(Rect(0, 0, INT_MIN, INT_MIN), 9); }, untouched},
+      {"outline reaching both ends",
+       [](ManagedPixelBuffer& pb) { pb.outlineRect(Rect(INT_MIN, 1, INT_MAX, INT_MAX), 9); },
+       "1234\n9999\n1234\n"},
+      {"copy by the largest delta",
+       [](ManagedPixelBuffer& pb) { pb.copyRect(pb.getRect(), Point(INT_MAX, INT_MAX)); },
+       untouched},
+      {"copy by the smallest delta",
+       [](ManagedPixelBuffer& pb) { pb.copyRect(pb.getRect(), Point(INT_MIN, INT_MIN)); },
+       untouched},
+      {"copy of the whole int plane",
+       [](ManagedPixelBuffer& pb) {
+         pb.copyRect(Rect(INT_MIN, INT_MIN, INT_MAX, INT_MAX), Point(1, 0));
+       },
+       "1123\n1123\n1123\n"},
+      {"view whose top-left lies at the far end",
+       [](ManagedPixelBuffer& pb) {
+         FullFramePixelBuffer view(pb, Rect(INT_MIN, INT_MIN, 2, 2));
+         EXPECT_TRUE(view.getRect().isEmpty());
+         view.fillRect(Rect(INT_MIN, INT_MIN, INT_MAX, INT_MAX), 9);
+       },
+       untouched},
+      {"view reaching to the far end",
+       [](ManagedPixelBuffer& pb) {
+         FullFramePixelBuffer view(pb, Rect(-1, 1, INT_MAX, INT_MAX));
+         EXPECT_EQ(view.getRect(), Rect(1, 0, 5, 2));
+         view.fillRect(Rect(INT_MIN, INT_MIN, INT_MAX, 1), 9);
+       },
+       "1234\n9999\n1234\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ManagedPixelBuffer pb(PixelLayout::pal8, 4, 3);
+    for (int x = 0; x < 4; x++)
+      pb.fillRect(Rect(x, 0, x + 1, 3), uint32_t(x + 1));
+    c.draw(pb);
+    std::string s;
+    for (int y = 0; y < 3; y++, s += '\n')
+      for (int x = 0; x < 4; x++)
+        s += char('0' + pb.getPixel(Point(x, y)));
+    EXPECT_EQ(s, c.expected);
+  }
 }
 
 TEST(WritablePixelBuffer, XorTwiceRestores) {

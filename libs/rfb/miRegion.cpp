@@ -503,9 +503,28 @@ bool miSubtractRegions(Region* regD, const Region* regM, const Region* regS) {
   return !miIsBroken(regD);
 }
 
+// Merges every band into the one above it when they touch and have the same
+// x-spans, moving the boxes down over the ones merged away.
+static void coalesceBands(Region* r) {
+  Box* boxes = miBoxes(r->data);
+  int64_t n = r->data->numRects;
+  r->data->numRects = 0;
+  int64_t prevBand = 0;
+  for (int64_t i = 0; i < n;) {
+    int64_t start = i;
+    while (i < n && boxes[i].y1 == boxes[start].y1)
+      i++;
+    int64_t curBand = r->data->numRects;
+    memmove(boxes + curBand, boxes + start, size_t(i - start) * sizeof(Box));
+    r->data->numRects += i - start;
+    prevBand = coalesce(r, prevBand, curBand);
+  }
+}
+
 void miTranslate(Region* r, int dx, int dy) {
-  int x1 = r->extents.x1 + dx, y1 = r->extents.y1 + dy;
-  int x2 = r->extents.x2 + dx, y2 = r->extents.y2 + dy;
+  // Computed wide: offsets may reach the ends of the int range.
+  int64_t x1 = int64_t(r->extents.x1) + dx, y1 = int64_t(r->extents.y1) + dy;
+  int64_t x2 = int64_t(r->extents.x2) + dx, y2 = int64_t(r->extents.y2) + dy;
   if (x1 >= regionMin && y1 >= regionMin && x2 <= regionMax && y2 <= regionMax) {
     r->extents = {int16_t(x1), int16_t(y1), int16_t(x2), int16_t(y2)};
     if (r->data) {
@@ -519,30 +538,34 @@ void miTranslate(Region* r, int dx, int dy) {
     }
     return;
   }
-  auto clampX = [](int v) { return int16_t(std::clamp(v, regionMin, regionMax)); };
+  auto clamp16 = [](int64_t v) { return int16_t(std::clamp<int64_t>(v, regionMin, regionMax)); };
   if (x2 <= regionMin || y2 <= regionMin || x1 >= regionMax || y1 >= regionMax) {
     // Wholly outside: empty, at the translated position as far as it can be
     // represented.
     miFreeData(r);
-    r->extents.x1 = r->extents.x2 = clampX(x1);
-    r->extents.y1 = r->extents.y2 = clampX(y1);
+    r->extents.x1 = r->extents.x2 = clamp16(x1);
+    r->extents.y1 = r->extents.y2 = clamp16(y1);
     r->data = &miEmptyData;
     return;
   }
-  r->extents = {clampX(x1), clampX(y1), clampX(x2), clampX(y2)};
+  r->extents = {clamp16(x1), clamp16(y1), clamp16(x2), clamp16(y2)};
   if (!r->data || r->data->numRects == 0)
     return;
   Box* in = miBoxes(r->data);
   Box* out = in;
   int64_t n = r->data->numRects;
   for (int64_t i = 0; i < n; i++, in++) {
-    int bx1 = in->x1 + dx, by1 = in->y1 + dy, bx2 = in->x2 + dx, by2 = in->y2 + dy;
+    int64_t bx1 = int64_t(in->x1) + dx, by1 = int64_t(in->y1) + dy;
+    int64_t bx2 = int64_t(in->x2) + dx, by2 = int64_t(in->y2) + dy;
     if (bx2 <= regionMin || by2 <= regionMin || bx1 >= regionMax || by1 >= regionMax) {
       r->data->numRects--;
       continue;
     }
-    *out++ = {clampX(bx1), clampX(by1), clampX(bx2), clampX(by2)};
+    *out++ = {clamp16(bx1), clamp16(by1), clamp16(bx2), clamp16(by2)};
   }
+  // Cutting off the parts that told two neighbouring bands apart makes
+  // them equal.
+  coalesceBands(r);
   if (r->data->numRects == 1) {
     r->extents = miBoxes(r->data)[0];
     miFreeData(r);

@@ -74,7 +74,7 @@ bool miIntersectRegions(Region* newReg, const Region* reg1, const Region* reg2);
 bool miUnionRegions(Region* newReg, const Region* reg1, const Region* reg2);
 bool miSubtractRegions(Region* regD, const Region* regM, const Region* regS);
 // Moves every box, clipping to -32768..32767 and dropping boxes that fall
-// wholly outside.
+// wholly outside; bands that the clipping leaves equal are merged.
 void miTranslate(Region* region, int dx, int dy);
 bool miContainsPoint(const Region* region, int x, int y, Box* box);
 bool miEqual(const Region* reg1, const Region* reg2);

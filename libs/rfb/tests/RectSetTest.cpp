@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <vector>
+
 using rfb::Point;
 using rfb::Rect;
 using rfb::RectSet;
@@ -96,6 +99,55 @@ TEST(RectSet, TranslateClipsToSixteenBits) {
   l.setUnion(l, RectSet(Rect(32000, 20, 32010, 30)));
   l.translate(Point(32760, 0));
   EXPECT_EQ(boxesOf(l), "32760,0,32767,10");
+}
+
+TEST(RectSet, TranslateByOffsetsAtTheEndsOfTheIntRange) {
+  RectSet l(Rect(0, 0, 10, 10));
+  l.setUnion(l, RectSet(Rect(0, 10, 20, 20)));
+  struct Case {
+    RectSet s;
+    Point d;
+  } cases[] = {
+      {RectSet(Rect(0, 0, 10, 10)), Point(INT_MAX, 0)},
+      {RectSet(Rect(0, 0, 10, 10)), Point(0, INT_MIN)},
+      {RectSet(Rect(-32768, -32768, 32767, 32767)), Point(INT_MAX, INT_MAX)},
+      {RectSet(Rect(-32768, -32768, 32767, 32767)), Point(INT_MIN, INT_MIN)},
+      {l, Point(INT_MAX, 0)},
+      {l, Point(INT_MIN, INT_MIN)},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << boxesOf(c.s) << " by " << c.d.x << "," << c.d.y);
+    c.s.translate(c.d);
+    EXPECT_TRUE(c.s.isEmpty());
+    EXPECT_TRUE(miRegion::miValid(c.s.region()));
+  }
+}
+
+// Boxes cut at the edge of the 16-bit range can leave neighbouring bands
+// with the same spans; they are merged as in every other result.
+TEST(RectSet, TranslateClippingMergesBandsThatBecomeEqual) {
+  struct Case {
+    std::vector<Rect> rects;
+    Point d;
+    const char* boxes;
+  } cases[] = {
+      // the box that told the two bands apart falls off the left edge
+      {{Rect(100, 0, 110, 20), Rect(0, 10, 10, 20)}, Point(-32778, 0), "-32678,0,-32668,20"},
+      // the parts that differ are cut off at the right edge
+      {{Rect(0, 0, 40, 10), Rect(0, 10, 50, 20), Rect(60, 30, 70, 40)},
+       Point(32740, 0),
+       "32740,0,32767,20"},
+      {{Rect(0, 0, 40, 10), Rect(0, 10, 50, 20), Rect(0, 20, 5, 30), Rect(20, 20, 40, 30)},
+       Point(32740, 0),
+       "32740,0,32767,20; 32740,20,32745,30; 32760,20,32767,30"},
+  };
+  for (const Case& c : cases) {
+    RectSet s;
+    s.fromRects(c.rects);
+    s.translate(c.d);
+    EXPECT_EQ(boxesOf(s), c.boxes);
+    EXPECT_TRUE(miRegion::miValid(s.region()));
+  }
 }
 
 TEST(RectSet, ContainsPoint) {

@@ -79,14 +79,27 @@ void PixelLayout::write(rdr::OutStream& os) const {
   os.writeU16(alphaMax);
 }
 
+// Whether a channel of that maximum at that shift lies inside bpp bits.
+static bool channelFits(unsigned max, unsigned shift, unsigned bpp) {
+  unsigned bits = max ? 32 - unsigned(__builtin_clz(max)) : 0;
+  return shift + bits <= bpp;
+}
+
 bool PixelLayout::depthAndBppAreValid() const {
   if (bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
     return false;
   if (depth < 1 || depth > bpp)
     return false;
-  if (!trueColour && (depth < 3 || depth > 8))
+  if (!trueColour)
+    return depth >= 3 && depth <= 8;
+  // Pixels are split into channels by shifting and scaled by dividing by
+  // the maxima: a layout from a peer with a zero maximum or a channel
+  // outside the pixel cannot be used.
+  if (!redMax || !greenMax || !blueMax)
     return false;
-  return true;
+  return channelFits(redMax, redShift, bpp) && channelFits(greenMax, greenShift, bpp) &&
+         channelFits(blueMax, blueShift, bpp) &&
+         (!alphaMax || channelFits(alphaMax, alphaShift, bpp));
 }
 
 bool PixelLayout::makeLittleEndian() {
@@ -95,6 +108,10 @@ bool PixelLayout::makeLittleEndian() {
   if (!bigEndian)
     return true;
   if (redShift % 8 || greenShift % 8 || blueShift % 8 || alphaShift % 8)
+    return false;
+  // A shift that does not leave a whole byte inside the pixel has no mirror.
+  if (redShift + 8 > bpp || greenShift + 8 > bpp || blueShift + 8 > bpp ||
+      (alphaMax && alphaShift + 8 > bpp))
     return false;
   bigEndian = false;
   redShift = uint8_t(bpp - redShift - 8);

@@ -31,13 +31,14 @@ public:
   // Layouts are compared only through this: byte order matters only above
   // 8 bpp, maxima and shifts only for true colour.
   bool equal(const PixelLayout& other) const;
-  // bpp is 8, 16, 24 or 32; 1 <= depth <= bpp; a colour-mapped depth is 3..8.
+  // bpp is 8, 16, 24 or 32; 1 <= depth <= bpp; a colour-mapped depth is 3..8;
+  // true-colour channels have non-zero maxima and lie inside the pixel.
   bool depthAndBppAreValid() const;
   // True at 8 bpp or for little-endian layouts (the hosts are little-endian).
   bool isNativeEndian() const { return bpp == 8 || !bigEndian; }
   // Turns a big-endian layout whose shifts are whole bytes into the
   // little-endian layout of the same pixels; false (and no change) when a
-  // shift is not a multiple of 8.
+  // shift is not a multiple of 8 or its byte lies outside the pixel.
   bool makeLittleEndian();
   // The 16-byte wire record. Reading keeps an alpha channel only when the
   // bits of the four maxima add up to the depth; it does not check validity.

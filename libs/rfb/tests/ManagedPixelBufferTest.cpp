@@ -69,8 +69,7 @@ TEST(ManagedPixelBuffer, FailedResizeLeavesTheBufferAsItWas) {
   struct Case {
     bool keepContents;
     int width, height;
-  } cases[] = {{false, INT_MAX, INT_MAX}, {true, INT_MAX, INT_MAX}, {false, -1, 5},
-               {true, 5, -1}};
+  } cases[] = {{false, INT_MAX, INT_MAX}, {true, INT_MAX, INT_MAX}, {false, -1, 5}, {true, 5, -1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.keepContents << " " << c.width << "x" << c.height);
     ManagedPixelBuffer pb(PixelLayout::argb32, 4, 3);

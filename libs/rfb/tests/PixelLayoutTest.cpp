@@ -146,6 +146,53 @@ TEST(PixelLayout, ValidityTable) {
   }
 }
 
+// A true-colour layout read from a peer is used to shift and divide by its
+// channels: each channel must have a maximum and lie inside the pixel.
+TEST(PixelLayout, ValidityRequiresChannelsInsideThePixel) {
+  struct Case {
+    const char* name;
+    PixelLayout pf;
+    bool valid;
+  } cases[] = {
+      {"xrgb", PixelLayout(32, 24, false, true, 255, 255, 255, 16, 8, 0), true},
+      {"top channel ends at bit 32", PixelLayout(32, 24, false, true, 255, 255, 255, 24, 8, 0),
+       true},
+      {"red shift 25", PixelLayout(32, 24, false, true, 255, 255, 255, 25, 8, 0), false},
+      {"red shift 200", PixelLayout(32, 24, false, true, 255, 255, 255, 200, 8, 0), false},
+      {"green beyond 16 bits", PixelLayout(16, 16, false, true, 31, 63, 31, 11, 11, 0), false},
+      {"blue max of 16 bits in 16 bpp", PixelLayout(16, 16, false, true, 1, 1, 65535, 0, 0, 0),
+       true},
+      {"blue max of 16 bits shifted", PixelLayout(16, 16, false, true, 1, 1, 65535, 0, 0, 1),
+       false},
+      {"zero red max", PixelLayout(32, 24, false, true, 0, 255, 255, 16, 8, 0), false},
+      {"zero blue max", PixelLayout(16, 16, false, true, 31, 63, 0, 11, 5, 0), false},
+      {"alpha inside", PixelLayout(32, 32, false, true, 255, 255, 255, 16, 8, 0, 24, 255), true},
+      {"alpha outside", PixelLayout(32, 32, false, true, 255, 255, 255, 16, 8, 0, 25, 255), false},
+      {"no alpha, stray shift", PixelLayout(32, 24, false, true, 255, 255, 255, 16, 8, 0, 99, 0),
+       true},
+      {"colour map ignores channels", PixelLayout(8, 8, false, false, 0, 0, 0, 99, 99, 99), true},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(c.pf.depthAndBppAreValid(), c.valid) << c.name;
+}
+
+// Mirroring a shift that does not lie inside the pixel would wrap it.
+TEST(PixelLayout, MakeLittleEndianRefusesShiftsBeyondThePixel) {
+  const PixelLayout layouts[] = {
+      PixelLayout(16, 16, true, true, 31, 63, 31, 24, 8, 0),
+      PixelLayout(24, 24, true, true, 255, 255, 255, 16, 8, 24),
+      PixelLayout(32, 32, true, true, 255, 255, 255, 24, 16, 8, 32, 255),
+  };
+  for (const PixelLayout& before : layouts) {
+    PixelLayout pf = before;
+    EXPECT_FALSE(pf.makeLittleEndian());
+    EXPECT_TRUE(pf.bigEndian);
+    EXPECT_EQ(pf.redShift, before.redShift);
+    EXPECT_EQ(pf.blueShift, before.blueShift);
+    EXPECT_EQ(pf.alphaShift, before.alphaShift);
+  }
+}
+
 TEST(PixelLayout, MakeLittleEndian) {
   PixelLayout pf = PixelLayout::rgba32BigEndian;
   ASSERT_TRUE(pf.makeLittleEndian());

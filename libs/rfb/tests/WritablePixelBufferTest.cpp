@@ -7,8 +7,8 @@
 #include <climits>
 #include <cstring>
 #include <functional>
-#include <string>
 #include <random>
+#include <string>
 #include <vector>
 
 using rfb::FullFramePixelBuffer;

@@ -53,8 +53,13 @@ void WLayout::removeChild(Widget* child) {
   // Events must not reach a widget that left the list.
   if (child == grabChild_)
     grabChild_ = nullptr;
-  if (child == focusChild_ && !focusNext())
-    setFocus(nullptr, true);
+  // When the focus moves on outside this layout, a parent need not have
+  // told us; the removed child must not stay our focused one.
+  if (child == focusChild_) {
+    focusNext();
+    if (child == focusChild_)
+      setFocus(nullptr, true);
+  }
   child->setContainer(nullptr);
   auto i = findChild(child);
   if (i == ws_.end())
@@ -164,18 +169,31 @@ bool WLayout::acceptsFocus() {
   return false;
 }
 
+// The children as they are now: the handlers told of attaching and detaching
+// may add or remove children while we walk them.
+std::vector<Widget*> WLayout::childList() const {
+  std::vector<Widget*> list;
+  list.reserve(ws_.size());
+  for (const Entry& e : ws_)
+    list.push_back(e.first);
+  return list;
+}
+
 void WLayout::setParent(WParent* parent, WInputHandler* parentHandler) {
   Widget::setParent(parent, parentHandler);
-  for (const Entry& e : ws_) {
-    attached_.insert(e.first);
-    e.first->setParent(this, this);
+  // Children added meanwhile were attached as they were added.
+  for (Widget* w : childList()) {
+    if (findChild(w) == ws_.end())
+      continue;
+    attached_.insert(w);
+    w->setParent(this, this);
   }
 }
 
 void WLayout::clearParent() {
-  for (const Entry& e : ws_)
-    if (attached_.erase(e.first))
-      e.first->clearParent();
+  for (Widget* w : childList())
+    if (attached_.erase(w))
+      w->clearParent();
   Widget::clearParent();
 }
 
@@ -227,8 +245,13 @@ void WLayout::pointerEvent(const rfb::Point& pos, int buttonMask) {
     lastButtons_ = uint8_t(buttonMask);
     return;
   }
-  if (previous && previous != target)
+  if (previous && previous != target) {
     previous->pointerLeave();
+    // Whoever heard of the leave may have removed the target: a removed
+    // widget gets no more events, and the pointer is then over the layout.
+    if (target && findChild(target) == ws_.end())
+      target = nullptr;
+  }
   if (target)
     target->pointerEvent(local, buttonMask);
   else

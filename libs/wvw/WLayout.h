@@ -68,6 +68,7 @@ public:
 private:
   using Entry = std::pair<Widget*, rfb::Point>;
   std::vector<Entry>::iterator findChild(Widget* child);
+  std::vector<Widget*> childList() const;
   static rfb::RectSet regionOf(const rfb::Rect& r) { return rfb::RectSet(r); }
 
   Widget* focusChild_;

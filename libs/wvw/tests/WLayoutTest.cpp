@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -231,6 +232,104 @@ TEST(WLayout, RemovingTheGrabChildEndsTheGrab) {
   t.rec.events.clear();
   t.host.pointer(60, 60, 1);
   EXPECT_EQ(t.rec.events, (Events{"move 20,20 B", "press 0 B"}));
+}
+
+namespace {
+// A handler that runs test code when a widget leaves, is attached or is
+// detached, to change the tree in the middle of a dispatch.
+struct Hook : wvw::WInputHandler {
+  std::function<void(wvw::Widget*)> leave, attach, detach;
+  bool onPointerLeave(wvw::Widget* s) override { return run(leave, s); }
+  bool onAttach(wvw::Widget* s) override { return run(attach, s); }
+  bool onDetach(wvw::Widget* s) override { return run(detach, s); }
+  static bool run(const std::function<void(wvw::Widget*)>& f, wvw::Widget* s) {
+    if (f)
+      f(s);
+    return false;
+  }
+};
+} // namespace
+
+// The child that the pointer moves onto is removed by the handler that hears
+// the previous child being left: the removed child hears nothing more, and
+// the layout takes the event as it does over an empty spot.
+TEST(WLayout, TargetRemovedWhileThePreviousChildIsLeftGetsNoEvent) {
+  Tree t;
+  t.host.pointer(10, 10, 0); // over A only
+  Hook hook;
+  hook.leave = [&](wvw::Widget*) { t.root.removeChild(&t.b); };
+  t.a.setInputHandler(&hook);
+  t.rec.events.clear();
+  t.host.pointer(80, 80, 1); // over B only
+  EXPECT_EQ(t.b.getContainer(), nullptr);
+  EXPECT_EQ(t.rec.events, (Events{"detach B", "move 80,80 L", "press 0 L"}));
+  EXPECT_EQ(t.root.getGrabChild(), nullptr);
+  t.host.pointer(81, 81, 0);
+  EXPECT_EQ(t.rec.events,
+            (Events{"detach B", "move 80,80 L", "press 0 L", "move 81,81 L", "release 0 L"}));
+}
+
+// Handlers that add or remove children while their layout attaches or
+// detaches them: every child ends up attached (or detached) exactly once.
+TEST(WLayout, ChildListChangedByHandlersDuringAttachAndDetach) {
+  WLayout l;
+  Patch a, b, c, d, e;
+  RecordingHandler rec;
+  Hook hook;
+  std::vector<std::pair<wvw::Widget*, const char*>> named = {
+      {&b, "B"}, {&c, "C"}, {&d, "D"}, {&e, "E"}};
+  for (auto& n : named) {
+    rec.name(n.first, n.second);
+    n.first->setInputHandler(&rec);
+  }
+  rec.quiet = {"focus", "size"};
+  hook.attach = [&](wvw::Widget* s) {
+    if (s == &a) {
+      l.addChild(&d);
+      l.addChild(&e);
+    }
+  };
+  hook.detach = [&](wvw::Widget* s) {
+    if (s == &a)
+      l.removeChild(&b);
+  };
+  a.setInputHandler(&hook);
+  l.addChild(&a);
+  l.addChild(&b);
+  l.addChild(&c);
+  WidgetTestHost host;
+  host.attach(&l);
+  EXPECT_EQ(rec.events, (Events{"attach D", "attach E", "attach B", "attach C"}));
+  for (wvw::Widget* w :
+       {(wvw::Widget*)&a, (wvw::Widget*)&b, (wvw::Widget*)&c, (wvw::Widget*)&d, (wvw::Widget*)&e})
+    EXPECT_EQ(w->getParent(), &l);
+  rec.events.clear();
+  host.detach();
+  EXPECT_EQ(rec.events, (Events{"detach B", "detach C", "detach D", "detach E"}));
+  for (wvw::Widget* w :
+       {(wvw::Widget*)&a, (wvw::Widget*)&b, (wvw::Widget*)&c, (wvw::Widget*)&d, (wvw::Widget*)&e})
+    EXPECT_EQ(w->getParent(), nullptr);
+  EXPECT_EQ(l.numChildren(), 4);
+  for (auto& n : named)
+    n.first->setInputHandler(nullptr);
+  a.setInputHandler(nullptr);
+}
+
+// Removing the focused child when the focus moves on outside the layout (a
+// host that has somewhere else to put it): the layout must not keep the
+// removed child as its focused one, nor send it keys.
+TEST(WLayout, RemovedFocusedChildKeepsNoFocusWhenTheHostMovesIt) {
+  Tree t;
+  t.b.setFocusable(false);
+  ASSERT_EQ(t.root.getFocusChild(), &t.a);
+  t.host.focusMoves = true;
+  t.rec.quiet = {"attach", "size"};
+  t.root.removeChild(&t.a);
+  EXPECT_EQ(t.host.focusNextCalls, 1);
+  EXPECT_EQ(t.root.getFocusChild(), nullptr);
+  t.rec.events.clear();
+  t.host.type('x');
+  EXPECT_EQ(t.rec.events, (Events{"key 78 down L", "key 78 up L"}));
 }
 
 TEST(WLayout, FitToChildrenAndPreferredSize) {

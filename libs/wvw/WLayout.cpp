@@ -303,53 +303,40 @@ void WLayout::setFocus(Widget* child, bool reverse) {
 }
 
 bool WLayout::focusNext() {
-  auto i = findChild(focusChild_);
-  if (!focusChild_ || i == ws_.end())
-    return false;
-  size_t start = size_t(i - ws_.begin());
-  size_t n = ws_.size();
-  size_t k = start;
-  for (;;) {
-    if (++k == n) {
-      if (parent_ && parent_->focusNext())
-        return true;
-      k = 0;
-    }
-    if (k == start) {
-      if (focusChild_ && focusChild_->acceptsFocus())
-        return false;
-      setFocus(nullptr, false);
-      return true;
-    }
-    if (ws_[k].first->acceptsFocus()) {
-      setFocus(ws_[k].first, false);
-      return true;
-    }
-  }
+  return moveFocus(false);
 }
 
 bool WLayout::focusPrevious() {
+  return moveFocus(true);
+}
+
+// Walks the list from the focused child, forwards or backwards, to the next
+// child that accepts the focus; at the end of the list the parent is asked
+// to move on before the walk wraps round.
+bool WLayout::moveFocus(bool backwards) {
   auto i = findChild(focusChild_);
   if (!focusChild_ || i == ws_.end())
     return false;
-  size_t start = size_t(i - ws_.begin());
   size_t n = ws_.size();
+  size_t start = size_t(i - ws_.begin());
   size_t k = start;
   for (;;) {
-    if (k == 0) {
-      if (parent_ && parent_->focusPrevious())
+    if (k == (backwards ? 0 : n - 1)) {
+      if (parent_ && (backwards ? parent_->focusPrevious() : parent_->focusNext()))
         return true;
-      k = n;
+      k = backwards ? n - 1 : 0;
+    } else {
+      k = backwards ? k - 1 : k + 1;
     }
-    --k;
     if (k == start) {
+      // Round the list and back: nothing else takes the focus.
       if (focusChild_ && focusChild_->acceptsFocus())
         return false;
       setFocus(nullptr, false);
       return true;
     }
     if (ws_[k].first->acceptsFocus()) {
-      setFocus(ws_[k].first, true);
+      setFocus(ws_[k].first, backwards);
       return true;
     }
   }

@@ -69,6 +69,7 @@ private:
   using Entry = std::pair<Widget*, rfb::Point>;
   std::vector<Entry>::iterator findChild(Widget* child);
   std::vector<Widget*> childList() const;
+  bool moveFocus(bool backwards);
   static rfb::RectSet regionOf(const rfb::Rect& r) { return rfb::RectSet(r); }
 
   Widget* focusChild_;

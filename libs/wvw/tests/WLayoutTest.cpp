@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -205,6 +206,51 @@ TEST(WLayout, TabMovesAndWrapsThroughNestedLayouts) {
   EXPECT_TRUE(q.hasFocus());
   h2.type(0xFF09);
   EXPECT_TRUE(p.hasFocus());
+}
+
+// Both directions of the focus walk over one layout: children that refuse
+// the focus are skipped, the host is asked at either end of the list before
+// the walk wraps, and a backward move tells the new child it came in reverse.
+TEST(WLayout, FocusWalksForwardsAndBackwards) {
+  Patch p0, n1(rfb::Colour(), false), p2, n3(rfb::Colour(), false), p4;
+  WLayout l;
+  RecordingHandler rec;
+  std::vector<std::pair<wvw::Widget*, const char*>> named = {
+      {&p0, "P0"}, {&n1, "N1"}, {&p2, "P2"}, {&n3, "N3"}, {&p4, "P4"}};
+  for (auto& n : named) {
+    rec.name(n.first, n.second);
+    n.first->setInputHandler(&rec);
+    l.addChild(n.first);
+  }
+  rec.quiet = {"attach", "key"};
+  WidgetTestHost host;
+  host.attach(&l);
+  host.focusIn();
+  struct Step {
+    std::vector<uint32_t> held;
+    uint32_t key;
+    const char* focused;
+    int hostAsked; // focusNext + focusPrevious calls so far
+    Events events;
+  } steps[] = {
+      {{}, 0xFF09, "P2", 0, {"focus out P0", "focus in P2"}},
+      {{}, 0xFF54, "P4", 0, {"focus out P2", "focus in P4"}},
+      {{}, 0xFF09, "P0", 1, {"focus out P4", "focus in P0"}},
+      {{0xFFE1}, 0xFF09, "P4", 2, {"focus reverse out P0", "focus reverse in P4"}},
+      {{}, 0xFF52, "P2", 2, {"focus reverse out P4", "focus reverse in P2"}},
+      {{0xFFE1}, 0xFF09, "P0", 2, {"focus reverse out P2", "focus reverse in P0"}},
+  };
+  for (const Step& st : steps) {
+    SCOPED_TRACE(st.focused);
+    rec.events.clear();
+    host.held = std::set<uint32_t>(st.held.begin(), st.held.end());
+    host.type(st.key);
+    EXPECT_EQ(rec.nameOf(l.getFocusChild()), st.focused);
+    EXPECT_EQ(host.focusNextCalls + host.focusPreviousCalls, st.hostAsked);
+    EXPECT_EQ(rec.events, st.events);
+  }
+  for (auto& n : named)
+    n.first->setInputHandler(nullptr);
 }
 
 TEST(WLayout, RemovingTheFocusedChild) {

@@ -5,6 +5,7 @@
 #include "rfb/Point.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace rfb {
 
@@ -13,9 +14,10 @@ struct Rect {
   constexpr Rect(int left, int top, int right, int bottom) : tl(left, top), br(right, bottom) {}
   constexpr Rect(const Point& topLeft, const Point& bottomRight) : tl(topLeft), br(bottomRight) {}
 
-  // The rectangle of a size at a position.
+  // The rectangle of a size at a position; one that would reach beyond the
+  // int range ends at its end.
   static constexpr Rect at(const Point& topLeft, int width, int height) {
-    return Rect(topLeft.x, topLeft.y, topLeft.x + width, topLeft.y + height);
+    return Rect(topLeft.x, topLeft.y, addClamped(topLeft.x, width), addClamped(topLeft.y, height));
   }
 
   constexpr int width() const { return br.x - tl.x; }
@@ -46,6 +48,12 @@ struct Rect {
 
   Point tl;
   Point br;
+
+private:
+  static constexpr int addClamped(int a, int b) {
+    long long s = static_cast<long long>(a) + b;
+    return s > INT_MAX ? INT_MAX : s < INT_MIN ? INT_MIN : static_cast<int>(s);
+  }
 };
 
 } // namespace rfb

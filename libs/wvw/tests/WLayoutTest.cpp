@@ -5,8 +5,11 @@
 #include "TestWidgets.h"
 #include "WidgetTestHost.h"
 
+#include "rfb/ManagedPixelBuffer.h"
+
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <functional>
 #include <set>
 #include <string>
@@ -376,6 +379,28 @@ TEST(WLayout, RemovedFocusedChildKeepsNoFocusWhenTheHostMovesIt) {
   t.rec.events.clear();
   t.host.type('x');
   EXPECT_EQ(t.rec.events, (Events{"key 78 down L", "key 78 up L"}));
+}
+
+// A child placed at the far end of the int range: its rectangle ends at
+// INT_MAX instead of wrapping round, for damage, pointer routing and paint.
+TEST(WLayout, ChildAtTheEndOfTheIntRange) {
+  Tree t;
+  t.root.moveChild(&t.a, Point(INT_MAX - 5, INT_MAX - 20));
+  EXPECT_EQ(t.root.getChildRect(&t.a), Rect(INT_MAX - 5, INT_MAX - 20, INT_MAX, INT_MAX));
+  ASSERT_FALSE(t.host.invalidations.empty());
+  // the new place lies wholly beyond the 16-bit range of damage regions
+  EXPECT_EQ(boxesOf(t.host.invalidations.back()), "0,0,50,50");
+  t.host.pointer(INT_MAX - 1, INT_MAX - 1, 0);
+  EXPECT_EQ(t.rec.events, Events{"move 4,19 A"});
+  rfb::ManagedPixelBuffer pb(rfb::PixelLayout::argb32, 100, 100);
+  t.b.draws = t.a.draws = 0;
+  t.host.paint(&pb);
+  EXPECT_EQ(t.a.draws, 0);
+  EXPECT_EQ(t.b.draws, 1);
+  int w, h;
+  t.root.getPreferredSize(&w, &h);
+  EXPECT_EQ(w, INT_MAX);
+  EXPECT_EQ(h, INT_MAX);
 }
 
 TEST(WLayout, FitToChildrenAndPreferredSize) {

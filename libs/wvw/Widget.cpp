@@ -412,7 +412,9 @@ uint32_t colourToPixel(const rfb::Colour& c, rfb::PixelBuffer* pb) {
       g = (g * pf.greenMax + 127) / 255;
       b = (b * pf.blueMax + 127) / 255;
     }
-    pixel = r << pf.redShift | g << pf.greenShift | b << pf.blueShift;
+    // A shift from a layout nobody checked may lie beyond the pixel value.
+    auto place = [](uint32_t v, unsigned shift) { return shift < 32 ? v << shift : 0; };
+    pixel = place(r, pf.redShift) | place(g, pf.greenShift) | place(b, pf.blueShift);
   } else {
     rfb::ColourMap* cm = pb->getColourMap();
     pixel = cm ? uint32_t(cm->lookupRGB(c)) : 0;

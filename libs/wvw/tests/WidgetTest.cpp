@@ -317,6 +317,11 @@ TEST(Widget, ColourToPixelTable) {
       {rfb::PixelLayout::rgba32BigEndian, {0x12, 0x34, 0x56}, 0x00563412},
       {rfb::PixelLayout(16, 16, true, true, 31, 63, 31, 11, 5, 0), {255, 0, 0}, 0x00F8},
       {rfb::PixelLayout::pal8, {190, 10, 10}, 2},
+      // a channel shifted out of the 32-bit value contributes nothing
+      {rfb::PixelLayout(32, 24, false, true, 255, 255, 255, 40, 8, 0), {0x12, 0x34, 0x56}, 0x3456},
+      {rfb::PixelLayout(32, 24, false, true, 255, 255, 255, 16, 255, 32),
+       {0x12, 0x34, 0x56},
+       0x120000},
   };
   for (const Case& c : cases) {
     rfb::ManagedPixelBuffer pb(c.pf, 1, 1, &map);

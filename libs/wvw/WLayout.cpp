@@ -14,8 +14,27 @@ namespace wvw {
 WLayout::WLayout() : focusChild_(nullptr), grabChild_(nullptr), popupChild_(nullptr) {
 }
 
-// The children are neither detached nor deleted: they may be gone already.
-WLayout::~WLayout() = default;
+// The children are neither detached nor deleted. Those still listed are
+// alive (a destroyed child leaves the list) and are let go of, so that they
+// do not reach back into this layout.
+WLayout::~WLayout() {
+  for (const Entry& e : ws_)
+    if (e.first->getContainer() == this)
+      e.first->setContainer(nullptr);
+}
+
+void WLayout::forgetChild(Widget* child) {
+  if (child == focusChild_)
+    focusChild_ = nullptr;
+  if (child == grabChild_)
+    grabChild_ = nullptr;
+  if (child == popupChild_)
+    popupChild_ = nullptr;
+  auto i = findChild(child);
+  if (i != ws_.end())
+    ws_.erase(i);
+  attached_.erase(child);
+}
 
 std::vector<WLayout::Entry>::iterator WLayout::findChild(Widget* child) {
   return std::find_if(ws_.begin(), ws_.end(), [child](const Entry& e) { return e.first == child; });

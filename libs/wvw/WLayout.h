@@ -66,6 +66,12 @@ public:
   Widget* childAt(int i) const { return ws_[size_t(i)].first; }
 
 private:
+  friend class Widget;
+  // Drops a child that is being destroyed from the list and from the focus,
+  // grab and popup pointers, telling nobody: its handlers and this layout's
+  // own derived parts may be going away too.
+  void forgetChild(Widget* child);
+
   using Entry = std::pair<Widget*, rfb::Point>;
   std::vector<Entry>::iterator findChild(Widget* child);
   std::vector<Widget*> childList() const;

@@ -94,7 +94,13 @@ Widget::Widget(WLayout* layout) : Widget() {
   layout->addChild(this, nullptr);
 }
 
-Widget::~Widget() = default;
+// A widget destroyed while still in a layout (say by a handler of its own
+// events) leaves it quietly, so that the layout keeps no pointer to it.
+// Removing it first repaints its area and moves the focus on.
+Widget::~Widget() {
+  if (container_)
+    container_->forgetChild(this);
+}
 
 // Offers an event to the own handler, then to the parent's handler.
 #define FORWARD(call)                                                                              \

@@ -287,8 +287,10 @@ namespace {
 // A handler that runs test code when a widget leaves, is attached or is
 // detached, to change the tree in the middle of a dispatch.
 struct Hook : wvw::WInputHandler {
-  std::function<void(wvw::Widget*)> leave, attach, detach;
+  std::function<void(wvw::Widget*)> leave, attach, detach, press;
   bool onPointerLeave(wvw::Widget* s) override { return run(leave, s); }
+  // A press is handled, as by a handler that deletes the widget it was for.
+  bool onButtonPress(int, wvw::Widget* s) override { return run(press, s) || press; }
   bool onAttach(wvw::Widget* s) override { return run(attach, s); }
   bool onDetach(wvw::Widget* s) override { return run(detach, s); }
   static bool run(const std::function<void(wvw::Widget*)>& f, wvw::Widget* s) {
@@ -401,6 +403,57 @@ TEST(WLayout, ChildAtTheEndOfTheIntRange) {
   t.root.getPreferredSize(&w, &h);
   EXPECT_EQ(w, INT_MAX);
   EXPECT_EQ(h, INT_MAX);
+}
+
+// A child destroyed while it is still in its layout (as a handler may delete
+// the widget whose event it handles) leaves the layout: no focus, grab or
+// popup pointer and no list entry is left behind to reach it.
+TEST(WLayout, DestroyedChildLeavesItsLayout) {
+  struct Case {
+    const char* name;
+    std::function<void(WLayout&, Patch*)> setUp;
+  } cases[] = {
+      {"child", [](WLayout& l, Patch* p) { l.addChild(p); }},
+      {"popup", [](WLayout& l, Patch* p) { l.setPopup(p, Point(0, 0)); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Tree t;
+    Patch* doomed = new Patch;
+    c.setUp(t.root, doomed);
+    doomed->setSize(30, 30);
+    ASSERT_EQ(t.root.numChildren(), 3);
+    Hook hook;
+    hook.press = [&](wvw::Widget* s) {
+      if (s == doomed)
+        delete doomed;
+    };
+    doomed->setInputHandler(&hook);
+    t.host.pointer(10, 10, 1); // focused, grabbing, and deleted by the press handler
+    EXPECT_EQ(t.root.numChildren(), 2);
+    EXPECT_NE(t.root.getFocusChild(), static_cast<wvw::Widget*>(doomed));
+    EXPECT_EQ(t.root.getGrabChild(), nullptr);
+    EXPECT_EQ(t.root.getPopup(), nullptr);
+    t.rec.events.clear();
+    t.host.pointer(12, 12, 0);
+    t.host.type('x');
+    rfb::ManagedPixelBuffer pb(rfb::PixelLayout::argb32, 100, 100);
+    t.host.paint(&pb);
+    ASSERT_FALSE(t.rec.events.empty());
+    EXPECT_EQ(t.rec.events.front(), "move 12,12 A");
+  }
+}
+
+// Children may outlive their layout: it no longer holds them then.
+TEST(WLayout, ChildrenOutlivingTheirLayoutAreLetGo) {
+  Patch* p = new Patch;
+  {
+    WLayout l;
+    l.addChild(p);
+    ASSERT_EQ(p->getContainer(), &l);
+  }
+  EXPECT_EQ(p->getContainer(), nullptr);
+  delete p;
 }
 
 TEST(WLayout, FitToChildrenAndPreferredSize) {

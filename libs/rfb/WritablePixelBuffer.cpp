@@ -132,11 +132,12 @@ void WritablePixelBuffer::copyRect(const Rect& dest, const Point& delta) {
   // more leaves nothing to copy, and must not wrap into the buffer.
   int64_t movedL = int64_t(buf.tl.x) + delta.x, movedT = int64_t(buf.tl.y) + delta.y;
   int64_t movedR = int64_t(buf.br.x) + delta.x, movedB = int64_t(buf.br.y) + delta.y;
-  Rect k = dest.intersect(buf);
-  k = Rect(int(std::max<int64_t>(k.tl.x, movedL)), int(std::max<int64_t>(k.tl.y, movedT)),
-           int(std::min<int64_t>(k.br.x, movedR)), int(std::min<int64_t>(k.br.y, movedB)));
-  if (k.isEmpty() || !supported(bpp))
+  Rect d = dest.intersect(buf);
+  int64_t l = std::max<int64_t>(d.tl.x, movedL), t = std::max<int64_t>(d.tl.y, movedT);
+  int64_t r = std::min<int64_t>(d.br.x, movedR), b = std::min<int64_t>(d.br.y, movedB);
+  if (l >= r || t >= b || !supported(bpp))
     return;
+  Rect k{int(l), int(t), int(r), int(b)}; // within d, so within int
   int stride;
   uint8_t* data = getDataRW(buf, &stride);
   ptrdiff_t bytes = bpp / 8;

@@ -162,6 +162,14 @@ TEST(WritablePixelBuffer, ExtremeCoordinatesClipWithoutOverflow) {
       {"copy by the smallest delta",
        [](ManagedPixelBuffer& pb) { pb.copyRect(pb.getRect(), Point(INT_MIN, INT_MIN)); },
        untouched},
+      {"copy in a view far along the int range",
+       [](ManagedPixelBuffer& pb) {
+         FullFramePixelBuffer view(pb, Rect(-2000000000, 0, 4, 3));
+         ASSERT_EQ(view.getRect(), Rect(2000000000, 0, 2000000004, 3));
+         view.copyRect(view.getRect(), Point(2000000000, 0));
+         view.copyRect(view.getRect(), Point(1, 0));
+       },
+       "1123\n1123\n1123\n"},
       {"copy of the whole int plane",
        [](ManagedPixelBuffer& pb) {
          pb.copyRect(Rect(INT_MIN, INT_MIN, INT_MAX, INT_MAX), Point(1, 0));

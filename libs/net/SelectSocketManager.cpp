@@ -30,7 +30,11 @@ SelectSocketManager::SelectSocketManager(io::FdManager* fdMgr_)
 SelectSocketManager::~SelectSocketManager() {
   while (!sockets.empty()) {
     IoWrapper* w = *sockets.begin();
-    w->closed(nullptr);
+    try {
+      w->closed(nullptr);
+    } catch (plat::Exception& e) {
+      vlog.error("%s", e.str());
+    }
   }
   while (!listeners.empty())
     delete *listeners.begin();
@@ -70,8 +74,29 @@ void SelectSocketManager::addSocket(Socket* socket, SocketServer* server, bool o
     w->sock = nullptr; // the caller keeps the socket
     throw;
   }
-  sockets.insert(w.release());
-  server->addSocket(socket, outgoing);
+  IoWrapper* registered = w.release();
+  sockets.insert(registered);
+  try {
+    server->addSocket(socket, outgoing);
+  } catch (plat::Exception&) {
+    // The server did not take the socket: serve it no more and leave it with
+    // the caller.
+    unregister(registered);
+    throw;
+  }
+}
+
+void SelectSocketManager::unregister(IoWrapper* w) {
+  if (w->sock->getIo()) {
+    w->sock->getIo()->setHandler(nullptr, false);
+  } else {
+    io::IoConnector* connector = w->sock->ioConnector();
+    PLAT_ASSERT(connector);
+    w->sock->setConnector(nullptr);
+    connector->cancel(false);
+  }
+  w->sock = nullptr;
+  delete w;
 }
 
 void SelectSocketManager::removeSocket(Socket* socket) {
@@ -82,17 +107,9 @@ void SelectSocketManager::removeSocket(Socket* socket) {
       w = candidate;
   if (!w)
     throw plat::Exception("Socket not registered");
-  if (w->sock->getIo()) {
-    w->sock->getIo()->setHandler(nullptr, false);
-  } else {
-    io::IoConnector* connector = w->sock->ioConnector();
-    PLAT_ASSERT(connector);
-    w->sock->setConnector(nullptr);
-    connector->cancel(false);
-  }
-  w->server->removeSocket(socket);
-  w->sock = nullptr;
-  delete w;
+  SocketServer* server = w->server;
+  unregister(w);
+  server->removeSocket(socket);
 }
 
 void SelectSocketManager::addListener(SocketListener* listener, SocketServer* server) {
@@ -156,8 +173,9 @@ void SelectSocketManager::IoWrapper::readable(io::Io*) { server->socketReadable(
 void SelectSocketManager::IoWrapper::writable(io::Io*) { server->socketWritable(sock); }
 
 void SelectSocketManager::IoWrapper::closed(io::Io*) {
+  // The wrapper and its socket go even when the server throws.
+  std::unique_ptr<IoWrapper> self(this);
   server->removeSocket(sock);
-  delete this;
 }
 
 void SelectSocketManager::IoWrapper::connected(io::IoConnector*, io::Io* io) {

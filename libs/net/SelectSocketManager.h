@@ -83,6 +83,9 @@ private:
   };
 
   void assertCurrent() const;
+  // Detaches the wrapper's socket from the descriptor manager (or cancels
+  // its connection attempt) and deletes the wrapper; the socket stays.
+  void unregister(IoWrapper* w);
 
   std::set<ListenerWrapper*> listeners;
   std::set<IoWrapper*> sockets;

@@ -21,10 +21,16 @@ namespace {
 class EchoServer : public net::SocketServer {
 public:
   void addSocket(net::Socket* s, bool outgoing) override {
+    if (throwOnAdd)
+      throw plat::Exception("server refused the socket on purpose");
     added[s]++;
     outgoingAdds += outgoing;
   }
-  void removeSocket(net::Socket* s) override { removed[s]++; }
+  void removeSocket(net::Socket* s) override {
+    removed[s]++;
+    if (throwOnRemove)
+      throw plat::Exception("server failed to let go on purpose");
+  }
   void socketReadable(net::Socket* s) override {
     if (throwOnRead)
       throw plat::Exception("server failed on purpose");
@@ -49,6 +55,8 @@ public:
   int connected = 0;
   int lastErrno = 0;
   bool throwOnRead = false;
+  bool throwOnAdd = false;
+  bool throwOnRemove = false;
 };
 
 struct ManagerLoop {
@@ -200,6 +208,61 @@ TEST(SelectSocketManager, UnregisteredSocketsAndTheCurrentInstance) {
   }
   net::TcpListener l(new io::TcpListener(0, AF_INET, true));
   EXPECT_FALSE(loop.mgr.setAddressChangeCallback(&l, nullptr));
+}
+
+// A server that throws from addSocket has not taken the socket: the manager
+// keeps nothing of it. Handed in directly, the caller keeps the socket;
+// accepted from a listener, the connection is closed.
+TEST(SelectSocketManager, SocketRefusedByItsServersAddSocketIsNotKept) {
+  ScopedCapture capture("FdManager", 0);
+  EchoServer server;
+  server.throwOnAdd = true;
+  {
+    ManagerLoop loop;
+    testing_support::SocketPair sp;
+    net::FdSocket mine(new io::FdIo(sp.take(0), true));
+    EXPECT_THROW(loop.mgr.addSocket(&mine, &server, false), plat::Exception);
+    EXPECT_THROW(loop.mgr.removeSocket(&mine), plat::Exception) << "not registered";
+    ASSERT_EQ(write(sp.fds[1], "x", 1), 1);
+    loop.pass(0);
+    EXPECT_EQ(mine.getIo()->asFdIo()->getInStream()->avail(), 0) << "nobody reads for it";
+
+    net::TcpListener listener(new io::TcpListener(0, AF_INET, true));
+    loop.mgr.addListener(&listener, &server);
+    int client = testing_support::connectLoopback(
+        static_cast<io::TcpListener*>(listener.getFdListener())->getLocalAddress().port);
+    ASSERT_GE(client, 0);
+    ASSERT_TRUE(loop.runUntil([&] { return capture.logger.contains("refused the socket"); }));
+    loop.pass(0);
+    char c;
+    EXPECT_EQ(recv(client, &c, 1, MSG_DONTWAIT), 0) << "the accepted connection is closed";
+    close(client);
+    loop.mgr.removeListener(&listener);
+  }
+  EXPECT_TRUE(server.added.empty());
+  EXPECT_TRUE(server.removed.empty());
+}
+
+// A server whose removeSocket throws still loses the socket: the wrapper and
+// the socket go with the channel, and destroying the manager later touches
+// neither.
+TEST(SelectSocketManager, ServerThatThrowsFromRemoveSocketStillLosesIt) {
+  ScopedCapture capture("FdManager", 0);
+  EchoServer server;
+  server.throwOnRemove = true;
+  testing_support::SocketPair a, b;
+  {
+    ManagerLoop loop;
+    loop.mgr.addSocket(new net::FdSocket(new io::FdIo(a.take(0), true)), &server, false);
+    loop.mgr.addSocket(new net::FdSocket(new io::FdIo(b.take(0), true)), &server, false);
+    close(a.take(1)); // the peer goes away: end of stream, then clean-up
+    ASSERT_TRUE(loop.runUntil([&] { return server.removed.size() == 1; }));
+    EXPECT_TRUE(capture.logger.contains("failed to let go"));
+    loop.pass(0);
+  }
+  ASSERT_EQ(server.removed.size(), 2u) << "the other socket is removed with the manager";
+  for (auto& r : server.removed)
+    EXPECT_EQ(r.second, 1);
 }
 
 } // namespace

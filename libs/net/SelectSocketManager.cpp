@@ -194,7 +194,12 @@ void SelectSocketManager::IoWrapper::connectFailed(io::IoConnector* connector) {
   } catch (plat::Exception&) {
   }
   sock->setConnector(nullptr);
-  server->socketConnected(sock);
+  try {
+    server->socketConnected(sock);
+  } catch (plat::Exception&) {
+    closed(nullptr);
+    throw;
+  }
   closed(nullptr);
 }
 

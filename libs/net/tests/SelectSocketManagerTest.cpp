@@ -48,6 +48,8 @@ public:
   void socketConnected(net::Socket* s) override {
     connected++;
     lastErrno = s->fdSocket()->connectErrno;
+    if (throwOnConnected)
+      throw plat::Exception("server failed on connecting on purpose");
   }
 
   std::map<net::Socket*, int> added, removed;
@@ -57,6 +59,7 @@ public:
   bool throwOnRead = false;
   bool throwOnAdd = false;
   bool throwOnRemove = false;
+  bool throwOnConnected = false;
 };
 
 struct ManagerLoop {
@@ -263,6 +266,38 @@ TEST(SelectSocketManager, ServerThatThrowsFromRemoveSocketStillLosesIt) {
   ASSERT_EQ(server.removed.size(), 2u) << "the other socket is removed with the manager";
   for (auto& r : server.removed)
     EXPECT_EQ(r.second, 1);
+}
+
+// A server that throws when told of the outcome of its outgoing connection
+// loses the socket as any failing server does; the loop goes on and the
+// connection attempt leaves nothing behind.
+TEST(SelectSocketManager, ServerThatThrowsFromSocketConnectedLosesTheSocket) {
+  ScopedCapture capture("TcpConnect", 0);
+  ScopedCapture fdCapture("FdManager", 0);
+  io::TcpListener up(0, AF_INET, true);
+  int closedPort;
+  {
+    io::TcpListener gone(0, AF_INET, true);
+    closedPort = gone.getLocalAddress().port;
+  }
+  struct Case {
+    const char* name;
+    int port;
+    int err;
+  } cases[] = {{"connected", up.getLocalAddress().port, 0}, {"refused", closedPort, ECONNREFUSED}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EchoServer server;
+    server.throwOnConnected = true;
+    ManagerLoop loop;
+    net::Socket* sock = new net::TcpSocket(new io::TcpTarget("127.0.0.1", c.port));
+    loop.mgr.addSocket(sock, &server, true);
+    ASSERT_TRUE(loop.runUntil([&] { return server.removed.count(sock) == 1; }));
+    EXPECT_EQ(server.connected, 1);
+    EXPECT_EQ(server.lastErrno, c.err);
+    loop.pass(0);
+    EXPECT_EQ(server.removed.size(), 1u);
+  }
 }
 
 } // namespace

@@ -68,7 +68,8 @@ void SelectSocketManager::addSocket(Socket* socket, SocketServer* server, bool o
       s->getIo()->setHandler(w.get(), true);
     } else {
       PLAT_ASSERT(s->ioTarget());
-      s->setConnector(s->ioTarget()->connect(w.get(), 0));
+      w->connecting = s->ioTarget()->connect(w.get(), 0);
+      s->setConnector(w->connecting);
     }
   } catch (plat::Exception&) {
     w->sock = nullptr; // the caller keeps the socket
@@ -93,6 +94,8 @@ void SelectSocketManager::unregister(IoWrapper* w) {
     io::IoConnector* connector = w->sock->ioConnector();
     PLAT_ASSERT(connector);
     w->sock->setConnector(nullptr);
+    if (w->connecting == connector)
+      w->connecting = nullptr;
     connector->cancel(false);
   }
   w->sock = nullptr;
@@ -165,6 +168,12 @@ SelectSocketManager::IoWrapper::IoWrapper(FdSocket* sock_, SocketServer* server_
 SelectSocketManager::IoWrapper::~IoWrapper() {
   vlog.debug("~IoWrapper %p for %p", static_cast<void*>(this), static_cast<void*>(sock));
   mgr->sockets.erase(this);
+  if (connecting) {
+    // Nobody is left to tell of the attempt's end.
+    if (sock && sock->ioConnector() == connecting)
+      sock->setConnector(nullptr);
+    connecting->cancel(false);
+  }
   delete sock;
 }
 
@@ -180,6 +189,7 @@ void SelectSocketManager::IoWrapper::closed(io::Io*) {
 
 void SelectSocketManager::IoWrapper::connected(io::IoConnector*, io::Io* io) {
   PLAT_ASSERT(io->asFdIo());
+  connecting = nullptr; // it deletes itself after this call
   sock->setConnector(nullptr);
   sock->setIo(io);
   io->setHandler(this, true);
@@ -187,6 +197,7 @@ void SelectSocketManager::IoWrapper::connected(io::IoConnector*, io::Io* io) {
 }
 
 void SelectSocketManager::IoWrapper::connectFailed(io::IoConnector* connector) {
+  connecting = nullptr; // it deletes itself after this call
   try {
     connector->throwError();
   } catch (plat::SystemException& e) {
@@ -203,7 +214,10 @@ void SelectSocketManager::IoWrapper::connectFailed(io::IoConnector* connector) {
   closed(nullptr);
 }
 
-void SelectSocketManager::IoWrapper::connectCancelled() { closed(nullptr); }
+void SelectSocketManager::IoWrapper::connectCancelled() {
+  connecting = nullptr; // it deletes itself after this call
+  closed(nullptr);
+}
 
 SelectSocketManager::ListenerWrapper::ListenerWrapper(SocketListener* listener_,
                                                       SocketServer* server_,

@@ -67,6 +67,9 @@ private:
     FdSocket* sock;
     SocketServer* server;
     SelectSocketManager* mgr;
+    // The connection attempt that reports to this wrapper, until it has
+    // reported; it may outlive its socket's interest after a close().
+    io::IoConnector* connecting = nullptr;
   };
 
   class ListenerWrapper : public io::IoAcceptor, public io::FdAddressChanged {

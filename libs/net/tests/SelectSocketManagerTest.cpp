@@ -300,4 +300,23 @@ TEST(SelectSocketManager, ServerThatThrowsFromSocketConnectedLosesTheSocket) {
   }
 }
 
+// Closing a socket whose connection is still being made leaves the attempt
+// to report its cancellation later; when the manager goes first, the attempt
+// must go with it and never call back into the manager's remains.
+TEST(SelectSocketManager, AttemptOfAClosedSocketGoesWithTheManager) {
+  EchoServer server;
+  io::TcpListener up(0, AF_INET, true);
+  plat::TimerManager timers;
+  {
+    net::SelectSocketManager mgr;
+    net::Socket* sock =
+        new net::TcpSocket(new io::TcpTarget("127.0.0.1", up.getLocalAddress().port));
+    mgr.addSocket(sock, &server, true);
+    sock->close();
+  }
+  timers.processTimers();
+  EXPECT_EQ(server.removed.size(), 1u);
+  EXPECT_EQ(server.connected, 0);
+}
+
 } // namespace

@@ -319,4 +319,21 @@ TEST(SelectSocketManager, AttemptOfAClosedSocketGoesWithTheManager) {
   EXPECT_EQ(server.connected, 0);
 }
 
+// Endpoints asked for while the connection is still being made are missing;
+// once it is made, the socket answers with the real ones.
+TEST(SelectSocketManager, EndpointsAskedBeforeTheConnectionIsMadeAreLearntAfter) {
+  EchoServer server;
+  ManagerLoop loop;
+  io::TcpListener up(0, AF_INET, true);
+  const int port = up.getLocalAddress().port;
+  net::Socket* sock = new net::TcpSocket(new io::TcpTarget("127.0.0.1", port));
+  EXPECT_STREQ(sock->peerEndpoint()->address(false), "<bad address>");
+  EXPECT_STREQ(sock->localEndpoint()->endpoint(false), "<bad endpoint>");
+  loop.mgr.addSocket(sock, &server, true);
+  ASSERT_TRUE(loop.runUntil([&] { return server.connected == 1; }));
+  EXPECT_EQ(sock->peerEndpoint()->port(), port);
+  EXPECT_STREQ(sock->peerEndpoint()->address(true), "127.0.0.1");
+  EXPECT_STREQ(sock->localEndpoint()->address(true), "127.0.0.1");
+}
+
 } // namespace

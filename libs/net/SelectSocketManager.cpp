@@ -154,6 +154,8 @@ bool SelectSocketManager::setAddressChangeCallback(SocketListener* listener,
 void SelectSocketManager::flushAll() {
   assertCurrent();
   for (IoWrapper* w : sockets) {
+    if (!w->sock->getIo())
+      continue; // still connecting: nothing to write out yet
     try {
       w->sock->flush();
     } catch (plat::Exception&) {

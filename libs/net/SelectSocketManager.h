@@ -45,7 +45,7 @@ public:
   // Serves the socket no more and hands it back to the caller.
   void removeSocket(Socket* sock);
   bool setAddressChangeCallback(SocketListener* listener, AddressChangeCallback* cb) override;
-  // Writes out everything buffered on every socket, waiting.
+  // Writes out everything buffered on every connected socket, waiting.
   void flushAll();
 
   io::FdManager* getFdManager() const { return fdMgr.get(); }

@@ -336,4 +336,20 @@ TEST(SelectSocketManager, EndpointsAskedBeforeTheConnectionIsMadeAreLearntAfter)
   EXPECT_STREQ(sock->localEndpoint()->address(true), "127.0.0.1");
 }
 
+// flushAll writes out what every connected socket holds; a socket whose
+// connection is still being made has nothing to write out and is passed over.
+TEST(SelectSocketManager, FlushAllPassesOverSocketsStillConnecting) {
+  EchoServer server;
+  ManagerLoop loop;
+  io::TcpListener up(0, AF_INET, true);
+  loop.mgr.addSocket(new net::TcpSocket(new io::TcpTarget("127.0.0.1", up.getLocalAddress().port)),
+                     &server, true);
+  testing_support::SocketPair sp;
+  net::Socket* connected = new net::FdSocket(new io::FdIo(sp.take(0), true));
+  loop.mgr.addSocket(connected, &server, false);
+  connected->getIo()->asFdIo()->getOutStream()->writeBytes("pending", 7);
+  loop.mgr.flushAll();
+  EXPECT_EQ(testing_support::readNow(sp.fds[1]), "pending");
+}
+
 } // namespace

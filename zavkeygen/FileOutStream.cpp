@@ -4,6 +4,7 @@
 #include "plat/LogWriter.h"
 
 #include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 namespace rdr {
@@ -19,13 +20,16 @@ FileOutStream::FileOutStream(FILE* file, bool owned) : file_(file, owned) {
 }
 
 FileOutStream::~FileOutStream() {
-  if (!file_.isOpen())
-    return;
-  try {
-    flush();
-  } catch (plat::Exception& e) {
-    vlog.error("%s", e.str());
+  if (file_.isOpen()) {
+    try {
+      flush();
+    } catch (plat::Exception& e) {
+      vlog.error("%s", e.str());
+    }
   }
+  // The bytes passing through may be key material: they do not linger in freed
+  // memory.
+  explicit_bzero(start.get(), static_cast<size_t>(bufSize));
 }
 
 int FileOutStream::writeData(const std::uint8_t* data, int length, bool) {

@@ -1,20 +1,25 @@
 #include "rdr/BufferedOutStream.h"
 
 #include "plat/Hex.h"
+#include "plat/IntParameter.h"
 #include "plat/LogWriter.h"
 
 #include <algorithm>
 
 static plat::LogWriter vlog("BufferedOutStream");
 
-namespace {
-// Stand-in until the global parameter is available.
-int maxOutBufferSize = 4194304;
-} // namespace
+// The range keeps the limit at least the default buffer size (a smaller one
+// could not be honoured) and small enough that doubling stays meaningful.
+static plat::IntParameter maxOutBufferSize(
+    "MaxOutBufferSize",
+    "The maximum number of bytes to buffer internally when writing to slow clients.  Larger "
+    "values improve concurrency, smaller values reduce memory usage.  Changes to this settings "
+    "affect new connections only.",
+    4194304, rdr::BufferedOutStream::defaultBufSize, 1 << 30);
 
 namespace rdr {
 
-int BufferedOutStream::maxBufSize() { return maxOutBufferSize; }
+int BufferedOutStream::maxBufSize() { return maxOutBufferSize.getValue(); }
 
 BufferedOutStream::BufferedOutStream(int bufSize_)
     : bufSize(bufSize_ > 0 ? bufSize_ : defaultBufSize), start(new std::uint8_t[bufSize]) {

@@ -1,6 +1,8 @@
 #include "rdr/BufferedOutStream.h"
 
 #include "ScriptedStreams.h"
+#include "plat/ConfigParameter.h"
+#include "plat/ParameterSet.h"
 
 #include <gtest/gtest.h>
 
@@ -59,6 +61,33 @@ TEST(BufferedOutStream, DoublesUpToTheGreatestSizeThenWaits) {
   out.flush();
   EXPECT_EQ(out.taken.size(), static_cast<size_t>(limit));
   EXPECT_EQ(out.length(), limit);
+}
+
+TEST(BufferedOutStream, MaxOutBufferSizeHasASaneRange) {
+  plat::ParameterSet& global = plat::ParameterSet::global();
+  struct Case {
+    const char* value;
+    bool ok;
+  } cases[] = {{"-1", false},         {"0", false},          {"16383", false},
+               {"16384", true},       {"1073741824", true},  {"1073741825", false},
+               {"2147483647", false}, {"-2147483648", false}};
+  for (const Case& c : cases)
+    EXPECT_EQ(global.setParam("MaxOutBufferSize", c.value, 50), c.ok) << c.value;
+  global.find("MaxOutBufferSize")->unsetParam(50);
+  EXPECT_EQ(rdr::BufferedOutStream::maxBufSize(), 4194304);
+}
+
+// The limit is read at each growth step; one that is not a power of two
+// times the start size is reached exactly.
+TEST(BufferedOutStream, GrowthStopsExactlyAtTheLimit) {
+  plat::ParameterSet& global = plat::ParameterSet::global();
+  ASSERT_TRUE(global.setParam("MaxOutBufferSize", "50000", 50));
+  ScriptedOutStream out(0, 0);
+  std::vector<char> block(50000, 'g');
+  out.writeBytes(block.data(), static_cast<int>(block.size()));
+  EXPECT_THROW(out.writeU8(1), plat::TimedOut);
+  global.find("MaxOutBufferSize")->unsetParam(50);
+  EXPECT_EQ(out.bufSizes, (std::vector<int>{16384, 32768, 50000}));
 }
 
 TEST(BufferedOutStream, PartialWriteOutsKeepTheByteOrder) {

@@ -1,6 +1,8 @@
 #include "rdr/FdOutStream.h"
 
 #include "PipeFixture.h"
+#include "plat/ConfigParameter.h"
+#include "plat/ParameterSet.h"
 
 #include <gtest/gtest.h>
 
@@ -54,6 +56,31 @@ TEST(FdOutStream, WriteToAFullPipeTimesOut) {
   out.flush();
   reader.join();
   EXPECT_EQ(got, std::string(block.begin(), block.end()));
+}
+
+// A pipe nobody reads: the buffer doubles up to "MaxOutBufferSize", then the
+// writer waits and, with a time-out, reports that it could not go on.
+TEST(FdOutStream, BufferGrowsToTheLimitThenTheWriterTimesOut) {
+  plat::ParameterSet& global = plat::ParameterSet::global();
+  ASSERT_TRUE(global.setParam("MaxOutBufferSize", "65536", 50));
+  Pipe p;
+  Pipe::nonBlocking(p.w);
+  rdr::FdOutStream out(p.w, 50);
+  std::vector<char> block(1000, 'q');
+  std::int64_t written = 0;
+  try {
+    for (;;) {
+      out.writeBytes(block.data(), static_cast<int>(block.size()));
+      written += block.size();
+    }
+  } catch (plat::TimedOut&) {
+  }
+  global.find("MaxOutBufferSize")->unsetParam(50);
+  EXPECT_EQ(out.getBufSize(), 65536);
+  int pipeSize = fcntl(p.w, F_GETPIPE_SZ);
+  EXPECT_GE(written, 65536 - 1000 + pipeSize - 1000);
+  EXPECT_LE(written, 65536 + pipeSize);
+  out.setTimeout(0); // the destructor's final write-out must not wait
 }
 
 TEST(FdOutStream, UnlimitedWaitSurvivesSignalsUntilTheReaderDrains) {

@@ -1,8 +1,8 @@
 #include "ReleasedArrays.h"
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
-#include <malloc.h>
 #include <new>
 
 namespace testing_support {
@@ -28,30 +28,40 @@ void ReleasedArrayWatch::look(const void* block, size_t size) {
 
 } // namespace testing_support
 
-static void* allocateArray(size_t size) {
-  void* p = malloc(size ? size : 1);
-  if (!p)
-    throw std::bad_alloc();
-  return p;
+// Each array carries its size in a header in front of it, and starts zeroed,
+// so that what is found in it at its release was put there during its life.
+static const size_t headerSize = alignof(std::max_align_t);
+
+static void* allocateArray(size_t size) noexcept {
+  char* block = static_cast<char*>(calloc(1, headerSize + size));
+  if (!block)
+    return nullptr;
+  memcpy(block, &size, sizeof(size));
+  return block + headerSize;
 }
 
-static void releaseArray(void* p) {
+static void releaseArray(void* p) noexcept {
   if (!p)
     return;
+  char* block = static_cast<char*>(p) - headerSize;
   if (testing_support::ReleasedArrayWatch* watch = testing_support::activeWatch) {
+    size_t size;
+    memcpy(&size, block, sizeof(size));
     // The watch is off while it looks, in case looking releases an array.
     testing_support::activeWatch = nullptr;
-    watch->look(p, malloc_usable_size(p));
+    watch->look(p, size);
     testing_support::activeWatch = watch;
   }
-  free(p);
+  free(block);
 }
 
 void* operator new[](size_t size) {
-  return allocateArray(size);
+  if (void* p = allocateArray(size))
+    return p;
+  throw std::bad_alloc();
 }
 void* operator new[](size_t size, const std::nothrow_t&) noexcept {
-  return malloc(size ? size : 1);
+  return allocateArray(size);
 }
 void operator delete[](void* p) noexcept {
   releaseArray(p);

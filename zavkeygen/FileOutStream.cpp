@@ -20,7 +20,9 @@ FileOutStream::FileOutStream(FILE* file, bool owned) : file_(file, owned) {
 }
 
 FileOutStream::~FileOutStream() {
-  if (file_.isOpen()) {
+  // After a failed write the failure has been reported already; writing
+  // the same bytes again would only report it twice.
+  if (file_.isOpen() && !writeFailed_) {
     try {
       flush();
     } catch (plat::Exception& e) {
@@ -36,8 +38,11 @@ int FileOutStream::writeData(const std::uint8_t* data, int length, bool) {
   FILE* file = file_.get();
   if (!file)
     throw plat::SystemException("writing to file failed", EBADF);
-  if (fwrite(data, static_cast<size_t>(length), 1, file) != 1)
-    throw plat::SystemException("writing to file failed", errno);
+  if (fwrite(data, static_cast<size_t>(length), 1, file) != 1) {
+    int err = errno;
+    writeFailed_ = true;
+    throw plat::SystemException("writing to file failed", err);
+  }
   return length;
 }
 

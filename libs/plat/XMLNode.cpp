@@ -446,7 +446,7 @@ struct Token {
 class Parser {
 public:
   Parser(const char* text, const unsigned char* lengths, bool dropWhiteSpace)
-      : text_(text), pos_(text), lengths_(lengths), dropWhiteSpace_(dropWhiteSpace) {}
+      : pos_(text), lengths_(lengths), dropWhiteSpace_(dropWhiteSpace) {}
 
   enum Outcome {
     closed,    // the element ended normally
@@ -487,7 +487,6 @@ private:
     return false;
   }
 
-  const char* text_;
   const char* pos_;
   const unsigned char* lengths_;
   bool dropWhiteSpace_;

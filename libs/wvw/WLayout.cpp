@@ -14,13 +14,19 @@ namespace wvw {
 WLayout::WLayout() : focusChild_(nullptr), grabChild_(nullptr), popupChild_(nullptr) {
 }
 
-// The children are neither detached nor deleted. Those still listed are
-// alive (a destroyed child leaves the list) and are let go of, so that they
-// do not reach back into this layout.
+// The children are neither detached (nobody is told) nor deleted. Those
+// still listed are alive (a destroyed child leaves the list) and are let go
+// of quietly, so that they do not reach back into this layout.
 WLayout::~WLayout() {
-  for (const Entry& e : ws_)
-    if (e.first->getContainer() == this)
-      e.first->setContainer(nullptr);
+  for (const Entry& e : ws_) {
+    Widget* w = e.first;
+    if (w->container_ == this)
+      w->container_ = nullptr;
+    if (attached_.count(w) && w->parent_ == this) {
+      w->parent_ = nullptr;
+      w->parentHandler_ = nullptr;
+    }
+  }
 }
 
 void WLayout::forgetChild(Widget* child) {

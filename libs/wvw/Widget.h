@@ -104,6 +104,9 @@ public:
       BevelBgDark, BevelHigh, BevelLow;
 
 protected:
+  // A layout lets go of its children when it is destroyed.
+  friend class WLayout;
+
   WParent* parent_;
   WInputHandler* parentHandler_;
   WInputHandler* handler_;

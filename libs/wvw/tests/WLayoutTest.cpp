@@ -444,16 +444,29 @@ TEST(WLayout, DestroyedChildLeavesItsLayout) {
   }
 }
 
-// Children may outlive their layout: it no longer holds them then.
+// Children may outlive their layout, attached or not: they are let go of,
+// and no longer reach it. The destroyed layout leaves its own layout too.
 TEST(WLayout, ChildrenOutlivingTheirLayoutAreLetGo) {
-  Patch* p = new Patch;
-  {
-    WLayout l;
-    l.addChild(p);
-    ASSERT_EQ(p->getContainer(), &l);
+  Patch p, q;
+  WLayout outer;
+  WidgetTestHost host;
+  host.attach(&outer);
+  WLayout* inner = new WLayout;
+  outer.addChild(inner);
+  inner->addChild(&p);
+  inner->setSize(50, 50);
+  ASSERT_EQ(p.getParent(), inner);
+  WLayout* detached = new WLayout;
+  detached->addChild(&q);
+  delete inner;
+  delete detached;
+  EXPECT_EQ(outer.numChildren(), 0);
+  for (Patch* w : {&p, &q}) {
+    EXPECT_EQ(w->getContainer(), nullptr);
+    EXPECT_EQ(w->getParent(), nullptr);
+    w->setSize(5, 5); // would report damage to the destroyed layout
+    w->takeFocus();
   }
-  EXPECT_EQ(p->getContainer(), nullptr);
-  delete p;
 }
 
 TEST(WLayout, FitToChildrenAndPreferredSize) {

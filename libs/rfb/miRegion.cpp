@@ -57,8 +57,10 @@ bool miBreak(Region* r) {
 }
 
 bool miAllocRects(Region* r, int64_t n) {
+  n = std::max<int64_t>(n, 0);
   if (!r->data) {
-    RegData* d = allocData(n + 1);
+    // The block also takes the one box the region is now.
+    RegData* d = n < INT64_MAX ? allocData(n + 1) : nullptr;
     if (!d)
       return miBreak(r);
     d->numRects = 1;
@@ -67,6 +69,8 @@ bool miAllocRects(Region* r, int64_t n) {
     return true;
   }
   if (r->data->size == 0) {
+    if (n == 0)
+      return true; // a block of no boxes would pass for a shared one
     RegData* d = allocData(n);
     if (!d)
       return miBreak(r);

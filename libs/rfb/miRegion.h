@@ -65,8 +65,8 @@ bool miBreak(Region* region);
 // Frees the owned block, if any, leaving the data pointer dangling for the
 // caller to set.
 void miFreeData(Region* region);
-// Makes room for n more boxes: a block is grown only when the boxes held plus
-// n exceed its capacity, and then by at least n.
+// Makes room for n more boxes (none when n is not positive): a block is grown
+// only when the boxes held plus n exceed its capacity, and then by at least n.
 bool miAllocRects(Region* region, int64_t n);
 bool miCopy(Region* dest, const Region* src);
 // new may be reg1 or reg2; false when the result is broken.

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <vector>
 
 using rfb::Point;
@@ -259,6 +261,32 @@ TEST(RectSet, OverflowingBoxCountBreaksTheRegion) {
   EXPECT_FALSE(miRegion::miIntersectRegions(&res, ok.region(), &r));
   EXPECT_FALSE(miRegion::miSubtractRegions(&res, ok.region(), &r));
   EXPECT_FALSE(miRegion::miContainsPoint(&r, 0, 0, nullptr));
+}
+
+// Making room for a count of boxes that is negative, zero or too large for
+// memory, in a single rectangle, an empty region and a region with a block:
+// either the room is there afterwards or the region is broken.
+TEST(RectSet, AllocRectsWithHostileCounts) {
+  RectSet l(Rect(0, 0, 10, 10));
+  l.setUnion(l, RectSet(Rect(0, 10, 20, 20)));
+  for (int64_t n : {int64_t(-1), int64_t(0), int64_t(1), INT64_MAX, INT64_MAX / 4}) {
+    for (const RectSet& s : {RectSet(Rect(1, 2, 3, 4)), RectSet(), l}) {
+      SCOPED_TRACE(testing::Message() << n << " more for " << boxesOf(s));
+      RectSet copy(s);
+      miRegion::Region r = *copy.region();
+      int64_t had = miRegion::miNumRects(&r);
+      // The region record now owns copy's block; copy must not free it too.
+      const_cast<miRegion::Region*>(copy.region())->data = &miRegion::miEmptyData;
+      if (miRegion::miAllocRects(&r, n)) {
+        ASSERT_NE(r.data, nullptr);
+        EXPECT_EQ(miRegion::miNumRects(&r), had);
+        EXPECT_GE(r.data->size, had + std::max<int64_t>(n, 0));
+      } else {
+        EXPECT_TRUE(miRegion::miIsBroken(&r));
+      }
+      miRegion::miFreeData(&r);
+    }
+  }
 }
 
 TEST(RectSet, ValidityCheckRejectsBrokenInvariants) {

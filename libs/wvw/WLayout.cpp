@@ -22,7 +22,7 @@ WLayout::~WLayout() {
     Widget* w = e.first;
     if (w->container_ == this)
       w->container_ = nullptr;
-    if (attached_.count(w) && w->parent_ == this) {
+    if (w->parent_ == this) { // also one being detached right now
       w->parent_ = nullptr;
       w->parentHandler_ = nullptr;
     }
@@ -205,20 +205,29 @@ std::vector<Widget*> WLayout::childList() const {
 }
 
 void WLayout::setParent(WParent* parent, WInputHandler* parentHandler) {
+  AliveCheck alive(this);
   Widget::setParent(parent, parentHandler);
+  if (alive.gone())
+    return;
   // Children added meanwhile were attached as they were added.
   for (Widget* w : childList()) {
     if (findChild(w) == ws_.end())
       continue;
     attached_.insert(w);
     w->setParent(this, this);
+    if (alive.gone())
+      return;
   }
 }
 
 void WLayout::clearParent() {
-  for (Widget* w : childList())
+  AliveCheck alive(this);
+  for (Widget* w : childList()) {
     if (attached_.erase(w))
       w->clearParent();
+    if (alive.gone())
+      return;
+  }
   Widget::clearParent();
 }
 
@@ -237,6 +246,7 @@ void WLayout::draw(rfb::WritablePixelBuffer* pb) {
 }
 
 void WLayout::pointerEvent(const rfb::Point& pos, int buttonMask) {
+  AliveCheck alive(this);
   Widget* previous = nullptr;
   bool hadGrab = grabChild_ != nullptr;
   if (buttonMask == 0) {
@@ -266,14 +276,18 @@ void WLayout::pointerEvent(const rfb::Point& pos, int buttonMask) {
     grabChild_ = target;
   if (buttonMask && popupChild_ && popupChild_ != target) {
     setPopup(nullptr, rfb::Point());
+    if (alive.gone())
+      return;
     lastPointer_ = pos;
     lastButtons_ = uint8_t(buttonMask);
     return;
   }
   if (previous && previous != target) {
     previous->pointerLeave();
-    // Whoever heard of the leave may have removed the target: a removed
-    // widget gets no more events, and the pointer is then over the layout.
+    if (alive.gone())
+      return;
+    // Whoever heard of the leave may have removed (or deleted) the target:
+    // it gets no more events, and the pointer is then over the layout.
     if (target && findChild(target) == ws_.end())
       target = nullptr;
   }
@@ -281,11 +295,14 @@ void WLayout::pointerEvent(const rfb::Point& pos, int buttonMask) {
     target->pointerEvent(local, buttonMask);
   else
     Widget::pointerEvent(pos, buttonMask);
+  if (alive.gone())
+    return;
   lastPointer_ = pos;
   lastButtons_ = uint8_t(buttonMask);
 }
 
 void WLayout::pointerLeave() {
+  AliveCheck alive(this);
   if (grabChild_) {
     Widget* g = grabChild_;
     grabChild_ = nullptr;
@@ -302,6 +319,8 @@ void WLayout::pointerLeave() {
       }
     }
   }
+  if (alive.gone())
+    return;
   Widget::pointerLeave();
 }
 
@@ -317,12 +336,25 @@ void WLayout::setFocus(Widget* child, bool reverse) {
     return;
   if (child && !child->acceptsFocus())
     return;
-  if (parent_ && child)
+  if (parent_ && child) {
+    AliveCheck alive(this);
     parent_->setFocus(this);
+    if (alive.gone())
+      return;
+  }
   Widget* old = focusChild_;
   focusChild_ = child;
-  if (old && old != child)
+  if (old && old != child) {
+    if (!child) {
+      old->onFocusChange(reverse, old);
+      return;
+    }
+    // The old child's handlers may delete the new one.
+    AliveCheck alive(child);
     old->onFocusChange(reverse, old);
+    if (alive.gone())
+      return;
+  }
   if (child)
     child->onFocusChange(reverse, child);
 }

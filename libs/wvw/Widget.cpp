@@ -87,7 +87,8 @@ Style* WParent::getStyle() {
 
 Widget::Widget()
     : parent_(nullptr), parentHandler_(nullptr), handler_(nullptr), width_(0), height_(0),
-      visible_(true), enabled_(true), lastButtons_(0), style_(nullptr), container_(nullptr) {
+      visible_(true), enabled_(true), lastButtons_(0), style_(nullptr), container_(nullptr),
+      destroyed_(nullptr) {
 }
 
 Widget::Widget(WLayout* layout) : Widget() {
@@ -98,15 +99,23 @@ Widget::Widget(WLayout* layout) : Widget() {
 // events) leaves it quietly, so that the layout keeps no pointer to it.
 // Removing it first repaints its area and moves the focus on.
 Widget::~Widget() {
+  if (destroyed_)
+    *destroyed_ = true;
   if (container_)
     container_->forgetChild(this);
 }
 
-// Offers an event to the own handler, then to the parent's handler.
+// Offers an event to the own handler, then to the parent's handler (unless
+// the own handler deleted the widget).
 #define FORWARD(call)                                                                              \
   do {                                                                                             \
-    if (handler_ && handler_->call)                                                                \
-      return true;                                                                                 \
+    if (handler_) {                                                                                \
+      AliveCheck alive(this);                                                                      \
+      if (handler_->call)                                                                          \
+        return true;                                                                               \
+      if (alive.gone())                                                                            \
+        return false;                                                                              \
+    }                                                                                              \
     return parentHandler_ && parentHandler_->call;                                                 \
   } while (0)
 
@@ -115,8 +124,12 @@ bool Widget::onPointerMove(const rfb::Point& pos, Widget* source) {
 }
 
 bool Widget::onButtonPress(int button, Widget* source) {
-  if (button == 0 && source == this && acceptsFocus())
+  if (button == 0 && source == this && acceptsFocus()) {
+    AliveCheck alive(this);
     takeFocus();
+    if (alive.gone())
+      return true;
+  }
   FORWARD(onButtonPress(button, source));
 }
 
@@ -129,10 +142,17 @@ bool Widget::onPointerLeave(Widget* source) {
 }
 
 bool Widget::onKey(uint32_t keysym, bool down, Widget* source) {
-  if (handler_ && handler_->onKey(keysym, down, source))
-    return true;
-  if (parentHandler_ && parentHandler_->onKey(keysym, down, source))
-    return true;
+  {
+    AliveCheck alive(this);
+    if (handler_ && handler_->onKey(keysym, down, source))
+      return true;
+    if (alive.gone())
+      return true;
+    if (parentHandler_ && parentHandler_->onKey(keysym, down, source))
+      return true;
+    if (alive.gone())
+      return true;
+  }
   if (!down || source != this)
     return false;
   switch (keysym) {
@@ -156,14 +176,14 @@ bool Widget::onKey(uint32_t keysym, bool down, Widget* source) {
   case 'V':
     if (!isControlDown())
       return false;
-    if (!onPaste(this))
+    if (AliveCheck alive(this); !onPaste(this) && !alive.gone())
       bell();
     return true;
   case 'c':
   case 'C':
     if (!isControlDown())
       return false;
-    if (!onCopy(this))
+    if (AliveCheck alive(this); !onCopy(this) && !alive.gone())
       bell();
     return true;
   }
@@ -215,14 +235,20 @@ void Widget::setParent(WParent* parent, WInputHandler* parentHandler) {
 }
 
 void Widget::clearParent() {
+  AliveCheck alive(this);
   onDetach(this);
+  if (alive.gone())
+    return;
   parent_ = nullptr;
   parentHandler_ = nullptr;
 }
 
 void Widget::pointerEvent(const rfb::Point& pos, int buttonMask) {
+  AliveCheck alive(this);
   if (pos != lastPointer_) {
     onPointerMove(pos, this);
+    if (alive.gone())
+      return;
     lastPointer_ = pos;
   }
   uint8_t mask = uint8_t(buttonMask);
@@ -237,13 +263,17 @@ void Widget::pointerEvent(const rfb::Point& pos, int buttonMask) {
         onButtonPress(n, this);
       else
         onButtonRelease(n, this);
+      if (alive.gone())
+        return;
     }
   }
 }
 
 void Widget::pointerLeave() {
+  AliveCheck alive(this);
   onPointerLeave(this);
-  lastButtons_ = 0;
+  if (!alive.gone())
+    lastButtons_ = 0;
 }
 
 void Widget::keyEvent(uint32_t keysym, bool down) {
@@ -283,8 +313,12 @@ void Widget::setVisible(bool visible) {
     invalidate();
   visible_ = visible;
   invalidate();
-  if (!visible && hasFocus())
+  if (!visible && hasFocus()) {
+    AliveCheck alive(this);
     parent_->focusNext();
+    if (alive.gone())
+      return;
+  }
   onVisibilityChange(this);
 }
 
@@ -296,8 +330,12 @@ void Widget::setEnabled(bool enabled) {
   if (enabled == enabled_)
     return;
   enabled_ = enabled;
-  if (!enabled && hasFocus())
+  if (!enabled && hasFocus()) {
+    AliveCheck alive(this);
     parent_->focusNext();
+    if (alive.gone())
+      return;
+  }
   onEnabledChange(this);
 }
 

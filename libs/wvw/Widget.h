@@ -107,6 +107,28 @@ protected:
   // A layout lets go of its children when it is destroyed.
   friend class WLayout;
 
+  // Whether the widget was destroyed while code that calls out to handlers
+  // ran: a handler may delete the widget whose event it handles, and the
+  // code that called it must then stop touching the widget. Checks nest.
+  class AliveCheck {
+  public:
+    explicit AliveCheck(Widget* w) : w_(w), outer_(w->destroyed_) { w->destroyed_ = &gone_; }
+    ~AliveCheck() {
+      if (!gone_)
+        w_->destroyed_ = outer_;
+      else if (outer_)
+        *outer_ = true;
+    }
+    AliveCheck(const AliveCheck&) = delete;
+    AliveCheck& operator=(const AliveCheck&) = delete;
+    bool gone() const { return gone_; }
+
+  private:
+    Widget* w_;
+    bool* outer_;
+    bool gone_ = false;
+  };
+
   WParent* parent_;
   WInputHandler* parentHandler_;
   WInputHandler* handler_;
@@ -118,6 +140,9 @@ protected:
   uint8_t lastButtons_;
   Style* style_;
   WLayout* container_;
+
+private:
+  bool* destroyed_; // set by the destructor for the innermost AliveCheck
 };
 
 // The pixel value of a colour in the buffer's layout and colour map.

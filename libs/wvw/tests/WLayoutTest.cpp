@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <functional>
 #include <set>
@@ -441,6 +442,127 @@ TEST(WLayout, DestroyedChildLeavesItsLayout) {
     t.host.paint(&pb);
     ASSERT_FALSE(t.rec.events.empty());
     EXPECT_EQ(t.rec.events.front(), "move 12,12 A");
+  }
+}
+
+namespace {
+// Deletes a widget from inside one of its callbacks, then answers as told.
+struct Deleter : wvw::WInputHandler {
+  std::string when;    // the callback that deletes
+  wvw::Widget* victim; // the widget deleted
+  bool answer = false; // what that callback returns
+  std::vector<std::string>* log = nullptr;
+  bool hit(const std::string& what) {
+    if (log)
+      log->push_back(what);
+    if (what != when || !victim)
+      return false;
+    wvw::Widget* v = victim;
+    victim = nullptr;
+    delete v;
+    return answer;
+  }
+  bool onPointerMove(const rfb::Point&, wvw::Widget*) override { return hit("move"); }
+  bool onButtonPress(int b, wvw::Widget*) override { return hit("press " + std::to_string(b)); }
+  bool onButtonRelease(int b, wvw::Widget*) override { return hit("release " + std::to_string(b)); }
+  bool onPointerLeave(wvw::Widget*) override { return hit("leave"); }
+  bool onKey(uint32_t, bool down, wvw::Widget*) override { return hit(down ? "key" : "keyup"); }
+  bool onFocusChange(bool, wvw::Widget* s) override {
+    return hit(s->hasFocus() ? "focus in" : "focus out");
+  }
+  bool onAttach(wvw::Widget*) override { return hit("attach"); }
+  bool onDetach(wvw::Widget*) override { return hit("detach"); }
+};
+} // namespace
+
+// A handler may delete the widget whose event it is handling, or the layout
+// holding it, whatever it answers: the dispatch stops there and nothing
+// reaches the deleted widgets afterwards.
+TEST(WLayout, HandlerDeletingItsWidgetDuringDispatch) {
+  struct Case {
+    const char* when;
+    bool answer;
+    bool deleteLayout; // the inner layout holding the widget, not the widget
+    std::vector<std::array<int, 3>> pointer;
+    std::vector<uint32_t> keys;
+    std::vector<std::string> heard;
+    bool reattach = false; // the host detaches the tree and attaches it again
+  } cases[] = {
+      {"press 0", false, false, {{5, 5, 3}}, {}, {"move", "focus in", "press 0"}},
+      {"press 0", true, false, {{5, 5, 3}}, {}, {"move", "focus in", "press 0"}},
+      {"focus in", false, false, {{5, 5, 1}}, {}, {"move", "focus in"}},
+      {"move", false, false, {{5, 5, 1}}, {}, {"move"}},
+      {"release 0",
+       false,
+       false,
+       {{5, 5, 1}, {6, 6, 2}},
+       {},
+       {"move", "focus in", "press 0", "move", "release 0"}},
+      {"leave", false, false, {{5, 5, 0}, {90, 90, 0}}, {}, {"move", "leave"}},
+      {"key",
+       false,
+       false,
+       {{5, 5, 1}, {5, 5, 0}},
+       {0xFF09, 'x'},
+       {"move", "focus in", "press 0", "release 0", "key"}},
+      {"release 0",
+       true,
+       true,
+       {{5, 5, 1}, {6, 6, 0}, {7, 7, 0}},
+       {},
+       {"move", "focus in", "press 0", "move", "release 0"}},
+      {"leave", false, true, {{5, 5, 0}, {90, 90, 0}}, {}, {"move", "leave"}},
+      {"key",
+       false,
+       true,
+       {{5, 5, 1}, {5, 5, 0}},
+       {0xFF09, 'x'},
+       {"move", "focus in", "press 0", "release 0", "key"}},
+      {"detach", false, false, {}, {}, {"detach"}, true},
+      {"detach", false, true, {}, {}, {"detach"}, true},
+      {"attach", false, false, {}, {}, {"detach", "attach"}, true},
+      {"attach", false, true, {}, {}, {"detach", "attach"}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.when << (c.deleteLayout ? " deletes the layout" : ""));
+    Patch q; // holds the focus until p is pressed
+    WLayout root;
+    root.setSize(100, 100);
+    WidgetTestHost host;
+    host.attach(&root);
+    WLayout* inner = new WLayout;
+    root.addChildSized(inner, Rect(0, 0, 50, 50));
+    inner->addChild(&q);
+    Patch* p = new Patch;
+    inner->addChildSized(p, Rect(0, 0, 50, 50));
+    std::vector<std::string> heard;
+    Deleter d;
+    d.when = c.when;
+    d.answer = c.answer;
+    d.log = &heard;
+    d.victim = c.deleteLayout ? static_cast<wvw::Widget*>(inner) : p;
+    p->setInputHandler(&d);
+    host.focusIn();
+    heard.clear();
+    for (const auto& e : c.pointer)
+      host.pointer(e[0], e[1], e[2]);
+    for (uint32_t k : c.keys)
+      host.type(k);
+    if (c.reattach) {
+      host.detach();
+      host.attach(&root);
+    }
+    EXPECT_EQ(d.victim, nullptr);
+    EXPECT_EQ(heard, c.heard);
+    if (c.deleteLayout) {
+      EXPECT_EQ(root.numChildren(), 0);
+      delete p;
+    } else {
+      EXPECT_EQ(inner->numChildren(), 1);
+      delete inner;
+    }
+    host.pointer(1, 1, 0);
+    host.type('y');
   }
 }
 

@@ -96,8 +96,9 @@ Widget::Widget(WLayout* layout) : Widget() {
 }
 
 // A widget destroyed while still in a layout (say by a handler of its own
-// events) leaves it quietly, so that the layout keeps no pointer to it.
-// Removing it first repaints its area and moves the focus on.
+// events) leaves it quietly, so that the layout keeps no pointer to it, and
+// the dispatch that called the handler stops. Removing it first repaints its
+// area and moves the focus on.
 Widget::~Widget() {
   if (destroyed_)
     *destroyed_ = true;

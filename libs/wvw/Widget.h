@@ -2,7 +2,7 @@
 // the pixel buffer its container hands it, with its own top-left at (0, 0),
 // and receives input as calls from its container. Its position is held by
 // the layout that contains it. Parent, handlers, style and container are not
-// owned.
+// owned. A handler may delete the widget whose event it handles.
 #pragma once
 
 #include "wvw/WInputHandler.h"

@@ -81,9 +81,13 @@ void WLayout::removeChild(Widget* child) {
   // When the focus moves on outside this layout, a parent need not have
   // told us; the removed child must not stay our focused one.
   if (child == focusChild_) {
+    // Handlers told of the focus moving may delete the child or this layout.
+    AliveCheck self(this), removed(child);
     focusNext();
-    if (child == focusChild_)
+    if (!self.gone() && !removed.gone() && child == focusChild_)
       setFocus(nullptr, true);
+    if (self.gone() || removed.gone())
+      return;
   }
   child->setContainer(nullptr);
   auto i = findChild(child);
@@ -92,8 +96,10 @@ void WLayout::removeChild(Widget* child) {
   rfb::Rect r = rfb::Rect::at(i->second, child->width(), child->height());
   ws_.erase(i);
   if (attached_.erase(child)) {
+    AliveCheck self(this);
     child->clearParent();
-    invalidateRegion(regionOf(r));
+    if (!self.gone())
+      invalidateRegion(regionOf(r));
   }
 }
 
@@ -417,14 +423,17 @@ void WLayout::focusFirst(bool reverse) {
 
 bool WLayout::onFocusChange(bool reverse, Widget* source) {
   if (source == this) {
+    AliveCheck alive(this);
     if (hasFocus()) {
       if (focusChild_ && !focusChild_->acceptsFocus())
         focusNext();
-      if (!focusChild_)
+      if (!alive.gone() && !focusChild_)
         focusFirst(reverse);
     } else if (focusChild_) {
       setFocus(nullptr, reverse);
     }
+    if (alive.gone())
+      return true;
   }
   return Widget::onFocusChange(reverse, source);
 }

@@ -487,6 +487,8 @@ TEST(WLayout, HandlerDeletingItsWidgetDuringDispatch) {
     std::vector<uint32_t> keys;
     std::vector<std::string> heard;
     bool reattach = false; // the host detaches the tree and attaches it again
+    bool removeP = false;  // then p, focused, is removed from its layout
+    bool refocus = false;  // then the host window loses and regains the focus
   } cases[] = {
       {"press 0", false, false, {{5, 5, 3}}, {}, {"move", "focus in", "press 0"}},
       {"press 0", true, false, {{5, 5, 3}}, {}, {"move", "focus in", "press 0"}},
@@ -522,16 +524,34 @@ TEST(WLayout, HandlerDeletingItsWidgetDuringDispatch) {
       {"detach", false, true, {}, {}, {"detach"}, true},
       {"attach", false, false, {}, {}, {"detach", "attach"}, true},
       {"attach", false, true, {}, {}, {"detach", "attach"}, true},
+      {"focus out",
+       false,
+       false,
+       {{5, 5, 1}, {5, 5, 0}},
+       {},
+       {"move", "focus in", "press 0", "release 0", "focus out"},
+       false,
+       true},
+      {"focus out",
+       false,
+       true,
+       {{5, 5, 1}, {5, 5, 0}},
+       {},
+       {"move", "focus in", "press 0", "release 0", "focus out"},
+       false,
+       true},
+      {"focus in", false, true, {}, {}, {"focus out", "focus in"}, false, false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.when << (c.deleteLayout ? " deletes the layout" : ""));
-    Patch q; // holds the focus until p is pressed
+    Patch q; // holds the focus until p is pressed (unless it refuses it)
     WLayout root;
     root.setSize(100, 100);
     WidgetTestHost host;
     host.attach(&root);
     WLayout* inner = new WLayout;
     root.addChildSized(inner, Rect(0, 0, 50, 50));
+    q.setFocusable(!c.refocus);
     inner->addChild(&q);
     Patch* p = new Patch;
     inner->addChildSized(p, Rect(0, 0, 50, 50));
@@ -551,6 +571,12 @@ TEST(WLayout, HandlerDeletingItsWidgetDuringDispatch) {
     if (c.reattach) {
       host.detach();
       host.attach(&root);
+    }
+    if (c.removeP)
+      inner->removeChild(p);
+    if (c.refocus) {
+      host.focusOut();
+      host.focusIn();
     }
     EXPECT_EQ(d.victim, nullptr);
     EXPECT_EQ(heard, c.heard);

@@ -3,6 +3,7 @@
 #include "plat/LogWriter.h"
 #include "plat/StringUtils.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
@@ -359,18 +360,29 @@ bool decodeEntities(const unsigned char* lengths, const char* text, size_t len, 
   return true;
 }
 
-} // namespace
 
-const char* toXMLString(plat::DString& buffer, const char* text) {
-  buffer.truncate(0);
-  buffer.append("");
-  if (!text)
-    return buffer.c_str();
-  const unsigned char* lengths = currentLengths();
+// Whether the multi-byte character of l bytes at p is whole: each of its
+// following bytes is present and at or above 0x40. The terminator and every
+// byte the reader takes for markup (blanks, quotes, '&', '<', '>', '=', '/',
+// '?') lie below 0x40, and no following byte of a valid character does.
+bool wholeCharacter(const char* p, int l) {
+  for (int k = 1; k < l; k++)
+    if (static_cast<unsigned char>(p[k]) < 0x40)
+      return false;
+  return true;
+}
+
+// Hands the text to put(bytes, count) piece by piece, with the five special
+// characters written as character entities. Whole multi-byte characters are
+// copied as they are; the first byte of one that is not whole is written as a
+// character reference, so that the reader, which steps over multi-byte
+// characters, does not step over the markup written after it.
+template <class Put> void escapeText(const unsigned char* lengths, const char* text, Put put) {
+  const char* run = text;
   const char* p = text;
-  const char* run = p;
+  char reference[8];
   while (*p) {
-    const char* entity = nullptr;
+    const char* entity;
     switch (*p) {
     case '&':
       entity = "&amp;";
@@ -387,16 +399,31 @@ const char* toXMLString(plat::DString& buffer, const char* text) {
     case '\'':
       entity = "&apos;";
       break;
-    default:
-      p = stepChar(lengths, p);
-      continue;
+    default: {
+      int l = lengths[static_cast<unsigned char>(*p)];
+      if (l <= 1 || wholeCharacter(p, l)) {
+        p += l <= 1 ? 1 : l;
+        continue;
+      }
+      snprintf(reference, sizeof(reference), "&#%d;", static_cast<unsigned char>(*p));
+      entity = reference;
     }
-    buffer.append(run, static_cast<int>(p - run));
-    buffer.append(entity);
-    p++;
-    run = p;
+    }
+    put(run, static_cast<size_t>(p - run));
+    put(entity, strlen(entity));
+    run = ++p;
   }
-  buffer.append(run, static_cast<int>(p - run));
+  put(run, static_cast<size_t>(p - run));
+}
+
+} // namespace
+
+const char* toXMLString(plat::DString& buffer, const char* text) {
+  buffer.truncate(0);
+  buffer.append("");
+  if (text)
+    escapeText(currentLengths(), text,
+               [&](const char* s, size_t n) { buffer.append(s, static_cast<int>(n)); });
   return buffer.c_str();
 }
 
@@ -1264,35 +1291,7 @@ public:
       put('\t');
   }
   void escaped(const unsigned char* lengths, const char* s) {
-    const char* run = s;
-    const char* p = s;
-    while (*p) {
-      const char* entity = nullptr;
-      switch (*p) {
-      case '&':
-        entity = "&amp;";
-        break;
-      case '<':
-        entity = "&lt;";
-        break;
-      case '>':
-        entity = "&gt;";
-        break;
-      case '"':
-        entity = "&quot;";
-        break;
-      case '\'':
-        entity = "&apos;";
-        break;
-      default:
-        p = stepChar(lengths, p);
-        continue;
-      }
-      put(run, static_cast<size_t>(p - run));
-      put(entity);
-      run = ++p;
-    }
-    put(run, static_cast<size_t>(p - run));
+    escapeText(lengths, s, [this](const char* bytes, size_t n) { put(bytes, n); });
   }
   size_t length() const { return len_; }
 

@@ -522,6 +522,46 @@ TEST(XMLNodeWrite, RoundTripsFormattedAndCompact) {
   }
 }
 
+// Bytes that do not form a whole character of the current encoding (text in
+// another encoding, a value cut in the middle of a character) are written so
+// that the reader never takes the markup after them for part of a character.
+TEST(XMLNodeWrite, IncompleteMultiByteCharactersRoundTrip) {
+  OptionsGuard guard;
+  struct Case {
+    int encoding;
+    const char* value;
+  } cases[] = {
+      {xml::eXMLEncodingUTF8, "caf\xE9"},              // a lead byte last
+      {xml::eXMLEncodingUTF8, "caf\xE9 au lait"},      // a lead byte before a blank
+      {xml::eXMLEncodingUTF8, "\xE0<x/>&\xC3\""},     // lead bytes before markup
+      {xml::eXMLEncodingUTF8, "cut \xE3\x81"},         // a character cut short
+      {xml::eXMLEncodingUTF8, "\xF0\x9F'q\xE3\x81\x82"}, // cut, then a whole one
+      {xml::eXMLEncodingShiftJIS, "\x81<\x82\xA0\x9F"},  // cut, whole, lead last
+      {xml::eXMLEncodingShiftJIS, "a\xE0\"b"},
+  };
+  for (const Case& c : cases) {
+    XMLNode::setGlobalOptions(c.encoding, true, true);
+    XMLNode top = XMLNode::createTopNode("r");
+    top.addAttribute("v", c.value);
+    XMLNode m = top.addChild("m");
+    m.addText(c.value);
+    m.addAttribute("w", c.value);
+    for (bool formatted : {true, false}) {
+      std::string text = str(top.createXMLString(formatted));
+      XMLResults res;
+      XMLNode back = XMLNode::parseString(text.c_str(), nullptr, &res);
+      EXPECT_EQ(res.error, 0) << text;
+      EXPECT_STREQ(back.attributeValue("v"), c.value) << text;
+      EXPECT_STREQ(back.childNamed("m").textAt(0), c.value) << text;
+      EXPECT_STREQ(back.childNamed("m").attributeValue("w"), c.value) << text;
+    }
+  }
+  // Whole characters are written as they are.
+  XMLNode::setGlobalOptions(xml::eXMLEncodingShiftJIS, true, true);
+  plat::DString buf;
+  EXPECT_STREQ(xml::toXMLString(buf, "\x82\xA0<\x81"), "\x82\xA0&lt;&#129;");
+}
+
 TEST(XMLNodeWrite, EdgeForms) {
   // One child with one attribute: the one empty-element tag, no newline.
   XMLNode top = XMLNode::createTopNode();

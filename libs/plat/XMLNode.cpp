@@ -1061,33 +1061,30 @@ XMLAttribute XMLNode::attributeAt(int i) const {
 
 namespace {
 
-// Inserts the entry (kind, index) at document position pos (-1 or beyond
-// the end appends).
-void insertOrder(XMLNode::Data* d, int kind, size_t index, int pos) {
-  int entry = static_cast<int>(index << 2) | kind;
-  if (pos < 0 || static_cast<size_t>(pos) >= d->pOrder.size())
-    d->pOrder.push_back(entry);
-  else
-    d->pOrder.insert(d->pOrder.begin() + pos, entry);
-}
-
-// The array index of the new item of this kind: the number of items of the
-// same kind before document position pos.
-size_t indexAtOrder(const XMLNode::Data* d, int kind, int pos, size_t count) {
-  if (pos < 0 || static_cast<size_t>(pos) >= d->pOrder.size())
-    return count;
-  size_t n = 0;
-  for (int i = 0; i < pos; i++)
-    if ((d->pOrder[i] & 3) == kind)
-      n++;
-  return n;
-}
-
 // Shifts the indexes of items of this kind at or after index by delta.
 void shiftOrder(XMLNode::Data* d, int kind, size_t index, int delta) {
   for (int& e : d->pOrder)
     if ((e & 3) == kind && static_cast<size_t>(e >> 2) >= index)
       e += delta * 4;
+}
+
+// Makes room in the document order for a new item of this kind at document
+// position pos (-1 or beyond the end appends) and returns its index in the
+// array of its kind, which holds count items. Appending costs the same
+// however many entries the node holds.
+size_t placeEntry(XMLNode::Data* d, int kind, int pos, size_t count) {
+  if (pos < 0 || static_cast<size_t>(pos) >= d->pOrder.size()) {
+    d->pOrder.push_back(static_cast<int>(count << 2) | kind);
+    return count;
+  }
+  size_t index = 0;
+  for (int i = 0; i < pos; i++)
+    if ((d->pOrder[i] & 3) == kind)
+      index++;
+  if (index < count)
+    shiftOrder(d, kind, index, 1);
+  d->pOrder.insert(d->pOrder.begin() + pos, static_cast<int>(index << 2) | kind);
+  return index;
 }
 
 void removeOrder(XMLNode::Data* d, int kind, size_t index) {
@@ -1140,9 +1137,7 @@ XMLNode XMLNode::addChild(XMLNode child, int position) {
       }
     }
   }
-  size_t index = indexAtOrder(d_, orderChild, position, d_->pChild.size());
-  shiftOrder(d_, orderChild, index, 1);
-  insertOrder(d_, orderChild, index, position);
+  size_t index = placeEntry(d_, orderChild, position, d_->pChild.size());
   d_->pChild.insert(d_->pChild.begin() + static_cast<long>(index), child);
   child.d_->pParent = d_;
   return child;
@@ -1174,9 +1169,7 @@ const char* XMLNode::addTextOwned(char* text, int position) {
     delete[] text;
     return nullptr;
   }
-  size_t index = indexAtOrder(d_, orderText, position, d_->pText.size());
-  shiftOrder(d_, orderText, index, 1);
-  insertOrder(d_, orderText, index, position);
+  size_t index = placeEntry(d_, orderText, position, d_->pText.size());
   d_->pText.insert(d_->pText.begin() + static_cast<long>(index), plat::String::adopt(text));
   return d_->pText[index].get();
 }
@@ -1196,9 +1189,7 @@ XMLClear XMLNode::addClearOwned(char* value, const char* openTag, const char* cl
     openTag = clearCDATAOpen;
     closeTag = clearCDATAClose;
   }
-  size_t index = indexAtOrder(d_, orderClear, position, d_->pClear.size());
-  shiftOrder(d_, orderClear, index, 1);
-  insertOrder(d_, orderClear, index, position);
+  size_t index = placeEntry(d_, orderClear, position, d_->pClear.size());
   d_->pClear.insert(d_->pClear.begin() + static_cast<long>(index),
                     ClearData{plat::String::adopt(value), openTag, closeTag});
   return clearAt(static_cast<int>(index));

@@ -624,6 +624,37 @@ TEST(XMLNodeBuild, PositionsUpdatesAndDeletes) {
   EXPECT_EQ(str(r.createXMLString(false)), "<s b=\"3\" n=\"v\"><c1/>T1<c2/>own<c3/></s>");
 }
 
+// A chat history of 100,000 messages is built by appending, written and read
+// back; appending children, texts and clears costs the same however many the
+// element already holds.
+TEST(XMLNodeBuild, AppendingToALargeElement) {
+  const int messages = 100000;
+  XMLNode history = XMLNode::createTopNode("history");
+  for (int i = 0; i < messages; i++) {
+    XMLNode m = history.addChild("m");
+    m.addAttribute("n", std::to_string(i).c_str());
+    m.addText("hi");
+    if (i % 10 == 0)
+      history.addText("t");
+    if (i % 1000 == 0)
+      history.addClear("c", XMLNode::clearCommentOpen, XMLNode::clearCommentClose);
+  }
+  ASSERT_EQ(history.countChildNodes(), messages);
+  EXPECT_EQ(history.countAllEntries(), messages + messages / 10 + messages / 1000);
+  int len = 0;
+  plat::String text = history.createXMLString(false, &len);
+  EXPECT_EQ(std::string(text.c_str()).rfind("<history><m n=\"0\">hi</m>t<!--c--><m n=\"1\">", 0),
+            0u);
+  XMLResults res;
+  XMLNode back = XMLNode::parseString(text.c_str(), nullptr, &res);
+  EXPECT_EQ(res.error, 0);
+  EXPECT_EQ(back.countChildNodes(), messages);
+  EXPECT_EQ(back.countTexts(), messages / 10);
+  EXPECT_EQ(back.countClears(), messages / 1000);
+  EXPECT_STREQ(back.childAt(messages - 1).attributeValue("n"), "99999");
+  EXPECT_EQ(str(back.createXMLString(false)), text.c_str());
+}
+
 TEST(XMLNodeBuild, MovingNodesAndLifetimes) {
   XMLNode a = XMLNode::createTopNode("a");
   XMLNode b = XMLNode::createTopNode("b");

@@ -11,9 +11,11 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
+#include <set>
 #include <string>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -113,6 +115,42 @@ int count(const std::vector<std::pair<int, char>>& procs, bool zombies) {
   for (const auto& p : procs)
     n += (p.second == 'Z') == zombies;
   return n;
+}
+
+// The descriptors open in this process.
+std::set<int> openFds() {
+  std::set<int> fds;
+  DIR* d = opendir("/proc/self/fd");
+  while (dirent* e = readdir(d)) {
+    int fd = atoi(e->d_name);
+    if (e->d_name[0] != '.' && fd != dirfd(d))
+      fds.insert(fd);
+  }
+  closedir(d);
+  return fds;
+}
+
+// Runs the body in a child process that cannot fork (its user may have no
+// further process) and gives the body's exit status.
+int inProcessThatCannotFork(const std::function<int()>& body) {
+  fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    // Root may always fork: become an ordinary user first.
+    if (getuid() == 0 && setuid(65534) != 0)
+      _exit(90);
+    struct rlimit none = {0, 0};
+    if (setrlimit(RLIMIT_NPROC, &none) != 0)
+      _exit(91);
+    try {
+      _exit(body());
+    } catch (...) {
+      _exit(92);
+    }
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // ---------------------------------------------------------------------------
@@ -291,6 +329,66 @@ TEST(LaunchProcessDeathTest, Dup2FromAnUnredirectedDescriptorAborts) {
       },
       "Assertion 'i != childDup_.end\\(\\)' failed at LaunchProcess.cpp:[0-9]+: "
       "redirectDup2: fd 7 not redirected");
+}
+
+// Whatever happens to a launch, the descriptors it opened for the child are
+// closed: the launcher is gone without starting, or the fork fails. Only the
+// parent's ends it returned stay open, for their caller.
+TEST(LaunchProcess, ChildDescriptorsAreClosedOnEveryPath) {
+  TempDir dir;
+  std::string path = dir.file("out.txt");
+  std::set<int> before = openFds();
+  int kept;
+  {
+    LaunchProcess l(sh("true"), false);
+    l.redirectFile(false, 1, path.c_str(), false);
+    kept = l.redirectPipe(true, 0);
+    l.redirectDup2(1, 2);
+    l.redirectSocketPair(3);
+  }
+  std::set<int> after = openFds();
+  after.erase(kept);
+  EXPECT_EQ(after.size(), before.size() + 1); // the socket pair's parent end
+  for (int fd : after)
+    if (!before.count(fd))
+      close(fd);
+  close(kept);
+  EXPECT_EQ(openFds(), before);
+
+  // 0: all closed; 1: a descriptor left open; 2: no failure; 3: another one.
+  struct Case {
+    const char* what;
+    std::function<int()> body;
+  } cases[] = {
+      {"start",
+       [&] {
+         std::set<int> fds = openFds();
+         LaunchProcess l(sh("true"), false);
+         int parentEnd = l.redirectPipe(false, 1);
+         l.redirectFile(false, 2, "/dev/null", true);
+         try {
+           l.start();
+           return 2;
+         } catch (const plat::SystemException& e) {
+           if (strncmp(e.str(), "fork", 4) != 0)
+             return 3;
+         }
+         close(parentEnd);
+         return openFds() == fds ? 0 : 1;
+       }},
+      {"launchWithInputPipe",
+       [&] {
+         std::set<int> fds = openFds();
+         try {
+           os::launchWithInputPipe("/bin/cat", nullptr);
+           return 2;
+         } catch (const plat::SystemException&) {
+         }
+         return openFds() == fds ? 0 : 1;
+       }},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(inProcessThatCannotFork(c.body), 0) << c.what;
 }
 
 TEST(LaunchProcess, LaunchWithoutWaitingLeavesNoZombies) {

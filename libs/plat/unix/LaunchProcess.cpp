@@ -57,6 +57,8 @@ LaunchProcess::LaunchProcess(const plat::StringVector& args, bool detached) : de
 }
 
 LaunchProcess::~LaunchProcess() {
+  // Left only by a launcher that was never started.
+  closeChildDescriptors();
   if (pid_ > 0 && !waited_) {
     int status;
     if (waitpid(pid_, &status, WNOHANG) == 0)
@@ -158,12 +160,20 @@ int LaunchProcess::start() {
   if (child)
     runChild();
 
-  for (const auto& e : childDup_)
-    close(e.second);
-  childDup_.clear();
+  closeChildDescriptors();
   if (err)
     throw plat::SystemException("fork", err);
   return pid_;
+}
+
+void LaunchProcess::closeChildDescriptors() {
+  // A descriptor may be recorded for several child numbers: closed once.
+  std::set<int> fds;
+  for (const auto& e : childDup_)
+    fds.insert(e.second);
+  for (int fd : fds)
+    close(fd);
+  childDup_.clear();
 }
 
 void LaunchProcess::runChild() {
@@ -271,7 +281,12 @@ int launchWithInputPipe(const char* program, ...) {
   va_end(ap);
   LaunchProcess launcher(args, true);
   int fd = launcher.redirectPipe(true, 0);
-  launcher.start();
+  try {
+    launcher.start();
+  } catch (...) {
+    close(fd);
+    throw;
+  }
   return fd;
 }
 

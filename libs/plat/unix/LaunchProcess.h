@@ -27,8 +27,9 @@ public:
   LaunchProcess(const plat::StringVector& args, bool detached);
   LaunchProcess(const LaunchProcess&) = delete;
   LaunchProcess& operator=(const LaunchProcess&) = delete;
-  // Closes no descriptor. A child that was started, not detached and not
-  // waited for is reaped later, so it does not stay a zombie.
+  // Closes the descriptors recorded for a child that was never started (the
+  // parent's ends stay with the caller). A child that was started, not
+  // detached and not waited for is reaped later, so it does not stay a zombie.
   ~LaunchProcess();
 
   // The program to run is the first text.
@@ -72,6 +73,8 @@ public:
   static bool detachFork();
 
 private:
+  // Closes each descriptor recorded for the child once and forgets them.
+  void closeChildDescriptors();
   [[noreturn]] void runChild();
   // Sets up the descriptors and executes the program; returns only when
   // that failed.

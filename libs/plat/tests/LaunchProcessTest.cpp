@@ -2,6 +2,8 @@
 
 #include "plat/Exception.h"
 
+#include "TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -13,9 +15,9 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -24,22 +26,7 @@ using os::LaunchProcess;
 
 namespace {
 
-class TempDir {
-public:
-  TempDir() {
-    char tmpl[] = "/tmp/launchtest.XXXXXX";
-    path_ = mkdtemp(tmpl);
-  }
-  ~TempDir() {
-    std::string cmd = "rm -rf '" + path_ + "'";
-    if (system(cmd.c_str()) != 0)
-      perror("rm");
-  }
-  std::string file(const char* name) const { return path_ + "/" + name; }
-
-private:
-  std::string path_;
-};
+using testing_support::TempDir;
 
 std::string readFile(const std::string& path) {
   std::string s;

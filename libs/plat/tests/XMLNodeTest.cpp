@@ -2,6 +2,8 @@
 
 #include "plat/StringUtils.h"
 
+#include "TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -22,22 +24,7 @@ struct OptionsGuard {
   ~OptionsGuard() { XMLNode::setGlobalOptions(xml::eXMLEncodingUTF8, true, true); }
 };
 
-class TempDir {
-public:
-  TempDir() {
-    char tmpl[] = "/tmp/xmltest.XXXXXX";
-    path_ = mkdtemp(tmpl);
-  }
-  ~TempDir() {
-    std::string cmd = "rm -rf '" + path_ + "'";
-    if (system(cmd.c_str()) != 0)
-      perror("rm");
-  }
-  std::string file(const char* name) const { return path_ + "/" + name; }
-
-private:
-  std::string path_;
-};
+using testing_support::TempDir;
 
 std::string readFile(const std::string& path) {
   std::string s;

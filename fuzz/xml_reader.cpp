@@ -1,14 +1,16 @@
 // Feeds arbitrary bytes to the XML reader under each encoding and white-space
 // option, writes what it read back in both forms and reads that again, and
 // decodes the bytes as base64. It also builds a tree whose attribute values
-// and texts are the pieces of the input between zero bytes, and stops the
-// run when any of them does not read back as it was written.
+// and texts are the pieces of the input between zero bytes, and encodes the
+// bytes as base64, and stops the run when any of them does not read back as
+// it was written.
 #include "plat/Base64Tool.h"
 #include "plat/XMLNode.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -92,5 +94,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int n = xml::Base64Tool::decodeSize(text.c_str(), &error);
   std::vector<unsigned char> buf(static_cast<size_t>(n) + 1);
   xml::Base64Tool::decode(text.c_str(), buf.data(), n, nullptr);
+
+  // The bytes encoded and decoded again are the same bytes.
+  plat::String encoded =
+      xml::Base64Tool::encode(data, static_cast<int>(size), (data[0] & 16) != 0);
+  std::vector<unsigned char> decoded(size);
+  int got = 0;
+  check(xml::Base64Tool::decode(encoded.c_str(), decoded.data(), static_cast<int>(size), &got) ==
+                0 &&
+            got == static_cast<int>(size) && memcmp(decoded.data(), data, size) == 0,
+        "base64", encoded.c_str());
   return 0;
 }

@@ -273,6 +273,33 @@ TEST(LaunchProcess, DetachedRunsOnAfterTheLauncherInANewSession) {
   EXPECT_EQ(children().size(), 0u);
 }
 
+// Output the caller had buffered before a detaching fork appears once: the
+// detached process may go on and end through exit() as the caller does.
+TEST(LaunchProcess, DetachForkWritesBufferedOutputOnce) {
+  TempDir dir;
+  std::string out = dir.file("out.txt");
+  fflush(nullptr);
+  pid_t helper = fork();
+  ASSERT_GE(helper, 0);
+  if (helper == 0) {
+    int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(fd, 1);
+    close(fd);
+    printf("before;");
+    if (LaunchProcess::detachFork()) {
+      printf("detached;");
+      exit(0);
+    }
+    exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(helper, &status, 0), helper);
+  ASSERT_TRUE(eventually([&] { return readFile(out).find("detached;") != std::string::npos; }));
+  std::string text = readFile(out);
+  EXPECT_EQ(text.find("before;"), text.rfind("before;")) << text;
+  EXPECT_EQ(text.size(), strlen("before;detached;")) << text;
+}
+
 TEST(LaunchProcess, FailedExecEndsTheChildWithStatus1) {
   LaunchProcess l({"/nonexistent/program", "arg"}, false);
   l.start();

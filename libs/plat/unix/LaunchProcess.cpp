@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdarg>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -243,6 +244,9 @@ int LaunchProcess::wait() {
 }
 
 bool LaunchProcess::detachFork() {
+  // The detached process may end through exit(): what the caller has
+  // buffered is written out now, so that it is not written twice.
+  fflush(nullptr);
   pid_t pid = fork();
   if (pid < 0)
     throw plat::SystemException("fork", errno);

@@ -96,8 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   xml::Base64Tool::decode(text.c_str(), buf.data(), n, nullptr);
 
   // The bytes encoded and decoded again are the same bytes.
-  plat::String encoded =
-      xml::Base64Tool::encode(data, static_cast<int>(size), (data[0] & 16) != 0);
+  plat::String encoded = xml::Base64Tool::encode(data, static_cast<int>(size), (data[0] & 16) != 0);
   std::vector<unsigned char> decoded(size);
   int got = 0;
   check(xml::Base64Tool::decode(encoded.c_str(), decoded.data(), static_cast<int>(size), &got) ==

@@ -360,7 +360,6 @@ bool decodeEntities(const unsigned char* lengths, const char* text, size_t len, 
   return true;
 }
 
-
 // Whether the multi-byte character of l bytes at p is whole: each of its
 // following bytes is present and at or above 0x40. The terminator and every
 // byte the reader takes for markup (blanks, quotes, '&', '<', '>', '=', '/',

@@ -518,10 +518,10 @@ TEST(XMLNodeWrite, IncompleteMultiByteCharactersRoundTrip) {
     int encoding;
     const char* value;
   } cases[] = {
-      {xml::eXMLEncodingUTF8, "caf\xE9"},              // a lead byte last
-      {xml::eXMLEncodingUTF8, "caf\xE9 au lait"},      // a lead byte before a blank
-      {xml::eXMLEncodingUTF8, "\xE0<x/>&\xC3\""},     // lead bytes before markup
-      {xml::eXMLEncodingUTF8, "cut \xE3\x81"},         // a character cut short
+      {xml::eXMLEncodingUTF8, "caf\xE9"},                // a lead byte last
+      {xml::eXMLEncodingUTF8, "caf\xE9 au lait"},        // a lead byte before a blank
+      {xml::eXMLEncodingUTF8, "\xE0<x/>&\xC3\""},        // lead bytes before markup
+      {xml::eXMLEncodingUTF8, "cut \xE3\x81"},           // a character cut short
       {xml::eXMLEncodingUTF8, "\xF0\x9F'q\xE3\x81\x82"}, // cut, then a whole one
       {xml::eXMLEncodingShiftJIS, "\x81<\x82\xA0\x9F"},  // cut, whole, lead last
       {xml::eXMLEncodingShiftJIS, "a\xE0\"b"},

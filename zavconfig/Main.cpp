@@ -6,6 +6,9 @@
 #include "plat/ModuleFileName.h"
 #include "plat/ParameterSet.h"
 #include "plat/unix/AppInit.h"
+#include "wvw/FontProp.h"
+#include "wvw/Style.h"
+#include "wvw/Widget.h"
 #include "zavconfig/zavext.h"
 
 #include <csignal>
@@ -169,6 +172,7 @@ int zavconfigMain(int argc, char** argv) {
   signal(SIGTERM, CleanupSignalHandler);
   plat::ModuleFileName::setDefaultArgv0(argv[0]);
   signal(SIGXFSZ, SIG_IGN);
+  wvw::Widget::getDefaultStyle()->font = &wvw::FontProp::helv15_u;
 
   try {
     plat::ConfigurationFile::readParameters(plat::ParameterSet::global(),

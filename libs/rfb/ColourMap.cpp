@@ -28,7 +28,9 @@ int ColourMap::lookupRGB(const Colour& c) {
   return best;
 }
 
-static int reduce16(unsigned v) { return int((v - (v >> 8) + 127) >> 8); }
+static int reduce16(unsigned v) {
+  return int((v - (v >> 8) + 127) >> 8);
+}
 
 void ColourMapRW::setEntries(int first, int count, const uint16_t* rgb) {
   for (int i = 0; i < count; i++, rgb += 3)

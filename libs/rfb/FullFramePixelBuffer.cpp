@@ -9,18 +9,20 @@ static plat::LogWriter vlog("FullFramePixelBuffer");
 
 namespace rfb {
 
-FullFramePixelBuffer::FullFramePixelBuffer() : data_(nullptr), stride_(0) {}
+FullFramePixelBuffer::FullFramePixelBuffer() : data_(nullptr), stride_(0) {
+}
 
 FullFramePixelBuffer::FullFramePixelBuffer(const PixelLayout& pf, int width, int height,
                                            ColourMap* cm)
-    : WritablePixelBuffer(pf, width, height, cm), data_(nullptr), stride_(0) {}
+    : WritablePixelBuffer(pf, width, height, cm), data_(nullptr), stride_(0) {
+}
 
 FullFramePixelBuffer::FullFramePixelBuffer(const PixelLayout& pf, const Rect& r, ColourMap* cm)
-    : WritablePixelBuffer(pf, r, cm), data_(nullptr), stride_(0) {}
+    : WritablePixelBuffer(pf, r, cm), data_(nullptr), stride_(0) {
+}
 
 FullFramePixelBuffer::FullFramePixelBuffer(WritablePixelBuffer& source, const Rect& r)
-    : WritablePixelBuffer(source.getPF(), 0, 0, source.getColourMap()), data_(nullptr),
-      stride_(0) {
+    : WritablePixelBuffer(source.getPF(), 0, 0, source.getColourMap()), data_(nullptr), stride_(0) {
   Rect clipped = r.intersect(source.getRect());
   origin_ = clipped.tl.subtract(r.tl);
   width_ = std::max(0, clipped.width());
@@ -38,8 +40,7 @@ uint8_t* FullFramePixelBuffer::getDataRW(const Rect& r, int* stride) {
 }
 
 uint32_t FullFramePixelBuffer::getPixel(const Point& p) const {
-  const uint8_t* q =
-      data_ + (ptrdiff_t(p.y) * stride_ + p.x) * ptrdiff_t(bytesPerPixel());
+  const uint8_t* q = data_ + (ptrdiff_t(p.y) * stride_ + p.x) * ptrdiff_t(bytesPerPixel());
   switch (format_.bpp) {
   case 8:
     return *q;

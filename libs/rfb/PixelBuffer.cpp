@@ -10,13 +10,16 @@ namespace rfb {
 
 ImageGetter::~ImageGetter() = default;
 
-PixelBuffer::PixelBuffer() : width_(0), height_(0), colourMap_(nullptr) {}
+PixelBuffer::PixelBuffer() : width_(0), height_(0), colourMap_(nullptr) {
+}
 
 PixelBuffer::PixelBuffer(const PixelLayout& pf, int width, int height, ColourMap* cm)
-    : format_(pf), width_(width), height_(height), colourMap_(cm) {}
+    : format_(pf), width_(width), height_(height), colourMap_(cm) {
+}
 
 PixelBuffer::PixelBuffer(const PixelLayout& pf, const Rect& r, ColourMap* cm)
-    : format_(pf), width_(r.width()), height_(r.height()), origin_(r.tl), colourMap_(cm) {}
+    : format_(pf), width_(r.width()), height_(r.height()), origin_(r.tl), colourMap_(cm) {
+}
 
 PixelBuffer::~PixelBuffer() = default;
 

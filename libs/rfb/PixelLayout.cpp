@@ -2,6 +2,8 @@
 
 #include "plat/LogWriter.h"
 #include "plat/StringUtils.h"
+#include "rdr/InStream.h"
+#include "rdr/OutStream.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -11,10 +13,8 @@ static plat::LogWriter vlog("PixelLayout");
 
 namespace rfb {
 
-constexpr PixelLayout PixelLayout::xrgb32LittleEndian(32, 24, false, true, 255, 255, 255, 16, 8,
-                                                      0);
-constexpr PixelLayout PixelLayout::xbgr32LittleEndian(32, 24, false, true, 255, 255, 255, 0, 8,
-                                                      16);
+constexpr PixelLayout PixelLayout::xrgb32LittleEndian(32, 24, false, true, 255, 255, 255, 16, 8, 0);
+constexpr PixelLayout PixelLayout::xbgr32LittleEndian(32, 24, false, true, 255, 255, 255, 0, 8, 16);
 constexpr PixelLayout PixelLayout::rgb565(16, 16, false, true, 31, 63, 31, 11, 5, 0);
 constexpr PixelLayout PixelLayout::rgb555(16, 15, false, true, 31, 31, 31, 10, 5, 0);
 constexpr PixelLayout PixelLayout::rgb222(8, 6, false, true, 3, 3, 3, 4, 2, 0);
@@ -39,6 +39,44 @@ bool PixelLayout::equal(const PixelLayout& o) const {
   return redMax == o.redMax && greenMax == o.greenMax && blueMax == o.blueMax &&
          redShift == o.redShift && greenShift == o.greenShift && blueShift == o.blueShift &&
          alphaShift == o.alphaShift && alphaMax == o.alphaMax;
+}
+
+void PixelLayout::read(rdr::InStream& is) {
+  bpp = is.readU8();
+  depth = is.readU8();
+  bigEndian = is.readU8() != 0;
+  trueColour = is.readU8() != 0;
+  redMax = is.readU16();
+  greenMax = is.readU16();
+  blueMax = is.readU16();
+  redShift = is.readU8();
+  greenShift = is.readU8();
+  blueShift = is.readU8();
+  alphaShift = is.readU8();
+  alphaMax = is.readU16();
+  int bits = bitCount(redMax) + bitCount(greenMax) + bitCount(blueMax) + bitCount(alphaMax);
+  // Zero padding, or bytes that do not add up, give no alpha channel.
+  if (bits != depth) {
+    alphaMax = 0;
+    alphaShift = 0;
+  } else if (alphaMax == 0) {
+    alphaShift = 0;
+  }
+}
+
+void PixelLayout::write(rdr::OutStream& os) const {
+  os.writeU8(bpp);
+  os.writeU8(depth);
+  os.writeU8(bigEndian ? 1 : 0);
+  os.writeU8(trueColour ? 1 : 0);
+  os.writeU16(redMax);
+  os.writeU16(greenMax);
+  os.writeU16(blueMax);
+  os.writeU8(redShift);
+  os.writeU8(greenShift);
+  os.writeU8(blueShift);
+  os.writeU8(alphaShift);
+  os.writeU16(alphaMax);
 }
 
 bool PixelLayout::depthAndBppAreValid() const {

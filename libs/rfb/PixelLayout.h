@@ -6,20 +6,25 @@
 
 #include <cstdint>
 
+namespace rdr {
+class InStream;
+class OutStream;
+} // namespace rdr
+
 namespace rfb {
 
 class PixelLayout {
 public:
   // 8 bpp, depth 8, little-endian true colour bgr233 (red in the low bits).
   constexpr PixelLayout()
-      : bpp(8), depth(8), bigEndian(false), trueColour(true), redMax(7), greenMax(7),
-        blueMax(3), alphaMax(0), redShift(0), greenShift(3), blueShift(6), alphaShift(0) {}
+      : bpp(8), depth(8), bigEndian(false), trueColour(true), redMax(7), greenMax(7), blueMax(3),
+        alphaMax(0), redShift(0), greenShift(3), blueShift(6), alphaShift(0) {}
   constexpr PixelLayout(int bpp_, int depth_, bool bigEndian_, bool trueColour_, int redMax_,
-                        int greenMax_, int blueMax_, int redShift_, int greenShift_,
-                        int blueShift_, int alphaShift_ = 0, int alphaMax_ = 0)
-      : bpp(uint8_t(bpp_)), depth(uint8_t(depth_)), bigEndian(bigEndian_),
-        trueColour(trueColour_), redMax(uint16_t(redMax_)), greenMax(uint16_t(greenMax_)),
-        blueMax(uint16_t(blueMax_)), alphaMax(uint16_t(alphaMax_)), redShift(uint8_t(redShift_)),
+                        int greenMax_, int blueMax_, int redShift_, int greenShift_, int blueShift_,
+                        int alphaShift_ = 0, int alphaMax_ = 0)
+      : bpp(uint8_t(bpp_)), depth(uint8_t(depth_)), bigEndian(bigEndian_), trueColour(trueColour_),
+        redMax(uint16_t(redMax_)), greenMax(uint16_t(greenMax_)), blueMax(uint16_t(blueMax_)),
+        alphaMax(uint16_t(alphaMax_)), redShift(uint8_t(redShift_)),
         greenShift(uint8_t(greenShift_)), blueShift(uint8_t(blueShift_)),
         alphaShift(uint8_t(alphaShift_)) {}
 
@@ -34,6 +39,10 @@ public:
   // little-endian layout of the same pixels; false (and no change) when a
   // shift is not a multiple of 8.
   bool makeLittleEndian();
+  // The 16-byte wire record. Reading keeps an alpha channel only when the
+  // bits of the four maxima add up to the depth; it does not check validity.
+  void read(rdr::InStream& is);
+  void write(rdr::OutStream& os) const;
   // The short text form: "palN" (N 3..8), "rgbXYZ" or "bgrXYZ" (bit counts
   // 1..9), case-insensitive. False for any other text; the caller then
   // discards the layout.

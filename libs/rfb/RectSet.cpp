@@ -2,7 +2,10 @@
 
 #include "plat/Assert.h"
 #include "plat/DString.h"
+#include "plat/Exception.h"
 #include "plat/LogWriter.h"
+#include "rdr/InStream.h"
+#include "rdr/OutStream.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -14,19 +17,28 @@ namespace rfb {
 
 using namespace miRegion;
 
-static int16_t clamp16(int v) { return int16_t(std::clamp<int>(v, INT16_MIN, INT16_MAX)); }
+static int16_t clamp16(int v) {
+  return int16_t(std::clamp<int>(v, INT16_MIN, INT16_MAX));
+}
 
 RectSet::Box RectSet::toBox(const Rect& r) {
   return {clamp16(r.tl.x), clamp16(r.tl.y), clamp16(r.br.x), clamp16(r.br.y)};
 }
 
-RectSet::RectSet() : reg_{miEmptyBox, &miEmptyData} {}
+RectSet::RectSet() : reg_{miEmptyBox, &miEmptyData} {
+}
 
-RectSet::RectSet(const RectSet& other) : RectSet() { miCopy(&reg_, &other.reg_); }
+RectSet::RectSet(const RectSet& other) : RectSet() {
+  miCopy(&reg_, &other.reg_);
+}
 
-RectSet::RectSet(const Rect& r) : RectSet() { setRect(toBox(r)); }
+RectSet::RectSet(const Rect& r) : RectSet() {
+  setRect(toBox(r));
+}
 
-RectSet::~RectSet() { miFreeData(&reg_); }
+RectSet::~RectSet() {
+  miFreeData(&reg_);
+}
 
 RectSet& RectSet::operator=(const RectSet& other) {
   miCopy(&reg_, &other.reg_);
@@ -115,9 +127,13 @@ bool RectSet::setSubtract(const RectSet& a, const RectSet& b) {
   return miSubtractRegions(&reg_, &a.reg_, &b.reg_);
 }
 
-void RectSet::translate(const Point& delta) { miTranslate(&reg_, delta.x, delta.y); }
+void RectSet::translate(const Point& delta) {
+  miTranslate(&reg_, delta.x, delta.y);
+}
 
-bool RectSet::equals(const RectSet& other) const { return miEqual(&reg_, &other.reg_); }
+bool RectSet::equals(const RectSet& other) const {
+  return miEqual(&reg_, &other.reg_);
+}
 
 bool RectSet::contains(const Point& p) const {
   return miContainsPoint(&reg_, p.x, p.y, nullptr);
@@ -129,6 +145,74 @@ std::vector<Rect> RectSet::rects() const {
   for (const Box& b : *this)
     out.push_back(toRect(b));
   return out;
+}
+
+RectSet::Box RectSet::readBox(rdr::InStream& is) {
+  Box b;
+  b.x1 = is.readS16();
+  b.y1 = is.readS16();
+  b.x2 = is.readS16();
+  b.y2 = is.readS16();
+  return b;
+}
+
+void RectSet::writeBox(rdr::OutStream& os, const Box& b) {
+  os.writeS16(b.x1);
+  os.writeS16(b.y1);
+  os.writeS16(b.x2);
+  os.writeS16(b.y2);
+}
+
+void RectSet::write(rdr::OutStream& os) const {
+  int64_t n = numRects();
+  PLAT_ASSERT(n <= UINT16_MAX);
+  os.writeU16(uint16_t(n));
+  writeBox(os, reg_.extents);
+  if (n >= 2)
+    for (const Box& b : *this)
+      writeBox(os, b);
+}
+
+void RectSet::read(rdr::InStream& is) {
+  uint16_t count = is.readU16();
+  Box extents = readBox(is);
+  if (count == 0) {
+    // An empty set has empty extents, whatever the peer sent.
+    clear();
+    reg_.extents.x1 = reg_.extents.x2 = extents.x1;
+    reg_.extents.y1 = reg_.extents.y2 = extents.y1;
+    return;
+  }
+  if (count == 1) {
+    if (extents.x1 >= extents.x2 || extents.y1 >= extents.y2)
+      throw plat::Exception("region of one empty rectangle on stream");
+    setRect(extents);
+    return;
+  }
+  std::vector<Box> boxes(count);
+  for (Box& b : boxes)
+    b = readBox(is);
+  Region check = {extents, nullptr};
+  std::vector<uint8_t> block(sizeof(RegData) + boxes.size() * sizeof(Box));
+  RegData* d = reinterpret_cast<RegData*>(block.data());
+  d->size = count;
+  d->numRects = count;
+  memcpy(miBoxes(d), boxes.data(), boxes.size() * sizeof(Box));
+  check.data = d;
+  if (!miValid(&check))
+    throw plat::Exception("region on stream is not in banded order");
+  if (!reg_.data || reg_.data->size < count) {
+    miFreeData(&reg_);
+    reg_.data = &miEmptyData;
+    reg_.extents = miEmptyBox;
+    if (!miAllocRects(&reg_, count)) {
+      reg_.data = &miEmptyData;
+      throw plat::Exception("failed to allocate region buffer");
+    }
+  }
+  memcpy(miBoxes(reg_.data), boxes.data(), boxes.size() * sizeof(Box));
+  reg_.data->numRects = count;
+  reg_.extents = extents;
 }
 
 static void formatBox(char (&buf)[64], const RectSet::Box& b) {

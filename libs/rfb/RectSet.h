@@ -12,6 +12,11 @@
 #include <cstdint>
 #include <vector>
 
+namespace rdr {
+class InStream;
+class OutStream;
+} // namespace rdr
+
 namespace rfb {
 
 class RectSet {
@@ -59,6 +64,15 @@ public:
 
   // "num rects %3d extents %s\n" then "    rect %s\n" per box.
   plat::String describe() const;
+
+  // The wire form: a u16 count (0 empty, 1 one rectangle), the extents, and
+  // for two or more boxes the boxes; each box four big-endian 16-bit values.
+  // Reading replaces the set only once the whole form has been read; a count
+  // or boxes that break the banded invariants throw plat::Exception.
+  void read(rdr::InStream& is);
+  void write(rdr::OutStream& os) const;
+  static Box readBox(rdr::InStream& is);
+  static void writeBox(rdr::OutStream& os, const Box& b);
 
   static Box toBox(const Rect& r);
   static Rect toRect(const Box& b) { return Rect(b.x1, b.y1, b.x2, b.y2); }

@@ -50,7 +50,9 @@ static inline uint32_t takePixel(const uint8_t* p, int bpp) {
   return 0;
 }
 
-static bool supported(int bpp) { return bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32; }
+static bool supported(int bpp) {
+  return bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
+}
 
 template <typename T> static void fillRow(uint8_t* row, int w, T value) {
   for (int x = 0; x < w; x++)
@@ -103,7 +105,8 @@ void WritablePixelBuffer::imageRect(const Rect& r, const void* pixels, int strid
   size_t bytes = size_t(bpp / 8);
   size_t srcStep = size_t(stride ? stride : r.width()) * bytes;
   int dx = k.tl.x - r.tl.x, dy = k.tl.y - r.tl.y;
-  const uint8_t* src = static_cast<const uint8_t*>(pixels) + size_t(dy) * srcStep + size_t(dx) * bytes;
+  const uint8_t* src =
+      static_cast<const uint8_t*>(pixels) + size_t(dy) * srcStep + size_t(dx) * bytes;
   int destStride;
   uint8_t* dest = getDataRW(k, &destStride);
   size_t destStep = size_t(destStride) * bytes;

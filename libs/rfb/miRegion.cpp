@@ -33,7 +33,9 @@ static RegData* allocData(int64_t n) {
   return d;
 }
 
-static bool ownsData(const Region* r) { return r->data && r->data->size != 0; }
+static bool ownsData(const Region* r) {
+  return r->data && r->data->size != 0;
+}
 
 void miFreeData(Region* r) {
   if (ownsData(r))
@@ -184,6 +186,10 @@ static bool appendNonOverlap(Region* r, const Box* b, const Box* end, int y1, in
     return false;
   Box* out = miBoxes(r->data) + r->data->numRects;
   r->data->numRects += end - b;
+  if (b->y1 == y1 && b->y2 == y2) { // the whole band: a plain copy
+    memcpy(out, b, size_t(end - b) * sizeof(Box));
+    return true;
+  }
   for (; b != end; b++, out++)
     *out = {b->x1, int16_t(y1), b->x2, int16_t(y2)};
   return true;
@@ -230,8 +236,8 @@ static bool bandOp(Region* newReg, const Region* reg1, const Region* reg2, Overl
     newReg->data = &miEmptyData;
   else
     newReg->data->numRects = 0;
-  if (larger > INT64_MAX / 2 || (2 * larger > newReg->data->size &&
-                                 !miAllocRects(newReg, 2 * larger))) {
+  if (larger > INT64_MAX / 2 ||
+      (2 * larger > newReg->data->size && !miAllocRects(newReg, 2 * larger))) {
     miBreak(newReg);
     free(oldData);
     return false;
@@ -326,8 +332,8 @@ static bool bandOp(Region* newReg, const Region* reg1, const Region* reg2, Overl
   return true;
 }
 
-static bool intersectO(Region* r, const Box* r1, const Box* r1End, const Box* r2,
-                       const Box* r2End, int y1, int y2) {
+static bool intersectO(Region* r, const Box* r1, const Box* r1End, const Box* r2, const Box* r2End,
+                       int y1, int y2) {
   while (r1 != r1End && r2 != r2End) {
     int x1 = std::max(r1->x1, r2->x1);
     int x2 = std::min(r1->x2, r2->x2);
@@ -378,8 +384,8 @@ static bool unionO(Region* r, const Box* r1, const Box* r1End, const Box* r2, co
   return addBox(r, x1, y1, x2, y2);
 }
 
-static bool subtractO(Region* r, const Box* r1, const Box* r1End, const Box* r2,
-                      const Box* r2End, int y1, int y2) {
+static bool subtractO(Region* r, const Box* r1, const Box* r1End, const Box* r2, const Box* r2End,
+                      int y1, int y2) {
   int x1 = r1->x1;
   while (r1 != r1End && r2 != r2End) {
     if (r2->x2 <= x1) {
@@ -547,8 +553,8 @@ void miTranslate(Region* r, int dx, int dy) {
 }
 
 bool miContainsPoint(const Region* r, int x, int y, Box* box) {
-  if (miNumRects(r) == 0 || !(x >= r->extents.x1 && x < r->extents.x2 && y >= r->extents.y1 &&
-                              y < r->extents.y2))
+  if (miNumRects(r) == 0 ||
+      !(x >= r->extents.x1 && x < r->extents.x2 && y >= r->extents.y1 && y < r->extents.y2))
     return false;
   if (!r->data) {
     if (box)
@@ -682,8 +688,8 @@ bool miValid(const Region* r) {
   if (prevBandStart && prevBandStart->y2 == bandStart->y1 && prevBandLen == len) {
     bool same = true;
     for (int64_t k = 0; k < len; k++)
-      same = same && prevBandStart[k].x1 == bandStart[k].x1 &&
-             prevBandStart[k].x2 == bandStart[k].x2;
+      same =
+          same && prevBandStart[k].x1 == bandStart[k].x1 && prevBandStart[k].x2 == bandStart[k].x2;
     if (same)
       return false;
   }

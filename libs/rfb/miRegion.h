@@ -43,13 +43,21 @@ extern const Box miEmptyBox;
 extern RegData miEmptyData;
 extern RegData miBrokenData;
 
-inline Box* miBoxes(RegData* d) { return reinterpret_cast<Box*>(d + 1); }
+inline Box* miBoxes(RegData* d) {
+  return reinterpret_cast<Box*>(d + 1);
+}
 inline const Box* miBoxes(const Region* r) {
   return r->data ? reinterpret_cast<const Box*>(r->data + 1) : &r->extents;
 }
-inline int64_t miNumRects(const Region* r) { return r->data ? r->data->numRects : 1; }
-inline bool miIsBroken(const Region* r) { return r->data == &miBrokenData; }
-inline bool miIsEmpty(const Region* r) { return r->data && r->data->numRects == 0; }
+inline int64_t miNumRects(const Region* r) {
+  return r->data ? r->data->numRects : 1;
+}
+inline bool miIsBroken(const Region* r) {
+  return r->data == &miBrokenData;
+}
+inline bool miIsEmpty(const Region* r) {
+  return r->data && r->data->numRects == 0;
+}
 
 // Frees an owned block, sets the extents to miEmptyBox and the data to
 // miBrokenData; returns false.

@@ -29,11 +29,12 @@ TEST(ClippingUpdateTracker, ClipsChangedAndCopied) {
     Point delta;
     std::vector<std::string> calls;
   } cases[] = {
-      {"copy inside the clip", Rect(10, 10, 20, 20), Point(5, 0),
-       {"copied 10,10,20,20 by 5,0"}},
+      {"copy inside the clip", Rect(10, 10, 20, 20), Point(5, 0), {"copied 10,10,20,20 by 5,0"}},
       {"copy from outside the clip", Rect(0, 0, 10, 10), Point(50, 0), {"changed 0,0,10,10"}},
       {"copy wholly outside", Rect(200, 200, 210, 210), Point(1, 1), {}},
-      {"half from outside", Rect(0, 10, 20, 20), Point(10, 0),
+      {"half from outside",
+       Rect(0, 10, 20, 20),
+       Point(10, 0),
        {"copied 10,10,20,20 by 10,0", "changed 0,10,10,20"}},
   };
   for (const Case& c : cases) {

@@ -34,8 +34,8 @@ TEST(ManagedPixelBuffer, SizesPerDepth) {
   struct Case {
     PixelLayout pf;
     size_t bytes;
-  } cases[] = {{PixelLayout::pal8, 12}, {PixelLayout::rgb565, 24}, {bgr24, 36},
-               {PixelLayout::argb32, 48}};
+  } cases[] = {
+      {PixelLayout::pal8, 12}, {PixelLayout::rgb565, 24}, {bgr24, 36}, {PixelLayout::argb32, 48}};
   for (const Case& c : cases) {
     ManagedPixelBuffer pb(c.pf, 4, 3);
     EXPECT_EQ(pb.sizeBytes(), c.bytes);

@@ -181,3 +181,61 @@ TEST(PixelLayout, NativeEndian) {
   PixelLayout be8(8, 8, true, true, 7, 7, 3, 0, 3, 6);
   EXPECT_TRUE(be8.isNativeEndian());
 }
+
+#include "rdr/MemInStream.h"
+#include "rdr/MemOutStream.h"
+
+#include <vector>
+
+static PixelLayout readRecord(const std::vector<uint8_t>& bytes) {
+  rdr::MemInStream is(bytes.data(), int(bytes.size()));
+  PixelLayout pf;
+  pf.read(is);
+  return pf;
+}
+
+TEST(PixelLayout, ReadWireRecordAlphaRules) {
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    int alphaMax, alphaShift;
+  } cases[] = {
+      {"zero padding", {32, 24, 0, 1, 0, 255, 0, 255, 0, 255, 16, 8, 0, 0, 0, 0}, 0, 0},
+      {"alpha adds up", {32, 32, 0, 1, 0, 255, 0, 255, 0, 255, 16, 8, 0, 24, 0, 255}, 255, 24},
+      {"alpha beyond depth", {32, 24, 0, 1, 0, 255, 0, 255, 0, 255, 16, 8, 0, 24, 0, 255}, 0, 0},
+      {"shift without max", {32, 24, 0, 1, 0, 255, 0, 255, 0, 255, 16, 8, 0, 24, 0, 0}, 0, 0},
+  };
+  for (const Case& c : cases) {
+    PixelLayout pf = readRecord(c.bytes);
+    EXPECT_EQ(pf.alphaMax, c.alphaMax) << c.name;
+    EXPECT_EQ(pf.alphaShift, c.alphaShift) << c.name;
+  }
+  PixelLayout pf = readRecord({16, 16, 7, 9, 0, 31, 0, 63, 0, 31, 11, 5, 0, 0, 0, 0});
+  EXPECT_TRUE(pf.bigEndian); // any non-zero byte is true
+  EXPECT_TRUE(pf.trueColour);
+  EXPECT_EQ(pf.greenMax, 63);
+}
+
+TEST(PixelLayout, WireRecordRoundTripsAndIsSixteenBytes) {
+  for (const PixelLayout* pf : {&PixelLayout::rgb565, &PixelLayout::argb32,
+                                &PixelLayout::rgba32BigEndian, &PixelLayout::pal8}) {
+    rdr::MemOutStream os;
+    pf->write(os);
+    ASSERT_EQ(os.length(), 16);
+    std::vector<uint8_t> bytes(os.data(), os.data() + 16);
+    EXPECT_LE(bytes[2], 1);
+    PixelLayout back = readRecord(bytes);
+    EXPECT_TRUE(back.equal(*pf));
+  }
+  rdr::MemOutStream os;
+  PixelLayout::rgba32BigEndian.write(os);
+  EXPECT_EQ(std::vector<uint8_t>(os.data(), os.data() + 16),
+            (std::vector<uint8_t>{32, 32, 1, 1, 0, 255, 0, 255, 0, 255, 24, 16, 8, 0, 0, 255}));
+}
+
+TEST(PixelLayout, TruncatedRecordThrows) {
+  std::vector<uint8_t> bytes = {32, 24, 0, 1, 0, 255, 0, 255};
+  rdr::MemInStream is(bytes.data(), int(bytes.size()));
+  PixelLayout pf;
+  EXPECT_THROW(pf.read(is), plat::Exception);
+}

@@ -33,8 +33,7 @@ TEST(RectSet, AlgebraEdgeCases) {
       {"stacked bands coalesce", Rect(0, 0, 10, 10), Rect(0, 10, 10, 20), '|', "0,0,10,20"},
       {"overlap gives three bands", Rect(0, 0, 10, 10), Rect(5, 5, 15, 15), '|',
        "0,0,10,5; 0,5,15,10; 5,10,15,15"},
-      {"hole", Rect(0, 0, 10, 10), Rect(2, 2, 8, 8), '-',
-       "0,0,10,2; 0,2,2,8; 8,2,10,8; 0,8,10,10"},
+      {"hole", Rect(0, 0, 10, 10), Rect(2, 2, 8, 8), '-', "0,0,10,2; 0,2,2,8; 8,2,10,8; 0,8,10,10"},
       {"intersect boxes", Rect(0, 0, 10, 10), Rect(5, 5, 15, 15), '&', "5,5,10,10"},
       {"disjoint intersect", Rect(0, 0, 10, 10), Rect(20, 20, 30, 30), '&', ""},
       {"touching intersect", Rect(0, 0, 10, 10), Rect(10, 0, 20, 10), '&', ""},
@@ -46,7 +45,9 @@ TEST(RectSet, AlgebraEdgeCases) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     RectSet a(c.a), b(c.b), r;
-    bool ok = c.op == '|' ? r.setUnion(a, b) : c.op == '&' ? r.setIntersect(a, b) : r.setSubtract(a, b);
+    bool ok = c.op == '|'   ? r.setUnion(a, b)
+              : c.op == '&' ? r.setIntersect(a, b)
+                            : r.setSubtract(a, b);
     EXPECT_TRUE(ok);
     EXPECT_EQ(boxesOf(r), c.boxes);
     EXPECT_TRUE(miRegion::miValid(r.region()));
@@ -103,8 +104,8 @@ TEST(RectSet, ContainsPoint) {
   struct Case {
     Point p;
     bool in;
-  } cases[] = {{{0, 0}, true},  {{9, 9}, true},  {{10, 9}, false}, {{5, 5}, false},
-               {{1, 5}, true},  {{8, 5}, true},  {{7, 5}, false},  {{-1, 0}, false},
+  } cases[] = {{{0, 0}, true},   {{9, 9}, true}, {{10, 9}, false}, {{5, 5}, false},
+               {{1, 5}, true},   {{8, 5}, true}, {{7, 5}, false},  {{-1, 0}, false},
                {{5, 10}, false}, {{5, 1}, true}, {{5, 8}, true}};
   for (const Case& c : cases)
     EXPECT_EQ(s.contains(c.p), c.in) << c.p.x << "," << c.p.y;

@@ -20,10 +20,12 @@ static const PixelLayout be16(16, 16, true, true, 31, 63, 31, 11, 5, 0);
 
 // Layouts at every depth, including 24-bit and big-endian ones: the drawing
 // operations store the same bytes whatever the byte-order flag says.
-static const PixelLayout* const layouts[] = {&PixelLayout::pal8, &PixelLayout::rgb565, &be16,
-                                            &bgr24, &PixelLayout::argb32, &be32};
+static const PixelLayout* const layouts[] = {
+    &PixelLayout::pal8, &PixelLayout::rgb565, &be16, &bgr24, &PixelLayout::argb32, &be32};
 
-static uint32_t maskFor(int bpp) { return bpp == 32 ? 0xffffffffu : (1u << bpp) - 1; }
+static uint32_t maskFor(int bpp) {
+  return bpp == 32 ? 0xffffffffu : (1u << bpp) - 1;
+}
 
 // Which pixels of a w x h buffer hold the value v (others hold 0).
 static std::string picture(ManagedPixelBuffer& pb, uint32_t v) {
@@ -46,9 +48,9 @@ TEST(WritablePixelBuffer, FillClipsAtEveryDepth) {
     pb.fillRect(pb.getRect(), 0);
     pb.fillRect(Rect(-2, 1, 2, 5), v);
     EXPECT_EQ(picture(pb, v), "......\n##....\n##....\n");
-    pb.fillRect(Rect(3, 0, 3, 3), v);   // empty
-    pb.fillRect(Rect(6, 0, 9, 3), v);   // wholly outside
-    pb.fillRect(Rect(0, -4, 6, 0), v);  // wholly outside
+    pb.fillRect(Rect(3, 0, 3, 3), v);  // empty
+    pb.fillRect(Rect(6, 0, 9, 3), v);  // wholly outside
+    pb.fillRect(Rect(0, -4, 6, 0), v); // wholly outside
     EXPECT_EQ(picture(pb, v), "......\n##....\n##....\n");
   }
 }
@@ -178,7 +180,9 @@ public:
   uint32_t* bits() { return bits_.data(); }
   int strideWords() const { return strideBytes_ / 4; }
   int strideBytes() const { return strideBytes_; }
-  uint8_t* row(int y) { return reinterpret_cast<uint8_t*>(bits_.data()) + size_t(y) * strideBytes_; }
+  uint8_t* row(int y) {
+    return reinterpret_cast<uint8_t*>(bits_.data()) + size_t(y) * strideBytes_;
+  }
 
 private:
   std::vector<uint32_t> bits_;
@@ -306,14 +310,46 @@ TEST(WritablePixelBuffer, MatchesPixmanPixelByPixel) {
           pixman_image_t* mimg = pixman_image_create_bits(PIXMAN_a1, mw, mh, a1.data(), aStride);
           pixman_color_t c = colourOf(f.code, v | 0xff000000u);
           pixman_image_t* solid = pixman_image_create_solid_fill(&c);
-          pixman_image_composite32(PIXMAN_OP_OVER, solid, mimg, ref.image(), 0, 0,
-                                   k.tl.x - r.tl.x, k.tl.y - r.tl.y, k.tl.x, k.tl.y, k.width(),
-                                   k.height());
+          pixman_image_composite32(PIXMAN_OP_OVER, solid, mimg, ref.image(), 0, 0, k.tl.x - r.tl.x,
+                                   k.tl.y - r.tl.y, k.tl.x, k.tl.y, k.width(), k.height());
           pixman_image_unref(solid);
           pixman_image_unref(mimg);
         }
       }
       ASSERT_TRUE(samePixels(ours, ref)) << "operation " << op << " kind " << kind;
     }
+  }
+}
+
+// The edge cases of the copy, mask and image operations at every depth,
+// including 24-bit and big-endian layouts.
+TEST(WritablePixelBuffer, CopyMaskAndImageAtEveryDepth) {
+  for (const PixelLayout* pf : layouts) {
+    SCOPED_TRACE(int(pf->bpp));
+    uint32_t m = maskFor(pf->bpp);
+    uint32_t v = 0x89ABCDEF & m;
+    ManagedPixelBuffer pb(*pf, 5, 3);
+    pb.fillRect(pb.getRect(), 0);
+    pb.fillRect(Rect(0, 0, 2, 1), v);
+    // overlapping copy to the right within the row
+    pb.copyRect(Rect(1, 0, 5, 1), Point(1, 0));
+    EXPECT_EQ(picture(pb, v), "###..\n.....\n.....\n");
+    // downwards: copied bottom to top, so the row is not smeared down twice
+    pb.copyRect(pb.getRect(), Point(0, 1));
+    EXPECT_EQ(picture(pb, v), "###..\n###..\n.....\n");
+    // a 12-bit-wide mask rectangle uses 2 bytes per row by default
+    pb.fillRect(pb.getRect(), 0);
+    uint8_t mask[] = {0xA0, 0x00, 0x50, 0x00, 0xF8, 0x00};
+    pb.maskRect(Rect(0, 0, 12, 3), v, mask);
+    EXPECT_EQ(picture(pb, v), "#.#..\n.#.#.\n#####\n");
+    // image rows of a wider source, clipped on the left
+    pb.fillRect(pb.getRect(), 0);
+    std::vector<uint8_t> src(size_t(7 * 3 * (pf->bpp / 8)), 0);
+    ManagedPixelBuffer srcBuf(*pf, 7, 3);
+    srcBuf.fillRect(srcBuf.getRect(), 0);
+    srcBuf.fillRect(Rect(2, 0, 4, 3), v);
+    srcBuf.getImage(src.data(), srcBuf.getRect());
+    pb.imageRect(Rect(-2, 0, 5, 3), src.data());
+    EXPECT_EQ(picture(pb, v), "##...\n##...\n##...\n");
   }
 }

@@ -27,8 +27,7 @@ struct Pair {
   int n;
   pixman_box16_t* boxes = pixman_region_rectangles(ref, &n);
   if (s.numRects() != n)
-    return ::testing::AssertionFailure()
-           << "box count " << s.numRects() << " vs pixman " << n;
+    return ::testing::AssertionFailure() << "box count " << s.numRects() << " vs pixman " << n;
   int i = 0;
   for (const RectSet::Box& b : s) {
     const pixman_box16_t& r = boxes[i++];

@@ -1,0 +1,114 @@
+#include "x0zavserver/unix/FailureBlacklist.h"
+
+#include "x0zavserver/AuthFailureException.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+namespace {
+
+class FailureBlacklistTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/zavbl.XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    base = tmpl;
+    dir = base + "/auth";
+    file = dir + "/1234";
+  }
+  void TearDown() override { std::system(("rm -rf '" + base + "'").c_str()); }
+
+  long size() const {
+    struct stat st;
+    return stat(file.c_str(), &st) == 0 ? long(st.st_size) : -1;
+  }
+  void age(int seconds) {
+    struct timeval t[2];
+    gettimeofday(&t[0], nullptr);
+    t[0].tv_sec -= seconds;
+    t[1] = t[0];
+    ASSERT_EQ(utimes(file.c_str(), t), 0);
+  }
+
+  std::string base, dir, file;
+};
+
+TEST_F(FailureBlacklistTest, CountsBlocksAndRestarts) {
+  zav::FailureBlacklist b(dir.c_str(), 1234);
+  for (int i = 0; i < 10; i++)
+    b.recordAttempt();
+  EXPECT_EQ(size(), 10);
+  EXPECT_THROW(b.recordAttempt(), rfb::AuthFailureException);
+  EXPECT_EQ(size(), 10); // a refused attempt is not counted and does not extend the block
+  age(59);
+  EXPECT_THROW(b.recordAttempt(), rfb::AuthFailureException);
+  age(60);
+  b.recordAttempt();
+  EXPECT_EQ(size(), 1);
+}
+
+TEST_F(FailureBlacklistTest, NineOldFailuresDoNotBlock) {
+  zav::FailureBlacklist b(dir.c_str(), 1234);
+  for (int i = 0; i < 9; i++)
+    b.recordAttempt();
+  b.recordAttempt(); // the tenth attempt is still let through
+  EXPECT_EQ(size(), 10);
+}
+
+TEST_F(FailureBlacklistTest, SuccessTakesBackOne) {
+  zav::FailureBlacklist b(dir.c_str(), 1234);
+  b.recordSuccess();
+  EXPECT_EQ(size(), 0);
+  b.recordSuccess();
+  EXPECT_EQ(size(), 0);
+  for (int i = 0; i < 4; i++)
+    b.recordAttempt();
+  b.recordSuccess();
+  EXPECT_EQ(size(), 3);
+}
+
+TEST_F(FailureBlacklistTest, PrivateDirectoryAndFile) {
+  ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+  zav::FailureBlacklist b(dir.c_str(), 1234);
+  b.recordAttempt();
+  struct stat st;
+  ASSERT_EQ(stat(dir.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0700u);
+  ASSERT_EQ(stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_EQ(st.st_uid, geteuid());
+}
+
+TEST_F(FailureBlacklistTest, PlantedObjectsAreRefused) {
+  struct Case {
+    const char* what;
+    std::string setup;
+  } cases[] = {
+      {"symlink as the file", "mkdir -m 700 " + dir + " && ln -s " + base + "/target " + file},
+      {"symlink as the directory", "mkdir -m 700 " + base + "/other && ln -s other " + dir},
+      {"file as the directory", "touch " + dir},
+      {"directory as the file", "mkdir -m 700 " + dir + " " + file},
+      {"fifo as the file", "mkdir -m 700 " + dir + " && mkfifo " + file},
+  };
+  for (const Case& c : cases) {
+    std::system(("rm -rf " + dir + " " + base + "/other " + base + "/target").c_str());
+    ASSERT_EQ(std::system(c.setup.c_str()), 0) << c.what;
+    zav::FailureBlacklist b(dir.c_str(), 1234);
+    try {
+      b.recordAttempt();
+      ADD_FAILURE() << "accepted " << c.what;
+    } catch (rfb::AuthFailureException&) {
+      ADD_FAILURE() << "wrong kind for " << c.what;
+    } catch (plat::Exception& e) {
+      SUCCEED() << e.str();
+    }
+    EXPECT_NE(access((base + "/target").c_str(), F_OK), 0) << c.what;
+  }
+}
+
+} // namespace

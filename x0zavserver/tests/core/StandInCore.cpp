@@ -1,0 +1,172 @@
+// A stand-in for the server core that the launcher executes in tests. It
+// reports what it was given (arguments, ids, environment, descriptors) and
+// drives the co-process through the real client classes and through raw
+// byte frames. Commands come from its arguments, one after the other;
+// arguments with "=" are parameters, as the real core takes them. Without
+// a command it reports.
+//
+//   report                  arguments, ids, groups, environment, descriptors
+//   costatus                the co-process's ids, signals and umask
+//   etc USER PASSWORD       verify through "EtcPasswdVerifier"
+//   pam USER PASSWORD       verify through "PamVerifier"
+//   raw HEX                 write raw bytes to the request pipe
+//   reply                   read the rest of the reply pipe and print it in hex
+//   finish                  close the request pipe and wait for the co-process
+#include "plat/ParameterSet.h"
+#include "x0zavserver/AuthFailureException.h"
+#include "x0zavserver/unix/RootCode.h"
+#include "x0zavserver/unix/RootCodeUPV.h"
+#include "x0zavserver/unix/UserPasswdVerifierEtcPasswd.h"
+#include "x0zavserver/unix/UserPasswdVerifierPAM.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fstream>
+#include <grp.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+pid_t coprocessPid() {
+  pid_t self = getpid();
+  DIR* d = opendir("/proc");
+  pid_t found = -1;
+  while (struct dirent* e = d ? readdir(d) : nullptr) {
+    std::ifstream stat(std::string("/proc/") + e->d_name + "/stat");
+    std::string line;
+    if (!std::getline(stat, line))
+      continue;
+    size_t close = line.rfind(')');
+    if (close == std::string::npos)
+      continue;
+    int ppid = 0;
+    char state;
+    if (sscanf(line.c_str() + close + 1, " %c %d", &state, &ppid) == 2 && ppid == self)
+      found = atoi(e->d_name);
+  }
+  if (d)
+    closedir(d);
+  return found;
+}
+
+void report(int argc, char** argv) {
+  for (int i = 0; i < argc; i++)
+    printf("arg %s\n", argv[i]);
+  uid_t r, e, s;
+  gid_t gr, ge, gs;
+  getresuid(&r, &e, &s);
+  getresgid(&gr, &ge, &gs);
+  printf("uids %u %u %u\n", unsigned(r), unsigned(e), unsigned(s));
+  printf("gids %u %u %u\n", unsigned(gr), unsigned(ge), unsigned(gs));
+  gid_t groups[64];
+  int n = getgroups(64, groups);
+  printf("groups");
+  for (int i = 0; i < n; i++)
+    printf(" %u", unsigned(groups[i]));
+  printf("\n");
+  for (char** v = environ; v && *v; v++)
+    printf("env %s\n", *v);
+  if (DIR* d = opendir("/proc/self/fd")) {
+    while (struct dirent* de = readdir(d))
+      if (de->d_name[0] != '.' && atoi(de->d_name) != dirfd(d))
+        printf("fd %s\n", de->d_name);
+    closedir(d);
+  }
+}
+
+void coStatus() {
+  pid_t pid = coprocessPid();
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line))
+    for (const char* key : {"Uid:", "Gid:", "Groups:", "SigBlk:", "SigIgn:", "Umask:"})
+      if (line.compare(0, strlen(key), key) == 0)
+        printf("co %s\n", line.c_str());
+}
+
+void verify(zav::UserPasswdVerifier& verifier, const char* user, const char* password) {
+  try {
+    std::unique_ptr<zav::Session> session = verifier.verify(user, password);
+    printf("verify 0 %s|%s|%s\n", session->user.c_str(), session->rights.letters().c_str(),
+           session->rights.names().c_str());
+  } catch (zav::RootCodeUPV::NotAvailableException& e) {
+    printf("verify 3 %s\n", e.str());
+  } catch (rfb::AuthFailureException& e) {
+    printf("verify 1 %s\n", e.str());
+  } catch (plat::Exception& e) {
+    printf("verify 2 %s\n", e.str());
+  }
+}
+
+void writeRaw(const char* hex) {
+  std::string bytes;
+  for (size_t i = 0; hex[i] && hex[i + 1]; i += 2)
+    bytes += static_cast<char>(std::stoi(std::string(hex + i, 2), nullptr, 16));
+  if (write(os::privWriteFd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+    printf("raw failed %s\n", strerror(errno));
+}
+
+void readReply() {
+  printf("reply ");
+  unsigned char c;
+  while (read(os::privReadFd, &c, 1) == 1)
+    printf("%02x", c);
+  printf("\n");
+}
+
+void finish() {
+  pid_t pid = coprocessPid();
+  close(os::privWriteFd);
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid)
+    printf("coprocess unknown\n");
+  else if (WIFEXITED(status))
+    printf("coprocess exit %d\n", WEXITSTATUS(status));
+  else
+    printf("coprocess signal %d\n", WTERMSIG(status));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  setvbuf(stdout, nullptr, _IONBF, 0);
+  // Like the real core: a co-process that is gone is an error to report.
+  signal(SIGPIPE, SIG_IGN);
+  for (int i = 1; i < argc; i++)
+    if (strchr(argv[i], '='))
+      plat::ParameterSet::global().parseParam(argv[i], 50);
+  bool anyCommand = false;
+  for (int i = 1; i < argc; i++)
+    anyCommand = anyCommand || !strchr(argv[i], '=');
+  if (!anyCommand)
+    report(argc, argv);
+  zav::UserPasswdVerifierEtcPasswd etc;
+  zav::UserPasswdVerifierPAM pam;
+  for (int i = 1; i < argc; i++) {
+    std::string cmd = argv[i];
+    if (cmd == "report") {
+      report(argc, argv);
+    } else if (cmd == "costatus") {
+      coStatus();
+    } else if ((cmd == "etc" || cmd == "pam") && i + 2 < argc) {
+      verify(cmd == "etc" ? static_cast<zav::UserPasswdVerifier&>(etc) : pam, argv[i + 1],
+             argv[i + 2]);
+      i += 2;
+    } else if (cmd == "raw" && i + 1 < argc) {
+      writeRaw(argv[++i]);
+    } else if (cmd == "reply") {
+      readReply();
+    } else if (cmd == "finish") {
+      finish();
+    }
+  }
+  return 0;
+}

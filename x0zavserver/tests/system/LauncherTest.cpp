@@ -1,0 +1,237 @@
+#include "LauncherRig.h"
+#include "TestUsers.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <pwd.h>
+#include <sstream>
+#include <string>
+
+namespace {
+
+using testing_support::LauncherRig;
+using testing_support::TestUsers;
+
+std::vector<std::string> linesWith(const std::string& text, const std::string& prefix) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line))
+    if (line.compare(0, prefix.size(), prefix) == 0)
+      out.push_back(line.substr(prefix.size()));
+  return out;
+}
+
+bool hasLine(const std::string& text, const std::string& line) {
+  std::istringstream in(text);
+  std::string l;
+  while (std::getline(in, l))
+    if (l == line)
+      return true;
+  return false;
+}
+
+std::string hexOf(const std::string& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+std::string u32(uint32_t v) {
+  return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+}
+
+std::string frame(const std::string& module) {
+  return std::string(1, char(module.size())) + module;
+}
+std::string str(const std::string& s) {
+  return u32(uint32_t(s.size())) + s;
+}
+
+class LauncherTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    if (!LauncherRig::unsupportedReason().empty())
+      GTEST_SKIP() << LauncherRig::unsupportedReason();
+    user = users.addUser("zavln", "Secret-1");
+    const struct passwd* pw = getpwnam(user.c_str());
+    ASSERT_NE(pw, nullptr);
+    uid = pw->pw_uid;
+    gid = pw->pw_gid;
+  }
+
+  std::string ids(unsigned v) {
+    return std::to_string(v) + " " + std::to_string(v) + " " + std::to_string(v);
+  }
+
+  TestUsers users;
+  LauncherRig rig;
+  std::string user;
+  uid_t uid = 0;
+  gid_t gid = 0;
+};
+
+TEST_F(LauncherTest, CoreRunsAsTheUserWithItsArgumentsAndEnvironment) {
+  LauncherRig::Options opt;
+  opt.extraShell = "export ZAV_MARK='left alone'";
+  auto r = rig.run(user, {"report", "_privReadFd=99", "-geometry", "800x600"}, opt);
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<std::string> args = linesWith(r.out, "arg ");
+  ASSERT_EQ(args.size(), 7u) << r.out;
+  EXPECT_EQ(args[0], "/etc/zav/x0zavserver-core");
+  EXPECT_EQ(args[1], "report");
+  EXPECT_EQ(args[2], "_privReadFd=99"); // passed on unchanged before the two added ones
+  EXPECT_EQ(args[3], "-geometry");
+  EXPECT_EQ(args[4], "800x600");
+  EXPECT_EQ(args[5].compare(0, 12, "_privReadFd="), 0);
+  EXPECT_EQ(args[6].compare(0, 13, "_privWriteFd="), 0);
+  EXPECT_TRUE(hasLine(r.out, "uids " + ids(uid))) << r.out;
+  EXPECT_TRUE(hasLine(r.out, "gids " + ids(gid))) << r.out;
+  EXPECT_TRUE(hasLine(r.out, "env ZAV_MARK=left alone")) << r.out;
+  // The core holds exactly its two pipe ends beside what it inherited.
+  std::vector<std::string> fds = linesWith(r.out, "fd ");
+  EXPECT_NE(std::find(fds.begin(), fds.end(), args[5].substr(12)), fds.end());
+  EXPECT_NE(std::find(fds.begin(), fds.end(), args[6].substr(13)), fds.end());
+}
+
+TEST_F(LauncherTest, WithoutArgumentsTheCoreGetsThree) {
+  auto r = rig.run(user, {});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<std::string> args = linesWith(r.out, "arg ");
+  ASSERT_EQ(args.size(), 3u) << r.out;
+  EXPECT_EQ(args[0], "/etc/zav/x0zavserver-core");
+  EXPECT_EQ(args[1].compare(0, 12, "_privReadFd="), 0);
+  EXPECT_EQ(args[2].compare(0, 13, "_privWriteFd="), 0);
+}
+
+TEST_F(LauncherTest, ClosedStandardDescriptorsAreReopened) {
+  LauncherRig::Options opt;
+  opt.redirects = "0<&-";
+  auto r = rig.run(user, {"report"}, opt);
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<std::string> fds = linesWith(r.out, "fd ");
+  EXPECT_NE(std::find(fds.begin(), fds.end(), "0"), fds.end()) << r.out;
+  // The pipes did not take the closed slot.
+  EXPECT_EQ(linesWith(r.out, "arg _privReadFd=0").size(), 0u);
+}
+
+TEST_F(LauncherTest, MissingCoreIsReported) {
+  LauncherRig::Options opt;
+  opt.extraShell = "rm /etc/zav/x0zavserver-core";
+  auto r = rig.run(user, {"report"}, opt);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("execv: No such file or directory (2)"), std::string::npos) << r.err;
+}
+
+TEST_F(LauncherTest, CoprocessIsRootWithACleanProcessState) {
+  rig.addPamService("zavprobe", "auth required " ZAV_PAM_PROBE " out=" + rig.dir +
+                                    "/probe/state\nauth required pam_permit.so\n");
+  LauncherRig::Options opt;
+  opt.extraShell = "echo private >" + rig.dir +
+                   "/userfile; export ZAV_MARK=1; umask 000; "
+                   "ulimit -S -f 64; trap '' INT TERM HUP USR1; cd /tmp";
+  opt.redirects = "7<" + rig.dir + "/userfile";
+  auto r =
+      rig.run(user, {"PamApplicationName=zavprobe", "pam", user, "x", "costatus", "finish"}, opt);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(hasLine(r.out, "coprocess exit 0")) << r.out << r.err;
+  EXPECT_TRUE(hasLine(r.out, "co Uid:\t0\t0\t0\t0")) << r.out;
+  EXPECT_TRUE(hasLine(r.out, "co Gid:\t0\t0\t0\t0")) << r.out;
+  std::vector<std::string> groups = linesWith(r.out, "co Groups:");
+  ASSERT_EQ(groups.size(), 1u);
+  EXPECT_EQ(groups[0].find_first_not_of(" \t"), std::string::npos) << groups[0];
+  // Of the classic signals only SIGXFSZ is ignored (the C library keeps
+  // its own real-time signals to itself).
+  std::vector<std::string> ignored = linesWith(r.out, "co SigIgn:\t");
+  ASSERT_EQ(ignored.size(), 1u);
+  EXPECT_EQ(std::stoull(ignored[0], nullptr, 16) & 0x7fffffffu, 1u << (SIGXFSZ - 1)) << r.out;
+  EXPECT_TRUE(hasLine(r.out, "co SigBlk:\t0000000000000000")) << r.out;
+  EXPECT_TRUE(hasLine(r.out, "co Umask:\t0077")) << r.out;
+
+  std::string probe = LauncherRig::read(rig.dir + "/probe/state");
+  // PAM modules run with the launching user as the real user.
+  EXPECT_TRUE(hasLine(probe, "uids " + std::to_string(uid) + " 0 0")) << probe;
+  EXPECT_TRUE(hasLine(probe, "envcount 0")) << probe;
+  EXPECT_TRUE(hasLine(probe, "umask 077")) << probe;
+  EXPECT_TRUE(hasLine(probe, "cwd /")) << probe;
+  EXPECT_TRUE(hasLine(probe, "fsize unlimited")) << probe;
+  EXPECT_TRUE(hasLine(probe, "core 0")) << probe;
+  EXPECT_TRUE(hasLine(probe, "blocked 0")) << probe;
+  EXPECT_TRUE(hasLine(probe, "ignored 1")) << probe; // SIGXFSZ
+  EXPECT_EQ(probe.find("userfile"), std::string::npos) << probe;
+}
+
+TEST_F(LauncherTest, CoprocessThatCannotBecomeRootEndsWithAMessage) {
+  // Without the set-user-id bit the co-process cannot become root: it must
+  // say so and end, never serve requests as the user.
+  ASSERT_EQ(LauncherRig::sh("chmod u-s " + rig.dir + "/bin/x0zavserver"), 0);
+  auto r = rig.run(user, {"etc", user, "Secret-1", "finish"});
+  std::vector<std::string> verify = linesWith(r.out, "verify ");
+  ASSERT_EQ(verify.size(), 1u) << r.out;
+  EXPECT_EQ(verify[0].compare(0, 2, "2 "), 0) << verify[0]; // the channel broke
+  EXPECT_TRUE(hasLine(r.out, "coprocess exit 1")) << r.out;
+  EXPECT_NE(r.err.find("setgroups: Operation not permitted (1)\n"), std::string::npos) << r.err;
+}
+
+TEST_F(LauncherTest, RequestFramesEndTheCoprocess) {
+  std::string etc = frame("EtcPasswdVerifier");
+  std::string pam = frame("PamVerifier");
+  struct Case {
+    const char* what;
+    std::string bytes;
+    int status;
+    const char* message; // on the launcher's standard error
+  } cases[] = {
+      {"nothing", "", 0, nullptr},
+      {"unknown module", frame("Bogus"), 1, "Unknown module: Bogus"},
+      {"empty module name", std::string(1, '\0'), 1, "Unknown module: \n"},
+      {"module name cut short",
+       "\x11"
+       "EtcPass",
+       1, "End of stream"},
+      {"huge user length", etc + u32(0xFFFFFFFF), 1, "String exceeds maximum length"},
+      {"user one byte too long", etc + u32(257) + std::string(257, 'a'), 1,
+       "String exceeds maximum length"},
+      {"user cut short", etc + u32(10) + "abc", 1, "End of stream"},
+      {"huge password length", etc + str("a") + u32(0x80000000), 1,
+       "String exceeds maximum length"},
+      {"service name cut short", pam + str("a") + str("b") + "\x09zav", 1, "End of stream"},
+      {"service name not UTF-8", pam + str("a") + str("b") + "\x02\xff\xfe", 1,
+       "Invalid UTF-8 encoding for PamApplicationName"},
+      {"request then unknown module", etc + str("nosuchuser") + str("x") + frame("Nope"), 1,
+       "Unknown module: Nope"},
+  };
+  std::vector<std::vector<std::string>> runs;
+  for (const Case& c : cases)
+    runs.push_back({"raw", hexOf(c.bytes), "finish"});
+  auto results = rig.runParallel(user, runs);
+  for (size_t i = 0; i < results.size(); i++) {
+    const Case& c = cases[i];
+    EXPECT_EQ(results[i].status, 0) << c.what << results[i].err;
+    EXPECT_TRUE(hasLine(results[i].out, "coprocess exit " + std::to_string(c.status)))
+        << c.what << "\n"
+        << results[i].out << results[i].err;
+    if (c.message)
+      EXPECT_NE(results[i].err.find(c.message), std::string::npos) << c.what << results[i].err;
+    else
+      EXPECT_EQ(results[i].err, "") << c.what;
+  }
+}
+
+TEST_F(LauncherTest, ExactFitStringsAreServed) {
+  std::string bytes =
+      frame("EtcPasswdVerifier") + str(std::string(256, 'u')) + str(std::string(256, 'p'));
+  auto r = rig.run(user, {"raw", hexOf(bytes), "finish", "reply"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(hasLine(r.out, "coprocess exit 0")) << r.out << r.err;
+  std::string text = "Either the username was not recognised, or the password was incorrect";
+  EXPECT_TRUE(hasLine(r.out, "reply 01" + hexOf(str(text)))) << r.out;
+}
+
+} // namespace

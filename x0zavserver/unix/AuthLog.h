@@ -1,0 +1,10 @@
+// The authentication lines of the system log: ident "zavserver", facility
+// LOG_AUTHPRIV, priority LOG_NOTICE, each line "<user>: <text>" ("<none>"
+// for a missing user). The log is opened and closed around every line.
+#pragma once
+
+namespace zav {
+
+void authLog(const char* user, const char* text);
+
+} // namespace zav

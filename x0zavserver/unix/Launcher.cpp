@@ -1,0 +1,200 @@
+#include "x0zavserver/unix/Launcher.h"
+
+#include "plat/DString.h"
+#include "plat/Exception.h"
+#include "plat/LogWriter.h"
+#include "plat/unix/Passwd.h"
+#include "rdr/FdInStream.h"
+#include "rdr/FdOutStream.h"
+#include "x0zavserver/unix/ModuleRegistry.h"
+#include "x0zavserver/unix/RootCode.h"
+#include "x0zavserver/unix/RootCodeEtcPasswd.h"
+#include "x0zavserver/unix/RootCodePAM.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+static plat::LogWriter vlog("Launcher");
+
+namespace os {
+
+const char* const serverCorePath = "/etc/zav/x0zavserver-core";
+
+namespace {
+
+// A closed standard descriptor would be taken by the first pipe, and every
+// later message to standard error would land in it.
+void openStandardDescriptors() {
+  for (int fd = 0; fd <= 2; fd++) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+      continue;
+    int null = open("/dev/null", O_RDWR);
+    if (null < 0)
+      throw plat::SystemException("open(/dev/null)", errno);
+    if (null != fd) {
+      // Lower descriptors are open, so open() took the lowest free one.
+      close(null);
+      throw plat::Exception("Unable to open the standard descriptors");
+    }
+  }
+}
+
+// The co-process keeps only its two pipe ends and the standard descriptors
+// of what the user handed the launcher.
+void closeOtherDescriptors(int keep1, int keep2) {
+  std::vector<int> fds;
+  if (DIR* dir = opendir("/proc/self/fd")) {
+    while (struct dirent* e = readdir(dir)) {
+      if (e->d_name[0] == '.')
+        continue;
+      int fd = atoi(e->d_name);
+      if (fd > 2 && fd != keep1 && fd != keep2 && fd != dirfd(dir))
+        fds.push_back(fd);
+    }
+    closedir(dir);
+  }
+  for (int fd : fds)
+    close(fd);
+}
+
+// Signal dispositions and the mask come from the user across the exec; a
+// blocked or ignored signal must not change how the root process behaves.
+void resetSignals() {
+  struct sigaction dfl = {};
+  dfl.sa_handler = SIG_DFL;
+  sigemptyset(&dfl.sa_mask);
+  for (int sig = 1; sig < NSIG; sig++) {
+    if (sig == SIGKILL || sig == SIGSTOP)
+      continue;
+    sigaction(sig, &dfl, nullptr); // fails only for numbers the kernel reserves
+  }
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+  // A write past a file size limit that could not be lifted fails with
+  // EFBIG, which the blacklist reports, instead of killing the process.
+  signal(SIGXFSZ, SIG_IGN);
+}
+
+// A file size limit could stop the blacklist from growing; core dumps of a
+// process that holds passwords are never wanted. Where the hard limit cannot
+// be raised (no CAP_SYS_RESOURCE) the soft limit goes up to it, and the
+// blacklist refuses attempts it cannot record.
+void resetLimits() {
+  struct rlimit unlimited = {RLIM_INFINITY, RLIM_INFINITY};
+  if (setrlimit(RLIMIT_FSIZE, &unlimited) != 0) {
+    struct rlimit current;
+    if (getrlimit(RLIMIT_FSIZE, &current) != 0)
+      throw plat::SystemException("getrlimit(RLIMIT_FSIZE)", errno);
+    current.rlim_cur = current.rlim_max;
+    if (setrlimit(RLIMIT_FSIZE, &current) != 0)
+      throw plat::SystemException("setrlimit(RLIMIT_FSIZE)", errno);
+  }
+  struct rlimit none = {0, 0};
+  if (setrlimit(RLIMIT_CORE, &none) != 0)
+    throw plat::SystemException("setrlimit(RLIMIT_CORE)", errno);
+}
+
+void becomeRoot() {
+  if (setgroups(0, nullptr) != 0)
+    throw plat::SystemException("setgroups", errno);
+  if (setresgid(0, 0, 0) != 0)
+    throw plat::SystemException("setresgid", errno);
+  if (setresuid(0, 0, 0) != 0)
+    throw plat::SystemException("setresuid", errno);
+  uid_t r, e, s;
+  gid_t gr, ge, gs;
+  if (getresuid(&r, &e, &s) != 0 || getresgid(&gr, &ge, &gs) != 0 || r != 0 || e != 0 || s != 0 ||
+      gr != 0 || ge != 0 || gs != 0)
+    throw plat::Exception("Unable to become root");
+}
+
+void dropToRealUser() {
+  uid_t uid = getuid();
+  gid_t gid = getgid();
+  if (setresgid(gid, gid, gid) != 0)
+    throw plat::SystemException("Unable to drop privileges: setresgid", errno);
+  if (setresuid(uid, uid, uid) != 0)
+    throw plat::SystemException("Unable to drop privileges: setresuid", errno);
+  uid_t r, e, s;
+  gid_t gr, ge, gs;
+  if (getresuid(&r, &e, &s) != 0 || getresgid(&gr, &ge, &gs) != 0 || r != uid || e != uid ||
+      s != uid || gr != gid || ge != gid || gs != gid)
+    throw plat::Exception("Unable to drop privileges");
+}
+
+} // namespace
+
+int launcherMain(int argc, char** argv) {
+  try {
+    os::Passwd::setMissingEntryThrows(true);
+    openStandardDescriptors();
+    int request[2], reply[2];
+    if (pipe(request) != 0)
+      throw plat::SystemException("pipe() failed", errno);
+    if (pipe(reply) != 0)
+      throw plat::SystemException("pipe() failed", errno);
+    pid_t pid = fork();
+    if (pid < 0)
+      throw plat::SystemException("fork", errno);
+    if (pid == 0) {
+      close(request[1]);
+      close(reply[0]);
+      runRootCoprocess(request[0], reply[1]);
+      return 0;
+    }
+    close(request[0]);
+    close(reply[1]);
+    execServerCore(argc, argv, reply[0], request[1]);
+  } catch (plat::Exception& e) {
+    fprintf(stderr, "%s\n", e.str());
+  }
+  return 1;
+}
+
+void execServerCore(int argc, char** argv, int readFd, int writeFd) {
+  dropToRealUser();
+  plat::DString readArg, writeArg;
+  readArg.appendFormat("_privReadFd=%i", readFd);
+  writeArg.appendFormat("_privWriteFd=%i", writeFd);
+  std::vector<char*> args;
+  args.push_back(const_cast<char*>(serverCorePath));
+  for (int i = 1; i < argc; i++)
+    args.push_back(argv[i]);
+  args.push_back(const_cast<char*>(readArg.c_str()));
+  args.push_back(const_cast<char*>(writeArg.c_str()));
+  args.push_back(nullptr);
+  execv(serverCorePath, args.data());
+  throw plat::SystemException("execv", errno);
+}
+
+void runRootCoprocess(int readFd, int writeFd) {
+  clearenv();
+  RootCode::uid = getuid();
+  becomeRoot();
+  resetLimits();
+  resetSignals();
+  umask(077);
+  if (chdir("/") != 0)
+    throw plat::SystemException("chdir(/)", errno);
+  closeOtherDescriptors(readFd, writeFd);
+
+  ModuleRegistry registry;
+  registry.add(&zav::RootCodeEtcPasswd::instance());
+  registry.add(&zav::RootCodePAM::instance());
+
+  rdr::FdInStream in(readFd, -1, 0, false, true);
+  rdr::FdOutStream out(writeFd, -1, 0);
+  registry.serve(in, out);
+}
+
+} // namespace os

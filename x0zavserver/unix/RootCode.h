@@ -1,0 +1,45 @@
+// A privileged operation of the launcher: the same module object serves both
+// sides of the co-process channel. In the server core its client operations
+// send a request through channel() and read the reply; in the root
+// co-process handle() reads that request, does the work and replies. Modules
+// are long-lived objects; the channel streams belong to this class and live
+// until the process ends.
+#pragma once
+
+#include "plat/IntParameter.h"
+
+#include <sys/types.h>
+
+namespace rdr {
+class InStream;
+class OutStream;
+} // namespace rdr
+
+namespace os {
+
+class RootCode {
+public:
+  virtual ~RootCode() = default;
+  virtual const char* name() const = 0;
+  // Serves one request in the co-process; the module name is already read.
+  virtual void handle(rdr::InStream& in, rdr::OutStream& out) = 0;
+
+  struct Channel {
+    rdr::InStream* in;
+    rdr::OutStream* out;
+  };
+  // Core side: the streams positioned for this module's request body (the
+  // module name is written and flushed), or both null without a co-process.
+  Channel channel();
+
+  // The real user id of the user who started the launcher.
+  static uid_t uid;
+
+  // The longest module name that goes on the wire.
+  static constexpr int maxNameLength = 255;
+};
+
+extern plat::IntParameter privReadFd;
+extern plat::IntParameter privWriteFd;
+
+} // namespace os

@@ -1,0 +1,15 @@
+#include "x0zavserver/unix/UserPasswdVerifierEtcPasswd.h"
+
+#include "plat/LogWriter.h"
+#include "x0zavserver/unix/RootCodeEtcPasswd.h"
+
+static plat::LogWriter vlog("UserPasswdVerifierEtcPasswd");
+
+namespace zav {
+
+std::unique_ptr<Session> UserPasswdVerifierEtcPasswd::verify(const char* user,
+                                                             const char* password) {
+  return RootCodeEtcPasswd::instance().verifyViaCoprocess(user, password);
+}
+
+} // namespace zav

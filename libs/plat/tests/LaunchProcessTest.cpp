@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -298,6 +299,22 @@ TEST(LaunchProcess, DetachForkWritesBufferedOutputOnce) {
   std::string text = readFile(out);
   EXPECT_EQ(text.find("before;"), text.rfind("before;")) << text;
   EXPECT_EQ(text.size(), strlen("before;detached;")) << text;
+}
+
+// The program starts with SIGPIPE at its default even when this process
+// ignores it (as a process with channels or a co-process does), so that the
+// writer in one of its pipelines ends by the signal when the reader goes.
+TEST(LaunchProcess, ProgramStartsWithSigPipeAtItsDefault) {
+  struct sigaction old;
+  ASSERT_EQ(sigaction(SIGPIPE, nullptr, &old), 0);
+  signal(SIGPIPE, SIG_IGN);
+  LaunchProcess l({"/bin/bash", "-c", "yes | head -n 1 >/dev/null; echo ${PIPESTATUS[0]}"}, false);
+  int out = l.redirectPipe(false, 1);
+  l.start();
+  std::string status = readAll(out);
+  sigaction(SIGPIPE, &old, nullptr);
+  EXPECT_EQ(status, "141\n"); // 128 + SIGPIPE
+  EXPECT_EQ(exitStatus(l), 0);
 }
 
 TEST(LaunchProcess, FailedExecEndsTheChildWithStatus1) {

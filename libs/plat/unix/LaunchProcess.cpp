@@ -5,6 +5,7 @@
 #include "plat/LogWriter.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <fcntl.h>
@@ -221,6 +222,10 @@ void LaunchProcess::execChild() {
   }
   for (const auto& m : moved)
     close(m.second);
+
+  // An ignored SIGPIPE would stay ignored in the program: writers in its
+  // pipelines would run on after their readers have gone.
+  signal(SIGPIPE, SIG_DFL);
 
   if (preExec_)
     preExec_->preExec(this);

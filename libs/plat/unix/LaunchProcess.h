@@ -58,7 +58,8 @@ public:
   // Standard output and standard error go to the file.
   void redirectOutputToFile(const char* path, bool append);
 
-  // Starts the program; standard input is "/dev/null" unless redirected.
+  // Starts the program; standard input is "/dev/null" unless redirected,
+  // and SIGPIPE is at its default.
   // Returns the child's process id, or -1 for a detached child. Throws
   // plat::SystemException "fork".
   int start();

@@ -380,9 +380,13 @@ template <class Put> void escapeText(const unsigned char* lengths, const char* t
   const char* run = text;
   const char* p = text;
   char reference[8];
-  while (*p) {
+  for (;;) {
+    unsigned char c = static_cast<unsigned char>(*p);
     const char* entity;
-    switch (*p) {
+    switch (c) {
+    case '\0':
+      put(run, static_cast<size_t>(p - run));
+      return;
     case '&':
       entity = "&amp;";
       break;
@@ -398,21 +402,22 @@ template <class Put> void escapeText(const unsigned char* lengths, const char* t
     case '\'':
       entity = "&apos;";
       break;
-    default: {
-      int l = lengths[static_cast<unsigned char>(*p)];
-      if (l <= 1 || wholeCharacter(p, l)) {
-        p += l <= 1 ? 1 : l;
+    default:
+      if (lengths[c] <= 1) {
+        p++;
         continue;
       }
-      snprintf(reference, sizeof(reference), "&#%d;", static_cast<unsigned char>(*p));
+      if (wholeCharacter(p, lengths[c])) {
+        p += lengths[c];
+        continue;
+      }
+      snprintf(reference, sizeof(reference), "&#%d;", c);
       entity = reference;
-    }
     }
     put(run, static_cast<size_t>(p - run));
     put(entity, strlen(entity));
     run = ++p;
   }
-  put(run, static_cast<size_t>(p - run));
 }
 
 } // namespace

@@ -118,18 +118,12 @@ std::set<int> openFds() {
   return fds;
 }
 
-// Runs the body in a child process that cannot fork (its user may have no
-// further process) and gives the body's exit status.
-int inProcessThatCannotFork(const std::function<int()>& body) {
+// Runs the body in a child process and gives the status it exits with (-1
+// when it did not exit). The body may end the process itself.
+int inChildProcess(const std::function<int()>& body) {
   fflush(nullptr);
   pid_t pid = fork();
   if (pid == 0) {
-    // Root may always fork: become an ordinary user first.
-    if (getuid() == 0 && setuid(65534) != 0)
-      _exit(90);
-    struct rlimit none = {0, 0};
-    if (setrlimit(RLIMIT_NPROC, &none) != 0)
-      _exit(91);
     try {
       _exit(body());
     } catch (...) {
@@ -137,8 +131,32 @@ int inProcessThatCannotFork(const std::function<int()>& body) {
     }
   }
   int status = 0;
-  waitpid(pid, &status, 0);
+  if (pid < 0 || waitpid(pid, &status, 0) != pid)
+    return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs the body in a child process that cannot fork (its user may have no
+// further process) and gives the body's exit status.
+int inProcessThatCannotFork(const std::function<int()>& body) {
+  return inChildProcess([&] {
+    // Root may always fork: become an ordinary user first.
+    if (getuid() == 0 && setuid(65534) != 0)
+      return 90;
+    struct rlimit none = {0, 0};
+    if (setrlimit(RLIMIT_NPROC, &none) != 0)
+      return 91;
+    return body();
+  });
+}
+
+// Sends this process's standard output, and standard error too, to the file.
+void outputTo(const std::string& path, bool errorToo) {
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  dup2(fd, 1);
+  if (errorToo)
+    dup2(fd, 2);
+  close(fd);
 }
 
 // ---------------------------------------------------------------------------
@@ -148,22 +166,14 @@ TEST(LaunchProcess, DefaultsToDevNullInputAndParentOutput) {
   std::string out = dir.file("out.txt");
   // The launch runs in a helper process whose standard output is a file, so
   // that what the launched program inherits can be seen.
-  fflush(nullptr);
-  pid_t helper = fork();
-  ASSERT_GE(helper, 0);
-  if (helper == 0) {
-    int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(fd, 1);
-    dup2(fd, 2);
-    close(fd);
-    LaunchProcess l(sh("readlink /proc/self/fd/0; cat; echo err >&2"), false);
-    l.start();
-    int status = l.wait();
-    _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 99);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(helper, &status, 0), helper);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(inChildProcess([&] {
+              outputTo(out, true);
+              LaunchProcess l(sh("readlink /proc/self/fd/0; cat; echo err >&2"), false);
+              l.start();
+              int status = l.wait();
+              return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
+            }),
+            0);
   EXPECT_EQ(readFile(out), "/dev/null\nerr\n");
 }
 
@@ -279,22 +289,15 @@ TEST(LaunchProcess, DetachedRunsOnAfterTheLauncherInANewSession) {
 TEST(LaunchProcess, DetachForkWritesBufferedOutputOnce) {
   TempDir dir;
   std::string out = dir.file("out.txt");
-  fflush(nullptr);
-  pid_t helper = fork();
-  ASSERT_GE(helper, 0);
-  if (helper == 0) {
-    int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(fd, 1);
-    close(fd);
-    printf("before;");
-    if (LaunchProcess::detachFork()) {
-      printf("detached;");
-      exit(0);
-    }
-    exit(0);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(helper, &status, 0), helper);
+  EXPECT_EQ(inChildProcess([&] {
+              outputTo(out, false);
+              printf("before;");
+              if (LaunchProcess::detachFork())
+                printf("detached;");
+              exit(0);
+              return 0;
+            }),
+            0);
   ASSERT_TRUE(eventually([&] { return readFile(out).find("detached;") != std::string::npos; }));
   std::string text = readFile(out);
   EXPECT_EQ(text.find("before;"), text.rfind("before;")) << text;

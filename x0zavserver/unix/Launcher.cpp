@@ -66,6 +66,8 @@ void closeOtherDescriptors(int keep1, int keep2) {
     close(fd);
 }
 
+void ignorePipeSignal(int) {}
+
 // Signal dispositions and the mask come from the user across the exec; a
 // blocked or ignored signal must not change how the root process behaves.
 void resetSignals() {
@@ -83,6 +85,15 @@ void resetSignals() {
   // A write past a file size limit that could not be lifted fails with
   // EFBIG, which the blacklist reports, instead of killing the process.
   signal(SIGXFSZ, SIG_IGN);
+  // A write to a core that has gone, or to a standard error nobody reads,
+  // fails with EPIPE instead of killing the process, so that it ends in its
+  // own way. A handler rather than SIG_IGN: programs that PAM modules run
+  // start with the default again.
+  struct sigaction pipe = {};
+  pipe.sa_handler = ignorePipeSignal;
+  pipe.sa_flags = SA_RESTART;
+  sigemptyset(&pipe.sa_mask);
+  sigaction(SIGPIPE, &pipe, nullptr);
 }
 
 // A file size limit could stop the blacklist from growing; core dumps of a

@@ -19,7 +19,7 @@ public:
   RootCode* find(const char* name) const;
 
   // Serves requests until the core closes the request stream between two
-  // requests. Throws plat::Exception "Unknown module: %s" for a name that is
+  // requests, or the reply stream (a reply that fails with EPIPE). Throws plat::Exception "Unknown module: %s" for a name that is
   // not registered, and the stream's or the module's exception for a request
   // that is malformed or cut short.
   void serve(rdr::InStream& in, rdr::OutStream& out) const;

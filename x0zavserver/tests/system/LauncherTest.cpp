@@ -265,4 +265,29 @@ TEST_F(LauncherTest, OverlongNameOrPasswordLeavesTheCoprocessServing) {
   }
 }
 
+TEST_F(LauncherTest, CoreThatStopsListeningEndsTheCoprocessInItsOwnWay) {
+  // The core goes away with a request outstanding: the co-process must not
+  // be killed by the reply it can no longer deliver, but end like a core
+  // that closed the request pipe.
+  std::string request = frame("EtcPasswdVerifier") + str("nosuchuser") + str("x");
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+  } cases[] = {
+      {"request, then the reply pipe closed", {"raw", hexOf(request), "closereply", "finish"}},
+      {"reply pipe closed, then a request", {"closereply", "raw", hexOf(request), "finish"}},
+      {"two requests", {"closereply", "raw", hexOf(request + request), "finish"}},
+  };
+  std::vector<std::vector<std::string>> runs;
+  for (const Case& c : cases)
+    runs.push_back(c.args);
+  auto results = rig.runParallel(user, runs);
+  for (size_t i = 0; i < results.size(); i++) {
+    EXPECT_TRUE(hasLine(results[i].out, "coprocess exit 0"))
+        << cases[i].what << "\n"
+        << results[i].out << results[i].err;
+    EXPECT_EQ(results[i].err, "") << cases[i].what;
+  }
+}
+
 } // namespace

@@ -10,6 +10,7 @@
 #include "x0zavserver/unix/RootCode.h"
 #include "x0zavserver/unix/RootCodeEtcPasswd.h"
 #include "x0zavserver/unix/RootCodePAM.h"
+#include "x0zavserver/unix/ScrubbingFdInStream.h"
 
 #include <cerrno>
 #include <csignal>
@@ -203,7 +204,7 @@ void runRootCoprocess(int readFd, int writeFd) {
   registry.add(&zav::RootCodeEtcPasswd::instance());
   registry.add(&zav::RootCodePAM::instance());
 
-  rdr::FdInStream in(readFd, -1, 0, false, true);
+  ScrubbingFdInStream in(readFd, -1, 0, false, true);
   rdr::FdOutStream out(writeFd, -1, 0);
   registry.serve(in, out);
 }

@@ -10,9 +10,9 @@
 #include <fcntl.h>
 #include <fstream>
 #include <string>
-#include <sys/wait.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {

@@ -1,9 +1,9 @@
 #include "x0zavserver/unix/ModuleRegistry.h"
 
 #include "rdr/Exception.h"
+#include "rdr/FdOutStream.h"
 #include "rdr/InStream.h"
 #include "rdr/MemInStream.h"
-#include "rdr/FdOutStream.h"
 #include "rdr/MemOutStream.h"
 
 #include <gtest/gtest.h>

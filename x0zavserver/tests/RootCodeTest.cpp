@@ -134,8 +134,7 @@ TEST(RootCodeChannel, OverlongNameOrPasswordIsRefusedBeforeAnythingIsSent) {
     for (bool withPipes : {true, false}) {
       CoreRun run = runCore(withPipes, "\x01" + str("nope"), [&c] {
         try {
-          zav::RootCodeEtcPasswd::instance().verifyViaCoprocess(c.user.c_str(),
-                                                                c.password.c_str());
+          zav::RootCodeEtcPasswd::instance().verifyViaCoprocess(c.user.c_str(), c.password.c_str());
           return std::string("session");
         } catch (rfb::AuthFailureException& e) {
           return std::string("1 ") + e.str();

@@ -67,7 +67,8 @@ void closeOtherDescriptors(int keep1, int keep2) {
     close(fd);
 }
 
-void ignorePipeSignal(int) {}
+void ignorePipeSignal(int) {
+}
 
 // Signal dispositions and the mask come from the user across the exec; a
 // blocked or ignored signal must not change how the root process behaves.

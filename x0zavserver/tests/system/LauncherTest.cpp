@@ -237,7 +237,8 @@ TEST_F(LauncherTest, ExactFitStringsAreServed) {
 TEST_F(LauncherTest, OverlongNameOrPasswordLeavesTheCoprocessServing) {
   // Names and passwords come from the network; one the co-process would not
   // take must not end it and so break every later verification.
-  std::string failure = "verify 1 Either the username was not recognised, or the password was incorrect";
+  std::string failure =
+      "verify 1 Either the username was not recognised, or the password was incorrect";
   struct Case {
     const char* what;
     std::string module, name, password;
@@ -283,9 +284,8 @@ TEST_F(LauncherTest, CoreThatStopsListeningEndsTheCoprocessInItsOwnWay) {
     runs.push_back(c.args);
   auto results = rig.runParallel(user, runs);
   for (size_t i = 0; i < results.size(); i++) {
-    EXPECT_TRUE(hasLine(results[i].out, "coprocess exit 0"))
-        << cases[i].what << "\n"
-        << results[i].out << results[i].err;
+    EXPECT_TRUE(hasLine(results[i].out, "coprocess exit 0")) << cases[i].what << "\n"
+                                                             << results[i].out << results[i].err;
     EXPECT_EQ(results[i].err, "") << cases[i].what;
   }
 }

@@ -68,6 +68,9 @@ void runFramed(const std::uint8_t* data, size_t size, int bufSize, int chunk) {
   Source source(data, size, bufSize, chunk);
   rdr::InStreamV4 in(&source);
   rdr::MemOutStream sink(1024, 1 << 20);
+  // A reader may go on using the stream after a failure (to skip the
+  // message, say): a few more tries must fail cleanly too.
+  int failures = 0;
   for (int rounds = 0; rounds < 100000; rounds++) {
     try {
       readMessage(in, sink);
@@ -76,7 +79,9 @@ void runFramed(const std::uint8_t* data, size_t size, int bufSize, int chunk) {
         return;
       source.release(chunk);
     } catch (plat::Exception&) {
-      return; // a malformed stream ends the connection
+      if (++failures > 3)
+        return; // a malformed stream ends the connection
+      source.release(chunk);
     }
   }
 }

@@ -43,30 +43,13 @@ struct EmptyReq {
   CARD8 zavReqType;
   CARD16 length;
 };
-struct TextReq {
+// One to three texts: their lengths in bytes 4-6 (the rest zero), the texts
+// back to back after the fixed part.
+struct TextsReq {
   CARD8 reqType;
   CARD8 zavReqType;
   CARD16 length;
-  CARD8 textLength;
-  CARD8 pad0;
-  CARD16 pad1;
-};
-struct TwoTextReq {
-  CARD8 reqType;
-  CARD8 zavReqType;
-  CARD16 length;
-  CARD8 length1;
-  CARD8 length2;
-  CARD16 pad;
-};
-struct ThreeTextReq {
-  CARD8 reqType;
-  CARD8 zavReqType;
-  CARD16 length;
-  CARD8 length1;
-  CARD8 length2;
-  CARD8 length3;
-  CARD8 pad;
+  CARD8 textLengths[4];
 };
 struct CutTextReq {
   CARD8 reqType;
@@ -97,8 +80,7 @@ struct StreamReq {
   CARD16 pad;
   CARD32 cookie;
 };
-static_assert(sizeof(EmptyReq) == 4 && sizeof(TextReq) == 8 && sizeof(TwoTextReq) == 8 &&
-                  sizeof(ThreeTextReq) == 8 && sizeof(CutTextReq) == 8 &&
+static_assert(sizeof(EmptyReq) == 4 && sizeof(TextsReq) == 8 && sizeof(CutTextReq) == 8 &&
                   sizeof(SelectInputReq) == 12 && sizeof(ApproveConnectReq) == 12 &&
                   sizeof(StreamReq) == 12,
               "request layouts");
@@ -185,7 +167,9 @@ template <class Req> Req* startRequest(Display* dpy, Minor minor) {
 }
 
 // Request length in 4-byte units for a fixed part of 8 bytes and n bytes of data.
-CARD16 textRequestLength(size_t n) { return 2 + (n + 3) / 4; }
+CARD16 textRequestLength(size_t n) {
+  return 2 + (n + 3) / 4;
+}
 
 // Appends variable data padded with zeros to 4 bytes: into the output buffer
 // when it fits, else sent on its own (_XSend pads with zeros too).
@@ -243,19 +227,50 @@ void finish(Display* dpy) {
   SyncHandle();
 }
 
-// A request made of one text of at most 255 bytes whose reply carries only
-// the success byte.
-bool textRequestWithStatus(Display* dpy, Minor minor, const char* text) {
-  if (!init(dpy))
-    return false;
-  size_t n = strlen(text);
-  if (n > maxText)
+// Joins texts of at most 255 bytes each into one buffer (owned by the caller);
+// null when one is too long.
+char* joinTexts(const char* const* texts, size_t* lengths, int count, size_t* total) {
+  *total = 0;
+  for (int i = 0; i < count; i++) {
+    lengths[i] = strlen(texts[i]);
+    if (lengths[i] > maxText)
+      return nullptr;
+    *total += lengths[i];
+  }
+  char* joined = static_cast<char*>(malloc(*total + 1));
+  if (!joined)
+    return nullptr;
+  size_t pos = 0;
+  for (int i = 0; i < count; i++) {
+    memcpy(joined + pos, texts[i], lengths[i]);
+    pos += lengths[i];
+  }
+  return joined;
+}
+
+// Locks the display and sends a request of count (1 to 3) texts. False,
+// with nothing sent and the display not locked, when a text is longer than
+// 255 bytes.
+bool sendTextRequest(Display* dpy, Minor minor, const char* const* texts, int count) {
+  size_t lengths[3];
+  size_t total;
+  char* joined = joinTexts(texts, lengths, count, &total);
+  if (!joined)
     return false;
   LockDisplay(dpy);
-  TextReq* req = startRequest<TextReq>(dpy, minor);
-  req->textLength = CARD8(n);
-  req->length = textRequestLength(n);
-  sendData(dpy, text, n);
+  TextsReq* req = startRequest<TextsReq>(dpy, minor);
+  for (int i = 0; i < count; i++)
+    req->textLengths[i] = CARD8(lengths[i]);
+  req->length = textRequestLength(total);
+  sendData(dpy, joined, total);
+  free(joined);
+  return true;
+}
+
+// A request made of count texts whose reply carries only the success byte.
+bool textRequestWithStatus(Display* dpy, Minor minor, const char* const* texts, int count) {
+  if (!init(dpy) || !sendTextRequest(dpy, minor, texts, count))
+    return false;
   xGenericReply rep;
   bool ok = waitReply(dpy, &rep, true) && rep.data1 != 0;
   finish(dpy);
@@ -266,16 +281,8 @@ bool textRequestWithStatus(Display* dpy, Minor minor, const char* text) {
 // success byte and a text (its length in bytes 8-11). The text is a
 // NUL-terminated buffer for XFree; null on failure.
 char* textRequestWithText(Display* dpy, Minor minor, const char* text, int* textLength) {
-  if (!init(dpy))
+  if (!init(dpy) || !sendTextRequest(dpy, minor, &text, 1))
     return nullptr;
-  size_t n = strlen(text);
-  if (n > maxText)
-    return nullptr;
-  LockDisplay(dpy);
-  TextReq* req = startRequest<TextReq>(dpy, minor);
-  req->textLength = CARD8(n);
-  req->length = textRequestLength(n);
-  sendData(dpy, text, n);
   char* result = nullptr;
   xGenericReply rep;
   if (waitReply(dpy, &rep, false)) {
@@ -323,8 +330,8 @@ char* emptyRequestWithText(Display* dpy, Minor minor, bool ignoreStatus, int* te
 
 // Reads a reply of packed texts (a length byte, then the bytes) into a
 // list of `entries` texts that all share one buffer, which starts one byte
-// before entry 0; each text ends in place where the next length byte was. Every walk is bounded by the data really present; a reply
-// whose texts run past its data fails. Null on failure.
+// before entry 0; each text ends in place where the next length byte was. Every walk is bounded by
+// the data really present; a reply whose texts run past its data fails. Null on failure.
 char** readPackedList(Display* dpy, const xGenericReply& rep, size_t entries) {
   size_t n = size_t(rep.length) * 4;
   char** list = static_cast<char**>(malloc((entries ? entries : 1) * sizeof(char*)));
@@ -388,27 +395,6 @@ bool streamRequest(Display* dpy, Minor minor, unsigned short port, unsigned cook
   return ok;
 }
 
-// Joins texts of at most 255 bytes each into one buffer (owned by the caller);
-// null when one is too long.
-char* joinTexts(const char* const* texts, size_t* lengths, int count, size_t* total) {
-  *total = 0;
-  for (int i = 0; i < count; i++) {
-    lengths[i] = strlen(texts[i]);
-    if (lengths[i] > maxText)
-      return nullptr;
-    *total += lengths[i];
-  }
-  char* joined = static_cast<char*>(malloc(*total + 1));
-  if (!joined)
-    return nullptr;
-  size_t pos = 0;
-  for (int i = 0; i < count; i++) {
-    memcpy(joined + pos, texts[i], lengths[i]);
-    pos += lengths[i];
-  }
-  return joined;
-}
-
 } // namespace
 
 bool queryExtension(Display* dpy, int* eventBase, int* errorBase) {
@@ -420,7 +406,7 @@ bool queryExtension(Display* dpy, int* eventBase, int* errorBase) {
 }
 
 bool setParam(Display* dpy, const char* nameAndValue) {
-  return textRequestWithStatus(dpy, SetParam, nameAndValue);
+  return textRequestWithStatus(dpy, SetParam, &nameAndValue, 1);
 }
 
 bool getParam(Display* dpy, const char* name, char** value, int* length) {
@@ -494,11 +480,10 @@ bool selectInput(Display* dpy, Window window, int mask) {
 }
 
 bool connect(Display* dpy, const char* hostAndPort) {
-  return textRequestWithStatus(dpy, Connect, hostAndPort);
+  return textRequestWithStatus(dpy, Connect, &hostAndPort, 1);
 }
 
-bool getQueryConnect(Display* dpy, char** firstText, char** user, int* timeout,
-                     unsigned* id) {
+bool getQueryConnect(Display* dpy, char** firstText, char** user, int* timeout, unsigned* id) {
   *firstText = nullptr;
   *user = nullptr;
   if (!init(dpy))
@@ -553,49 +538,13 @@ char** listConnections(Display* dpy, int* count) {
 }
 
 bool disconnect(Display* dpy, const char* user, const char* addressAndSuffix) {
-  if (!init(dpy))
-    return false;
   const char* texts[] = {user, addressAndSuffix};
-  size_t lengths[2];
-  size_t total;
-  char* joined = joinTexts(texts, lengths, 2, &total);
-  if (!joined)
-    return false;
-  LockDisplay(dpy);
-  TwoTextReq* req = startRequest<TwoTextReq>(dpy, Disconnect);
-  req->length1 = CARD8(lengths[0]);
-  req->length2 = CARD8(lengths[1]);
-  req->length = textRequestLength(total);
-  sendData(dpy, joined, total);
-  free(joined);
-  xGenericReply rep;
-  bool ok = waitReply(dpy, &rep, true) && rep.data1 != 0;
-  finish(dpy);
-  return ok;
+  return textRequestWithStatus(dpy, Disconnect, texts, 2);
 }
 
-bool setAccess(Display* dpy, const char* user, const char* addressAndSuffix,
-               const char* rights) {
-  if (!init(dpy))
-    return false;
+bool setAccess(Display* dpy, const char* user, const char* addressAndSuffix, const char* rights) {
   const char* texts[] = {user, addressAndSuffix, rights};
-  size_t lengths[3];
-  size_t total;
-  char* joined = joinTexts(texts, lengths, 3, &total);
-  if (!joined)
-    return false;
-  LockDisplay(dpy);
-  ThreeTextReq* req = startRequest<ThreeTextReq>(dpy, SetAccess);
-  req->length1 = CARD8(lengths[0]);
-  req->length2 = CARD8(lengths[1]);
-  req->length3 = CARD8(lengths[2]);
-  req->length = textRequestLength(total);
-  sendData(dpy, joined, total);
-  free(joined);
-  xGenericReply rep;
-  bool ok = waitReply(dpy, &rep, true) && rep.data1 != 0;
-  finish(dpy);
-  return ok;
+  return textRequestWithStatus(dpy, SetAccess, texts, 3);
 }
 
 char** getStatus(Display* dpy, const char* name) {

@@ -5,6 +5,7 @@
 #include "rdr/Exception.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace rdr {
 
@@ -12,15 +13,23 @@ static plat::LogWriter vlog("FileInStream");
 
 FileInStream::FileInStream(const char* path, bool binary) {
   rewindable = false;
-  if (path)
+  if (path) {
     file_.open(path, plat::File::modeRead, binary);
+    // This stream buffers already; without a second buffer inside stdio no
+    // copy of the bytes is left where it cannot be wiped.
+    setvbuf(file_.get(), nullptr, _IONBF, 0);
+  }
 }
 
 FileInStream::FileInStream(FILE* file, bool owned) : file_(file, owned) {
   rewindable = false;
 }
 
-FileInStream::~FileInStream() = default;
+FileInStream::~FileInStream() {
+  // The bytes passing through may be key material: they do not linger in freed
+  // memory.
+  explicit_bzero(start.get(), static_cast<size_t>(bufSize));
+}
 
 int FileInStream::readData(std::uint8_t* buffer, int length) {
   FILE* file = file_.get();

@@ -13,10 +13,12 @@ namespace rdr {
 class FileInStream : public BufferedInStream {
 public:
   // Opens path for reading ("r", plus "b" when binary; nothing for a null
-  // path). A failure throws plat::SystemExceptionFmt "fileOpen(%s)".
+  // path), without a stdio buffer. A failure throws
+  // plat::SystemExceptionFmt "fileOpen(%s)".
   FileInStream(const char* path, bool binary);
   // Reads an open file, closing it at the end when owned.
   FileInStream(FILE* file, bool owned);
+  // Wipes the buffer.
   ~FileInStream() override;
 
 protected:

@@ -4,6 +4,7 @@
 #include "plat/LogWriter.h"
 
 #include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 namespace rdr {
@@ -19,21 +20,29 @@ FileOutStream::FileOutStream(FILE* file, bool owned) : file_(file, owned) {
 }
 
 FileOutStream::~FileOutStream() {
-  if (!file_.isOpen())
-    return;
-  try {
-    flush();
-  } catch (plat::Exception& e) {
-    vlog.error("%s", e.str());
+  // After a failed write the failure has been reported already; writing
+  // the same bytes again would only report it twice.
+  if (file_.isOpen() && !writeFailed_) {
+    try {
+      flush();
+    } catch (plat::Exception& e) {
+      vlog.error("%s", e.str());
+    }
   }
+  // The bytes passing through may be key material: they do not linger in freed
+  // memory.
+  explicit_bzero(start.get(), static_cast<size_t>(bufSize));
 }
 
 int FileOutStream::writeData(const std::uint8_t* data, int length, bool) {
   FILE* file = file_.get();
   if (!file)
     throw plat::SystemException("writing to file failed", EBADF);
-  if (fwrite(data, static_cast<size_t>(length), 1, file) != 1)
-    throw plat::SystemException("writing to file failed", errno);
+  if (fwrite(data, static_cast<size_t>(length), 1, file) != 1) {
+    int err = errno;
+    writeFailed_ = true;
+    throw plat::SystemException("writing to file failed", err);
+  }
   return length;
 }
 

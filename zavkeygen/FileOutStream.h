@@ -19,7 +19,8 @@ public:
   FileOutStream(const char* path, bool binary, bool append);
   // Writes an open file, closing it at the end when owned.
   FileOutStream(FILE* file, bool owned);
-  // Flushes and closes an owned file; failures are only logged here.
+  // Flushes (unless a write has failed already) and closes an owned file;
+  // failures are only logged here. Wipes the buffer.
   ~FileOutStream() override;
 
   // Writes out the buffer, empties the stdio buffer and waits until the
@@ -45,6 +46,7 @@ private:
   };
 
   ClosableFile file_;
+  bool writeFailed_ = false;
 };
 
 } // namespace rdr

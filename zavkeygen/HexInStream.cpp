@@ -4,6 +4,8 @@
 #include "plat/Hex.h"
 #include "plat/LogWriter.h"
 
+#include <cstring>
+
 namespace rdr {
 
 static plat::LogWriter vlog("HexInStream");
@@ -12,7 +14,11 @@ HexInStream::HexInStream(InStream& in, int bufSize) : BufferedInStream(bufSize),
   in_.checkpoint();
 }
 
-HexInStream::~HexInStream() = default;
+HexInStream::~HexInStream() {
+  // The bytes passing through are key material: they do not linger in freed
+  // memory.
+  explicit_bzero(start.get(), static_cast<size_t>(bufSize));
+}
 
 int HexInStream::readData(std::uint8_t* buffer, int length) {
   std::uint8_t pair[2];

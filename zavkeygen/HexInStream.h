@@ -11,6 +11,7 @@ class HexInStream : public BufferedInStream {
 public:
   // bufSize 0 gives the default size. Takes a checkpoint on in.
   HexInStream(InStream& in, int bufSize = 0);
+  // Wipes the buffer.
   ~HexInStream() override;
 
 protected:

@@ -3,6 +3,8 @@
 #include "plat/Hex.h"
 #include "plat/LogWriter.h"
 
+#include <cstring>
+
 namespace rdr {
 
 static plat::LogWriter vlog("HexOutStream");
@@ -10,7 +12,11 @@ static plat::LogWriter vlog("HexOutStream");
 HexOutStream::HexOutStream(OutStream& out, int bufSize) : BufferedOutStream(bufSize), out_(out) {
 }
 
-HexOutStream::~HexOutStream() = default;
+HexOutStream::~HexOutStream() {
+  // The bytes passing through are key material: they do not linger in freed
+  // memory.
+  explicit_bzero(start.get(), static_cast<size_t>(bufSize));
+}
 
 void HexOutStream::flush() {
   BufferedOutStream::flush();

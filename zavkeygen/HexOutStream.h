@@ -11,7 +11,7 @@ class HexOutStream : public BufferedOutStream {
 public:
   // bufSize 0 gives the default size.
   HexOutStream(OutStream& out, int bufSize = 0);
-  // Does not flush.
+  // Does not flush; wipes the buffer.
   ~HexOutStream() override;
 
   // Writes out this stream's buffer as hex, then flushes the underlying one.

@@ -21,6 +21,16 @@ namespace crypto {
 
 static plat::LogWriter vlog("RsaPrivateKeyStoreFile");
 
+namespace {
+
+// A buffer for stdio that outlives the file it serves and is wiped at the end.
+struct StdioBuffer {
+  char bytes[BUFSIZ];
+  ~StdioBuffer() { explicit_bzero(bytes, sizeof(bytes)); }
+};
+
+} // namespace
+
 RsaPrivateKeyStoreFile::RsaPrivateKeyStoreFile(const char* fileName_, Callback* callback,
                                                bool generateIfMissing, bool hex)
     : RsaPrivateKeyStore(callback, generateIfMissing, hex), fileName(fileName_ ? fileName_ : "") {
@@ -50,6 +60,7 @@ void RsaPrivateKeyStoreFile::store(RsaPrivateKey& key) {
 
   // mkostemp creates the file with mode 0600 (less the file-creation mask),
   // so no other user can open it at any time.
+  StdioBuffer stdioBuffer;
   std::string tempName = std::string(fileName.c_str()) + ".XXXXXX";
   int fd = mkostemp(&tempName[0], O_CLOEXEC);
   if (fd < 0)
@@ -61,6 +72,9 @@ void RsaPrivateKeyStoreFile::store(RsaPrivateKey& key) {
     unlink(tempName.c_str());
     throw plat::SystemExceptionFmt("fileOpen(%s)", err, tempName.c_str());
   }
+  // stdio holds the key text in this buffer, which is wiped after the file
+  // is closed.
+  setvbuf(file, stdioBuffer.bytes, _IOFBF, sizeof(stdioBuffer.bytes));
   try {
     rdr::FileOutStream out(file, true);
     writeKey(key, out);

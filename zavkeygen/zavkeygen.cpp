@@ -59,16 +59,12 @@ int main(int argc, char** argv) {
   try {
     AppInit::create("zavkeygen", true, false, nullptr, nullptr, nullptr);
 
-    plat::ParameterSet& global = plat::ParameterSet::global();
-    for (int i = 1; i < argc; i++) {
-      if (global.parseParam(argv[i], 50))
-        continue;
-      // "-name value": the value is the next argument.
-      if (argv[i][0] != '-' || i + 1 >= argc || !global.setParam(argv[i] + 1, argv[i + 1], 50)) {
-        usage(argv[0]);
-        return 1;
-      }
-      i++;
+    // Every argument must be a parameter: -name=value and its other forms, or
+    // "-name value" with the value as the next argument.
+    if (plat::ParameterSet::parseCommandLine(argc, argv, 1, 50, {&plat::ParameterSet::global()}) <
+        argc) {
+      usage(argv[0]);
+      return 1;
     }
 
     plat::EnvExpandedString keyFile(keyFileParam.getValue().c_str());

@@ -30,7 +30,11 @@ SelectSocketManager::SelectSocketManager(io::FdManager* fdMgr_)
 SelectSocketManager::~SelectSocketManager() {
   while (!sockets.empty()) {
     IoWrapper* w = *sockets.begin();
-    w->closed(nullptr);
+    try {
+      w->closed(nullptr);
+    } catch (plat::Exception& e) {
+      vlog.error("%s", e.str());
+    }
   }
   while (!listeners.empty())
     delete *listeners.begin();
@@ -64,14 +68,38 @@ void SelectSocketManager::addSocket(Socket* socket, SocketServer* server, bool o
       s->getIo()->setHandler(w.get(), true);
     } else {
       PLAT_ASSERT(s->ioTarget());
-      s->setConnector(s->ioTarget()->connect(w.get(), 0));
+      w->connecting = s->ioTarget()->connect(w.get(), 0);
+      s->setConnector(w->connecting);
     }
   } catch (plat::Exception&) {
     w->sock = nullptr; // the caller keeps the socket
     throw;
   }
-  sockets.insert(w.release());
-  server->addSocket(socket, outgoing);
+  IoWrapper* registered = w.release();
+  sockets.insert(registered);
+  try {
+    server->addSocket(socket, outgoing);
+  } catch (plat::Exception&) {
+    // The server did not take the socket: serve it no more and leave it with
+    // the caller.
+    unregister(registered);
+    throw;
+  }
+}
+
+void SelectSocketManager::unregister(IoWrapper* w) {
+  if (w->sock->getIo()) {
+    w->sock->getIo()->setHandler(nullptr, false);
+  } else {
+    io::IoConnector* connector = w->sock->ioConnector();
+    PLAT_ASSERT(connector);
+    w->sock->setConnector(nullptr);
+    if (w->connecting == connector)
+      w->connecting = nullptr;
+    connector->cancel(false);
+  }
+  w->sock = nullptr;
+  delete w;
 }
 
 void SelectSocketManager::removeSocket(Socket* socket) {
@@ -82,17 +110,9 @@ void SelectSocketManager::removeSocket(Socket* socket) {
       w = candidate;
   if (!w)
     throw plat::Exception("Socket not registered");
-  if (w->sock->getIo()) {
-    w->sock->getIo()->setHandler(nullptr, false);
-  } else {
-    io::IoConnector* connector = w->sock->ioConnector();
-    PLAT_ASSERT(connector);
-    w->sock->setConnector(nullptr);
-    connector->cancel(false);
-  }
-  w->server->removeSocket(socket);
-  w->sock = nullptr;
-  delete w;
+  SocketServer* server = w->server;
+  unregister(w);
+  server->removeSocket(socket);
 }
 
 void SelectSocketManager::addListener(SocketListener* listener, SocketServer* server) {
@@ -134,6 +154,8 @@ bool SelectSocketManager::setAddressChangeCallback(SocketListener* listener,
 void SelectSocketManager::flushAll() {
   assertCurrent();
   for (IoWrapper* w : sockets) {
+    if (!w->sock->getIo())
+      continue; // still connecting: nothing to write out yet
     try {
       w->sock->flush();
     } catch (plat::Exception&) {
@@ -148,6 +170,12 @@ SelectSocketManager::IoWrapper::IoWrapper(FdSocket* sock_, SocketServer* server_
 SelectSocketManager::IoWrapper::~IoWrapper() {
   vlog.debug("~IoWrapper %p for %p", static_cast<void*>(this), static_cast<void*>(sock));
   mgr->sockets.erase(this);
+  if (connecting) {
+    // Nobody is left to tell of the attempt's end.
+    if (sock && sock->ioConnector() == connecting)
+      sock->setConnector(nullptr);
+    connecting->cancel(false);
+  }
   delete sock;
 }
 
@@ -156,12 +184,14 @@ void SelectSocketManager::IoWrapper::readable(io::Io*) { server->socketReadable(
 void SelectSocketManager::IoWrapper::writable(io::Io*) { server->socketWritable(sock); }
 
 void SelectSocketManager::IoWrapper::closed(io::Io*) {
+  // The wrapper and its socket go even when the server throws.
+  std::unique_ptr<IoWrapper> self(this);
   server->removeSocket(sock);
-  delete this;
 }
 
 void SelectSocketManager::IoWrapper::connected(io::IoConnector*, io::Io* io) {
   PLAT_ASSERT(io->asFdIo());
+  connecting = nullptr; // it deletes itself after this call
   sock->setConnector(nullptr);
   sock->setIo(io);
   io->setHandler(this, true);
@@ -169,6 +199,7 @@ void SelectSocketManager::IoWrapper::connected(io::IoConnector*, io::Io* io) {
 }
 
 void SelectSocketManager::IoWrapper::connectFailed(io::IoConnector* connector) {
+  connecting = nullptr; // it deletes itself after this call
   try {
     connector->throwError();
   } catch (plat::SystemException& e) {
@@ -176,11 +207,19 @@ void SelectSocketManager::IoWrapper::connectFailed(io::IoConnector* connector) {
   } catch (plat::Exception&) {
   }
   sock->setConnector(nullptr);
-  server->socketConnected(sock);
+  try {
+    server->socketConnected(sock);
+  } catch (plat::Exception&) {
+    closed(nullptr);
+    throw;
+  }
   closed(nullptr);
 }
 
-void SelectSocketManager::IoWrapper::connectCancelled() { closed(nullptr); }
+void SelectSocketManager::IoWrapper::connectCancelled() {
+  connecting = nullptr; // it deletes itself after this call
+  closed(nullptr);
+}
 
 SelectSocketManager::ListenerWrapper::ListenerWrapper(SocketListener* listener_,
                                                       SocketServer* server_,

@@ -45,7 +45,7 @@ public:
   // Serves the socket no more and hands it back to the caller.
   void removeSocket(Socket* sock);
   bool setAddressChangeCallback(SocketListener* listener, AddressChangeCallback* cb) override;
-  // Writes out everything buffered on every socket, waiting.
+  // Writes out everything buffered on every connected socket, waiting.
   void flushAll();
 
   io::FdManager* getFdManager() const { return fdMgr.get(); }
@@ -67,6 +67,9 @@ private:
     FdSocket* sock;
     SocketServer* server;
     SelectSocketManager* mgr;
+    // The connection attempt that reports to this wrapper, until it has
+    // reported; it may outlive its socket's interest after a close().
+    io::IoConnector* connecting = nullptr;
   };
 
   class ListenerWrapper : public io::IoAcceptor, public io::FdAddressChanged {
@@ -83,6 +86,9 @@ private:
   };
 
   void assertCurrent() const;
+  // Detaches the wrapper's socket from the descriptor manager (or cancels
+  // its connection attempt) and deletes the wrapper; the socket stays.
+  void unregister(IoWrapper* w);
 
   std::set<ListenerWrapper*> listeners;
   std::set<IoWrapper*> sockets;

@@ -67,26 +67,35 @@ TcpSocket::~TcpSocket() = default;
 std::unique_ptr<TcpSocket::TcpEndpointInfo> TcpSocket::makeInfo(bool peer) {
   io::TcpIo* tcp = io ? io->asTcpIo() : nullptr;
   if (!tcp)
-    return std::unique_ptr<TcpEndpointInfo>(new TcpEndpointInfo());
+    return nullptr;
   try {
     return std::unique_ptr<TcpEndpointInfo>(
         new TcpEndpointInfo(peer ? tcp->peerAddress() : tcp->localAddress()));
   } catch (plat::Exception& e) {
     vlog.debug("no %s endpoint: %s", peer ? "peer" : "local", e.str());
-    return std::unique_ptr<TcpEndpointInfo>(new TcpEndpointInfo());
+    return nullptr;
   }
 }
 
+EndpointInfo* TcpSocket::endpointInfo(std::unique_ptr<TcpEndpointInfo>& info, bool peer) {
+  if (!info)
+    info = makeInfo(peer);
+  if (info)
+    return info.get();
+  // Nothing to learn from yet (a connection still being made): answer as
+  // unknown without keeping that answer, so that the real endpoint is learnt
+  // once the connection is made.
+  if (!unknownInfo)
+    unknownInfo.reset(new TcpEndpointInfo());
+  return unknownInfo.get();
+}
+
 EndpointInfo* TcpSocket::localEndpoint() {
-  if (!localInfo)
-    localInfo = makeInfo(false);
-  return localInfo.get();
+  return endpointInfo(localInfo, false);
 }
 
 EndpointInfo* TcpSocket::peerEndpoint() {
-  if (!peerInfo)
-    peerInfo = makeInfo(true);
-  return peerInfo.get();
+  return endpointInfo(peerInfo, true);
 }
 
 } // namespace net

@@ -1,5 +1,6 @@
 // A socket on a TCP channel: its endpoints come from the channel's local and
-// peer address records, built on first request and kept.
+// peer address records, built on first request once there is a connection,
+// and kept.
 #pragma once
 
 #include "net/FdSocket.h"
@@ -46,10 +47,14 @@ public:
   EndpointInfo* peerEndpoint() override;
 
 private:
+  // From the channel's address record, or null when there is none yet.
   std::unique_ptr<TcpEndpointInfo> makeInfo(bool peer);
+  EndpointInfo* endpointInfo(std::unique_ptr<TcpEndpointInfo>& info, bool peer);
 
   std::unique_ptr<TcpEndpointInfo> localInfo;
   std::unique_ptr<TcpEndpointInfo> peerInfo;
+  // The answer while neither can be had.
+  std::unique_ptr<TcpEndpointInfo> unknownInfo;
 };
 
 } // namespace net

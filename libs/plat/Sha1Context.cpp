@@ -78,6 +78,9 @@ void sha1Begin(Sha1Context* ctx) {
 }
 
 void sha1Update(const void* data, size_t length, Sha1Context* ctx) {
+  // An empty piece may come without a buffer at all.
+  if (length == 0)
+    return;
   const unsigned char* p = static_cast<const unsigned char*>(data);
   size_t used = ctx->lengthLow & 63;
   uint64_t total = (uint64_t(ctx->lengthHigh) << 32 | ctx->lengthLow) + length;

@@ -199,6 +199,9 @@ int sha2Begin(int digestLength, Sha2Context* ctx) {
 }
 
 void sha2Update(const void* data, size_t length, Sha2Context* ctx) {
+  // An empty piece may come without a buffer at all.
+  if (length == 0)
+    return;
   const bool wide = isWide(ctx);
   const size_t blockSize = wide ? 128 : 64;
   const unsigned char* p = static_cast<const unsigned char*>(data);

@@ -64,30 +64,38 @@ bool FramedInStream::nextFrame(bool wait) {
 bool FramedInStream::fill(int n) {
   PLAT_ASSERT(inMsg);
   sync();
+  if (frameSize < n && end > ptr)
+    return true; // the reader takes what the frame still has and comes back
   bool got;
+  try {
+    got = fillFromUnderlying(n);
+  } catch (EndOfMsg&) {
+    throw;
+  } catch (plat::Exception&) {
+    // The underlying stream may have consumed header bytes or moved its
+    // buffer: go back to the checkpoint so that the window is valid again and
+    // the read can be repeated.
+    rewind();
+    throw;
+  }
+  if (got)
+    expose();
+  return got;
+}
+
+bool FramedInStream::fillFromUnderlying(int n) {
   if (frameSize < n) {
-    if (end > ptr)
-      return true;
     if (!nextFrame(false))
       return false;
     if (frameSize == 0)
       throw EndOfMsg();
-    if (underlying->avail() > 0) {
-      expose();
+    if (underlying->avail() > 0)
       return true;
-    }
-    got = underlying->overrun(false, 1);
-  } else {
-    if (underlying->avail() >= n) {
-      expose();
-      return true;
-    }
-    got = underlying->overrun(false, n);
+    return underlying->overrun(false, 1);
   }
-  if (!got)
-    return false;
-  expose();
-  return true;
+  if (underlying->avail() >= n)
+    return true;
+  return underlying->overrun(false, n);
 }
 
 void FramedInStream::checkpoint() {

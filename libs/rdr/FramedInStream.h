@@ -47,6 +47,9 @@ private:
   // Makes the frame's bytes in the underlying window this stream's window.
   void expose();
   bool nextFrame(bool wait);
+  // The part of fill() that reads from the underlying stream; true when the
+  // window can be exposed again.
+  bool fillFromUnderlying(int n);
 
   bool inMsg = false;
   bool lastFrame = false;

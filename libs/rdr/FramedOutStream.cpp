@@ -29,7 +29,9 @@ void FramedOutStream::startFrame(int n) {
     underlying->overrun(headerSize + n, 1);
   inFrame = true;
   ptr = underlying->getptr() + headerSize;
-  end = std::min(underlying->getend(), ptr + maxFrameSize);
+  // Measured as a distance: ptr + maxFrameSize may lie past the underlying
+  // buffer, where not even a pointer may be formed.
+  end = ptr + std::min<std::ptrdiff_t>(underlying->getend() - ptr, maxFrameSize);
 }
 
 void FramedOutStream::endFrame(bool lastFrame) {

@@ -58,6 +58,12 @@ OPS = {
     18: "reloadConfig",
 }
 OP_NUMBERS = {name: num for num, name in OPS.items()}
+# Bytes of each request before its variable data (4 for the others).
+FIXED_PART = {
+    "setParam": 8, "getParam": 8, "getParamDesc": 8, "connect": 8, "disconnect": 8,
+    "setAccess": 8, "setServerCutText": 8, "selectInput": 12, "approveConnect": 12,
+    "requestFileTransferStream": 12, "requestChatStream": 12,
+}
 EVENTS = {"cut": 0, "selection": 1, "query": 2, "status": 3}
 FAULT_KINDS = ("fail", "faildata", "badrequest", "shortlen", "overlong")
 
@@ -354,6 +360,11 @@ class Client:
                 pos += n
             return out
 
+        # The fields are read only once the request is long enough to hold them.
+        fixed = FIXED_PART.get(name, 4)
+        if len(req) < fixed:
+            raise BadLayout("length %d, shorter than its fixed part of %d bytes"
+                            % (length, fixed))
         if name in ("setParam", "getParam", "getParamDesc", "connect"):
             zeros(5, 8, "bytes 5-7")
             (t,) = texts([req[4]], 8)

@@ -172,5 +172,23 @@ class DoubleTest(unittest.TestCase):
             self.assertEqual((head[0], head[1], head[10]), (0, code, self.major))
 
 
+    def test_requests_too_short_for_their_fields_are_refused(self):
+        # Each is shorter than the fixed part its minor opcode needs: a text
+        # request without its length byte, a two-text request, a cut-text
+        # request without its 32-bit length, a big-request form with nothing
+        # after the header. The stand-in answers each with BadLength and goes on.
+        self.c.send(struct.pack("<BBH", self.major, 0, 1))
+        self.c.send(struct.pack("<BBH", self.major, 11, 1))
+        self.c.send(struct.pack("<BBH", self.major, 4, 1))
+        self.c.send(struct.pack("<BBHI", self.major, 12, 0, 2))
+        for _ in range(4):
+            head, _ = self.c.packet()
+            self.assertEqual((head[0], head[1], head[10]), (0, 16, self.major))
+        seq = self.get_param("Desktop")
+        head, extra = self.c.packet()
+        self.assertEqual((head[0], struct.unpack("<H", head[2:4])[0]), (1, seq))
+        self.assertTrue(extra.startswith(b"Xzav demo desktop"))
+
+
 if __name__ == "__main__":
     unittest.main()

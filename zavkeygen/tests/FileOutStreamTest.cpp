@@ -1,6 +1,8 @@
 #include "zavkeygen/FileOutStream.h"
 
+#include "CaptureLogger.h"
 #include "ScratchDir.h"
+#include "plat/Exception.h"
 
 #include <gtest/gtest.h>
 
@@ -63,6 +65,26 @@ TEST(FileOutStream, FullDeviceIsReportedBySyncAndClose) {
       EXPECT_STREQ(e.str(), c.message);
     }
   }
+}
+
+TEST(FileOutStream, FailedWriteIsReportedOnceNotAgainByTheDestructor) {
+  testing_support::ScopedCapture capture("FileOutStream", 100);
+  ASSERT_TRUE(capture.found());
+  {
+    // Without a stdio buffer the write itself meets the full device.
+    FILE* file = fopen("/dev/full", "wb");
+    ASSERT_NE(file, nullptr);
+    setvbuf(file, nullptr, _IONBF, 0);
+    rdr::FileOutStream out(file, true);
+    out.writeBytes("key", 3);
+    try {
+      out.flush();
+      ADD_FAILURE() << "the write to /dev/full succeeded";
+    } catch (plat::Exception& e) {
+      EXPECT_STREQ(e.str(), "writing to file failed: No space left on device (28)");
+    }
+  }
+  EXPECT_TRUE(capture.logger.lines.empty()) << capture.logger.lines[0].text;
 }
 
 TEST(FileOutStream, OpenFailure) {

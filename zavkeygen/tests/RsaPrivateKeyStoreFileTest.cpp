@@ -1,6 +1,7 @@
 #include "zavkeygen/RsaPrivateKeyStoreFile.h"
 
 #include "OpenSslRsa.h"
+#include "ReleasedArrays.h"
 #include "ScratchDir.h"
 #include "plat/IntParameter.h"
 #include "plat/crypto/RsaException.h"
@@ -247,6 +248,29 @@ TEST_F(StoreFileTest, FailedReplacementLeavesNoTemporaryFile) {
   }
   EXPECT_EQ(listDir(dir.path()), std::vector<std::string>{"key"});
   EXPECT_EQ(readFile(path + "/inside"), "x");
+}
+
+TEST_F(StoreFileTest, KeyBytesAreNotLeftInReleasedBuffers) {
+  Pkey k = opensslGenerateRsa(1024);
+  std::vector<std::uint8_t> form = opensslPrivateForm(k.get());
+  // The first 32 bytes of d, raw and as the key file's text.
+  std::vector<std::uint8_t> d(form.begin() + 4 + 2 * 128, form.begin() + 4 + 2 * 128 + 32);
+  std::string path = dir / "private.key";
+  writeFile(path, hexOf(form));
+
+  crypto::RsaPrivateKeyStoreFile store(path.c_str(), nullptr, false, true);
+  crypto::RsaPrivateKey key;
+  {
+    ReleasedArrayWatch watch({std::string(d.begin(), d.end()), hexOf(d)});
+    ASSERT_TRUE(store.load(key));
+    EXPECT_EQ(watch.leaks(), 0) << "after loading";
+  }
+  {
+    ReleasedArrayWatch watch({std::string(d.begin(), d.end()), hexOf(d)});
+    store.store(key);
+    EXPECT_EQ(watch.leaks(), 0) << "after storing";
+  }
+  EXPECT_EQ(readFile(path), hexOf(form));
 }
 
 } // namespace

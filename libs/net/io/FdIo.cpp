@@ -77,16 +77,20 @@ void FdIo::shutdown(bool flush, bool tellHandler) {
     return;
   }
   std::unique_ptr<FdIo> self(this);
-  if (flush) {
-#ifdef ZAV_NET_LAUNCHER_BUILD
-    out->flush();
-#else
-    try {
-      out->flush();
-    } catch (plat::Exception&) {
-    }
-#endif
+  if (!flush) {
+    // Closing at once: the destructor's write-out takes only what goes
+    // without waiting for the peer.
+    out->setNonWaiting(true);
+    return;
   }
+#ifdef ZAV_NET_LAUNCHER_BUILD
+  out->flush();
+#else
+  try {
+    out->flush();
+  } catch (plat::Exception&) {
+  }
+#endif
 }
 
 const char* FdIo::getName() {

@@ -100,9 +100,9 @@ FdIo* TcpConnector::tryNext(bool nonBlocking) {
 }
 
 void TcpConnector::fail() {
+  std::unique_ptr<TcpConnector> self(this); // done, whatever the callback does
   if (cb)
     cb->connectFailed(this);
-  delete this;
 }
 
 void TcpConnector::attempt() {
@@ -130,13 +130,13 @@ void TcpConnector::writable(Io* io_) {
     io->shutdown(false, true);
     return;
   }
+  std::unique_ptr<TcpConnector> self(this); // done, whatever the callback does
   pending.erase(io);
   io->setHandler(nullptr, false);
   if (cb)
     cb->connected(this, io);
   else
     io->shutdown(false, false);
-  delete this;
 }
 
 void TcpConnector::closed(Io* io_) {
@@ -175,14 +175,20 @@ void TcpConnector::cancel(bool keepCallback) {
 }
 
 bool TcpConnector::timerCallback(plat::Timer* timer) {
-  if (timer == &attemptTimer) {
-    attempt();
-  } else if (timer == &doneTimer) {
-    if (cb)
-      cb->connectCancelled();
-    delete this;
-  } else {
-    PLAT_ASSERT(false);
+  // A callback that throws must not break the timer run of the whole loop:
+  // its error is logged, as the descriptor manager does for handlers.
+  try {
+    if (timer == &attemptTimer) {
+      attempt();
+    } else if (timer == &doneTimer) {
+      std::unique_ptr<TcpConnector> self(this);
+      if (cb)
+        cb->connectCancelled();
+    } else {
+      PLAT_ASSERT(false);
+    }
+  } catch (plat::Exception& e) {
+    vlog.error("%s", e.str());
   }
   return false;
 }

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fcntl.h>
+#include <future>
 
 namespace {
 
@@ -49,6 +51,26 @@ TEST(FdIo, ExceptionFromClosedIsLogged) {
   loop.pass();
   EXPECT_FALSE(loop.mgr.isServed(io));
   EXPECT_TRUE(capture.logger.contains("closed failed on purpose"));
+}
+
+// Closing an unserved channel at once must not wait for a peer that reads
+// nothing: what does not go without waiting is dropped.
+TEST(FdIo, UnservedShutdownWithoutFlushDoesNotWaitForThePeer) {
+  testing_support::SocketPair sp;
+  io::FdIo* io = new io::FdIo(sp.take(0), true);
+  const std::string megabyte(1 << 20, 'm');
+  io->getOutStream()->writeBytes(megabyte.data(), static_cast<int>(megabyte.size()));
+  ASSERT_GT(io->getOutStream()->unsentBytes(), 0) << "the peer's buffer holds less";
+  auto done = std::async(std::launch::async, [io] { io->shutdown(false, false); });
+  if (done.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+    close(sp.take(1)); // let the stuck write-out fail so the test can end
+    done.wait();
+    FAIL() << "shutdown without flush waited for the peer";
+  }
+  std::string got = testing_support::readNow(sp.fds[1]);
+  EXPECT_LT(got.size(), megabyte.size());
+  char c;
+  EXPECT_EQ(recv(sp.fds[1], &c, 1, MSG_DONTWAIT), 0) << "the channel is closed";
 }
 
 } // namespace

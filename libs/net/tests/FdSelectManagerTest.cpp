@@ -34,6 +34,17 @@ int countLines(const testing_support::CaptureLogger& logger, const std::string& 
 
 bool fdOpen(int fd) { return fcntl(fd, F_GETFD) != -1; }
 
+// A channel served by rec with a megabyte of output that the peer (the other
+// end of sp) never reads.
+io::FdIo* stalledChannel(SocketPair& sp, Recorder& rec) {
+  io::FdIo* io = new io::FdIo(sp.take(0), true);
+  io->setHandler(&rec, false);
+  std::string block(1 << 20, 'z');
+  io->getOutStream()->writeBytes(block.data(), static_cast<int>(block.size()));
+  io->getOutStream()->flush();
+  return io;
+}
+
 TEST(FdSelectManager, FirstEventOfANewChannelIsWritableThenWriteInterestDrops) {
   Loop loop;
   SocketPair sp;
@@ -324,11 +335,7 @@ TEST(FdSelectManager, UnresponsivePeerIsGivenUpAfterTheLazyFlushTimeout) {
   ManualClock clock;
   Loop loop;
   SocketPair sp;
-  io::FdIo* io = new io::FdIo(sp.take(0), true);
-  io->setHandler(&rec, false);
-  std::string block(1 << 20, 'z');
-  io->getOutStream()->writeBytes(block.data(), static_cast<int>(block.size()));
-  io->getOutStream()->flush();
+  io::FdIo* io = stalledChannel(sp, rec);
   loop.pass();
   ASSERT_FALSE(rec.saw("closed"));
   // Steps below the timer manager's 240-second jump limit, as a running loop
@@ -360,11 +367,7 @@ TEST(FdSelectManager, LazyFlushTimeoutHasARangeAndServesFortyNineDays) {
   ManualClock clock;
   Loop loop;
   SocketPair sp;
-  io::FdIo* io = new io::FdIo(sp.take(0), true);
-  io->setHandler(&rec, false);
-  std::string block(1 << 20, 'z');
-  io->getOutStream()->writeBytes(block.data(), static_cast<int>(block.size()));
-  io->getOutStream()->flush();
+  stalledChannel(sp, rec);
   loop.pass();
   const std::int64_t step = 200 * 1000;
   std::int64_t elapsed = 0;

@@ -21,10 +21,16 @@ namespace {
 class EchoServer : public net::SocketServer {
 public:
   void addSocket(net::Socket* s, bool outgoing) override {
+    if (throwOnAdd)
+      throw plat::Exception("server refused the socket on purpose");
     added[s]++;
     outgoingAdds += outgoing;
   }
-  void removeSocket(net::Socket* s) override { removed[s]++; }
+  void removeSocket(net::Socket* s) override {
+    removed[s]++;
+    if (throwOnRemove)
+      throw plat::Exception("server failed to let go on purpose");
+  }
   void socketReadable(net::Socket* s) override {
     if (throwOnRead)
       throw plat::Exception("server failed on purpose");
@@ -42,6 +48,8 @@ public:
   void socketConnected(net::Socket* s) override {
     connected++;
     lastErrno = s->fdSocket()->connectErrno;
+    if (throwOnConnected)
+      throw plat::Exception("server failed on connecting on purpose");
   }
 
   std::map<net::Socket*, int> added, removed;
@@ -49,6 +57,9 @@ public:
   int connected = 0;
   int lastErrno = 0;
   bool throwOnRead = false;
+  bool throwOnAdd = false;
+  bool throwOnRemove = false;
+  bool throwOnConnected = false;
 };
 
 struct ManagerLoop {
@@ -200,6 +211,145 @@ TEST(SelectSocketManager, UnregisteredSocketsAndTheCurrentInstance) {
   }
   net::TcpListener l(new io::TcpListener(0, AF_INET, true));
   EXPECT_FALSE(loop.mgr.setAddressChangeCallback(&l, nullptr));
+}
+
+// A server that throws from addSocket has not taken the socket: the manager
+// keeps nothing of it. Handed in directly, the caller keeps the socket;
+// accepted from a listener, the connection is closed.
+TEST(SelectSocketManager, SocketRefusedByItsServersAddSocketIsNotKept) {
+  ScopedCapture capture("FdManager", 0);
+  EchoServer server;
+  server.throwOnAdd = true;
+  {
+    ManagerLoop loop;
+    testing_support::SocketPair sp;
+    net::FdSocket mine(new io::FdIo(sp.take(0), true));
+    EXPECT_THROW(loop.mgr.addSocket(&mine, &server, false), plat::Exception);
+    EXPECT_THROW(loop.mgr.removeSocket(&mine), plat::Exception) << "not registered";
+    ASSERT_EQ(write(sp.fds[1], "x", 1), 1);
+    loop.pass(0);
+    EXPECT_EQ(mine.getIo()->asFdIo()->getInStream()->avail(), 0) << "nobody reads for it";
+
+    net::TcpListener listener(new io::TcpListener(0, AF_INET, true));
+    loop.mgr.addListener(&listener, &server);
+    int client = testing_support::connectLoopback(
+        static_cast<io::TcpListener*>(listener.getFdListener())->getLocalAddress().port);
+    ASSERT_GE(client, 0);
+    ASSERT_TRUE(loop.runUntil([&] { return capture.logger.contains("refused the socket"); }));
+    loop.pass(0);
+    char c;
+    EXPECT_EQ(recv(client, &c, 1, MSG_DONTWAIT), 0) << "the accepted connection is closed";
+    close(client);
+    loop.mgr.removeListener(&listener);
+  }
+  EXPECT_TRUE(server.added.empty());
+  EXPECT_TRUE(server.removed.empty());
+}
+
+// A server whose removeSocket throws still loses the socket: the wrapper and
+// the socket go with the channel, and destroying the manager later touches
+// neither.
+TEST(SelectSocketManager, ServerThatThrowsFromRemoveSocketStillLosesIt) {
+  ScopedCapture capture("FdManager", 0);
+  EchoServer server;
+  server.throwOnRemove = true;
+  testing_support::SocketPair a, b;
+  {
+    ManagerLoop loop;
+    loop.mgr.addSocket(new net::FdSocket(new io::FdIo(a.take(0), true)), &server, false);
+    loop.mgr.addSocket(new net::FdSocket(new io::FdIo(b.take(0), true)), &server, false);
+    close(a.take(1)); // the peer goes away: end of stream, then clean-up
+    ASSERT_TRUE(loop.runUntil([&] { return server.removed.size() == 1; }));
+    EXPECT_TRUE(capture.logger.contains("failed to let go"));
+    loop.pass(0);
+  }
+  ASSERT_EQ(server.removed.size(), 2u) << "the other socket is removed with the manager";
+  for (auto& r : server.removed)
+    EXPECT_EQ(r.second, 1);
+}
+
+// A server that throws when told of the outcome of its outgoing connection
+// loses the socket as any failing server does; the loop goes on and the
+// connection attempt leaves nothing behind.
+TEST(SelectSocketManager, ServerThatThrowsFromSocketConnectedLosesTheSocket) {
+  ScopedCapture capture("TcpConnect", 0);
+  ScopedCapture fdCapture("FdManager", 0);
+  io::TcpListener up(0, AF_INET, true);
+  int closedPort;
+  {
+    io::TcpListener gone(0, AF_INET, true);
+    closedPort = gone.getLocalAddress().port;
+  }
+  struct Case {
+    const char* name;
+    int port;
+    int err;
+  } cases[] = {{"connected", up.getLocalAddress().port, 0}, {"refused", closedPort, ECONNREFUSED}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EchoServer server;
+    server.throwOnConnected = true;
+    ManagerLoop loop;
+    net::Socket* sock = new net::TcpSocket(new io::TcpTarget("127.0.0.1", c.port));
+    loop.mgr.addSocket(sock, &server, true);
+    ASSERT_TRUE(loop.runUntil([&] { return server.removed.count(sock) == 1; }));
+    EXPECT_EQ(server.connected, 1);
+    EXPECT_EQ(server.lastErrno, c.err);
+    loop.pass(0);
+    EXPECT_EQ(server.removed.size(), 1u);
+  }
+}
+
+// Closing a socket whose connection is still being made leaves the attempt
+// to report its cancellation later; when the manager goes first, the attempt
+// must go with it and never call back into the manager's remains.
+TEST(SelectSocketManager, AttemptOfAClosedSocketGoesWithTheManager) {
+  EchoServer server;
+  io::TcpListener up(0, AF_INET, true);
+  plat::TimerManager timers;
+  {
+    net::SelectSocketManager mgr;
+    net::Socket* sock =
+        new net::TcpSocket(new io::TcpTarget("127.0.0.1", up.getLocalAddress().port));
+    mgr.addSocket(sock, &server, true);
+    sock->close();
+  }
+  timers.processTimers();
+  EXPECT_EQ(server.removed.size(), 1u);
+  EXPECT_EQ(server.connected, 0);
+}
+
+// Endpoints asked for while the connection is still being made are missing;
+// once it is made, the socket answers with the real ones.
+TEST(SelectSocketManager, EndpointsAskedBeforeTheConnectionIsMadeAreLearntAfter) {
+  EchoServer server;
+  ManagerLoop loop;
+  io::TcpListener up(0, AF_INET, true);
+  const int port = up.getLocalAddress().port;
+  net::Socket* sock = new net::TcpSocket(new io::TcpTarget("127.0.0.1", port));
+  EXPECT_STREQ(sock->peerEndpoint()->address(false), "<bad address>");
+  EXPECT_STREQ(sock->localEndpoint()->endpoint(false), "<bad endpoint>");
+  loop.mgr.addSocket(sock, &server, true);
+  ASSERT_TRUE(loop.runUntil([&] { return server.connected == 1; }));
+  EXPECT_EQ(sock->peerEndpoint()->port(), port);
+  EXPECT_STREQ(sock->peerEndpoint()->address(true), "127.0.0.1");
+  EXPECT_STREQ(sock->localEndpoint()->address(true), "127.0.0.1");
+}
+
+// flushAll writes out what every connected socket holds; a socket whose
+// connection is still being made has nothing to write out and is passed over.
+TEST(SelectSocketManager, FlushAllPassesOverSocketsStillConnecting) {
+  EchoServer server;
+  ManagerLoop loop;
+  io::TcpListener up(0, AF_INET, true);
+  loop.mgr.addSocket(new net::TcpSocket(new io::TcpTarget("127.0.0.1", up.getLocalAddress().port)),
+                     &server, true);
+  testing_support::SocketPair sp;
+  net::Socket* connected = new net::FdSocket(new io::FdIo(sp.take(0), true));
+  loop.mgr.addSocket(connected, &server, false);
+  connected->getIo()->asFdIo()->getOutStream()->writeBytes("pending", 7);
+  loop.mgr.flushAll();
+  EXPECT_EQ(testing_support::readNow(sp.fds[1]), "pending");
 }
 
 } // namespace

@@ -70,3 +70,15 @@ TEST(Sha1, ByteByByteEqualsOneCall) {
 }
 
 } // namespace
+
+TEST(Sha1, EmptyUpdateWithoutDataAfterAPartialBlockChangesNothing) {
+  unsigned char expected[20];
+  crypto::sha1(expected, "abc", 3);
+  crypto::Sha1Context ctx;
+  crypto::sha1Begin(&ctx);
+  crypto::sha1Update("abc", 3, &ctx);
+  crypto::sha1Update(nullptr, 0, &ctx);
+  unsigned char digest[20];
+  crypto::sha1Final(digest, &ctx);
+  EXPECT_EQ(toHex(digest, 20), toHex(expected, 20));
+}

@@ -149,4 +149,18 @@ TEST(Sha2, BeginRefusesOtherLengthsAndLeavesTheContext) {
   }
 }
 
+TEST(Sha2, EmptyUpdateWithoutDataAfterAPartialBlockChangesNothing) {
+  for (int bytes : {28, 32, 48, 64}) {
+    unsigned char expected[64];
+    ASSERT_EQ(crypto::sha2(expected, bytes, "abc", 3), 0);
+    crypto::Sha2Context ctx;
+    ASSERT_EQ(crypto::sha2Begin(bytes, &ctx), 0);
+    crypto::sha2Update("abc", 3, &ctx);
+    crypto::sha2Update(nullptr, 0, &ctx);
+    unsigned char digest[64];
+    crypto::sha2Final(digest, &ctx);
+    EXPECT_EQ(toHex(digest, bytes), toHex(expected, bytes)) << bytes;
+  }
+}
+
 } // namespace

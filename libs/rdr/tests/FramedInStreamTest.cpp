@@ -173,4 +173,56 @@ TEST(FramedInStream, TruncatedHeaderBlocksAndResumes) {
   in.endMsg();
 }
 
+// A source that reports the end of the stream once its bytes are used up.
+class EndingInStream : public ScriptedInStream {
+public:
+  using ScriptedInStream::ScriptedInStream;
+
+protected:
+  int readData(std::uint8_t* buffer, int length) override {
+    int n = ScriptedInStream::readData(buffer, length);
+    if (n == 0)
+      throw rdr::EndOfStream();
+    return n;
+  }
+};
+
+// A read that fails in the middle of a message, for whatever reason the
+// underlying stream gives, leaves the framed stream at its checkpoint; the
+// same read can be tried again and fails the same way.
+TEST(FramedInStream, FailedReadInAMessageGoesBackToItsCheckpoint) {
+  struct Case {
+    const char* name;
+    int bufSize;
+    std::string wire;
+    int readFirst; // bytes that read fine before the failing read
+    const char* message;
+  } cases[] = {
+      {"later header announcing too much", 0, frame("ab", false) + "\x7f\xff", 1,
+       "InStreamV4: frame header announces more than 32766 bytes"},
+      {"end of stream after the source moved its bytes", 16,
+       std::string("\x80\x14", 2) + pattern(14), 14, "End of stream"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EndingInStream source(c.bufSize);
+    source.feed(c.wire);
+    rdr::InStreamV4 in(&source);
+    in.startMsg();
+    for (int attempt = 0; attempt < 2; attempt++) {
+      std::string got;
+      for (int i = 0; i < c.readFirst; i++)
+        got += char(in.readU8());
+      EXPECT_EQ(got, c.wire.substr(2, c.readFirst));
+      try {
+        in.readU16();
+        ADD_FAILURE() << "the read should fail";
+      } catch (plat::Exception& e) {
+        EXPECT_STREQ(e.str(), c.message);
+      }
+      EXPECT_EQ(in.pos(), 0) << "back at the checkpoint, attempt " << attempt;
+    }
+  }
+}
+
 } // namespace

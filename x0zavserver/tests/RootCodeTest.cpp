@@ -118,6 +118,45 @@ TEST(RootCodeChannel, CoreReadsEveryReply) {
   }
 }
 
+TEST(RootCodeChannel, OverlongNameOrPasswordIsRefusedBeforeAnythingIsSent) {
+  const std::string failure =
+      "1 Either the username was not recognised, or the password was incorrect";
+  struct Case {
+    std::string user, password;
+    bool sent;
+  } cases[] = {
+      {"alice", std::string(257, 'p'), false},
+      {std::string(257, 'u'), "pw", false},
+      {std::string(5000, 'u'), std::string(5000, 'p'), false},
+      {std::string(256, 'u'), std::string(256, 'p'), true},
+  };
+  for (const Case& c : cases) {
+    for (bool withPipes : {true, false}) {
+      CoreRun run = runCore(withPipes, "\x01" + str("nope"), [&c] {
+        try {
+          zav::RootCodeEtcPasswd::instance().verifyViaCoprocess(c.user.c_str(), c.password.c_str());
+          return std::string("session");
+        } catch (rfb::AuthFailureException& e) {
+          return std::string("1 ") + e.str();
+        } catch (plat::Exception& e) {
+          return std::string("2 ") + e.str();
+        }
+      });
+      if (c.sent && withPipes) {
+        EXPECT_EQ(run.sent, "\x11"
+                            "EtcPasswdVerifier" +
+                                str(c.user) + str(c.password));
+        EXPECT_EQ(run.report, "1 nope");
+      } else {
+        EXPECT_EQ(run.sent, "") << c.user.size() << " " << c.password.size();
+        if (!c.sent) {
+          EXPECT_EQ(run.report, failure) << c.user.size() << " " << c.password.size();
+        }
+      }
+    }
+  }
+}
+
 class LongName : public os::RootCode {
 public:
   const char* name() const override { return name_.c_str(); }

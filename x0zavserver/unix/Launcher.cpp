@@ -10,6 +10,7 @@
 #include "x0zavserver/unix/RootCode.h"
 #include "x0zavserver/unix/RootCodeEtcPasswd.h"
 #include "x0zavserver/unix/RootCodePAM.h"
+#include "x0zavserver/unix/ScrubbingFdInStream.h"
 
 #include <cerrno>
 #include <csignal>
@@ -66,6 +67,9 @@ void closeOtherDescriptors(int keep1, int keep2) {
     close(fd);
 }
 
+void ignorePipeSignal(int) {
+}
+
 // Signal dispositions and the mask come from the user across the exec; a
 // blocked or ignored signal must not change how the root process behaves.
 void resetSignals() {
@@ -83,6 +87,15 @@ void resetSignals() {
   // A write past a file size limit that could not be lifted fails with
   // EFBIG, which the blacklist reports, instead of killing the process.
   signal(SIGXFSZ, SIG_IGN);
+  // A write to a core that has gone, or to a standard error nobody reads,
+  // fails with EPIPE instead of killing the process, so that it ends in its
+  // own way. A handler rather than SIG_IGN: programs that PAM modules run
+  // start with the default again.
+  struct sigaction pipe = {};
+  pipe.sa_handler = ignorePipeSignal;
+  pipe.sa_flags = SA_RESTART;
+  sigemptyset(&pipe.sa_mask);
+  sigaction(SIGPIPE, &pipe, nullptr);
 }
 
 // A file size limit could stop the blacklist from growing; core dumps of a
@@ -192,7 +205,7 @@ void runRootCoprocess(int readFd, int writeFd) {
   registry.add(&zav::RootCodeEtcPasswd::instance());
   registry.add(&zav::RootCodePAM::instance());
 
-  rdr::FdInStream in(readFd, -1, 0, false, true);
+  ScrubbingFdInStream in(readFd, -1, 0, false, true);
   rdr::FdOutStream out(writeFd, -1, 0);
   registry.serve(in, out);
 }

@@ -13,10 +13,10 @@
 #include "x0zavserver/unix/ScrubbingFdInStream.h"
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/resource.h>
@@ -52,19 +52,25 @@ void openStandardDescriptors() {
 // The co-process keeps only its two pipe ends and the standard descriptors
 // of what the user handed the launcher.
 void closeOtherDescriptors(int keep1, int keep2) {
-  std::vector<int> fds;
-  if (DIR* dir = opendir("/proc/self/fd")) {
-    while (struct dirent* e = readdir(dir)) {
-      if (e->d_name[0] == '.')
-        continue;
-      int fd = atoi(e->d_name);
-      if (fd > 2 && fd != keep1 && fd != keep2 && fd != dirfd(dir))
-        fds.push_back(fd);
-    }
-    closedir(dir);
-  }
-  for (int fd : fds)
-    close(fd);
+  // Every descriptor above 2 but the two pipes is closed, whatever the user
+  // left open across the exec; there is no path on which one survives.
+  int lo = keep1 < keep2 ? keep1 : keep2;
+  int hi = keep1 < keep2 ? keep2 : keep1;
+  auto closeSpan = [](int first, int last) {
+    if (first < 3)
+      first = 3;
+    if (first > last)
+      return;
+    if (close_range(first, last, 0) == 0)
+      return;
+    long max = sysconf(_SC_OPEN_MAX);
+    int top = max > 0 && max < last ? static_cast<int>(max) - 1 : last;
+    for (int fd = first; fd <= top; fd++)
+      close(fd);
+  };
+  closeSpan(3, lo - 1);
+  closeSpan(lo + 1, hi - 1);
+  closeSpan(hi + 1, INT_MAX);
 }
 
 void ignorePipeSignal(int) {

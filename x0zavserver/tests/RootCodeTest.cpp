@@ -63,9 +63,11 @@ CoreRun runCore(bool withPipes, const std::string& reply,
     _exit(0);
   }
   close(request[1]);
-  close(replyPipe[0]);
   close(result[1]);
+  // The reply goes into the pipe's buffer while this process still holds the
+  // read end, so a core that never reads it cannot turn the write into SIGPIPE.
   writeAll(replyPipe[1], reply);
+  close(replyPipe[0]);
   close(replyPipe[1]);
   CoreRun run;
   run.report = readAll(result[0]);

@@ -39,8 +39,10 @@ int Base64Tool::encodeLength(int length, bool formatted) {
   if (length < 0)
     length = 0;
   int n = (length - 1) / 3 * 4 + 5;
+  // One line feed per 18 groups; a short last group counts as a group, so
+  // 52 and 53 bytes already need their line feed.
   if (formatted)
-    n += length / 54;
+    n += (length + 2) / 54;
   return n;
 }
 

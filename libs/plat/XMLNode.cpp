@@ -3,6 +3,7 @@
 #include "plat/LogWriter.h"
 #include "plat/StringUtils.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
@@ -359,19 +360,33 @@ bool decodeEntities(const unsigned char* lengths, const char* text, size_t len, 
   return true;
 }
 
-} // namespace
+// Whether the multi-byte character of l bytes at p is whole: each of its
+// following bytes is present and at or above 0x40. The terminator and every
+// byte the reader takes for markup (blanks, quotes, '&', '<', '>', '=', '/',
+// '?') lie below 0x40, and no following byte of a valid character does.
+bool wholeCharacter(const char* p, int l) {
+  for (int k = 1; k < l; k++)
+    if (static_cast<unsigned char>(p[k]) < 0x40)
+      return false;
+  return true;
+}
 
-const char* toXMLString(plat::DString& buffer, const char* text) {
-  buffer.truncate(0);
-  buffer.append("");
-  if (!text)
-    return buffer.c_str();
-  const unsigned char* lengths = currentLengths();
+// Hands the text to put(bytes, count) piece by piece, with the five special
+// characters written as character entities. Whole multi-byte characters are
+// copied as they are; the first byte of one that is not whole is written as a
+// character reference, so that the reader, which steps over multi-byte
+// characters, does not step over the markup written after it.
+template <class Put> void escapeText(const unsigned char* lengths, const char* text, Put put) {
+  const char* run = text;
   const char* p = text;
-  const char* run = p;
-  while (*p) {
-    const char* entity = nullptr;
-    switch (*p) {
+  char reference[8];
+  for (;;) {
+    unsigned char c = static_cast<unsigned char>(*p);
+    const char* entity;
+    switch (c) {
+    case '\0':
+      put(run, static_cast<size_t>(p - run));
+      return;
     case '&':
       entity = "&amp;";
       break;
@@ -388,15 +403,31 @@ const char* toXMLString(plat::DString& buffer, const char* text) {
       entity = "&apos;";
       break;
     default:
-      p = stepChar(lengths, p);
-      continue;
+      if (lengths[c] <= 1) {
+        p++;
+        continue;
+      }
+      if (wholeCharacter(p, lengths[c])) {
+        p += lengths[c];
+        continue;
+      }
+      snprintf(reference, sizeof(reference), "&#%d;", c);
+      entity = reference;
     }
-    buffer.append(run, static_cast<int>(p - run));
-    buffer.append(entity);
-    p++;
-    run = p;
+    put(run, static_cast<size_t>(p - run));
+    put(entity, strlen(entity));
+    run = ++p;
   }
-  buffer.append(run, static_cast<int>(p - run));
+}
+
+} // namespace
+
+const char* toXMLString(plat::DString& buffer, const char* text) {
+  buffer.truncate(0);
+  buffer.append("");
+  if (text)
+    escapeText(currentLengths(), text,
+               [&](const char* s, size_t n) { buffer.append(s, static_cast<int>(n)); });
   return buffer.c_str();
 }
 
@@ -1034,33 +1065,30 @@ XMLAttribute XMLNode::attributeAt(int i) const {
 
 namespace {
 
-// Inserts the entry (kind, index) at document position pos (-1 or beyond
-// the end appends).
-void insertOrder(XMLNode::Data* d, int kind, size_t index, int pos) {
-  int entry = static_cast<int>(index << 2) | kind;
-  if (pos < 0 || static_cast<size_t>(pos) >= d->pOrder.size())
-    d->pOrder.push_back(entry);
-  else
-    d->pOrder.insert(d->pOrder.begin() + pos, entry);
-}
-
-// The array index of the new item of this kind: the number of items of the
-// same kind before document position pos.
-size_t indexAtOrder(const XMLNode::Data* d, int kind, int pos, size_t count) {
-  if (pos < 0 || static_cast<size_t>(pos) >= d->pOrder.size())
-    return count;
-  size_t n = 0;
-  for (int i = 0; i < pos; i++)
-    if ((d->pOrder[i] & 3) == kind)
-      n++;
-  return n;
-}
-
 // Shifts the indexes of items of this kind at or after index by delta.
 void shiftOrder(XMLNode::Data* d, int kind, size_t index, int delta) {
   for (int& e : d->pOrder)
     if ((e & 3) == kind && static_cast<size_t>(e >> 2) >= index)
       e += delta * 4;
+}
+
+// Makes room in the document order for a new item of this kind at document
+// position pos (-1 or beyond the end appends) and returns its index in the
+// array of its kind, which holds count items. Appending costs the same
+// however many entries the node holds.
+size_t placeEntry(XMLNode::Data* d, int kind, int pos, size_t count) {
+  if (pos < 0 || static_cast<size_t>(pos) >= d->pOrder.size()) {
+    d->pOrder.push_back(static_cast<int>(count << 2) | kind);
+    return count;
+  }
+  size_t index = 0;
+  for (int i = 0; i < pos; i++)
+    if ((d->pOrder[i] & 3) == kind)
+      index++;
+  if (index < count)
+    shiftOrder(d, kind, index, 1);
+  d->pOrder.insert(d->pOrder.begin() + pos, static_cast<int>(index << 2) | kind);
+  return index;
 }
 
 void removeOrder(XMLNode::Data* d, int kind, size_t index) {
@@ -1113,9 +1141,7 @@ XMLNode XMLNode::addChild(XMLNode child, int position) {
       }
     }
   }
-  size_t index = indexAtOrder(d_, orderChild, position, d_->pChild.size());
-  shiftOrder(d_, orderChild, index, 1);
-  insertOrder(d_, orderChild, index, position);
+  size_t index = placeEntry(d_, orderChild, position, d_->pChild.size());
   d_->pChild.insert(d_->pChild.begin() + static_cast<long>(index), child);
   child.d_->pParent = d_;
   return child;
@@ -1147,9 +1173,7 @@ const char* XMLNode::addTextOwned(char* text, int position) {
     delete[] text;
     return nullptr;
   }
-  size_t index = indexAtOrder(d_, orderText, position, d_->pText.size());
-  shiftOrder(d_, orderText, index, 1);
-  insertOrder(d_, orderText, index, position);
+  size_t index = placeEntry(d_, orderText, position, d_->pText.size());
   d_->pText.insert(d_->pText.begin() + static_cast<long>(index), plat::String::adopt(text));
   return d_->pText[index].get();
 }
@@ -1169,9 +1193,7 @@ XMLClear XMLNode::addClearOwned(char* value, const char* openTag, const char* cl
     openTag = clearCDATAOpen;
     closeTag = clearCDATAClose;
   }
-  size_t index = indexAtOrder(d_, orderClear, position, d_->pClear.size());
-  shiftOrder(d_, orderClear, index, 1);
-  insertOrder(d_, orderClear, index, position);
+  size_t index = placeEntry(d_, orderClear, position, d_->pClear.size());
   d_->pClear.insert(d_->pClear.begin() + static_cast<long>(index),
                     ClearData{plat::String::adopt(value), openTag, closeTag});
   return clearAt(static_cast<int>(index));
@@ -1264,35 +1286,7 @@ public:
       put('\t');
   }
   void escaped(const unsigned char* lengths, const char* s) {
-    const char* run = s;
-    const char* p = s;
-    while (*p) {
-      const char* entity = nullptr;
-      switch (*p) {
-      case '&':
-        entity = "&amp;";
-        break;
-      case '<':
-        entity = "&lt;";
-        break;
-      case '>':
-        entity = "&gt;";
-        break;
-      case '"':
-        entity = "&quot;";
-        break;
-      case '\'':
-        entity = "&apos;";
-        break;
-      default:
-        p = stepChar(lengths, p);
-        continue;
-      }
-      put(run, static_cast<size_t>(p - run));
-      put(entity);
-      run = ++p;
-    }
-    put(run, static_cast<size_t>(p - run));
+    escapeText(lengths, s, [this](const char* bytes, size_t n) { put(bytes, n); });
   }
   size_t length() const { return len_; }
 

@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
 #include <string>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -109,6 +114,50 @@ TEST_F(FailureBlacklistTest, PlantedObjectsAreRefused) {
     }
     EXPECT_NE(access((base + "/target").c_str(), F_OK), 0) << c.what;
   }
+}
+
+TEST_F(FailureBlacklistTest, RefusalIsReportedWithoutHoldingTheLock) {
+  // Standard error belongs to the user: a pipe nobody reads must not keep
+  // the file locked and so stall every other launcher of the user.
+  zav::FailureBlacklist b(dir.c_str(), 1234);
+  for (int i = 0; i < 10; i++)
+    b.recordAttempt();
+  int err[2];
+  ASSERT_EQ(pipe(err), 0);
+  ASSERT_EQ(fcntl(err[1], F_SETFL, O_NONBLOCK), 0);
+  while (write(err[1], "xxxxxxxxxxxxxxxx", 16) > 0) {
+  }
+  ASSERT_EQ(errno, EAGAIN);
+  ASSERT_EQ(fcntl(err[1], F_SETFL, 0), 0);
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(err[1], 2);
+    try {
+      b.recordAttempt();
+    } catch (...) {
+    }
+    _exit(0);
+  }
+  // Wait until the refusal blocks in its write to standard error.
+  std::string syscall;
+  for (int i = 0; i < 2000 && syscall.compare(0, 6, "1 0x2 ") != 0; i++) {
+    usleep(1000);
+    std::ifstream f("/proc/" + std::to_string(pid) + "/syscall");
+    std::getline(f, syscall);
+  }
+  ASSERT_EQ(syscall.compare(0, 6, "1 0x2 "), 0) << syscall;
+  int fd = open(file.c_str(), O_RDWR);
+  ASSERT_GE(fd, 0);
+  struct flock lock = {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  EXPECT_EQ(fcntl(fd, F_SETLK, &lock), 0) << strerror(errno);
+  close(fd);
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  close(err[0]);
+  close(err[1]);
+  EXPECT_EQ(size(), 10);
 }
 
 } // namespace

@@ -1,13 +1,16 @@
 #include "x0zavserver/unix/ModuleRegistry.h"
 
 #include "rdr/Exception.h"
+#include "rdr/FdOutStream.h"
 #include "rdr/InStream.h"
 #include "rdr/MemInStream.h"
 #include "rdr/MemOutStream.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -105,6 +108,45 @@ TEST(ModuleRegistry, LongestNameAndReplacement) {
   EXPECT_EQ(registry.find("Same"), &second);
   EXPECT_EQ(registry.find(nullptr), nullptr);
   EXPECT_EQ(run(registry, std::string(1, char(255)) + longName + "q"), "qq");
+}
+
+TEST(ModuleRegistry, AReplyTheCoreNoLongerReadsEndsTheLoop) {
+  // As in the co-process, a write to a closed pipe fails with EPIPE.
+  struct sigaction ignore = {}, old = {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGPIPE, &ignore, &old);
+  Echo a("A");
+  os::ModuleRegistry registry;
+  registry.add(&a);
+  std::string requests = "\x01"
+                         "Ax"
+                         "\x01"
+                         "Ay";
+  struct Case {
+    const char* what;
+    bool closeReader; // else the write end is closed under the stream
+    bool ends;        // quietly, else it throws
+  } cases[] = {
+      {"the core closed the reply pipe", true, true},
+      {"any other write failure", false, false},
+  };
+  for (const Case& c : cases) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    close(fds[c.closeReader ? 0 : 1]);
+    int writeFd = fds[1]; // closed in the second case: EBADF
+    rdr::MemInStream in(requests.data(), static_cast<int>(requests.size()));
+    rdr::FdOutStream out(writeFd, -1, 0);
+    a.calls = 0;
+    if (c.ends) {
+      EXPECT_NO_THROW(registry.serve(in, out)) << c.what;
+      EXPECT_EQ(a.calls, 1) << c.what; // the second request is not served
+    } else {
+      EXPECT_THROW(registry.serve(in, out), plat::SystemException) << c.what;
+    }
+    close(fds[c.closeReader ? 1 : 0]);
+  }
+  sigaction(SIGPIPE, &old, nullptr);
 }
 
 } // namespace

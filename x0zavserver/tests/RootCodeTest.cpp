@@ -63,9 +63,11 @@ CoreRun runCore(bool withPipes, const std::string& reply,
     _exit(0);
   }
   close(request[1]);
-  close(replyPipe[0]);
   close(result[1]);
+  // The reply goes into the pipe's buffer while this process still holds the
+  // read end, so a core that never reads it cannot turn the write into SIGPIPE.
   writeAll(replyPipe[1], reply);
+  close(replyPipe[0]);
   close(replyPipe[1]);
   CoreRun run;
   run.report = readAll(result[0]);
@@ -115,6 +117,45 @@ TEST(RootCodeChannel, CoreReadsEveryReply) {
     CoreRun run = runCore(true, c.reply, verifyReport);
     EXPECT_EQ(run.sent, request);
     EXPECT_EQ(run.report, c.report);
+  }
+}
+
+TEST(RootCodeChannel, OverlongNameOrPasswordIsRefusedBeforeAnythingIsSent) {
+  const std::string failure =
+      "1 Either the username was not recognised, or the password was incorrect";
+  struct Case {
+    std::string user, password;
+    bool sent;
+  } cases[] = {
+      {"alice", std::string(257, 'p'), false},
+      {std::string(257, 'u'), "pw", false},
+      {std::string(5000, 'u'), std::string(5000, 'p'), false},
+      {std::string(256, 'u'), std::string(256, 'p'), true},
+  };
+  for (const Case& c : cases) {
+    for (bool withPipes : {true, false}) {
+      CoreRun run = runCore(withPipes, "\x01" + str("nope"), [&c] {
+        try {
+          zav::RootCodeEtcPasswd::instance().verifyViaCoprocess(c.user.c_str(), c.password.c_str());
+          return std::string("session");
+        } catch (rfb::AuthFailureException& e) {
+          return std::string("1 ") + e.str();
+        } catch (plat::Exception& e) {
+          return std::string("2 ") + e.str();
+        }
+      });
+      if (c.sent && withPipes) {
+        EXPECT_EQ(run.sent, "\x11"
+                            "EtcPasswdVerifier" +
+                                str(c.user) + str(c.password));
+        EXPECT_EQ(run.report, "1 nope");
+      } else {
+        EXPECT_EQ(run.sent, "") << c.user.size() << " " << c.password.size();
+        if (!c.sent) {
+          EXPECT_EQ(run.report, failure) << c.user.size() << " " << c.password.size();
+        }
+      }
+    }
   }
 }
 

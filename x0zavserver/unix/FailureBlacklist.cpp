@@ -102,6 +102,8 @@ void FailureBlacklist::recordAttempt() {
   long long age = static_cast<long long>(plat::currentTime()) -
                   static_cast<long long>(plat::unixTimeToTicks(st.st_mtime));
   if (st.st_size > maxFailures && age < blockTicks) {
+    // Released before standard error, which the user controls, can block.
+    close(file.release());
     fprintf(stderr, "Blacklist active: last attempt %ds ago\n", static_cast<int>(age / 10000000));
     throw rfb::AuthFailureException("Too many security failures");
   }

@@ -10,12 +10,13 @@
 #include "x0zavserver/unix/RootCode.h"
 #include "x0zavserver/unix/RootCodeEtcPasswd.h"
 #include "x0zavserver/unix/RootCodePAM.h"
+#include "x0zavserver/unix/ScrubbingFdInStream.h"
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/resource.h>
@@ -51,19 +52,28 @@ void openStandardDescriptors() {
 // The co-process keeps only its two pipe ends and the standard descriptors
 // of what the user handed the launcher.
 void closeOtherDescriptors(int keep1, int keep2) {
-  std::vector<int> fds;
-  if (DIR* dir = opendir("/proc/self/fd")) {
-    while (struct dirent* e = readdir(dir)) {
-      if (e->d_name[0] == '.')
-        continue;
-      int fd = atoi(e->d_name);
-      if (fd > 2 && fd != keep1 && fd != keep2 && fd != dirfd(dir))
-        fds.push_back(fd);
-    }
-    closedir(dir);
-  }
-  for (int fd : fds)
-    close(fd);
+  // Every descriptor above 2 but the two pipes is closed, whatever the user
+  // left open across the exec; there is no path on which one survives.
+  int lo = keep1 < keep2 ? keep1 : keep2;
+  int hi = keep1 < keep2 ? keep2 : keep1;
+  auto closeSpan = [](int first, int last) {
+    if (first < 3)
+      first = 3;
+    if (first > last)
+      return;
+    if (close_range(first, last, 0) == 0)
+      return;
+    long max = sysconf(_SC_OPEN_MAX);
+    int top = max > 0 && max < last ? static_cast<int>(max) - 1 : last;
+    for (int fd = first; fd <= top; fd++)
+      close(fd);
+  };
+  closeSpan(3, lo - 1);
+  closeSpan(lo + 1, hi - 1);
+  closeSpan(hi + 1, INT_MAX);
+}
+
+void ignorePipeSignal(int) {
 }
 
 // Signal dispositions and the mask come from the user across the exec; a
@@ -83,6 +93,15 @@ void resetSignals() {
   // A write past a file size limit that could not be lifted fails with
   // EFBIG, which the blacklist reports, instead of killing the process.
   signal(SIGXFSZ, SIG_IGN);
+  // A write to a core that has gone, or to a standard error nobody reads,
+  // fails with EPIPE instead of killing the process, so that it ends in its
+  // own way. A handler rather than SIG_IGN: programs that PAM modules run
+  // start with the default again.
+  struct sigaction pipe = {};
+  pipe.sa_handler = ignorePipeSignal;
+  pipe.sa_flags = SA_RESTART;
+  sigemptyset(&pipe.sa_mask);
+  sigaction(SIGPIPE, &pipe, nullptr);
 }
 
 // A file size limit could stop the blacklist from growing; core dumps of a
@@ -192,7 +211,7 @@ void runRootCoprocess(int readFd, int writeFd) {
   registry.add(&zav::RootCodeEtcPasswd::instance());
   registry.add(&zav::RootCodePAM::instance());
 
-  rdr::FdInStream in(readFd, -1, 0, false, true);
+  ScrubbingFdInStream in(readFd, -1, 0, false, true);
   rdr::FdOutStream out(writeFd, -1, 0);
   registry.serve(in, out);
 }

@@ -5,6 +5,8 @@
 #include "rdr/InStream.h"
 #include "rdr/OutStream.h"
 
+#include <cerrno>
+
 static plat::LogWriter vlog("ModuleRegistry");
 
 namespace os {
@@ -39,7 +41,16 @@ void ModuleRegistry::serve(rdr::InStream& in, rdr::OutStream& out) const {
     vlog.debug("request for %s", name);
     module->handle(in, out);
     in.checkpoint();
-    out.flush();
+    try {
+      out.flush();
+    } catch (plat::SystemException& e) {
+      // The core closed the reply pipe: it has gone like a core that
+      // closed the request pipe.
+      if (e.getErrno() != EPIPE)
+        throw;
+      vlog.debug("the core no longer reads replies");
+      return;
+    }
   }
 }
 

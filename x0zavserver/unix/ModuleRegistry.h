@@ -19,9 +19,10 @@ public:
   RootCode* find(const char* name) const;
 
   // Serves requests until the core closes the request stream between two
-  // requests. Throws plat::Exception "Unknown module: %s" for a name that is
-  // not registered, and the stream's or the module's exception for a request
-  // that is malformed or cut short.
+  // requests or closes the reply stream (a reply fails with EPIPE). Throws
+  // plat::Exception "Unknown module: %s" for a name that is not registered,
+  // and the stream's or the module's exception for a request that is
+  // malformed or cut short.
   void serve(rdr::InStream& in, rdr::OutStream& out) const;
 
 private:

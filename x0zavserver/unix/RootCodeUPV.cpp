@@ -58,6 +58,16 @@ void RootCodeUPV::blacklistGuard(const char* user, const char* password) {
 }
 
 std::unique_ptr<Session> RootCodeUPV::verifyViaCoprocess(const char* user, const char* password) {
+  // Both come from the network. The co-process takes at most
+  // maxStringLength bytes of each and ends on anything longer, which would
+  // break every later verification; such a name or password cannot be
+  // right, so it is refused here, before anything is sent, whether or not
+  // there is a co-process.
+  if (plat::strLen(user) > maxStringLength || plat::strLen(password) > maxStringLength) {
+    vlog.error("user name or password longer than %d bytes refused", maxStringLength);
+    throw rfb::AuthFailureException(
+        "Either the username was not recognised, or the password was incorrect");
+  }
   Channel ch = channel();
   if (ch.in && ch.out) {
     writeRequest(user, password, *ch.out);

@@ -1,6 +1,6 @@
 #include "zavkeygen/FileInStream.h"
 
-#include "ScratchDir.h"
+#include "TempDir.h"
 #include "rdr/Exception.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-using testing_support::ScratchDir;
+using testing_support::TempDir;
 
 namespace {
 
@@ -17,7 +17,7 @@ void writeFile(const std::string& path, const std::string& content) {
 }
 
 TEST(FileInStream, ReadsTheFileThenEnds) {
-  ScratchDir dir;
+  TempDir dir;
   std::string content(40000, 'x');
   content[39999] = 'y';
   writeFile(dir / "data", content);
@@ -29,7 +29,7 @@ TEST(FileInStream, ReadsTheFileThenEnds) {
 }
 
 TEST(FileInStream, Failures) {
-  ScratchDir dir;
+  TempDir dir;
   writeFile(dir / "empty", "");
   struct Case {
     std::string path;
@@ -51,7 +51,7 @@ TEST(FileInStream, Failures) {
 }
 
 TEST(FileInStream, AttachedFileIsClosedOnlyWhenOwned) {
-  ScratchDir dir;
+  TempDir dir;
   writeFile(dir / "data", "ab");
   FILE* f = fopen((dir / "data").c_str(), "rb");
   ASSERT_NE(f, nullptr);

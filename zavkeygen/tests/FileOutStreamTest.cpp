@@ -1,7 +1,7 @@
 #include "zavkeygen/FileOutStream.h"
 
 #include "CaptureLogger.h"
-#include "ScratchDir.h"
+#include "TempDir.h"
 #include "plat/Exception.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-using testing_support::ScratchDir;
+using testing_support::TempDir;
 
 namespace {
 
@@ -22,7 +22,7 @@ std::string readFile(const std::string& path) {
 }
 
 TEST(FileOutStream, WritesCreatesAppends) {
-  ScratchDir dir;
+  TempDir dir;
   std::string path = dir / "out";
   {
     rdr::FileOutStream out(path.c_str(), true, false);
@@ -88,7 +88,7 @@ TEST(FileOutStream, FailedWriteIsReportedOnceNotAgainByTheDestructor) {
 }
 
 TEST(FileOutStream, OpenFailure) {
-  ScratchDir dir;
+  TempDir dir;
   std::string path = dir / "no/such/dir";
   try {
     rdr::FileOutStream out(path.c_str(), true, false);

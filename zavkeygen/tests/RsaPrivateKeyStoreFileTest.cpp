@@ -2,7 +2,7 @@
 
 #include "OpenSslRsa.h"
 #include "ReleasedArrays.h"
-#include "ScratchDir.h"
+#include "TempDir.h"
 #include "plat/IntParameter.h"
 #include "plat/crypto/RsaException.h"
 
@@ -74,7 +74,7 @@ struct timespec mtimeOf(const std::string& path) {
 class StoreFileTest : public ::testing::Test {
 protected:
   void TearDown() override { umask(savedUmask); }
-  ScratchDir dir;
+  TempDir dir;
   mode_t savedUmask = umask(022);
 };
 

@@ -2,7 +2,7 @@
 // own HOME.
 #include "OpenSslRsa.h"
 #include "ProgramRun.h"
-#include "ScratchDir.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 #include <openssl/param_build.h>
@@ -50,7 +50,7 @@ protected:
     return runProgram(ZAVKEYGEN_PATH, args, {"HOME=" + home}, scratch.path());
   }
 
-  ScratchDir scratch;
+  TempDir scratch;
   std::string home;
   std::string keyFile;
 };

@@ -98,4 +98,20 @@ TEST(Base64Tool, EveryByteRoundTrips) {
   }
 }
 
+// The size given by encodeLength holds the encoded text and its terminator
+// for every length, also when the last line break falls after a short last
+// group (52 and 53 bytes end their 18th group with padding).
+TEST(Base64Tool, EncodeLengthHoldsEveryEncoding) {
+  std::vector<unsigned char> data(400, 0x5a);
+  for (bool formatted : {false, true}) {
+    for (int n = 0; n <= 400; n++) {
+      plat::String s = Base64Tool::encode(data.data(), n, formatted);
+      int groups = (n + 2) / 3;
+      int breaks = formatted ? groups / 18 : 0;
+      ASSERT_EQ(s.length(), groups * 4 + breaks) << n << " " << formatted;
+      ASSERT_LE(s.length() + 1, Base64Tool::encodeLength(n, formatted)) << n << " " << formatted;
+    }
+  }
+}
+
 } // namespace

@@ -7,7 +7,8 @@
 #include "plat/StringParameter.h"
 
 #include "CaptureLogger.h"
-#include "TestDir.h"
+#include "TempDir.h"
+#include "FileContents.h"
 #include "ThrownMessage.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,10 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+using testing_support::TempDir;
+using testing_support::readFile;
+using testing_support::writeFile;
 
 using testing_support::ScopedCapture;
 using testing_support::thrownMessage;
@@ -38,7 +43,7 @@ struct Fixture {
 };
 
 TEST(ConfigurationFile, ReadAppliesEveryLineForm) {
-  TestDir dir;
+  TempDir dir;
   std::string path = dir / "config";
   writeFile(path, "count=1\n"
                   "# a remark without equals\n"
@@ -62,7 +67,7 @@ TEST(ConfigurationFile, ReadAppliesEveryLineForm) {
 }
 
 TEST(ConfigurationFile, ReadFailures) {
-  TestDir dir;
+  TempDir dir;
   struct Case {
     const char* name;
     std::string content; // nullptr-like: "<missing>" for no file
@@ -95,7 +100,7 @@ TEST(ConfigurationFile, ReadFailures) {
 }
 
 TEST(ConfigurationFile, WriteAndReadRoundTrip) {
-  TestDir dir;
+  TempDir dir;
   std::string path = dir / "out";
   plat::ParameterSet tail("Tail");
   plat::ParameterSet set("Test", &tail);
@@ -123,7 +128,7 @@ TEST(ConfigurationFile, WriteAndReadRoundTrip) {
 }
 
 TEST(ConfigurationFile, MapReadWithAliasesAndBareNames) {
-  TestDir dir;
+  TempDir dir;
   std::string path = dir / "map";
   writeFile(path, "b=1\nOldName=x\nbare\nB=2\nn\\\\ame=v\\nw\n");
   plat::ParameterSet::AliasMap aliases = {{"oldname", "NewName"}};
@@ -137,7 +142,7 @@ TEST(ConfigurationFile, MapReadWithAliasesAndBareNames) {
 }
 
 TEST(ConfigurationFile, SetValueKeepsOtherEntries) {
-  TestDir dir;
+  TempDir dir;
   std::string path = dir / "sub/conf";
   mkdir((dir / "sub").c_str(), 0700);
   plat::ConfigurationFile::setValue(path.c_str(), "Alpha", "1");
@@ -153,7 +158,7 @@ TEST(ConfigurationFile, SetValueKeepsOtherEntries) {
 }
 
 TEST(ConfigurationFile, EditOfUnreadableFileThrowsAndLeavesItUntouched) {
-  TestDir dir;
+  TempDir dir;
   struct Case {
     const char* name;
     std::string content;
@@ -208,7 +213,7 @@ TEST(ConfigurationFile, EditOfUnreadableFileThrowsAndLeavesItUntouched) {
 }
 
 TEST(ConfigurationFile, SaveWritesOnlyChangedValuesAndKeepsTheRest) {
-  TestDir dir;
+  TempDir dir;
   std::string path = dir / "user";
   writeFile(path, "Other=keep\nold=5\ncount=2\n");
   Fixture f;

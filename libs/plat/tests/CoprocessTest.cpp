@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -79,6 +81,37 @@ TEST(Coprocess, EchoesOverItsTwoPipesAndEndsWhenTheBodyEnds) {
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
   }
+}
+
+// When the child has ended, writing to it is a write error in the parent, not
+// the parent's death by SIGPIPE; the parent sees the end of stream too.
+TEST(Coprocess, WritingToAnEndedChildIsAWriteError) {
+  fflush(nullptr);
+  pid_t helper = fork();
+  ASSERT_GE(helper, 0);
+  if (helper == 0) {
+    signal(SIGPIPE, SIG_DFL);
+    Echo echo;
+    int pid = echo.start();
+    echo.getOutStream()->writeString("return");
+    echo.getOutStream()->flush();
+    int status;
+    if (waitpid(pid, &status, 0) != pid)
+      _exit(3);
+    if (!atEndOfStream(echo.getInStream()))
+      _exit(4);
+    try {
+      echo.getOutStream()->writeString("anyone there?");
+      echo.getOutStream()->flush();
+    } catch (const plat::SystemException& e) {
+      _exit(e.getErrno() == EPIPE ? 0 : 5);
+    }
+    _exit(6);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(helper, &status, 0), helper);
+  ASSERT_FALSE(WIFSIGNALED(status)) << "killed by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 // Sums what it reads, answers the sum, then sends its own block.

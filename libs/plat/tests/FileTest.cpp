@@ -8,7 +8,8 @@
 #include "plat/ParentDirectory.h"
 #include "plat/ReplacementFile.h"
 
-#include "TestDir.h"
+#include "TempDir.h"
+#include "FileContents.h"
 #include "ThrownMessage.h"
 
 #include <gtest/gtest.h>
@@ -24,12 +25,17 @@
 #include <sys/wait.h>
 #include <thread>
 
+using testing_support::TempDir;
+using testing_support::fileMode;
+using testing_support::readFile;
+using testing_support::writeFile;
+
 using testing_support::thrownMessage;
 
 namespace {
 
 TEST(FileOps, ExistenceRemovalAndRename) {
-  TestDir dir;
+  TempDir dir;
   std::string f = dir / "f";
   EXPECT_FALSE(plat::fileExists(f.c_str()));
   EXPECT_FALSE(plat::fileTryRemove(f.c_str()));
@@ -49,7 +55,7 @@ TEST(FileOps, ExistenceRemovalAndRename) {
 }
 
 TEST(FileOps, MkDirAndRmDir) {
-  TestDir dir;
+  TempDir dir;
   std::string d = dir / "d";
   EXPECT_TRUE(plat::mkDir(d.c_str(), true, false));
   EXPECT_EQ(fileMode(d), 0700);
@@ -70,7 +76,7 @@ TEST(FileOps, MkDirAndRmDir) {
 }
 
 TEST(FileOps, MkDirWithParentsCreatesPrivateDirectories) {
-  TestDir dir;
+  TempDir dir;
   mode_t old = umask(0);
   std::string c = dir / "a/b/c";
   EXPECT_TRUE(plat::mkDirWithParents(c.c_str(), true, false));
@@ -93,7 +99,7 @@ TEST(FileOps, MkDirWithParentsCreatesPrivateDirectories) {
 }
 
 TEST(FileOps, MakePrivateKeepsOwnerAndSpecialBits) {
-  TestDir dir;
+  TempDir dir;
   std::string f = dir / "f";
   writeFile(f, "");
   chmod(f.c_str(), 02755);
@@ -104,7 +110,7 @@ TEST(FileOps, MakePrivateKeepsOwnerAndSpecialBits) {
 }
 
 TEST(FileOps, LockHeldByAnotherProcessIsReported) {
-  TestDir dir;
+  TempDir dir;
   std::string path = dir / "lock";
   writeFile(path, "data");
   int ready[2], release[2];
@@ -146,7 +152,7 @@ TEST(FileOps, LockHeldByAnotherProcessIsReported) {
 }
 
 TEST(FileOps, SizeAndTruncate) {
-  TestDir dir;
+  TempDir dir;
   std::string path = dir / "f";
   writeFile(path, "0123456789");
   plat::File f(path.c_str(), plat::File::modeUpdate, true);
@@ -161,7 +167,7 @@ TEST(FileOps, SizeAndTruncate) {
 }
 
 TEST(File, OpenModes) {
-  TestDir dir;
+  TempDir dir;
   std::string path = dir / "f";
   EXPECT_EQ(thrownMessage([&] { plat::File f(path.c_str(), plat::File::modeRead, false); }),
             "fileOpen(" + path + "): No such file or directory (2)");
@@ -197,7 +203,7 @@ bool closeOnExec(int fd) {
 TEST(File, DescriptorsAreNotInheritedByChildPrograms) {
   // Files stay open while the program launches others (the log file for
   // good); a child program must not inherit them.
-  TestDir dir;
+  TempDir dir;
   std::string path = dir / "f";
   writeFile(path, "x");
   for (int mode = plat::File::modeRead; mode <= plat::File::modeReadWrite; mode++) {
@@ -223,7 +229,7 @@ TEST(File, UpdateOrCreateNeverTruncatesAFileCreatedMeanwhile) {
   // (open-or-create, then lock, is how shared files are taken): opening for
   // update must never truncate what that process wrote. The race is rare;
   // rounds are repeated until it shows or the budget is spent.
-  TestDir dir;
+  TempDir dir;
   std::string path = dir / "shared";
   int rounds = 0;
   int truncated = 0;
@@ -269,7 +275,7 @@ TEST(File, DashIsStandardStreamNeverClosed) {
 }
 
 TEST(File, ReadLine) {
-  TestDir dir;
+  TempDir dir;
   std::string path = dir / "lines";
   std::string longLine(1000, 'x');
   writeFile(path, "first\n\n" + longLine + "\nlast without newline");
@@ -288,7 +294,7 @@ TEST(File, ReadLine) {
 }
 
 TEST(ReplacementFile, CommitReplacesAndKeepsPermissions) {
-  TestDir dir;
+  TempDir dir;
   std::string target = dir / "config";
   mode_t old = umask(077);
   writeFile(target, "old");
@@ -324,7 +330,7 @@ TEST(ReplacementFile, ASecondWriterOfTheSameTargetIsNeverCommittedHalfWritten) {
   // Two saves of one file overlap: the second takes over "<target>.tmp"
   // while the first is still writing. The first must neither rename the
   // second's unfinished file onto the target nor remove it.
-  TestDir dir;
+  TempDir dir;
   std::string target = dir / "config";
   writeFile(target, "original");
   struct Case {
@@ -352,7 +358,7 @@ TEST(ReplacementFile, ASecondWriterOfTheSameTargetIsNeverCommittedHalfWritten) {
 }
 
 TEST(ReplacementFile, AbandonedLeavesTargetAndRemovesTemp) {
-  TestDir dir;
+  TempDir dir;
   std::string target = dir / "config";
   writeFile(target, "old");
   {
@@ -364,7 +370,7 @@ TEST(ReplacementFile, AbandonedLeavesTargetAndRemovesTemp) {
 }
 
 TEST(ReplacementFile, StaleTempOrLinkIsNotFollowed) {
-  TestDir dir;
+  TempDir dir;
   std::string target = dir / "config";
   std::string victim = dir / "victim";
   writeFile(victim, "precious");
@@ -379,7 +385,7 @@ TEST(ReplacementFile, StaleTempOrLinkIsNotFollowed) {
 }
 
 TEST(ReplacementFile, FailedRenameRemovesTemp) {
-  TestDir dir;
+  TempDir dir;
   std::string target = dir / "busy";
   ASSERT_TRUE(plat::mkDir(target.c_str(), true, false));
   writeFile(target + "/inside", "x"); // a non-empty directory cannot be replaced
@@ -394,7 +400,7 @@ TEST(ReplacementFile, FailedRenameRemovesTemp) {
 TEST(ReplacementFile, FailedWriteOrFlushRemovesTempAndKeepsTarget) {
   // A file size limit makes the writes fail with EFBIG; it is set in a child
   // so that nothing else of the test run is limited.
-  TestDir dir;
+  TempDir dir;
   std::string target = dir / "config";
   writeFile(target, "original");
   struct Case {
@@ -429,7 +435,7 @@ TEST(ReplacementFile, FailedWriteOrFlushRemovesTempAndKeepsTarget) {
 }
 
 TEST(FileDescriptor, CreatesExclusivePrivateFile) {
-  TestDir dir;
+  TempDir dir;
   std::string path = dir / "key";
   mode_t old = umask(0);
   {

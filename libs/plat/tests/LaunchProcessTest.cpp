@@ -2,16 +2,21 @@
 
 #include "plat/Exception.h"
 
+#include "TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
+#include <set>
 #include <string>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -22,22 +27,7 @@ using os::LaunchProcess;
 
 namespace {
 
-class TempDir {
-public:
-  TempDir() {
-    char tmpl[] = "/tmp/launchtest.XXXXXX";
-    path_ = mkdtemp(tmpl);
-  }
-  ~TempDir() {
-    std::string cmd = "rm -rf '" + path_ + "'";
-    if (system(cmd.c_str()) != 0)
-      perror("rm");
-  }
-  std::string file(const char* name) const { return path_ + "/" + name; }
-
-private:
-  std::string path_;
-};
+using testing_support::TempDir;
 
 std::string readFile(const std::string& path) {
   std::string s;
@@ -115,6 +105,60 @@ int count(const std::vector<std::pair<int, char>>& procs, bool zombies) {
   return n;
 }
 
+// The descriptors open in this process.
+std::set<int> openFds() {
+  std::set<int> fds;
+  DIR* d = opendir("/proc/self/fd");
+  while (dirent* e = readdir(d)) {
+    int fd = atoi(e->d_name);
+    if (e->d_name[0] != '.' && fd != dirfd(d))
+      fds.insert(fd);
+  }
+  closedir(d);
+  return fds;
+}
+
+// Runs the body in a child process and gives the status it exits with (-1
+// when it did not exit). The body may end the process itself.
+int inChildProcess(const std::function<int()>& body) {
+  fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    try {
+      _exit(body());
+    } catch (...) {
+      _exit(92);
+    }
+  }
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid)
+    return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs the body in a child process that cannot fork (its user may have no
+// further process) and gives the body's exit status.
+int inProcessThatCannotFork(const std::function<int()>& body) {
+  return inChildProcess([&] {
+    // Root may always fork: become an ordinary user first.
+    if (getuid() == 0 && setuid(65534) != 0)
+      return 90;
+    struct rlimit none = {0, 0};
+    if (setrlimit(RLIMIT_NPROC, &none) != 0)
+      return 91;
+    return body();
+  });
+}
+
+// Sends this process's standard output, and standard error too, to the file.
+void outputTo(const std::string& path, bool errorToo) {
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  dup2(fd, 1);
+  if (errorToo)
+    dup2(fd, 2);
+  close(fd);
+}
+
 // ---------------------------------------------------------------------------
 
 TEST(LaunchProcess, DefaultsToDevNullInputAndParentOutput) {
@@ -122,22 +166,14 @@ TEST(LaunchProcess, DefaultsToDevNullInputAndParentOutput) {
   std::string out = dir.file("out.txt");
   // The launch runs in a helper process whose standard output is a file, so
   // that what the launched program inherits can be seen.
-  fflush(nullptr);
-  pid_t helper = fork();
-  ASSERT_GE(helper, 0);
-  if (helper == 0) {
-    int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(fd, 1);
-    dup2(fd, 2);
-    close(fd);
-    LaunchProcess l(sh("readlink /proc/self/fd/0; cat; echo err >&2"), false);
-    l.start();
-    int status = l.wait();
-    _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 99);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(helper, &status, 0), helper);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(inChildProcess([&] {
+              outputTo(out, true);
+              LaunchProcess l(sh("readlink /proc/self/fd/0; cat; echo err >&2"), false);
+              l.start();
+              int status = l.wait();
+              return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
+            }),
+            0);
   EXPECT_EQ(readFile(out), "/dev/null\nerr\n");
 }
 
@@ -248,6 +284,42 @@ TEST(LaunchProcess, DetachedRunsOnAfterTheLauncherInANewSession) {
   EXPECT_EQ(children().size(), 0u);
 }
 
+// Output the caller had buffered before a detaching fork appears once: the
+// detached process may go on and end through exit() as the caller does.
+TEST(LaunchProcess, DetachForkWritesBufferedOutputOnce) {
+  TempDir dir;
+  std::string out = dir.file("out.txt");
+  EXPECT_EQ(inChildProcess([&] {
+              outputTo(out, false);
+              printf("before;");
+              if (LaunchProcess::detachFork())
+                printf("detached;");
+              exit(0);
+              return 0;
+            }),
+            0);
+  ASSERT_TRUE(eventually([&] { return readFile(out).find("detached;") != std::string::npos; }));
+  std::string text = readFile(out);
+  EXPECT_EQ(text.find("before;"), text.rfind("before;")) << text;
+  EXPECT_EQ(text.size(), strlen("before;detached;")) << text;
+}
+
+// The program starts with SIGPIPE at its default even when this process
+// ignores it (as a process with channels or a co-process does), so that the
+// writer in one of its pipelines ends by the signal when the reader goes.
+TEST(LaunchProcess, ProgramStartsWithSigPipeAtItsDefault) {
+  struct sigaction old;
+  ASSERT_EQ(sigaction(SIGPIPE, nullptr, &old), 0);
+  signal(SIGPIPE, SIG_IGN);
+  LaunchProcess l({"/bin/bash", "-c", "yes | head -n 1 >/dev/null; echo ${PIPESTATUS[0]}"}, false);
+  int out = l.redirectPipe(false, 1);
+  l.start();
+  std::string status = readAll(out);
+  sigaction(SIGPIPE, &old, nullptr);
+  EXPECT_EQ(status, "141\n"); // 128 + SIGPIPE
+  EXPECT_EQ(exitStatus(l), 0);
+}
+
 TEST(LaunchProcess, FailedExecEndsTheChildWithStatus1) {
   LaunchProcess l({"/nonexistent/program", "arg"}, false);
   l.start();
@@ -291,6 +363,66 @@ TEST(LaunchProcessDeathTest, Dup2FromAnUnredirectedDescriptorAborts) {
       },
       "Assertion 'i != childDup_.end\\(\\)' failed at LaunchProcess.cpp:[0-9]+: "
       "redirectDup2: fd 7 not redirected");
+}
+
+// Whatever happens to a launch, the descriptors it opened for the child are
+// closed: the launcher is gone without starting, or the fork fails. Only the
+// parent's ends it returned stay open, for their caller.
+TEST(LaunchProcess, ChildDescriptorsAreClosedOnEveryPath) {
+  TempDir dir;
+  std::string path = dir.file("out.txt");
+  std::set<int> before = openFds();
+  int kept;
+  {
+    LaunchProcess l(sh("true"), false);
+    l.redirectFile(false, 1, path.c_str(), false);
+    kept = l.redirectPipe(true, 0);
+    l.redirectDup2(1, 2);
+    l.redirectSocketPair(3);
+  }
+  std::set<int> after = openFds();
+  after.erase(kept);
+  EXPECT_EQ(after.size(), before.size() + 1); // the socket pair's parent end
+  for (int fd : after)
+    if (!before.count(fd))
+      close(fd);
+  close(kept);
+  EXPECT_EQ(openFds(), before);
+
+  // 0: all closed; 1: a descriptor left open; 2: no failure; 3: another one.
+  struct Case {
+    const char* what;
+    std::function<int()> body;
+  } cases[] = {
+      {"start",
+       [&] {
+         std::set<int> fds = openFds();
+         LaunchProcess l(sh("true"), false);
+         int parentEnd = l.redirectPipe(false, 1);
+         l.redirectFile(false, 2, "/dev/null", true);
+         try {
+           l.start();
+           return 2;
+         } catch (const plat::SystemException& e) {
+           if (strncmp(e.str(), "fork", 4) != 0)
+             return 3;
+         }
+         close(parentEnd);
+         return openFds() == fds ? 0 : 1;
+       }},
+      {"launchWithInputPipe",
+       [&] {
+         std::set<int> fds = openFds();
+         try {
+           os::launchWithInputPipe("/bin/cat", nullptr);
+           return 2;
+         } catch (const plat::SystemException&) {
+         }
+         return openFds() == fds ? 0 : 1;
+       }},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(inProcessThatCannotFork(c.body), 0) << c.what;
 }
 
 TEST(LaunchProcess, LaunchWithoutWaitingLeavesNoZombies) {

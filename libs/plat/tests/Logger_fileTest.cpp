@@ -6,12 +6,18 @@
 #include "plat/ParameterSet.h"
 #include "plat/StringParameter.h"
 
-#include "TestDir.h"
+#include "TempDir.h"
+#include "FileContents.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
+
+using testing_support::TempDir;
+using testing_support::fileMode;
+using testing_support::readFile;
+using testing_support::writeFile;
 
 namespace {
 
@@ -99,7 +105,7 @@ TEST_F(LogSetting, SettingAtAnyPriorityReappliesTheValueInForce) {
 }
 
 TEST_F(LogSetting, FileLayoutGolden) {
-  TestDir dir;
+  TempDir dir;
   std::string path = dir / "logs/sub/test.log";
   plat::Logger_file logger("goldenfile");
   logger.setClock(fakeClock);
@@ -143,7 +149,7 @@ TEST_F(LogSetting, FileLayoutGolden) {
 }
 
 TEST_F(LogSetting, OpeningMovesTheOldFileToBak) {
-  TestDir dir;
+  TempDir dir;
   std::string path = dir / "app.log";
   writeFile(path, "previous run\n");
   writeFile(path + ".bak", "older run\n");
@@ -166,7 +172,7 @@ TEST_F(LogSetting, OpeningMovesTheOldFileToBak) {
 }
 
 TEST_F(LogSetting, LineWidthHasAMinimum) {
-  TestDir dir;
+  TempDir dir;
   std::string path = dir / "narrow.log";
   plat::Logger_file logger("narrow");
   logger.setClock(fakeClock);
@@ -178,7 +184,7 @@ TEST_F(LogSetting, LineWidthHasAMinimum) {
 }
 
 TEST_F(LogSetting, FileNameParameterIsExpandedOnce) {
-  TestDir dir;
+  TempDir dir;
   // A '$' inside the ready-made default must be kept as it is.
   std::string dollarDir = dir / "home$user";
   std::string def = dollarDir + "/.zav/prog.log";
@@ -222,7 +228,7 @@ TEST_F(LogSetting, FailedConstructionLeavesNoCallbackOnTheParameter) {
 TEST_F(LogSetting, StandardTargetsAndFileParameter) {
   EXPECT_NE(plat::Logger::getLogger("stderr"), nullptr);
   EXPECT_NE(plat::Logger::getLogger("STDOUT"), nullptr);
-  TestDir dir;
+  TempDir dir;
   std::string path = dir / "default.log";
   plat::initFileLogger(path.c_str());
   plat::initFileLogger("/ignored/second/call");

@@ -3,6 +3,8 @@
 
 #include "TempDir.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <fstream>
 #include <string>

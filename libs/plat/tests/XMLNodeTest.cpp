@@ -2,6 +2,8 @@
 
 #include "plat/StringUtils.h"
 
+#include "TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -22,22 +24,7 @@ struct OptionsGuard {
   ~OptionsGuard() { XMLNode::setGlobalOptions(xml::eXMLEncodingUTF8, true, true); }
 };
 
-class TempDir {
-public:
-  TempDir() {
-    char tmpl[] = "/tmp/xmltest.XXXXXX";
-    path_ = mkdtemp(tmpl);
-  }
-  ~TempDir() {
-    std::string cmd = "rm -rf '" + path_ + "'";
-    if (system(cmd.c_str()) != 0)
-      perror("rm");
-  }
-  std::string file(const char* name) const { return path_ + "/" + name; }
-
-private:
-  std::string path_;
-};
+using testing_support::TempDir;
 
 std::string readFile(const std::string& path) {
   std::string s;
@@ -522,6 +509,46 @@ TEST(XMLNodeWrite, RoundTripsFormattedAndCompact) {
   }
 }
 
+// Bytes that do not form a whole character of the current encoding (text in
+// another encoding, a value cut in the middle of a character) are written so
+// that the reader never takes the markup after them for part of a character.
+TEST(XMLNodeWrite, IncompleteMultiByteCharactersRoundTrip) {
+  OptionsGuard guard;
+  struct Case {
+    int encoding;
+    const char* value;
+  } cases[] = {
+      {xml::eXMLEncodingUTF8, "caf\xE9"},                // a lead byte last
+      {xml::eXMLEncodingUTF8, "caf\xE9 au lait"},        // a lead byte before a blank
+      {xml::eXMLEncodingUTF8, "\xE0<x/>&\xC3\""},        // lead bytes before markup
+      {xml::eXMLEncodingUTF8, "cut \xE3\x81"},           // a character cut short
+      {xml::eXMLEncodingUTF8, "\xF0\x9F'q\xE3\x81\x82"}, // cut, then a whole one
+      {xml::eXMLEncodingShiftJIS, "\x81<\x82\xA0\x9F"},  // cut, whole, lead last
+      {xml::eXMLEncodingShiftJIS, "a\xE0\"b"},
+  };
+  for (const Case& c : cases) {
+    XMLNode::setGlobalOptions(c.encoding, true, true);
+    XMLNode top = XMLNode::createTopNode("r");
+    top.addAttribute("v", c.value);
+    XMLNode m = top.addChild("m");
+    m.addText(c.value);
+    m.addAttribute("w", c.value);
+    for (bool formatted : {true, false}) {
+      std::string text = str(top.createXMLString(formatted));
+      XMLResults res;
+      XMLNode back = XMLNode::parseString(text.c_str(), nullptr, &res);
+      EXPECT_EQ(res.error, 0) << text;
+      EXPECT_STREQ(back.attributeValue("v"), c.value) << text;
+      EXPECT_STREQ(back.childNamed("m").textAt(0), c.value) << text;
+      EXPECT_STREQ(back.childNamed("m").attributeValue("w"), c.value) << text;
+    }
+  }
+  // Whole characters are written as they are.
+  XMLNode::setGlobalOptions(xml::eXMLEncodingShiftJIS, true, true);
+  plat::DString buf;
+  EXPECT_STREQ(xml::toXMLString(buf, "\x82\xA0<\x81"), "\x82\xA0&lt;&#129;");
+}
+
 TEST(XMLNodeWrite, EdgeForms) {
   // One child with one attribute: the one empty-element tag, no newline.
   XMLNode top = XMLNode::createTopNode();
@@ -582,6 +609,37 @@ TEST(XMLNodeBuild, PositionsUpdatesAndDeletes) {
   r.addAttributeOwned(plat::strDup("n"), plat::strDup("v"));
   r.addChildOwned(plat::strDup("c3"));
   EXPECT_EQ(str(r.createXMLString(false)), "<s b=\"3\" n=\"v\"><c1/>T1<c2/>own<c3/></s>");
+}
+
+// A chat history of 100,000 messages is built by appending, written and read
+// back; appending children, texts and clears costs the same however many the
+// element already holds.
+TEST(XMLNodeBuild, AppendingToALargeElement) {
+  const int messages = 100000;
+  XMLNode history = XMLNode::createTopNode("history");
+  for (int i = 0; i < messages; i++) {
+    XMLNode m = history.addChild("m");
+    m.addAttribute("n", std::to_string(i).c_str());
+    m.addText("hi");
+    if (i % 10 == 0)
+      history.addText("t");
+    if (i % 1000 == 0)
+      history.addClear("c", XMLNode::clearCommentOpen, XMLNode::clearCommentClose);
+  }
+  ASSERT_EQ(history.countChildNodes(), messages);
+  EXPECT_EQ(history.countAllEntries(), messages + messages / 10 + messages / 1000);
+  int len = 0;
+  plat::String text = history.createXMLString(false, &len);
+  EXPECT_EQ(std::string(text.c_str()).rfind("<history><m n=\"0\">hi</m>t<!--c--><m n=\"1\">", 0),
+            0u);
+  XMLResults res;
+  XMLNode back = XMLNode::parseString(text.c_str(), nullptr, &res);
+  EXPECT_EQ(res.error, 0);
+  EXPECT_EQ(back.countChildNodes(), messages);
+  EXPECT_EQ(back.countTexts(), messages / 10);
+  EXPECT_EQ(back.countClears(), messages / 1000);
+  EXPECT_STREQ(back.childAt(messages - 1).attributeValue("n"), "99999");
+  EXPECT_EQ(str(back.createXMLString(false)), text.c_str());
 }
 
 TEST(XMLNodeBuild, MovingNodesAndLifetimes) {

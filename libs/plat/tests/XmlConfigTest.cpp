@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -31,6 +32,13 @@ std::string loadError(plat::ParameterSet* set, const char* text) {
     return e.str();
   }
   return "";
+}
+
+// A text that outlives the test, for parameters that borrow their names.
+const char* strdupKept(const std::string& s) {
+  static std::vector<std::unique_ptr<std::string>> kept;
+  kept.emplace_back(new std::string(s));
+  return kept.back()->c_str();
 }
 
 int countOwn(const plat::ParameterSet& set) {
@@ -107,6 +115,31 @@ TEST(XmlConfig, EveryKindRoundTripsWithLimitsChoicesAndPriorities) {
   // Written again, the loaded set gives the same document, up to order.
   std::string again = writeSet(loaded);
   EXPECT_EQ(again.size(), doc.size());
+}
+
+// Texts come back byte for byte: markup characters, line breaks, blanks at
+// either end, the empty text and characters beyond ASCII.
+TEST(XmlConfig, TextValuesRoundTripWithMarkupLineBreaksAndEmptyTexts) {
+  const char* const texts[] = {
+      "", "line one\nline two\r\n\tindented ", "<a href=\"x\">&amp; 'q'</a>",
+      "caf\xC3\xA9 \xE3\x81\x82", // UTF-8
+  };
+  plat::ParameterSet set("Texts");
+  std::vector<std::unique_ptr<plat::StringParameter>> params;
+  for (size_t k = 0; k < sizeof(texts) / sizeof(texts[0]); k++) {
+    std::string name = "Text" + std::to_string(k);
+    params.emplace_back(new plat::StringParameter(strdupKept(name), texts[k], "", false, &set));
+    params.back()->setParam(texts[k], 50);
+  }
+  std::string doc = writeSet(set);
+  plat::ParameterSet loaded("Loaded");
+  ASSERT_EQ(loadError(&loaded, doc.c_str()), "") << doc;
+  for (const auto& orig : params) {
+    const plat::ConfigParameter* p = loaded.find(orig->getName());
+    ASSERT_NE(p, nullptr) << orig->getName();
+    EXPECT_STREQ(p->getDescription(), orig->getDescription()) << orig->getName();
+    EXPECT_STREQ(p->getValueStr().c_str(), orig->getValueStr().c_str()) << orig->getName();
+  }
 }
 
 TEST(XmlConfig, WritesTheFixedForm) {

@@ -4,6 +4,7 @@
 #include "plat/LogWriter.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -20,6 +21,14 @@ class PipeInStream : public rdr::FdInStream {
 public:
   explicit PipeInStream(int fd) : rdr::FdInStream(fd, -1, 0, true) { rewindable = false; }
 };
+
+// Writing to a process that has ended is to be a write error, not the death
+// of the writer: SIGPIPE is ignored, unless the program handles it itself.
+void ignoreSigPipe() {
+  struct sigaction action;
+  if (sigaction(SIGPIPE, nullptr, &action) == 0 && action.sa_handler == SIG_DFL)
+    signal(SIGPIPE, SIG_IGN);
+}
 
 } // namespace
 
@@ -42,6 +51,7 @@ int Coprocess::start() {
   std::unique_ptr<rdr::FdOutStream> outA, outB;
   makePipe(inA, outA); // the child writes, the parent reads
   makePipe(inB, outB); // the parent writes, the child reads
+  ignoreSigPipe();
 
   // Buffered stdio output written out now is not written twice, once by
   // each process.

@@ -21,8 +21,9 @@ public:
 
   // Forks the child and returns its process id in the parent; in the child
   // it runs run() and never returns. Should the body return or throw, the
-  // child ends with status 1 after writing out its buffered output. Throws
-  // plat::SystemException "pipe() failed" or "fork".
+  // child ends with status 1 after writing out its buffered output. SIGPIPE
+  // is ignored (unless handled), so that writing to a side that has ended is
+  // a write error. Throws plat::SystemException "pipe() failed" or "fork".
   virtual int start();
 
   // A pipe: its read end wrapped in a new input stream, its write end in a

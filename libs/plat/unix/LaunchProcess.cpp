@@ -5,7 +5,9 @@
 #include "plat/LogWriter.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdarg>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -57,6 +59,8 @@ LaunchProcess::LaunchProcess(const plat::StringVector& args, bool detached) : de
 }
 
 LaunchProcess::~LaunchProcess() {
+  // Left only by a launcher that was never started.
+  closeChildDescriptors();
   if (pid_ > 0 && !waited_) {
     int status;
     if (waitpid(pid_, &status, WNOHANG) == 0)
@@ -158,12 +162,20 @@ int LaunchProcess::start() {
   if (child)
     runChild();
 
-  for (const auto& e : childDup_)
-    close(e.second);
-  childDup_.clear();
+  closeChildDescriptors();
   if (err)
     throw plat::SystemException("fork", err);
   return pid_;
+}
+
+void LaunchProcess::closeChildDescriptors() {
+  // A descriptor may be recorded for several child numbers: closed once.
+  std::set<int> fds;
+  for (const auto& e : childDup_)
+    fds.insert(e.second);
+  for (int fd : fds)
+    close(fd);
+  childDup_.clear();
 }
 
 void LaunchProcess::runChild() {
@@ -211,6 +223,10 @@ void LaunchProcess::execChild() {
   for (const auto& m : moved)
     close(m.second);
 
+  // An ignored SIGPIPE would stay ignored in the program: writers in its
+  // pipelines would run on after their readers have gone.
+  signal(SIGPIPE, SIG_DFL);
+
   if (preExec_)
     preExec_->preExec(this);
 
@@ -233,6 +249,9 @@ int LaunchProcess::wait() {
 }
 
 bool LaunchProcess::detachFork() {
+  // The detached process may end through exit(): what the caller has
+  // buffered is written out now, so that it is not written twice.
+  fflush(nullptr);
   pid_t pid = fork();
   if (pid < 0)
     throw plat::SystemException("fork", errno);
@@ -271,7 +290,12 @@ int launchWithInputPipe(const char* program, ...) {
   va_end(ap);
   LaunchProcess launcher(args, true);
   int fd = launcher.redirectPipe(true, 0);
-  launcher.start();
+  try {
+    launcher.start();
+  } catch (...) {
+    close(fd);
+    throw;
+  }
   return fd;
 }
 

@@ -27,8 +27,9 @@ public:
   LaunchProcess(const plat::StringVector& args, bool detached);
   LaunchProcess(const LaunchProcess&) = delete;
   LaunchProcess& operator=(const LaunchProcess&) = delete;
-  // Closes no descriptor. A child that was started, not detached and not
-  // waited for is reaped later, so it does not stay a zombie.
+  // Closes the descriptors recorded for a child that was never started (the
+  // parent's ends stay with the caller). A child that was started, not
+  // detached and not waited for is reaped later, so it does not stay a zombie.
   ~LaunchProcess();
 
   // The program to run is the first text.
@@ -57,7 +58,8 @@ public:
   // Standard output and standard error go to the file.
   void redirectOutputToFile(const char* path, bool append);
 
-  // Starts the program; standard input is "/dev/null" unless redirected.
+  // Starts the program; standard input is "/dev/null" unless redirected,
+  // and SIGPIPE is at its default.
   // Returns the child's process id, or -1 for a detached child. Throws
   // plat::SystemException "fork".
   int start();
@@ -72,6 +74,8 @@ public:
   static bool detachFork();
 
 private:
+  // Closes each descriptor recorded for the child once and forgets them.
+  void closeChildDescriptors();
   [[noreturn]] void runChild();
   // Sets up the descriptors and executes the program; returns only when
   // that failed.

@@ -11,6 +11,7 @@
 //   pam USER PASSWORD       verify through "PamVerifier"
 //   raw HEX                 write raw bytes to the request pipe
 //   reply                   read the rest of the reply pipe and print it in hex
+//   closereply              close the reply pipe: the core no longer listens
 //   finish                  close the request pipe and wait for the co-process
 #include "plat/ParameterSet.h"
 #include "x0zavserver/AuthFailureException.h"
@@ -164,6 +165,8 @@ int main(int argc, char** argv) {
       writeRaw(argv[++i]);
     } else if (cmd == "reply") {
       readReply();
+    } else if (cmd == "closereply") {
+      close(os::privReadFd);
     } else if (cmd == "finish") {
       finish();
     }

@@ -234,4 +234,60 @@ TEST_F(LauncherTest, ExactFitStringsAreServed) {
   EXPECT_TRUE(hasLine(r.out, "reply 01" + hexOf(str(text)))) << r.out;
 }
 
+TEST_F(LauncherTest, OverlongNameOrPasswordLeavesTheCoprocessServing) {
+  // Names and passwords come from the network; one the co-process would not
+  // take must not end it and so break every later verification.
+  std::string failure =
+      "verify 1 Either the username was not recognised, or the password was incorrect";
+  struct Case {
+    const char* what;
+    std::string module, name, password;
+    std::string first; // the stand-in core's line for the first request
+  } cases[] = {
+      {"password of 257 bytes", "etc", user, std::string(257, 'p'), failure},
+      {"name of 257 bytes", "etc", std::string(257, 'u'), "Secret-1", failure},
+      {"both of 5000 bytes", "etc", std::string(5000, 'u'), std::string(5000, 'p'), failure},
+      {"pam password of 300 bytes", "pam", user, std::string(300, 'p'), failure},
+      {"password of 256 bytes", "etc", user, std::string(256, 'p'), failure},
+  };
+  std::vector<std::vector<std::string>> runs;
+  for (const Case& c : cases)
+    runs.push_back({"AllowedUsers=*:v", "PamApplicationName=zavunix", c.module, c.name, c.password,
+                    "etc", user, "Secret-1", "finish"});
+  rig.addPamService("zavunix", "auth required pam_unix.so nodelay\n");
+  auto results = rig.runParallel(user, runs);
+  for (size_t i = 0; i < results.size(); i++) {
+    const Case& c = cases[i];
+    std::vector<std::string> verify = linesWith(results[i].out, "verify ");
+    ASSERT_EQ(verify.size(), 2u) << c.what << results[i].out << results[i].err;
+    EXPECT_EQ("verify " + verify[0], c.first) << c.what;
+    EXPECT_EQ(verify[1], "0 " + user + "|v|View") << c.what << results[i].err;
+    EXPECT_TRUE(hasLine(results[i].out, "coprocess exit 0")) << c.what << results[i].out;
+  }
+}
+
+TEST_F(LauncherTest, CoreThatStopsListeningEndsTheCoprocessInItsOwnWay) {
+  // The core goes away with a request outstanding: the co-process must not
+  // be killed by the reply it can no longer deliver, but end like a core
+  // that closed the request pipe.
+  std::string request = frame("EtcPasswdVerifier") + str("nosuchuser") + str("x");
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+  } cases[] = {
+      {"request, then the reply pipe closed", {"raw", hexOf(request), "closereply", "finish"}},
+      {"reply pipe closed, then a request", {"closereply", "raw", hexOf(request), "finish"}},
+      {"two requests", {"closereply", "raw", hexOf(request + request), "finish"}},
+  };
+  std::vector<std::vector<std::string>> runs;
+  for (const Case& c : cases)
+    runs.push_back(c.args);
+  auto results = rig.runParallel(user, runs);
+  for (size_t i = 0; i < results.size(); i++) {
+    EXPECT_TRUE(hasLine(results[i].out, "coprocess exit 0")) << cases[i].what << "\n"
+                                                             << results[i].out << results[i].err;
+    EXPECT_EQ(results[i].err, "") << cases[i].what;
+  }
+}
+
 } // namespace

@@ -2,7 +2,7 @@
 // so the program must fail and leave the previous key file as it was. Runs
 // in a private mount namespace with a small tmpfs, so it needs root.
 #include "../ProgramRun.h"
-#include "ScratchDir.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@ TEST(FullDisk, ForcedGenerationFailsAndKeepsTheOldKey) {
   if (system("command -v unshare >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "needs unshare (util-linux)";
 
-  ScratchDir scratch;
+  TempDir scratch;
   std::string mountPoint = scratch / "home";
   ASSERT_EQ(mkdir(mountPoint.c_str(), 0755), 0);
   std::string script = scratch / "run.sh";

@@ -3,7 +3,7 @@
 // private mount namespace, so nothing outside the test is touched; needs
 // root for that.
 #include "../ProgramRun.h"
-#include "ScratchDir.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +26,7 @@ TEST(UnsetHome, KeyGoesToTheHomeOfTheUserDatabase) {
   if (stat(realHome.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
     GTEST_SKIP() << "the user's home directory " << realHome << " does not exist";
 
-  ScratchDir scratch;
+  TempDir scratch;
   std::string fakeHome = scratch / "home";
   ASSERT_EQ(mkdir(fakeHome.c_str(), 0755), 0);
   std::string script = scratch / "run.sh";

@@ -1,0 +1,38 @@
+// Whole-file reads and writes and file modes for tests.
+#pragma once
+
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <sys/stat.h>
+
+namespace testing_support {
+
+// The file's bytes, or "<missing>" when it cannot be opened.
+inline std::string readFile(const std::string& path) {
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f)
+    return "<missing>";
+  std::string text;
+  int c;
+  while ((c = getc(f)) != EOF)
+    text += static_cast<char>(c);
+  fclose(f);
+  return text;
+}
+
+inline void writeFile(const std::string& path, const std::string& text) {
+  FILE* f = fopen(path.c_str(), "wb");
+  if (!f)
+    throw std::runtime_error("cannot write " + path);
+  fwrite(text.data(), 1, text.size(), f);
+  fclose(f);
+}
+
+// The permission bits of the file, or -1 when it does not exist.
+inline int fileMode(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
+}
+
+} // namespace testing_support

@@ -132,7 +132,7 @@ void RsaPrivateKey::selfTest(RsaKey& publicKey) {
     result.clear();
   }
   bool match = result.size() == testLength && memcmp(result.data(), plain, testLength) == 0;
-  result.wipe();
+  result.clear();
   if (!match)
     throw RsaException("RSA keys do not match");
   vlog.debug("RSA keys match");

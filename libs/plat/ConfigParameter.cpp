@@ -253,7 +253,7 @@ bool BinaryParameter::setParam(const char* text, int priority) {
   // The bytes are obfuscated passwords: only their number is traced.
   vlog.debug("set %s(Binary) to %d bytes, priority %i", getName(), value.size(), priority);
   store(value, priority);
-  value.wipe();
+  value.clear();
   notifyChanged(priority);
   return true;
 }

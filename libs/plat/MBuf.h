@@ -1,6 +1,9 @@
 // An owned byte buffer of a given length: the value of binary parameters and
 // of decoded hexadecimal. Copying makes a deep copy; constructing with a
 // length gives that many zero elements. An empty buffer holds no storage.
+// Binary parameters hold obfuscated passwords and key material, so storage is
+// overwritten with zeros whenever it is given up (replaced, cleared, moved
+// over or destroyed).
 #pragma once
 
 #include <algorithm>
@@ -18,12 +21,16 @@ public:
   MBuf(MBuf&& other) noexcept : length_(other.length_), data_(std::move(other.data_)) {
     other.length_ = 0;
   }
+  ~MBuf() { clear(); }
   MBuf& operator=(const MBuf& other) {
     if (this != &other)
       assign(other.data(), other.size());
     return *this;
   }
   MBuf& operator=(MBuf&& other) noexcept {
+    if (this == &other)
+      return *this;
+    clear();
     length_ = other.length_;
     data_ = std::move(other.data_);
     other.length_ = 0;
@@ -39,6 +46,7 @@ public:
 
   // Replaces the contents with length zero elements.
   void resize(int length) {
+    clear();
     data_.reset(length > 0 ? new T[length]() : nullptr);
     length_ = length > 0 ? length : 0;
   }
@@ -47,18 +55,14 @@ public:
     std::unique_ptr<T[]> copy(length > 0 ? new T[length] : nullptr);
     if (length > 0)
       std::copy(data, data + length, copy.get());
+    clear();
     data_ = std::move(copy);
     length_ = length > 0 ? length : 0;
   }
-  // Overwrites the contents with zeros, then empties the buffer. Used for
-  // secrets so they do not linger in freed memory.
-  void wipe() {
+  // Overwrites the contents with zeros, then empties the buffer.
+  void clear() {
     if (length_ > 0)
       explicit_bzero(data_.get(), sizeof(T) * length_);
-    data_.reset();
-    length_ = 0;
-  }
-  void clear() {
     data_.reset();
     length_ = 0;
   }

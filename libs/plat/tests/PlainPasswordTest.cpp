@@ -1,6 +1,8 @@
 #include "plat/PlainPassword.h"
 
+#include "plat/BinaryParameter.h"
 #include "plat/ObfuscatedPassword.h"
+#include "plat/ParameterSet.h"
 #include "plat/StringUtils.h"
 
 #include <gtest/gtest.h>
@@ -102,6 +104,21 @@ TEST(PlainPassword, ObfuscatedBytesAreWipedWhenCleared) {
   plat::ObfuscatedPassword obf(plain);
   watch(obf.data(), 16);
   obf.clear();
+  EXPECT_TRUE(releasedWiped());
+}
+
+TEST(PlainPassword, ObfuscatedPasswordInABinaryParameterIsWipedWhenReplacedOrUnset) {
+  plat::ParameterSet set("PasswordTest", nullptr);
+  plat::BinaryParameter param("Password", "test password", 0, nullptr, false, &set);
+  const unsigned char first[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  param.setParamBinary(8, first, 50);
+  watch(param.getValues().at(50).data(), 8);
+  const unsigned char second[8] = {9, 9, 9, 9, 9, 9, 9, 9};
+  param.setParamBinary(8, second, 50);
+  EXPECT_TRUE(releasedWiped());
+
+  watch(param.getValues().at(50).data(), 8);
+  param.unsetParam(50);
   EXPECT_TRUE(releasedWiped());
 }
 

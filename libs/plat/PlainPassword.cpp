@@ -22,7 +22,8 @@ void wipeAndFree(char* text) {
 // Shared with ObfuscatedPassword.cpp.
 extern const unsigned char obfuscationKey[8];
 
-PlainPassword::PlainPassword(int length) : buf_(new char[length > 0 ? length + 1 : 1]()) {}
+PlainPassword::PlainPassword(int length)
+    : buf_(new char[length > 0 ? static_cast<size_t>(length) + 1 : 1]()) {}
 
 PlainPassword::PlainPassword(const ObfuscatedPassword& obfuscated) {
   int length = obfuscated.length();

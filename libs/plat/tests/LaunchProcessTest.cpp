@@ -2,6 +2,7 @@
 
 #include "plat/Exception.h"
 
+#include "FileContents.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -27,19 +28,9 @@ using os::LaunchProcess;
 
 namespace {
 
+using testing_support::readFile;
 using testing_support::TempDir;
 
-std::string readFile(const std::string& path) {
-  std::string s;
-  if (FILE* f = fopen(path.c_str(), "rb")) {
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof(buf), f)) > 0)
-      s.append(buf, n);
-    fclose(f);
-  }
-  return s;
-}
 
 // Reads the descriptor to its end and closes it.
 std::string readAll(int fd) {

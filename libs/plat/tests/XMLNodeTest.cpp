@@ -2,6 +2,7 @@
 
 #include "plat/StringUtils.h"
 
+#include "FileContents.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -24,19 +25,9 @@ struct OptionsGuard {
   ~OptionsGuard() { XMLNode::setGlobalOptions(xml::eXMLEncodingUTF8, true, true); }
 };
 
+using testing_support::readFile;
 using testing_support::TempDir;
 
-std::string readFile(const std::string& path) {
-  std::string s;
-  if (FILE* f = fopen(path.c_str(), "rb")) {
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof(buf), f)) > 0)
-      s.append(buf, n);
-    fclose(f);
-  }
-  return s;
-}
 
 void writeFileBytes(const std::string& path, const std::string& bytes) {
   FILE* f = fopen(path.c_str(), "wb");

@@ -160,8 +160,8 @@ int zavconfigMain(int argc, char** argv) {
   programName = argv[0];
   AppInit* app;
   try {
-    app = AppInit::create("zavconfig", true, false, nullptr, nullptr,
-                          "Zav\u00ae Configuration Tool");
+    app =
+        AppInit::create("zavconfig", true, false, nullptr, nullptr, "Zav\u00ae Configuration Tool");
   } catch (plat::Exception& e) {
     fprintf(stderr, "%s: %s\n", programName, e.str());
     return 1;
@@ -175,8 +175,8 @@ int zavconfigMain(int argc, char** argv) {
   wvw::Widget::getDefaultStyle()->font = &wvw::FontProp::helv15_u;
 
   try {
-    plat::ConfigurationFile::readParameters(plat::ParameterSet::global(),
-                                            app->getUserConfigFile(), 50);
+    plat::ConfigurationFile::readParameters(plat::ParameterSet::global(), app->getUserConfigFile(),
+                                            50);
   } catch (plat::Exception& e) {
     vlog.debug("%s", e.str());
   }
@@ -189,8 +189,8 @@ int zavconfigMain(int argc, char** argv) {
     fprintf(stderr, "%s: %s\n", programName, e.str());
     return 1;
   }
-  if (first < argc && (strcmp(argv[first], "--help") == 0 ||
-                       strcmp(argv[first], "-help") == 0 || strcmp(argv[first], "-?") == 0))
+  if (first < argc && (strcmp(argv[first], "--help") == 0 || strcmp(argv[first], "-help") == 0 ||
+                       strcmp(argv[first], "-?") == 0))
     usage();
 
   plat::String display = displayname.getValue();

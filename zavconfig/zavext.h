@@ -46,10 +46,18 @@ struct StatusChangeEvent {
 
 // Event numbers relative to the extension's first event, and their mask bits
 // for selectInput.
-enum { CutTextNotify = 0, SelectionChangeNotify = 1, QueryConnectNotify = 2,
-       StatusChangeNotify = 3 };
-enum { CutTextMask = 1 << 0, SelectionChangeMask = 1 << 1, QueryConnectMask = 1 << 2,
-       StatusChangeMask = 1 << 3 };
+enum {
+  CutTextNotify = 0,
+  SelectionChangeNotify = 1,
+  QueryConnectNotify = 2,
+  StatusChangeNotify = 3
+};
+enum {
+  CutTextMask = 1 << 0,
+  SelectionChangeMask = 1 << 1,
+  QueryConnectMask = 1 << 2,
+  StatusChangeMask = 1 << 3
+};
 
 // True with the first event and first error codes when the display has the
 // extension.
@@ -78,16 +86,14 @@ bool selectInput(Display* dpy, Window window, int mask);
 // viewer. The reply's success byte.
 bool connect(Display* dpy, const char* hostAndPort);
 // The pending query: texts freed with XFree; a time-out of 0 means none pending.
-bool getQueryConnect(Display* dpy, char** firstText, char** user, int* timeout,
-                     unsigned* id);
+bool getQueryConnect(Display* dpy, char** firstText, char** user, int* timeout, unsigned* id);
 bool approveConnect(Display* dpy, unsigned id, unsigned short rights);
 
 // count is the number of connections; the list holds three texts for each
 // (user, address+suffix, rights in decimal) and is freed with freeList.
 char** listConnections(Display* dpy, int* count);
 bool disconnect(Display* dpy, const char* user, const char* addressAndSuffix);
-bool setAccess(Display* dpy, const char* user, const char* addressAndSuffix,
-               const char* rights);
+bool setAccess(Display* dpy, const char* user, const char* addressAndSuffix, const char* rights);
 
 // With a name: an array of one entry holding a copy of that status value, or
 // null. Without: the name=value texts, ended by a null entry. Either way the

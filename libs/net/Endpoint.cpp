@@ -33,7 +33,8 @@ plat::String formatEndpoint(const char* host, int port, int basePort, int range)
     return text.str();
   if (range == 0)
     text.appendFormat(":%d", port);
-  else if (port >= basePort && static_cast<long long>(port) < static_cast<long long>(basePort) + range)
+  else if (port >= basePort &&
+           static_cast<long long>(port) < static_cast<long long>(basePort) + range)
     text.appendFormat(":%d", port - basePort);
   else
     text.appendFormat("::%d", port);

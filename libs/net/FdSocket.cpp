@@ -10,9 +10,11 @@ static plat::LogWriter vlog("FdSocket");
 
 namespace net {
 
-FdSocket::FdSocket(io::Io* io_) : Socket(io_) {}
+FdSocket::FdSocket(io::Io* io_) : Socket(io_) {
+}
 
-FdSocket::FdSocket(io::IoTarget* target_) : Socket(nullptr), target(target_) {}
+FdSocket::FdSocket(io::IoTarget* target_) : Socket(nullptr), target(target_) {
+}
 
 FdSocket::~FdSocket() {
   cancelConnect(false);

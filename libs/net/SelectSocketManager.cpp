@@ -43,7 +43,9 @@ SelectSocketManager::~SelectSocketManager() {
     current = previous;
 }
 
-SelectSocketManager* SelectSocketManager::instanceOrNull() { return current; }
+SelectSocketManager* SelectSocketManager::instanceOrNull() {
+  return current;
+}
 
 SelectSocketManager* SelectSocketManager::instance() {
   if (!current)
@@ -51,7 +53,9 @@ SelectSocketManager* SelectSocketManager::instance() {
   return current;
 }
 
-void SelectSocketManager::assertCurrent() const { PLAT_ASSERT(instanceOrNull() == this); }
+void SelectSocketManager::assertCurrent() const {
+  PLAT_ASSERT(instanceOrNull() == this);
+}
 
 io::FdSelectManager* SelectSocketManager::getSelectManager() const {
   return dynamic_cast<io::FdSelectManager*>(fdMgr.get());
@@ -165,7 +169,8 @@ void SelectSocketManager::flushAll() {
 
 SelectSocketManager::IoWrapper::IoWrapper(FdSocket* sock_, SocketServer* server_,
                                           SelectSocketManager* mgr_)
-    : sock(sock_), server(server_), mgr(mgr_) {}
+    : sock(sock_), server(server_), mgr(mgr_) {
+}
 
 SelectSocketManager::IoWrapper::~IoWrapper() {
   vlog.debug("~IoWrapper %p for %p", static_cast<void*>(this), static_cast<void*>(sock));
@@ -179,9 +184,13 @@ SelectSocketManager::IoWrapper::~IoWrapper() {
   delete sock;
 }
 
-void SelectSocketManager::IoWrapper::readable(io::Io*) { server->socketReadable(sock); }
+void SelectSocketManager::IoWrapper::readable(io::Io*) {
+  server->socketReadable(sock);
+}
 
-void SelectSocketManager::IoWrapper::writable(io::Io*) { server->socketWritable(sock); }
+void SelectSocketManager::IoWrapper::writable(io::Io*) {
+  server->socketWritable(sock);
+}
 
 void SelectSocketManager::IoWrapper::closed(io::Io*) {
   // The wrapper and its socket go even when the server throws.
@@ -224,7 +233,8 @@ void SelectSocketManager::IoWrapper::connectCancelled() {
 SelectSocketManager::ListenerWrapper::ListenerWrapper(SocketListener* listener_,
                                                       SocketServer* server_,
                                                       SelectSocketManager* mgr_)
-    : listener(listener_), server(server_), mgr(mgr_) {}
+    : listener(listener_), server(server_), mgr(mgr_) {
+}
 
 SelectSocketManager::ListenerWrapper::~ListenerWrapper() {
   mgr->listeners.erase(this);

@@ -18,7 +18,8 @@ EndpointInfo::~EndpointInfo() = default;
 
 Socket::~Socket() = default;
 
-void Socket::cancelConnect(bool) {}
+void Socket::cancelConnect(bool) {
+}
 
 void Socket::closeIo(bool flush, bool tellHandler) {
   io::Io* channel = io;

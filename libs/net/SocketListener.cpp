@@ -23,7 +23,8 @@ Socket* wrapIo(io::Io* io) {
 }
 
 SocketListener::SocketListener(io::FdListener* listener_, ConnectionFilter* filter_)
-    : listener(listener_), filter(filter_) {}
+    : listener(listener_), filter(filter_) {
+}
 
 SocketListener::~SocketListener() = default;
 

@@ -15,8 +15,7 @@ public:
   virtual void addListener(SocketListener* listener, SocketServer* server) = 0;
   virtual void removeListener(SocketListener* listener) = 0;
   virtual void addSocket(Socket* sock, SocketServer* server, bool outgoing) = 0;
-  virtual bool setAddressChangeCallback(SocketListener* listener,
-                                        AddressChangeCallback* cb) = 0;
+  virtual bool setAddressChangeCallback(SocketListener* listener, AddressChangeCallback* cb) = 0;
 };
 
 } // namespace net

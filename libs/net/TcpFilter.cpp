@@ -76,8 +76,8 @@ TcpFilter::AddrMask TcpFilter::parseAddrMask(const char* text) {
   if (*text == '\0')
     return am; // every address
   const char* slash = strchr(text, '/');
-  plat::String addressPart = slash ? plat::String(text, static_cast<int>(slash - text))
-                                   : plat::String(text);
+  plat::String addressPart =
+      slash ? plat::String(text, static_cast<int>(slash - text)) : plat::String(text);
   am.mask = 0xffffffffu;
   if (slash) {
     const char* maskText = slash + 1;
@@ -163,8 +163,7 @@ TcpFilter::TcpFilter(const char* text) {
 TcpFilter::~TcpFilter() = default;
 
 bool TcpFilter::acceptsAll() const {
-  return !filter.empty() && filter[0].valid && filter[0].action == Accept &&
-         filter[0].mask == 0;
+  return !filter.empty() && filter[0].valid && filter[0].action == Accept && filter[0].mask == 0;
 }
 
 bool TcpFilter::verifyConnection(Socket* s) {

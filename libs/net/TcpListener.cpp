@@ -29,7 +29,8 @@ bool isV4Mapped(io::Io* io) {
 } // namespace
 
 TcpListener::TcpListener(io::TcpListener* listener_, ConnectionFilter* filter_)
-    : SocketListener(listener_, filter_) {}
+    : SocketListener(listener_, filter_) {
+}
 
 Socket* TcpListener::accept(io::Io* io) {
   if (!io)

@@ -58,9 +58,11 @@ const char* TcpSocket::TcpEndpointInfo::endpointName(bool required) {
   return endpointName_.c_str();
 }
 
-TcpSocket::TcpSocket(io::Io* io_) : FdSocket(io_) {}
+TcpSocket::TcpSocket(io::Io* io_) : FdSocket(io_) {
+}
 
-TcpSocket::TcpSocket(io::IoTarget* target_) : FdSocket(target_) {}
+TcpSocket::TcpSocket(io::IoTarget* target_) : FdSocket(target_) {
+}
 
 TcpSocket::~TcpSocket() = default;
 

@@ -154,8 +154,7 @@ bool IntParameter::setValue(int value, int priority) {
 }
 
 ConfigParameter* IntParameter::clone(ParameterSet* set) const {
-  IntParameter* p =
-      new IntParameter(getName(), getDescription(), 0, min_, max_, isHidden(), set);
+  IntParameter* p = new IntParameter(getName(), getDescription(), 0, min_, max_, isHidden(), set);
   p->values_ = values_;
   return p;
 }
@@ -214,8 +213,8 @@ String EnumParameter::toStr(const int& value) const {
 
 // StringParameter
 
-StringParameter::StringParameter(const char* name, const char* desc, const char* def,
-                                 bool hidden, ParameterSet* set)
+StringParameter::StringParameter(const char* name, const char* desc, const char* def, bool hidden,
+                                 ParameterSet* set)
     : TypedParameter<String>(name, desc, hidden, set) {
   PLAT_ASSERT_MSG(def, "Default value <null> for %s not allowed", name);
   setParam(def, defaultPriority);

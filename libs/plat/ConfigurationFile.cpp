@@ -69,8 +69,7 @@ void ConfigurationFile::writeParameters(const ParameterSet& set, const char* pat
   file.commit();
 }
 
-void ConfigurationFile::readMap(const char* path, Map& out,
-                                const ParameterSet::AliasMap* aliases) {
+void ConfigurationFile::readMap(const char* path, Map& out, const ParameterSet::AliasMap* aliases) {
   File file(path, File::modeRead, true);
   DString line;
   while (file.readLine(line)) {

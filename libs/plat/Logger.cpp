@@ -7,7 +7,8 @@ namespace plat {
 
 Logger* Logger::loggers = nullptr;
 
-Logger::Logger(const char* name) : name_(name) {}
+Logger::Logger(const char* name) : name_(name) {
+}
 
 Logger::~Logger() = default;
 

@@ -35,11 +35,14 @@ int charLength(const char* p, const char* end) {
   return n;
 }
 
-bool isBreak(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+bool isBreak(char c) {
+  return c == ' ' || c == '\t' || c == '\n';
+}
 
 } // namespace
 
-void MarkUp::Handler::onMargin(char) {}
+void MarkUp::Handler::onMargin(char) {
+}
 
 void MarkUp::parse(const char* text, Handler* handler) {
   if (!text || !*text)
@@ -111,10 +114,13 @@ MarkUp::Stripper::Stripper(const char* text) {
   parse(text, this);
 }
 
-void MarkUp::Stripper::onText(const char* text, int, int, bool) { append(text); }
+void MarkUp::Stripper::onText(const char* text, int, int, bool) {
+  append(text);
+}
 
 MarkUp::Layout::Layout(Callback* callback, int wrapWidth)
-    : callback_(callback), wrapWidth_(wrapWidth > 0 ? wrapWidth : 0x7fffffff) {}
+    : callback_(callback), wrapWidth_(wrapWidth > 0 ? wrapWidth : 0x7fffffff) {
+}
 
 void MarkUp::Layout::onMargin(char op) {
   switch (op) {

@@ -25,10 +25,13 @@ ObfuscatedPassword::ObfuscatedPassword(const unsigned char* bytes, int length)
     memcpy(buf_.get(), bytes, length);
 }
 
-ObfuscatedPassword::ObfuscatedPassword(const PlainPassword& plain) { assign(plain); }
+ObfuscatedPassword::ObfuscatedPassword(const PlainPassword& plain) {
+  assign(plain);
+}
 
 ObfuscatedPassword::ObfuscatedPassword(const ObfuscatedPassword& other)
-    : ObfuscatedPassword(other.data(), other.length()) {}
+    : ObfuscatedPassword(other.data(), other.length()) {
+}
 
 ObfuscatedPassword& ObfuscatedPassword::operator=(const ObfuscatedPassword& other) {
   if (this != &other) {
@@ -53,7 +56,9 @@ ObfuscatedPassword& ObfuscatedPassword::operator=(ObfuscatedPassword&& other) no
   return *this;
 }
 
-ObfuscatedPassword::~ObfuscatedPassword() { clear(); }
+ObfuscatedPassword::~ObfuscatedPassword() {
+  clear();
+}
 
 void ObfuscatedPassword::clear() {
   if (buf_ && length_ > 0)

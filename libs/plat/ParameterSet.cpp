@@ -10,7 +10,8 @@ static plat::LogWriter vlog("ParameterSet");
 
 namespace plat {
 
-ParameterSet::ParameterSet(const char* name, ParameterSet* next) : name_(name), next_(next) {}
+ParameterSet::ParameterSet(const char* name, ParameterSet* next) : name_(name), next_(next) {
+}
 
 ParameterSet::ParameterSet(const ParameterSet& source)
     : name_(source.name_), owning_(true), aliases_(source.aliases_) {

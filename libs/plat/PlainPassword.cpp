@@ -23,7 +23,8 @@ void wipeAndFree(char* text) {
 extern const unsigned char obfuscationKey[8];
 
 PlainPassword::PlainPassword(int length)
-    : buf_(new char[length > 0 ? static_cast<size_t>(length) + 1 : 1]()) {}
+    : buf_(new char[length > 0 ? static_cast<size_t>(length) + 1 : 1]()) {
+}
 
 PlainPassword::PlainPassword(const ObfuscatedPassword& obfuscated) {
   int length = obfuscated.length();
@@ -46,7 +47,9 @@ PlainPassword::PlainPassword(const ObfuscatedPassword& obfuscated) {
   buf_ = text;
 }
 
-PlainPassword::~PlainPassword() { wipeAndFree(buf_); }
+PlainPassword::~PlainPassword() {
+  wipeAndFree(buf_);
+}
 
 PlainPassword& PlainPassword::operator=(PlainPassword&& other) noexcept {
   if (this != &other) {
@@ -64,9 +67,13 @@ void PlainPassword::replaceBuf(char* text) {
   buf_ = text;
 }
 
-int PlainPassword::length() const { return buf_ ? static_cast<int>(strlen(buf_)) : 0; }
+int PlainPassword::length() const {
+  return buf_ ? static_cast<int>(strlen(buf_)) : 0;
+}
 
-bool passwordLongEnough(const char* text) { return text && strlen(text) >= 6; }
+bool passwordLongEnough(const char* text) {
+  return text && strlen(text) >= 6;
+}
 
 bool passwordLongEnough(const PlainPassword& password) {
   return passwordLongEnough(password.get());

@@ -6,11 +6,14 @@
 
 namespace plat {
 
-String::String(const char* text) : buf_(strDup(text)) {}
+String::String(const char* text) : buf_(strDup(text)) {
+}
 
-String::String(const char* text, int count) : buf_(strDup(text, count)) {}
+String::String(const char* text, int count) : buf_(strDup(text, count)) {
+}
 
-String::String(const String& other) : buf_(strDup(other.get())) {}
+String::String(const String& other) : buf_(strDup(other.get())) {
+}
 
 String& String::operator=(const String& other) {
   if (this != &other)

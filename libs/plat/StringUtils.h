@@ -21,8 +21,8 @@ char* strAppendF(char* dest, int size, const char* format, ...)
 void strAppendChars(char* dest, int size, char c, int n);
 
 // The fixed-array fronts used to build exception messages and small numbers.
-template <int N> char* strAppendF(char (&dest)[N], const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
+template <int N>
+char* strAppendF(char (&dest)[N], const char* format, ...) __attribute__((format(printf, 2, 3)));
 template <int N> char* strAppendF(char (&dest)[N], const char* format, ...) {
   va_list ap;
   va_start(ap, format);

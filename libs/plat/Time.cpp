@@ -23,7 +23,9 @@ Clock* Clock::install(Clock* clock) {
   return old;
 }
 
-Clock* Clock::installed() { return installedClock; }
+Clock* Clock::installed() {
+  return installedClock;
+}
 
 uint64_t currentTime() {
   if (installedClock)
@@ -34,8 +36,8 @@ uint64_t currentTime() {
 }
 
 uint64_t ticksFromTimeval(int64_t seconds, int64_t microseconds) {
-  return static_cast<uint64_t>(seconds) * 10000000ULL + static_cast<uint64_t>(microseconds) * 10ULL +
-         unixEpochTicks;
+  return static_cast<uint64_t>(seconds) * 10000000ULL +
+         static_cast<uint64_t>(microseconds) * 10ULL + unixEpochTicks;
 }
 
 uint64_t unixTimeToTicks(int64_t seconds) {

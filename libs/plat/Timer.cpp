@@ -5,9 +5,13 @@
 
 namespace plat {
 
-Timer::Timer(Callback* callback) : callback_(callback) { link_.timer = this; }
+Timer::Timer(Callback* callback) : callback_(callback) {
+  link_.timer = this;
+}
 
-Timer::~Timer() { stop(); }
+Timer::~Timer() {
+  stop();
+}
 
 void Timer::start(int ms) {
   stop();

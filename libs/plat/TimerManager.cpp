@@ -40,7 +40,9 @@ TimerManager::~TimerManager() {
   }
 }
 
-TimerManager* TimerManager::currentOrNull() { return currentManager; }
+TimerManager* TimerManager::currentOrNull() {
+  return currentManager;
+}
 
 TimerManager* TimerManager::current() {
   if (!currentManager)
@@ -48,7 +50,9 @@ TimerManager* TimerManager::current() {
   return currentManager;
 }
 
-Timer* TimerManager::earliest() const { return empty() ? nullptr : head_.prev->timer; }
+Timer* TimerManager::earliest() const {
+  return empty() ? nullptr : head_.prev->timer;
+}
 
 bool TimerManager::isFirst(const Timer* timer) const {
   return !empty() && head_.prev->timer == timer;

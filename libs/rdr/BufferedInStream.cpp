@@ -16,7 +16,9 @@ BufferedInStream::BufferedInStream(int bufSize_)
 
 BufferedInStream::~BufferedInStream() = default;
 
-std::int64_t BufferedInStream::pos() const { return offset + (ptr - start.get()); }
+std::int64_t BufferedInStream::pos() const {
+  return offset + (ptr - start.get());
+}
 
 bool BufferedInStream::fill(int n) {
   std::uint8_t* buf = start.get();

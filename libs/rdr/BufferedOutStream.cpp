@@ -19,7 +19,9 @@ static plat::IntParameter maxOutBufferSize(
 
 namespace rdr {
 
-int BufferedOutStream::maxBufSize() { return maxOutBufferSize.getValue(); }
+int BufferedOutStream::maxBufSize() {
+  return maxOutBufferSize.getValue();
+}
 
 BufferedOutStream::BufferedOutStream(int bufSize_)
     : bufSize(bufSize_ > 0 ? bufSize_ : defaultBufSize), start(new std::uint8_t[bufSize]) {
@@ -29,7 +31,9 @@ BufferedOutStream::BufferedOutStream(int bufSize_)
 
 BufferedOutStream::~BufferedOutStream() = default;
 
-std::int64_t BufferedOutStream::length() { return offset + (ptr - start.get()); }
+std::int64_t BufferedOutStream::length() {
+  return offset + (ptr - start.get());
+}
 
 int BufferedOutStream::spaceAvailable() {
   return static_cast<int>((end - ptr) + (sentPtr - start.get()));
@@ -53,7 +57,9 @@ bool BufferedOutStream::flushBuffer(bool wait) {
   return true;
 }
 
-void BufferedOutStream::flush() { flushBuffer(!nonWaiting); }
+void BufferedOutStream::flush() {
+  flushBuffer(!nonWaiting);
+}
 
 void BufferedOutStream::grow(int newSize) {
   std::unique_ptr<std::uint8_t[]> bigger(new std::uint8_t[newSize]);

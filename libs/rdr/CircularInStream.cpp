@@ -72,6 +72,8 @@ void CircularInStream::rewind() {
   end = writerWrapped ? ringEnd() : writePtr;
 }
 
-std::int64_t CircularInStream::pos() const { return offset + (ptr - start.get()); }
+std::int64_t CircularInStream::pos() const {
+  return offset + (ptr - start.get());
+}
 
 } // namespace rdr

@@ -11,10 +11,10 @@ static plat::LogWriter vlog("FdInStream");
 
 namespace rdr {
 
-FdInStream::FdInStream(int fd_, int timeoutMs_, int bufSize, bool closeWhenDone_,
-                       bool nonWaiting_)
-    : BufferedInStream(bufSize), fd(fd_), closeWhenDone(closeWhenDone_),
-      nonWaiting(nonWaiting_), timeoutMs(timeoutMs_) {}
+FdInStream::FdInStream(int fd_, int timeoutMs_, int bufSize, bool closeWhenDone_, bool nonWaiting_)
+    : BufferedInStream(bufSize), fd(fd_), closeWhenDone(closeWhenDone_), nonWaiting(nonWaiting_),
+      timeoutMs(timeoutMs_) {
+}
 
 FdInStream::~FdInStream() {
   if (closeWhenDone)

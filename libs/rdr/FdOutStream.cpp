@@ -13,7 +13,8 @@ static plat::LogWriter vlog("FdOutStream");
 namespace rdr {
 
 FdOutStream::FdOutStream(int fd_, int timeoutMs_, int bufSize, bool closeWhenDone_)
-    : BufferedOutStream(bufSize), fd(fd_), closeWhenDone(closeWhenDone_), timeoutMs(timeoutMs_) {}
+    : BufferedOutStream(bufSize), fd(fd_), closeWhenDone(closeWhenDone_), timeoutMs(timeoutMs_) {
+}
 
 FdOutStream::~FdOutStream() {
   try {

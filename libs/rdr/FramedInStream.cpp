@@ -7,7 +7,9 @@ static plat::LogWriter vlog("FramedInStream");
 
 namespace rdr {
 
-FramedInStream::FramedInStream(InStream* underlying_) : underlying(underlying_) { expose(); }
+FramedInStream::FramedInStream(InStream* underlying_) : underlying(underlying_) {
+  expose();
+}
 
 FramedInStream::~FramedInStream() = default;
 

@@ -7,7 +7,8 @@ static plat::LogWriter vlog("InStreamV4");
 
 namespace rdr {
 
-InStreamV4::InStreamV4(InStream* underlying) : FramedInStream(underlying) {}
+InStreamV4::InStreamV4(InStream* underlying) : FramedInStream(underlying) {
+}
 
 void InStreamV4::readFrameHeader(int* size, bool* last) {
   std::uint16_t header = underlying->readU16();

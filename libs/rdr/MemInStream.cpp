@@ -19,8 +19,12 @@ MemInStream::~MemInStream() {
     delete[] start;
 }
 
-std::int64_t MemInStream::pos() const { return ptr - start; }
+std::int64_t MemInStream::pos() const {
+  return ptr - start;
+}
 
-bool MemInStream::fill(int) { throw EndOfStream(); }
+bool MemInStream::fill(int) {
+  throw EndOfStream();
+}
 
 } // namespace rdr

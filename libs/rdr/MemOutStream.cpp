@@ -27,18 +27,21 @@ void MemOutStream::writeBytes(const void* data, int length) {
   ptr += length;
 }
 
-std::int64_t MemOutStream::length() { return ptr - start.get(); }
+std::int64_t MemOutStream::length() {
+  return ptr - start.get();
+}
 
-int MemOutStream::spaceAvailable() { return INT_MAX; }
+int MemOutStream::spaceAvailable() {
+  return INT_MAX;
+}
 
 int MemOutStream::overrun(int itemSize, int nItems) {
   PLAT_ASSERT(itemSize > 0 && nItems > 0);
   std::int64_t used = ptr - start.get();
   if ((limit > 0 && used + itemSize > limit) || used + itemSize > INT_MAX)
     throw OutStreamFull();
-  std::int64_t newSize =
-      std::max<std::int64_t>(2 * static_cast<std::int64_t>(size),
-                             used + static_cast<std::int64_t>(itemSize) * nItems);
+  std::int64_t newSize = std::max<std::int64_t>(
+      2 * static_cast<std::int64_t>(size), used + static_cast<std::int64_t>(itemSize) * nItems);
   newSize = std::min<std::int64_t>(newSize, limit > 0 ? limit : INT_MAX);
   std::unique_ptr<std::uint8_t[]> bigger(new std::uint8_t[newSize]);
   std::memcpy(bigger.get(), start.get(), used);

@@ -8,7 +8,8 @@
 #include <cstdint>
 #include <cstring>
 
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "typed accessors swap bytes for a little-endian host");
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
+              "typed accessors swap bytes for a little-endian host");
 
 namespace rdr {
 

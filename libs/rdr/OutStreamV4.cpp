@@ -7,7 +7,8 @@ static plat::LogWriter vlog("OutStreamV4");
 namespace rdr {
 
 OutStreamV4::OutStreamV4(OutStream* underlying)
-    : FramedOutStream(underlying, maxFrameData, frameHeaderSize) {}
+    : FramedOutStream(underlying, maxFrameData, frameHeaderSize) {
+}
 
 void OutStreamV4::writeFrameHeader(int dataLength, bool lastFrame, bool) {
   std::uint16_t header = static_cast<std::uint16_t>(dataLength);

@@ -24,7 +24,9 @@ RandomStream::RandomStream(const char* const* sources) : BufferedInStream(8) {
     throw plat::SystemException("RandomStream: no system random source could be opened", err);
 }
 
-RandomStream::~RandomStream() { close(source); }
+RandomStream::~RandomStream() {
+  close(source);
+}
 
 int RandomStream::readData(std::uint8_t* buffer, int length) {
   ssize_t n;
@@ -32,8 +34,7 @@ int RandomStream::readData(std::uint8_t* buffer, int length) {
     n = read(source, buffer, length);
   } while (n < 0 && errno == EINTR);
   if (n != length)
-    throw plat::SystemException("reading /dev/urandom or /dev/random failed",
-                                n < 0 ? errno : EIO);
+    throw plat::SystemException("reading /dev/urandom or /dev/random failed", n < 0 ? errno : EIO);
   return length;
 }
 

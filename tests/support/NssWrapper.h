@@ -22,7 +22,9 @@
 
 namespace testing_support {
 
-inline bool underNssWrapper() { return getenv("ZAV_UNDER_NSS_WRAPPER") != nullptr; }
+inline bool underNssWrapper() {
+  return getenv("ZAV_UNDER_NSS_WRAPPER") != nullptr;
+}
 
 // env: further variables for the child; a null value unsets one.
 inline void runUnderNssWrapper(const std::string& passwd, const std::string& group,
@@ -72,8 +74,7 @@ inline void runUnderNssWrapper(const std::string& passwd, const std::string& gro
   close(out[0]);
   int status = 0;
   waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-      << "under nss_wrapper:\n" << output;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "under nss_wrapper:\n" << output;
   EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
   std::string cleanup = "rm -rf '" + dir + "'";
   EXPECT_EQ(system(cleanup.c_str()), 0);

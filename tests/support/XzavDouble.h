@@ -94,9 +94,9 @@ public:
 private:
   void start() {
     int xvfbOut = -1;
-    xvfbPid_ = spawn({"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten",
-                      "tcp", "-noreset"},
-                     &xvfbOut, 3, dir_ + "/xvfb.log");
+    xvfbPid_ = spawn(
+        {"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"},
+        &xvfbOut, 3, dir_ + "/xvfb.log");
     std::string xvfbLine = readLine(xvfbOut);
     close(xvfbOut);
     xvfbDisplay_ = ":" + trim(xvfbLine);

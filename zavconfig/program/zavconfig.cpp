@@ -2,4 +2,6 @@
 // server.
 #include "zavconfig/Main.h"
 
-int main(int argc, char** argv) { return zavconfig::zavconfigMain(argc, argv); }
+int main(int argc, char** argv) {
+  return zavconfig::zavconfigMain(argc, argv);
+}

@@ -9,9 +9,13 @@ static plat::LogWriter vlog("FdListener");
 
 namespace io {
 
-FdListener::FdListener(int fd_) : fd(fd_) { ignoreSigPipe(); }
+FdListener::FdListener(int fd_) : fd(fd_) {
+  ignoreSigPipe();
+}
 
-FdListener::~FdListener() { setAcceptor(nullptr); }
+FdListener::~FdListener() {
+  setAcceptor(nullptr);
+}
 
 void FdListener::setAcceptor(IoAcceptor* acceptor) {
   if (acceptor) {

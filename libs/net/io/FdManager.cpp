@@ -67,9 +67,13 @@ FdManager::~FdManager() {
   acceptRetryTimer.stop();
 }
 
-FdManager* FdManager::threadInstance() { return current; }
+FdManager* FdManager::threadInstance() {
+  return current;
+}
 
-void FdManager::assertCurrent() const { PLAT_ASSERT(threadInstance() == this); }
+void FdManager::assertCurrent() const {
+  PLAT_ASSERT(threadInstance() == this);
+}
 
 bool FdManager::wantsWrite(FdIo* io) const {
   auto i = ios.find(io);
@@ -90,8 +94,7 @@ void FdManager::queue(std::vector<FdIo*>& list, FdIo* io) {
 }
 
 void FdManager::queueAccept(FdListener* listener) {
-  if (std::find(acceptListeners.begin(), acceptListeners.end(), listener) ==
-      acceptListeners.end())
+  if (std::find(acceptListeners.begin(), acceptListeners.end(), listener) == acceptListeners.end())
     acceptListeners.push_back(listener);
 }
 
@@ -120,8 +123,8 @@ void FdManager::shutdown(FdIo* io, bool flush, bool tellHandler) {
   assertCurrent();
   auto i = ios.find(io);
   PLAT_ASSERT(i != ios.end());
-  vlog.debug("shutdown %p (fd=%d), flush %d (tellHandler %d)", static_cast<void*>(io),
-             io->getFd(), flush, tellHandler);
+  vlog.debug("shutdown %p (fd=%d), flush %d (tellHandler %d)", static_cast<void*>(io), io->getFd(),
+             flush, tellHandler);
   IoEntry& entry = i->second;
   entry.shuttingDown = true;
   if (!tellHandler)

@@ -17,15 +17,16 @@ static plat::LogWriter vlog("TcpConnect");
 
 namespace io {
 
-TcpConnector::TcpConnector(IoConnected* cb_, int flag_, const char* host_, int port_,
-                           int option_)
+TcpConnector::TcpConnector(IoConnected* cb_, int flag_, const char* host_, int port_, int option_)
     : cb(cb_), flag(flag_), attemptTimer(this), doneTimer(this), host(host_), port(port_),
       option(option_) {
   if (cb)
     attemptTimer.start(0);
 }
 
-TcpConnector::~TcpConnector() { PLAT_ASSERT(pending.empty()); }
+TcpConnector::~TcpConnector() {
+  PLAT_ASSERT(pending.empty());
+}
 
 void TcpConnector::throwError() {
   if (lastResolveError)

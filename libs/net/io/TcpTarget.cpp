@@ -12,7 +12,8 @@ static plat::LogWriter vlog("TcpTarget");
 namespace io {
 
 TcpTarget::TcpTarget(const char* host_, int port_, int option_)
-    : host(net::unbracketHost(host_)), port(port_), option(option_) {}
+    : host(net::unbracketHost(host_)), port(port_), option(option_) {
+}
 
 TcpTarget::~TcpTarget() = default;
 
@@ -28,6 +29,8 @@ Io* TcpTarget::connectBlocking() {
   return io;
 }
 
-IoTarget* TcpTarget::clone() const { return new TcpTarget(host.c_str(), port, option); }
+IoTarget* TcpTarget::clone() const {
+  return new TcpTarget(host.c_str(), port, option);
+}
 
 } // namespace io

@@ -32,7 +32,9 @@ int countLines(const testing_support::CaptureLogger& logger, const std::string& 
   }));
 }
 
-bool fdOpen(int fd) { return fcntl(fd, F_GETFD) != -1; }
+bool fdOpen(int fd) {
+  return fcntl(fd, F_GETFD) != -1;
+}
 
 // A channel served by rec with a megabyte of output that the peer (the other
 // end of sp) never reads.

@@ -74,9 +74,9 @@ TEST(AppInit, NamesFilesAndListsTheChainInOrder) {
       std::string name;
       int priority;
     } expected[] = {
-        {"/etc/zav/config.d/common", 50},        {"/etc/zav/config.d/common.custom", 50},
-        {"/etc/zav/config.d/zavtool", 50},       {dir + "/config.d/common", 50},
-        {dir + "/config.d/zavtool", 50},         {"/etc/zav/policy.d/common", 0},
+        {"/etc/zav/config.d/common", 50},  {"/etc/zav/config.d/common.custom", 50},
+        {"/etc/zav/config.d/zavtool", 50}, {dir + "/config.d/common", 50},
+        {dir + "/config.d/zavtool", 50},   {"/etc/zav/policy.d/common", 0},
         {"/etc/zav/policy.d/zavtool", 0},
     };
     const auto& chain = app->getConfigFiles();
@@ -130,9 +130,8 @@ TEST(AppInit, LogFileNameIsExpanded) {
   ScopedEnv env("HOME", home.path().c_str());
   ScopedEnv var("ZAVTEST_LOGNAME", "mine");
   inChild([&] {
-    AppInit* app =
-        AppInit::create("zavtool", false, false, "$HOME/logs/${ZAVTEST_LOGNAME}.log", nullptr,
-                        nullptr);
+    AppInit* app = AppInit::create("zavtool", false, false, "$HOME/logs/${ZAVTEST_LOGNAME}.log",
+                                   nullptr, nullptr);
     EXPECT_EQ(std::string(app->getLogFileName()), home.path() + "/logs/mine.log");
   });
   inChild([&] {
@@ -180,9 +179,9 @@ TEST(AppInit, ReadsTheChainSoThatPolicyAndLaterFilesWin) {
       {"", "", "AppInitTestValue=3\n", 3},
   };
   for (const Case& c : cases) {
-    for (auto [path, text] : {std::pair{dir + "/config.d/common", c.common},
-                              std::pair{dir + "/config.d/zavtool", c.own},
-                              std::pair{etc.file("policy"), c.policy}}) {
+    for (auto [path, text] :
+         {std::pair{dir + "/config.d/common", c.common},
+          std::pair{dir + "/config.d/zavtool", c.own}, std::pair{etc.file("policy"), c.policy}}) {
       unlink(path.c_str());
       if (!text.empty())
         writeFile(path, text);
@@ -227,10 +226,11 @@ TEST(AppInit, UnsetHomeComesFromTheUserDatabase) {
   const char* home = getenv("ZAVTEST_HOME");
   if (!underNssWrapper()) {
     TempDir dir;
-    std::string passwd = "zavself:x:" + std::to_string(getuid()) + ":" +
-                         std::to_string(getgid()) + ":Self:" + dir.path() + "/home:/bin/sh\n";
-    return runUnderNssWrapper(passwd, "zavself:x:" + std::to_string(getgid()) + ":\n",
-                              {{"HOME", nullptr}, {"ZAVTEST_HOME", (dir.path() + "/home").c_str()}});
+    std::string passwd = "zavself:x:" + std::to_string(getuid()) + ":" + std::to_string(getgid()) +
+                         ":Self:" + dir.path() + "/home:/bin/sh\n";
+    return runUnderNssWrapper(
+        passwd, "zavself:x:" + std::to_string(getgid()) + ":\n",
+        {{"HOME", nullptr}, {"ZAVTEST_HOME", (dir.path() + "/home").c_str()}});
   }
   ASSERT_NE(home, nullptr);
   ASSERT_EQ(getenv("HOME"), nullptr);
@@ -244,8 +244,8 @@ TEST(AppInit, UnsetHomeComesFromTheUserDatabase) {
 
 TEST(AppInit, UnsetHomeAndNoEntryFailsWithAMessage) {
   if (!underNssWrapper())
-    return runUnderNssWrapper("someone:x:4999:4999:Else:/nowhere:/bin/sh\n",
-                              "someone:x:4999:\n", {{"HOME", nullptr}});
+    return runUnderNssWrapper("someone:x:4999:4999:Else:/nowhere:/bin/sh\n", "someone:x:4999:\n",
+                              {{"HOME", nullptr}});
   for (bool throwing : {false, true}) {
     inChild([&] {
       os::Passwd::setMissingEntryThrows(throwing);

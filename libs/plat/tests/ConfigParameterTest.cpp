@@ -32,10 +32,9 @@ TEST(BoolParameter, TextForms) {
     bool accepted;
     bool value;
   } cases[] = {
-      {"", true, true},      {"1", true, true},     {"on", true, true},
-      {"TRUE", true, true},  {"Yes", true, true},   {"0", true, false},
-      {"off", true, false},  {"False", true, false}, {"NO", true, false},
-      {"maybe", false, true}, {"2", false, true},    {" 1", false, true},
+      {"", true, true},    {"1", true, true},      {"on", true, true},   {"TRUE", true, true},
+      {"Yes", true, true}, {"0", true, false},     {"off", true, false}, {"False", true, false},
+      {"NO", true, false}, {"maybe", false, true}, {"2", false, true},   {" 1", false, true},
   };
   for (const Case& c : cases) {
     plat::ParameterSet set("T");
@@ -132,7 +131,7 @@ TEST(EnumParameter, OptionsIgnoringCase) {
     bool accepted;
     int index;
   } cases[] = {
-      {"x", true, 2}, {"X", true, 2}, {"a", true, 0}, {"b", true, 1},
+      {"x", true, 2},  {"X", true, 2}, {"a", true, 0},  {"b", true, 1},
       {"D", false, 1}, {"", false, 1}, {"1", false, 1},
   };
   for (const Case& c : cases) {
@@ -196,8 +195,8 @@ TEST(BinaryParameter, HexTextAndBytes) {
     bool accepted;
     const char* inForce;
   } cases[] = {
-      {"0aFf", true, "0aff"}, {"", true, ""},        {"abc", false, ""},
-      {"zz", false, ""},      {"DEADbeef", true, "deadbeef"},
+      {"0aFf", true, "0aff"},         {"", true, ""}, {"abc", false, ""}, {"zz", false, ""},
+      {"DEADbeef", true, "deadbeef"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(b.setParam(c.text, 50), c.accepted) << c.text;
@@ -280,13 +279,13 @@ TEST(ConfigParameter, CallbackAfterEverySuccessfulSet) {
   i.setCallback(&cb);
   s.setCallback(&cb);
   b.setParam("1", 50);
-  b.setParam("1", 50);       // same value again: told again
+  b.setParam("1", 50); // same value again: told again
   i.setParam("3", 0);
-  i.setParam("4", 50);       // not in force: told anyway
-  i.setParam("9", 50);       // refused: not told
-  b.setParam("bogus", 50);   // refused: not told
+  i.setParam("4", 50);     // not in force: told anyway
+  i.setParam("9", 50);     // refused: not told
+  b.setParam("bogus", 50); // refused: not told
   s.setParam("v", 50);
-  i.unsetParam(0);           // unset: not told
+  i.unsetParam(0); // unset: not told
   std::vector<std::pair<std::string, int>> expected = {
       {"b", 50}, {"b", 50}, {"i", 0}, {"i", 50}, {"s", 50}};
   EXPECT_EQ(cb.calls, expected);

@@ -7,8 +7,8 @@
 #include "plat/StringParameter.h"
 
 #include "CaptureLogger.h"
-#include "TempDir.h"
 #include "FileContents.h"
+#include "TempDir.h"
 #include "ThrownMessage.h"
 
 #include <gtest/gtest.h>
@@ -18,8 +18,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-using testing_support::TempDir;
 using testing_support::readFile;
+using testing_support::TempDir;
 using testing_support::writeFile;
 
 using testing_support::ScopedCapture;
@@ -34,8 +34,8 @@ ino_t inodeOf(const std::string& path) {
 
 struct Fixture {
   Fixture()
-      : set("Test"), flag("Flag", "d", false, false, &set), count("Count", "d", 1, 0, 100, false, &set),
-        text("Text", "d", "", false, &set) {}
+      : set("Test"), flag("Flag", "d", false, false, &set),
+        count("Count", "d", 1, 0, 100, false, &set), text("Text", "d", "", false, &set) {}
   plat::ParameterSet set;
   plat::BoolParameter flag;
   plat::IntParameter count;
@@ -90,10 +90,9 @@ TEST(ConfigurationFile, ReadFailures) {
     if (message.find('@') != std::string::npos)
       message.replace(message.find('@'), 1, path);
     Fixture f;
-    EXPECT_EQ(thrownMessage([&] {
-                plat::ConfigurationFile::readParameters(f.set, path.c_str(), 50);
-              }),
-              message)
+    EXPECT_EQ(
+        thrownMessage([&] { plat::ConfigurationFile::readParameters(f.set, path.c_str(), 50); }),
+        message)
         << c.name;
     EXPECT_EQ(f.count.getValue(), c.countAfter) << c.name;
   }
@@ -177,8 +176,8 @@ TEST(ConfigurationFile, EditOfUnreadableFileThrowsAndLeavesItUntouched) {
     if (message.find('@') != std::string::npos)
       message.replace(message.find('@'), 1, path);
     auto attempt = [&] {
-      std::string m1 = thrownMessage(
-          [&] { plat::ConfigurationFile::setValue(path.c_str(), "new", "v"); });
+      std::string m1 =
+          thrownMessage([&] { plat::ConfigurationFile::setValue(path.c_str(), "new", "v"); });
       Fixture f;
       std::string m2 = thrownMessage(
           [&] { plat::ConfigurationFile::saveParameters(f.set, path.c_str(), f.set); });

@@ -123,8 +123,8 @@ TEST(DString, WrapAtBoundaryWidths) {
     int width;
     const char* wrapped;
   } cases[] = {
-      {"aaaa bbbb", 10, "aaaa bbbb"},     // nine characters fit in width 10
-      {"aaaa bbbbb", 10, "aaaa\nbbbbb"},  // ten do not: a line holds width - 1
+      {"aaaa bbbb", 10, "aaaa bbbb"},    // nine characters fit in width 10
+      {"aaaa bbbbb", 10, "aaaa\nbbbbb"}, // ten do not: a line holds width - 1
       {"aaaa bbbbb", 11, "aaaa bbbbb"},
       {"a b c d e f", 4, "a b\nc d\ne f"},
       {"averyveryverylongword x", 5, "averyveryverylongword\nx"},

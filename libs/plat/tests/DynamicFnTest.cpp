@@ -107,8 +107,8 @@ TEST(DynamicFn, PathsAndLiteralNamesAreOpenedUnchanged) {
 }
 
 TEST(DynamicFn, MalformedSpecificationsFindNothingQuietly) {
-  const char* specs[] = {"", ",", "[1]", "dynfixa[", "dynfixa[]", "dynfixa[,]", ",,dynfixb[2",
-                         "dynfixa]1["};
+  const char* specs[] = {"",          ",",          "[1]",         "dynfixa[",
+                         "dynfixa[]", "dynfixa[,]", ",,dynfixb[2", "dynfixa]1["};
   for (const char* spec : specs) {
     plat::DynamicFn fn(spec, "fixture_answer");
     EXPECT_EQ(fn.getFunction(), nullptr) << spec;

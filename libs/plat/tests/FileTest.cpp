@@ -8,8 +8,8 @@
 #include "plat/ParentDirectory.h"
 #include "plat/ReplacementFile.h"
 
-#include "TempDir.h"
 #include "FileContents.h"
+#include "TempDir.h"
 #include "ThrownMessage.h"
 
 #include <gtest/gtest.h>
@@ -17,17 +17,17 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
-#include <fcntl.h>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 
-using testing_support::TempDir;
 using testing_support::fileMode;
 using testing_support::readFile;
+using testing_support::TempDir;
 using testing_support::writeFile;
 
 using testing_support::thrownMessage;
@@ -189,9 +189,7 @@ TEST(File, OpenModes) {
     f.writeText("e");
   }
   EXPECT_EQ(readFile(path), "abcde");
-  {
-    plat::File f(path.c_str(), plat::File::modeWrite, false);
-  }
+  { plat::File f(path.c_str(), plat::File::modeWrite, false); }
   EXPECT_EQ(readFile(path), "");
 }
 
@@ -419,9 +417,9 @@ TEST(ReplacementFile, FailedWriteOrFlushRemovesTempAndKeepsTarget) {
         r.write(big.data(), big.size());
         r.commit();
       } catch (const plat::SystemException& e) {
-        bool expected = e.getErrno() == EFBIG &&
-                        (strncmp(e.str(), "fileFlush(", 10) == 0 ||
-                         strncmp(e.str(), "Error writing to file", 21) == 0);
+        bool expected =
+            e.getErrno() == EFBIG && (strncmp(e.str(), "fileFlush(", 10) == 0 ||
+                                      strncmp(e.str(), "Error writing to file", 21) == 0);
         _exit(expected ? 0 : 3);
       }
       _exit(4);
@@ -460,8 +458,8 @@ TEST(Paths, DirName) {
     const char* path;
     const char* dir;
   } cases[] = {
-      {"a/b", "a"},   {"a/b/", "a"},   {"/home", "/"}, {"/", "/"},
-      {"file", "."},  {"/x/y/z", "/x/y"}, {"", "."},
+      {"a/b", "a"},  {"a/b/", "a"},      {"/home", "/"}, {"/", "/"},
+      {"file", "."}, {"/x/y/z", "/x/y"}, {"", "."},
   };
   for (const Case& c : cases)
     EXPECT_STREQ(plat::DirName(c.path).c_str(), c.dir) << c.path;

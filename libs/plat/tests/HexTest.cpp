@@ -16,9 +16,9 @@ TEST(HexToBin, Table) {
   } cases[] = {
       {"0aFf", true, {0x0a, 0xff}},
       {"", true, {}},
-      {"abc", false, {}},   // odd length
-      {"0g", false, {}},    // bad digit
-      {"12 4", false, {}},  // blank is not a digit
+      {"abc", false, {}},  // odd length
+      {"0g", false, {}},   // bad digit
+      {"12 4", false, {}}, // blank is not a digit
       {"00ab10", true, {0x00, 0xab, 0x10}},
   };
   for (const Case& c : cases) {
@@ -81,9 +81,8 @@ TEST(HexDump, LinesGroupsAndPrintableColumn) {
   fclose(out);
   std::string dump(text, size);
   free(text);
-  EXPECT_EQ(dump,
-            "P:41 01 43 44  45 46 47 48  49 4a 4b 4c  4d 4e 4f 50  A.CDEFGHIJKLMNOP\n"
-            "L:51 52                                               QR\n");
+  EXPECT_EQ(dump, "P:41 01 43 44  45 46 47 48  49 4a 4b 4c  4d 4e 4f 50  A.CDEFGHIJKLMNOP\n"
+                  "L:51 52                                               QR\n");
 }
 
 } // namespace

@@ -31,7 +31,6 @@ namespace {
 using testing_support::readFile;
 using testing_support::TempDir;
 
-
 // Reads the descriptor to its end and closes it.
 std::string readAll(int fd) {
   std::string s;

@@ -6,17 +6,17 @@
 #include "plat/ParameterSet.h"
 #include "plat/StringParameter.h"
 
-#include "TempDir.h"
 #include "FileContents.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 
-using testing_support::TempDir;
 using testing_support::fileMode;
 using testing_support::readFile;
+using testing_support::TempDir;
 using testing_support::writeFile;
 
 namespace {
@@ -75,8 +75,8 @@ TEST_F(LogSetting, ElementsApplyInOrderUntilOneFails) {
       {"*:stderr:0,NoSuchWriter:stderr:100,ConfigParameter:stderr:100",
        "No logwriter found: 'NoSuchWriter'\n", "stderr", 0, "stderr", 0},
       {"LoggerFileTest:nowhere:100", "No logger found: 'nowhere'\n", "", 0, "", 100},
-      {"LoggerFileTest:stderr", "failed to parse log param element:LoggerFileTest:stderr\n", "",
-       0, "", 0},
+      {"LoggerFileTest:stderr", "failed to parse log param element:LoggerFileTest:stderr\n", "", 0,
+       "", 0},
       {"loggerfiletest:STDOUT:abc", "", "", 0, "stdout", 0},
       {"*:stdout:10,configparameter::120", "", "", 120, "stdout", 10},
       {"ConfigParameter:stderr:30, LoggerFileTest:stderr:30",

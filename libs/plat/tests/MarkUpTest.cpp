@@ -67,8 +67,9 @@ TEST(MarkUpParse, SplitsRunsAtNewlinesAndCodes) {
   Recorder r;
   plat::MarkUp::parse("a\n\nb^bc^3{d^}^m@e\n", &r);
   std::vector<std::string> expected = {
-      "text 'a\n' s0 l0", "text '\n' s0 l0 empty", "text 'b' s0 l0", "text 'c' s1 l0",
-      "text 'd' s1 l3",   "margin @",              "text 'e\n' s1 l0",
+      "text 'a\n' s0 l0", "text '\n' s0 l0 empty", "text 'b' s0 l0",
+      "text 'c' s1 l0",   "text 'd' s1 l3",        "margin @",
+      "text 'e\n' s1 l0",
   };
   EXPECT_EQ(r.events, expected);
 
@@ -101,8 +102,8 @@ struct FakeText : plat::MarkUp::Layout::Callback {
   }
   void addText(const char* begin, const char* end, int l, int t, int r, int b) override {
     pieces.push_back("'" + std::string(begin, end) + "' " + std::to_string(l) + "," +
-                     std::to_string(t) + "," + std::to_string(r) + "," + std::to_string(b) +
-                     " s" + std::to_string(style) + (link ? " l" + std::to_string(link) : ""));
+                     std::to_string(t) + "," + std::to_string(r) + "," + std::to_string(b) + " s" +
+                     std::to_string(style) + (link ? " l" + std::to_string(link) : ""));
   }
   int style = -1;
   int link = 0;

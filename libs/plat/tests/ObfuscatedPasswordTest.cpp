@@ -51,9 +51,9 @@ TEST(ObfuscatedPassword, MatchesTheOpenSslOracleAndReadsBack) {
       {"hello", 8},
       {"abcdefgh", 8},
       {"abcdefghi", 16},
-      {"caf\xc3\xa9", 12},                        // UTF-8 e-acute
-      {"p\xe9", 12},                              // Latin-1 byte 0xE9
-      {"\xe2\x82\xac uro-pass-word!", 28},        // 20 bytes with U+20AC
+      {"caf\xc3\xa9", 12},                 // UTF-8 e-acute
+      {"p\xe9", 12},                       // Latin-1 byte 0xE9
+      {"\xe2\x82\xac uro-pass-word!", 28}, // 20 bytes with U+20AC
       {"0123456789abcdef0123456789abcdef", 32},
   };
   for (const Case& c : cases) {

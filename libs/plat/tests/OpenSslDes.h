@@ -35,8 +35,8 @@ inline unsigned char reverseBits(unsigned char b) {
 inline Bytes opensslDesEcb(const Bytes& key, const Bytes& data, bool decrypt) {
   TempDir dir;
   std::string in = dir.file("in");
-  std::ofstream(in, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
-                                            static_cast<std::streamsize>(data.size()));
+  std::ofstream(in, std::ios::binary)
+      .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
   std::string cmd = "openssl enc -des-ecb -nopad -provider legacy -provider default ";
   cmd += decrypt ? "-d " : "-e ";
   cmd += "-K " + toHex(key) + " -in '" + in + "' 2>&1";

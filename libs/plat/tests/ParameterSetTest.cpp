@@ -59,20 +59,13 @@ TEST(ParameterSet, ParseParamForms) {
     const char* count; // of the integer "count"
     const char* text;  // of the string "text"
   } cases[] = {
-      {"--Foo=1", true, "1", "5", "t"},
-      {"-foo=1", true, "1", "5", "t"},
-      {"FOO=1", true, "1", "5", "t"},
-      {"-foo", true, "1", "5", "t"},
-      {"--foo", true, "1", "5", "t"},
-      {"foo", false, "0", "5", "t"},
-      {"-count", false, "0", "5", "t"},
-      {"-count=7", true, "0", "7", "t"},
-      {"text=a=b", true, "0", "5", "a=b"},
-      {"-text=", true, "0", "5", ""},
-      {"nonesuch=1", false, "0", "5", "t"},
-      {"-", false, "0", "5", "t"},
-      {"=1", false, "0", "5", "t"},
-      {"-foo=maybe", false, "0", "5", "t"},
+      {"--Foo=1", true, "1", "5", "t"},     {"-foo=1", true, "1", "5", "t"},
+      {"FOO=1", true, "1", "5", "t"},       {"-foo", true, "1", "5", "t"},
+      {"--foo", true, "1", "5", "t"},       {"foo", false, "0", "5", "t"},
+      {"-count", false, "0", "5", "t"},     {"-count=7", true, "0", "7", "t"},
+      {"text=a=b", true, "0", "5", "a=b"},  {"-text=", true, "0", "5", ""},
+      {"nonesuch=1", false, "0", "5", "t"}, {"-", false, "0", "5", "t"},
+      {"=1", false, "0", "5", "t"},         {"-foo=maybe", false, "0", "5", "t"},
   };
   for (const Case& c : cases) {
     plat::ParameterSet set("S");
@@ -83,8 +76,8 @@ TEST(ParameterSet, ParseParamForms) {
     EXPECT_STREQ(foo.getValueStr().c_str(), c.flag) << c.item;
     EXPECT_STREQ(count.getValueStr().c_str(), c.count) << c.item;
     EXPECT_STREQ(text.getValueStr().c_str(), c.text) << c.item;
-    int changed = (foo.getPriority() == 50) + (count.getPriority() == 50) +
-                  (text.getPriority() == 50);
+    int changed =
+        (foo.getPriority() == 50) + (count.getPriority() == 50) + (text.getPriority() == 50);
     EXPECT_EQ(changed, c.accepted ? 1 : 0) << c.item;
   }
 }
@@ -129,9 +122,8 @@ TEST(ParameterSet, CommandLineFormsAndStop) {
   plat::StringParameter name("name", "d", "", false, &global);
   plat::StringParameter nick("nick", "d", "", false, &chat);
   plat::StringParameter chatName("name", "d", "", false, &chat);
-  const char* argv[] = {"prog",     "-verbose", "-quiet=0", "--port=5900", "name=x",
-                        "-nick",    "bob",      "-name",    "y",           "command",
-                        "-verbose=0"};
+  const char* argv[] = {"prog", "-verbose", "-quiet=0", "--port=5900", "name=x",    "-nick",
+                        "bob",  "-name",    "y",        "command",     "-verbose=0"};
   int argc = sizeof(argv) / sizeof(argv[0]);
   int next = plat::ParameterSet::parseCommandLine(argc, argv, 1, 50, {&chat, &global});
   EXPECT_EQ(next, 9);
@@ -149,16 +141,16 @@ TEST(ParameterSet, CommandLineFormsAndStop) {
     int next;
   } cases[] = {
       {{"p"}, 1},
-      {{"p", "-port"}, 1},             // value missing at the end
-      {{"p", "-port", "x"}, 1},        // refused value
+      {{"p", "-port"}, 1},      // value missing at the end
+      {{"p", "-port", "x"}, 1}, // refused value
       {{"p", "-port", "1", "x"}, 3},
-      {{"p", "--port", "1"}, 1},       // the two-argument form takes one dash
+      {{"p", "--port", "1"}, 1}, // the two-argument form takes one dash
       {{"p", "cmd", "-verbose"}, 1},
       {{"p", "-unknown", "-verbose"}, 1},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(plat::ParameterSet::parseCommandLine(static_cast<int>(c.args.size()),
-                                                   c.args.data(), 1, 50, {&global}),
+    EXPECT_EQ(plat::ParameterSet::parseCommandLine(static_cast<int>(c.args.size()), c.args.data(),
+                                                   1, 50, {&global}),
               c.next)
         << c.args.size();
 }
@@ -195,7 +187,7 @@ TEST(ParameterSet, CopySetAndCompareValues) {
   plat::IntParameter b1("X", "d", 1, 0, 9, false, &b);
   plat::StringParameter b2("S", "d", "text", false, &b);
   plat::IntParameter b3("onlyB", "d", 1, 0, 9, false, &b);
-  EXPECT_TRUE(a.sameValuesAs(b)); // value texts compared ignoring case
+  EXPECT_TRUE(a.sameValuesAs(b));  // value texts compared ignoring case
   EXPECT_FALSE(b.sameValuesAs(a)); // onlyB is missing from a
   b1.setParam("7", 50);
   b1.setParam("8", 0);
@@ -238,8 +230,8 @@ TEST(ParameterSet, HelpListingGolden) {
   plat::ParameterSet tail("Tail");
   plat::ParameterSet set("Demo", &tail);
   const char* const levels[] = {"Low", "Medium", "High", nullptr};
-  plat::IntParameter port("Port", "TCP port to listen on for incoming connections.", 5900, 0,
-                          65535, false, &set);
+  plat::IntParameter port("Port", "TCP port to listen on for incoming connections.", 5900, 0, 65535,
+                          false, &set);
   plat::BoolParameter secret("Secret", "Hidden unless all are asked for.", false, true, &set);
   plat::StringParameter internal("_Internal", "Never listed.", "x", false, &set);
   plat::EnumParameter level("Level", "Quality of the picture.", "medium", levels, false, &set);

@@ -24,8 +24,8 @@ protected:
 
 void expectInvalidAccessorsThrow(const os::Passwd& p) {
   std::function<void()> accessors[] = {
-      [&] { p.getName(); },    [&] { p.getPasswd(); },  [&] { p.getUid(); },
-      [&] { p.getGid(); },     [&] { p.getHomeDir(); }, [&] { p.getShell(); },
+      [&] { p.getName(); }, [&] { p.getPasswd(); },  [&] { p.getUid(); },
+      [&] { p.getGid(); },  [&] { p.getHomeDir(); }, [&] { p.getShell(); },
   };
   for (auto& call : accessors) {
     try {

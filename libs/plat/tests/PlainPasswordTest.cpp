@@ -37,7 +37,9 @@ void operator delete[](void* p) noexcept {
   free(p);
 }
 
-void operator delete[](void* p, size_t) noexcept { operator delete[](p); }
+void operator delete[](void* p, size_t) noexcept {
+  operator delete[](p);
+}
 
 namespace {
 
@@ -134,7 +136,8 @@ TEST(PlainPassword, LongEnoughNeedsSixCharacters) {
   struct Case {
     const char* text;
     bool ok;
-  } cases[] = {{nullptr, false}, {"", false}, {"12345", false}, {"123456", true}, {"1234567", true}};
+  } cases[] = {
+      {nullptr, false}, {"", false}, {"12345", false}, {"123456", true}, {"1234567", true}};
   for (const Case& c : cases) {
     EXPECT_EQ(plat::passwordLongEnough(c.text), c.ok) << (c.text ? c.text : "(null)");
     plat::PlainPassword p(plat::strDup(c.text));

@@ -41,12 +41,9 @@ TEST(StrSplit, Table) {
     const char* head;
     const char* tail; // nullptr: absent
   } cases[] = {
-      {"a=b=c", '=', false, true, "a", "b=c"},
-      {"a=b=c", '=', true, true, "a=b", "c"},
-      {"abc", '=', false, false, "abc", nullptr},
-      {"=x", '=', false, true, "", "x"},
-      {"x=", '=', false, true, "x", ""},
-      {"", '=', false, false, "", nullptr},
+      {"a=b=c", '=', false, true, "a", "b=c"},    {"a=b=c", '=', true, true, "a=b", "c"},
+      {"abc", '=', false, false, "abc", nullptr}, {"=x", '=', false, true, "", "x"},
+      {"x=", '=', false, true, "x", ""},          {"", '=', false, false, "", nullptr},
   };
   for (const Case& c : cases) {
     plat::String head("old"), tail("old");
@@ -123,8 +120,12 @@ TEST(StrEdit, TrimInsertAndCase) {
     const char* text;
     int n;
     const char* result;
-  } cases[] = {{"abcdef", 2, "ab-cd-ef"}, {"abcdefg", 2, "ab-cd-ef-g"}, {"ab", 2, "ab"},
-               {"abc", 0, "abc"},         {"", 3, ""},                 {"abcd", 1, "a-b-c-d"}};
+  } cases[] = {{"abcdef", 2, "ab-cd-ef"},
+               {"abcdefg", 2, "ab-cd-ef-g"},
+               {"ab", 2, "ab"},
+               {"abc", 0, "abc"},
+               {"", 3, ""},
+               {"abcd", 1, "a-b-c-d"}};
   for (const Case& c : cases) {
     plat::String t(c.text);
     plat::strInsertEvery(t, '-', c.n);

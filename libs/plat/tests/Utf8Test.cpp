@@ -84,8 +84,14 @@ TEST(Utf8, ToLatin1) {
       {"e acute", "\xc3\xa9", "\xe9"},
       {"euro sign", "\xe2\x82\xac", "?"},
       {"ascii", "abc", "abc"},
-      {"bad continuation resumes after examined bytes", "\xc3" "Az", "?z"},
-      {"lone continuation", "a\x80" "b", "a?b"},
+      {"bad continuation resumes after examined bytes",
+       "\xc3"
+       "Az",
+       "?z"},
+      {"lone continuation",
+       "a\x80"
+       "b",
+       "a?b"},
       {"five-byte lead", "\xf8x", "?x"},
       {"over-long", "\xc1\x81!", "?!"},
       {"cut at the end", "x\xe2\x82", "x?"},

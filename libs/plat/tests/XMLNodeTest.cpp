@@ -28,7 +28,6 @@ struct OptionsGuard {
 using testing_support::readFile;
 using testing_support::TempDir;
 
-
 void writeFileBytes(const std::string& path, const std::string& bytes) {
   FILE* f = fopen(path.c_str(), "wb");
   ASSERT_NE(f, nullptr);

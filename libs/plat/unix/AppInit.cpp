@@ -39,8 +39,8 @@ const char copyrightSign[] = "\xc2\xa9";
 
 } // namespace
 
-AppInit* AppInit::create(const char* appName, bool doInit, bool readConfig,
-                         const char* logFileName, const char* logSetting, const char* title) {
+AppInit* AppInit::create(const char* appName, bool doInit, bool readConfig, const char* logFileName,
+                         const char* logSetting, const char* title) {
   PLAT_ASSERT(!singleton);
   singleton = new AppInit(appName, logFileName, title);
   if (doInit)
@@ -53,8 +53,7 @@ AppInit* AppInit::instance() {
   return singleton;
 }
 
-AppInit::AppInit(const char* program, const char* logFile, const char* title)
-    : appName(program) {
+AppInit::AppInit(const char* program, const char* logFile, const char* title) : appName(program) {
   if (title) {
     versionInfo = std::make_unique<VersionInfo>();
     plat::DString text;

@@ -39,8 +39,8 @@ public:
   // logFileName, logSetting and title may be null. A failed home-directory
   // lookup prints "Could not set $HOME: %s\n" on stderr and is thrown on; so
   // is an unknown variable in logFileName. Creating it twice is fatal.
-  static AppInit* create(const char* appName, bool doInit, bool readConfig,
-                         const char* logFileName, const char* logSetting, const char* title);
+  static AppInit* create(const char* appName, bool doInit, bool readConfig, const char* logFileName,
+                         const char* logSetting, const char* title);
   // The singleton; asking before create is fatal.
   static AppInit* instance();
 

@@ -19,24 +19,38 @@ bool missingThrows = false;
 
 } // namespace
 
-Passwd::Passwd() : buffer(initialBufferSize, 0) { memset(&entry, 0, sizeof entry); }
+Passwd::Passwd() : buffer(initialBufferSize, 0) {
+  memset(&entry, 0, sizeof entry);
+}
 
-Passwd::Passwd(uid_t uid) : Passwd() { lookupUid(uid); }
+Passwd::Passwd(uid_t uid) : Passwd() {
+  lookupUid(uid);
+}
 
-Passwd::Passwd(const char* name) : Passwd() { lookupName(name); }
+Passwd::Passwd(const char* name) : Passwd() {
+  lookupName(name);
+}
 
-Passwd::~Passwd() { valid = false; }
+Passwd::~Passwd() {
+  valid = false;
+}
 
-void Passwd::setMissingEntryThrows(bool on) { missingThrows = on; }
+void Passwd::setMissingEntryThrows(bool on) {
+  missingThrows = on;
+}
 
-bool Passwd::missingEntryThrows() { return missingThrows; }
+bool Passwd::missingEntryThrows() {
+  return missingThrows;
+}
 
 void Passwd::lookupName(const char* name) {
   PLAT_CHECK(name != 0);
   lookup(name, 0);
 }
 
-void Passwd::lookupUid(uid_t uid) { lookup(nullptr, uid); }
+void Passwd::lookupUid(uid_t uid) {
+  lookup(nullptr, uid);
+}
 
 void Passwd::lookup(const char* name, uid_t uid) {
   valid = false;

@@ -167,7 +167,8 @@ ParentDirectory::ParentDirectory(const char* path) {
 
 // File
 
-File::File(FILE* stream, bool owned) : stream_(stream), owned_(owned) {}
+File::File(FILE* stream, bool owned) : stream_(stream), owned_(owned) {
+}
 
 File::File(const char* path, int mode, bool binary) {
   open(path, mode, binary);

@@ -102,8 +102,7 @@ TEST(FdInStream, DescriptorBeyondTheSelectLimitIsRefused) {
       in.readU8();
       ADD_FAILURE() << "no exception";
     } catch (plat::Exception& e) {
-      EXPECT_NE(std::string(e.str()).find("cannot be waited for with select()"),
-                std::string::npos)
+      EXPECT_NE(std::string(e.str()).find("cannot be waited for with select()"), std::string::npos)
           << e.str();
     }
   }

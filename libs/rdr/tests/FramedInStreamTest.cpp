@@ -69,8 +69,8 @@ TEST(FramedInStream, ValuesSplitAcrossFramesReadCorrectly) {
   } cases[] = {
       {"2+2", frame("\x12\x34", false) + frame("\x56\x78", true)},
       {"1+3", frame("\x12", false) + frame("\x34\x56\x78", true)},
-      {"empty frames between", frame("\x12\x34", false) + frame("", false) + frame("", false) +
-                                   frame("\x56\x78", true)},
+      {"empty frames between",
+       frame("\x12\x34", false) + frame("", false) + frame("", false) + frame("\x56\x78", true)},
       {"empty closing frame", frame("\x12\x34\x56\x78", false) + frame("", true)},
   };
   for (const Case& c : cases) {

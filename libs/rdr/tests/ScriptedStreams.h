@@ -27,8 +27,8 @@ public:
 protected:
   int readData(std::uint8_t* buffer, int length) override {
     ++readCalls;
-    size_t n = std::min<size_t>({static_cast<size_t>(length), data_.size() - next_,
-                                 static_cast<size_t>(chunk_)});
+    size_t n = std::min<size_t>(
+        {static_cast<size_t>(length), data_.size() - next_, static_cast<size_t>(chunk_)});
     std::memcpy(buffer, data_.data() + next_, n);
     next_ += n;
     return static_cast<int>(n);

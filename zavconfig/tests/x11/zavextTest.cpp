@@ -71,8 +71,8 @@ protected:
   }
 
   void fault(const std::string& op, const std::string& kind) {
-    server->control("{\"cmd\": \"fault\", \"op\": " + quote(op) + ", \"kind\": " +
-                    quote(kind) + "}");
+    server->control("{\"cmd\": \"fault\", \"op\": " + quote(op) + ", \"kind\": " + quote(kind) +
+                    "}");
   }
 
   // The requests the stand-in decoded so far (after a round trip, so that
@@ -400,8 +400,8 @@ TEST_F(ZavExtTest, StatusLookupMatchesTheWholeName) {
   struct Case {
     const char* name;
     const char* value; // null: no match
-  } cases[] = {{"Foo", "2"}, {"FooBar", "1"}, {"Fo", nullptr}, {"ip_addrs", "a b"},
-               {"Missing", nullptr}};
+  } cases[] = {
+      {"Foo", "2"}, {"FooBar", "1"}, {"Fo", nullptr}, {"ip_addrs", "a b"}, {"Missing", nullptr}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     char** list = zavext::getStatus(dpy, c.name);
@@ -517,8 +517,8 @@ TEST_F(ZavExtTest, ClipboardTextOfAnySizeKeepsTheRequestLengthRight) {
 TEST_F(ZavExtTest, EmptyClipboardTextWithoutABuffer) {
   EXPECT_TRUE(zavext::setServerCutText(dpy, nullptr, 0));
   EXPECT_TRUE(zavext::setServerCutText(dpy, "ignored", -1));
-  EXPECT_EQ(requests(), (std::vector<std::string>{"setServerCutText 0 \"\"",
-                                                  "setServerCutText 0 \"\""}));
+  EXPECT_EQ(requests(),
+            (std::vector<std::string>{"setServerCutText 0 \"\"", "setServerCutText 0 \"\""}));
 }
 
 TEST_F(ZavExtTest, StreamRequestsCarryPortAndCookie) {
@@ -537,8 +537,8 @@ TEST_F(ZavExtTest, ReloadIsSentAndARejectedReloadFails) {
   fault("reloadConfig", "badrequest");
   EXPECT_FALSE(zavext::reloadConfig(dpy));
   EXPECT_TRUE(zavext::reloadConfig(dpy));
-  EXPECT_EQ(server->log(), (std::vector<std::string>{"reloadConfig", "reloadConfig",
-                                                     "reloadConfig"}));
+  EXPECT_EQ(server->log(),
+            (std::vector<std::string>{"reloadConfig", "reloadConfig", "reloadConfig"}));
   EXPECT_EQ(xErrors, 0);
 }
 
@@ -574,9 +574,8 @@ TEST_F(ZavExtTest, EventsArriveAsTheirRecords) {
                {"cut", 0, true, 0xffffffff}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    server->control(std::string("{\"cmd\": \"event\", \"event\": ") + quote(c.name) +
-                    ", \"b\": " + std::to_string(c.b) +
-                    ", \"send_event\": " + (c.sent ? "true" : "false") + "}");
+    server->control(std::string("{\"cmd\": \"event\", \"event\": ") + quote(c.name) + ", \"b\": " +
+                    std::to_string(c.b) + ", \"send_event\": " + (c.sent ? "true" : "false") + "}");
     XEvent ev;
     XNextEvent(dpy, &ev);
     EXPECT_EQ(ev.type, base + c.number);

@@ -1,9 +1,9 @@
 // The privileged launcher's build of the descriptor classes: failures that
 // the other build ignores or logs pass on to the caller.
+#include "net/io/FdAddressChanged.h"
 #include "net/io/FdIo.h"
 #include "net/io/FdListener.h"
 #include "net/io/FdManager.h"
-#include "net/io/FdAddressChanged.h"
 #include "net/io/IoAcceptor.h"
 #include "net/io/IoHandler.h"
 #include "plat/TimerManager.h"

@@ -6,6 +6,8 @@
 // lines). Everything is removed when the rig goes.
 #pragma once
 
+#include "PrivateMounts.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -177,18 +179,8 @@ public:
   }
 
   // Why this machine cannot host the rig (root, private mount namespaces and
-  // overlay mounts are needed), or empty when it can. Asked once per process.
-  static const std::string& unsupportedReason() {
-    static const std::string reason = [] {
-      if (geteuid() != 0)
-        return std::string("needs root");
-      if (sh("unshare --mount --propagation private sh -c "
-             "'mount -t tmpfs none /mnt' >/dev/null 2>&1") != 0)
-        return std::string("needs private mount namespaces (unshare --mount) with mount rights");
-      return std::string();
-    }();
-    return reason;
-  }
+  // overlay mounts are needed), or empty when it can.
+  static const std::string& unsupportedReason() { return privateMountsUnsupported(); }
 
   static int sh(const std::string& cmd) {
     int st = std::system(cmd.c_str());

@@ -2,6 +2,7 @@
 // so the program must fail and leave the previous key file as it was. Runs
 // in a private mount namespace with a small tmpfs, so it needs root.
 #include "../ProgramRun.h"
+#include "PrivateMounts.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -15,10 +16,8 @@ using namespace testing_support;
 namespace {
 
 TEST(FullDisk, ForcedGenerationFailsAndKeepsTheOldKey) {
-  if (geteuid() != 0)
-    GTEST_SKIP() << "needs root to mount a small tmpfs in a private mount namespace";
-  if (system("command -v unshare >/dev/null 2>&1") != 0)
-    GTEST_SKIP() << "needs unshare (util-linux)";
+  if (!privateMountsUnsupported().empty())
+    GTEST_SKIP() << privateMountsUnsupported();
 
   TempDir scratch;
   std::string mountPoint = scratch / "home";

@@ -3,6 +3,7 @@
 // private mount namespace, so nothing outside the test is touched; needs
 // root for that.
 #include "../ProgramRun.h"
+#include "PrivateMounts.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -17,8 +18,8 @@ using namespace testing_support;
 namespace {
 
 TEST(UnsetHome, KeyGoesToTheHomeOfTheUserDatabase) {
-  if (geteuid() != 0)
-    GTEST_SKIP() << "needs root to bind-mount over the home directory";
+  if (!privateMountsUnsupported().empty())
+    GTEST_SKIP() << privateMountsUnsupported();
   struct passwd* pw = getpwuid(getuid());
   ASSERT_NE(pw, nullptr);
   std::string realHome = pw->pw_dir;

@@ -1407,6 +1407,8 @@ plat::String XMLNode::createXMLString(bool formatted, int* length) const {
 int XMLNode::writeFile(const char* path, const char* encodingName, bool formatted) const {
   if (!d_)
     return eXMLNoError;
+  if (!path)
+    return eXMLCannotOpenForWriting;
   FILE* f = fopen(path, "wb");
   if (!f)
     return eXMLCannotOpenForWriting;

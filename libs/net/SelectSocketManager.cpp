@@ -125,6 +125,7 @@ void SelectSocketManager::addListener(SocketListener* listener, SocketServer* se
   vlog.debug("ListenerWrapper %p", static_cast<void*>(listener));
   listeners.insert(w);
   try {
+    listener->setManager(this);
     listener->getFdListener()->setAcceptor(w);
   } catch (plat::Exception&) {
     delete w;
@@ -238,6 +239,8 @@ SelectSocketManager::ListenerWrapper::ListenerWrapper(SocketListener* listener_,
 
 SelectSocketManager::ListenerWrapper::~ListenerWrapper() {
   mgr->listeners.erase(this);
+  if (listener->getManager() == mgr)
+    listener->setManager(nullptr);
   listener->getFdListener()->setAcceptor(nullptr);
   vlog.debug("~ListenerWrapper %p", static_cast<void*>(listener));
 }

@@ -1,11 +1,13 @@
 #include "net/SocketListener.h"
 
 #include "net/ConnectionFilter.h"
+#include "net/SocketManager.h"
 #include "net/TcpSocket.h"
 #include "net/UnixSocket.h"
 #include "net/io/FdIo.h"
 #include "net/io/FdListener.h"
 #include "plat/Assert.h"
+#include "plat/Exception.h"
 #include "plat/LogWriter.h"
 
 static plat::LogWriter vlog("SocketListener");
@@ -26,7 +28,15 @@ SocketListener::SocketListener(io::FdListener* listener_, ConnectionFilter* filt
     : listener(listener_), filter(filter_) {
 }
 
-SocketListener::~SocketListener() = default;
+SocketListener::~SocketListener() {
+  if (!manager)
+    return;
+  try {
+    manager->removeListener(this);
+  } catch (plat::Exception& e) {
+    vlog.error("%s", e.str());
+  }
+}
 
 Socket* SocketListener::wrapAndFilter(io::Io* io, bool ask) {
   std::unique_ptr<Socket> sock(wrapIo(io));

@@ -14,11 +14,13 @@ namespace net {
 
 class ConnectionFilter;
 class Socket;
+class SocketManager;
 
 class SocketListener {
 public:
   // Takes ownership of listener.
   SocketListener(io::FdListener* listener, ConnectionFilter* filter = nullptr);
+  // Leaves the manager that serves it, if any.
   virtual ~SocketListener();
   SocketListener(const SocketListener&) = delete;
   SocketListener& operator=(const SocketListener&) = delete;
@@ -30,6 +32,10 @@ public:
 
   io::FdListener* getFdListener() const { return listener.get(); }
   void setFilter(ConnectionFilter* f) { filter = f; }
+  // The manager serving this listener, kept by that manager so that the
+  // listener can leave it when destroyed; null when none serves it.
+  void setManager(SocketManager* m) { manager = m; }
+  SocketManager* getManager() const { return manager; }
 
 protected:
   // The channel as a socket, kept or refused.
@@ -37,6 +43,9 @@ protected:
 
   std::unique_ptr<io::FdListener> listener;
   ConnectionFilter* filter;
+
+private:
+  SocketManager* manager = nullptr;
 };
 
 // A socket for a channel, which it takes over: TCP, Unix or plain

@@ -353,3 +353,33 @@ TEST(SelectSocketManager, FlushAllPassesOverSocketsStillConnecting) {
 }
 
 } // namespace
+
+// A listener may go while the manager still serves it, or the manager may go
+// first: either way nothing is left behind that points at the one gone, and
+// the manager keeps serving the listeners that remain.
+TEST(SelectSocketManager, ListenerDeletedWhileRegisteredLeavesNothingBehind) {
+  for (bool listenerFirst : {true, false}) {
+    SCOPED_TRACE(listenerFirst ? "listener goes first" : "manager goes first");
+    EchoServer server;
+    std::unique_ptr<net::TcpListener> gone(
+        new net::TcpListener(new io::TcpListener(0, AF_INET, true)));
+    std::unique_ptr<ManagerLoop> loop(new ManagerLoop);
+    loop->mgr.addListener(gone.get(), &server);
+    if (!listenerFirst) {
+      loop.reset();
+      gone.reset();
+      continue;
+    }
+    gone.reset();
+    net::TcpListener kept(new io::TcpListener(0, AF_INET, true));
+    loop->mgr.addListener(&kept, &server);
+    int client = testing_support::connectLoopback(
+        static_cast<io::TcpListener*>(kept.getFdListener())->getLocalAddress().port);
+    ASSERT_GE(client, 0);
+    ASSERT_TRUE(loop->runUntil([&] { return server.added.size() == 1; }));
+    EXPECT_FALSE(loop->mgr.setAddressChangeCallback(&kept, nullptr));
+    loop->mgr.removeListener(&kept);
+    loop.reset();
+    close(client);
+  }
+}

@@ -49,6 +49,7 @@ FdManager::FdManager(Observer* observer_)
 }
 
 FdManager::~FdManager() {
+  closingDown = true;
   while (!ios.empty()) {
     try {
       cleanup(ios.begin()->first);

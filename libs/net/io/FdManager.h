@@ -65,6 +65,9 @@ public:
   bool timerCallback(plat::Timer* timer) override;
 
   bool isServed(FdIo* io) const { return ios.count(io) != 0; }
+  // True while the destructor runs: handlers hearing closed() then must not
+  // start new work on this manager.
+  bool isClosingDown() const { return closingDown; }
   bool wantsWrite(FdIo* io) const;
 
 protected:
@@ -107,6 +110,7 @@ protected:
 
 private:
   FdManager* previous;
+  bool closingDown = false;
 };
 
 } // namespace io

@@ -1,6 +1,7 @@
 #include "net/io/TcpConnector.h"
 
 #include "net/io/FdIo.h"
+#include "net/io/FdManager.h"
 #include "net/io/IoConnected.h"
 #include "net/io/TcpIo.h"
 #include "net/io/TcpTarget.h"
@@ -144,7 +145,10 @@ void TcpConnector::closed(Io* io_) {
   FdIo* io = io_->asFdIo();
   if (!pending.erase(io))
     return;
-  if (!addresses.empty()) {
+  // A manager that is going closes every channel: the attempt ends there,
+  // without trying the remaining addresses on it.
+  bool managerGoing = io->getFdMgr() && io->getFdMgr()->isClosingDown();
+  if (!addresses.empty() && !managerGoing) {
     attempt();
     return;
   }
@@ -154,7 +158,9 @@ void TcpConnector::closed(Io* io_) {
   } catch (plat::SystemException& e) {
     err = e.getErrno();
   }
-  lastSystemError = plat::SystemException("connect", err ? err : ECONNREFUSED);
+  if (!err)
+    err = managerGoing ? ECONNABORTED : ECONNREFUSED;
+  lastSystemError = plat::SystemException("connect", err);
   fail();
 }
 

@@ -385,7 +385,15 @@ bool WLayout::moveFocus(bool backwards) {
   size_t k = start;
   for (;;) {
     if (k == (backwards ? 0 : n - 1)) {
-      if (parent_ && (backwards ? parent_->focusPrevious() : parent_->focusNext()))
+      AliveCheck self(this);
+      if (parent_ && (backwards ? parent_->focusPrevious() : parent_->focusNext())) {
+        // The focus moved on outside this layout, though the parent need not
+        // have told us: a child that was hidden or disabled must not keep it.
+        if (!self.gone() && focusChild_ && !focusChild_->acceptsFocus())
+          setFocus(nullptr, backwards);
+        return true;
+      }
+      if (self.gone())
         return true;
       k = backwards ? n - 1 : 0;
     } else {

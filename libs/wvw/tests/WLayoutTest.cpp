@@ -682,3 +682,51 @@ TEST(WLayoutDeathTest, MovingANonChildIsFatal) {
   EXPECT_DEATH(l.moveChild(&p, Point(1, 1)), "i != ws.end\\(\\)");
   EXPECT_DEATH(l.getChildPosition(&p), "i != ws.end\\(\\)");
 }
+
+// Hiding or disabling the focused child when the host answers that the focus
+// moved on: the child lets go of the focus (and hears so) and gets no more
+// keys, directly in the root layout or in a nested one.
+TEST(WLayout, HiddenOrDisabledFocusedChildLetsGoWhenTheHostMovesTheFocus) {
+  struct Case {
+    const char* name;
+    bool nested;
+    std::function<void(wvw::Widget&)> takeAway;
+  } cases[] = {
+      {"hidden", false, [](wvw::Widget& w) { w.setVisible(false); }},
+      {"disabled", false, [](wvw::Widget& w) { w.setEnabled(false); }},
+      {"hidden in a nested layout", true, [](wvw::Widget& w) { w.setVisible(false); }},
+      {"disabled in a nested layout", true, [](wvw::Widget& w) { w.setEnabled(false); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Tree t;
+    WLayout inner;
+    Patch x;
+    wvw::Widget* victim = &t.b;
+    if (c.nested) {
+      t.root.addChild(&inner);
+      inner.addChild(&x);
+      t.rec.name(&x, "X");
+      x.setInputHandler(&t.rec);
+      victim = &x;
+    }
+    t.root.setFocus(c.nested ? static_cast<wvw::Widget*>(&inner) : &t.b);
+    ASSERT_TRUE(victim->hasFocus());
+    t.host.focusMoves = true;
+    t.rec.quiet = {"attach", "size", "visibility", "enabled"};
+    t.rec.events.clear();
+    c.takeAway(*victim);
+    EXPECT_EQ(t.host.focusNextCalls, 1);
+    EXPECT_FALSE(victim->hasFocus());
+    EXPECT_NE(t.root.getFocusChild(), victim);
+    EXPECT_NE(inner.getFocusChild(), victim);
+    EXPECT_EQ(t.rec.events, (Events{"focus out " + t.rec.nameOf(victim)}));
+    t.rec.events.clear();
+    t.host.type('x');
+    for (const std::string& e : t.rec.events)
+      EXPECT_NE(e.substr(e.rfind(' ') + 1), t.rec.nameOf(victim)) << e;
+    x.setInputHandler(nullptr);
+    if (c.nested)
+      t.root.removeChild(&inner);
+  }
+}

@@ -316,3 +316,31 @@ TEST_F(PasswordVerifierTest, WithoutTheCoprocessVerificationRunsInProcess) {
 }
 
 } // namespace
+
+// User names come from the network: control characters in them must not
+// reach the system log, where a newline would start a forged line. They are
+// written as backslash and three octal digits; the rest of each line stays.
+TEST_F(PasswordVerifierTest, ControlCharactersInNamesAreEscapedInTheSystemLog) {
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> syslog; // lines that must be logged
+  } cases[] = {
+      {{"AllowedUsers=*:f", "etc", "nobody\nzavserver: root: Session started: Full access", "x"},
+       {"nobody\\012zavserver: root: Session started: Full access: " + failureText}},
+      {{"AllowedUsers=*:f", "PamApplicationName=zavpermit", "pam", "a\tb\x7f\x1b[2J\r", "x"},
+       {"a\\011b\\177\\033[2J\\015: Session started: Full access",
+        "a\\011b\\177\\033[2J\\015: Session ended"}},
+  };
+  for (const Case& c : cases) {
+    auto r = rig.run(user, c.args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> log = rig.syslogLines();
+    for (const std::string& line : c.syslog)
+      EXPECT_TRUE(LauncherRig::hasLine(log, line)) << line;
+    for (const std::string& l : log)
+      for (char ch : l)
+        EXPECT_FALSE(static_cast<unsigned char>(ch) < 0x20 || ch == 0x7f)
+            << "control character " << int(ch) << " in the line: " << l;
+    unlink(blacklistFile().c_str());
+  }
+}

@@ -43,7 +43,8 @@ public:
   bool isOwned() const { return owned_; }
 
   // Reads one whole line without its newline; false at end of file with
-  // nothing read. A read error throws "Error reading from file".
+  // nothing read. A read error throws "Error reading from file"; a line
+  // holding a NUL byte is consumed and throws "NUL character in line".
   bool readLine(DString& line);
   // Writes all the bytes or throws "Error writing to file".
   void write(const void* data, size_t length);

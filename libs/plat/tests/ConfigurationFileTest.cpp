@@ -79,6 +79,9 @@ TEST(ConfigurationFile, ReadFailures) {
       {"trailing backslash", "count=8\ntext=a\\", "bad escape code in Value!", 8},
       {"invalid UTF-8", "count=6\ntext=\xc0\x80\ncount=9\n", "Invalid UTF-8 encoding for Text", 6},
       {"directory", "<dir>", "Error reading from file: Is a directory (21)", 1},
+      {"NUL in a value", std::string("count=5\ntext=a\0b\ncount=9\n", 25), "NUL character in line",
+       5},
+      {"NUL in a name", std::string("count=4\nco\0unt=9\n", 17), "NUL character in line", 4},
   };
   for (const Case& c : cases) {
     std::string path = dir / c.name;
@@ -166,6 +169,9 @@ TEST(ConfigurationFile, EditOfUnreadableFileThrowsAndLeavesItUntouched) {
   } cases[] = {
       {"bad escape", "keep=1\nbad=\\q\nalso=2\n", false, "bad escape code in Value!"},
       {"unreadable", "keep=1\n", true, "fileOpen(@): Permission denied (13)"},
+      // Taken only up to the NUL, the rest of the line would be lost on rewriting.
+      {"NUL byte", std::string("keep=1\nbad=a\0rest\nalso=2\n", 25), false,
+       "NUL character in line"},
   };
   for (const Case& c : cases) {
     std::string path = dir / c.name;

@@ -291,6 +291,24 @@ TEST(File, ReadLine) {
             "Error reading from file: Is a directory (21)");
 }
 
+// A line holding a NUL byte cannot be returned whole: it is an error, and the
+// lines after it are read as usual.
+TEST(File, ReadLineWithANulByte) {
+  TempDir dir;
+  std::string path = dir / "lines";
+  writeFile(path, std::string("before\nhalf\0rest\nafter\n\0", 24));
+  plat::File f(path.c_str(), plat::File::modeRead, true);
+  plat::DString line;
+  ASSERT_TRUE(f.readLine(line));
+  EXPECT_STREQ(line.c_str(), "before");
+  EXPECT_EQ(thrownMessage([&] { f.readLine(line); }), "NUL character in line");
+  ASSERT_TRUE(f.readLine(line));
+  EXPECT_STREQ(line.c_str(), "after");
+  EXPECT_EQ(thrownMessage([&] { f.readLine(line); }), "NUL character in line")
+      << "a last line without newline";
+  EXPECT_FALSE(f.readLine(line));
+}
+
 TEST(ReplacementFile, CommitReplacesAndKeepsPermissions) {
   TempDir dir;
   std::string target = dir / "config";

@@ -241,6 +241,10 @@ bool File::readLine(DString& line) {
       break;
     text += static_cast<char>(c);
   }
+  // The line's text ends at its first NUL: returned, it would silently lose
+  // the rest of the line (and a file rewritten from it would too).
+  if (text.find('\0') != std::string::npos)
+    throw Exception("NUL character in line");
   line = DString(64);
   line.append(text.data(), static_cast<int>(text.size()));
   return any;

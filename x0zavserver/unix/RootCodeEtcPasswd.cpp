@@ -7,8 +7,8 @@
 #include "x0zavserver/unix/AuthLog.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <crypt.h>
+#include <cstdlib>
 #include <cstring>
 #include <shadow.h>
 #include <unistd.h>

@@ -277,38 +277,11 @@ bool textRequestWithStatus(Display* dpy, Minor minor, const char* const* texts, 
   return ok;
 }
 
-// A request made of one text of at most 255 bytes whose reply carries the
-// success byte and a text (its length in bytes 8-11). The text is a
-// NUL-terminated buffer for XFree; null on failure.
-char* textRequestWithText(Display* dpy, Minor minor, const char* text, int* textLength) {
-  if (!init(dpy) || !sendTextRequest(dpy, minor, &text, 1))
-    return nullptr;
-  char* result = nullptr;
-  xGenericReply rep;
-  if (waitReply(dpy, &rep, false)) {
-    size_t extra;
-    char* buf = readExtra(dpy, rep, &extra);
-    uint32_t length = replyU32(rep, 8);
-    if (buf && rep.data1 != 0 && length <= extra) {
-      buf[length] = '\0';
-      result = buf;
-      if (textLength)
-        *textLength = int(length);
-    } else {
-      free(buf);
-    }
-  }
-  finish(dpy);
-  return result;
-}
-
-// A request without fields whose reply carries the success byte and a text;
-// with ignoreStatus the success byte is not looked at.
-char* emptyRequestWithText(Display* dpy, Minor minor, bool ignoreStatus, int* textLength) {
-  if (!init(dpy))
-    return nullptr;
-  LockDisplay(dpy);
-  startRequest<EmptyReq>(dpy, minor);
+// Waits for a reply that carries the success byte and a text (its length in
+// bytes 8-11) and reads it whole. The text is a NUL-terminated buffer for
+// XFree; null on failure (with ignoreStatus the success byte is not looked
+// at). The display is unlocked afterwards.
+char* readTextReply(Display* dpy, bool ignoreStatus, int* textLength) {
   char* result = nullptr;
   xGenericReply rep;
   if (waitReply(dpy, &rep, false)) {
@@ -326,6 +299,24 @@ char* emptyRequestWithText(Display* dpy, Minor minor, bool ignoreStatus, int* te
   }
   finish(dpy);
   return result;
+}
+
+// A request made of one text of at most 255 bytes whose reply carries the
+// success byte and a text.
+char* textRequestWithText(Display* dpy, Minor minor, const char* text, int* textLength) {
+  if (!init(dpy) || !sendTextRequest(dpy, minor, &text, 1))
+    return nullptr;
+  return readTextReply(dpy, false, textLength);
+}
+
+// A request without fields whose reply carries the success byte and a text;
+// with ignoreStatus the success byte is not looked at.
+char* emptyRequestWithText(Display* dpy, Minor minor, bool ignoreStatus, int* textLength) {
+  if (!init(dpy))
+    return nullptr;
+  LockDisplay(dpy);
+  startRequest<EmptyReq>(dpy, minor);
+  return readTextReply(dpy, ignoreStatus, textLength);
 }
 
 // Reads a reply of packed texts (a length byte, then the bytes) into a

@@ -1,6 +1,7 @@
 #include "net/io/FdSelectManager.h"
 
 #include "CaptureLogger.h"
+#include "DescriptorLimit.h"
 #include "NetLoop.h"
 #include "net/io/FdIo.h"
 #include "net/io/IoAcceptor.h"
@@ -236,13 +237,9 @@ TEST(FdSelectManager, RemovedChannelIsPurgedFromEveryWorkList) {
 }
 
 TEST(FdSelectManager, DescriptorAtOrAboveFdSetsizeIsRefused) {
-  struct rlimit rl;
-  getrlimit(RLIMIT_NOFILE, &rl);
-  if (rl.rlim_max <= FD_SETSIZE + 10)
+  testing_support::DescriptorLimit limit(FD_SETSIZE + 10);
+  if (!limit.allowed())
     GTEST_SKIP() << "descriptor limit too low to open descriptor " << FD_SETSIZE + 10;
-  struct rlimit raised = rl;
-  raised.rlim_cur = FD_SETSIZE + 20;
-  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &raised), 0);
   Loop loop;
   SocketPair sp;
   int high = dup2(sp.fds[0], FD_SETSIZE + 10);
@@ -259,7 +256,6 @@ TEST(FdSelectManager, DescriptorAtOrAboveFdSetsizeIsRefused) {
   EXPECT_FALSE(loop.mgr.isServed(io));
   loop.pass();
   delete io;
-  setrlimit(RLIMIT_NOFILE, &rl);
 }
 
 // Out of descriptors: the failed accept is logged once, the loop and the

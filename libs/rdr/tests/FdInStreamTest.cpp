@@ -1,5 +1,6 @@
 #include "rdr/FdInStream.h"
 
+#include "DescriptorLimit.h"
 #include "PipeFixture.h"
 #include "rdr/Exception.h"
 
@@ -85,13 +86,9 @@ TEST(FdInStream, OwnsTheDescriptorOnlyWhenTold) {
 // select() cannot wait for such a descriptor; the stream says so instead of
 // writing past the fd_set.
 TEST(FdInStream, DescriptorBeyondTheSelectLimitIsRefused) {
-  struct rlimit rl;
-  getrlimit(RLIMIT_NOFILE, &rl);
-  if (rl.rlim_max <= FD_SETSIZE + 10)
+  testing_support::DescriptorLimit limit(FD_SETSIZE + 10);
+  if (!limit.allowed())
     GTEST_SKIP() << "descriptor limit too low to open descriptor " << FD_SETSIZE + 10;
-  struct rlimit raised = rl;
-  raised.rlim_cur = FD_SETSIZE + 20;
-  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &raised), 0);
   Pipe p;
   int high = dup2(p.r, FD_SETSIZE + 10);
   ASSERT_EQ(high, FD_SETSIZE + 10);
@@ -106,7 +103,6 @@ TEST(FdInStream, DescriptorBeyondTheSelectLimitIsRefused) {
           << e.str();
     }
   }
-  setrlimit(RLIMIT_NOFILE, &rl);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "plat/unix/Passwd.h"
 #include "rdr/FdInStream.h"
 #include "rdr/FdOutStream.h"
+#include "x0zavserver/unix/GssRootCode.h"
 #include "x0zavserver/unix/ModuleRegistry.h"
 #include "x0zavserver/unix/RootCode.h"
 #include "x0zavserver/unix/RootCodeEtcPasswd.h"
@@ -207,7 +208,10 @@ void runRootCoprocess(int readFd, int writeFd) {
     throw plat::SystemException("chdir(/)", errno);
   closeOtherDescriptors(readFd, writeFd);
 
+  gssapi::GssRootCode::instance().useRootConfiguration();
+
   ModuleRegistry registry;
+  registry.add(&gssapi::GssRootCode::instance());
   registry.add(&zav::RootCodeEtcPasswd::instance());
   registry.add(&zav::RootCodePAM::instance());
 

@@ -9,17 +9,21 @@
 //   costatus                the co-process's ids, signals and umask
 //   etc USER PASSWORD       verify through "EtcPasswdVerifier"
 //   pam USER PASSWORD       verify through "PamVerifier"
+//   sso N HEX...            a single sign-on exchange of N steps through a
+//                           "Kerberos" acceptor, each step's token in hex
 //   raw HEX                 write raw bytes to the request pipe
 //   reply                   read the rest of the reply pipe and print it in hex
 //   closereply              close the reply pipe: the core no longer listens
 //   finish                  close the request pipe and wait for the co-process
 #include "plat/ParameterSet.h"
 #include "x0zavserver/AuthFailureException.h"
+#include "x0zavserver/unix/AcceptorFactory.h"
 #include "x0zavserver/unix/RootCode.h"
 #include "x0zavserver/unix/RootCodeUPV.h"
 #include "x0zavserver/unix/UserPasswdVerifierEtcPasswd.h"
 #include "x0zavserver/unix/UserPasswdVerifierPAM.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -107,10 +111,50 @@ void verify(zav::UserPasswdVerifier& verifier, const char* user, const char* pas
   }
 }
 
-void writeRaw(const char* hex) {
+std::string fromHex(const char* hex) {
   std::string bytes;
   for (size_t i = 0; hex[i] && hex[i + 1]; i += 2)
     bytes += static_cast<char>(std::stoi(std::string(hex + i, 2), nullptr, 16));
+  return bytes;
+}
+
+std::string toHex(const void* data, size_t length) {
+  std::string hex;
+  char two[3];
+  for (size_t i = 0; i < length; i++) {
+    snprintf(two, sizeof(two), "%02x", static_cast<const unsigned char*>(data)[i]);
+    hex += two;
+  }
+  return hex;
+}
+
+// Prints "sso more OUTHEX" for each step that wants more, then "sso 0
+// USER|letters|names OUTHEX" for the session, or "sso error MESSAGE".
+void singleSignOn(char** tokens, int n) {
+  try {
+    std::unique_ptr<sso::Acceptor> acceptor =
+        gssapi::AcceptorFactory::global.createAcceptor("Kerberos");
+    for (int i = 0; i < n; i++) {
+      std::string token = fromHex(tokens[i]);
+      sso::OutputToken out;
+      std::unique_ptr<zav::Session> session =
+          acceptor->accept(static_cast<int>(token.size()), token.data(), out);
+      std::string outHex = toHex(out.data.get(), out.length);
+      if (!session) {
+        printf("sso more %s\n", outHex.c_str());
+        continue;
+      }
+      printf("sso 0 %s|%s|%s %s\n", session->user.c_str(), session->rights.letters().c_str(),
+             session->rights.names().c_str(), outHex.c_str());
+      return;
+    }
+  } catch (plat::Exception& e) {
+    printf("sso error %s\n", e.str());
+  }
+}
+
+void writeRaw(const char* hex) {
+  std::string bytes = fromHex(hex);
   if (write(os::privWriteFd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
     printf("raw failed %s\n", strerror(errno));
 }
@@ -161,6 +205,10 @@ int main(int argc, char** argv) {
       verify(cmd == "etc" ? static_cast<zav::UserPasswdVerifier&>(etc) : pam, argv[i + 1],
              argv[i + 2]);
       i += 2;
+    } else if (cmd == "sso" && i + 1 < argc) {
+      int n = std::min(atoi(argv[i + 1]), argc - i - 2);
+      singleSignOn(argv + i + 2, n);
+      i += 1 + n;
     } else if (cmd == "raw" && i + 1 < argc) {
       writeRaw(argv[++i]);
     } else if (cmd == "reply") {

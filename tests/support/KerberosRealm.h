@@ -86,8 +86,10 @@ public:
   }
   // Runs a shell command with the realm's configuration in its environment.
   int run(const std::string& cmd) const {
-    std::string full = "export KRB5_CONFIG=" + dir_ + "/krb5.conf KRB5_KDC_PROFILE=" + dir_ +
-                       "/kdc.conf; (" + cmd + ") 2>>" + dir_ + "/commands.log";
+    // The KDC programs live in /usr/sbin, which a test's path may lack.
+    std::string full = "export PATH=\"$PATH:/usr/sbin\" KRB5_CONFIG=" + dir_ +
+                       "/krb5.conf KRB5_KDC_PROFILE=" + dir_ + "/kdc.conf; (" + cmd + ") 2>>" +
+                       dir_ + "/commands.log";
     int st = std::system(full.c_str());
     return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
   }

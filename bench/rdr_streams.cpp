@@ -1,5 +1,6 @@
 // Byte streams against plain copies of the same bytes: a framed transfer over
-// a socket pair against read()/write(), and typed big-endian reads and writes
+// a socket pair against read()/write() (the default and the bulk framed
+// connection, each against a plain copy), and typed big-endian reads and writes
 // over memory against memcpy().
 #include "rdr/FdInStream.h"
 #include "rdr/FdOutStream.h"
@@ -10,6 +11,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstring>
 #include <sys/socket.h>
 #include <thread>
@@ -30,13 +32,17 @@ struct SocketPair {
   }
 };
 
-void BM_FramedTransfer(benchmark::State& state) {
+// The framed copy: messages of messageBytes written through a version-4
+// framed writer over a descriptor stream with an output buffer of outBuf
+// bytes (0: the default), read back through the framed reader over a
+// descriptor stream with an input buffer of inBuf bytes.
+void framedTransfer(benchmark::State& state, int outBuf, int inBuf, bool bulk) {
   std::vector<char> block(messageBytes, 'x');
   for (auto _ : state) {
     SocketPair sp;
     std::thread writer([&] {
-      rdr::FdOutStream fdOut(sp.fds[0]);
-      rdr::OutStreamV4 out(&fdOut);
+      rdr::FdOutStream fdOut(sp.fds[0], -1, outBuf);
+      rdr::OutStreamV4 out(&fdOut, bulk);
       for (std::int64_t sent = 0; sent < transferBytes; sent += messageBytes) {
         out.startMsg();
         out.writeBytes(block.data(), messageBytes);
@@ -44,7 +50,7 @@ void BM_FramedTransfer(benchmark::State& state) {
       }
       fdOut.flush();
     });
-    rdr::FdInStream fdIn(sp.fds[1]);
+    rdr::FdInStream fdIn(sp.fds[1], -1, inBuf);
     rdr::InStreamV4 in(&fdIn);
     std::int64_t got = 0;
     while (got < transferBytes) {
@@ -63,20 +69,23 @@ void BM_FramedTransfer(benchmark::State& state) {
   }
   state.SetBytesProcessed(state.iterations() * transferBytes);
 }
-BENCHMARK(BM_FramedTransfer)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_PlainSocketCopy(benchmark::State& state) {
-  std::vector<char> block(messageBytes, 'x');
+// The plain copy: write() of writeSize bytes at a time, read() into a buffer
+// of readSize bytes.
+void plainCopy(benchmark::State& state, int writeSize, int readSize) {
+  std::vector<char> block(writeSize, 'x');
   for (auto _ : state) {
     SocketPair sp;
     std::thread writer([&] {
       for (std::int64_t sent = 0; sent < transferBytes;) {
-        ssize_t n = write(sp.fds[0], block.data(), block.size());
+        ssize_t n =
+            write(sp.fds[0], block.data(),
+                  static_cast<size_t>(std::min<std::int64_t>(writeSize, transferBytes - sent)));
         if (n > 0)
           sent += n;
       }
     });
-    std::vector<char> buf(16800);
+    std::vector<char> buf(readSize);
     std::int64_t got = 0;
     while (got < transferBytes) {
       ssize_t n = read(sp.fds[1], buf.data(), buf.size());
@@ -87,6 +96,31 @@ void BM_PlainSocketCopy(benchmark::State& state) {
     writer.join();
   }
   state.SetBytesProcessed(state.iterations() * transferBytes);
+}
+
+// The default framed connection: 16 KiB buffers, frames cut where the
+// buffer ends.
+void BM_FramedTransfer(benchmark::State& state) {
+  framedTransfer(state, 0, 0, false);
+}
+BENCHMARK(BM_FramedTransfer)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A bulk framed connection (file transfer, chat): the bulk output buffer
+// holds four whole frames, written out in one call of bulkBufferSize bytes.
+void BM_FramedTransferBulk(benchmark::State& state) {
+  framedTransfer(state, rdr::FramedOutStream::bulkBufferSize, rdr::FramedOutStream::bulkBufferSize,
+                 true);
+}
+BENCHMARK(BM_FramedTransferBulk)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The reference for the bulk framed copy: the same write and read sizes.
+void BM_PlainSocketCopyBulk(benchmark::State& state) {
+  plainCopy(state, rdr::FramedOutStream::bulkBufferSize, rdr::FramedOutStream::bulkBufferSize);
+}
+BENCHMARK(BM_PlainSocketCopyBulk)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_PlainSocketCopy(benchmark::State& state) {
+  plainCopy(state, messageBytes, 16800);
 }
 BENCHMARK(BM_PlainSocketCopy)->Unit(benchmark::kMillisecond)->UseRealTime();
 

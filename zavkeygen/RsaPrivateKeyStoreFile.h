@@ -20,10 +20,14 @@ public:
   // a missing file gives false; any other failure throws RsaException "Error
   // getting private key from %s: %s".
   bool load(RsaPrivateKey& key) override;
-  // Writes the key to a new private file beside the key file, makes sure it
-  // is on disk and renames it over the key file. The key file's directory is
-  // created private with its missing parents. On failure the new file is
-  // removed and the key file left alone.
+  // Writes the key to a new private file (a short temporary name) beside the
+  // key file, makes sure it is on disk and renames it over the key file; a
+  // key file reached through symbolic links is replaced where they lead. The
+  // key file's directory is created private with its missing parents. On
+  // failure the new file is removed and the key file left alone. Where the
+  // directory refuses a new file but the key file exists, the key file is
+  // made private and written in place, which the log notes. Messages name
+  // the key file (shortened in front when long) and end with the reason.
   void store(RsaPrivateKey& key) override;
 
   const char* getFileName() const { return fileName.c_str(); }

@@ -5,9 +5,18 @@
 // the path; the "Try" variants and isDirectory never throw.
 #pragma once
 
+#include "plat/String.h"
+
 #include <cstdio>
 
 namespace plat {
+
+// The path a file is really kept under: while the path names a symbolic link,
+// the link's text replaces it (a relative text taken from the link's
+// directory). A dangling link gives the path it leads to; a path that is no
+// link comes back unchanged. More than 40 links, or another failure, throws
+// "fileOpen(<path>)".
+String fileResolveLinks(const char* path);
 
 // True when stat succeeds and the path is a directory.
 bool isDirectory(const char* path);

@@ -4,7 +4,8 @@
 // removes the temporary file. The new file gets the permission bits of the
 // file it replaces, so a private file stays private. When a second save of
 // the same target takes "<target>.tmp" over, the first one fails rather than
-// commit or remove the second one's file.
+// commit or remove the second one's file. A target path that is a symbolic
+// link is resolved first: the file it leads to is replaced, the link stays.
 #pragma once
 
 #include "plat/File.h"
@@ -14,7 +15,8 @@ namespace plat {
 
 class ReplacementFile : public File {
 public:
-  // Creates "<target>.tmp" afresh for writing. Throws "fileOpen(<temp>)".
+  // Creates "<target>.tmp" afresh for writing. Throws "fileOpen(<temp>)", or
+  // "fileOpen(<target>)" when its links cannot be followed.
   ReplacementFile(const char* target, bool binary);
   ~ReplacementFile() override;
 
@@ -26,6 +28,7 @@ public:
   void commit();
 
   const char* getTempName() const { return tempName_.c_str(); }
+  // The file being replaced, its links resolved.
   const char* getTargetName() const { return targetName_.c_str(); }
 
 private:

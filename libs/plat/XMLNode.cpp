@@ -1,12 +1,18 @@
 #include "plat/XMLNode.h"
 
+#include "plat/Exception.h"
+#include "plat/FileOps.h"
 #include "plat/LogWriter.h"
+#include "plat/ReplacementFile.h"
 #include "plat/StringUtils.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <strings.h>
+#include <sys/stat.h>
 
 static plat::LogWriter vlog("Parser");
 
@@ -1409,9 +1415,24 @@ int XMLNode::writeFile(const char* path, const char* encodingName, bool formatte
     return eXMLNoError;
   if (!path)
     return eXMLCannotOpenForWriting;
-  FILE* f = fopen(path, "wb");
-  if (!f)
+  // A regular file (or a new one) is replaced only once the new content is
+  // complete on disk, so a full disk cannot leave it cut short. A device or
+  // a pipe is written directly.
+  struct stat st;
+  bool direct = stat(path, &st) == 0 && !S_ISREG(st.st_mode);
+  std::unique_ptr<plat::ReplacementFile> replacement;
+  FILE* plainFile = nullptr;
+  try {
+    if (direct) {
+      plainFile = plat::fileOpen(path, "wb");
+    } else {
+      replacement.reset(new plat::ReplacementFile(path, true));
+    }
+  } catch (plat::Exception& e) {
+    vlog.error("writing %s: %s", path, e.str());
     return eXMLCannotOpenForWriting;
+  }
+  FILE* f = direct ? plainFile : replacement->get();
   bool ok = true;
   if (options.characterEncoding == eXMLEncodingUTF8)
     ok = fwrite("\xEF\xBB\xBF", 3, 1, f) == 1;
@@ -1429,9 +1450,28 @@ int XMLNode::writeFile(const char* path, const char* encodingName, bool formatte
     plat::String text = createXMLString(formatted, &len);
     ok = len == 0 || fwrite(text.c_str(), static_cast<size_t>(len), 1, f) == 1;
   }
-  if (fclose(f) != 0)
-    ok = false;
-  return ok ? eXMLNoError : eXMLCannotWrite;
+  int err = ok ? 0 : errno;
+  if (direct) {
+    if (fclose(plainFile) != 0 && ok) {
+      ok = false;
+      err = errno;
+    }
+    if (!ok)
+      vlog.error("writing %s: %s", path, strerror(err));
+    return ok ? eXMLNoError : eXMLCannotWrite;
+  }
+  if (!ok) {
+    // The replacement's destructor removes the unfinished temporary file.
+    vlog.error("writing %s: %s", path, strerror(err));
+    return eXMLCannotWrite;
+  }
+  try {
+    replacement->commit();
+  } catch (plat::Exception& e) {
+    vlog.error("writing %s: %s", path, e.str());
+    return eXMLCannotWrite;
+  }
+  return eXMLNoError;
 }
 
 } // namespace xml

@@ -180,7 +180,10 @@ public:
   // dropped) or compact; *length gets its length when length is not null.
   plat::String createXMLString(bool formatted = true, int* length = nullptr) const;
   // Writes the tree to a file, with a declaration unless the tree starts
-  // with one; returns 0, eXMLCannotOpenForWriting or eXMLCannotWrite.
+  // with one; returns 0, eXMLCannotOpenForWriting or eXMLCannotWrite (the
+  // cause is logged). A regular file is replaced only once the new text is
+  // complete on disk (a symbolic link's target, the link kept): on failure it
+  // stays as it was.
   int writeFile(const char* path, const char* encodingName = nullptr, bool formatted = true) const;
 
   bool operator==(const XMLNode& other) const { return d_ == other.d_; }

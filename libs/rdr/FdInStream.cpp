@@ -26,18 +26,24 @@ int FdInStream::readFd(std::uint8_t* buffer, int length) {
 }
 
 int FdInStream::readData(std::uint8_t* buffer, int length) {
+  if (nonWaiting && drained)
+    return 0;
   for (;;) {
     int n = readFd(buffer, length);
-    if (n > 0)
+    if (n > 0) {
+      drained = selectDriven && nonWaiting && n < length;
       return n;
+    }
     if (n == 0)
       throw EndOfStream();
     if (errno == EINTR)
       continue;
     if (errno != EAGAIN && errno != EWOULDBLOCK)
       throw plat::SystemException("read/select", errno);
-    if (nonWaiting)
+    if (nonWaiting) {
+      drained = selectDriven;
       return 0;
+    }
     int ready = waitForFd(fd, false, timeoutMs);
     if (ready == 0)
       throw plat::TimedOut();

@@ -16,9 +16,22 @@ public:
   ~FdInStream() override;
 
   void setTimeout(int ms) { timeoutMs = ms; }
-  void setNonWaiting(bool on) { nonWaiting = on; }
+  void setNonWaiting(bool on) {
+    nonWaiting = on;
+    drained = false;
+  }
   bool isNonWaiting() const { return nonWaiting; }
   int getFd() const { return fd; }
+  // For a descriptor read only when select() finds it readable (the
+  // descriptor manager turns this on): in non-waiting mode a read that fills
+  // less than it was offered shows the descriptor drained, and further reads
+  // deliver nothing, without a system call, until markReadable() says that
+  // select() found it readable again.
+  void setSelectDriven(bool on) {
+    selectDriven = on;
+    drained = false;
+  }
+  void markReadable() { drained = false; }
 
 protected:
   // Throws EndOfStream at end of file, plat::TimedOut when the wait expires,
@@ -30,6 +43,8 @@ protected:
   int fd;
   bool closeWhenDone;
   bool nonWaiting;
+  bool selectDriven = false;
+  bool drained = false;
   int timeoutMs;
 };
 

@@ -5,13 +5,15 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 static plat::LogWriter vlog("FramedOutStream");
 
 namespace rdr {
 
-FramedOutStream::FramedOutStream(OutStream* underlying_, int maxFrameSize_, int headerSize_)
-    : maxFrameSize(maxFrameSize_), headerSize(headerSize_), underlying(underlying_) {
+FramedOutStream::FramedOutStream(OutStream* underlying_, int maxFrameSize_, int headerSize_,
+                                 bool bulk_)
+    : maxFrameSize(maxFrameSize_), headerSize(headerSize_), bulk(bulk_), underlying(underlying_) {
   if (underlying)
     ptr = end = underlying->getptr();
 }
@@ -25,19 +27,42 @@ void FramedOutStream::startFrame(int n) {
   if (inFrame)
     throw FrameException("FramedOutStream::startFrame: unfinished frame");
   PLAT_ASSERT(underlying);
+  if (bulk)
+    n = std::max(n, maxFrameSize);
   if (underlying->getend() - underlying->getptr() < headerSize + n)
     underlying->overrun(headerSize + n, 1);
   inFrame = true;
-  ptr = underlying->getptr() + headerSize;
+  frameStart = underlying->getptr();
+  ptr = frameStart + headerSize;
+  setFrameEnd();
+}
+
+void FramedOutStream::setFrameEnd() {
   // Measured as a distance: ptr + maxFrameSize may lie past the underlying
   // buffer, where not even a pointer may be formed.
   end = ptr + std::min<std::ptrdiff_t>(underlying->getend() - ptr, maxFrameSize);
 }
 
+void FramedOutStream::followUnderlying() {
+  if (!inFrame || underlying->getptr() == frameStart)
+    return;
+  // A write-out only ever moves the pointer back to the start of the same
+  // buffer, and leaves the bytes past it untouched.
+  std::uint8_t* to = underlying->getptr();
+  PLAT_ASSERT(to < frameStart);
+  std::ptrdiff_t frameBytes = ptr - frameStart;
+  std::ptrdiff_t dataRoom = end - (frameStart + headerSize);
+  std::memmove(to, frameStart, frameBytes);
+  frameStart = to;
+  ptr = to + frameBytes;
+  end = to + headerSize + dataRoom;
+}
+
 void FramedOutStream::endFrame(bool lastFrame) {
   if (!inFrame)
     throw FrameException("FramedOutStream::endFrame: not in frame");
-  std::uint8_t* header = underlying->getptr();
+  followUnderlying();
+  std::uint8_t* header = frameStart;
   std::uint8_t* dataEnd = ptr;
   int dataLength = static_cast<int>(dataEnd - header - headerSize);
   ptr = header;
@@ -73,6 +98,7 @@ void FramedOutStream::setUnderlying(OutStream* s) {
 }
 
 std::int64_t FramedOutStream::length() {
+  followUnderlying();
   return underlying->length() + (ptr - underlying->getptr());
 }
 

@@ -2,6 +2,18 @@
 // underlying output stream (borrowed, never owned). Each frame's header room
 // is reserved when the frame opens and filled in by writeFrameHeader() when it
 // closes; the last frame of a message is marked as such.
+//
+// The underlying stream may write its buffer out while a frame is open (the
+// descriptor manager does so in the background for a non-waiting descriptor
+// stream), which moves its write pointer back to the buffer's start; the open
+// frame then follows it. Nothing else may write to or reallocate the
+// underlying buffer while a frame is open.
+//
+// Bulk connections (file transfer, chat) pass bulk = true: every frame then
+// opens with room for a whole frame, so frames are full-sized and the
+// underlying buffer grows to hold them; give such a connection's descriptor
+// stream an output buffer of bulkBufferSize bytes (FdIo's outBufSize), which
+// holds exactly four whole version-4 frames and writes them in one call.
 #pragma once
 
 #include "rdr/OutStream.h"
@@ -10,7 +22,10 @@ namespace rdr {
 
 class FramedOutStream : public OutStream {
 public:
-  FramedOutStream(OutStream* underlying, int maxFrameSize, int headerSize);
+  // The recommended output buffer of a bulk connection's underlying stream.
+  static constexpr int bulkBufferSize = 128 * 1024;
+
+  FramedOutStream(OutStream* underlying, int maxFrameSize, int headerSize, bool bulk = false);
   ~FramedOutStream() override;
 
   // Starts a message and opens its first frame.
@@ -20,6 +35,10 @@ public:
   void endMsg(bool flushUnderlying);
   // Switches to another underlying stream; only between messages.
   void setUnderlying(OutStream* s);
+  // Whether every frame opens with room for a whole frame; may change
+  // between frames.
+  void setBulk(bool on) { bulk = on; }
+  bool isBulk() const { return bulk; }
 
   std::int64_t length() override;
   // Closes the open frame, flushes the underlying stream and opens a new
@@ -37,11 +56,20 @@ protected:
   int headerSize;
   bool inFrame = false;
   bool firstFrame = true;
+  bool bulk;
   OutStream* underlying;
 
 private:
   void startFrame(int n);
   void endFrame(bool lastFrame);
+  // Moves the open frame to the underlying stream's write pointer when a
+  // write-out has moved that pointer since the frame opened.
+  void followUnderlying();
+  // Sets end for a frame whose data starts at ptr.
+  void setFrameEnd();
+
+  // Where the open frame's header room lies in the underlying buffer.
+  std::uint8_t* frameStart = nullptr;
 };
 
 } // namespace rdr

@@ -6,8 +6,8 @@ static plat::LogWriter vlog("OutStreamV4");
 
 namespace rdr {
 
-OutStreamV4::OutStreamV4(OutStream* underlying)
-    : FramedOutStream(underlying, maxFrameData, frameHeaderSize) {
+OutStreamV4::OutStreamV4(OutStream* underlying, bool bulk)
+    : FramedOutStream(underlying, maxFrameData, frameHeaderSize, bulk) {
 }
 
 void OutStreamV4::writeFrameHeader(int dataLength, bool lastFrame, bool) {

@@ -12,7 +12,8 @@ public:
   static constexpr int frameHeaderSize = 2;
   static constexpr std::uint16_t lastFrameBit = 0x8000;
 
-  explicit OutStreamV4(OutStream* underlying);
+  // bulk: see FramedOutStream.
+  explicit OutStreamV4(OutStream* underlying, bool bulk = false);
 
 protected:
   void writeFrameHeader(int dataLength, bool lastFrame, bool firstFrame) override;

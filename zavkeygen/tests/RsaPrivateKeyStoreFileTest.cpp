@@ -1,10 +1,12 @@
 #include "zavkeygen/RsaPrivateKeyStoreFile.h"
 
+#include "CaptureLogger.h"
 #include "OpenSslRsa.h"
 #include "ReleasedArrays.h"
 #include "TempDir.h"
 #include "plat/IntParameter.h"
 #include "plat/crypto/RsaException.h"
+#include "rdr/MemInStream.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +17,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace testing_support;
@@ -248,6 +251,134 @@ TEST_F(StoreFileTest, FailedReplacementLeavesNoTemporaryFile) {
   }
   EXPECT_EQ(listDir(dir.path()), std::vector<std::string>{"key"});
   EXPECT_EQ(readFile(path + "/inside"), "x");
+}
+
+bool loadForm(const std::vector<std::uint8_t>& form, crypto::RsaPrivateKey& key) {
+  rdr::MemInStream in(form.data(), static_cast<int>(form.size()));
+  return key.readPrivate(in);
+}
+
+// Runs body in a child process as an unprivileged user (when the test runs
+// as root, who may write anywhere), so that directory permissions hold; the
+// paths given are handed to that user first. The child's exit status is the
+// result: 0 for success.
+template <typename Body> int asUnprivilegedUser(const std::vector<std::string>& paths, Body body) {
+  const uid_t nobody = 65534;
+  pid_t child = fork();
+  if (child == 0) {
+    if (geteuid() == 0) {
+      for (const std::string& p : paths)
+        if (chown(p.c_str(), nobody, nobody) != 0)
+          _exit(90);
+      if (setgid(nobody) != 0 || setuid(nobody) != 0)
+        _exit(91);
+    }
+    _exit(body());
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + status;
+}
+
+// A key file that may be written in a directory that refuses new files is
+// written in place, and the log says so; a missing one cannot be created and
+// the message names the key file and ends with the reason.
+TEST_F(StoreFileTest, KeyFileInADirectoryThatRefusesNewFiles) {
+  Pkey k = opensslGenerateRsa(1024);
+  std::vector<std::uint8_t> form = opensslPrivateForm(k.get());
+  std::string locked = dir / "locked";
+  ASSERT_EQ(mkdir(locked.c_str(), 0700), 0);
+  std::string path = locked + "/private.key", missing = locked + "/missing.key";
+  writeFile(path, "old content");
+  chmod(path.c_str(), 0640);
+  ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+  ASSERT_EQ(chmod(locked.c_str(), 0500), 0);
+  int status = asUnprivilegedUser({locked, path}, [&] {
+    crypto::RsaPrivateKey key;
+    if (!loadForm(form, key))
+      return 11;
+    ScopedCapture capture("RsaPrivateKeyStoreFile", 100);
+    crypto::RsaPrivateKeyStoreFile store(path.c_str(), nullptr, false, true);
+    try {
+      store.store(key);
+    } catch (plat::Exception& e) {
+      fprintf(stderr, "in place: %s\n", e.str());
+      return 12;
+    }
+    if (readFile(path) != hexOf(form))
+      return 13;
+    if (modeOf(path) != 0600)
+      return 14;
+    if (!capture.logger.contains("in place"))
+      return 15;
+    crypto::RsaPrivateKeyStoreFile none(missing.c_str(), nullptr, false, true);
+    try {
+      none.store(key);
+      return 16;
+    } catch (plat::Exception& e) {
+      std::string expected = "fileOpen(" + missing + "): Permission denied (13)";
+      if (e.str() != expected) {
+        fprintf(stderr, "got \"%s\"\n", e.str());
+        return 17;
+      }
+    }
+    return 0;
+  });
+  chmod(locked.c_str(), 0700);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(listDir(locked), std::vector<std::string>{"private.key"});
+}
+
+// Temporary names are short and of fixed length, so the longest name the
+// system allows is still a key file; a failure names the key file (shortened
+// in front when it is long) and ends with the reason.
+TEST_F(StoreFileTest, LongKeyFileNames) {
+  Pkey k = opensslGenerateRsa(1024);
+  std::vector<std::uint8_t> form = opensslPrivateForm(k.get());
+  crypto::RsaPrivateKey key;
+  ASSERT_TRUE(loadForm(form, key));
+  std::string longName = dir / std::string(250, 'k');
+  crypto::RsaPrivateKeyStoreFile store(longName.c_str(), nullptr, false, true);
+  store.store(key);
+  EXPECT_EQ(readFile(longName), hexOf(form));
+  EXPECT_EQ(listDir(dir.path()), std::vector<std::string>{std::string(250, 'k')});
+
+  std::string deep = dir / std::string(200, 'd');
+  ASSERT_EQ(mkdir(deep.c_str(), 0700), 0);
+  std::string taken = deep + "/" + std::string(250, 't');
+  ASSERT_EQ(mkdir(taken.c_str(), 0700), 0);
+  writeFile(taken + "/inside", "x");
+  crypto::RsaPrivateKeyStoreFile blocked(taken.c_str(), nullptr, false, true);
+  try {
+    blocked.ensureKey(false);
+    FAIL() << "stored over a directory";
+  } catch (crypto::RsaException& e) {
+    std::string text = e.str();
+    EXPECT_LT(text.size(), size_t(plat::Exception::maxLength)) << text;
+    EXPECT_EQ(text.rfind("Error generating private key: rename(...", 0), 0u) << text;
+    const std::string reason = std::string(100, 't') + "): Is a directory (21)";
+    EXPECT_EQ(text.substr(text.size() - reason.size()), reason) << text;
+  }
+  EXPECT_EQ(listDir(deep), std::vector<std::string>{std::string(250, 't')});
+}
+
+// A key file reached through a symbolic link is replaced where the link leads;
+// the link stays.
+TEST_F(StoreFileTest, LinkedKeyFileIsReplacedAndTheLinkStays) {
+  Pkey k = opensslGenerateRsa(1024);
+  std::vector<std::uint8_t> form = opensslPrivateForm(k.get());
+  crypto::RsaPrivateKey key;
+  ASSERT_TRUE(loadForm(form, key));
+  std::string real = dir / "real.key", link = dir / "link.key";
+  writeFile(real, "old");
+  ASSERT_EQ(symlink("real.key", link.c_str()), 0);
+  crypto::RsaPrivateKeyStoreFile store(link.c_str(), nullptr, false, true);
+  store.store(key);
+  EXPECT_EQ(readFile(real), hexOf(form));
+  char text[64] = "";
+  EXPECT_EQ(readlink(link.c_str(), text, sizeof text - 1), 8);
+  EXPECT_STREQ(text, "real.key");
+  EXPECT_EQ(listDir(dir.path()), (std::vector<std::string>{"link.key", "real.key"}));
 }
 
 TEST_F(StoreFileTest, KeyBytesAreNotLeftInReleasedBuffers) {

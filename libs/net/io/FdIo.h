@@ -20,7 +20,9 @@ class FdIo : public Io {
 public:
   // Makes fd non-blocking and not inheritable; closeFd: the destructor closes
   // it. flag is kept for the channel's user. Buffer sizes 0 give the
-  // defaults.
+  // defaults. A bulk framed connection (file transfer, chat) passes
+  // rdr::FramedOutStream::bulkBufferSize as outBufSize and writes through a
+  // framed stream made with bulk = true.
   FdIo(int fd, bool closeFd, bool flag = false, int inBufSize = 0, int outBufSize = 0);
   ~FdIo() override;
 

@@ -104,6 +104,10 @@ void FdManager::add(FdIo* io, IoHandler* handler, bool wantRead) {
   refuseUnselectable(io->getFd());
   io->in->setNonWaiting(true);
   io->out->setNonWaiting(true);
+  // Reads wait for select() after a short read. Not on a Unix channel: its
+  // reads stop at every message that carries descriptors, so a short read
+  // does not show it drained.
+  io->in->setSelectDriven(io->asUnixIo() == nullptr);
   auto i = ios.find(io);
   if (i != ios.end()) {
     vlog.debug("set %p (fd=%d) handler %p", static_cast<void*>(io), io->getFd(),
@@ -141,6 +145,7 @@ void FdManager::remove(FdIo* io) {
     return;
   vlog.debug("remove %p (fd=%d)", static_cast<void*>(io), io->getFd());
   io->in->setNonWaiting(false);
+  io->in->setSelectDriven(false);
   io->out->setNonWaiting(false);
   drop(readableIos, io);
   drop(flushIos, io);
@@ -305,6 +310,7 @@ void FdManager::processPending() {
     PLAT_ASSERT(i != ios.end());
     if (!i->second.handler || !i->second.wantRead)
       continue;
+    io->getInStream()->markReadable();
     try {
       i->second.handler->readable(io);
     } catch (plat::Exception& e) {

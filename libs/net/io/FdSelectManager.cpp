@@ -79,6 +79,7 @@ int FdSelectManager::doSelect(int nfds, fd_set* readFds, fd_set* writeFds, fd_se
       }
     }
     processPending();
+    finishWriteOuts();
     return n;
   }
   if (errno == EINTR) {
@@ -90,6 +91,22 @@ int FdSelectManager::doSelect(int nfds, fd_set* readFds, fd_set* writeFds, fd_se
     return 1;
   }
   return n;
+}
+
+void FdSelectManager::finishWriteOuts() {
+  // Handlers wrote during this pass. Where everything went out, the flush
+  // pass has nothing to write and only tells the handler writable(): that
+  // is done now rather than after another select() that waits for nothing.
+  // Channels with bytes left keep their mark for the next pass.
+  for (auto& i : ios) {
+    rdr::FdOutStream* out = i.first->getOutStream();
+    if (out->wroteSomething && out->unsentBytes() == 0) {
+      out->wroteSomething = false;
+      queue(flushIos, i.first);
+    }
+  }
+  if (!flushIos.empty())
+    processPending();
 }
 
 } // namespace io

@@ -19,6 +19,9 @@ public:
   // result, 1 after a signal (the sets are then cleared), or a negative value
   // on another error. The caller then checks its own descriptors.
   int doSelect(int nfds, fd_set* readFds, fd_set* writeFds, fd_set* exceptFds, int timeoutMs);
+
+private:
+  void finishWriteOuts();
 };
 
 } // namespace io

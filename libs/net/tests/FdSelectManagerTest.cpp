@@ -236,6 +236,52 @@ TEST(FdSelectManager, RemovedChannelIsPurgedFromEveryWorkList) {
   delete survivor;
 }
 
+// A handler that answers in readable() and whose answer goes out at once
+// hears writable() in the same pass, not after another select() that waits
+// for nothing; every event still comes, once.
+TEST(FdSelectManager, AnswerThatWentOutIsReportedWritableInTheSamePass) {
+  class Echo : public io::IoHandler {
+  public:
+    explicit Echo(std::vector<std::string>* log) : log_(log) {}
+    void readable(io::Io* io) override {
+      log_->push_back("readable");
+      rdr::FdInStream* in = io->asFdIo()->getInStream();
+      rdr::FdOutStream* out = io->asFdIo()->getOutStream();
+      in->checkpoint();
+      while (in->avail() > 0 || in->overrun(false, 1)) {
+        out->writeBytes(in->getptr(), static_cast<int>(in->avail()));
+        in->setPtr(in->getend());
+        in->checkpoint();
+      }
+      out->flush();
+    }
+    void writable(io::Io*) override { log_->push_back("writable"); }
+    void closed(io::Io*) override { log_->push_back("closed"); }
+
+  private:
+    std::vector<std::string>* log_;
+  };
+  testing_support::Loop loop;
+  testing_support::SocketPair sp;
+  std::vector<std::string> log;
+  Echo echo(&log);
+  io::FdIo* io = new io::FdIo(sp.take(0), true);
+  io->setHandler(&echo, true);
+  loop.pass();
+  EXPECT_EQ(log, std::vector<std::string>{"writable"});
+  for (const char* text : {"x", "yz"}) {
+    log.clear();
+    ASSERT_EQ(write(sp.fds[1], text, strlen(text)), ssize_t(strlen(text)));
+    loop.pass(1000);
+    EXPECT_EQ(log, (std::vector<std::string>{"readable", "writable"})) << text;
+    EXPECT_EQ(testing_support::readNow(sp.fds[1]), text);
+    loop.pass();
+    EXPECT_EQ(log.size(), 2u) << "nothing more without new input";
+  }
+  io->setHandler(nullptr, false);
+  delete io;
+}
+
 TEST(FdSelectManager, DescriptorAtOrAboveFdSetsizeIsRefused) {
   testing_support::DescriptorLimit limit(FD_SETSIZE + 10);
   if (!limit.allowed())

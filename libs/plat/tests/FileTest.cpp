@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -24,6 +25,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
+#include <vector>
 
 using testing_support::fileMode;
 using testing_support::readFile;
@@ -448,6 +450,64 @@ TEST(ReplacementFile, FailedWriteOrFlushRemovesTempAndKeepsTarget) {
     EXPECT_EQ(readFile(target), "original");
     EXPECT_FALSE(plat::fileExists((target + ".tmp").c_str())) << c.bytes;
   }
+}
+
+// Saving a file whose path is a symbolic link replaces the file the link
+// leads to (through a chain of links, relative or absolute, even a dangling
+// one); the links stay as they were.
+TEST(ReplacementFile, LinkedTargetIsReplacedAndTheLinkStays) {
+  TempDir dir;
+  ASSERT_TRUE(plat::mkDir((dir / "real").c_str(), false, false));
+  std::string real = dir / "real/config";
+  struct Case {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> links; // link, text
+    std::string saved;                                      // the path given
+    bool targetExists;
+  } cases[] = {
+      {"absolute link", {{dir / "link", real}}, dir / "link", true},
+      {"relative link", {{dir / "link", "real/config"}}, dir / "link", true},
+      {"chain of links", {{dir / "a", "b"}, {dir / "b", real}}, dir / "a", true},
+      {"dangling link", {{dir / "link", "real/config"}}, dir / "link", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.targetExists) {
+      writeFile(real, "old");
+      chmod(real.c_str(), 0600);
+    }
+    for (const auto& l : c.links)
+      ASSERT_EQ(symlink(l.second.c_str(), l.first.c_str()), 0);
+    {
+      plat::ReplacementFile r(c.saved.c_str(), true);
+      EXPECT_EQ(std::string(r.getTargetName()), real);
+      r.writeText("new");
+      r.commit();
+    }
+    EXPECT_EQ(readFile(real), "new");
+    EXPECT_EQ(readFile(c.saved), "new");
+    if (c.targetExists) {
+      EXPECT_EQ(fileMode(real), 0600);
+    }
+    for (const auto& l : c.links) {
+      char text[PATH_MAX] = "";
+      EXPECT_EQ(readlink(l.first.c_str(), text, sizeof text - 1), ssize_t(l.second.size()))
+          << l.first << " is no longer a link";
+      EXPECT_EQ(std::string(text), l.second);
+      unlink(l.first.c_str());
+    }
+    EXPECT_FALSE(plat::fileExists((real + ".tmp").c_str()));
+    unlink(real.c_str());
+  }
+}
+
+TEST(ReplacementFile, LinkLoopIsReported) {
+  TempDir dir;
+  std::string a = dir / "a", b = dir / "b";
+  ASSERT_EQ(symlink("b", a.c_str()), 0);
+  ASSERT_EQ(symlink("a", b.c_str()), 0);
+  EXPECT_EQ(thrownMessage([&] { plat::ReplacementFile r(a.c_str(), true); }),
+            "fileOpen(" + a + "): Too many levels of symbolic links (40)");
 }
 
 TEST(FileDescriptor, CreatesExclusivePrivateFile) {

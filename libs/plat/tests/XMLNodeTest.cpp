@@ -1,5 +1,6 @@
 #include "plat/XMLNode.h"
 
+#include "plat/FileOps.h"
 #include "plat/StringUtils.h"
 
 #include "FileContents.h"
@@ -7,10 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -390,6 +393,36 @@ TEST(XMLNodeFile, WriteFileAddsDeclarationAndByteOrderMark) {
   EXPECT_EQ(XMLNode().writeFile(p.c_str()), 0);
   EXPECT_EQ(top.writeFile(dir.file("no/such/dir.xml").c_str()), xml::eXMLCannotOpenForWriting);
   EXPECT_EQ(top.writeFile("/dev/full"), xml::eXMLCannotWrite);
+}
+
+// A write that fails part-way (a full disk, here a file-size limit) reports
+// the failure and leaves the old file as it was, byte for byte, with no
+// temporary file beside it. The limit is set in a child process.
+TEST(XMLNodeFile, FailedWriteLeavesTheOldFileUntouched) {
+  OptionsGuard guard;
+  TempDir dir;
+  std::string p = dir.file("history.xml");
+  const std::string old = "<?xml version=\"1.0\"?>\n<history><m t=\"kept\"/></history>";
+  writeFileBytes(p, old);
+  XMLNode top = XMLNode::createTopNode("history");
+  for (int i = 0; i < 2000; i++)
+    top.addChild("m").addAttribute("t", "a message long enough to pass the limit");
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = {1000, 1000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    _exit(top.writeFile(p.c_str()) == xml::eXMLCannotWrite ? 0 : 3);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(readFile(p), old);
+  EXPECT_FALSE(plat::fileExists((p + ".tmp").c_str()));
+  // Without the limit the same write replaces the file.
+  EXPECT_EQ(top.writeFile(p.c_str()), 0);
+  EXPECT_EQ(readFile(p).size(), 3 + 39 + strlen(top.createXMLString(true).c_str()));
 }
 
 TEST(XMLNodeFile, OpenFileHelperEndsTheProcessOnError) {

@@ -9,6 +9,7 @@
 #include "plat/ReplacementFile.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <string>
@@ -51,6 +52,35 @@ bool fileTryRename(const char* oldPath, const char* newPath) {
 void rmDir(const char* path) {
   if (rmdir(path) != 0)
     throw SystemExceptionFmt("rmDir(%s)", errno, path);
+}
+
+String fileResolveLinks(const char* path) {
+  std::string current = path;
+  for (int hops = 0;; hops++) {
+    struct stat st;
+    if (lstat(current.c_str(), &st) != 0) {
+      if (errno == ENOENT)
+        return current.c_str();
+      throw SystemExceptionFmt("fileOpen(%s)", errno, path);
+    }
+    if (!S_ISLNK(st.st_mode))
+      return current.c_str();
+    if (hops == 40)
+      throw SystemExceptionFmt("fileOpen(%s)", ELOOP, path);
+    std::string text(PATH_MAX, '\0');
+    ssize_t n = readlink(current.c_str(), &text[0], text.size());
+    if (n < 0)
+      throw SystemExceptionFmt("fileOpen(%s)", errno, path);
+    if (static_cast<size_t>(n) >= text.size())
+      throw SystemExceptionFmt("fileOpen(%s)", ENAMETOOLONG, path);
+    text.resize(n);
+    if (text[0] == '/') {
+      current = text;
+    } else {
+      size_t slash = current.rfind('/');
+      current = (slash == std::string::npos ? std::string() : current.substr(0, slash + 1)) + text;
+    }
+  }
 }
 
 // fopen with the descriptor marked close-on-exec ("e"), so that programs
@@ -263,8 +293,12 @@ void File::writeText(const char* text) {
 
 // ReplacementFile
 
-ReplacementFile::ReplacementFile(const char* target, bool binary)
-    : tempName_((std::string(target) + ".tmp").c_str()), targetName_(target) {
+// A target reached through symbolic links is replaced where it lies, so that
+// the links stay and whatever reads the file sees the new content.
+ReplacementFile::ReplacementFile(const char* target_, bool binary)
+    : targetName_(fileResolveLinks(target_)) {
+  const char* target = targetName_.c_str();
+  tempName_ = (std::string(target) + ".tmp").c_str();
   // Keep the target's permission bits; a new file gets the usual 0666 less
   // the umask.
   struct stat st;

@@ -45,6 +45,43 @@ TEST(FdInStream, ClosedPipeIsEndOfStreamAlsoWhenNotWaiting) {
   }
 }
 
+// A stream read only when select() finds its descriptor readable makes no
+// read() after a short one (that read would end in EAGAIN) until it is told
+// the descriptor is readable again; other streams read as before.
+TEST(FdInStream, SelectDrivenStreamReadsAfterAShortReadOnlyWhenMarkedReadable) {
+  class Counting : public rdr::FdInStream {
+  public:
+    using rdr::FdInStream::FdInStream;
+    int calls = 0;
+
+  protected:
+    int readFd(std::uint8_t* buffer, int length) override {
+      ++calls;
+      return rdr::FdInStream::readFd(buffer, length);
+    }
+  };
+  for (bool selectDriven : {false, true}) {
+    SCOPED_TRACE(selectDriven ? "select-driven" : "plain");
+    Pipe p;
+    Pipe::nonBlocking(p.r);
+    Counting in(p.r, -1, 0, false, true);
+    in.setSelectDriven(selectDriven);
+    ASSERT_EQ(write(p.w, "a", 1), 1);
+    EXPECT_EQ(in.readU8(), 'a');
+    EXPECT_EQ(in.calls, 1);
+    in.checkpoint();
+    EXPECT_FALSE(in.overrun(false, 1));
+    EXPECT_EQ(in.calls, selectDriven ? 1 : 2);
+    ASSERT_EQ(write(p.w, "b", 1), 1);
+    EXPECT_EQ(in.overrun(false, 1), !selectDriven);
+    in.markReadable();
+    EXPECT_EQ(in.readU8(), 'b');
+    p.closeWrite();
+    in.markReadable();
+    EXPECT_THROW(in.readU8(), rdr::EndOfStream);
+  }
+}
+
 TEST(FdInStream, WaitingReadTimesOut) {
   Pipe p;
   Pipe::nonBlocking(p.r);

@@ -133,4 +133,84 @@ TEST(FramedOutStream, MisuseIsRefused) {
   }
 }
 
+// A descriptor stream served by the descriptor manager does not wait: a flush
+// in the middle of a message may leave bytes unsent, and the manager writes
+// them out later, which moves the underlying buffer's pointer back to its
+// start while a frame is open. The open frame must follow it.
+TEST(FramedOutStream, OpenFrameFollowsABackgroundWriteOut) {
+  struct Case {
+    const char* name;
+    size_t acceptedAtFlush;
+    bool backgroundWriteOut;
+  } cases[] = {
+      {"partial flush, then write-out", 3, true},
+      {"nothing accepted, then write-out", 0, true},
+      {"whole flush accepted", SIZE_MAX, false},
+      {"partial flush, no write-out", 3, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedOutStream wire(0, c.acceptedAtFlush);
+    wire.setNonWaiting(true);
+    rdr::OutStreamV4 out(&wire);
+    const std::string first = pattern(10), second = "ABCDE";
+    out.startMsg();
+    out.writeBytes(first.data(), static_cast<int>(first.size()));
+    out.flush();
+    wire.allowance_ = SIZE_MAX;
+    if (c.backgroundWriteOut) {
+      EXPECT_TRUE(wire.flushBuffer(false));
+    }
+    out.writeBytes(second.data(), static_cast<int>(second.size()));
+    EXPECT_EQ(out.length(), 19);
+    out.endMsg(true);
+    EXPECT_EQ(wire.taken.size(), 19u);
+    std::vector<Frame> frames = parseFrames(wire.taken);
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0].data, first);
+    EXPECT_FALSE(frames[0].last);
+    EXPECT_EQ(frames[1].data, second);
+    EXPECT_TRUE(frames[1].last);
+    EXPECT_EQ(out.length(), 19);
+  }
+}
+
+// A bulk stream asks for a whole frame's room, so the underlying buffer grows
+// and every frame but the last is full, whatever the buffer started with.
+TEST(FramedOutStream, BulkStreamFillsWholeFrames) {
+  struct Case {
+    int bufSize;
+    bool bulk;
+    int firstFrame;
+  } cases[] = {
+      {16384, false, 16384 - 2},
+      {16384, true, 32766},
+      {rdr::FramedOutStream::bulkBufferSize, true, 32766},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.bufSize << (c.bulk ? " bulk" : ""));
+    ScriptedOutStream wire(c.bufSize);
+    rdr::OutStreamV4 out(&wire, c.bulk);
+    EXPECT_EQ(out.isBulk(), c.bulk);
+    const std::string body = pattern(100000);
+    out.startMsg();
+    for (size_t i = 0; i < body.size(); i += 1000)
+      out.writeBytes(body.data() + i, 1000);
+    out.endMsg(true);
+    std::vector<Frame> frames = parseFrames(wire.taken);
+    ASSERT_GE(frames.size(), 2u);
+    std::string joined;
+    for (size_t i = 0; i < frames.size(); i++) {
+      if (i + 1 < frames.size()) {
+        EXPECT_EQ(frames[i].length, c.firstFrame) << "frame " << i;
+      }
+      joined += frames[i].data;
+    }
+    EXPECT_EQ(joined, body);
+    if (c.bulk) {
+      EXPECT_GE(wire.getBufSize(), 32768);
+    }
+  }
+}
+
 } // namespace

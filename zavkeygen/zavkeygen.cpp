@@ -7,6 +7,7 @@
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
 #include "plat/ParameterSet.h"
+#include "plat/ProductInfo.h"
 #include "plat/StringParameter.h"
 #include "plat/unix/AppInit.h"
 #include "zavkeygen/KeyGenCallback.h"
@@ -29,23 +30,16 @@ static const bool keyFileAliasAdded = [] {
 
 static KeyGenCallback keyGenCallback(stdout, quietParam);
 
-// The product's branding for the banner of the usage text.
+// The program's name in the banner; the rest of the banner is the product's.
 static const char productName[] = "Zav\u00ae Key Generator";
-static const char productVersion[] = "1.0.0";
-static const char productEdition[] = "Server Edition";
-static const char noticeOwnership[] = "Copyright \u00a9 2026 The Zav Developers.";
-static const char noticeTrademark[] = "Zav is a trademark of The Zav Developers.";
-static const char noticeWeb[] = "See https://zav.example.org for information on Zav.";
-static const char acknowledgementsFormat[] = "https://zav.example.org/docs/%.3s/acknowledgements";
 
 static void usage(const char* programName) {
-  char editionVersion[128];
-  snprintf(editionVersion, sizeof(editionVersion), "%s %s", productEdition, productVersion);
+  using plat::ProductInfo;
   plat::DString banner;
-  banner.appendFormat("%s %s %s\n%s\n%s\n%s\n%s\n%s", productName, editionVersion, "", buildTime,
-                      noticeOwnership, noticeTrademark, noticeWeb,
-                      "For third party acknowledgements see:\n");
-  banner.appendFormat(acknowledgementsFormat, productVersion);
+  banner.appendFormat("%s %s %s\n%s\n%s\n%s\n%s\n%s", productName, ProductInfo::editionAndVersion,
+                      "", buildTime, ProductInfo::ownershipNotice, ProductInfo::trademarkNotice,
+                      ProductInfo::webNotice, "For third party acknowledgements see:\n");
+  banner.appendFormat(ProductInfo::acknowledgementsFormat, ProductInfo::version);
   banner.replaceAll("\u00ae", "(R)");
   banner.replaceAll("\u00a9", "(C)");
   banner.wrap(79);

@@ -1,5 +1,7 @@
 // The zavkeygen program run as a new user would run it, each test with its
 // own HOME.
+#include "plat/ProductInfo.h"
+
 #include "OpenSslRsa.h"
 #include "ProgramRun.h"
 #include "TempDir.h"
@@ -149,6 +151,33 @@ TEST_F(ZavkeygenTest, BadArgumentsPrintTheUsage) {
       EXPECT_NE(r.out.find(name), std::string::npos) << name;
     EXPECT_FALSE(exists(keyFile)) << args[0];
   }
+}
+
+// The banner is the product's, as in every other program: the same edition,
+// version, notices and web address.
+TEST_F(ZavkeygenTest, UsageBannerIsTheProducts) {
+  auto plain = [](std::string text) {
+    for (auto [sign, ascii] :
+         {std::pair<std::string, std::string>{"\xc2\xae", "(R)"}, {"\xc2\xa9", "(C)"}})
+      for (size_t at; (at = text.find(sign)) != std::string::npos;)
+        text.replace(at, sign.size(), ascii);
+    return text;
+  };
+  using plat::ProductInfo;
+  ProgramResult r = run({"--help"});
+  EXPECT_EQ(
+      r.out.rfind(std::string("Zav(R) Key Generator ") + ProductInfo::editionAndVersion + " \n", 0),
+      0u)
+      << r.out;
+  for (const char* line :
+       {ProductInfo::ownershipNotice, ProductInfo::trademarkNotice, ProductInfo::webNotice})
+    EXPECT_NE(r.out.find("\n" + plain(line) + "\n"), std::string::npos) << line << r.out;
+  EXPECT_NE(r.out.find("For third party acknowledgements see:\nhttps://zav.example/docs/1.0/"
+                       "acknowledgements\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(std::string(ProductInfo::editionAndVersion).find(ProductInfo::version),
+            std::string::npos);
 }
 
 TEST_F(ZavkeygenTest, FailuresAreReportedWithStatus1) {

@@ -3,6 +3,7 @@
 #include "plat/Exception.h"
 #include "plat/IntParameter.h"
 #include "plat/Logger_file.h"
+#include "plat/ProductInfo.h"
 #include "plat/StringParameter.h"
 #include "plat/unix/Passwd.h"
 
@@ -118,6 +119,14 @@ TEST(AppInit, BannerFormsFromTheTitle) {
     std::istringstream lines(plain);
     for (std::string line; std::getline(lines, line);)
       EXPECT_LE(line.size(), 78u) << line;
+
+    // The product's lines, the same in every program's banner.
+    EXPECT_EQ(firstLine, std::string("Zav\xc2\xae Configuration Tool ") +
+                             plat::ProductInfo::editionAndVersion + " ");
+    for (const char* line : {plat::ProductInfo::ownershipNotice, plat::ProductInfo::trademarkNotice,
+                             plat::ProductInfo::warrantyNotice, plat::ProductInfo::thirdPartyNotice,
+                             plat::ProductInfo::webNotice})
+      EXPECT_NE(text.find(std::string("\n") + line), std::string::npos) << line;
 
     EXPECT_STREQ(v->titleText.c_str(), "Zav Configuration Tool");
     EXPECT_STREQ(v->title.c_str(), "Zav\xc2\xae Configuration Tool");

@@ -8,6 +8,7 @@
 #include "plat/LogWriter.h"
 #include "plat/Logger_file.h"
 #include "plat/ParameterSet.h"
+#include "plat/ProductInfo.h"
 #include "plat/StringParameter.h"
 #include "plat/StringUtils.h"
 #include "plat/unix/Passwd.h"
@@ -23,16 +24,6 @@ const char buildTime[] = "Built on " __DATE__ " at " __TIME__;
 AppInit* AppInit::singleton = nullptr;
 
 namespace {
-
-// The product's own banner lines.
-const char editionAndVersion[] = "Standard Edition 1.0.0 (r1)";
-const char* const notices[4] = {
-    "Copyright \xc2\xa9 2024-2026 Zav Software Ltd. All rights reserved.",
-    "Zav\xc2\xae is a registered trademark of Zav Software Ltd.",
-    "This software is provided without warranty; see the licence terms for details.",
-    "Third-party components and their licences are listed in the file NOTICES.",
-};
-const char referenceLine[] = "See https://zav.example/ for information and support.";
 
 const char registeredSign[] = "\xc2\xae";
 const char copyrightSign[] = "\xc2\xa9";
@@ -57,8 +48,12 @@ AppInit::AppInit(const char* program, const char* logFile, const char* title) : 
   if (title) {
     versionInfo = std::make_unique<VersionInfo>();
     plat::DString text;
-    text.appendFormat("%s %s %s\n%s\n%s\n%s\n%s\n%s\n%s", title, editionAndVersion, "", buildTime,
-                      notices[0], notices[1], notices[2], notices[3], referenceLine);
+    // Four notices, then the reference line.
+    using plat::ProductInfo;
+    text.appendFormat("%s %s %s\n%s\n%s\n%s\n%s\n%s\n%s", title, ProductInfo::editionAndVersion, "",
+                      buildTime, ProductInfo::ownershipNotice, ProductInfo::trademarkNotice,
+                      ProductInfo::warrantyNotice, ProductInfo::thirdPartyNotice,
+                      ProductInfo::webNotice);
     versionInfo->text = text.str();
     plat::DString plain;
     plain.appendReplacing(text.c_str(), registeredSign, "(R)");

@@ -2,6 +2,8 @@
 
 #include "plat/LogWriter.h"
 
+#include <algorithm>
+
 static plat::LogWriter vlog("WBevelButton");
 
 namespace wvw {
@@ -10,8 +12,12 @@ WBevelButton::WBevelButton() = default;
 WBevelButton::~WBevelButton() = default;
 
 void WBevelButton::placeContent() {
-  if (content_)
-    setChildRect(content_, growRect(rfb::Rect(0, 0, width_, height_), -3));
+  if (!content_)
+    return;
+  // A button narrower than its bevel leaves its content no room at all.
+  rfb::Rect inner = growRect(rfb::Rect(0, 0, width_, height_), -3);
+  setChildRect(content_,
+               rfb::Rect::at(inner.tl, std::max(0, inner.width()), std::max(0, inner.height())));
 }
 
 void WBevelButton::setContent(Widget* content) {

@@ -246,6 +246,8 @@ int WText::encodedSize(uint32_t cp) {
     return 1;
   if (cp <= 0x7FF)
     return 2;
+  if (cp >= 0xD800 && cp <= 0xDFFF)
+    return 0; // a surrogate is no character of its own
   if (cp <= 0xFFFF)
     return 3;
   if (cp <= 0x10FFFE)

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -369,4 +370,31 @@ TEST(WButton, GoldenImage) {
   pb.fillRect(pb.getRect(), 0xFF00FF);
   host.paint(&pb);
   EXPECT_TRUE(matchesGolden(pb, "buttons"));
+}
+
+// Each change reports enough damage: repainting only the damage gives the
+// pixels of a full repaint.
+TEST(WButton, DamageRepaintsWhatChanged) {
+  Tree t;
+  rfb::ManagedPixelBuffer shown(rfb::PixelLayout::xrgb32LittleEndian, 200, 100);
+  t.host.paint(&shown);
+  t.host.damage.clear();
+  std::vector<std::function<void()>> steps = {
+      [&] { t.host.focusIn(); },          [&] { t.host.pointer(20, 20, 1); },
+      [&] { t.host.pointer(90, 90, 1); }, [&] { t.host.pointer(25, 25, 1); },
+      [&] { t.host.pointer(25, 25, 0); }, [&] { t.host.type(XK_Tab); },
+      [&] { t.host.press(XK_space); },    [&] { t.host.release(XK_space); },
+      [&] { t.b.setEnabled(false); },     [&] { t.a.getLabel()->setText("Longer"); },
+  };
+  for (size_t i = 0; i < steps.size(); i++) {
+    SCOPED_TRACE(i);
+    steps[i]();
+    t.host.paintDamage(&shown);
+    rfb::ManagedPixelBuffer full(rfb::PixelLayout::xrgb32LittleEndian, 200, 100);
+    t.host.paint(&full);
+    std::vector<uint8_t> a(200 * 100 * 4), b(a.size());
+    shown.getImage(a.data(), shown.getRect());
+    full.getImage(b.data(), full.getRect());
+    EXPECT_TRUE(a == b);
+  }
 }

@@ -181,6 +181,15 @@ TEST(WText, KeyTable) {
        2,
        2},
       {"a Unicode keysym", 20, "", -1, -1, {{XK_EuroSign}}, "\xE2\x82\xAC", 3, 3},
+      {"surrogates and code points beyond U+10FFFE type nothing",
+       20,
+       "",
+       -1,
+       -1,
+       {{0x100D800}, {0x110FFFF}},
+       "",
+       0,
+       0},
       {"home and end with shift", 20, "abc", 1, 1, {{XK_Home, "S"}}, "abc", 0, 1},
   };
   for (const Case& c : cases) {

@@ -398,3 +398,21 @@ TEST(WButton, DamageRepaintsWhatChanged) {
     EXPECT_TRUE(a == b);
   }
 }
+
+// A button removed in the middle of a drag leaves the drag with the layout:
+// the button under the pointer at the release did not receive the press.
+TEST(WButton, ReleaseAfterThePressedButtonWasRemoved) {
+  Tree t;
+  t.host.pointer(20, 20, 1);
+  ASSERT_TRUE(t.a.isPressed());
+  t.root.removeChild(&t.a);
+  t.host.pointer(110, 20, 1);
+  t.host.pointer(110, 20, 0);
+  EXPECT_FALSE(t.b.isPressed());
+  for (const std::string& e : t.rec.events)
+    EXPECT_NE(e, "click b");
+  // the next press on b is b's own
+  t.host.pointer(110, 20, 1);
+  t.host.pointer(110, 20, 0);
+  EXPECT_EQ(t.rec.events.back(), "click b");
+}

@@ -6,6 +6,8 @@
 #include "wvw/WCanvas.h"
 #include "wvw/WTextAutocomplete.h"
 
+#include "plat/Utf8.h"
+
 #include "CaptureLogger.h"
 #include "GoldenImage.h"
 #include "PixelProbe.h"
@@ -512,4 +514,40 @@ TEST(WText, GoldenImage) {
   row = pb3.getData(scrolledRow, &stride);
   pb.imageRect(scrolledRow, row, stride);
   EXPECT_TRUE(matchesGolden(pb, "text-entry"));
+}
+
+// Whatever is typed, pasted or moved over, the text stays within its
+// maximum length and valid UTF-8, and caret and anchor stay on character
+// boundaries inside it.
+TEST(WText, RandomEditingKeepsTheInvariants) {
+  const uint32_t keys[] = {'a',       'Z',           ' ',      '.',     XK_eacute, XK_EuroSign,
+                           0x101F600, XK_Left,       XK_Right, XK_Home, XK_End,    XK_BackSpace,
+                           XK_Delete, XK_dead_acute, 'e',      'v'};
+  const char* mods[] = {"", "", "", "S", "C", "CS"};
+  uint32_t seed = 12345;
+  auto next = [&seed](uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % n;
+  };
+  for (uint32_t max : {0u, 1u, 5u, 12u}) {
+    SCOPED_TRACE(max);
+    Field f(max);
+    f.host.hasClipboard = true;
+    f.host.clipboard = "paste me \xC3\xA9!";
+    for (int i = 0; i < 1500; i++) {
+      f.keys({{keys[next(sizeof(keys) / sizeof(keys[0]))], mods[next(6)]}});
+      std::string text = f.text.getText();
+      ASSERT_LE(text.size(), max);
+      std::vector<char> copy(text.begin(), text.end());
+      copy.push_back('\0');
+      ASSERT_TRUE(plat::checkUtf8(copy.data())) << i;
+      ASSERT_EQ(std::string(copy.data()), text) << i;
+      for (int pos : {f.caret(), f.anchor()}) {
+        ASSERT_GE(pos, 0);
+        ASSERT_LE(pos, int(text.size()));
+        ASSERT_TRUE(pos == int(text.size()) || (uint8_t(text[size_t(pos)]) & 0xC0) != 0x80)
+            << i << " at " << pos;
+      }
+    }
+  }
 }

@@ -383,6 +383,22 @@ TEST(WLabel, GoldenImage) {
   wvw::WLabel right("Right", 2);
   wvw::WLabel disabled("Disabled", 0);
   disabled.setEnabled(false);
+  root.addChildSized(&left, Rect(4, 4, 164, 56));
+  root.addChildSized(&centre, Rect(168, 4, 268, 56));
+  root.addChildSized(&right, Rect(272, 4, 372, 56));
+  root.addChildSized(&disabled, Rect(4, 60, 104, 80));
+  root.setSize(376, 84);
+  WidgetTestHost host;
+  host.attach(&root);
+  rfb::ManagedPixelBuffer pb(rfb::PixelLayout::xrgb32LittleEndian, root.width(), root.height());
+  pb.fillRect(pb.getRect(), 0xFF00FF);
+  host.paint(&pb);
+  EXPECT_TRUE(matchesGolden(pb, "labels"));
+}
+
+// In the proportional fonts, as dialogs show marked-up texts.
+TEST(WLabelMarkedUp, GoldenImage) {
+  Back root;
   Clicks clicks;
   wvw::WLabelMarkedUp marked(&clicks,
                              "Plain, ^bbold^n, ^uunderlined^n and a ^1{link^} or "
@@ -390,24 +406,19 @@ TEST(WLabel, GoldenImage) {
                              0);
   wvw::WLabelMarkedUp markedOff(&clicks, "Disabled ^1{link^}", 0);
   markedOff.setEnabled(false);
-  // dialogs show marked-up texts in the proportional font
   wvw::Style prop = *Widget::getDefaultStyle();
   prop.font = &wvw::FontProp::helv15_u;
   marked.setStyle(&prop);
   markedOff.setStyle(&prop);
-  root.addChildSized(&left, Rect(4, 4, 164, 56));
-  root.addChildSized(&centre, Rect(168, 4, 268, 56));
-  root.addChildSized(&right, Rect(272, 4, 372, 56));
-  root.addChildSized(&disabled, Rect(4, 60, 104, 80));
-  root.addChildSized(&marked, Rect(4, 84, 372, 140));
-  root.addChildSized(&markedOff, Rect(108, 60, 372, 80));
-  root.setSize(376, 144);
+  root.addChildSized(&markedOff, Rect(4, 4, 372, 24));
+  root.addChildSized(&marked, Rect(4, 28, 372, 84));
+  root.setSize(376, 88);
   WidgetTestHost host;
   host.attach(&root);
-  Point hover = linkPoint(marked, 2).translate(Point(4, 84));
+  Point hover = linkPoint(marked, 2).translate(Point(4, 28));
   host.pointer(hover.x, hover.y, 0);
   rfb::ManagedPixelBuffer pb(rfb::PixelLayout::xrgb32LittleEndian, root.width(), root.height());
   pb.fillRect(pb.getRect(), 0xFF00FF);
   host.paint(&pb);
-  EXPECT_TRUE(matchesGolden(pb, "labels"));
+  EXPECT_TRUE(matchesGolden(pb, "labels-marked-up"));
 }

@@ -32,8 +32,10 @@ WLayout::~WLayout() {
 void WLayout::forgetChild(Widget* child) {
   if (child == focusChild_)
     focusChild_ = nullptr;
-  if (child == grabChild_)
+  if (child == grabChild_) {
     grabChild_ = nullptr;
+    grabSelf_ = true; // a grab exists only while a button is held
+  }
   if (child == popupChild_)
     popupChild_ = nullptr;
   auto i = findChild(child);
@@ -75,9 +77,12 @@ void WLayout::setChildRect(Widget* child, const rfb::Rect& r) {
 void WLayout::removeChild(Widget* child) {
   if (child == popupChild_)
     popupChild_ = nullptr;
-  // Events must not reach a widget that left the list.
-  if (child == grabChild_)
+  // Events must not reach a widget that left the list, nor the drag go on
+  // to whatever child lies under the pointer.
+  if (child == grabChild_) {
     grabChild_ = nullptr;
+    grabSelf_ = true; // a grab exists only while a button is held
+  }
   // When the focus moves on outside this layout, a parent need not have
   // told us; the removed child must not stay our focused one.
   if (child == focusChild_) {
@@ -254,10 +259,25 @@ void WLayout::draw(rfb::WritablePixelBuffer* pb) {
 void WLayout::pointerEvent(const rfb::Point& pos, int buttonMask) {
   AliveCheck alive(this);
   Widget* previous = nullptr;
-  bool hadGrab = grabChild_ != nullptr;
+  bool hadGrab = grabChild_ != nullptr || grabSelf_;
+  bool endSelfGrab = buttonMask == 0 && grabSelf_;
   if (buttonMask == 0) {
     previous = grabChild_;
     grabChild_ = nullptr;
+    grabSelf_ = false;
+  }
+  // While the layout keeps the pointer, the events are its own; the release
+  // that ends it is its own too, and then the child under the pointer
+  // learns where the pointer is.
+  if (grabSelf_ || endSelfGrab) {
+    Widget::pointerEvent(pos, buttonMask);
+    if (alive.gone())
+      return;
+    if (grabSelf_) {
+      lastPointer_ = pos;
+      lastButtons_ = uint8_t(buttonMask);
+      return;
+    }
   }
   Widget* target = grabChild_;
   if (target)
@@ -267,7 +287,7 @@ void WLayout::pointerEvent(const rfb::Point& pos, int buttonMask) {
     if (!w->isVisible() || !w->isEnabled())
       continue;
     rfb::Rect r = rfb::Rect::at(i->second, w->width(), w->height());
-    if (!previous && r.contains(lastPointer_))
+    if (!previous && !endSelfGrab && r.contains(lastPointer_))
       previous = w;
     if (!target && r.contains(pos))
       target = w;
@@ -278,8 +298,10 @@ void WLayout::pointerEvent(const rfb::Point& pos, int buttonMask) {
     if (i != ws_.end())
       local = pos.subtract(i->second);
   }
-  if (buttonMask && !hadGrab)
+  if (buttonMask && !hadGrab) {
     grabChild_ = target;
+    grabSelf_ = !target;
+  }
   if (buttonMask && popupChild_ && popupChild_ != target) {
     setPopup(nullptr, rfb::Point());
     if (alive.gone())
@@ -309,6 +331,7 @@ void WLayout::pointerEvent(const rfb::Point& pos, int buttonMask) {
 
 void WLayout::pointerLeave() {
   AliveCheck alive(this);
+  grabSelf_ = false;
   if (grabChild_) {
     Widget* g = grabChild_;
     grabChild_ = nullptr;

@@ -81,6 +81,10 @@ private:
   Widget* focusChild_;
   Widget* grabChild_;
   Widget* popupChild_;
+  // A press began on no child (the background, or a child since removed):
+  // the layout keeps the pointer to itself until every button is released,
+  // so that no child sees a release of a press it never received.
+  bool grabSelf_ = false;
   std::vector<Entry> ws_;
   std::set<Widget*> attached_;
 };

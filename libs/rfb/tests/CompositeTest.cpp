@@ -190,11 +190,21 @@ TEST(Composite, InPlaceMultiplyPremultipliesEachPixel) {
 // the per-pixel operation on every layout pair it serves.
 TEST(Composite, OverMatchesPixmanAndThePerPixelOperation) {
   std::mt19937 rng(16);
+  // 37 columns: eight-pixel steps, a four-pixel step and a single pixel.
   const int w = 37, h = 9;
   ManagedPixelBuffer src(PixelLayout::argb32, w, h);
+  // Rows 0 and 1 are wholly opaque and wholly clear, which are passed
+  // through without arithmetic; in row 2 only the alpha of each fourth
+  // pixel is below 255.
   for (int y = 0; y < h; y++)
     for (int x = 0; x < w; x++) {
       int a = int(rng() % 4 == 0 ? 255 : rng() % 4 == 0 ? 0 : rng() % 256);
+      if (y == 0 || (y == 2 && x % 4))
+        a = 255;
+      if (y == 1) {
+        put(src, x, y, ColourWithAlpha());
+        continue;
+      }
       ColourWithAlpha c(int(rng() % (a + 1)), int(rng() % (a + 1)), int(rng() % (a + 1)), a);
       if (a == 0 && rng() % 2)
         c = ColourWithAlpha();

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <vector>
 
 using rfb::ManagedPixelBuffer;
@@ -303,4 +304,36 @@ TEST(TransPixelBuffer, NullSourceEmptiesTheBuffer) {
   t.setSource(nullptr);
   EXPECT_EQ(t.width(), 0);
   EXPECT_EQ(t.height(), 0);
+}
+
+// Every 8-bit channel value, and random pixels, come out of the computed
+// 32-to-16-bit translation as out of its tables (a limit of 8 bits per
+// channel changes nothing but makes the buffer use the tables). 61 columns:
+// sixteen- and eight-pixel steps and single pixels.
+TEST(TransPixelBuffer, ComputedTranslationMatchesTheTables) {
+  const PixelLayout bgr888(32, 24, false, true, 255, 255, 255, 0, 8, 16);
+  const PixelLayout bgr565(16, 16, false, true, 31, 63, 31, 0, 5, 11);
+  const PixelLayout odd16(16, 16, false, true, 15, 127, 31, 12, 5, 0);
+  std::mt19937 rng(43);
+  for (const PixelLayout* in : {&rgb888, &bgr888}) {
+    for (const PixelLayout* out : {&PixelLayout::rgb565, &bgr565, &PixelLayout::rgb555, &odd16}) {
+      const int w = 61, h = 6;
+      ManagedPixelBuffer src(*in, w, h);
+      for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+          int i = y * w + x;
+          src.setPixel(Point(x, y), i < 256 ? uint32_t(i) * 0x010101u : rng() & 0xffffff);
+        }
+      TransPixelBuffer computed, tabled;
+      computed.setPF(*out);
+      computed.setSource(&src);
+      tabled.setLimitPF(rgb888);
+      tabled.setPF(*out);
+      tabled.setSource(&src);
+      std::vector<uint16_t> a(size_t(w) * h), b(size_t(w) * h);
+      computed.getImage(a.data(), src.getRect());
+      tabled.getImage(b.data(), src.getRect());
+      ASSERT_EQ(a, b);
+    }
+  }
 }

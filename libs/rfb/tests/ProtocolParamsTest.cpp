@@ -59,7 +59,9 @@ TEST(ProtocolParams, VersionRoundTrips) {
 TEST(ProtocolParams, BadPixelFormatIsRefused) {
   const PixelLayout tooDeep(16, 17, false, true, 31, 63, 31, 11, 5, 0);
   const PixelLayout shallowMap(8, 2, false, false, 0, 0, 0, 0, 0, 0);
-  for (const PixelLayout* pf : {&tooDeep, &shallowMap}) {
+  // A colour map indexed by 32-bit pixels would need a table of 2^32 entries.
+  const PixelLayout wideMap(32, 8, false, false, 0, 0, 0, 0, 0, 0);
+  for (const PixelLayout* pf : {&tooDeep, &shallowMap, &wideMap}) {
     ProtocolParams cp;
     char desc[PixelLayout::describeSize] = "";
     pf->describe(desc);

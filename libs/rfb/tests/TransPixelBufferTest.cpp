@@ -262,17 +262,22 @@ TEST(TransPixelBuffer, TranslationNumbers) {
   }
 }
 
-// Big-endian input below 16 bits of depth: the high byte (in memory the
-// first) carries the red bits, so the value must be swapped before it is cut
-// to the depth.
+// Big-endian input below 16 bits of depth: a native read sees the value's
+// low byte (which holds green bits) in its high byte, so the value must be
+// swapped before it is cut to the depth, or the top green bit is lost.
 TEST(TransPixelBuffer, BigEndianShallowInputKeepsItsHighBits) {
   const PixelLayout be555(16, 15, true, true, 31, 31, 31, 10, 5, 0);
-  // Red 31 green 0 blue 0 is 0x7c00, stored big-endian as the bytes 7c 00,
-  // which a native read sees as 0x007c.
-  uint32_t v = translate(be555, 0x007c, rgb888);
-  EXPECT_EQ(v, 0xff0000u);
-  v = translate(be555, 0x1f00, rgb888);
-  EXPECT_EQ(v, 0x0000ffu);
+  struct Case {
+    uint32_t native;
+    uint32_t want;
+  } cases[] = {
+      {0xe003, 0x00ff00}, // green 31: the value 0x03e0, in memory 03 e0
+      {0x007c, 0xff0000}, // red 31
+      {0x1f00, 0x0000ff}, // blue 31
+      {0xff7f, 0xffffff}, // all channels
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(translate(be555, c.native, rgb888), c.want) << std::hex << c.native;
 }
 
 TEST(TransPixelBuffer, GetDataTranslatesIntoScratch) {

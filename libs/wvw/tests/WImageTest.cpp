@@ -1,8 +1,11 @@
 #include "wvw/WImage.h"
 
+#include "wvw/Style.h"
+
 #include "rfb/Composite.h"
 #include "rfb/ManagedPixelBuffer.h"
 
+#include "PngFile.h"
 #include "ThrownMessage.h"
 #include "WidgetTestHost.h"
 
@@ -163,4 +166,39 @@ TEST(WImage, RepaintsWhenEnabledChanges) {
   host.invalidations.clear();
   image.setEnabled(false);
   EXPECT_EQ(host.invalidations.size(), 1u);
+}
+
+// Every built-in icon at the size the dialogs ask for, and greyed, drawn
+// over the style's background in a 16-bit buffer; the picture is left in
+// the build tree (wvw-icons.png) to be looked at.
+TEST(WImage, BuiltInIconsDrawnOverTheBackground) {
+  const char* names[] = {
+      "zavserver.ico", "cross.ico",          "tick.ico",       "warning.ico",
+      "FTClose.ico",   "FTClose_active.ico", "FTPause.ico",    "FTPause_active.ico",
+      "FTPlay.ico",    "FTPlay_active.ico",  "FTRetry.ico",    "FTRetry_active.ico",
+      "FTFail.ico",    "FTFiles.ico",        "FTFileUNIX.ico", "FTFolderUNIX.ico"};
+  const int sizes[] = {48, 24, 24, 24, 20, 20, 20, 20, 20, 20, 20, 20, 17, 48, 48, 48};
+  ManagedPixelBuffer pb(PixelLayout::rgb565, 16 * 52, 2 * 52);
+  uint32_t background = wvw::colourToPixel(wvw::Widget::getDefaultStyle()->background, &pb);
+  pb.fillRect(pb.getRect(), background);
+  for (int i = 0; i < 16; i++) {
+    wvw::WImage image(names[i], sizes[i]);
+    std::unique_ptr<wvw::WImage> grey = image.greyscaleCopy();
+    grey->setSize(52, 52);
+    image.setSize(52, 52);
+    rfb::FullFramePixelBuffer top(pb, Rect(i * 52, 0, i * 52 + 52, 52));
+    rfb::FullFramePixelBuffer bottom(pb, Rect(i * 52, 52, i * 52 + 52, 104));
+    image.draw(&top);
+    grey->draw(&bottom);
+    // Something is painted in the middle of the cell; its corners show
+    // the background.
+    int painted = 0;
+    for (int y = 20; y < 32; y++)
+      for (int x = 20; x < 32; x++)
+        painted += pb.getPixel(Point(i * 52 + x, y)) != background;
+    EXPECT_GT(painted, 0) << names[i];
+    EXPECT_EQ(pb.getPixel(Point(i * 52 + 1, 1)), background) << names[i];
+  }
+  std::string path = std::string(ZAV_BINARY_DIR) + "/wvw-icons.png";
+  EXPECT_TRUE(testing_support::writePng(pb, path)) << path;
 }

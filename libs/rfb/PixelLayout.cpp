@@ -90,8 +90,10 @@ bool PixelLayout::depthAndBppAreValid() const {
     return false;
   if (depth < 1 || depth > bpp)
     return false;
+  // Colour-mapped pixels are translated through a table with an entry for
+  // every pixel value, which is bounded only up to 16 bits.
   if (!trueColour)
-    return depth >= 3 && depth <= 8;
+    return bpp <= 16 && depth >= 3 && depth <= 8;
   // Pixels are split into channels by shifting and scaled by dividing by
   // the maxima: a layout from a peer with a zero maximum or a channel
   // outside the pixel cannot be used.

@@ -31,7 +31,8 @@ public:
   // Layouts are compared only through this: byte order matters only above
   // 8 bpp, maxima and shifts only for true colour.
   bool equal(const PixelLayout& other) const;
-  // bpp is 8, 16, 24 or 32; 1 <= depth <= bpp; a colour-mapped depth is 3..8;
+  // bpp is 8, 16, 24 or 32; 1 <= depth <= bpp; a colour-mapped layout has
+  // depth 3..8 and at most 16 bpp;
   // true-colour channels have non-zero maxima and lie inside the pixel.
   bool depthAndBppAreValid() const;
   // True at 8 bpp or for little-endian layouts (the hosts are little-endian).

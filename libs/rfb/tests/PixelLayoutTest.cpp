@@ -139,7 +139,8 @@ TEST(PixelLayout, ValidityTable) {
   } cases[] = {{8, 8, true, true},    {16, 16, true, true},  {24, 24, true, true},
                {32, 24, true, true},  {32, 33, true, false}, {12, 12, true, false},
                {16, 0, true, false},  {8, 2, false, false},  {8, 3, false, true},
-               {16, 9, false, false}, {32, 8, false, true}};
+               {16, 9, false, false}, {16, 8, false, true},  {24, 8, false, false},
+               {32, 8, false, false}};
   for (const Case& c : cases) {
     PixelLayout pf(c.bpp, c.depth, false, c.trueColour, 1, 1, 1, 0, 0, 0);
     EXPECT_EQ(pf.depthAndBppAreValid(), c.valid) << c.bpp << "/" << c.depth;

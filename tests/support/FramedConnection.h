@@ -32,8 +32,11 @@ public:
 // Each named message fills one framed message, closed and flushed by endMsg.
 class FramedMsgWriter : public rfb::MsgWriter {
 public:
-  explicit FramedMsgWriter(rdr::FramedOutStream* fos_) : rfb::MsgWriter(fos_), fos(fos_) {}
+  FramedMsgWriter(rdr::FramedOutStream* fos_, int* writesLeft_)
+      : rfb::MsgWriter(fos_), fos(fos_), writesLeft(writesLeft_) {}
   rdr::OutStream* startNamedMsg(const char*) override {
+    if (*writesLeft > 0)
+      --*writesLeft;
     fos->startMsg();
     return fos;
   }
@@ -42,13 +45,17 @@ public:
 
 private:
   rdr::FramedOutStream* fos;
+  int* writesLeft;
 };
 
 class FramedConnection : public rfb::MsgHandler {
 public:
-  FramedConnection() : framed(&out), writer(&framed) {}
-  rfb::MsgWriter* getWriter() override { return hasWriter ? &writer : nullptr; }
+  FramedConnection() : framed(&out), writer(&framed, &writesLeft) {}
+  rfb::MsgWriter* getWriter() override { return hasWriter && writesLeft != 0 ? &writer : nullptr; }
 
+  // How many more messages the connection takes before it has no writer;
+  // -1 for no end.
+  int writesLeft = -1;
   SpaceOutStream out;
   rdr::OutStreamV4 framed;
   FramedMsgWriter writer;

@@ -205,7 +205,7 @@ void UploadManager::sendListing(ConnectionId connection) {
 bool UploadManager::handleShareRequest(ConnectionId connection, std::uint32_t shareId,
                                        const char* directory, std::uint32_t depth) {
   if (shareId != currentShareId) {
-    vlog.notice("Request for share %i refused", static_cast<int>(shareId));
+    vlog.notice("Request for share %u refused", static_cast<unsigned>(shareId));
     return false;
   }
   auto it = shareStates.find(connection);

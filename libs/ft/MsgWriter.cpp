@@ -223,8 +223,7 @@ int MsgWriter::writeFileData(FileId id, rdr::InStream* is, int maxLength, bool c
     return 0;
 
   if (compress && ftCompress) {
-    int blocks = (capacity + 16383) / 16384;
-    int take = std::min(wanted, capacity - 5 * blocks - 6);
+    int take = std::min(wanted, maxCompressedInput(capacity));
     std::unique_ptr<std::uint8_t[]> out(new std::uint8_t[capacity]);
     zs.next_in = const_cast<std::uint8_t*>(is->getptr());
     zs.avail_in = static_cast<uInt>(take);
@@ -239,6 +238,8 @@ int MsgWriter::writeFileData(FileId id, rdr::InStream* is, int maxLength, bool c
     zs.avail_in = 0;
     if (result != Z_OK)
       throw plat::ExceptionFmt("ft::MsgWriter: deflate failed: %i", result);
+    if (zs.avail_out == 0)
+      throw plat::Exception("ft::MsgWriter: compressed data does not fit its message");
     rdr::OutStream* os = writer->startNamedMsg(extension->getName());
     os->writeU32(msgCompressedFileData);
     os->writeU32(id.shareId);

@@ -52,6 +52,14 @@ public:
   // smallest form is minSize: 0 when S < minSize, else the larger of minSize
   // and the smaller of 16384 and S x bias / 100 (bias limited to 0..95).
   static int allowance(int space, int minSize, int bias);
+  // Most input bytes one compressed message takes for an output room of
+  // capacity bytes, so that even data that does not shrink fits the room
+  // with its sync-flush marker and a byte to spare: deflate's output is then
+  // known to be complete (some room left), and no byte of it spills into the
+  // next message, which may belong to another file.
+  static int maxCompressedInput(int capacity) {
+    return capacity - 5 * ((capacity + 16383) / 16384) - 8;
+  }
   // True when deflating the bytes at the default level gives fewer than nine
   // tenths of them.
   static bool isCompressible(const std::uint8_t* bytes, int count);

@@ -8,6 +8,7 @@
 #include "rdr/MemInStream.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 using ft::FileId;
 using ft::MsgWriter;
@@ -72,6 +73,37 @@ TEST(MsgWriterAllowance, FollowsTheBiasAndTheCap) {
   for (const auto& c : cases)
     EXPECT_EQ(MsgWriter::allowance(c.space, c.minSize, c.bias), c.allowance)
         << c.space << " " << c.minSize << " " << c.bias;
+}
+
+TEST(MsgWriterAllowance, CompressedInputLeavesRoomForDataThatDoesNotShrink) {
+  struct {
+    int capacity, input;
+  } cases[] = {{100, 87},      {236, 223},     {16370, 16357},
+               {16384, 16371}, {16385, 16367}, {65535, 65507}};
+  std::vector<std::uint8_t> noise(2 * 65535);
+  std::uint32_t x = 99;
+  for (auto& b : noise) {
+    x = x * 1664525 + 1013904223;
+    b = static_cast<std::uint8_t>(x >> 24);
+  }
+  for (const auto& c : cases) {
+    EXPECT_EQ(MsgWriter::maxCompressedInput(c.capacity), c.input) << c.capacity;
+    // A fresh stream (with its header) and a running one both fit, with room
+    // to spare, so that deflate has nothing left to write.
+    z_stream zs = z_stream();
+    deflateInit(&zs, Z_DEFAULT_COMPRESSION);
+    std::vector<std::uint8_t> out(c.capacity);
+    for (int round = 0; round < 2; round++) {
+      zs.next_in = noise.data() + round * c.input;
+      zs.avail_in = static_cast<uInt>(c.input);
+      zs.next_out = out.data();
+      zs.avail_out = static_cast<uInt>(c.capacity);
+      EXPECT_EQ(deflate(&zs, Z_SYNC_FLUSH), Z_OK);
+      EXPECT_EQ(zs.avail_in, 0u) << c.capacity;
+      EXPECT_GT(zs.avail_out, 0u) << c.capacity;
+    }
+    deflateEnd(&zs);
+  }
 }
 
 TEST_F(MsgWriterTest, WritesTheGoldenBytesOfEachMessage) {

@@ -106,7 +106,7 @@ static void sweepUnion(const Box* boxes, size_t n, std::vector<Box>& active,
 }
 
 // The union of the boxes. Sorted by their top, the boxes are swept in groups
-// of up to 256 (neighbours in the sort, so each group's union is compact);
+// of up to 1024 (neighbours in the sort, so each group's union is compact);
 // the groups' unions are then united two by two, the results two by two,
 // and so on, each step joining sets that lie mostly one above the other.
 // That costs about log n passes over the boxes instead of the n passes of
@@ -119,7 +119,7 @@ void RectSet::setUnionOf(std::vector<Box>& boxes) {
               boxes.end());
   if (boxes.empty())
     return;
-  const size_t group = 256;
+  const size_t group = 1024;
   try {
     std::sort(boxes.begin(), boxes.end(), [](const Box& a, const Box& b) { return a.y1 < b.y1; });
     std::vector<RectSet> sets((boxes.size() + group - 1) / group);

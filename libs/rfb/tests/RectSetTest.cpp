@@ -394,3 +394,18 @@ TEST(RectSet, FromRectsEqualsOneAtATimeUnion) {
     }
   }
 }
+
+// Lists longer than one sweep group: the groups' unions are united pairwise.
+TEST(RectSet, FromRectsOfManyRectanglesEqualsOneAtATimeUnion) {
+  std::mt19937 rng(4242);
+  std::vector<Rect> rects;
+  for (int i = 0; i < 2100; i++) { // three groups, on a narrow strip to keep the reference quick
+    int x = int(rng() % 200), y = int(rng() % 1060);
+    rects.emplace_back(x, y, x + 1 + int(rng() % 64), y + 1 + int(rng() % 32));
+  }
+  RectSet s;
+  s.fromRects(rects);
+  EXPECT_TRUE(miRegion::miValid(s.region()));
+  EXPECT_TRUE(s.equals(unitedOneByOne(rects)));
+  EXPECT_GT(s.numRects(), 100);
+}

@@ -52,6 +52,33 @@ static void BM_PixmanUnion(benchmark::State& state) {
 }
 BENCHMARK(BM_PixmanUnion)->Arg(1000)->Arg(10000);
 
+// A region from a whole list of damage rectangles at once.
+static void BM_RectSetFromRects(benchmark::State& state) {
+  std::vector<Rect> rects = damage(int(state.range(0)));
+  for (auto _ : state) {
+    RectSet s;
+    s.fromRects(rects);
+    benchmark::DoNotOptimize(s.numRects());
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_RectSetFromRects)->Arg(1000)->Arg(10000);
+
+static void BM_PixmanInitRects(benchmark::State& state) {
+  std::vector<Rect> rects = damage(int(state.range(0)));
+  std::vector<pixman_box16_t> boxes;
+  for (const Rect& r : rects)
+    boxes.push_back({int16_t(r.tl.x), int16_t(r.tl.y), int16_t(r.br.x), int16_t(r.br.y)});
+  for (auto _ : state) {
+    pixman_region16_t s;
+    pixman_region_init_rects(&s, boxes.data(), int(boxes.size()));
+    benchmark::DoNotOptimize(pixman_region_n_rects(&s));
+    pixman_region_fini(&s);
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_PixmanInitRects)->Arg(1000)->Arg(10000);
+
 static void BM_RectSetSubtract(benchmark::State& state) {
   std::vector<Rect> rects = damage(int(state.range(0)));
   for (auto _ : state) {

@@ -1,5 +1,6 @@
-// The keysym-to-Unicode pairs of the legacy keysym groups, generated at build
-// time from the X keysym definitions (tools/gen_keysym_table.py).
+// The keysym-to-Unicode pairs of the legacy keysym groups: static data in
+// KeysymTable.cpp, generated once from the X keysym definitions by
+// tools/gen_keysym_table.py and committed.
 #pragma once
 
 #include <cstddef>

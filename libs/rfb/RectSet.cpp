@@ -8,8 +8,10 @@
 #include "rdr/OutStream.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 static plat::LogWriter vlog("RectSet");
 
@@ -53,19 +55,110 @@ static int64_t floorTo(int64_t v, int64_t grid) {
   return v - m;
 }
 
+// The union of boxes sorted by their top, in one sweep from top to bottom.
+// Band by band (between two rows where a box starts or ends) the boxes that
+// cover the band are kept in order of their left edge; their overlapping or
+// touching x-ranges merge into the band's boxes, and a band equal to the one
+// right above it extends that one. That is the banded form of the union.
+// Each band costs a pass over the boxes that cover it, so the caller keeps
+// the number of boxes small.
+static void sweepUnion(const Box* boxes, size_t n, std::vector<Box>& active,
+                       std::vector<Box>& out) {
+  auto byLeft = [](const Box& a, const Box& b) { return a.x1 < b.x1; };
+  active.clear();
+  out.clear();
+  size_t next = 0, bandStart = 0, bandEnd = 0; // the last band is out[bandStart, bandEnd)
+  int y = boxes[0].y1;
+  while (next < n || !active.empty()) {
+    if (active.empty())
+      y = boxes[next].y1;
+    for (; next < n && boxes[next].y1 == y; next++)
+      active.insert(std::upper_bound(active.begin(), active.end(), boxes[next], byLeft),
+                    boxes[next]);
+    int bottom = next < n ? boxes[next].y1 : INT_MAX;
+    for (const Box& b : active)
+      bottom = std::min<int>(bottom, b.y2);
+    size_t first = out.size();
+    for (const Box& b : active) {
+      if (out.size() > first && b.x1 <= out.back().x2)
+        out.back().x2 = std::max(out.back().x2, b.x2);
+      else
+        out.push_back({b.x1, int16_t(y), b.x2, int16_t(bottom)});
+    }
+    bool same =
+        bandEnd > bandStart && out[bandStart].y2 == y &&
+        out.size() - first == bandEnd - bandStart &&
+        std::equal(out.begin() + ptrdiff_t(first), out.end(), out.begin() + ptrdiff_t(bandStart),
+                   [](const Box& a, const Box& b) { return a.x1 == b.x1 && a.x2 == b.x2; });
+    if (same) {
+      out.resize(first);
+      for (size_t i = bandStart; i < bandEnd; i++)
+        out[i].y2 = int16_t(bottom);
+    } else {
+      bandStart = first;
+      bandEnd = out.size();
+    }
+    active.erase(std::remove_if(active.begin(), active.end(),
+                                [bottom](const Box& b) { return b.y2 <= bottom; }),
+                 active.end());
+    y = bottom;
+  }
+}
+
+// The union of the boxes. Sorted by their top, the boxes are swept in groups
+// of up to 1024 (neighbours in the sort, so each group's union is compact);
+// the groups' unions are then united two by two, the results two by two,
+// and so on, each step joining sets that lie mostly one above the other.
+// That costs about log n passes over the boxes instead of the n passes of
+// uniting one box at a time, and a union does not depend on the order in
+// which it was built: the boxes are those of the one-at-a-time result.
+void RectSet::setUnionOf(std::vector<Box>& boxes) {
+  clear();
+  boxes.erase(std::remove_if(boxes.begin(), boxes.end(),
+                             [](const Box& b) { return b.x1 >= b.x2 || b.y1 >= b.y2; }),
+              boxes.end());
+  if (boxes.empty())
+    return;
+  const size_t group = 1024;
+  try {
+    std::sort(boxes.begin(), boxes.end(), [](const Box& a, const Box& b) { return a.y1 < b.y1; });
+    std::vector<RectSet> sets((boxes.size() + group - 1) / group);
+    std::vector<Box> active, out;
+    for (size_t i = 0; i < sets.size(); i++) {
+      size_t from = i * group;
+      sweepUnion(&boxes[from], std::min(group, boxes.size() - from), active, out);
+      Box extents = {out.front().x1, out.front().y1, out.front().x2, out.back().y2};
+      for (const Box& b : out) {
+        extents.x1 = std::min(extents.x1, b.x1);
+        extents.x2 = std::max(extents.x2, b.x2);
+      }
+      sets[i].setRects(int64_t(out.size()), out.data(), extents);
+    }
+    for (size_t step = 1; step < sets.size(); step *= 2)
+      for (size_t i = 0; i + step < sets.size(); i += 2 * step) {
+        sets[i].setUnion(sets[i], sets[i + step]);
+        sets[i + step] = RectSet(); // its list is no longer needed
+      }
+    std::swap(reg_, sets[0].reg_);
+  } catch (const std::bad_alloc&) {
+    miBreak(&reg_);
+  }
+}
+
 RectSet RectSet::alignedTo(const RectSet& source, int grid) {
   PLAT_ASSERT(grid >= 1);
-  RectSet result;
+  std::vector<Box> boxes;
+  boxes.reserve(size_t(source.numRects()));
   for (const Box& b : source) {
     Box g;
     g.x1 = clamp16(int(std::max<int64_t>(floorTo(b.x1, grid), INT16_MIN)));
     g.y1 = clamp16(int(std::max<int64_t>(floorTo(b.y1, grid), INT16_MIN)));
     g.x2 = clamp16(int(std::min<int64_t>(floorTo(int64_t(b.x2) + grid - 1, grid), INT16_MAX)));
     g.y2 = clamp16(int(std::min<int64_t>(floorTo(int64_t(b.y2) + grid - 1, grid), INT16_MAX)));
-    RectSet one;
-    one.setRect(g);
-    result.setUnion(result, one);
+    boxes.push_back(g);
   }
+  RectSet result;
+  result.setUnionOf(boxes);
   return result;
 }
 
@@ -110,9 +203,11 @@ void RectSet::setRects(int64_t count, const Box* boxes, const Box& extents) {
 }
 
 void RectSet::fromRects(const std::vector<Rect>& rects) {
-  clear();
+  std::vector<Box> boxes;
+  boxes.reserve(rects.size());
   for (const Rect& r : rects)
-    setUnion(*this, RectSet(r));
+    boxes.push_back(toBox(r));
+  setUnionOf(boxes);
 }
 
 bool RectSet::setUnion(const RectSet& a, const RectSet& b) {

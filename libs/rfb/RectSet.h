@@ -40,7 +40,7 @@ public:
   void setRect(const Box& box);
   // Takes count boxes already in banded order with their extents.
   void setRects(int64_t count, const Box* boxes, const Box& extents);
-  // Clears, then unites each rectangle in turn.
+  // The union of the rectangles (each clamped).
   void fromRects(const std::vector<Rect>& rects);
 
   // The set becomes a op b (a or b may be the set itself); false when the
@@ -81,6 +81,9 @@ public:
   const miRegion::Region* region() const { return &reg_; }
 
 private:
+  // The set becomes the union of the boxes (reordered; empty ones dropped).
+  void setUnionOf(std::vector<Box>& boxes);
+
   miRegion::Region reg_;
 };
 

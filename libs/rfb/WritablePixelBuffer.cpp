@@ -8,6 +8,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 static plat::LogWriter vlog("WritablePixelBuffer");
 
 namespace rfb {
@@ -57,9 +61,38 @@ static bool supported(int bpp) {
   return bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
 }
 
-template <typename T> static void fillRow(uint8_t* row, int w, T value) {
-  for (int x = 0; x < w; x++)
-    memcpy(row + size_t(x) * sizeof(T), &value, sizeof(T));
+// Writes n pixels of 16 or 32 bits in one pass: single pixels up to a
+// 16-byte boundary, then 64 bytes (several pixels) per step in aligned
+// 16-byte stores, then the rest. A value made of one repeated byte is a
+// byte fill.
+template <typename T> static void fillPixels(uint8_t* p, size_t n, T value) {
+  uint8_t low = uint8_t(value);
+  if (value == T(low * T(sizeof(T) == 2 ? 0x0101u : 0x01010101u))) {
+    memset(p, low, n * sizeof(T));
+    return;
+  }
+  for (; n && (uintptr_t(p) & 15); n--, p += sizeof(T))
+    memcpy(p, &value, sizeof(T));
+  uint64_t pattern = sizeof(T) == 2 ? uint64_t(value) * 0x0001000100010001ull
+                                    : uint64_t(value) * 0x0000000100000001ull;
+  size_t blocks = n * sizeof(T) / 64;
+#if defined(__SSE2__)
+  __m128i v = _mm_set1_epi64x(int64_t(pattern));
+  for (size_t i = 0; i < blocks; i++, p += 64) {
+    _mm_store_si128(reinterpret_cast<__m128i*>(p), v);
+    _mm_store_si128(reinterpret_cast<__m128i*>(p + 16), v);
+    _mm_store_si128(reinterpret_cast<__m128i*>(p + 32), v);
+    _mm_store_si128(reinterpret_cast<__m128i*>(p + 48), v);
+  }
+#else
+  for (size_t i = 0; i < blocks * 8; i++, p += 8)
+    memcpy(p, &pattern, 8);
+#endif
+  n -= blocks * 64 / sizeof(T);
+  for (; n >= 8 / sizeof(T); n -= 8 / sizeof(T), p += 8)
+    memcpy(p, &pattern, 8);
+  for (; n; n--, p += sizeof(T))
+    memcpy(p, &value, sizeof(T));
 }
 
 void WritablePixelBuffer::fillRect(const Rect& r, uint32_t pixel) {
@@ -78,16 +111,26 @@ void WritablePixelBuffer::fillRect(const Rect& r, uint32_t pixel) {
       memset(data, int(pixel & 0xff), rowBytes);
     return;
   }
-  // One row is built and then copied: a block copy per row beats per-pixel
-  // stores on wide rectangles and costs nothing on narrow ones.
+  if (bpp == 16 || bpp == 32) {
+    // Each row in one pass; rows that follow each other without a gap (the
+    // rectangle spans the whole stride) as one run.
+    size_t w = size_t(k.width());
+    if (size_t(stride) == w) {
+      w *= size_t(h);
+      h = 1;
+    }
+    for (int y = 0; y < h; y++, data += step) {
+      if (bpp == 16)
+        fillPixels<uint16_t>(data, w, uint16_t(pixel));
+      else
+        fillPixels<uint32_t>(data, w, pixel);
+    }
+    return;
+  }
+  // 24 bits: one row is built and then copied.
   uint8_t* first = data;
-  if (bpp == 16)
-    fillRow<uint16_t>(first, k.width(), uint16_t(pixel));
-  else if (bpp == 32)
-    fillRow<uint32_t>(first, k.width(), pixel);
-  else
-    for (int x = 0; x < k.width(); x++)
-      putPixel(first + size_t(x) * 3, 24, pixel);
+  for (int x = 0; x < k.width(); x++)
+    putPixel(first + size_t(x) * 3, 24, pixel);
   data += step;
   for (int y = 1; y < h; y++, data += step)
     memcpy(data, first, rowBytes);

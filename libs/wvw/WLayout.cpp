@@ -30,7 +30,8 @@ WLayout::~WLayout() {
 }
 
 void WLayout::forgetChild(Widget* child) {
-  if (child == focusChild_)
+  bool hadFocus = child == focusChild_;
+  if (hadFocus)
     focusChild_ = nullptr;
   if (child == grabChild_) {
     grabChild_ = nullptr;
@@ -39,9 +40,45 @@ void WLayout::forgetChild(Widget* child) {
   if (child == popupChild_)
     popupChild_ = nullptr;
   auto i = findChild(child);
-  if (i != ws_.end())
-    ws_.erase(i);
+  if (i != ws_.end()) {
+    size_t at = size_t(i - ws_.begin());
+    eraseEntry(i);
+    // The focus moves on to the child that took the destroyed one's place
+    // (or the next one that accepts it) at the layout's next key or focus
+    // move: not from here, where the destroyed child's owner and handlers
+    // may be half gone.
+    if (hadFocus)
+      lostFocusAt_ = at;
+  }
   attached_.erase(child);
+}
+
+void WLayout::eraseEntry(std::vector<Entry>::iterator i) {
+  size_t at = size_t(i - ws_.begin());
+  ws_.erase(i);
+  if (lostFocusAt_ != noLostFocus && at < lostFocusAt_)
+    lostFocusAt_--;
+}
+
+bool WLayout::regainLostFocus(bool backwards) {
+  if (lostFocusAt_ == noLostFocus)
+    return false;
+  size_t at = lostFocusAt_;
+  lostFocusAt_ = noLostFocus;
+  size_t n = ws_.size();
+  if (focusChild_ || n == 0)
+    return false;
+  // Forwards: the child now at the lost one's place first; backwards: the
+  // one before it first. Either way round the whole list.
+  for (size_t k = 0; k < n; k++) {
+    size_t j = backwards ? (at + n - 1 - k) % n : (at + k) % n;
+    Widget* w = ws_[j].first;
+    if (w->acceptsFocus()) {
+      setFocus(w, backwards);
+      return true;
+    }
+  }
+  return false;
 }
 
 std::vector<WLayout::Entry>::iterator WLayout::findChild(Widget* child) {
@@ -53,6 +90,14 @@ void WLayout::addChild(Widget* child, Widget* before) {
 }
 
 void WLayout::addChildAt(Widget* child, const rfb::Point& position, Widget* before) {
+  // A widget is in one layout at most, and there once: one that already has
+  // a container leaves it first (as a removal: focus and damage follow).
+  if (WLayout* old = child->getContainer()) {
+    AliveCheck self(this), added(child);
+    old->removeChild(child);
+    if (self.gone() || added.gone())
+      return;
+  }
   auto at = before ? findChild(before) : ws_.end();
   ws_.insert(at, Entry(child, position));
   child->setContainer(this);
@@ -99,7 +144,7 @@ void WLayout::removeChild(Widget* child) {
   if (i == ws_.end())
     return;
   rfb::Rect r = rfb::Rect::at(i->second, child->width(), child->height());
-  ws_.erase(i);
+  eraseEntry(i);
   if (attached_.erase(child)) {
     AliveCheck self(this);
     child->clearParent();
@@ -354,6 +399,12 @@ void WLayout::pointerLeave() {
 }
 
 void WLayout::keyEvent(uint32_t keysym, bool down) {
+  if (lostFocusAt_ != noLostFocus) {
+    AliveCheck alive(this);
+    regainLostFocus(false);
+    if (alive.gone())
+      return;
+  }
   if (focusChild_)
     focusChild_->keyEvent(keysym, down);
   else
@@ -373,6 +424,7 @@ void WLayout::setFocus(Widget* child, bool reverse) {
   }
   Widget* old = focusChild_;
   focusChild_ = child;
+  lostFocusAt_ = noLostFocus;
   if (old && old != child) {
     if (!child) {
       old->onFocusChange(reverse, old);
@@ -400,6 +452,8 @@ bool WLayout::focusPrevious() {
 // child that accepts the focus; at the end of the list the parent is asked
 // to move on before the walk wraps round.
 bool WLayout::moveFocus(bool backwards) {
+  if (!focusChild_ && lostFocusAt_ != noLostFocus)
+    return regainLostFocus(backwards);
   auto i = findChild(focusChild_);
   if (!focusChild_ || i == ws_.end())
     return false;

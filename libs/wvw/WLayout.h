@@ -74,6 +74,12 @@ private:
 
   using Entry = std::pair<Widget*, rfb::Point>;
   std::vector<Entry>::iterator findChild(Widget* child);
+  // Erases a list entry, keeping lostFocusAt_ on the same child.
+  void eraseEntry(std::vector<Entry>::iterator i);
+  // Gives the focus that a destroyed child held to the child at its former
+  // place (backwards: the one before), or the next that accepts it; true
+  // when the focus moved.
+  bool regainLostFocus(bool backwards);
   std::vector<Widget*> childList() const;
   bool moveFocus(bool backwards);
   static rfb::RectSet regionOf(const rfb::Rect& r) { return rfb::RectSet(r); }
@@ -87,6 +93,10 @@ private:
   bool grabSelf_ = false;
   std::vector<Entry> ws_;
   std::set<Widget*> attached_;
+  // Where in the list a focused child was destroyed; the focus moves on
+  // from there at the next key or focus move.
+  static constexpr size_t noLostFocus = size_t(-1);
+  size_t lostFocusAt_ = noLostFocus;
 };
 
 } // namespace wvw

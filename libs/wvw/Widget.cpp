@@ -88,7 +88,7 @@ Style* WParent::getStyle() {
 Widget::Widget()
     : parent_(nullptr), parentHandler_(nullptr), handler_(nullptr), width_(0), height_(0),
       visible_(true), enabled_(true), lastButtons_(0), style_(nullptr), container_(nullptr),
-      destroyed_(nullptr) {
+      lifeToken_(std::make_shared<const bool>(true)) {
 }
 
 Widget::Widget(WLayout* layout) : Widget() {
@@ -100,8 +100,7 @@ Widget::Widget(WLayout* layout) : Widget() {
 // the dispatch that called the handler stops. Removing it first repaints its
 // area and moves the focus on.
 Widget::~Widget() {
-  if (destroyed_)
-    *destroyed_ = true;
+  lifeToken_.reset();
   if (container_)
     container_->forgetChild(this);
 }

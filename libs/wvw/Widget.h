@@ -14,6 +14,7 @@
 #include "rfb/WritablePixelBuffer.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace wvw {
 
@@ -109,24 +110,16 @@ protected:
 
   // Whether the widget was destroyed while code that calls out to handlers
   // ran: a handler may delete the widget whose event it handles, and the
-  // code that called it must then stop touching the widget. Checks nest.
+  // code that called it must then stop touching the widget. Checks nest. A
+  // check holds a weak reference to the widget's life token, which the
+  // destructor drops; nothing points back at the check.
   class AliveCheck {
   public:
-    explicit AliveCheck(Widget* w) : w_(w), outer_(w->destroyed_) { w->destroyed_ = &gone_; }
-    ~AliveCheck() {
-      if (!gone_)
-        w_->destroyed_ = outer_;
-      else if (outer_)
-        *outer_ = true;
-    }
-    AliveCheck(const AliveCheck&) = delete;
-    AliveCheck& operator=(const AliveCheck&) = delete;
-    bool gone() const { return gone_; }
+    explicit AliveCheck(Widget* w) : token_(w->lifeToken_) {}
+    bool gone() const { return token_.expired(); }
 
   private:
-    Widget* w_;
-    bool* outer_;
-    bool gone_ = false;
+    std::weak_ptr<const bool> token_;
   };
 
   WParent* parent_;
@@ -142,7 +135,8 @@ protected:
   WLayout* container_;
 
 private:
-  bool* destroyed_; // set by the destructor for the innermost AliveCheck
+  // Alive while the widget is; dropped first thing by the destructor.
+  std::shared_ptr<const bool> lifeToken_;
 };
 
 // The pixel value of a colour in the buffer's layout and colour map.

@@ -2,6 +2,7 @@
 #include "rfb/KeysymTable.h"
 
 #include <gtest/gtest.h>
+#include <set>
 #include <xkbcommon/xkbcommon.h>
 
 using namespace rfb;
@@ -85,19 +86,13 @@ TEST(Keysyms, KeysymFromName) {
     EXPECT_EQ(keysymFromName(c.name), c.keysym) << c.name;
 }
 
-// The generated table agrees with libxkbcommon's own keysym table, except
-// for the two angle brackets, which libxkbcommon maps to the mathematical
-// angle brackets U+27E8/U+27E9 while the keysym definitions name the
-// deprecated U+2329/U+232A.
+// The table agrees with libxkbcommon's own keysym table: every pair it
+// holds is an exact correspondence.
 TEST(Keysyms, TableAgreesWithXkbcommon) {
   ASSERT_GT(keysymUnicodeCount, 600u);
   int differ = 0;
   for (size_t i = 0; i < keysymUnicodeCount; i++) {
     const KeysymUnicode& e = keysymUnicodeTable[i];
-    if (e.keysym == 0xabc || e.keysym == 0xabe) {
-      EXPECT_EQ(xkb_keysym_to_utf32(e.keysym), e.ucs == 0x2329 ? 0x27e8u : 0x27e9u);
-      continue;
-    }
     uint32_t theirs = xkb_keysym_to_utf32(e.keysym);
     if (theirs != e.ucs) {
       differ++;
@@ -105,4 +100,45 @@ TEST(Keysyms, TableAgreesWithXkbcommon) {
     }
   }
   EXPECT_EQ(differ, 0);
+}
+
+// Each keysym group holds exactly its own number of pairs (the group is the
+// keysym's second byte), whatever keysym definitions the machine has.
+TEST(Keysyms, TableGroupCounts) {
+  struct Group {
+    const char* name;
+    uint32_t high;
+    int count;
+  } groups[] = {{"Latin-2", 0x01, 57},    {"Latin-3", 0x02, 22},   {"Latin-4", 0x03, 35},
+                {"Katakana", 0x04, 64},   {"Arabic", 0x05, 48},    {"Cyrillic", 0x06, 93},
+                {"Greek", 0x07, 71},      {"technical", 0x08, 39}, {"special", 0x09, 23},
+                {"publishing", 0x0a, 77}, {"APL", 0x0b, 8},        {"Hebrew", 0x0c, 28},
+                {"Thai", 0x0d, 83},       {"Korean", 0x0e, 91},    {"Latin-9", 0x13, 3},
+                {"currency", 0x20, 1}};
+  int total = 0;
+  for (const Group& g : groups) {
+    int n = 0;
+    for (size_t i = 0; i < keysymUnicodeCount; i++)
+      n += keysymUnicodeTable[i].keysym >> 8 == g.high;
+    EXPECT_EQ(n, g.count) << g.name;
+    total += n;
+  }
+  EXPECT_EQ(size_t(total), keysymUnicodeCount) << "pairs outside the groups";
+  EXPECT_EQ(keysymUnicodeCount + 5, 748u); // and the five control keys
+}
+
+// Approximate correspondences and later additions have no pair; no code
+// point belongs to two keysyms, so both directions agree.
+TEST(Keysyms, TableLeavesOutApproximations) {
+  for (uint32_t keysym : {0xba3u, 0xba6u, 0xbc0u, 0xbcfu, 0x8a2u, 0x8a3u, 0x8a6u, 0xabcu, 0xabdu,
+                          0xabeu, 0x6adu, 0x6bdu})
+    EXPECT_EQ(keysymToUnicode(keysym), 0u) << std::hex << keysym;
+  std::set<uint32_t> codes;
+  for (size_t i = 0; i < keysymUnicodeCount; i++) {
+    const KeysymUnicode& e = keysymUnicodeTable[i];
+    EXPECT_TRUE(codes.insert(e.ucs).second) << std::hex << e.ucs;
+    EXPECT_EQ(unicodeToKeysym(e.ucs), e.ucs <= 0xFF ? e.ucs : e.keysym) << std::hex << e.keysym;
+  }
+  EXPECT_EQ(unicodeToKeysym(0x25CB), 0xaceu);
+  EXPECT_EQ(keysymToUnicode(0xeff), 0x20A9u);
 }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <random>
 #include <vector>
 
 using rfb::Point;
@@ -323,4 +324,88 @@ TEST(RectSet, RectIn) {
                {{20, 20, 30, 30}, miRegion::rgnOUT}};
   for (const Case& c : cases)
     EXPECT_EQ(miRegion::miRectIn(s.region(), &c.b), c.r);
+}
+
+namespace {
+// The union built one rectangle at a time: the reference for the faster
+// constructors.
+RectSet unitedOneByOne(const std::vector<Rect>& rects) {
+  RectSet s;
+  for (const Rect& r : rects)
+    s.setUnion(s, RectSet(r));
+  return s;
+}
+
+// Seeded random rectangles: damage-like (small, scattered, overlapping),
+// with empty, inverted, duplicated and out-of-range ones mixed in.
+std::vector<Rect> randomRects(std::mt19937& rng, int n, int span) {
+  std::vector<Rect> rects;
+  for (int i = 0; i < n; i++) {
+    int x = int(rng() % unsigned(span)) - span / 8, y = int(rng() % unsigned(span)) - span / 8;
+    int w = int(rng() % 40), h = int(rng() % 20);
+    switch (rng() % 16) {
+    case 0:
+      rects.emplace_back(x, y, x, y + h); // empty
+      break;
+    case 1:
+      rects.emplace_back(x + w, y, x, y + h); // inverted
+      break;
+    case 2:
+      if (!rects.empty()) {
+        rects.push_back(rects[rng() % rects.size()]); // again
+        break;
+      }
+      [[fallthrough]];
+    case 3:
+      rects.emplace_back(x * 400, y, x * 400 + w * 1000, y + h); // beyond 16 bits
+      break;
+    default:
+      rects.emplace_back(x, y, x + w, y + h);
+    }
+  }
+  return rects;
+}
+} // namespace
+
+// fromRects and alignedTo unite pairwise; they give exactly the boxes of
+// uniting one rectangle at a time, in valid banded form.
+TEST(RectSet, FromRectsEqualsOneAtATimeUnion) {
+  std::mt19937 rng(20261210);
+  for (int n : {0, 1, 2, 3, 5, 17, 64, 300}) {
+    for (int span : {50, 400, 2000}) {
+      SCOPED_TRACE(testing::Message() << n << " rectangles over " << span);
+      std::vector<Rect> rects = randomRects(rng, n, span);
+      RectSet expected = unitedOneByOne(rects);
+      RectSet s(Rect(0, 0, 5, 5)); // replaced, not added to
+      s.fromRects(rects);
+      EXPECT_TRUE(miRegion::miValid(s.region()));
+      EXPECT_TRUE(s.equals(expected)) << s.describe().c_str() << "\nvs\n"
+                                      << expected.describe().c_str();
+      for (int grid : {1, 7, 16}) {
+        RectSet aligned = RectSet::alignedTo(expected, grid);
+        std::vector<Rect> grown;
+        for (const Box& b : expected) {
+          RectSet one = RectSet::alignedTo(RectSet(RectSet::toRect(b)), grid);
+          grown.push_back(one.boundingRect());
+        }
+        EXPECT_TRUE(miRegion::miValid(aligned.region()));
+        EXPECT_TRUE(aligned.equals(unitedOneByOne(grown))) << "grid " << grid;
+      }
+    }
+  }
+}
+
+// Lists longer than one sweep group: the groups' unions are united pairwise.
+TEST(RectSet, FromRectsOfManyRectanglesEqualsOneAtATimeUnion) {
+  std::mt19937 rng(4242);
+  std::vector<Rect> rects;
+  for (int i = 0; i < 2100; i++) { // three groups, on a narrow strip to keep the reference quick
+    int x = int(rng() % 200), y = int(rng() % 1060);
+    rects.emplace_back(x, y, x + 1 + int(rng() % 64), y + 1 + int(rng() % 32));
+  }
+  RectSet s;
+  s.fromRects(rects);
+  EXPECT_TRUE(miRegion::miValid(s.region()));
+  EXPECT_TRUE(s.equals(unitedOneByOne(rects)));
+  EXPECT_GT(s.numRects(), 100);
 }

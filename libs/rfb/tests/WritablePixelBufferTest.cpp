@@ -226,6 +226,30 @@ TEST(WritablePixelBuffer, XorTwiceRestores) {
   }
 }
 
+// Fills of 16 and 32 bits go by runs of 8-byte stores, by whole-buffer runs
+// where the rows follow each other without a gap, and by byte fills for
+// values of one repeated byte: every start, length and value gives exactly
+// the rectangle.
+TEST(WritablePixelBuffer, FillRunsCoverExactlyTheRectangle) {
+  const PixelLayout* pfs[] = {&PixelLayout::rgb565, &PixelLayout::argb32};
+  for (const PixelLayout* pf : pfs)
+    for (uint32_t v : {0x1234u, 0x1212u, 0xA1B2C3D4u, 0x77777777u, 0u})
+      for (int x1 = 0; x1 < 6; x1++)
+        for (int x2 : {x1 + 1, x1 + 3, x1 + 9, 23}) {
+          v &= maskFor(pf->bpp);
+          uint32_t background = ~v & maskFor(pf->bpp);
+          ManagedPixelBuffer pb(*pf, 23, 5); // no gap between rows
+          pb.fillRect(pb.getRect(), background);
+          Rect r(x1, 1, x2, 4);
+          pb.fillRect(r, v);
+          for (int y = 0; y < 5; y++)
+            for (int x = 0; x < 23; x++)
+              ASSERT_EQ(pb.getPixel(Point(x, y)), r.contains(Point(x, y)) ? v : background)
+                  << int(pf->bpp) << " bpp, " << std::hex << v << std::dec << " from " << x1
+                  << " to " << x2 << " at " << x << "," << y;
+        }
+}
+
 // ---- pixel-by-pixel comparison with pixman on the same buffers ----
 
 namespace {

@@ -738,3 +738,121 @@ TEST(WLayout, HiddenOrDisabledFocusedChildLetsGoWhenTheHostMovesTheFocus) {
       t.root.removeChild(&inner);
   }
 }
+
+// A widget added to a second layout, or twice to one, is in one list only:
+// deleting it afterwards leaves no entry behind in any layout for drawing,
+// pointer or focus to reach.
+TEST(WLayout, WidgetAddedAgainIsInOneLayoutOnly) {
+  struct Case {
+    const char* name;
+    bool sameLayout;
+  } cases[] = {{"second layout", false}, {"same layout twice", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Tree t;
+    WLayout other;
+    t.root.addChildSized(&other, Rect(0, 60, 100, 100));
+    Patch* p = new Patch;
+    t.root.addChildSized(p, Rect(60, 0, 90, 30));
+    WLayout& second = c.sameLayout ? t.root : other;
+    second.addChildSized(p, Rect(0, 0, 30, 30));
+    EXPECT_EQ(p->getContainer(), &second);
+    EXPECT_EQ(t.root.numChildren(), c.sameLayout ? 4 : 3);
+    EXPECT_EQ(other.numChildren(), c.sameLayout ? 0 : 1);
+    EXPECT_EQ(second.getChildPosition(p), Point(0, 0));
+    delete p;
+    EXPECT_EQ(t.root.numChildren(), 3);
+    EXPECT_EQ(other.numChildren(), 0);
+    rfb::ManagedPixelBuffer pb(rfb::PixelLayout::argb32, 100, 100);
+    t.host.paint(&pb); // ASan reports a deleted child being drawn
+    t.host.pointer(65, 5, 0);
+    t.host.pointer(5, 65, 1);
+    t.host.pointer(5, 65, 0);
+    t.host.type(0xFF09);
+  }
+}
+
+// Adding a focused child to another layout is a removal from its own
+// layout: that layout lets go of the focus.
+TEST(WLayout, MovingFocusedChildToAnotherLayoutReleasesFocus) {
+  Tree t;
+  WLayout other;
+  t.a.takeFocus();
+  ASSERT_EQ(t.root.getFocusChild(), &t.a);
+  other.addChild(&t.a);
+  EXPECT_EQ(t.root.getFocusChild(), &t.b);
+  EXPECT_EQ(t.a.getContainer(), &other);
+  EXPECT_EQ(t.a.getParent(), nullptr); // other is detached
+  other.removeChild(&t.a);
+}
+
+// Deleting the focused child leaves the layout without a focused child, as
+// a removal does; the next key moves the focus on from where it was, so Tab
+// still goes round the remaining children.
+TEST(WLayout, DeletingFocusedChildLetsFocusMoveOn) {
+  struct Case {
+    const char* name;
+    int deleted;      // index of the focused child that is deleted
+    uint32_t key;     // then pressed
+    bool shift;       // with Shift held
+    int focusedAfter; // index among the children of the tree, -1 none
+  } cases[] = {
+      {"Tab from the middle", 1, 0xFF09, false, 3},
+      {"Tab from the last wraps", 3, 0xFF09, false, 1},
+      {"Shift+Tab from the middle", 1, 0xFF09, true, 0},
+      {"Down from the first", 0, 0xFF54, false, 2},
+      {"Up from the first wraps", 0, 0xFF52, false, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Tree t;
+    // Children A, B, then four more patches in a row: 0..3 are the focusable
+    // ones after A and B are made unfocusable.
+    t.a.setFocusable(false);
+    t.b.setFocusable(false);
+    std::vector<Patch*> ps;
+    for (int i = 0; i < 4; i++) {
+      ps.push_back(new Patch);
+      t.root.addChildSized(ps.back(), Rect(10 * i, 95, 10 * i + 10, 100));
+    }
+    ps[size_t(c.deleted)]->takeFocus();
+    ASSERT_EQ(t.root.getFocusChild(), ps[size_t(c.deleted)]);
+    delete ps[size_t(c.deleted)];
+    ps[size_t(c.deleted)] = nullptr;
+    EXPECT_EQ(t.root.getFocusChild(), nullptr);
+    if (c.shift)
+      t.host.held.insert(0xFFE1);
+    t.host.type(c.key);
+    t.host.held.clear();
+    // What the order of a removal gives: the child after the deleted one
+    // took the focus, then the key moved it on.
+    wvw::Widget* expected = c.focusedAfter < 0 ? nullptr : ps[size_t(c.focusedAfter)];
+    EXPECT_EQ(t.root.getFocusChild(), expected);
+    EXPECT_TRUE(expected == nullptr || expected->hasFocus());
+    for (Patch* p : ps)
+      delete p;
+  }
+}
+
+// The focus lost by deletion moves on when the parent asks the layout to
+// move it, and a focus set meanwhile wins.
+TEST(WLayout, FocusLostByDeletionMovesOnOnRequest) {
+  Tree t;
+  Patch* doomed = new Patch;
+  Patch after;
+  t.root.addChild(doomed);
+  t.root.addChild(&after);
+  doomed->takeFocus();
+  delete doomed;
+  EXPECT_TRUE(t.root.focusNext());
+  EXPECT_EQ(t.root.getFocusChild(), &after);
+
+  doomed = new Patch;
+  t.root.addChild(doomed, &after);
+  doomed->takeFocus();
+  delete doomed;
+  t.a.takeFocus();
+  t.host.type(0xFF09); // from A, not from where the deleted child was
+  EXPECT_EQ(t.root.getFocusChild(), &t.b);
+  t.root.removeChild(&after);
+}

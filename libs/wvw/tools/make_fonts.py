@@ -27,8 +27,10 @@ CONSOLE_SUBSTITUTES = {0x25BA: 0x25B6, 0x25C4: 0x25C0}
 PCF = "/usr/share/fonts/X11/100dpi/%s.pcf.gz"
 
 LINE_HEIGHT = 15
-# Pen y is the top of the line; the baseline lies this many rows below it.
-BASELINE = 11
+# Pen y is the top of the line; the baseline lies this many rows below it:
+# capitals (11 rows) start on row 1 and descenders (3 rows) end on the last
+# row. Taller or deeper glyphs are squeezed to fit (fit_rows).
+BASELINE = 12
 
 REGULAR_PAGES = [0x0, 0x80, 0x100, 0x180, 0x200, 0x280, 0x300, 0x380, 0x400, 0x480, 0x1E00,
                  0x1E80, 0x2000, 0x2080, 0x2100, 0x2200]
@@ -205,6 +207,48 @@ class Pcf:
         return (width, lsb, BASELINE - ascent, rsb - lsb, ascent + descent, self.bitmaps[g])
 
 
+def fit_rows(rows, y, point):
+    """Squeezes a glyph whose rows reach outside the line (rows 0 to
+    LINE_HEIGHT - 1 below the pen) until they fit; (y, rows).
+
+    Rows leave the part that is too long: above the baseline for a glyph that
+    reaches above the line (accents over capitals), below it for one that
+    reaches below. Within that part, first an empty row between inked ones
+    (the gap under an accent), then one row of the longest run of equal
+    inked rows, the lowest of equal ones (a stem of the letter's body: it
+    gets a row shorter, its shape and the accent stay), and only when there
+    is neither the outermost row."""
+    rows = list(rows)
+    baseline = BASELINE - y  # rows above the baseline
+    while y < 0 or y + len(rows) > LINE_HEIGHT:
+        above = y < 0
+        part = (range(0, min(baseline, len(rows))) if above else
+                range(max(baseline, 0), len(rows)))
+        inked = [i for i in range(len(rows)) if any(rows[i])]
+        gaps = [i for i in part if not any(rows[i]) and inked and inked[0] < i < inked[-1]]
+        if gaps:
+            victim = gaps[0] if above else gaps[-1]
+        else:
+            best, victim = 2, None
+            i = part.start
+            while i < part.stop:
+                j = i
+                while j + 1 < part.stop and rows[j + 1] == rows[i]:
+                    j += 1
+                if any(rows[i]) and j - i + 1 >= best:
+                    best, victim = j - i + 1, i
+                i = j + 1
+            if victim is None:
+                victim = part.start if above else part.stop - 1
+        if not part:
+            sys.exit("glyph U+%04X cannot be fitted into the line" % point)
+        del rows[victim]
+        if above:
+            y += 1
+            baseline -= 1
+    return y, rows
+
+
 def missing_glyph():
     """A hollow box: what text shows for characters the font lacks."""
     w, h = 7, 9
@@ -222,14 +266,10 @@ def prop_font(pcf, pages):
             if g is None:
                 g = missing
             advance, x, y, w, h, rows = g
-            # The line leaves room for one accent over a capital (rows -3
-            # and below); stacked accents lose their top rows.
-            if y < -3:
-                rows = rows[-3 - y:]
-                h -= -3 - y
-                y = -3
-            if y + h > 17:
-                sys.exit("glyph U+%04X reaches below row 17" % point)
+            # Every glyph lies inside the line, so nothing is cut off by the
+            # line's own area (a label's top edge, the row above).
+            y, rows = fit_rows(rows, y, point)
+            h = len(rows)
             records.append((len(bitmaps), advance, x, y, w, h))
             for r in rows:
                 bitmaps += r

@@ -5,6 +5,7 @@
 // would. Declare it before the windows of the test: it closes the display.
 #pragma once
 
+#include "tx/TXWRootLayout.h"
 #include "tx/TXWindow.h"
 
 #include "ChildProcess.h"
@@ -40,6 +41,7 @@ public:
   ~TxTestDisplay() {
     for (pid_t pid : clients_)
       child::stop(pid);
+    TXWRootLayout::release(dpy);
     TXWindow::shutdown(dpy);
     XCloseDisplay(dpy);
   }

@@ -5,6 +5,7 @@
 #include "tx/XErrorTrap.h"
 
 #include "CaptureLogger.h"
+#include "TempDir.h"
 #include "TxTestDisplay.h"
 
 #include <X11/Xatom.h>
@@ -249,4 +250,119 @@ TEST(TXWindow, FullColourMapGivesTheNearestSharedCell) {
   // grey of the toolkit is nearest.
   EXPECT_EQ(wanted.pixel, TXWindow::darkBg);
   XCloseDisplay(other);
+}
+
+namespace {
+
+class DeleteRecorder : public TXDeleteWindowCallback {
+public:
+  void deleteWindow(TXWindow* w) override { deleted.push_back(w); }
+  std::vector<TXWindow*> deleted;
+};
+
+class FocusWindow : public TXWindow {
+public:
+  using TXWindow::TXWindow;
+  void takeFocus(Time time) override {
+    takes++;
+    setInputFocus(time);
+  }
+  int takes = 0;
+};
+
+// Sends a client message about w to the root window from another client,
+// as pagers and task bars do.
+void askWindowManager(const std::string& display, Window w, const char* type, long first) {
+  Display* other = XOpenDisplay(display.c_str());
+  XEvent ev = {};
+  ev.xclient.type = ClientMessage;
+  ev.xclient.window = w;
+  ev.xclient.message_type = XInternAtom(other, type, False);
+  ev.xclient.format = 32;
+  ev.xclient.data.l[0] = first;
+  ev.xclient.data.l[1] = CurrentTime;
+  XSendEvent(other, DefaultRootWindow(other), False,
+             SubstructureRedirectMask | SubstructureNotifyMask, &ev);
+  XCloseDisplay(other);
+}
+
+} // namespace
+
+TEST(TXWindow, ManagedByAWindowManager) {
+  testing_support::TempDir home;
+  setenv("HOME", home.path().c_str(), 1);
+  TxTestDisplay x;
+  x.start({"openbox", "--sm-disable"});
+  Atom check = XInternAtom(x.dpy, "_NET_SUPPORTING_WM_CHECK", False);
+  ASSERT_TRUE(x.pumpUntil(
+      [&] {
+        Atom type;
+        int format;
+        unsigned long n, after;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(x.dpy, DefaultRootWindow(x.dpy), check, 0, 1, False, AnyPropertyType,
+                           &type, &format, &n, &after, &data);
+        if (data)
+          XFree(data);
+        return n == 1;
+      },
+      10000));
+
+  DeleteRecorder recorder;
+  FocusWindow w(x.dpy, 120, 80);
+  w.setupToplevel("Managed", &recorder);
+  EXPECT_EQ(xprop(x, w.win(), "WM_PROTOCOLS"),
+            "WM_PROTOCOLS(ATOM): protocols  WM_TAKE_FOCUS, WM_DELETE_WINDOW\n");
+  w.map();
+  ASSERT_TRUE(x.pumpUntil(
+      [&] { return xprop(x, w.win(), "WM_STATE").find("Normal") != std::string::npos; }));
+
+  // Activation: the window manager hands the focus over.
+  w.activate();
+  EXPECT_TRUE(x.pumpUntil([&] { return w.isFocused(); }));
+
+  // The close button of the window manager reaches the callback only.
+  askWindowManager(x.name(), w.win(), "_NET_CLOSE_WINDOW", 0);
+  ASSERT_TRUE(x.pumpUntil([&] { return !recorder.deleted.empty(); }));
+  EXPECT_EQ(recorder.deleted[0], &w);
+
+  // Iconified on request; urgency is kept in the WM hints.
+  w.setUrgent(true);
+  XWMHints* hints = XGetWMHints(x.dpy, w.win());
+  ASSERT_NE(hints, nullptr);
+  EXPECT_TRUE(hints->flags & XUrgencyHint);
+  XFree(hints);
+  w.iconify();
+  EXPECT_TRUE(x.pumpUntil(
+      [&] { return xprop(x, w.win(), "WM_STATE").find("Iconic") != std::string::npos; }));
+}
+
+TEST(TXWindow, GeometryPlacementAndLookUpByName) {
+  TxTestDisplay x; // a 640x480 screen
+  TXWindow w(x.dpy, 10, 10);
+  w.setupToplevel("Placed");
+  w.setGeometry("200x100-0+20", 5, 5, 50, 50);
+  EXPECT_EQ(w.width(), 200);
+  EXPECT_EQ(w.height(), 100);
+  XSizeHints h = sizeHints(x.dpy, w.win());
+  EXPECT_TRUE(h.flags & PWinGravity);
+  EXPECT_EQ(h.win_gravity, NorthEastGravity);
+  EXPECT_EQ(h.x, 440);
+  EXPECT_EQ(h.y, 20);
+  // Without a user geometry the default one holds.
+  w.setGeometry(nullptr, 5, 6, 70, 80);
+  EXPECT_EQ(w.width(), 70);
+  EXPECT_EQ(sizeHints(x.dpy, w.win()).y, 6);
+
+  w.centreOnScreen();
+  h = sizeHints(x.dpy, w.win());
+  EXPECT_EQ(h.x, (640 - 70 - 10) / 2);
+  EXPECT_EQ(h.y, (480 - 80 - 30) / 2);
+
+  TXWindow child(x.dpy, 5, 5, &w);
+  XStoreName(x.dpy, child.win(), "Inner");
+  XSync(x.dpy, False);
+  EXPECT_EQ(TXWindow::findWindowByName(x.dpy, DefaultRootWindow(x.dpy), "Inner"), child.win());
+  EXPECT_EQ(TXWindow::findWindowByName(x.dpy, DefaultRootWindow(x.dpy), "Placed"), w.win());
+  EXPECT_EQ(TXWindow::findWindowByName(x.dpy, DefaultRootWindow(x.dpy), "Nowhere"), 0u);
 }

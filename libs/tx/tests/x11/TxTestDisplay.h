@@ -117,8 +117,9 @@ public:
   // Starts a client that keeps running (a selection owner); stopped at the
   // end of the test at the latest.
   pid_t start(const std::vector<std::string>& argv, const std::string& inPath = "/dev/null") {
+    // Its output goes to the test's own (a closed pipe would kill it).
     int out = -1;
-    pid_t pid = child::spawn(argv, &out, 1, "", inPath);
+    pid_t pid = child::spawn(argv, &out, 9, "", inPath);
     close(out);
     clients_.push_back(pid);
     return pid;

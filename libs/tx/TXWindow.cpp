@@ -781,6 +781,9 @@ void TXWindow::handleSelectionRequest(XSelectionRequestEvent* req) {
   reply.xselection.time = req->time;
   Atom property = req->property == None ? req->target : req->property;
   reply.xselection.property = None;
+  // The requestor is another client: its window may be gone already (or
+  // never have existed), which must not end this program.
+  beginXErrorTrap(dpy_);
   if (ownsSelection(req->selection)) {
     if (req->target == xaTARGETS) {
       long targets[3] = {long(xaTIMESTAMP), long(xaUTF8_STRING), long(XA_STRING)};
@@ -798,6 +801,7 @@ void TXWindow::handleSelectionRequest(XSelectionRequestEvent* req) {
     }
   }
   XSendEvent(dpy_, req->requestor, False, 0, &reply);
+  endXErrorTrap(dpy_);
 }
 
 void TXWindow::handleSelectionNotify(XSelectionEvent* ev) {

@@ -366,3 +366,30 @@ TEST(TXWindow, GeometryPlacementAndLookUpByName) {
   EXPECT_EQ(TXWindow::findWindowByName(x.dpy, DefaultRootWindow(x.dpy), "Placed"), w.win());
   EXPECT_EQ(TXWindow::findWindowByName(x.dpy, DefaultRootWindow(x.dpy), "Nowhere"), 0u);
 }
+
+TEST(TXWindow, SelectionRequestFromAVanishedRequestorIsSurvived) {
+  TxTestDisplay x;
+  TXWindow w(x.dpy, 1, 1);
+  w.ownSelection(xaCLIPBOARD, x.serverTime(w.win()));
+  // Another client asks on behalf of a window that does not exist, with an
+  // atom that does not exist as property.
+  Display* other = XOpenDisplay(x.name().c_str());
+  for (Atom property : {Atom(XA_PRIMARY), Atom(0x7FFFFF)}) {
+    XEvent ev = {};
+    ev.xselectionrequest.type = SelectionRequest;
+    ev.xselectionrequest.owner = w.win();
+    ev.xselectionrequest.requestor = 0x7FFFFF;
+    ev.xselectionrequest.selection = XInternAtom(other, "CLIPBOARD", False);
+    ev.xselectionrequest.target = XInternAtom(other, "TARGETS", False);
+    ev.xselectionrequest.property = property;
+    XSendEvent(other, w.win(), False, 0, &ev);
+  }
+  XSync(other, False);
+  XCloseDisplay(other);
+  ScopedCapture capture("TXWindow", 30);
+  x.pumpFor(100);
+  EXPECT_TRUE(capture.logger.contains("Caught X error"));
+  // Still serving.
+  EXPECT_EQ(x.run({"xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"}),
+            "TIMESTAMP\nUTF8_STRING\nSTRING\n");
+}

@@ -12,7 +12,9 @@
 
 #include <X11/Xatom.h>
 
+#include <atomic>
 #include <fstream>
+#include <thread>
 
 using testing_support::ScopedCapture;
 using testing_support::TempDir;
@@ -191,4 +193,102 @@ TEST(ClipboardServing, TextLargerThanTheServerTakesIsCutToFit) {
   XSync(x.dpy, False);
   EXPECT_EQ(x.run({"xclip", "-o", "-selection", "clipboard", "-t", "STRING"}).size(),
             (text.size() + 1) / 2);
+}
+
+namespace {
+
+// Another client that owns PRIMARY and CLIPBOARD at one and the same time
+// and serves a different text for each; it runs on a thread of its own with
+// its own connection.
+class TwinOwner {
+public:
+  explicit TwinOwner(const std::string& display) : dpy_(XOpenDisplay(display.c_str())) {
+    win_ = XCreateSimpleWindow(dpy_, DefaultRootWindow(dpy_), 0, 0, 1, 1, 0, 0, 0);
+    XSelectInput(dpy_, win_, PropertyChangeMask);
+    XChangeProperty(dpy_, win_, XA_STRING, XA_STRING, 8, PropModeAppend, nullptr, 0);
+    XEvent ev;
+    XWindowEvent(dpy_, win_, PropertyChangeMask, &ev);
+    time_ = ev.xproperty.time;
+    clipboard_ = XInternAtom(dpy_, "CLIPBOARD", False);
+    XSetSelectionOwner(dpy_, XA_PRIMARY, win_, time_);
+    XSetSelectionOwner(dpy_, clipboard_, win_, time_);
+    XSync(dpy_, False);
+    thread_ = std::thread([this] { serve(); });
+  }
+  ~TwinOwner() {
+    stop_ = true;
+    thread_.join();
+    XCloseDisplay(dpy_);
+  }
+
+private:
+  void serve() {
+    Atom targets = XInternAtom(dpy_, "TARGETS", False);
+    Atom timestamp = XInternAtom(dpy_, "TIMESTAMP", False);
+    Atom utf8 = XInternAtom(dpy_, "UTF8_STRING", False);
+    while (!stop_) {
+      if (!XPending(dpy_)) {
+        pollfd p = {ConnectionNumber(dpy_), POLLIN, 0};
+        poll(&p, 1, 10);
+        continue;
+      }
+      XEvent ev;
+      XNextEvent(dpy_, &ev);
+      if (ev.type != SelectionRequest)
+        continue;
+      XSelectionRequestEvent& req = ev.xselectionrequest;
+      XEvent reply = {};
+      reply.xselection.type = SelectionNotify;
+      reply.xselection.requestor = req.requestor;
+      reply.xselection.selection = req.selection;
+      reply.xselection.target = req.target;
+      reply.xselection.time = req.time;
+      reply.xselection.property = req.property;
+      if (req.target == timestamp) {
+        long t = long(time_);
+        XChangeProperty(dpy_, req.requestor, req.property, XA_INTEGER, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(&t), 1);
+      } else if (req.target == targets) {
+        long list[2] = {long(targets), long(utf8)};
+        XChangeProperty(dpy_, req.requestor, req.property, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(list), 2);
+      } else if (req.target == utf8) {
+        std::string text = req.selection == XA_PRIMARY ? "primary text" : "clipboard text";
+        XChangeProperty(dpy_, req.requestor, req.property, utf8, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(text.data()), int(text.size()));
+      } else {
+        reply.xselection.property = None;
+      }
+      XSendEvent(dpy_, req.requestor, False, 0, &reply);
+      XFlush(dpy_);
+    }
+  }
+
+  Display* dpy_;
+  Window win_;
+  Time time_;
+  Atom clipboard_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+} // namespace
+
+TEST_F(ClipboardTest, TiedTimestampsKeepTheSelectionAskedFirst) {
+  owner.primary = true;
+  TXClipboardWindow clip(x.dpy, &owner);
+  ASSERT_TRUE(fetched(clip));
+  {
+    TwinOwner twins(x.name());
+    clip.requestSelection(0, 0);
+    ASSERT_TRUE(fetched(clip));
+    EXPECT_EQ(owner.texts, std::vector<std::string>({"primary text"}));
+
+    owner.primary = false;
+    owner.texts.clear();
+    clip.requestSelection(0, 0);
+    ASSERT_TRUE(fetched(clip));
+    // CLIPBOARD's time is not later than the one known: nothing new.
+    EXPECT_TRUE(owner.texts.empty());
+  }
 }

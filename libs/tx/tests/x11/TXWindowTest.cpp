@@ -293,18 +293,13 @@ TEST(TXWindow, ManagedByAWindowManager) {
   setenv("HOME", home.path().c_str(), 1);
   TxTestDisplay x;
   x.start({"openbox", "--sm-disable"});
-  Atom check = XInternAtom(x.dpy, "_NET_SUPPORTING_WM_CHECK", False);
+  // The window manager is ready once some client holds the redirection of
+  // the root window's children.
   ASSERT_TRUE(x.pumpUntil(
       [&] {
-        Atom type;
-        int format;
-        unsigned long n, after;
-        unsigned char* data = nullptr;
-        XGetWindowProperty(x.dpy, DefaultRootWindow(x.dpy), check, 0, 1, False, AnyPropertyType,
-                           &type, &format, &n, &after, &data);
-        if (data)
-          XFree(data);
-        return n == 1;
+        XWindowAttributes attr;
+        XGetWindowAttributes(x.dpy, DefaultRootWindow(x.dpy), &attr);
+        return (attr.all_event_masks & SubstructureRedirectMask) != 0;
       },
       10000));
 
@@ -313,9 +308,19 @@ TEST(TXWindow, ManagedByAWindowManager) {
   w.setupToplevel("Managed", &recorder);
   EXPECT_EQ(xprop(x, w.win(), "WM_PROTOCOLS"),
             "WM_PROTOCOLS(ATOM): protocols  WM_TAKE_FOCUS, WM_DELETE_WINDOW\n");
-  w.map();
-  ASSERT_TRUE(x.pumpUntil(
-      [&] { return xprop(x, w.win(), "WM_STATE").find("Normal") != std::string::npos; }));
+  // A map request that reaches the window manager while it still starts up
+  // may be dropped by it: map again until it takes the window.
+  bool managed = false;
+  for (int attempt = 0; attempt < 10 && !managed; attempt++) {
+    if (attempt > 0) {
+      w.unmap();
+      XSync(x.dpy, False);
+    }
+    w.map();
+    managed = x.pumpUntil(
+        [&] { return xprop(x, w.win(), "WM_STATE").find("Normal") != std::string::npos; }, 1000);
+  }
+  ASSERT_TRUE(managed);
 
   // Activation: the window manager hands the focus over.
   w.activate();

@@ -56,11 +56,11 @@ void TXClipboardWindow::requestSelection(Atom selection, Time time) {
   timer_.start(fetchTimeoutMs);
   if (time != 0) {
     latestTime_ = time;
-    XConvertSelection(dpy_, selection, xaTARGETS, xaTARGETS, win_, CurrentTime);
+    convertSelection(selection, xaTARGETS, xaTARGETS, CurrentTime);
   } else {
     chosenSelection_ = 0;
     someTimestamp_ = false;
-    XConvertSelection(dpy_, selection, xaTIMESTAMP, xaTIMESTAMP, win_, CurrentTime);
+    convertSelection(selection, xaTIMESTAMP, xaTIMESTAMP, CurrentTime);
   }
 }
 
@@ -138,7 +138,7 @@ bool TXClipboardWindow::timestampStep(XSelectionEvent* event, int format, int ni
 
   if (event->selection == XA_PRIMARY) {
     if (!ownsSelection(xaCLIPBOARD)) {
-      XConvertSelection(dpy_, xaCLIPBOARD, xaTIMESTAMP, xaTIMESTAMP, win_, event->time);
+      convertSelection(xaCLIPBOARD, xaTIMESTAMP, xaTIMESTAMP, event->time);
       return false;
     }
   } else if (event->selection != xaCLIPBOARD) {
@@ -175,7 +175,7 @@ bool TXClipboardWindow::timestampStep(XSelectionEvent* event, int format, int ni
     }
     selection = callback_->sendPrimary() ? XA_PRIMARY : xaCLIPBOARD;
   }
-  XConvertSelection(dpy_, selection, xaTARGETS, xaTARGETS, win_, CurrentTime);
+  convertSelection(selection, xaTARGETS, xaTARGETS, CurrentTime);
   return false;
 }
 
@@ -188,7 +188,7 @@ bool TXClipboardWindow::targetsStep(XSelectionEvent* event, int format, int nite
       if (Atom(targets[i]) == xaUTF8_STRING)
         target = xaUTF8_STRING;
   }
-  XConvertSelection(dpy_, event->selection, target, xaSELECTION_STRING, win_, CurrentTime);
+  convertSelection(event->selection, target, xaSELECTION_STRING, CurrentTime);
   return false;
 }
 

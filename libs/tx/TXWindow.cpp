@@ -589,6 +589,12 @@ Time TXWindow::selectionOwnTime(Atom selection) const {
   return i == selectionOwnTime_.end() ? 0 : i->second;
 }
 
+void TXWindow::convertSelection(Atom selection, Atom target, Atom property, Time time) {
+  if (incrProperty_ == property)
+    incrProperty_ = 0;
+  XConvertSelection(dpy_, selection, target, property, win_, time);
+}
+
 void TXWindow::storeCutBuffer(int length, const char* utf8) {
   plat::MBuf<unsigned char> latin1;
   plat::utf8BufToLatin1(length, reinterpret_cast<const unsigned char*>(utf8), latin1);
@@ -685,10 +691,15 @@ bool TXWindow::readProperty(Atom property, Atom* type, int* format, unsigned lon
     *type = None;
     return false;
   }
-  // Text beyond the cap is dropped; UTF-8 is cut at a character boundary,
-  // never inside a sequence.
-  if (after > 0 && *type == xaUTF8_STRING && *format == 8 && *data)
-    *nitems = unsigned(utf8Boundary(reinterpret_cast<char*>(*data), int(*nitems)));
+  if (after > 0) {
+    // The server deletes a property only when it was read to its end; the
+    // rest is dropped, and the property must go all the same: an owner
+    // sending increments waits for that before it sends the next.
+    XDeleteProperty(dpy_, win_, property);
+    // UTF-8 is cut at a character boundary, never inside a sequence.
+    if (*type == xaUTF8_STRING && *format == 8 && *data)
+      *nitems = unsigned(utf8Boundary(reinterpret_cast<char*>(*data), int(*nitems)));
+  }
   return true;
 }
 

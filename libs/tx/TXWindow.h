@@ -83,6 +83,10 @@ public:
   void iconify();
   void setIconic(bool iconic);
   void ownSelection(Atom selection, Time time);
+  // Asks the selection's owner to convert it into property of this window.
+  // A transfer in increments still pending on that property is given up, so
+  // that its leftovers are not taken for the new answer (or it for them).
+  void convertSelection(Atom selection, Atom target, Atom property, Time time);
   void storeCutBuffer(int length, const char* utf8);
   void setSelectionProperty(Window requestor, Atom property, Atom target, int length,
                             const char* utf8);

@@ -292,3 +292,23 @@ TEST_F(ClipboardTest, TiedTimestampsKeepTheSelectionAskedFirst) {
     EXPECT_TRUE(owner.texts.empty());
   }
 }
+
+TEST_F(ClipboardTest, IncrementalTransferIsDrainedAndCountsAsNoText) {
+  TXClipboardWindow clip(x.dpy, &owner);
+  ASSERT_TRUE(fetched(clip));
+  // xsel hands large text over in increments.
+  std::string big(size_t(XExtendedMaxRequestSize(x.dpy)) + 1000, 'x');
+  x.start({"xsel", "--nodetach", "-i", "-b"}, file("big", big));
+  ASSERT_TRUE(x.waitForOwner(xaCLIPBOARD));
+  clip.requestSelection(0, 0);
+  ASSERT_TRUE(x.pumpUntil([&] { return !clip.fetchPending(); }, 4000));
+  EXPECT_TRUE(owner.texts.empty());
+  // The next owner's text arrives as usual, though its answer comes in the
+  // property the increments were using.
+  Window first = XGetSelectionOwner(x.dpy, xaCLIPBOARD);
+  xclipOwns("clipboard", "small", "UTF8_STRING");
+  ASSERT_TRUE(x.waitForOwner(xaCLIPBOARD, first));
+  clip.requestSelection(0, 0);
+  ASSERT_TRUE(fetched(clip));
+  EXPECT_EQ(owner.texts, std::vector<std::string>({"small"}));
+}

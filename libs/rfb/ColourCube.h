@@ -33,6 +33,8 @@ public:
   int cellNumber(int redLevel, int greenLevel, int blueLevel) const {
     return (redLevel * nGreen_ + greenLevel) * nBlue_ + blueLevel;
   }
+  // The pixel value that cell holds (the cell number itself without a table).
+  uint32_t pixelOf(int cell) const { return table_ ? table_[cell] : uint32_t(cell); }
   int nRed() const { return nRed_; }
   int nGreen() const { return nGreen_; }
   int nBlue() const { return nBlue_; }

@@ -1,8 +1,8 @@
 // One stand-in server and one display open on it for a whole test process:
 // the client of the server's extension keeps the codes of the first display
 // it sees, so every test of a process that calls it must use that display.
-// Made on first use and kept until the process ends. Include the X headers'
-// users (gtest) before this header.
+// Made on first use and kept until the process ends. Include gtest before
+// this header: the X headers' macros clash with its names.
 #pragma once
 
 #include "XzavDouble.h"

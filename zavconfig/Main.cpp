@@ -6,9 +6,11 @@
 #include "plat/ModuleFileName.h"
 #include "plat/ParameterSet.h"
 #include "plat/unix/AppInit.h"
+#include "serverconfig/ConnectionsList.h"
 #include "wvw/FontProp.h"
 #include "wvw/Style.h"
 #include "wvw/Widget.h"
+#include "zavconfig/StatusDialogCallback.h"
 #include "zavconfig/zavext.h"
 
 #include <csignal>
@@ -90,6 +92,16 @@ void getStatusValues(Display* display, const char* arg) {
   XFree(list);
 }
 
+// One line per connection: user, peer address and access text. A failed
+// request prints nothing.
+void listConnections(Display* display) {
+  StatusDialogCallback callback(display, nullptr);
+  serverconfig::ConnectionsList connections(&callback);
+  connections.refresh();
+  for (const serverconfig::ConnectionsList::Entry& e : connections.getEntries())
+    printf("%s@%s %s\n", e.user.c_str(), e.address.c_str(), e.accessText());
+}
+
 void getParam(Display* display, const char* name) {
   char* value;
   int length;
@@ -113,6 +125,10 @@ int runCommandMode(Display* display, int argc, char** argv, int first) {
     } else if (strcmp(cmd, "-disconnect") == 0) {
       if (!zavext::connect(display, ""))
         fprintf(stderr, "disconnecting all clients failed\n");
+    } else if (strcmp(cmd, "-listconnections") == 0) {
+      // The connections are the whole answer: the commands after it do not run.
+      listConnections(display);
+      return 0;
     } else if (strcmp(cmd, "-get") == 0) {
       const char* name = commandArgument(argc, argv, &i);
       if (name[0] == '#')

@@ -94,6 +94,7 @@ DEFAULT_STATE = {
         "ip_addrs=127.0.0.1",
         "has_zav_passwd=1",
         "public_key_signature=3a-5c-11-0e-92-7f-d4-08",
+        "total_connections=0",
     ],
     "connections": [],
     "query": None,
@@ -103,6 +104,15 @@ DEFAULT_STATE = {
 
 def pad4(n):
     return (4 - n % 4) % 4
+
+
+def connection_address(c):
+    """The second text by which the server knows a connection: the address and
+    the suffix joined by a plus sign, or the address alone when the connection
+    has no suffix (null)."""
+    if c.get("suffix") is None:
+        return c["address"].encode()
+    return (c["address"] + "+" + c["suffix"]).encode()
 
 
 def show_text(data):
@@ -149,13 +159,27 @@ class ServerState:
         self.faults = {}
         self.log = []
         self.violations = 0
+        # Connections made since the start: each connection of the initial
+        # state and each one that a later "set" brings.
+        self.total_connections = len(self.connections)
+
+    @staticmethod
+    def connection_key(c):
+        return (c["user"], c["address"], c.get("suffix"))
 
     def update(self, cmd):
         if "extension" in cmd:
             self.extension = bool(cmd["extension"])
+        if "connections" in cmd:
+            known = {self.connection_key(c) for c in self.connections}
+            self.total_connections += sum(
+                1 for c in cmd["connections"] if self.connection_key(c) not in known)
         for key in ("params", "status", "connections", "query"):
             if key in cmd:
                 setattr(self, key, copy.deepcopy(cmd[key]))
+        if "connections" in cmd and "status" not in cmd:
+            self.status = [("total_connections=%d" % self.total_connections
+                            if t.startswith("total_connections=") else t) for t in self.status]
         if "client_cut_text" in cmd:
             self.client_cut_text = cmd["client_cut_text"].encode("utf-8", "surrogateescape")
 
@@ -168,7 +192,7 @@ class ServerState:
             "server_cut_text_length": len(self.server_cut_text),
             "connect_requests": self.connect_requests, "approvals": self.approvals,
             "stream_requests": self.stream_requests, "reloads": self.reloads,
-            "violations": self.violations,
+            "total_connections": self.total_connections, "violations": self.violations,
         }
 
     def find_param(self, name):
@@ -482,8 +506,7 @@ class Client:
         st = self.proxy.state
         texts = []
         for c in st.connections:
-            texts += [c["user"].encode(), (c["address"] + "+" + c["suffix"]).encode(),
-                      str(c["rights"]).encode()]
+            texts += [c["user"].encode(), connection_address(c), str(c["rights"]).encode()]
         return lambda fault: self.packed(fault, texts, len(st.connections))
 
     def answer_getClientCutText(self):
@@ -514,8 +537,7 @@ class Client:
         def answer(fault):
             found = None
             for c in st.connections:
-                if (c["user"].encode() == user
-                        and (c["address"] + "+" + c["suffix"]).encode() == addr):
+                if c["user"].encode() == user and connection_address(c) == addr:
                     found = c
             if found is not None and fault is None:
                 st.connections.remove(found)
@@ -528,8 +550,7 @@ class Client:
         def answer(fault):
             found = None
             for c in st.connections:
-                if (c["user"].encode() == user
-                        and (c["address"] + "+" + c["suffix"]).encode() == addr):
+                if c["user"].encode() == user and connection_address(c) == addr:
                     found = c
             ok = found is not None and rights.isdigit()
             if ok and fault is None:
@@ -645,7 +666,10 @@ class Control:
     def handle(self, cmd):
         """Commands ("cmd" field):
         ping; reset (initial state, no faults, empty log); state (dump);
-        set (any of extension, params, status, connections, query, client_cut_text);
+        set (any of extension, params, status, connections, query, client_cut_text;
+             each connection is {"user", "address", "suffix" (null: none), "rights"};
+             a "set" of connections without status counts every connection not
+             listed before into the status value "total_connections", if listed);
         fault (op name or minor, kind in FAULT_KINDS, count, -1 = until reset);
         event (event cut|selection|query|status, b = field B, window, send_event);
         log (decoded requests); wait_idle (answers once no client is connected)."""

@@ -189,6 +189,31 @@ class DoubleTest(unittest.TestCase):
         self.assertEqual((head[0], struct.unpack("<H", head[2:4])[0]), (1, seq))
         self.assertTrue(extra.startswith(b"Xzav demo desktop"))
 
+    def status_texts(self):
+        self.c.send(struct.pack("<BBH", self.major, 14, 1))
+        head, extra = self.c.packet()
+        self.assertEqual((head[0], head[1]), (1, 1))
+        used, count = struct.unpack("<HH", head[8:12])
+        texts = extra[:used].split(b"\0")[:-1]
+        self.assertEqual(len(texts), count)
+        return texts
+
+    def test_total_connections_counts_every_connection_made(self):
+        self.assertEqual(self.status_texts()[-1], b"total_connections=0")
+        alice = '{"user": "alice", "address": "10.0.0.1", "suffix": "1", "rights": 1}'
+        bob = '{"user": "bob", "address": "10.0.0.2", "suffix": "2", "rights": 1}'
+        self.control('{"cmd": "set", "connections": [%s]}' % alice)
+        self.control('{"cmd": "set", "connections": [%s, %s]}' % (alice, bob))
+        self.control('{"cmd": "set", "connections": []}')
+        self.assertEqual(self.status_texts()[-1], b"total_connections=2")
+        # A status list set with the connections is served as it is.
+        self.control('{"cmd": "set", "status": ["total_connections=7"], "connections": [%s]}'
+                     % bob)
+        self.assertEqual(self.status_texts(), [b"total_connections=7"])
+        self.control('{"cmd": "set", "status": []}')
+        self.control('{"cmd": "set", "connections": [%s]}' % alice)
+        self.assertEqual(self.status_texts(), [])
+
 
 if __name__ == "__main__":
     unittest.main()

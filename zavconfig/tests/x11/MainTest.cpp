@@ -133,7 +133,18 @@ const std::string paramNames = "Desktop\nrfbPort\nAllowRfb\nHosts\nAcceptCutText
                                "EnableChat\nConnNotifyTimeout\n";
 const std::string allStatus = "is_module=0\nactive_listener_error_number=0\n"
                               "passive_listener_error_number=0\nip_addrs=127.0.0.1\n"
-                              "has_zav_passwd=1\npublic_key_signature=3a-5c-11-0e-92-7f-d4-08\n";
+                              "has_zav_passwd=1\npublic_key_signature=3a-5c-11-0e-92-7f-d4-08\n"
+                              "total_connections=0\n";
+
+// One connection of each access text; carol's address has no suffix.
+const std::string fourConnections =
+    "{\"cmd\": \"set\", \"connections\": ["
+    "{\"user\": \"alice\", \"address\": \"10.0.0.1\", \"suffix\": \"1\", \"rights\": 65535}, "
+    "{\"user\": \"bob\", \"address\": \"10.0.0.2\", \"suffix\": \"2\", \"rights\": 1023}, "
+    "{\"user\": \"carol\", \"address\": \"10.0.0.3\", \"suffix\": null, \"rights\": 1}, "
+    "{\"user\": \"\", \"address\": \"[fe80::1]\", \"suffix\": \"4\", \"rights\": 7}]}";
+const std::string connectionLines = "alice@10.0.0.1 Full\nbob@10.0.0.2 Default\n"
+                                    "carol@10.0.0.3 View only\n@[fe80::1] Custom\n";
 
 std::string fault(const std::string& op, const std::string& kind) {
   return "{\"cmd\": \"fault\", \"op\": \"" + op + "\", \"kind\": \"" + kind + "\"}";
@@ -284,6 +295,33 @@ TEST(ZavconfigCommandMode, EveryCommandAgainstTheServer) {
        "connecting to viewer.example failed\n"},
       {"connect as the last argument", {}, {"-connect"}, {QE}, "", "", 1, true},
       {"disconnect every viewer", {}, {"-disconnect"}, {QE, "connect \"\""}},
+      {"list the connections with their access",
+       {fourConnections},
+       {"-listconnections"},
+       {QE, "getStatus", "listConnections"},
+       connectionLines},
+      {"list the connections and end, whatever follows",
+       {fourConnections},
+       {"-listconnections", "-list", "-get", "Desktop"},
+       {QE, "getStatus", "listConnections"},
+       connectionLines},
+      {"commands before the list still run",
+       {fourConnections},
+       {"-get", "Desktop", "-listconnections", "-disconnect"},
+       {QE, "getParam \"Desktop\"", "getStatus", "listConnections"},
+       desktop + "\n" + connectionLines},
+      {"no connections print nothing",
+       {},
+       {"-listconnections", "-list"},
+       {QE, "getStatus", "listConnections"}},
+      {"a failing list prints nothing",
+       {fourConnections, fault("listConnections", "fail")},
+       {"-listconnections"},
+       {QE, "getStatus", "listConnections"}},
+      {"a list whose count runs past its data prints nothing",
+       {fourConnections, fault("listConnections", "overlong")},
+       {"-listconnections"},
+       {QE, "getStatus", "listConnections"}},
       {"disconnect refused",
        {fault("connect", "fail")},
        {"-disconnect"},

@@ -330,6 +330,21 @@ TEST_F(Desktop, TheFocusedWindowKeepsTheDragAndLeavingIsTold) {
   EXPECT_EQ(rec.events, (Events{"press 0 B", "move 31,20 B", "release 0 B"}));
 }
 
+// The drag of a window that leaves the desktop ends with it: no later event
+// reaches it, not even the leave.
+TEST_F(Desktop, RemovingTheWindowThatHasTheDragEndsIt) {
+  twoWindows();
+  desk.attachServer(&server);
+  pointer(60, 40, 1); // in b
+  desk.removeWindow(&b);
+  rec.events.clear();
+  pointer(62, 42, 0);
+  pointer(15, 15, 1);
+  for (const std::string& e : rec.events)
+    EXPECT_EQ(e.find(" B"), std::string::npos) << e;
+  EXPECT_EQ(desk.getFocusWindow(), &a);
+}
+
 TEST_F(Desktop, RelativePointerEventsAreRefused) {
   twoWindows();
   desk.attachServer(&server);

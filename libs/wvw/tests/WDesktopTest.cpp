@@ -108,6 +108,19 @@ TEST_F(Desktop, StartsAsOneColourMappedPixel) {
   EXPECT_EQ(d.getClipboardText(), nullptr);
 }
 
+TEST_F(Desktop, RendersThroughItsColourCubeByDefault) {
+  wvw::WDesktop d;
+  d.setSize(20, 10);
+  c.setSize(5, 5);
+  d.addWindow(&c, Point(2, 2));
+  d.attachServer(&server);
+  server.tryUpdate();
+  rfb::ColourMap* cube = d.getColourMap();
+  EXPECT_EQ(server.screen.getPixel(Point(0, 0)), uint32_t(cube->lookupRGB(wvw::Widget::BevelBg)));
+  EXPECT_EQ(server.screen.getPixel(Point(3, 3)), uint32_t(cube->lookupRGB(Colour(255, 255, 0))));
+  d.removeWindow(&c);
+}
+
 TEST_F(Desktop, SetSizeBelowOneGivesOneByOne) {
   testing_support::ScopedCapture log("WDesktop", 100);
   desk.attachServer(&server);

@@ -37,6 +37,8 @@ public:
   const rfb::Point& getPage() const { return page_; }
   const rfb::Point& getThumbSize() const { return thumbSize_; }
   bool isDragging() const { return dragging_; }
+  // Where the pointer was last seen over the slider.
+  const rfb::Point& getLastPointer() const { return lastPointer_; }
 
 private:
   rfb::Point thumbOffset() const;

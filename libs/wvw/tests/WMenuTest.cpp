@@ -4,6 +4,7 @@
 #include "wvw/WMenu.h"
 
 #include "wvw/WCanvas.h"
+#include "wvw/WIconMenuItem.h"
 #include "wvw/WLayoutMenu.h"
 #include "wvw/WMenuBar.h"
 #include "wvw/WMenuButton.h"
@@ -482,4 +483,22 @@ TEST(WMenu, Looks) {
   Rect r = file->getMenu()->getChildRect(save);
   Point m = root.getChildPosition(file->getMenu());
   EXPECT_TRUE(isColour(pb, m.x + r.tl.x + 1, m.y + r.tl.y + 1, wvw::Widget::Blue));
+}
+
+TEST(WIconMenuItem, IconAtTheRightEnd) {
+  static const uint8_t box[8] = {0xFF, 0x81, 0x81, 0x81, 0x81, 0x81, 0x81, 0xFF};
+  wvw::WMenu menu;
+  wvw::WIconMenuItem item(&menu, "Abc", false);
+  int w, h;
+  item.getPreferredSize(&w, &h);
+  EXPECT_EQ(w, 28);
+  item.setIcon(box, 8, 8);
+  item.getPreferredSize(&w, &h);
+  EXPECT_EQ(w, 28 + 8 + 8);
+  menu.layoutItems();
+  EXPECT_EQ(item.width(), 44);
+  EXPECT_EQ(item.getChildRect(item.getIcon()), Rect(36, 0, 44, 8));
+  item.setIcon(box, 6, 6); // the old icon goes
+  EXPECT_EQ(item.getChildRect(item.getIcon()), Rect(38, 0, 44, 6));
+  EXPECT_EQ(item.numChildren(), 2); // the label and the icon
 }

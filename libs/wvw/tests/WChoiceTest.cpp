@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -234,4 +235,27 @@ TEST(WChoice, DisablingReachesFieldAndButton) {
   EXPECT_FALSE(t.choice.getTextField()->isEnabled());
   EXPECT_FALSE(t.choice.getButton()->isEnabled());
   EXPECT_FALSE(t.choice.isEnabled());
+}
+
+TEST(WChoice, DestroyedWhileItsMenuIsUp) {
+  wvw::WCanvas root;
+  root.setSize(300, 200);
+  Patch patch;
+  root.addChildSized(&patch, Rect(200, 150, 210, 160));
+  WidgetTestHost host;
+  host.attach(&root);
+  host.focusIn();
+  auto choice = std::make_unique<wvw::WChoice>(&root, false, false, 20);
+  root.addChild(choice.get());
+  root.setChildRect(choice.get(), Rect(20, 30, 140, 52));
+  choice->addItem(1, "one");
+  choice->getButton()->takeFocus();
+  host.type(XK_Return);
+  ASSERT_EQ(root.getPopup(), choice->getMenu());
+  choice.reset();
+  EXPECT_EQ(root.getPopup(), nullptr);
+  EXPECT_EQ(root.numChildren(), 1);
+  host.type(XK_Down);
+  host.pointer(100, 40, 1);
+  host.pointer(100, 40, 0);
 }

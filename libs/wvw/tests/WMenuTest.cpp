@@ -502,3 +502,19 @@ TEST(WIconMenuItem, IconAtTheRightEnd) {
   EXPECT_EQ(item.getChildRect(item.getIcon()), Rect(38, 0, 44, 6));
   EXPECT_EQ(item.numChildren(), 2); // the label and the icon
 }
+
+TEST(WMenuBar, DestroyedWhileAMenuIsOpen) {
+  Root r;
+  auto bar = std::make_unique<wvw::WMenuBar>();
+  wvw::WMenuGroup* file = bar->addMenu("&File");
+  file->addItem("&Open");
+  r.root.addChildSized(bar.get(), Rect(0, 0, 400, 24));
+  file->popup();
+  ASSERT_TRUE(file->isOpen());
+  bar.reset();
+  EXPECT_EQ(r.root.getPopup(), nullptr);
+  EXPECT_EQ(r.root.numChildren(), 1); // the patch
+  r.host.type(XK_Down);
+  r.host.pointer(10, 30, 1);
+  r.host.pointer(10, 30, 0);
+}

@@ -8,7 +8,7 @@ namespace {
 const uint32_t XK_Escape = 0xFF1B;
 } // namespace
 
-WDesktopMenu::WDesktopMenu(WDesktop* desktop) : WFrame(false), desktop_(desktop) {
+WDesktopMenu::WDesktopMenu(WDesktop* desktop) : WMenu(), desktop_(desktop) {
 }
 
 // The desktop must not keep a window that is gone.
@@ -24,7 +24,7 @@ bool WDesktopMenu::onKey(uint32_t keysym, bool down, Widget* source) {
     if (alive.gone())
       return true;
   }
-  return WFrame::onKey(keysym, down, source);
+  return WMenu::onKey(keysym, down, source);
 }
 
 bool WDesktopMenu::onFocusChange(bool reverse, Widget* source) {
@@ -34,12 +34,12 @@ bool WDesktopMenu::onFocusChange(bool reverse, Widget* source) {
     if (alive.gone())
       return true;
   }
-  return WFrame::onFocusChange(reverse, source);
+  return WMenu::onFocusChange(reverse, source);
 }
 
 bool WDesktopMenu::onClick(Widget* source) {
   AliveCheck alive(this);
-  if (!WFrame::onClick(source) && !alive.gone())
+  if (!WMenu::onClick(source) && !alive.gone())
     desktop_->removeWindow(this);
   return false;
 }

@@ -4,14 +4,14 @@
 // must outlive the menu; a menu destroyed while shown leaves the desktop.
 #pragma once
 
-#include "wvw/WFrame.h"
+#include "wvw/WMenu.h"
 
 namespace wvw {
 
 class WDesktop;
 
-// The menu frame it builds on is a raised frame holding the items.
-class WDesktopMenu : public WFrame {
+// The menu it builds on lays out and highlights the items.
+class WDesktopMenu : public WMenu {
 public:
   explicit WDesktopMenu(WDesktop* desktop);
   ~WDesktopMenu() override;

@@ -68,7 +68,8 @@ class FtPeer:
         self.sock = sock
         self.settings = settings
         self.inbuf = bytearray()
-        self.out = bytearray()
+        self.out = []
+        self.out_len = 0
         self.decoder = ft_codec.Decoder()
         self.deflater = zlib.compressobj(6)
         self.sources = {}
@@ -222,15 +223,40 @@ class FtPeer:
         item[2].update(payload)
 
     # ---- output ---------------------------------------------------------------
+    # Output is a list of byte strings sent with one sendmsg, so that file data
+    # is never copied into a growing buffer.
     def send(self, body):
-        self.out += frame(body)
+        self.queue(frame(body))
+
+    def queue(self, *pieces):
+        for piece in pieces:
+            self.out.append(piece)
+            self.out_len += len(piece)
+
+    def send_data(self, kind, sid, fid, data):
+        body_len = 14 + len(data)
+        if body_len <= 32766:
+            self.queue(struct.pack(">HIIIH", body_len | 0x8000, kind, sid, fid, len(data)), data)
+        else:
+            self.send(struct.pack(">IIIH", kind, sid, fid, len(data)) + data)
+
+    def write_out(self):
+        while self.out:
+            sent = self.sock.sendmsg(self.out[:512])
+            self.out_len -= sent
+            while self.out and sent >= len(self.out[0]):
+                sent -= len(self.out[0])
+                self.out.pop(0)
+            if sent:
+                self.out[0] = memoryview(self.out[0])[sent:]
+                return
 
     def pump_sources(self):
         chunk = int(self.settings.get("chunk", 32752))
         compress = bool(self.settings.get("compress"))
         vanish = self.settings.get("vanish_after")
         progressed = True
-        while progressed and len(self.out) < 1 << 20 and self.sources:
+        while progressed and self.out_len < 4 << 20 and self.sources:
             progressed = False
             for key, src in list(self.sources.items()):
                 room = min(src.limit, src.end) - src.pos
@@ -252,9 +278,9 @@ class FtPeer:
                 self.sent_file_bytes += len(data)
                 if compress:
                     packed = self.deflater.compress(data) + self.deflater.flush(zlib.Z_SYNC_FLUSH)
-                    self.send(struct.pack(">IIIH", 10, src.sid, src.fid, len(packed)) + packed)
+                    self.send_data(10, src.sid, src.fid, packed)
                 else:
-                    self.send(struct.pack(">IIIH", 6, src.sid, src.fid, len(data)) + data)
+                    self.send_data(6, src.sid, src.fid, data)
                 progressed = True
                 if vanish is not None and self.sent_file_bytes >= int(vanish):
                     self.flush_now()
@@ -264,17 +290,18 @@ class FtPeer:
     def flush_now(self):
         self.sock.setblocking(True)
         try:
-            self.sock.sendall(self.out)
+            self.sock.sendall(b"".join(self.out))
         except OSError:
             pass
-        self.out.clear()
+        self.out = []
+        self.out_len = 0
 
     def service(self, mask):
         if self.closed:
             return
         if mask & selectors.EVENT_READ:
             try:
-                data = self.sock.recv(1 << 20)
+                data = self.sock.recv(65536)
             except (BlockingIOError, InterruptedError):
                 data = None
             except OSError:
@@ -290,8 +317,7 @@ class FtPeer:
             return
         if self.out:
             try:
-                sent = self.sock.send(self.out)
-                del self.out[:sent]
+                self.write_out()
             except (BlockingIOError, InterruptedError):
                 pass
             except OSError:
@@ -409,7 +435,8 @@ class Streams:
         if settings.get("push"):
             peer.push(settings["push"])
         if how == "with_message":
-            peer.out[:0] = big
+            peer.out.insert(0, big)
+            peer.out_len += len(big)
         self.want(peer)
 
     def want(self, peer):

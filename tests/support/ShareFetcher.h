@@ -76,6 +76,15 @@ public:
       share->getManager()->renewLimits();
   }
   bool done() const { return share && waiting.empty() && running.empty(); }
+  // Gives the share's folders their modes, deepest first, once their files
+  // are written.
+  void setFolderModes() {
+    for (std::uint32_t i = share->size(); i-- > 0;) {
+      const ft::ShareEntry* e = (*share)[i];
+      if (e->isDirectory())
+        ft::FileStream::setFolderMode((dir + "/" + e->name).c_str(), e);
+    }
+  }
 
   ft::Extension* ext;
   std::string dir;

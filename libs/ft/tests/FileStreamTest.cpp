@@ -184,4 +184,16 @@ TEST_F(FileStreamTest, AWriteFailureIsReportedAndTheBytesAreKept) {
   EXPECT_EQ(testing_support::readFile(path), data);
 }
 
+TEST_F(FileStreamTest, AFolderGetsItsMaskedModeThroughItsDescriptor) {
+  ft::ShareEntry folder("d", ft::ShareEntry::flagDirectory, 0, 0, 0, 0);
+  folder.addAttribute(ft::makeUnixAttribute(041777));
+  mkdir(dir.file("d").c_str(), 0700);
+  ft::FileStream::setFolderMode(dir.file("d").c_str(), &folder);
+  EXPECT_EQ(modeOf(dir.file("d")), 0755);
+  // A link in the folder's place is not followed.
+  symlink(dir.path().c_str(), dir.file("link").c_str());
+  EXPECT_THROW(ft::FileStream::setFolderMode(dir.file("link").c_str(), &folder),
+               plat::SystemException);
+}
+
 } // namespace

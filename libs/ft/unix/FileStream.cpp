@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 static plat::LogWriter vlog("FileStream");
 
@@ -47,6 +49,17 @@ std::uint32_t FileStream::permittedMode(std::uint32_t mode) {
   mode_t mask = umask(0);
   umask(mask);
   return mode & 0777 & ~static_cast<std::uint32_t>(mask);
+}
+
+void FileStream::setFolderMode(const char* path, const ShareEntry* entry) {
+  int fd = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0)
+    throw plat::SystemException("open", errno);
+  int result = fchmod(fd, permittedMode(unixModeOf(entry)));
+  int err = errno;
+  close(fd);
+  if (result != 0)
+    throw plat::SystemException("fchmod", err);
 }
 
 std::uint64_t FileStream::getLimit() {

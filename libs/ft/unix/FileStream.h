@@ -43,6 +43,13 @@ public:
   // set-id or sticky bits), less the process's umask.
   static std::uint32_t permittedMode(std::uint32_t mode);
 
+  // Gives a downloaded folder the entry's mode, as permittedMode() makes it,
+  // through a descriptor of the folder (a symbolic link put in its place is
+  // not followed). Call it once the folder's contents are written: a folder
+  // without write permission must not fail its own children. Throws
+  // plat::SystemException "open" or "fchmod".
+  static void setFolderMode(const char* path, const ShareEntry* entry);
+
   // DownloadManager::Stream
   // 0 while paused, else total + free buffer space.
   std::uint64_t getLimit() override;

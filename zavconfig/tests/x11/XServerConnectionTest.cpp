@@ -171,6 +171,10 @@ TEST_F(XServerConnectionTest, AFolderOfAThousandFilesDownloadsIntactWithMaskedMo
   for (int i = 0; i < 1000; i++)
     writeBytes(dir.file("push/many/f" + std::to_string(i)), pattern(100 + i * 37, i),
                i == 0 ? 06777 : 0666);
+  // A folder that nobody may write to still receives its files.
+  mkdir(dir.file("push/locked").c_str(), 0755);
+  writeBytes(dir.file("push/locked/inside.txt"), "in");
+  chmod(dir.file("push/locked").c_str(), 0555);
   // A file of the same name already in the fetch folder stays as it was.
   writeBytes(dir.file("push/keep.txt"), "theirs");
   mkdir(fetch.file("push").c_str(), 0700);
@@ -180,9 +184,14 @@ TEST_F(XServerConnectionTest, AFolderOfAThousandFilesDownloadsIntactWithMaskedMo
   mode_t old = umask(022);
   connect();
   bool done = runUntil([&] { return fetcher.done(); }, 300);
+  if (done)
+    fetcher.setFolderModes();
   umask(old);
   ASSERT_TRUE(done);
-  EXPECT_EQ(fetcher.completed, 1000);
+  EXPECT_EQ(fetcher.completed, 1001);
+  EXPECT_EQ(testing_support::readFile(fetch.file("push/locked/inside.txt")), "in");
+  EXPECT_EQ(modeOf(fetch.file("push/locked")), 0555);
+  EXPECT_EQ(modeOf(fetch.file("push/many")), 0755);
   ASSERT_EQ(fetcher.failures.size(), 1u);
   EXPECT_NE(fetcher.failures[0].find("push/keep.txt: open"), std::string::npos)
       << fetcher.failures[0];

@@ -401,8 +401,15 @@ class Streams:
         return answer
 
     def requested(self, name, port, cookie):
-        """The program asked for a stream and the server said yes: connect back."""
+        """The program asked for a stream and the server said yes: connect back.
+        Nobody listening there is recorded, never fatal: the reply still goes out."""
         kind = "ft" if name == "requestFileTransferStream" else "chat"
+        try:
+            self.connect_back(kind, port, cookie)
+        except OSError as exc:
+            self.status[kind]["connect_error"] = str(exc)
+
+    def connect_back(self, kind, port, cookie):
         settings = self.settings[kind]
         how = settings.get("cookie", "big")
         if how == "none":

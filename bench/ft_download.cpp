@@ -4,6 +4,9 @@
 // into a fetch folder. References on the same file: a raw copy over a
 // loopback TCP socket into a file, and `gzip -6` of the file. The peak
 // resident size is reported so that growth with the file size shows.
+// ZAV_BENCH_FTBUF sets "FileTransferBufferSize" (the receive window) for a
+// run; BM_DownloadPlainCppSource replaces the stand-in by a viewer written in
+// C++, so that the program's own side is measured.
 #include "ShareFetcher.h"
 #include "TempDir.h"
 #include "XzavDouble.h"
@@ -11,17 +14,18 @@
 #include "ft/unix/UnixFileTransferManager.h"
 #include "net/SelectSocketManager.h"
 #include "net/SocketListener.h"
-#include "net/io/TcpIo.h"
-#include "rdr/FramedOutStream.h"
 #include "net/io/FdSelectManager.h"
+#include "net/io/TcpIo.h"
 #include "plat/ParameterSet.h"
 #include "plat/TimerManager.h"
+#include "rdr/FramedOutStream.h"
 #include "zavconfig/XServerConnectionFT.h"
 #include "zavconfig/zavext.h"
 
 #include <benchmark/benchmark.h>
 
 #include <X11/Xlib.h>
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cstdio>
 #include <cstdlib>
@@ -30,13 +34,12 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <algorithm>
-#include <vector>
 #include <string>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -118,7 +121,6 @@ void download(benchmark::State& state, bool compress) {
   state.counters["peak_rss_MB"] = static_cast<double>(peakKb()) / 1024;
 }
 
-
 // The viewer side written in C++ on a loopback TCP connection, so that the
 // program's side is measured without the stand-in's own costs: it offers
 // the file as a share, lists it and sends it within the granted limits.
@@ -140,7 +142,8 @@ public:
         continue;
       while (sent < size && sent < limit) {
         int n = static_cast<int>(std::min<std::uint64_t>({32752, limit - sent, size - sent}));
-        ssize_t got = pread(file, buf.data() + 16, static_cast<size_t>(n), static_cast<off_t>(sent));
+        ssize_t got =
+            pread(file, buf.data() + 16, static_cast<size_t>(n), static_cast<off_t>(sent));
         if (got != n)
           abort();
         put16(buf.data(), static_cast<std::uint16_t>(0x8000 | (14 + n)));
@@ -172,7 +175,9 @@ private:
     }
     Bytes& u16(std::uint16_t v) { return u8(static_cast<std::uint8_t>(v >> 8)).u8(v & 0xFF); }
     Bytes& u32(std::uint32_t v) { return u16(static_cast<std::uint16_t>(v >> 16)).u16(v & 0xFFFF); }
-    Bytes& u64(std::uint64_t v) { return u32(static_cast<std::uint32_t>(v >> 32)).u32(v & 0xFFFFFFFF); }
+    Bytes& u64(std::uint64_t v) {
+      return u32(static_cast<std::uint32_t>(v >> 32)).u32(v & 0xFFFFFFFF);
+    }
     Bytes& str(const std::string& t) {
       u32(static_cast<std::uint32_t>(t.size()));
       b.insert(b.end(), t.begin(), t.end());

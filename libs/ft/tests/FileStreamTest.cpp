@@ -19,7 +19,11 @@ namespace {
 
 class Recorder : public ft::FileStream::Callback {
 public:
-  void progress(ft::FileStream*, std::uint64_t onDisk) override { lastProgress = onDisk; }
+  void progress(ft::FileStream*, std::uint64_t onDisk) override {
+    lastProgress = onDisk;
+    if (throwOnProgress)
+      throw plat::Exception("write/select: Connection reset by peer (104)");
+  }
   void writeFailed(ft::FileStream*, const char* message) override {
     log.push_back(std::string("writeFailed ") + message);
   }
@@ -29,6 +33,7 @@ public:
   }
   std::vector<std::string> log;
   std::uint64_t lastProgress = 0;
+  bool throwOnProgress = false;
 };
 
 class ScopedUmask {
@@ -194,6 +199,18 @@ TEST_F(FileStreamTest, AFolderGetsItsMaskedModeThroughItsDescriptor) {
   symlink(dir.path().c_str(), dir.file("link").c_str());
   EXPECT_THROW(ft::FileStream::setFolderMode(dir.file("link").c_str(), &folder),
                plat::SystemException);
+}
+
+TEST_F(FileStreamTest, AFailedProgressReportIsNoWriteFailureAndDuplicatesNothing) {
+  ft::FileStream* s = open(6);
+  cb.throwOnProgress = true;
+  EXPECT_THROW(put(s, "abc"), plat::Exception);
+  EXPECT_TRUE(cb.log.empty());
+  cb.throwOnProgress = false;
+  put(s, "def");
+  EXPECT_EQ(cb.lastProgress, 6u);
+  s->finish("");
+  EXPECT_EQ(testing_support::readFile(path), "abcdef");
 }
 
 } // namespace

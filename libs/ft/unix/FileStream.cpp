@@ -76,25 +76,35 @@ int FileStream::write(const std::uint8_t* bytes, int length) {
     throw plat::Exception("The source sent more data than the file's announced size");
   if (after > limit)
     throw plat::Exception("The source sent more data than it was granted");
+  bool wrote = drainBuffer();
   int direct = 0;
-  if (flushBuffer())
-    direct = writeToFile(bytes, length);
+  if (buffered == 0)
+    direct = writeFile(bytes, length);
   if (direct < length) {
     buffer.addData(bytes + direct, length - direct);
     buffered += length - direct;
   }
   total = after;
+  // Reported once every byte is accounted for: what the callback does
+  // (scheduling output on a stream that may have failed) can throw.
+  if (wrote || direct > 0)
+    callback->progress(this, total - static_cast<std::uint64_t>(buffered));
   return length;
 }
 
 int FileStream::writeToFile(const std::uint8_t* bytes, int length) {
+  int count = writeFile(bytes, length);
+  if (count > 0)
+    callback->progress(this, total - static_cast<std::uint64_t>(buffered) +
+                                 static_cast<std::uint64_t>(count));
+  return count;
+}
+
+int FileStream::writeFile(const std::uint8_t* bytes, int length) {
   if (paused || length <= 0)
     return 0;
   try {
-    int count = static_cast<int>(file.write(bytes, static_cast<size_t>(length)));
-    callback->progress(this, total - static_cast<std::uint64_t>(buffered) +
-                                 static_cast<std::uint64_t>(count));
-    return count;
+    return static_cast<int>(file.write(bytes, static_cast<size_t>(length)));
   } catch (plat::Exception& e) {
     vlog.error("%s", e.str());
     callback->writeFailed(this, e.str());
@@ -102,27 +112,35 @@ int FileStream::writeToFile(const std::uint8_t* bytes, int length) {
   }
 }
 
-bool FileStream::flushBuffer() {
-  for (;;) {
-    if (buffered == 0) {
-      if (!finishPending)
-        return true;
-      std::string message = pendingMessage;
-      finishPending = false;
-      finish(message.c_str());
-      return false;
-    }
+bool FileStream::drainBuffer() {
+  bool wrote = false;
+  while (buffered > 0) {
     if (buffer.avail() == 0)
       buffer.overrun(false, 1);
     int chunk = std::min(capacity, buffer.avail());
     PLAT_ASSERT_MSG(chunk != 0, "contiguous != 0");
-    int written = writeToFile(buffer.getptr(), chunk);
+    int written = writeFile(buffer.getptr(), chunk);
     buffer.skip(written);
     buffer.checkpoint();
     buffered -= written;
+    wrote = wrote || written > 0;
     if (written < chunk)
-      return false;
+      break;
   }
+  return wrote;
+}
+
+bool FileStream::flushBuffer() {
+  if (drainBuffer())
+    callback->progress(this, total - static_cast<std::uint64_t>(buffered));
+  if (buffered > 0)
+    return false;
+  if (!finishPending)
+    return true;
+  std::string message = pendingMessage;
+  finishPending = false;
+  finish(message.c_str());
+  return false;
 }
 
 void FileStream::finish(const char* message) {

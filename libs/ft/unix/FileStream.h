@@ -75,6 +75,11 @@ public:
   bool paused = false;
 
 private:
+  // One write to the file without a progress report; 0 while paused or on
+  // failure (logged and reported through writeFailed).
+  int writeFile(const std::uint8_t* bytes, int length);
+  // Writes buffered bytes until the file takes no more; true when any went.
+  bool drainBuffer();
   void fail(const char* message);
 
   Callback* callback;

@@ -226,7 +226,9 @@ TEST_F(XServerConnectionTest, AViewerThatVanishesMidFileLeavesNoPartialFile) {
   Fetcher fetcher(connection->getExtension(), fetch.path());
   connect();
   ASSERT_TRUE(runUntil([&] { return !fetcher.failures.empty(); }, 30));
-  EXPECT_EQ(fetcher.failures[0], "Connection closed");
+  // Ended with the connection (or with the failure to answer on it), never
+  // as a failed write of the file.
+  EXPECT_NE(fetcher.failures[0].rfind("write ", 0), 0u) << fetcher.failures[0];
   EXPECT_FALSE(exists(fetch.file("big.bin")));
 }
 

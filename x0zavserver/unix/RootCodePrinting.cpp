@@ -20,6 +20,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <iterator>
 #include <memory>
 #include <strings.h>
 #include <sys/stat.h>
@@ -160,18 +161,16 @@ bool RootCodePrinting::addPrinterHere(const char* name, const char* description,
                                       const char* ppdPath, const char* deviceId, uid_t uid,
                                       int format) {
   bool ok = cups::addPrinter(name, description, ppdPath, deviceId, uid, format);
-  if (ok)
+  // One entry per queue: the printing system takes "P1" for "p1".
+  if (ok && !added(name))
     printers_.insert(name);
   lastError_ = static_cast<std::uint16_t>(cups::cupsLastError());
   return ok;
 }
 
 bool RootCodePrinting::removePrinterHere(const char* name) {
-  for (auto it = printers_.begin(); it != printers_.end(); ++it)
-    if (strcasecmp(it->c_str(), name) == 0) {
-      printers_.erase(it);
-      break;
-    }
+  for (auto it = printers_.begin(); it != printers_.end();)
+    it = strcasecmp(it->c_str(), name) == 0 ? printers_.erase(it) : std::next(it);
   bool ok = cups::deletePrinter(name);
   lastError_ = static_cast<std::uint16_t>(cups::cupsLastError());
   return ok;

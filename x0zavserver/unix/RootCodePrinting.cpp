@@ -257,7 +257,7 @@ void RootCodePrinting::handle(rdr::InStream& in, rdr::OutStream& out) {
     lastError_ = libraryMissing;
   }
   out.writeU8(ok ? 1 : 0);
-  out.writeU16(kind == AddPrinter || kind == RemovePrinter ? lastError_ : 0);
+  out.writeU16(lastError_);
 }
 
 bool RootCodePrinting::readReply(rdr::InStream& in) {

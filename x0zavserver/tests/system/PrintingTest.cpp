@@ -283,7 +283,8 @@ TEST_F(PrintingThroughLauncher, QueuesGoWhenTheCoreCloses) {
       user,
       {"printadd", "p1", "7", "1", server->ppd(), "sh",
        "lpstat -v p1; lpstat -p p1; lpstat -a p1; lpstat -l -p p1 | grep -A1 'Users allowed'",
-       "printremove", "other", "printadd", "OTHER", "9", "0", server->ppd(), "finish"},
+       "printremove", "other", "printadd", "OTHER", "9", "0", server->ppd(), "raw",
+       "085072696e74696e6707", "finish", "reply"},
       options);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("print 1 0000\ndevice for p1: zav:/PDF/7\nprinter p1 is idle."),
@@ -292,8 +293,9 @@ TEST_F(PrintingThroughLauncher, QueuesGoWhenTheCoreCloses) {
   EXPECT_NE(r.out.find("p1 accepting requests"), std::string::npos) << r.out << r.err;
   EXPECT_NE(r.out.find("Users allowed:\n\t\t" + user + "\n"), std::string::npos) << r.out;
   // The queue it did not add stays as it was.
-  EXPECT_NE(r.out.find("sh 0\nprint 0 0401\nprint 0 0401\ncoprocess exit 0\n"), std::string::npos)
-      << r.out;
+  EXPECT_NE(r.out.find("sh 0\nprint 0 0401\nprint 0 0401\n"), std::string::npos) << r.out;
+  // A request of an unknown kind: no success, no error.
+  EXPECT_NE(r.out.find("coprocess exit 0\nreply 000000\n"), std::string::npos) << r.out;
   EXPECT_EQ(server->queues(), "other\n");
   EXPECT_EQ(server->client("lpstat -v other"), "device for other: zav:/PS/1\n");
 }
@@ -322,10 +324,13 @@ TEST_F(PrintingThroughLauncher, JobReachesTheBackend) {
 TEST_F(PrintingThroughLauncher, MissingPrintingLibrary) {
   options.extraShell +=
       "for f in /usr/lib/x86_64-linux-gnu/libcups.so*; do mount --bind /dev/null $f; done\n";
-  LauncherRig::Result r = rig->run(
-      user, {"printadd", "p1", "7", "1", server->ppd(), "printremove", "p1", "finish"}, options);
+  LauncherRig::Result r = rig->run(user,
+                                   {"printadd", "p1", "7", "1", server->ppd(), "printremove", "p1",
+                                    "raw", "085072696e74696e6707", "finish", "reply"},
+                                   options);
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("print 0 0500\nprint 0 0500\ncoprocess exit 0\n"), std::string::npos)
+  EXPECT_NE(r.out.find("print 0 0500\nprint 0 0500\ncoprocess exit 0\nreply 000500\n"),
+            std::string::npos)
       << r.out << r.err;
   EXPECT_EQ(server->queues(), "");
 }

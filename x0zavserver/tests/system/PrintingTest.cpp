@@ -5,6 +5,7 @@
 // through the client.conf mounted over /etc/cups.
 #include "CupsServer.h"
 #include "LauncherRig.h"
+#include "PrivateMounts.h"
 #include "TempDir.h"
 #include "TestUsers.h"
 #include "cups/CupsApi.h"
@@ -19,10 +20,13 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <sched.h>
 #include <string>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -102,11 +106,17 @@ protected:
     server = new CupsServer;
     setenv("CUPS_SERVER", server->socket().c_str(), 1);
     setenv("CUPS_SERVERROOT", server->dir().c_str(), 1);
+    // root's own destination options go to $HOME/.cups.
+    const char* home = getenv("HOME");
+    savedHome = home ? home : "";
+    setenv("HOME", server->dir().c_str(), 1);
   }
   static void TearDownTestSuite() {
     // Programs that later tests start inherit the environment.
     unsetenv("CUPS_SERVER");
     unsetenv("CUPS_SERVERROOT");
+    if (server)
+      setenv("HOME", savedHome.c_str(), 1);
     delete server;
     server = nullptr;
   }
@@ -122,14 +132,16 @@ protected:
     os::RootCode::uid = savedUid;
     if (server)
       server->client("for q in $(lpstat -e); do lpadmin -x $q; done; rm -f " + server->dir() +
-                     "/lpoptions");
+                     "/.cups/lpoptions");
   }
 
   static CupsServer* server;
+  static std::string savedHome;
   uid_t savedUid = 0;
 };
 
 CupsServer* PrintingModule::server = nullptr;
+std::string PrintingModule::savedHome;
 
 } // namespace
 
@@ -238,7 +250,34 @@ TEST_F(PrintingModule, CleanUpRemovesQueuesOfSessionsThatHaveGone) {
   SessionSocket alive(aliveSocket, false);
   ASSERT_TRUE(exists(goneSocket));
 
-  module.cleanUpPrinters();
+  // The clean-up also looks at the session sockets of the process's own
+  // user, root: it runs in a child with a private, empty home for root,
+  // holding one socket nobody listens on and one that a session holds.
+  if (!testing_support::privateMountsUnsupported().empty())
+    GTEST_SKIP() << testing_support::privateMountsUnsupported();
+  os::Passwd root(uid_t(0));
+  std::string rootZav = std::string(root.getHomeDir()) + "/.zav";
+  pid_t pid = fork();
+  if (pid == 0) {
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
+        mount("tmpfs", root.getHomeDir(), "tmpfs", 0, "mode=0700") != 0 ||
+        mkdir(rootZav.c_str(), 0700) != 0)
+      _exit(100);
+    { SessionSocket dead(rootZav + "/.print.dead", true); }
+    SessionSocket live(rootZav + "/.print.live", false);
+    std::ofstream(rootZav + "/print.other") << "x";
+    std::ofstream(rootZav + "/.print.plain") << "x";
+    module.cleanUpPrinters();
+    // Which of them are left, as bits of the exit status.
+    _exit((exists(rootZav + "/.print.dead") ? 1 : 0) | (exists(rootZav + "/.print.live") ? 2 : 0) |
+          (exists(rootZav + "/print.other") ? 4 : 0) | (exists(rootZav + "/.print.plain") ? 8 : 0));
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  // The dead socket and the plain file (nothing listens there) go; the live
+  // socket and what does not match the pattern stay.
+  EXPECT_EQ(WEXITSTATUS(status), 2 | 4);
 
   EXPECT_EQ(server->queues(), "alive\nlong\nslashed\n");
   EXPECT_FALSE(exists(goneSocket));

@@ -31,8 +31,10 @@ protected:
       return;
     server = new CupsServer;
     setenv("CUPS_SERVER", server->socket().c_str(), 1);
-    // root's own destination options go to the server's directory.
+    // root's own destination options go to $HOME/.cups, here in the
+    // server's directory; the system's own go to its server root.
     setenv("CUPS_SERVERROOT", server->dir().c_str(), 1);
+    setenv("HOME", server->dir().c_str(), 1);
     cups::initialise();
   }
   static void TearDownTestSuite() {

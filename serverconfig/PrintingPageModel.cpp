@@ -44,7 +44,7 @@ bool PrintingPageModel::PrintingSystem::backendInstalled() {
   return cups::backendInstalled();
 }
 
-PrintingPageModel::PrintingPageModel(Callback& callback, plat::ParameterSet& params,
+PrintingPageModel::PrintingPageModel(OptionsDialog::Callback& callback, plat::ParameterSet& params,
                                      PrintingSystem* system)
     : callback_(callback), system_(system ? system : &ownSystem_),
       enableRemotePrinting_(

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "plat/DString.h"
+#include "serverconfig/OptionsDialog.h"
 
 namespace plat {
 class BoolParameter;
@@ -19,13 +20,6 @@ namespace serverconfig {
 
 class PrintingPageModel {
 public:
-  // What the page asks of the options dialog.
-  class Callback {
-  public:
-    virtual ~Callback() = default;
-    // The server mode; 1 is service mode.
-    virtual int getMode() = 0;
-  };
   // The printing system as the page sees it; by default the bound printing
   // library and the installed backend.
   class PrintingSystem {
@@ -35,9 +29,10 @@ public:
     virtual bool backendInstalled();
   };
 
-  // Neither the callback, the set nor the printing system is owned; with no
-  // printing system the real one is asked.
-  PrintingPageModel(Callback& callback, plat::ParameterSet& params,
+  // Neither the options dialog's callback (asked for the server mode), the
+  // set nor the printing system is owned; with no printing system the real
+  // one is asked.
+  PrintingPageModel(OptionsDialog::Callback& callback, plat::ParameterSet& params,
                     PrintingSystem* system = nullptr);
   ~PrintingPageModel();
   PrintingPageModel(const PrintingPageModel&) = delete;
@@ -71,7 +66,7 @@ public:
 private:
   void afterClick();
 
-  Callback& callback_;
+  OptionsDialog::Callback& callback_;
   PrintingSystem* system_;
   PrintingSystem ownSystem_;
   plat::BoolParameter* enableRemotePrinting_;

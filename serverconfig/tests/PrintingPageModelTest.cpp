@@ -14,9 +14,12 @@ namespace {
 
 using serverconfig::PrintingPageModel;
 
-struct Dialog : PrintingPageModel::Callback {
-  int mode = 0;
-  int getMode() override { return mode; }
+struct Dialog : serverconfig::OptionsDialog::Callback {
+  unsigned mode = 2;
+  void applyOptions(plat::ParameterSet*, plat::ParameterSet*) override {}
+  const char* getStatusParam(const char*) override { return nullptr; }
+  void reloadParams(plat::ParameterSet*) override {}
+  unsigned getMode() override { return mode; }
 };
 
 struct System : PrintingPageModel::PrintingSystem {
@@ -56,22 +59,22 @@ const std::string noBackend =
 
 TEST_F(PrintingPage, StatusByModeSystemAndBoxes) {
   struct {
-    int mode;
+    unsigned mode;
     bool available, backend, share, changeDefault;
     const std::string& text;
     bool shareEnabled, defaultEnabled;
   } cases[] = {
       {1, true, true, true, true, serviceMode, false, false},
       {1, false, false, false, false, serviceMode, false, false},
-      {0, false, true, true, false, noCups, false, false},
-      {0, false, false, false, false, noCups, false, false},
-      {0, true, true, true, false, enabledKeeps, true, true},
-      {0, true, true, true, true, enabledMakesDefault, true, true},
-      {0, true, true, false, true, disabled, true, false},
-      {0, true, true, false, false, disabled, true, false},
-      {0, true, false, true, true, noBackend, false, false},
-      {0, true, false, false, false, noBackend, false, false},
+      {2, false, true, true, false, noCups, false, false},
+      {2, false, false, false, false, noCups, false, false},
+      {2, true, true, true, false, enabledKeeps, true, true},
+      {2, true, true, true, true, enabledMakesDefault, true, true},
+      {2, true, true, false, true, disabled, true, false},
       {2, true, true, false, false, disabled, true, false},
+      {2, true, false, true, true, noBackend, false, false},
+      {2, true, false, false, false, noBackend, false, false},
+      {3, true, true, false, false, disabled, true, false},
   };
   for (const auto& c : cases) {
     dialog.mode = c.mode;

@@ -11,6 +11,7 @@
 #include <cinttypes>
 #include <cstdlib>
 #include <ctime>
+#include <sys/stat.h>
 
 namespace chat {
 
@@ -36,6 +37,25 @@ bool parseTime(const char* text, std::int64_t* out) {
     return false;
   *out = v;
   return true;
+}
+
+// The whole file in one buffer sized from the file itself, so a large
+// history is read without growing and copying the buffer. False when the
+// file cannot be opened or read.
+bool readWholeFile(const char* path, std::string* out) {
+  FILE* f = fopen(path, "rbe");
+  if (!f)
+    return false;
+  struct stat st;
+  if (fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+    out->reserve(static_cast<size_t>(st.st_size) + 1);
+  char chunk[65536];
+  size_t n;
+  while ((n = fread(chunk, 1, sizeof(chunk), f)) > 0)
+    out->append(chunk, n);
+  bool ok = !ferror(f);
+  fclose(f);
+  return ok;
 }
 
 // Brackets a change of the view, ending the update also when it fails.
@@ -123,7 +143,16 @@ void ChatHistory::load() {
   if (file.empty())
     return;
   xml::XMLResults res;
-  xml::XMLNode root = xml::XMLNode::parseFile(file.c_str(), "chat", &res);
+  xml::XMLNode root;
+  std::string content;
+  if (!readWholeFile(file.c_str(), &content)) {
+    res.error = xml::eXMLFileNotFound;
+  } else {
+    const char* text = content.c_str();
+    if (content.compare(0, 3, "\xEF\xBB\xBF") == 0)
+      text += 3;
+    root = xml::XMLNode::parseString(text, "chat", &res);
+  }
   if (res.error != xml::eXMLNoError)
     throw plat::ExceptionFmt("%s:%i:%i: %s", file.c_str(), res.nLine, res.nColumn,
                              xml::XMLNode::errorText(res.error));

@@ -148,6 +148,8 @@ void ChatRenderImpl::layout(Entry& e) {
     e.height = h;
     return;
   }
+  // Label, ":" and usually one or two lines of text.
+  e.runs.reserve(4);
   const int labelHeight = static_cast<int>(labelFont()->height);
   const int lw = labelFont()->textWidth(e.label.c_str(), e.label.c_str() + e.label.size());
   e.runs.push_back(Run{Run::Label, 0, static_cast<int>(e.label.size()), horizontalMargin, y,

@@ -12,6 +12,7 @@
 #include "wvw/Widget.h"
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -87,7 +88,7 @@ public:
   void beginUpdate() override;
   void endUpdate() override;
 
-  const std::vector<Entry>& entries() const { return entries_; }
+  const std::deque<Entry>& entries() const { return entries_; }
   int totalHeight() const { return totalHeight_; }
   int scrollPosition() const { return scrollPos_; }
 
@@ -106,7 +107,8 @@ private:
 
   Viewport* viewport_;
   Window* window_;
-  std::vector<Entry> entries_;
+  // A deque, so a long transcript grows without moving its entries.
+  std::deque<Entry> entries_;
   int totalHeight_ = 0;
   int scrollPos_ = 0;
   int laidOutWidth_ = 0;

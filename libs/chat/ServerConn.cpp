@@ -43,8 +43,16 @@ ServerConn::ServerConn(ChatHistory* history_, ChatWindow* window_)
 void ServerConn::addSocket(net::Socket* s, bool) {
   out = channelOf(s)->getOutStream();
   sock = s;
-  notifyChatFocus(focused);
-  notifyChatVisible(visible);
+  try {
+    notifyChatFocus(focused);
+    notifyChatVisible(visible);
+  } catch (plat::Exception&) {
+    // The manager does not take a socket whose server refused it: hold on
+    // to nothing of it.
+    out = nullptr;
+    sock = nullptr;
+    throw;
+  }
 }
 
 void ServerConn::removeSocket(net::Socket* s) {

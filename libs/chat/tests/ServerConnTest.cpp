@@ -247,3 +247,21 @@ TEST_F(ServerConnTest, AnotherConnectionGetsTheState) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ServerConnTest, AConnectionThatCannotTakeTheStateIsNotKept) {
+  close(fds[1]);
+  fds[1] = -1;
+  net::FdSocket sock(new io::FdIo(fds[0], true));
+  fds[0] = -1;
+  EXPECT_THROW(conn.addSocket(&sock, false), plat::Exception);
+  try {
+    conn.notifyChatFocus(true);
+    FAIL();
+  } catch (plat::Exception& e) {
+    EXPECT_STREQ(e.str(), "chat: no server connection");
+  }
+}
+
+} // namespace

@@ -15,12 +15,22 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 extern char** environ;
 
 namespace {
 
 const long long kNow = 1577836800; // the messages end here
+
+// The files written, removed when the program ends.
+struct Written {
+  ~Written() {
+    for (const std::string& p : paths)
+      unlink(p.c_str());
+  }
+  std::vector<std::string> paths;
+} written;
 
 // A history file of n messages, written once per size under $TMPDIR.
 std::string historyFile(int n) {
@@ -32,6 +42,7 @@ std::string historyFile(int n) {
   FILE* f = fopen(path.c_str(), "w");
   if (!f)
     return path;
+  written.paths.push_back(path);
   fputs("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<chat>\n", f);
   for (int i = 0; i < n; i++) {
     bool local = i % 5 == 0;

@@ -142,6 +142,15 @@ void ChatHistory::load() {
   std::string file = path();
   if (file.empty())
     return;
+  // The file's text and tree go before the transcript is built, so a long
+  // history does not hold both at once.
+  std::vector<Record> loaded = readRecords(file);
+  records_.insert(records_.end(), std::make_move_iterator(loaded.begin()),
+                  std::make_move_iterator(loaded.end()));
+  bracketed(view_, [&] { redisplay(); });
+}
+
+std::vector<ChatHistory::Record> ChatHistory::readRecords(const std::string& file) const {
   xml::XMLResults res;
   xml::XMLNode root;
   std::string content;
@@ -179,9 +188,7 @@ void ChatHistory::load() {
       r.endpoint = endpoint;
     loaded.push_back(std::move(r));
   }
-  records_.insert(records_.end(), std::make_move_iterator(loaded.begin()),
-                  std::make_move_iterator(loaded.end()));
-  bracketed(view_, [&] { redisplay(); });
+  return loaded;
 }
 
 void ChatHistory::save() {

@@ -56,6 +56,8 @@ public:
 
 private:
   void display(const char* user, const char* endpoint, const char* text, std::int64_t time);
+  // The records of the history file within the expiry; throws as load().
+  std::vector<Record> readRecords(const std::string& file) const;
   // The expanded history file path; empty when none.
   std::string path() const;
   // The first record index and the time at or before which records expire.

@@ -2,6 +2,7 @@
 
 #include "wvw/FontProp.h"
 #include "wvw/Style.h"
+#include "wvw/WViewport.h"
 
 #include <algorithm>
 #include <cctype>
@@ -22,7 +23,6 @@ const std::string colonText = ":";
 
 } // namespace
 
-ChatRenderImpl::Viewport::~Viewport() = default;
 ChatRenderImpl::Window::~Window() = default;
 
 wvw::Font* ChatRenderImpl::headerFont() {
@@ -35,7 +35,7 @@ wvw::Font* ChatRenderImpl::textFont() {
   return &wvw::FontProp::helv15_u;
 }
 
-ChatRenderImpl::ChatRenderImpl(Viewport* viewport, Window* window)
+ChatRenderImpl::ChatRenderImpl(wvw::WViewport* viewport, Window* window)
     : viewport_(viewport), window_(window) {
 }
 
@@ -47,10 +47,10 @@ void ChatRenderImpl::clear() {
   invalidate();
 }
 
-void ChatRenderImpl::onScroll(int, int y) {
-  if (y == scrollPos_)
+void ChatRenderImpl::onScroll(const rfb::Point& topLeft) {
+  if (topLeft.y == scrollPos_)
     return;
-  scrollPos_ = y;
+  scrollPos_ = topLeft.y;
   invalidate();
 }
 
@@ -107,7 +107,7 @@ void ChatRenderImpl::append(Entry entry) {
 
 void ChatRenderImpl::pushContentSize() {
   if (viewport_)
-    viewport_->setContentSize(width(), totalHeight_);
+    viewport_->setContentSize(rfb::Point(width(), totalHeight_));
 }
 
 void ChatRenderImpl::scrollToEnd() {
@@ -116,7 +116,7 @@ void ChatRenderImpl::scrollToEnd() {
     return;
   scrollPos_ = target;
   if (viewport_)
-    viewport_->scrollTo(0, totalHeight_);
+    viewport_->setScrollPosition(rfb::Point(0, totalHeight_));
   invalidate();
 }
 

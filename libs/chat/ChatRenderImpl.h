@@ -4,11 +4,12 @@
 // area to repaint, keeps the scrolling frame's content size up to date and
 // jumps to the newest entry after every append. It draws with the bitmap
 // fonts into the pixel buffer it is given and never talks to the window
-// system. The scrolling frame and the chat window are reached through the two
-// small interfaces below; neither is owned, and either may be null.
+// system. The scrolling frame (a viewport) and the chat window (through the
+// small interface below) are not owned, and either may be null.
 #pragma once
 
 #include "chat/ChatRender.h"
+#include "wvw/WViewportChild.h"
 #include "wvw/Widget.h"
 
 #include <cstdint>
@@ -18,20 +19,13 @@
 
 namespace wvw {
 class Font;
-}
+class WViewport;
+} // namespace wvw
 
 namespace chat {
 
-class ChatRenderImpl : public wvw::Widget, public ChatRender {
+class ChatRenderImpl : public wvw::Widget, public wvw::WViewportChild, public ChatRender {
 public:
-  // The scrolling frame that shows the transcript.
-  class Viewport {
-  public:
-    virtual ~Viewport();
-    virtual void setContentSize(int width, int height) = 0;
-    // Scrolls so that the content point is in view (the frame clamps).
-    virtual void scrollTo(int x, int y) = 0;
-  };
   // The chat window, whose focus decides the urgency hint.
   class Window {
   public:
@@ -68,12 +62,13 @@ public:
     std::vector<Run> runs;
   };
 
-  ChatRenderImpl(Viewport* viewport, Window* window);
+  ChatRenderImpl(wvw::WViewport* viewport, Window* window);
 
   // Removes every entry; the participants' colours stay.
   void clear();
-  // The frame scrolled: y is the content row now shown at the top.
-  void onScroll(int x, int y);
+  // wvw::WViewportChild: the frame scrolled; the content row now shown at
+  // the top is topLeft.y.
+  void onScroll(const rfb::Point& topLeft) override;
 
   // wvw::Widget
   bool onSizeChange(Widget* source) override;
@@ -105,7 +100,7 @@ private:
   void pushContentSize();
   const std::string& textOf(const Entry& entry, const Run& run) const;
 
-  Viewport* viewport_;
+  wvw::WViewport* viewport_;
   Window* window_;
   // A deque, so a long transcript grows without moving its entries.
   std::deque<Entry> entries_;

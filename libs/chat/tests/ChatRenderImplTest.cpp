@@ -3,6 +3,8 @@
 #include "rfb/ManagedPixelBuffer.h"
 #include "wvw/Font.h"
 #include "wvw/Style.h"
+#include "wvw/WVScrollBar.h"
+#include "wvw/WViewport.h"
 
 #include "PngFile.h"
 #include "WidgetTestHost.h"
@@ -17,20 +19,6 @@ using chat::ChatRenderImpl;
 using TextRun = chat::ChatRenderImpl::Run;
 
 namespace {
-
-class FakeViewport : public ChatRenderImpl::Viewport {
-public:
-  void setContentSize(int w, int h) override {
-    contentWidth = w;
-    contentHeight = h;
-  }
-  void scrollTo(int x, int y) override {
-    scrolls++;
-    lastX = x;
-    lastY = y;
-  }
-  int contentWidth = -1, contentHeight = -1, scrolls = 0, lastX = -1, lastY = -1;
-};
 
 class FakeWindow : public ChatRenderImpl::Window {
 public:
@@ -71,9 +59,8 @@ protected:
                                              static_cast<size_t>(r.length));
   }
 
-  FakeViewport viewport;
   FakeWindow window;
-  ChatRenderImpl view{&viewport, &window};
+  ChatRenderImpl view{nullptr, &window};
   testing_support::WidgetTestHost host;
 };
 
@@ -88,8 +75,6 @@ TEST_F(ChatRenderImplTest, HeaderIsOneRunAtTheMargin) {
   EXPECT_EQ(r.font, TextRun::HeaderFont);
   EXPECT_EQ(e.height, static_cast<int>(ChatRenderImpl::headerFont()->height));
   EXPECT_EQ(view.totalHeight(), 8 + e.height);
-  EXPECT_EQ(viewport.contentWidth, 400);
-  EXPECT_EQ(viewport.contentHeight, view.totalHeight());
 }
 
 TEST_F(ChatRenderImplTest, ShortLabelKeepsTheTextOnItsLineAndAWideOneMovesItDown) {
@@ -166,13 +151,48 @@ TEST_F(ChatRenderImplTest, AppendingWhileScrolledUpJumpsToTheEnd) {
   for (int i = 0; i < 20; i++)
     view.appendMessage("k", "ann", ("line " + std::to_string(i)).c_str(), red);
   EXPECT_EQ(view.scrollPosition(), view.totalHeight() - 200);
-  view.onScroll(0, 10);
+  view.onScroll(rfb::Point(0, 10));
   EXPECT_EQ(view.scrollPosition(), 10);
-  int scrolls = viewport.scrolls;
   view.appendMessage("k", "ann", "new", red);
   EXPECT_EQ(view.scrollPosition(), view.totalHeight() - 200);
-  EXPECT_EQ(viewport.scrolls, scrolls + 1);
-  EXPECT_EQ(viewport.lastY, view.totalHeight());
+}
+
+// In a real viewport: the content size follows the transcript, and the view
+// is scrolled to its end whatever the user had scrolled to.
+TEST(ChatRenderImplInViewport, ContentSizeAndScrollFollowTheTranscript) {
+  wvw::WViewport viewport;
+  ChatRenderImpl view(&viewport, nullptr);
+  viewport.setChild(&view);
+  viewport.setViewportChild(&view);
+  testing_support::WidgetTestHost host;
+  host.attach(&viewport);
+  viewport.setSize(400, 200);
+  EXPECT_EQ(view.width(), 400);
+  view.appendMessage("k", "ann", "one", red);
+  EXPECT_EQ(viewport.getContentSize(), rfb::Point(400, view.totalHeight()));
+  EXPECT_FALSE(viewport.isVBarShown());
+
+  for (int i = 0; i < 20; i++)
+    view.appendMessage("k", "ann", ("line " + std::to_string(i)).c_str(), red);
+  ASSERT_TRUE(viewport.isVBarShown());
+  EXPECT_FALSE(viewport.isHBarShown()) << "the content is as wide as the view";
+  EXPECT_EQ(view.width(), viewport.getViewSize().x);
+  EXPECT_EQ(viewport.getContentSize(), rfb::Point(view.width(), view.totalHeight()));
+  EXPECT_EQ(view.scrollPosition(), view.totalHeight() - view.height());
+  EXPECT_EQ(viewport.getVScrollBar()->getValue(), view.scrollPosition());
+
+  // The user scrolls up; the next line brings the view back to the end.
+  viewport.setScrollPosition(rfb::Point(0, 5));
+  EXPECT_EQ(view.scrollPosition(), 5);
+  view.appendMessage("k", "ann", "new", red);
+  EXPECT_EQ(view.scrollPosition(), view.totalHeight() - view.height());
+  EXPECT_EQ(viewport.getVScrollBar()->getValue(), view.scrollPosition());
+
+  view.clear();
+  EXPECT_EQ(viewport.getContentSize().y, 0);
+  EXPECT_FALSE(viewport.isVBarShown());
+  viewport.setChild(nullptr);
+  host.detach();
 }
 
 TEST_F(ChatRenderImplTest, RecolourChangesMessagesOfTheKeyOnly) {
@@ -192,7 +212,6 @@ TEST_F(ChatRenderImplTest, ClearStartsAgainAtTheTop) {
   view.clear();
   EXPECT_TRUE(view.entries().empty());
   EXPECT_EQ(view.totalHeight(), 0);
-  EXPECT_EQ(viewport.contentHeight, 0);
   view.appendMessage("k", "ann", "two", red);
   EXPECT_EQ(view.entries()[0].y, 0);
 }
@@ -208,7 +227,7 @@ TEST_F(ChatRenderImplTest, UrgentWhenAnUpdateEndsWithoutFocus) {
   alone.beginUpdate();
   alone.appendMessage("k", "a", "b", red);
   alone.endUpdate();
-  alone.onScroll(0, 0);
+  alone.onScroll(rfb::Point(0, 0));
 }
 
 TEST_F(ChatRenderImplTest, RelayoutOnWidthChangeRestacksEntries) {
@@ -222,8 +241,6 @@ TEST_F(ChatRenderImplTest, RelayoutOnWidthChangeRestacksEntries) {
   EXPECT_GT(view.entries()[0].height, wideHeight);
   EXPECT_EQ(view.entries()[1].y, 8 + view.entries()[0].height);
   EXPECT_EQ(view.totalHeight(), 16 + view.entries()[0].height + view.entries()[1].height);
-  EXPECT_EQ(viewport.contentWidth, 200);
-  EXPECT_EQ(viewport.contentHeight, view.totalHeight());
 }
 
 // Random texts at random widths: every line fits, lines follow one another,

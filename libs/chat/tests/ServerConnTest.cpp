@@ -265,3 +265,23 @@ TEST_F(ServerConnTest, AConnectionThatCannotTakeTheStateIsNotKept) {
 }
 
 } // namespace
+
+namespace {
+
+// A socket that is not the current connection going away (an older one the
+// manager cleans up late) leaves the current connection in place.
+TEST_F(ServerConnTest, AnOldSocketGoingLeavesTheCurrentConnection) {
+  int older[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, older), 0);
+  net::FdSocket old(new io::FdIo(older[0], true));
+  conn.addSocket(&old, false);
+  connect();
+  peerReceived();
+  conn.removeSocket(&old);
+  EXPECT_EQ(window.closes, 0);
+  conn.notifyChatFocus(true);
+  EXPECT_EQ(peerReceived(), std::string("\x00\x01", 2));
+  close(older[1]);
+}
+
+} // namespace

@@ -54,8 +54,8 @@ public:
   wvw::WImage* icon() { return hasIcon_ ? &icon_ : nullptr; }
 
   // The side of the icons and the width at which the text wraps.
-  static const int iconSize = 36;
-  static const int wrapWidth = 450;
+  static constexpr int iconSize = 36;
+  static constexpr int wrapWidth = 450;
 
 private:
   void layOut();

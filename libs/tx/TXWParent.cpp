@@ -236,9 +236,15 @@ void TXWParent::handleEvent(TXWindow*, XEvent* ev) {
   case MotionNotify: {
     if (inputDisabled_ || !root_)
       return;
-    XEvent newer;
-    while (XCheckTypedWindowEvent(dpy_, win_, MotionNotify, &newer))
-      *ev = newer;
+    // Only motions that follow at once are merged: one taken from behind a
+    // press or release would move the pointer ahead of the button change.
+    while (XEventsQueued(dpy_, QueuedAlready) > 0) {
+      XEvent next;
+      XPeekEvent(dpy_, &next);
+      if (next.type != MotionNotify || next.xmotion.window != win_)
+        break;
+      XNextEvent(dpy_, ev);
+    }
     root_->pointerEvent(rfb::Point(ev->xmotion.x, ev->xmotion.y),
                         int((ev->xmotion.state >> 8) & 0x1F));
     break;

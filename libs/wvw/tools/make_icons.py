@@ -191,7 +191,27 @@ def fail():
             (circle(0.5, 0.76, 0.08), WHITE)]
 
 
+def question():
+    return [(circle(0.5, 0.5, 0.47), BLUE),
+            (ring(0.5, 0.37, 0.11, 0.21, 150, 90), WHITE),
+            (segment(0.56, 0.52, 0.5, 0.58, 0.1), WHITE),
+            (rect(0.45, 0.56, 0.55, 0.64), WHITE),
+            (circle(0.5, 0.76, 0.065), WHITE)]
+
+
+def information():
+    return [(circle(0.5, 0.5, 0.47), BLUE),
+            (circle(0.5, 0.27, 0.07), WHITE),
+            (rect(0.44, 0.40, 0.56, 0.78, 0.03), WHITE),
+            (rect(0.38, 0.40, 0.56, 0.46), WHITE),
+            (rect(0.36, 0.73, 0.64, 0.79, 0.02), WHITE)]
+
+
 ICONS = {
+    "msgError.ico": (badge(RED, CROSS), [36]),
+    "msgQuestion.ico": (question(), [36]),
+    "msgWarning.ico": (warning(), [36]),
+    "msgInformation.ico": (information(), [36]),
     "zavserver.ico": (server(), [16, 32, 48]),
     "cross.ico": (badge(RED, CROSS), [16, 24, 32]),
     "tick.ico": (badge(GREEN, TICK), [16, 24, 32]),

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -161,6 +162,42 @@ TEST(LabelItem, AValueWiderThanItsCellIsShortened) {
   item.setSize(1000, 20);
   EXPECT_FALSE(item.isShortened());
   EXPECT_STREQ("a rather long value that cannot fit", item.getShownText());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ListFixture, KeysMoveTheSliderByRowsAndPages) {
+  int rh = list.getRowHeight();
+  list.setSize(300, list.getHeader()->height() + rh * 3);
+  ui::WDiscreteScrollBar* bar = list.getScrollBar();
+  ASSERT_TRUE(bar->isVisible());
+  struct Step {
+    uint32_t key;
+    int value;
+  } steps[] = {
+      {0xff54, rh},                             // Down
+      {0xff57, bar->getSlider()->getMaximum()}, // End (clamped)
+      {0xff50, 0},                              // Home
+      {0xff56, 3 * rh},                         // Page_Down: three rows fit
+      {0xff52, 2 * rh},                         // Up
+      {0xff55, 0},                              // Page_Up below 1 goes to 0
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.key);
+    list.onKey(s.key, true, &list);
+    EXPECT_EQ(std::min(s.value, bar->getSlider()->getMaximum()), bar->getValue());
+  }
+}
+
+TEST_F(ListFixture, TypeAheadScrollsToTheFirstRowWithThatInitial) {
+  int rh = list.getRowHeight();
+  list.setSize(300, list.getHeader()->height() + rh * 2);
+  EXPECT_TRUE(list.onKey('g', true, &list));
+  EXPECT_EQ(3 * rh, list.getScrollBar()->getValue()); // Gamma is the fourth row
+  EXPECT_TRUE(list.onKey('D', true, &list));
+  EXPECT_EQ(2 * rh, list.getScrollBar()->getValue());
 }
 
 } // namespace

@@ -95,6 +95,13 @@ TEST_F(PageFixture, UnknownNamesThrowAndBindNothing) {
   EXPECT_NE(50, a.getPriority());
 }
 
+TEST_F(PageFixture, AnUndecidedBoxNeverLoadedWritesNothing) {
+  page.bindCheck(&box, "A", "1", "0");
+  box.setIndeterminate();
+  EXPECT_STREQ("1", a.getValueStr().c_str());
+  EXPECT_NE(50, a.getPriority());
+}
+
 TEST_F(PageFixture, ATextFieldShowsAndWritesItsParameter) {
   page.bindText(&text, "Number");
   host.attach(&page);

@@ -94,6 +94,7 @@ QueryConnectDialog::QueryConnectDialog(Display* dpy, const char* userName,
                            rfb::Rect(logoWidth + b + messageWidth, b,
                                      logoWidth + b + messageWidth + choicesWidth, h + b));
   setContentSize(logoWidth + 2 * b + messageWidth + choicesWidth, h + 2 * b);
+  setName("Connection query");
   countdown_.start(1000);
 }
 

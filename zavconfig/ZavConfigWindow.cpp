@@ -9,7 +9,6 @@
 #include "plat/LogWriter.h"
 
 #include <X11/Xatom.h>
-#include <X11/extensions/Xfixes.h>
 
 static plat::LogWriter vlog("ZavConfigWindow");
 
@@ -22,6 +21,20 @@ plat::BoolParameter ZavConfigWindow::sendPrimaryParam(
     "Send the primary selection to Zav Viewers in preference to the clipboard selection", true);
 
 namespace {
+
+// The selection-owner notice as the XFIXES client library hands it over.
+struct SelectionOwnerNotice {
+  int type;
+  unsigned long serial;
+  Bool send_event;
+  Display* display;
+  Window window;
+  int subtype;
+  Window owner;
+  Atom selection;
+  Time timestamp;
+  Time selectionTimestamp;
+};
 
 // The length of text to log and whether "..." follows it.
 int logLength(int length) {
@@ -70,9 +83,9 @@ void ZavConfigWindow::handleEvent(TXWindow* window, XEvent* event) {
   int number = event->type - zavExtEventBase;
   if (number >= 0 && number <= zavext::StatusChangeNotify) {
     handleExtensionEvent(number, event);
-  } else if (xfixes_ && event->type == xfixesEventBase_ + XFixesSelectionNotify) {
-    const XFixesSelectionNotifyEvent* ev = reinterpret_cast<XFixesSelectionNotifyEvent*>(event);
-    selectionChanged(ev->selection, ev->selection_timestamp);
+  } else if (xfixes_ && event->type == xfixesEventBase_ + xfixes::XFixesSelectionNotify) {
+    const SelectionOwnerNotice* ev = reinterpret_cast<SelectionOwnerNotice*>(event);
+    selectionChanged(ev->selection, ev->selectionTimestamp);
   } else {
     TXWParent::handleEvent(window, event);
   }

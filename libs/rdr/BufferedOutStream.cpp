@@ -5,6 +5,7 @@
 #include "plat/LogWriter.h"
 
 #include <algorithm>
+#include <vector>
 
 static plat::LogWriter vlog("BufferedOutStream");
 
@@ -54,6 +55,61 @@ bool BufferedOutStream::flushBuffer(bool wait) {
   }
   offset += ptr - start.get();
   sentPtr = ptr = start.get();
+  return true;
+}
+
+int BufferedOutStream::writeDataV(const struct iovec* iov, int, bool wait) {
+  return writeData(static_cast<const std::uint8_t*>(iov[0].iov_base),
+                   static_cast<int>(iov[0].iov_len), wait);
+}
+
+bool BufferedOutStream::writeGather(const struct iovec* blocks, int n) {
+  if (trace)
+    return false;
+  // The unsent bytes first, then the blocks; empty blocks are left out so
+  // that the first entry always has bytes to write.
+  std::vector<struct iovec> iov;
+  iov.reserve(n + 1);
+  const bool unsent = ptr != sentPtr;
+  if (unsent)
+    iov.push_back({sentPtr, static_cast<size_t>(ptr - sentPtr)});
+  for (int i = 0; i < n; i++)
+    if (blocks[i].iov_len > 0)
+      iov.push_back(blocks[i]);
+  size_t next = 0;
+  // Block bytes that went out without passing through the buffer: they
+  // count in the length as bytes before the buffer's start.
+  std::int64_t direct = 0;
+  while (next < iov.size()) {
+    int k = writeDataV(&iov[next], static_cast<int>(iov.size() - next), !nonWaiting);
+    if (k == 0)
+      break;
+    while (k > 0) {
+      int part = static_cast<int>(std::min<size_t>(k, iov[next].iov_len));
+      if (unsent && next == 0)
+        sent(part);
+      else
+        direct += part;
+      iov[next].iov_base = static_cast<std::uint8_t*>(iov[next].iov_base) + part;
+      iov[next].iov_len -= part;
+      k -= part;
+      if (iov[next].iov_len == 0)
+        next++;
+    }
+  }
+  if (sentPtr == ptr) {
+    offset += ptr - start.get();
+    sentPtr = ptr = start.get();
+  }
+  // Blocks start going out only once the unsent bytes are all gone.
+  PLAT_ASSERT(direct == 0 || ptr == start.get());
+  offset += direct;
+  // What the destination did not take (non-waiting mode only) goes behind
+  // the unsent bytes.
+  if (unsent && next == 0)
+    next++;
+  for (; next < iov.size(); next++)
+    OutStream::writeBytes(iov[next].iov_base, static_cast<int>(iov[next].iov_len));
   return true;
 }
 

@@ -25,6 +25,10 @@ public:
   void flush() override;
   int spaceAvailable() override;
   int overrun(int itemSize, int nItems) override;
+  // Writes out the buffered bytes and the blocks together (one gathering
+  // write where the destination allows it). In non-waiting mode what the
+  // destination does not take at once is buffered behind the unsent bytes.
+  bool writeGather(const struct iovec* blocks, int n) override;
 
   // Writes out the buffered bytes, waiting for the destination when wait is
   // true; false when bytes remain.
@@ -44,6 +48,9 @@ protected:
   // Writes some of the bytes and returns how many were taken; 0 only when
   // wait is false and nothing could go at once. Failures are thrown.
   virtual int writeData(const std::uint8_t* data, int length, bool wait) = 0;
+  // The same for n blocks written out in turn (n > 0, the first not empty);
+  // by default only the first block, through writeData.
+  virtual int writeDataV(const struct iovec* iov, int n, bool wait);
 
   int bufSize;
   std::int64_t offset = 0;

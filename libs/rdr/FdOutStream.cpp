@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
+#include <sys/uio.h>
 #include <unistd.h>
 
 static plat::LogWriter vlog("FdOutStream");
@@ -29,10 +31,10 @@ int FdOutStream::writeFd(const std::uint8_t* data, int length) {
   return static_cast<int>(write(fd, data, length));
 }
 
-int FdOutStream::writeData(const std::uint8_t* data, int length, bool wait) {
+template <typename Attempt> int FdOutStream::writeWaiting(Attempt attempt, bool wait) {
   wroteSomething = true;
   for (;;) {
-    int n = writeFd(data, length);
+    int n = attempt();
     if (n >= 0)
       return n;
     if (errno == EINTR)
@@ -61,6 +63,18 @@ int FdOutStream::writeData(const std::uint8_t* data, int length, bool wait) {
       }
     }
   }
+}
+
+int FdOutStream::writeFdV(const struct iovec* iov, int n) {
+  return static_cast<int>(writev(fd, iov, std::min(n, IOV_MAX)));
+}
+
+int FdOutStream::writeData(const std::uint8_t* data, int length, bool wait) {
+  return writeWaiting([&] { return writeFd(data, length); }, wait);
+}
+
+int FdOutStream::writeDataV(const struct iovec* iov, int n, bool wait) {
+  return writeWaiting([&] { return writeFdV(iov, n); }, wait);
 }
 
 } // namespace rdr

@@ -23,11 +23,20 @@ protected:
   // Throws plat::TimedOut when the wait expires, plat::SystemException
   // "write/select" on other failures.
   int writeData(const std::uint8_t* data, int length, bool wait) override;
+  int writeDataV(const struct iovec* iov, int n, bool wait) override;
   // One write() on the descriptor.
   virtual int writeFd(const std::uint8_t* data, int length);
+  // One writev() on the descriptor.
+  virtual int writeFdV(const struct iovec* iov, int n);
 
   int fd;
   bool closeWhenDone;
+
+private:
+  // Repeats one write attempt until it takes bytes, waiting for the
+  // descriptor in between when wait is true.
+  template <typename Attempt> int writeWaiting(Attempt attempt, bool wait);
+
   int timeoutMs;
 };
 

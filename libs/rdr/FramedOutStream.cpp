@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <sys/uio.h>
 
 static plat::LogWriter vlog("FramedOutStream");
 
@@ -95,6 +96,57 @@ void FramedOutStream::setUnderlying(OutStream* s) {
     throw FrameException("FramedOutStream::setUnderlying: unfinished frame");
   underlying = s;
   ptr = end = s ? s->getptr() : nullptr;
+}
+
+void FramedOutStream::writeBytes(const void* data, int length) {
+  const std::uint8_t* src = static_cast<const std::uint8_t*>(data);
+  if (bulk && inFrame && length > maxFrameSize) {
+    followUnderlying();
+    // Fill and close the open frame if it has data already, so that the
+    // frames cut where they would in the buffer.
+    std::ptrdiff_t held = ptr - (frameStart + headerSize);
+    if (held > 0) {
+      int k = static_cast<int>(end - ptr);
+      OutStream::writeBytes(src, k);
+      src += k;
+      length -= k;
+      endFrame(false);
+      startFrame(1);
+    }
+    // Whole frames while more than a frame is left: the rest (at least one
+    // byte) stays for the frame that ends the block, as in the buffer.
+    std::uint8_t headers[gatherFrames][8];
+    struct iovec iov[2 * gatherFrames];
+    PLAT_ASSERT(headerSize <= static_cast<int>(sizeof headers[0]));
+    while (length > maxFrameSize) {
+      int frames = std::min((length - 1) / maxFrameSize, gatherFrames);
+      // The headers are written through this stream's own window, pointed
+      // at a header slot for the time of each call.
+      for (int i = 0; i < frames; i++) {
+        ptr = headers[i];
+        end = headers[i] + headerSize;
+        writeFrameHeader(maxFrameSize, false, firstFrame);
+        if (ptr != end)
+          throw FrameException("FramedOutStream::writeBytes: writeFrameHdr error");
+        firstFrame = false;
+        iov[2 * i] = {headers[i], static_cast<size_t>(headerSize)};
+        iov[2 * i + 1] = {const_cast<std::uint8_t*>(src), static_cast<size_t>(maxFrameSize)};
+        src += maxFrameSize;
+        length -= maxFrameSize;
+      }
+      // The open frame is empty: give its header room back, write, and open
+      // the next frame wherever the underlying stream now writes.
+      inFrame = false;
+      ptr = end = frameStart;
+      bool gathered = underlying->writeGather(iov, 2 * frames);
+      if (!gathered) {
+        for (int i = 0; i < 2 * frames; i++)
+          underlying->writeBytes(iov[i].iov_base, static_cast<int>(iov[i].iov_len));
+      }
+      startFrame(1);
+    }
+  }
+  OutStream::writeBytes(src, length);
 }
 
 std::int64_t FramedOutStream::length() {

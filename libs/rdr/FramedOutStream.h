@@ -14,6 +14,10 @@
 // underlying buffer grows to hold them; give such a connection's descriptor
 // stream an output buffer of bulkBufferSize bytes (FdIo's outBufSize), which
 // holds exactly four whole version-4 frames and writes them in one call.
+// A bulk stream given a block longer than a frame writes the block's whole
+// frames straight from the caller's memory (headers and data in one
+// gathering write, behind whatever is buffered) instead of copying them into
+// the buffer; the frames on the wire are the same either way.
 #pragma once
 
 #include "rdr/OutStream.h"
@@ -40,6 +44,7 @@ public:
   void setBulk(bool on) { bulk = on; }
   bool isBulk() const { return bulk; }
 
+  void writeBytes(const void* data, int length) override;
   std::int64_t length() override;
   // Closes the open frame, flushes the underlying stream and opens a new
   // frame of the same message. Between messages it only flushes.
@@ -67,6 +72,9 @@ private:
   void followUnderlying();
   // Sets end for a frame whose data starts at ptr.
   void setFrameEnd();
+
+  // The most frames handed to one gathering write.
+  static constexpr int gatherFrames = 32;
 
   // Where the open frame's header room lies in the underlying buffer.
   std::uint8_t* frameStart = nullptr;

@@ -25,6 +25,10 @@ void OutStream::writeBytes(const void* data, int length) {
   }
 }
 
+bool OutStream::writeGather(const struct iovec*, int) {
+  return false;
+}
+
 void OutStream::writeString(const char* text) {
   int len = plat::strLen(text);
   writeU32(static_cast<std::uint32_t>(len));

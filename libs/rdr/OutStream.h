@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <sys/uio.h>
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
               "typed accessors swap bytes for a little-endian host");
@@ -45,6 +46,11 @@ public:
   void writeString(const char* text);
 
   virtual void writeBytes(const void* data, int length);
+  // Writes the window's bytes and then the n blocks, passing the blocks
+  // straight to the destination without copying them into a buffer where it
+  // can. False (nothing done) when this stream has no such path; the caller
+  // then writes the blocks through the window.
+  virtual bool writeGather(const struct iovec* blocks, int n);
   // Total bytes written to the stream so far.
   virtual std::int64_t length() = 0;
   virtual void flush() {}

@@ -284,9 +284,18 @@ void RectSet::read(rdr::InStream& is) {
     setRect(extents);
     return;
   }
-  std::vector<Box> boxes(count);
-  for (Box& b : boxes)
-    b = readBox(is);
+  // The boxes are taken in runs of those already in the stream's window, so
+  // the list grows only with bytes that are really there, whatever count
+  // the peer claims.
+  std::vector<Box> boxes;
+  while (boxes.size() < count) {
+    uint8_t one[8];
+    int n = int(count - boxes.size());
+    const uint8_t* p = is.getItems(one, 8, &n);
+    for (int i = 0; i < n; i++, p += 8)
+      boxes.push_back(Box{int16_t(p[0] << 8 | p[1]), int16_t(p[2] << 8 | p[3]),
+                          int16_t(p[4] << 8 | p[5]), int16_t(p[6] << 8 | p[7])});
+  }
   Region check = {extents, nullptr};
   std::vector<uint8_t> block(sizeof(RegData) + boxes.size() * sizeof(Box));
   RegData* d = reinterpret_cast<RegData*>(block.data());

@@ -1,6 +1,7 @@
 // A widget input handler that writes every callback it gets into a log as
 // text ("press 0 A", "key ff09 down A", ...), naming the source by the names
-// tests give widgets, and answers with configurable results.
+// tests give widgets ("?" for others and for none), and answers with
+// configurable results.
 #pragma once
 
 #include "wvw/WInputHandler.h"
@@ -38,8 +39,9 @@ public:
     return log(buf, s);
   }
   bool onFocusChange(bool reverse, wvw::Widget* s) override {
-    return log(
-        std::string("focus") + (reverse ? " reverse " : " ") + (s->hasFocus() ? "in" : "out"), s);
+    return log(std::string("focus") + (reverse ? " reverse " : " ") +
+                   (s && s->hasFocus() ? "in" : "out"),
+               s);
   }
   bool onClick(wvw::Widget* s) override { return log("click", s); }
   bool onChange(wvw::Widget* s) override { return log("change", s); }

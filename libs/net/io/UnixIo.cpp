@@ -7,6 +7,7 @@
 #include <cstring>
 #include <deque>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <sys/un.h>
 #include <unistd.h>
 #include <utility>
@@ -105,6 +106,13 @@ protected:
       queue_.pop_front();
     }
     return static_cast<int>(n);
+  }
+  // A descriptor waiting to pass goes with the first block alone.
+  int writeFdV(const struct iovec* iov, int n) override {
+    if (queue_.empty())
+      return UnixOutStream::writeFdV(iov, n);
+    return writeFd(static_cast<const std::uint8_t*>(iov[0].iov_base),
+                   static_cast<int>(iov[0].iov_len));
   }
 
 private:

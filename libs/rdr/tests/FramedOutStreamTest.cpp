@@ -2,12 +2,18 @@
 
 #include "ScriptedStreams.h"
 #include "rdr/Exception.h"
+#include "rdr/FdOutStream.h"
 #include "rdr/MemOutStream.h"
 #include "rdr/OutStreamV4.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fcntl.h>
 #include <string>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 using testing_support::ScriptedOutStream;
@@ -214,3 +220,98 @@ TEST(FramedOutStream, BulkStreamFillsWholeFrames) {
 }
 
 } // namespace
+
+namespace {
+
+// Writes a message of a small prefix (maybe none) and one long block through
+// a bulk stream over `wire`.
+void writeBulkMessage(rdr::OutStreamV4& out, const std::string& prefix, const std::string& block) {
+  out.startMsg();
+  out.writeBytes(prefix.data(), static_cast<int>(prefix.size()));
+  out.writeBytes(block.data(), static_cast<int>(block.size()));
+  out.endMsg(false);
+}
+
+// The frames a bulk stream makes when every byte goes through the buffer.
+std::string copiedWire(const std::string& prefix, const std::string& block, int messages) {
+  ScriptedOutStream wire(rdr::FramedOutStream::bulkBufferSize);
+  rdr::OutStreamV4 out(&wire, true);
+  const std::string all = prefix + block;
+  for (int m = 0; m < messages; m++) {
+    out.startMsg();
+    for (size_t i = 0; i < all.size(); i += 1000)
+      out.writeBytes(all.data() + i, static_cast<int>(std::min<size_t>(1000, all.size() - i)));
+    out.endMsg(false);
+  }
+  wire.flush();
+  return wire.taken;
+}
+
+struct LongBlock {
+  size_t prefix;
+  size_t block;
+};
+
+const LongBlock longBlocks[] = {
+    {0, 32767}, {0, 65532}, {0, 65533}, {0, 131072}, {4, 131072}, {32766, 40000}, {0, 2000000},
+};
+
+} // namespace
+
+// A long block goes straight from the caller's memory to the destination,
+// and the wire is the same as when every byte is copied into the buffer.
+TEST(FramedOutStream, LongBlockOfABulkStreamMakesTheSameFrames) {
+  for (const LongBlock& c : longBlocks) {
+    SCOPED_TRACE(testing::Message() << c.prefix << " + " << c.block);
+    const std::string prefix = pattern(c.prefix), block = pattern(c.block + 3).substr(3);
+    const std::string expected = copiedWire(prefix, block, 3);
+    ScriptedOutStream wire(rdr::FramedOutStream::bulkBufferSize);
+    rdr::OutStreamV4 out(&wire, true);
+    for (int m = 0; m < 3; m++)
+      writeBulkMessage(out, prefix, block);
+    EXPECT_EQ(out.length(), static_cast<std::int64_t>(expected.size()));
+    wire.flush();
+    ASSERT_EQ(wire.taken.size(), expected.size());
+    EXPECT_TRUE(wire.taken == expected);
+  }
+}
+
+// Over a socket, the whole frames and the bytes buffered before them go in
+// one gathering write; in non-waiting mode what the peer does not take is
+// buffered and follows on the next flush.
+TEST(FramedOutStream, LongBlockOfABulkStreamOverASocket) {
+  for (bool nonWaiting : {false, true}) {
+    for (const LongBlock& c : longBlocks) {
+      SCOPED_TRACE(testing::Message()
+                   << c.prefix << " + " << c.block << (nonWaiting ? " non-waiting" : ""));
+      const std::string prefix = pattern(c.prefix), block = pattern(c.block);
+      const std::string expected = copiedWire(prefix, block, 2);
+      int fds[2];
+      ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+      std::string got;
+      std::thread reader([&] {
+        char buf[65536];
+        ssize_t n;
+        while ((n = read(fds[1], buf, sizeof buf)) > 0)
+          got.append(buf, n);
+      });
+      {
+        if (nonWaiting)
+          fcntl(fds[0], F_SETFL, O_NONBLOCK);
+        rdr::FdOutStream fdOut(fds[0], -1, rdr::FramedOutStream::bulkBufferSize);
+        fdOut.setNonWaiting(nonWaiting);
+        rdr::OutStreamV4 out(&fdOut, true);
+        for (int m = 0; m < 2; m++)
+          writeBulkMessage(out, prefix, block);
+        EXPECT_EQ(out.length(), static_cast<std::int64_t>(expected.size()));
+        while (!fdOut.flushBuffer(false))
+          std::this_thread::yield();
+      }
+      close(fds[0]);
+      reader.join();
+      close(fds[1]);
+      ASSERT_EQ(got.size(), expected.size());
+      EXPECT_TRUE(got == expected);
+    }
+  }
+}

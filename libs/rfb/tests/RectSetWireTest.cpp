@@ -2,6 +2,7 @@
 
 #include "RegionCheck.h"
 
+#include "libs/rdr/tests/ScriptedStreams.h"
 #include "rdr/MemInStream.h"
 #include "rdr/MemOutStream.h"
 
@@ -96,4 +97,66 @@ TEST(RectSetWire, LargeCountReusesTheBlock) {
     back.read(is);
     EXPECT_TRUE(back.equals(many));
   }
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer runtime's allocation hook (its header is not on g++'s path).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
+                                                         void (*)(const volatile void*));
+
+namespace {
+// The largest single allocation while a read runs, through the sanitizer's
+// allocation hook.
+size_t largestAllocation = 0;
+void onMalloc(const volatile void*, size_t size) {
+  if (size > largestAllocation)
+    largestAllocation = size;
+}
+void onFree(const volatile void*) {
+}
+} // namespace
+#endif
+
+// A count far beyond the boxes present costs memory only for the boxes that
+// are really there: a peer cannot make the reader allocate half a megabyte
+// with ten bytes.
+TEST(RectSetWire, CountBeyondTheBoxesPresentAllocatesOnlyForWhatIsThere) {
+#if defined(__SANITIZE_ADDRESS__)
+  std::vector<uint8_t> bytes = be16s({65535, 0, 0, 10, 10, 0, 0, 10, 5, 0, 5, 5, 10, 0, 10, 5, 11});
+  rdr::MemInStream is(bytes.data(), int(bytes.size()));
+  RectSet s(Rect(1, 2, 3, 4));
+  __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree);
+  largestAllocation = 0;
+  EXPECT_THROW(s.read(is), plat::Exception);
+  __sanitizer_install_malloc_and_free_hooks(nullptr, nullptr);
+  EXPECT_LT(largestAllocation, size_t(4096));
+  EXPECT_EQ(boxesOf(s), "1,2,3,4");
+#else
+  GTEST_SKIP() << "needs the address sanitizer's allocation hook";
+#endif
+}
+
+// Over a non-blocking source a region whose boxes have not all arrived fails
+// with the stream back at its checkpoint and the set unchanged; read again
+// once everything is there, it gives the whole region.
+TEST(RectSetWire, RegionArrivingInPiecesIsReadOnceComplete) {
+  RectSet many;
+  for (int i = 0; i < 300; i++)
+    many.setUnion(many, RectSet(Rect(i * 3, i, i * 3 + 2, i + 1)));
+  std::vector<uint8_t> bytes = wire(many);
+  testing_support::ScriptedInStream is(0, 1000);
+  RectSet back(Rect(1, 2, 3, 4));
+  size_t fed = 0;
+  for (size_t piece : {1, 9, 700, 1000}) {
+    is.feed(bytes.data() + fed, piece);
+    fed += piece;
+    is.checkpoint();
+    EXPECT_THROW(back.read(is), rdr::BlockException);
+    EXPECT_EQ(is.pos(), 0);
+    EXPECT_EQ(boxesOf(back), "1,2,3,4");
+  }
+  is.feed(bytes.data() + fed, bytes.size() - fed);
+  back.read(is);
+  EXPECT_TRUE(back.equals(many));
+  EXPECT_EQ(is.pos(), int64_t(bytes.size()));
 }

@@ -1,0 +1,97 @@
+#include "wvw/WMenuButton.h"
+
+#include "wvw/WMenuItem.h"
+
+#include "plat/LogWriter.h"
+
+static plat::LogWriter vlog("WMenuButton");
+
+namespace wvw {
+
+namespace {
+const uint32_t XK_Tab = 0xFF09, XK_Return = 0xFF0D, XK_Escape = 0xFF1B, XK_Up = 0xFF52,
+               XK_Down = 0xFF54;
+}
+
+WMenuButton::WMenuButton(WLayout* owner, const char* text, int direction)
+    : menu_(owner), label_(text), arrow_(direction), owner_(owner), keyPressSeen_(false) {
+  content_.addChild(&label_);
+  content_.addChild(&arrow_);
+  setContent(&content_);
+  menu_.setOpener(this);
+}
+
+WMenuButton::~WMenuButton() {
+  menu_.setOpener(nullptr);
+}
+
+bool WMenuButton::onSizeChange(Widget* source) {
+  if (source == this) {
+    int lw, lh;
+    label_.getPreferredSize(&lw, &lh);
+    label_.setSize(lw, lh);
+    arrow_.setSize(17, lh);
+    int x = (width_ - lw - 17) / 2;
+    int y = (height_ - lh) / 2 - 3;
+    content_.moveChild(&label_, rfb::Point(x, y));
+    content_.moveChild(&arrow_, rfb::Point(x + lw, y));
+  }
+  return WBevelButton::onSizeChange(source);
+}
+
+bool WMenuButton::onEnabledChange(Widget* source) {
+  if (source == this) {
+    label_.setEnabled(enabled_);
+    arrow_.setEnabled(enabled_);
+  }
+  return WBevelButton::onEnabledChange(source);
+}
+
+bool WMenuButton::onClick(Widget* source) {
+  if (source == this) {
+    menu_.popup(owner_->getChildPosition(this));
+    return true;
+  }
+  return WBevelButton::onClick(source);
+}
+
+bool WMenuButton::onKey(uint32_t keysym, bool down, Widget* source) {
+  if (source != this)
+    return WBevelButton::onKey(keysym, down, source);
+  if (!menu_.isVisible()) {
+    if (down) {
+      keyPressSeen_ = true;
+    } else {
+      if (!keyPressSeen_)
+        return true;
+      keyPressSeen_ = false;
+    }
+    return WBevelButton::onKey(keysym, down, source);
+  }
+  if (!down)
+    return WBevelButton::onKey(keysym, down, source);
+  switch (keysym) {
+  case XK_Escape:
+    menu_.popdown();
+    break;
+  case XK_Return:
+    if (WMenuItem* item = menu_.getFocusedItem())
+      item->onClick(item);
+    break;
+  case XK_Tab:
+    if (isShiftDown())
+      menu_.focusPrevious();
+    else
+      menu_.focusNext();
+    break;
+  case XK_Down:
+    menu_.focusNext();
+    break;
+  case XK_Up:
+    menu_.focusPrevious();
+    break;
+  }
+  return true;
+}
+
+} // namespace wvw

@@ -1,0 +1,230 @@
+// List boxes: rows fetched on demand, the key table, the wheel, clicks and
+// row looks, and lists that change underneath or have no room.
+#include "wvw/WListBox.h"
+
+#include "wvw/WCanvas.h"
+
+#include "GoldenImage.h"
+#include "PixelProbe.h"
+#include "RecordingHandler.h"
+#include "WidgetTestHost.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using rfb::Point;
+using rfb::Rect;
+using testing_support::RecordingHandler;
+using testing_support::WidgetTestHost;
+using Events = std::vector<std::string>;
+
+namespace {
+
+const uint32_t XK_Home = 0xFF50, XK_Up = 0xFF52, XK_Down = 0xFF54, XK_Page_Up = 0xFF55,
+               XK_Page_Down = 0xFF56, XK_End = 0xFF57, XK_Tab = 0xFF09;
+
+struct Rows : wvw::WListBox::ItemGetter {
+  explicit Rows(int n) {
+    for (int i = 0; i < n; i++)
+      texts.push_back("row " + std::to_string(i));
+  }
+  const char* getItemText(wvw::WListBox*, int index) override {
+    asked.push_back(index);
+    EXPECT_GE(index, 0);
+    EXPECT_LT(index, int(texts.size()));
+    return index < int(texts.size()) ? texts[size_t(index)].c_str() : "";
+  }
+  int getItemCount(wvw::WListBox*) override { return int(texts.size()); }
+  std::vector<std::string> texts;
+  std::vector<int> asked;
+};
+
+// A list box with room for 10 rows of the 8x16 font: (166 - 6) / 16.
+struct Tree {
+  explicit Tree(int n) : rows(n) {
+    root.addChildSized(&list, Rect(10, 10, 210, 176));
+    root.setSize(220, 186);
+    rec.name(&list, "list");
+    rec.only = &list;
+    rec.quiet = {"move", "leave", "press", "release", "focus", "key", "attach", "size"};
+    list.setInputHandler(&rec);
+    host.attach(&root);
+    host.focusIn();
+    list.setItemGetter(&rows);
+    list.getFocusFrame()->takeFocus();
+  }
+  std::string rowText(int i) { return list.getRow(i)->getLabel()->getText(); }
+  Rows rows;
+  wvw::WCanvas root;
+  wvw::WListBox list;
+  RecordingHandler rec;
+  WidgetTestHost host;
+};
+
+} // namespace
+
+TEST(WListBox, RowsFitTheHeight) {
+  Tree t(100);
+  EXPECT_EQ(t.list.getVisibleRows(), 10);
+  EXPECT_EQ(t.list.getScrollBar()->getSlider()->getMaximum(), 90);
+  EXPECT_EQ(t.rowText(0), "row 0");
+  EXPECT_EQ(t.rowText(9), "row 9");
+  EXPECT_EQ(t.list.getFocusFrame()->getChildRect(t.list.getRow(1)), Rect(3, 19, 181, 35));
+  EXPECT_EQ(t.list.getChildRect(t.list.getScrollBar()), Rect(184, 0, 200, 166));
+  t.list.setTopRow(50);
+  EXPECT_EQ(t.rowText(0), "row 50");
+  t.list.setSize(200, 86); // five rows
+  EXPECT_EQ(t.list.getVisibleRows(), 5);
+  EXPECT_EQ(t.list.getScrollBar()->getSlider()->getMaximum(), 95);
+}
+
+TEST(WListBox, ShortListLeavesRowsEmpty) {
+  Tree t(3);
+  EXPECT_EQ(t.rowText(2), "row 2");
+  EXPECT_EQ(t.rowText(3), "");
+  EXPECT_EQ(t.rowText(9), "");
+  EXPECT_EQ(t.list.getScrollBar()->getSlider()->getMaximum(), 0);
+}
+
+TEST(WListBox, NoRoomMeansNoRows) {
+  for (int h : {0, 1, 5, 6, 21}) {
+    SCOPED_TRACE(h);
+    Tree t(100);
+    t.list.setSize(200, h);
+    EXPECT_EQ(t.list.getVisibleRows(), 0);
+    t.host.type(XK_Down); // still selects, with nothing to scroll into
+    EXPECT_EQ(t.list.getSelected(), 0);
+  }
+}
+
+TEST(WListBox, KeyTable) {
+  struct Step {
+    uint32_t key;
+    int selected, top;
+  };
+  struct Case {
+    const char* name;
+    int count;
+    std::vector<Step> steps;
+  } cases[] = {
+      {"down from none", 100, {{XK_Down, 0, 0}, {XK_Down, 1, 0}}},
+      {"up from none", 100, {{XK_Up, 0, 0}, {XK_Up, 0, 0}}},
+      {"end then home", 100, {{XK_End, 99, 90}, {XK_Home, 0, 0}}},
+      {"page down twice",
+       100,
+       {{XK_Down, 0, 0}, {XK_Down, 1, 0}, {XK_Page_Down, 9, 0}, {XK_Page_Down, 19, 10}}},
+      {"page up twice",
+       100,
+       {{XK_End, 99, 90}, {XK_Up, 98, 90}, {XK_Page_Up, 90, 90}, {XK_Page_Up, 80, 80}}},
+      {"down past the view",
+       100,
+       {{XK_End, 99, 90}, {XK_Home, 0, 0}, {XK_Page_Down, 9, 0}, {XK_Down, 10, 1}, {XK_Up, 9, 1}}},
+      {"empty", 0, {{XK_Down, -1, 0}, {XK_End, -1, 0}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Tree t(c.count);
+    for (const Step& s : c.steps) {
+      t.host.type(s.key);
+      EXPECT_EQ(t.list.getSelected(), s.selected);
+      EXPECT_EQ(t.list.getTopRow(), s.top);
+    }
+  }
+}
+
+TEST(WListBox, KeysWithNoStepGoOn) {
+  Tree t(100);
+  t.host.type(XK_Down);
+  t.host.type(XK_Home); // on row 0: passed on, nothing moves
+  EXPECT_EQ(t.list.getSelected(), 0);
+  t.host.type(XK_Tab); // the frame moves the focus on
+  EXPECT_FALSE(t.list.getFocusFrame()->hasFocus());
+}
+
+TEST(WListBox, SelectionNotices) {
+  Tree t(20);
+  t.host.type(XK_Down);
+  t.host.type(XK_Up); // already 0: no change
+  t.list.setSelected(20);
+  t.list.setSelected(-5);
+  EXPECT_EQ(t.rec.events, (Events{"change list", "change list"}));
+  EXPECT_EQ(t.list.getSelected(), -1);
+}
+
+TEST(WListBox, WheelScrollsThreeRowsUpToTheEnd) {
+  Tree t(15);
+  Point over(50, 50);
+  std::vector<int> tops;
+  for (int i = 0; i < 3; i++) {
+    t.host.pointer(over.x, over.y, 16);
+    t.host.pointer(over.x, over.y, 0);
+    tops.push_back(t.list.getTopRow());
+  }
+  EXPECT_EQ(tops, (std::vector<int>{3, 5, 5})); // count - visible = 5
+  EXPECT_EQ(t.rowText(0), "row 5");
+  t.host.pointer(over.x, over.y, 8);
+  t.host.pointer(over.x, over.y, 0);
+  EXPECT_EQ(t.list.getTopRow(), 2);
+  EXPECT_EQ(t.rec.events, Events{}); // no click, no selection
+  Tree few(4);
+  few.host.pointer(50, 50, 16);
+  few.host.pointer(50, 50, 0);
+  EXPECT_EQ(few.list.getTopRow(), 0);
+}
+
+TEST(WListBox, ClickSelectsAndReportsAfterAnOrangePress) {
+  Tree t(20);
+  // Row 2 lies at y 10 + 3 + 32 in the root.
+  t.host.pointer(40, 50, 1);
+  wvw::WLabel* label = t.list.getRow(2)->getLabel();
+  EXPECT_EQ(label->getStyle()->background, wvw::Widget::Orange);
+  EXPECT_EQ(t.list.getSelected(), -1);
+  t.host.pointer(40, 50, 0);
+  EXPECT_EQ(t.list.getSelected(), 2);
+  EXPECT_EQ(label->getStyle()->background, wvw::Widget::Blue);
+  EXPECT_EQ(label->getStyle()->textColour, wvw::Widget::White);
+  EXPECT_EQ(t.rec.events, (Events{"change list", "click list"}));
+  EXPECT_TRUE(t.list.getFocusFrame()->hasFocus());
+  // Disabled: clicks are ignored.
+  t.rec.events.clear();
+  t.list.setEnabled(false);
+  t.host.pointer(40, 66, 1);
+  t.host.pointer(40, 66, 0);
+  EXPECT_EQ(t.list.getSelected(), 2);
+  EXPECT_FALSE(t.list.getRow(3)->getLabel()->isEnabled());
+}
+
+TEST(WListBox, RowsThatWentAwayAreNotAskedFor) {
+  Tree t(30);
+  t.list.setTopRow(20);
+  t.rows.texts.resize(25); // the list shrank underneath
+  t.rows.asked.clear();
+  t.list.setTopRow(19);
+  EXPECT_EQ(t.rowText(5), "row 24");
+  EXPECT_EQ(t.rowText(6), "");
+  for (int i : t.rows.asked)
+    EXPECT_LT(i, 25);
+  t.list.refreshItem(27);
+  t.list.setItemGetter(&t.rows); // the new count: 25
+  EXPECT_EQ(t.list.getScrollBar()->getSlider()->getMaximum(), 15);
+}
+
+TEST(WListBox, Looks) {
+  Rows rows(6);
+  wvw::WCanvas root;
+  wvw::WListBox list;
+  root.addChildSized(&list, Rect(2, 2, 122, 72)); // four rows
+  root.setSize(124, 74);
+  WidgetTestHost host;
+  host.attach(&root);
+  host.focusIn();
+  list.setItemGetter(&rows);
+  list.setSelected(1);
+  list.getFocusFrame()->takeFocus();
+  rfb::ManagedPixelBuffer pb(rfb::PixelLayout::xrgb32LittleEndian, root.width(), root.height());
+  pb.fillRect(pb.getRect(), 0xFF00FF);
+  host.paint(&pb);
+  EXPECT_TRUE(matchesGolden(pb, "list-box"));
+}

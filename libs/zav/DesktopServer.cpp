@@ -1,0 +1,7 @@
+#include "zav/DesktopServer.h"
+
+namespace zav {
+
+DesktopServer::~DesktopServer() = default;
+
+} // namespace zav

@@ -11,6 +11,7 @@
 #include "wvw/Style.h"
 #include "wvw/Widget.h"
 #include "zavconfig/StatusDialogCallback.h"
+#include "zavconfig/XServerConnectionFT.h"
 #include "zavconfig/ZavConfigWindow.h"
 #include "zavconfig/zavext.h"
 
@@ -66,8 +67,13 @@ void CleanupSignalHandler(int) {
   // Only what is safe in a handler: window mode hears of the signal through
   // its pipe and ends its loop; elsewhere the process ends at once.
   int fd = signalPipeWrite;
-  if (fd < 0)
+  if (fd < 0) {
+    // The logger is not safe here; a plain write is.
+    static const char notice[] = "zavconfig: CleanupSignalHandler called\n";
+    ssize_t ignored = write(2, notice, sizeof(notice) - 1);
+    (void)ignored;
     _exit(1);
+  }
   int saved = errno;
   char byte = 1;
   ssize_t ignored = write(fd, &byte, 1);
@@ -298,14 +304,23 @@ int runMainLoop(Display* display, net::SelectSocketManager* sockets, plat::Timer
 
 int runWindowMode(Display* display) {
   SignalPipe signalPipe;
-  // Destroyed in the reverse order: whatever registers with the socket
-  // manager (the file-transfer and chat connections) is built after it, so
-  // it is gone before the manager is and never hears of it after death.
+  // Destroyed in the reverse order. The socket manager tells the servers of
+  // its streams (the file-transfer and chat connections) of their removal
+  // when it goes, so those are built before it and outlive it; whatever is
+  // built after it is gone before it is.
   try {
     plat::TimerManager timers;
     Toolkit toolkit(display);
+    XServerConnectionFT fileTransfer;
     net::SelectSocketManager sockets;
-    // The file-transfer connection joins here.
+    bool haveFileTransfer = false;
+    try {
+      fileTransfer.connect(display, &sockets);
+      haveFileTransfer = true;
+    } catch (plat::Exception& e) {
+      vlog.error("%s", e.str());
+    }
+    // The chat connection is built here too, before the socket manager.
 
     plat::ParameterSet serverParams("Xzav");
     char* xml = zavext::getParamsXml(display);
@@ -319,7 +334,10 @@ int runWindowMode(Display* display) {
     }
     XFree(xml);
 
-    StatusDialogCallback statusCallback(display, nullptr);
+    StatusDialogCallback statusCallback(
+        display, haveFileTransfer ? fileTransfer.getManager()->getUploadManager() : nullptr);
+    if (haveFileTransfer)
+      statusCallback.setFtExtension(fileTransfer.getExtension());
     ZavConfigWindow window(display, iconic, &serverParams, &statusCallback);
     if (!noWindow)
       window.map();

@@ -11,8 +11,8 @@ work=$(mktemp -d /tmp/zavbench.XXXXXX)
 server=
 window=
 cleanup() {
-  [ -n "$window" ] && kill "$window" 2>/dev/null && wait "$window" 2>/dev/null
-  [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
+  [ -n "$window" ] && kill "$window" 2>/dev/null && wait "$window" 2>/dev/null || true
+  [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -23,7 +23,7 @@ read -r -t 30 -u "$ready" word display _
 [ "$word" = READY ] || { echo "the stand-in server did not start" >&2; exit 1; }
 export DISPLAY=$display HOME=$work
 
-hyperfine -N --warmup 5 --runs 100 "xprop -root" "$build/zavconfig/zavconfig -get Desktop"
+hyperfine -N --warmup 3 --runs ${RUNS:-100} "xprop -root" "$build/zavconfig/zavconfig -get Desktop"
 
 "$build/zavconfig/zavconfig" >"$work/window.log" 2>&1 &
 window=$!

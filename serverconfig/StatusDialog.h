@@ -1,8 +1,26 @@
-// The server status window's two interfaces: Callback, through which the
-// window and the dialogs it owns reach the server, and IconCallback, the tray
-// icon (or the window menu that stands in for it) that the window keeps
-// informed. Texts that the callback returns belong to it.
+// The server status window: a title, an icon and one-line summary of the
+// server's state, a "Details" panel with the detailed status text and a
+// "Close" button. It keeps the status model filled from the server's
+// parameters and status values through its Callback, and the tray icon (or
+// whatever stands in for it) informed through its IconCallback. The
+// connections model is owned; the callbacks and the display are not. Texts
+// that the callback returns belong to it.
 #pragma once
+
+#include "serverconfig/ConnectionsList.h"
+#include "serverconfig/FilledLayout.h"
+
+#include "tx/TXWParent.h"
+
+#include "plat/String.h"
+#include "wvw/WImage.h"
+#include "wvw/WLabelButton.h"
+#include "wvw/WLabelMarkedUp.h"
+#include "wvw/WLayout.h"
+#include "wvw/WPanel.h"
+#include "zav/status/ServerStatus.h"
+
+#include <memory>
 
 namespace ft {
 class Extension;
@@ -11,7 +29,7 @@ class UploadManager;
 
 namespace serverconfig {
 
-class StatusDialog {
+class StatusDialog : public TXWParent, public wvw::WInputHandler, public TXDeleteWindowCallback {
 public:
   class Callback {
   public:
@@ -51,6 +69,64 @@ public:
     virtual void enableFileTransfer(bool enable) = 0;
     virtual void enableChat(bool enable) = 0;
   };
+
+  // The window is made (not mapped) and filled from the server.
+  StatusDialog(Display* dpy, Callback* callback, ConnectionsList::Callback* connectionsCallback,
+               bool iconic);
+  ~StatusDialog() override;
+
+  // The listener state, the tooltip, then the texts when asked.
+  void updateNetworkStatus(bool refresh);
+  // Re-reads the connections (which tells their callback of the changes).
+  void updateConnections(bool refresh);
+  void updateKeySignature(bool refresh);
+  void updateSecurity(bool refresh);
+  void refreshAll(bool refresh);
+  // The summary, the details, the state icon and the layout.
+  void refreshTexts();
+  void refreshIcon();
+  void updateTooltip();
+  // Null: no icon.
+  void setIconCallback(IconCallback* callback);
+
+  bool onClick(wvw::Widget* source) override;
+  void deleteWindow(TXWindow* window) override;
+
+  zav::ServerStatus& model() { return model_; }
+  const ConnectionsList& connections() const { return connections_; }
+  const char* summaryText() { return summaryLabel_.getText(); }
+  const char* detailsText() { return detailsLabel_.getText(); }
+
+protected:
+  Callback* callback_;
+
+private:
+  // The status texts' links that this window can act on: none yet.
+  class NoLinks : public zav::ServerStatus::HLCallback {
+  public:
+    unsigned getCapabilities() override { return 0; }
+    void showPopup(const char*, const char*) override {}
+    void copyText(const char*) override {}
+    void openUrl(const char*) override {}
+    plat::String portOwner(int) override { return plat::String(); }
+    void showOptions(int) override {}
+    void showUsers(int) override {}
+    void runTest(int) override {}
+  };
+
+  void layOut();
+
+  NoLinks links_;
+  zav::ServerStatus model_;
+  ConnectionsList connections_;
+  IconCallback* iconCallback_ = nullptr;
+  FilledLayout layout_;
+  wvw::WLabelMarkedUp header_;
+  wvw::WImage cross_, tick_, warning_;
+  wvw::WLabelMarkedUp summaryLabel_;
+  wvw::WPanel details_;
+  wvw::WLabelMarkedUp detailsLabel_;
+  wvw::WLabelButton close_;
 };
 
 } // namespace serverconfig

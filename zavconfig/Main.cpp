@@ -13,8 +13,23 @@
 #include "wvw/Style.h"
 #include "wvw/Widget.h"
 #include "zavconfig/StatusDialogCallback.h"
+#include "zavconfig/XServerConnectionFT.h"
+#include "zavconfig/ZavConfigWindow.h"
 #include "zavconfig/zavext.h"
 
+#include "net/SelectSocketManager.h"
+#include "net/io/FdSelectManager.h"
+#include "plat/TimerManager.h"
+#include "plat/XmlConfig.h"
+#include "tx/TXWRootLayout.h"
+#include "tx/TXWindow.h"
+
+#include <fcntl.h>
+#include <sys/select.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -42,9 +57,31 @@ Display* openDisplay() {
   return dpy;
 }
 
+namespace {
+
+// The pipe on which the signal handler tells the main loop to end; -1 while
+// window mode does not run.
+volatile sig_atomic_t signalPipeWrite = -1;
+int signalPipeRead = -1;
+
+} // namespace
+
 void CleanupSignalHandler(int) {
-  vlog.status("CleanupSignalHandler called");
-  exit(1);
+  // Only what is safe in a handler: window mode hears of the signal through
+  // its pipe and ends its loop; elsewhere the process ends at once.
+  int fd = signalPipeWrite;
+  if (fd < 0) {
+    // The logger is not safe here; a plain write is.
+    static const char notice[] = "zavconfig: CleanupSignalHandler called\n";
+    ssize_t ignored = write(2, notice, sizeof(notice) - 1);
+    (void)ignored;
+    _exit(1);
+  }
+  int saved = errno;
+  char byte = 1;
+  ssize_t ignored = write(fd, &byte, 1);
+  (void)ignored;
+  errno = saved;
 }
 
 void usage() {
@@ -175,6 +212,147 @@ int runCommandMode(Display* display, int argc, char** argv, int first) {
   return 0;
 }
 
+namespace {
+
+// The self-pipe of CleanupSignalHandler, for as long as window mode runs.
+class SignalPipe {
+public:
+  SignalPipe() {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
+      throw plat::SystemException("pipe", errno);
+    signalPipeRead = fds[0];
+    signalPipeWrite = fds[1];
+  }
+  ~SignalPipe() {
+    int fd = signalPipeWrite;
+    signalPipeWrite = -1;
+    close(fd);
+    close(signalPipeRead);
+    signalPipeRead = -1;
+  }
+  SignalPipe(const SignalPipe&) = delete;
+  SignalPipe& operator=(const SignalPipe&) = delete;
+  int readFd() const { return signalPipeRead; }
+};
+
+// The toolkit's display-wide state, from TXWindow::init until every window
+// is gone.
+class Toolkit {
+public:
+  explicit Toolkit(Display* display) : display_(display) { TXWindow::init(display, "Zavconfig"); }
+  ~Toolkit() {
+    TXWRootLayout::release(display_);
+    TXWindow::shutdown(display_);
+  }
+  Toolkit(const Toolkit&) = delete;
+  Toolkit& operator=(const Toolkit&) = delete;
+
+private:
+  Display* display_;
+};
+
+// The one loop of window mode. Returns 1 when a signal asked the program to
+// end; throws plat::Exception on a failure that ends it.
+int runMainLoop(Display* display, net::SelectSocketManager* sockets, plat::TimerManager* timers,
+                ZavConfigWindow* window, int signalFd) {
+  // The status icon's co-process descriptor: none until the status icon
+  // joins; -1 once it failed.
+  const int statusIconFd = -1;
+  for (;;) {
+    // Failures in the handlers of windows and timers are reported and the
+    // program goes on; only the loop's own failures end it.
+    try {
+      TXWindow::handleXEvents(display);
+    } catch (plat::Exception& e) {
+      vlog.error("%s", e.str());
+      window->showMessage(e.str());
+    }
+    int timeout = -1;
+    try {
+      timeout = timers->processTimers();
+    } catch (plat::Exception& e) {
+      vlog.error("%s", e.str());
+      window->showMessage(e.str());
+      timeout = 0;
+    }
+    XFlush(display);
+
+    fd_set readFds;
+    FD_ZERO(&readFds);
+    int xFd = ConnectionNumber(display);
+    FD_SET(xFd, &readFds);
+    FD_SET(signalFd, &readFds);
+    int nfds = std::max(xFd, signalFd) + 1;
+    if (statusIconFd >= 0) {
+      FD_SET(statusIconFd, &readFds);
+      nfds = std::max(nfds, statusIconFd + 1);
+    }
+    // Events already read from the connection wait in Xlib's queue.
+    if (XPending(display))
+      timeout = 0;
+    // The file-transfer and chat streams are sockets of the socket manager:
+    // they are served inside doSelect.
+    int n = sockets->getSelectManager()->doSelect(nfds, &readFds, nullptr, nullptr, timeout);
+    if (n < 0)
+      throw plat::SystemException("select", errno);
+    if (FD_ISSET(signalFd, &readFds)) {
+      vlog.status("CleanupSignalHandler called");
+      return 1;
+    }
+  }
+}
+
+} // namespace
+
+int runWindowMode(Display* display) {
+  SignalPipe signalPipe;
+  // Destroyed in the reverse order. The socket manager tells the servers of
+  // its streams (the file-transfer and chat connections) of their removal
+  // when it goes, so those are built before it and outlive it; whatever is
+  // built after it is gone before it is.
+  try {
+    plat::TimerManager timers;
+    Toolkit toolkit(display);
+    XServerConnectionFT fileTransfer;
+    net::SelectSocketManager sockets;
+    bool haveFileTransfer = false;
+    try {
+      fileTransfer.connect(display, &sockets);
+      haveFileTransfer = true;
+    } catch (plat::Exception& e) {
+      vlog.error("%s", e.str());
+    }
+    // The chat connection is built here too, before the socket manager.
+
+    plat::ParameterSet serverParams("Xzav");
+    char* xml = zavext::getParamsXml(display);
+    if (!xml)
+      throw plat::Exception("Could not get configuration parameters from X Server.");
+    try {
+      plat::loadXmlConfigText(&serverParams, xml);
+    } catch (...) {
+      XFree(xml);
+      throw;
+    }
+    XFree(xml);
+
+    StatusDialogCallback statusCallback(
+        display, haveFileTransfer ? fileTransfer.getManager()->getUploadManager() : nullptr);
+    if (haveFileTransfer)
+      statusCallback.setFtExtension(fileTransfer.getExtension());
+    ZavConfigWindow window(display, iconic, &serverParams, &statusCallback);
+    if (!noWindow)
+      window.map();
+    // The status icon, the chat window, the chat history and the chat
+    // connection join here.
+    return runMainLoop(display, &sockets, &timers, &window, signalPipe.readFd());
+  } catch (plat::Exception& e) {
+    vlog.error("%s", e.str());
+    return 0;
+  }
+}
+
 int zavconfigMain(int argc, char** argv) {
   programName = argv[0];
   AppInit* app;
@@ -237,8 +415,7 @@ int zavconfigMain(int argc, char** argv) {
 
   if (first < argc)
     return runCommandMode(dpy, argc, argv, first);
-  fprintf(stderr, "%s: window mode is not available in this build\n", programName);
-  return 0;
+  return runWindowMode(dpy);
 }
 
 } // namespace zavconfig

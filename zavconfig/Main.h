@@ -30,7 +30,8 @@ extern int zavExtErrorBase;
 // (null on failure).
 Display* openDisplay();
 
-// Handler of SIGHUP, SIGINT and SIGTERM: logs and exits with status 1.
+// Handler of SIGHUP, SIGINT and SIGTERM: while window mode runs it tells the
+// main loop, which logs and ends with status 1; otherwise it exits with 1.
 void CleanupSignalHandler(int sig);
 
 // Prints the banner, the command forms and the parameter help to stdout and
@@ -41,6 +42,11 @@ void CleanupSignalHandler(int sig);
 // each failure on stderr; a command missing its argument, or a name=value
 // that the server refuses, ends in usage(). Returns the exit status.
 int runCommandMode(Display* display, int argc, char** argv, int first);
+
+// Window mode on the display: the main window with the clipboard bridge, the
+// connection prompts and notices, and the main loop. Returns 1 when a signal
+// ended it, 0 after a failure (logged).
+int runWindowMode(Display* display);
 
 // The whole program: start-up, then command mode or window mode.
 int zavconfigMain(int argc, char** argv);

@@ -158,6 +158,7 @@ class ServerState:
         self.approvals = []
         self.stream_requests = []
         self.reloads = 0
+        self.hidden_extensions = set()
         self.faults = {}
         self.log = []
         self.violations = 0
@@ -202,6 +203,17 @@ class ServerState:
             if p["name"].lower() == name.lower():
                 return p
         return None
+
+    def put_param(self, cmd):
+        """Adds the parameter {"name", "value", "kind", "desc"} or sets the value of the
+        one of that name."""
+        p = self.find_param(cmd["name"])
+        if p is None:
+            p = {"name": cmd["name"], "kind": cmd.get("kind", "string"),
+                 "desc": cmd.get("desc", "")}
+            self.params.append(p)
+        p["value"] = str(cmd["value"])
+        return {"ok": True}
 
     def set_param(self, text):
         name, sep, value = text.partition("=")
@@ -327,7 +339,19 @@ class Client:
                     "BBBB", 1, self.proxy.major, self.proxy.first_event,
                     self.proxy.first_error)))
                 return
+        if opcode == X_QueryExtension and self.hidden_extension(raw):
+            return
         self.to_server += raw
+
+    def hidden_extension(self, raw):
+        """Answers "absent" for an extension of Xvfb's that a test hid."""
+        n = struct.unpack(self.order + "H", raw[4:6])[0]
+        name = bytes(raw[8:8 + n]).decode("latin-1")
+        if name not in self.proxy.state.hidden_extensions:
+            return False
+        self.proxy.note('QueryExtension "%s" hidden' % name)
+        self.replace(self.reply(1, struct.pack("BBBB", 0, 0, 0, 0)))
+        return True
 
     def replace(self, answer):
         self.pending[self.seq_sent] = answer
@@ -682,7 +706,9 @@ class Control:
         fault (op name or minor, kind in FAULT_KINDS, count, -1 = until reset);
         event (event cut|selection|query|status, b = field B, window, send_event);
         stream (the loopback stream peers, see stream_peer.py);
-        log (decoded requests); wait_idle (answers once no client is connected)."""
+        log (decoded requests); put_param (name, value, kind: adds or sets one
+        parameter); hide_extension (name: Xvfb's extension of that name is
+        answered absent); wait_idle (answers once no client is connected)."""
         st = self.proxy.state
         c = cmd.get("cmd")
         if c == "ping":
@@ -718,6 +744,11 @@ class Control:
             return {"ok": True, "delivered": sent}
         if c == "log":
             return {"ok": True, "log": st.log}
+        if c == "put_param":
+            return st.put_param(cmd)
+        if c == "hide_extension":
+            st.hidden_extensions.add(cmd["name"])
+            return {"ok": True}
         if c == "wait_idle":
             self.proxy.idle_waiters.append((self, time.monotonic() + float(cmd.get("timeout", 10))))
             self.proxy.check_idle()

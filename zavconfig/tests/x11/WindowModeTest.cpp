@@ -1,0 +1,295 @@
+// zavconfig's window mode, run as a program against the stand-in server in
+// front of a real Xvfb, with real X clients on the other side: xclip reads
+// and writes the selections, xdotool clicks the connection prompt, xwd takes
+// the pictures. What reaches the server is read from the stand-in's state.
+#include <gtest/gtest.h>
+
+#include "ChildProcess.h"
+#include "XzavDouble.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+using testing_support::XzavDouble;
+namespace child = testing_support::child;
+
+namespace {
+
+// Runs a shell command with DISPLAY set; its stdout and exit status.
+std::string shell(const std::string& display, const std::string& cmd, int* status = nullptr) {
+  std::string full = "DISPLAY=" + display + " timeout 10 sh -c '" + cmd + "' 2>/dev/null";
+  FILE* p = popen(full.c_str(), "r");
+  std::string out;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof(buf), p)) > 0)
+    out.append(buf, n);
+  int s = pclose(p);
+  if (status)
+    *status = WIFEXITED(s) ? WEXITSTATUS(s) : -1;
+  return out;
+}
+
+bool waitFor(const std::function<bool()>& done, int seconds = 15) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (std::chrono::steady_clock::now() < end) {
+    if (done())
+      return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return done();
+}
+
+std::string fileText(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// zavconfig in window mode on the stand-in's display, stopped by the
+// destructor when the test has not stopped it.
+class WindowMode {
+public:
+  explicit WindowMode(XzavDouble& server, const std::vector<std::string>& args = {})
+      : server_(server) {
+    errPath_ = server.dir() + "/zavconfig.err";
+    home_ = server.dir() + "/home";
+    mkdir(home_.c_str(), 0700);
+    std::string exe = std::string(ZAV_BINARY_DIR) + "/zavconfig/zavconfig";
+    std::vector<std::string> argv = {
+        "env", "DISPLAY=" + server.display(), "HOME=" + home_, exe, "-Log", "*:stderr:100"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    int out;
+    pid_ = child::spawn(argv, &out, 1, errPath_);
+    close(out);
+    // Ready once the main window has chosen its extension events.
+    if (!waitFor([&] { return log().find("selectInput") != std::string::npos; }))
+      throw std::runtime_error("window mode did not start: " + err());
+  }
+  ~WindowMode() { child::stop(pid_); }
+  WindowMode(const WindowMode&) = delete;
+  WindowMode& operator=(const WindowMode&) = delete;
+
+  // Sends the signal and gives the exit status (or 128 + the fatal signal).
+  int stopWith(int sig) {
+    kill(pid_, sig);
+    int status = 0;
+    waitFor([&] { return waitpid(pid_, &status, WNOHANG) == pid_; });
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+
+  std::string log() {
+    std::string all;
+    for (const std::string& line : server_.log())
+      all += line + "\n";
+    return all;
+  }
+  std::string state() { return server_.control("{\"cmd\": \"state\"}"); }
+  std::string err() { return fileText(errPath_); }
+  void event(const std::string& name, long b = 0) {
+    server_.control("{\"cmd\": \"event\", \"event\": \"" + name +
+                    "\", \"b\": " + std::to_string(b) + "}");
+  }
+
+private:
+  XzavDouble& server_;
+  std::string errPath_;
+  std::string home_;
+  pid_t pid_ = -1;
+};
+
+const std::string utf8Text = "h\xc3\xa9llo w\xc3\xb6rld";
+const std::string latin1Text = "h\xe9llo w\xf6rld";
+
+void expectCleanExit(WindowMode& zavconfig) {
+  std::string err = zavconfig.err();
+  EXPECT_EQ(err.find("Sanitizer"), std::string::npos) << err;
+  EXPECT_EQ(err.find("runtime error"), std::string::npos) << err;
+}
+
+// A viewer's text reaches the desktop's selections, and the desktop's text
+// reaches the server, with XFIXES (server selection events not selected)
+// and without it (selected, and needed to notice a change).
+TEST(ZavconfigWindowMode, ClipboardBothWaysWithAndWithoutXfixes) {
+  for (bool withXfixes : {true, false}) {
+    SCOPED_TRACE(withXfixes ? "with XFIXES" : "without XFIXES");
+    XzavDouble server;
+    if (!withXfixes)
+      server.control("{\"cmd\": \"hide_extension\", \"name\": \"XFIXES\"}");
+    WindowMode zavconfig(server);
+    EXPECT_NE(zavconfig.log().find(withXfixes ? "mask=13" : "mask=15"), std::string::npos)
+        << zavconfig.log();
+
+    server.control("{\"cmd\": \"set\", \"client_cut_text\": \"h\\u00e9llo w\\u00f6rld\"}");
+    zavconfig.event("cut");
+    std::string d = server.display();
+    EXPECT_TRUE(waitFor([&] { return shell(d, "xclip -o -selection clipboard") == utf8Text; }));
+    EXPECT_EQ(shell(d, "xclip -o -selection primary -target UTF8_STRING"), utf8Text);
+    EXPECT_EQ(shell(d, "xclip -o -selection primary -target STRING"), latin1Text);
+
+    shell(d, "printf \"from the desktop\" | xclip -i -selection primary >/dev/null");
+    if (!withXfixes) // the server tells of the new owner
+      zavconfig.event("selection", 1 /* PRIMARY */);
+    EXPECT_TRUE(waitFor([&] {
+      return zavconfig.state().find("\"server_cut_text\": \"from the desktop\"") !=
+             std::string::npos;
+    })) << zavconfig.err();
+    EXPECT_EQ(zavconfig.stopWith(SIGTERM), 1);
+    expectCleanExit(zavconfig);
+  }
+}
+
+// "SendPrimary" off prefers CLIPBOARD; "poll" fetches without any event.
+TEST(ZavconfigWindowMode, SendPrimaryAndPoll) {
+  XzavDouble server;
+  server.control("{\"cmd\": \"hide_extension\", \"name\": \"XFIXES\"}");
+  WindowMode zavconfig(server, {"SendPrimary=0", "poll=200"});
+  std::string d = server.display();
+  shell(d, "printf primary | xclip -i -selection primary >/dev/null");
+  shell(d, "printf clipboard | xclip -i -selection clipboard >/dev/null");
+  // No selection event: only the poll timer can notice.
+  EXPECT_TRUE(waitFor([&] {
+    return zavconfig.state().find("\"server_cut_text\": \"clipboard\"") != std::string::npos;
+  })) << zavconfig.state();
+  EXPECT_EQ(zavconfig.stopWith(SIGTERM), 1);
+  expectCleanExit(zavconfig);
+}
+
+std::string approvals(WindowMode& zavconfig) {
+  std::string s = zavconfig.state();
+  size_t at = s.find("\"approvals\": [");
+  return s.substr(at + 14, s.find(']', at) - at - 14);
+}
+
+// The prompt's answers reach the server with their rights: clicked with
+// xdotool on the choices, and at the time-out the server's
+// "QueryTimeoutRights" as it is then.
+TEST(ZavconfigWindowMode, QueryPromptAnswers) {
+  XzavDouble server;
+  WindowMode zavconfig(server);
+  std::string d = server.display();
+  struct Case {
+    const char* what;
+    int row; // -1: let it time out
+    const char* rights;
+  };
+  // Rows of the choices in the prompt's font: Accept, View-only, Reject.
+  const int rowY[] = {27, 49, 71};
+  const Case cases[] = {{"accept", 0, "65535"}, {"view-only", 1, "1"}, {"reject", 2, "0"}};
+  int id = 10;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    id++;
+    server.control("{\"cmd\": \"set\", \"query\": {\"user\": \"eve\", \"timeout\": 30, \"id\": " +
+                   std::to_string(id) + "}}");
+    zavconfig.event("query");
+    ASSERT_TRUE(waitFor([&] {
+      return !shell(d, "xdotool search --onlyvisible --name \"Connection query\"").empty();
+    }));
+    shell(d, "xdotool search --onlyvisible --name \"Connection query\" mousemove --sync "
+             "--window %1 290 " +
+                 std::to_string(rowY[c.row]) + " click 1");
+    std::string want = "{\"id\": " + std::to_string(id) + ", \"rights\": " + c.rights + "}";
+    EXPECT_TRUE(waitFor([&] { return approvals(zavconfig).find(want) != std::string::npos; }))
+        << approvals(zavconfig);
+    // The answered prompt hides.
+    EXPECT_TRUE(waitFor([&] {
+      return shell(d, "xdotool search --onlyvisible --name \"Connection query\"").empty();
+    }));
+  }
+
+  // Time-out: the rights are asked again when time runs out.
+  server.control("{\"cmd\": \"put_param\", \"name\": \"QueryTimeoutRights\", \"value\": \"\"}");
+  server.control("{\"cmd\": \"set\", \"query\": {\"user\": \"eve\", \"timeout\": 1, \"id\": 99}}");
+  zavconfig.event("query");
+  ASSERT_TRUE(waitFor([&] {
+    return !shell(d, "xdotool search --onlyvisible --name \"Connection query\"").empty();
+  }));
+  server.control("{\"cmd\": \"put_param\", \"name\": \"QueryTimeoutRights\", \"value\": \"v\"}");
+  EXPECT_TRUE(waitFor([&] {
+    return approvals(zavconfig).find("{\"id\": 99, \"rights\": 1}") != std::string::npos;
+  })) << approvals(zavconfig);
+  EXPECT_EQ(zavconfig.stopWith(SIGTERM), 1);
+  expectCleanExit(zavconfig);
+}
+
+// "nowin" maps no main window but still serves the extension's events;
+// "iconic" asks to start iconified.
+TEST(ZavconfigWindowMode, NowinAndIconic) {
+  XzavDouble server;
+  {
+    WindowMode zavconfig(server, {"-nowin"});
+    std::string d = server.display();
+    EXPECT_EQ(shell(d, "xdotool search --onlyvisible --name \"Zav Server\""), "");
+    server.control(
+        "{\"cmd\": \"set\", \"query\": {\"user\": \"eve\", \"timeout\": 30, \"id\": 5}}");
+    zavconfig.event("query");
+    EXPECT_TRUE(waitFor([&] {
+      return !shell(d, "xdotool search --onlyvisible --name \"Connection query\"").empty();
+    }));
+    EXPECT_EQ(zavconfig.stopWith(SIGTERM), 1);
+  }
+  server.reset();
+  {
+    WindowMode zavconfig(server, {"-iconic"});
+    std::string d = server.display();
+    std::string hints = shell(d, "xprop -id $(xdotool search --name \"Zav Server\" | head -1) "
+                                 "WM_HINTS");
+    EXPECT_NE(hints.find("Initial state is Iconic"), std::string::npos) << hints;
+    EXPECT_EQ(zavconfig.stopWith(SIGINT), 1);
+    expectCleanExit(zavconfig);
+  }
+}
+
+// The status window shows the server's state and follows its status-change
+// events; the pictures go into the build tree for a look.
+TEST(ZavconfigWindowMode, StatusWindowFollowsTheServer) {
+  XzavDouble server;
+  WindowMode zavconfig(server);
+  std::string d = server.display();
+  std::string dir = std::string(ZAV_BINARY_DIR) + "/screenshots";
+  mkdir(dir.c_str(), 0755);
+  std::string win = "$(xdotool search --onlyvisible --name \"Zav Server\" | head -1)";
+  int status;
+  shell(d, "xwd -silent -id " + win + " | convert xwd:- " + dir + "/status-normal.png", &status);
+  EXPECT_EQ(status, 0);
+  std::string before = shell(d, "xwd -silent -id " + win + " | md5sum");
+
+  server.control("{\"cmd\": \"put_param\", \"name\": \"AllowRfb\", \"value\": \"0\"}");
+  server.control("{\"cmd\": \"set\", \"connections\": [{\"user\": \"alice\", \"address\": "
+                 "\"10.0.0.1\", \"suffix\": \"1\", \"rights\": 65535}]}");
+  zavconfig.event("status");
+  EXPECT_TRUE(waitFor([&] { return shell(d, "xwd -silent -id " + win + " | md5sum") != before; }));
+  shell(d, "xwd -silent -id " + win + " | convert xwd:- " + dir + "/status-disabled.png");
+  shell(d, "xwd -silent -root | convert xwd:- " + dir + "/status-disabled-screen.png");
+  EXPECT_EQ(zavconfig.stopWith(SIGTERM), 1);
+  expectCleanExit(zavconfig);
+}
+
+// Without the server's parameters window mode ends at once with status 0.
+TEST(ZavconfigWindowMode, NoServerParametersEndsWithStatusZero) {
+  XzavDouble server;
+  server.control(
+      "{\"cmd\": \"fault\", \"op\": \"getParamsXml\", \"kind\": \"fail\", \"count\": -1}");
+  std::string exe = std::string(ZAV_BINARY_DIR) + "/zavconfig/zavconfig";
+  int status;
+  std::string out = shell(server.display(), exe + " 2>&1", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(out.find("Could not get configuration parameters from X Server."), std::string::npos)
+      << out;
+}
+
+} // namespace

@@ -1,5 +1,6 @@
 #include "zav/conntest/ConnectionTest.h"
 
+#include "net/SelectSocketManager.h"
 #include "net/SocketManager.h"
 #include "net/TcpSocket.h"
 #include "net/io/FdIo.h"
@@ -88,8 +89,22 @@ void ConnectionTest::start(int testPort, Callback* callback_) {
 void ConnectionTest::stop() {
   net::Socket* s = socket;
   socket = nullptr;
-  if (s)
+  if (!s)
+    return;
+  // Taking the socket back from a select manager ends its service at once,
+  // so the manager never calls on a test that is gone by its next pass.
+  if (auto* selectMgr = dynamic_cast<net::SelectSocketManager*>(mgr)) {
+    try {
+      selectMgr->removeSocket(s);
+    } catch (plat::Exception&) {
+      s->close();
+      return;
+    }
     s->close();
+    delete s;
+    return;
+  }
+  s->close();
 }
 
 void ConnectionTest::removeSocket(net::Socket* sock) {

@@ -209,3 +209,25 @@ TEST(ConnectionTest, ConnectGivesUpAfterItsTimeOut) {
 }
 
 } // namespace
+
+namespace {
+
+// The test may go before the socket manager that served its connection.
+TEST(ConnectionTest, DestroyedBeforeItsManager) {
+  Loop loop;
+  LoopbackTestService service;
+  Outcome outcome;
+  {
+    zav::ConnectionTest test(&loop.mgr, "127.0.0.1", service.port());
+    test.start(5900, &outcome);
+    ASSERT_TRUE(service.accept());
+    service.readRequest();
+  }
+  service.send("203.0.113.7\r\n1\r\n");
+  for (int k = 0; k < 5; k++)
+    loop.pass();
+  EXPECT_TRUE(service.clientClosed());
+  EXPECT_EQ(outcome.calls, 0);
+}
+
+} // namespace

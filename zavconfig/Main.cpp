@@ -1,6 +1,8 @@
 #include "zavconfig/Main.h"
 
+#include "chat/ChatOptions.h"
 #include "plat/ConfigurationFile.h"
+#include "plat/EnvExpandedString.h"
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
 #include "plat/ModuleFileName.h"
@@ -28,6 +30,7 @@ const char* programName = "zavconfig";
 plat::StringParameter displayname("display", "The X display", "");
 plat::BoolParameter noWindow("nowin", "Don't display a window", false);
 plat::BoolParameter iconic("iconic", "Start with window iconified", false);
+plat::String chatConfigFile;
 int zavExtEventBase = 0;
 int zavExtErrorBase = 0;
 
@@ -197,7 +200,17 @@ int zavconfigMain(int argc, char** argv) {
     vlog.debug("%s", e.str());
   }
 
-  std::vector<plat::ParameterSet*> sets = {&plat::ParameterSet::global()};
+  // The chat settings are local to main; the command line may set them too,
+  // and they are offered each parameter before the global ones.
+  ChatOptions chatOptions;
+  try {
+    chatConfigFile = plat::EnvExpandedString("$HOME/.zav/config.d/chat").c_str();
+    plat::ConfigurationFile::readParameters(chatOptions, chatConfigFile.c_str(), 50);
+  } catch (plat::Exception& e) {
+    vlog.debug("%s", e.str());
+  }
+
+  std::vector<plat::ParameterSet*> sets = {&chatOptions, &plat::ParameterSet::global()};
   int first;
   try {
     first = plat::ParameterSet::parseCommandLine(argc, argv, 1, 50, sets);

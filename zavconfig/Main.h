@@ -18,6 +18,9 @@ extern const char* programName;
 extern plat::StringParameter displayname;
 extern plat::BoolParameter noWindow;
 extern plat::BoolParameter iconic;
+// The chat configuration file, "$HOME/.zav/config.d/chat" expanded at
+// start-up; read into the chat settings and written by their editing.
+extern plat::String chatConfigFile;
 // The extension's first event and first error codes.
 extern int zavExtEventBase;
 extern int zavExtErrorBase;

@@ -1,8 +1,10 @@
-// The sink side of file transfer for one connection, as the file-transfer
-// extension and the share proxies see it: it follows the peer's share,
-// collects its listing, feeds download streams and sends requests, limits,
-// aborts and releases when the extension gives it an output turn. The
-// connection manager makes one per connection; the extension owns it.
+// The sink side of file transfer for one connection: it follows the peer's
+// share, collects its listing into a share proxy, feeds download streams and
+// sends share requests, file requests, byte limits, aborts and releases when
+// the extension gives it an output turn (it never writes on its own). The
+// connection manager makes one per connection; the extension owns it. The
+// manager owns its listing, its pending requests and the streams added to it
+// until each is finished; the extension is borrowed.
 #pragma once
 
 #include "ft/FileId.h"
@@ -11,8 +13,13 @@
 #include "plat/Exception.h"
 
 #include <cstdint>
+#include <map>
+#include <set>
+#include <string>
 
 namespace ft {
+
+class Extension;
 
 class DownloadManager {
 public:
@@ -28,7 +35,8 @@ public:
     virtual ~Stream() = default;
     // The byte limit the stream can grant now.
     virtual std::uint64_t getLimit() = 0;
-    // Takes file bytes; returns how many were taken.
+    // Takes file bytes; returns how many were taken. A plat::Exception ends
+    // the download with its text.
     virtual int write(const std::uint8_t* bytes, int length) = 0;
     // Ends the download: "" when complete, else the reason; deletes itself.
     virtual void finish(const char* message) = 0;
@@ -38,37 +46,92 @@ public:
     std::uint64_t limit = 0;
   };
 
-  virtual ~DownloadManager() = default;
+  DownloadManager(Extension* extension, ConnectionId connection);
+  // Finishes every stream with "Connection closed" and orphans the share
+  // proxies made from this manager.
+  virtual ~DownloadManager();
+  DownloadManager(const DownloadManager&) = delete;
+  DownloadManager& operator=(const DownloadManager&) = delete;
 
   // 0 once the manager is being destroyed.
-  virtual ConnectionId getConnection() const = 0;
+  virtual ConnectionId getConnection() const { return connection; }
 
-  virtual void setShare(std::uint32_t shareId, std::uint32_t shareFlags) = 0;
+  // Input from the extension's handlers.
+  virtual void setShare(std::uint32_t shareId, std::uint32_t shareFlags);
   // Takes ownership of entry.
-  virtual void addEntry(ShareEntry* entry) = 0;
-  virtual void ready(std::uint32_t shareId) = 0;
-  virtual void withdrawn(std::uint32_t shareId) = 0;
+  virtual void addEntry(ShareEntry* entry);
+  // The end of the listing. Throws plat::Exception "Bad sequence number in
+  // ready" when shareId is not the current share.
+  virtual void ready(std::uint32_t shareId);
+  virtual void withdrawn(std::uint32_t shareId);
   // The stream for id, or nullptr.
-  virtual Stream* getStream(FileId id) = 0;
+  virtual Stream* getStream(FileId id);
   // Removes the stream (and any request for it) and finishes it with
   // message; false when there was none.
-  virtual bool closeStream(FileId id, const char* message) = 0;
+  virtual bool closeStream(FileId id, const char* message);
+
+  // Requests of the share downloader. addStream takes ownership of stream,
+  // also when it throws "A stream with that id already exists" (the stream
+  // is then finished with that text). addFileRequest throws "NULL or empty
+  // relName".
+  void addStream(FileId id, Stream* stream);
+  void addFileRequest(FileId id, const char* relName, std::uint64_t start, std::uint64_t end);
+  // Aborts the download at the source and finishes its stream with
+  // "Download cancelled".
+  void cancel(FileId id);
+
   // Keeps a file abort to send at the next output turn.
-  virtual void queueAbort(FileId id) = 0;
-  virtual void queueRelease(std::uint32_t shareId) = 0;
-  virtual bool hasPending() const = 0;
+  virtual void queueAbort(FileId id);
+  virtual void queueRelease(std::uint32_t shareId);
+  // File requests or streams exist.
+  virtual bool hasPending() const;
 
   // The listing received for the current share, its id and its flags.
-  virtual const ManagedVector<ShareEntry>& getEntries() const = 0;
-  virtual std::uint32_t getShareId() const = 0;
-  virtual std::uint32_t getShareFlags() const = 0;
+  virtual const ManagedVector<ShareEntry>& getEntries() const { return entries; }
+  virtual std::uint32_t getShareId() const { return shareId; }
+  virtual std::uint32_t getShareFlags() const { return shareFlags; }
+  int getState() const { return static_cast<int>(state); }
 
   // Output steps, each true when it had work.
-  virtual bool sendAborts() = 0;
-  virtual bool sendReleases() = 0;
-  virtual bool sendShareRequest() = 0;
-  virtual bool sendFileRequests() = 0;
-  virtual bool renewLimits() = 0;
+  virtual bool sendAborts();
+  virtual bool sendReleases();
+  virtual bool sendShareRequest();
+  virtual bool sendFileRequests();
+  virtual bool renewLimits();
+
+protected:
+  // A new share proxy over the listing, made the extension's active share.
+  virtual void makeShareProxy();
+  virtual void clearShareProxy();
+
+private:
+  struct Request {
+    std::string relName;
+    std::uint64_t start = 0;
+    std::uint64_t end = 0;
+  };
+  static std::uint64_t key(FileId id) {
+    return (static_cast<std::uint64_t>(id.shareId) << 32) | id.fileId;
+  }
+  static FileId idOf(std::uint64_t key) {
+    FileId id;
+    id.shareId = static_cast<std::uint32_t>(key >> 32);
+    id.fileId = static_cast<std::uint32_t>(key);
+    return id;
+  }
+
+  enum : std::uint32_t { noShare = 0, shareToRequest = 1, shareRequested = 2, listingComplete = 3 };
+
+  ManagedVector<ShareEntry> entries;
+  std::uint32_t shareId = 0;
+  std::uint32_t shareFlags = 0;
+  std::set<std::uint32_t> releases;
+  std::set<std::uint64_t> aborts;
+  std::map<std::uint64_t, Request> requests;
+  std::map<std::uint64_t, Stream*> streams;
+  std::uint32_t state = noShare;
+  Extension* extension;
+  ConnectionId connection;
 };
 
 } // namespace ft

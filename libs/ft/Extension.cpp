@@ -13,6 +13,7 @@
 #include "plat/Time.h"
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 static plat::LogWriter vlog("ftExtension");
@@ -330,15 +331,20 @@ void Extension::handleFileData(ConnectionId connection, FileId id, const std::ui
     return;
   }
   bool cancelled = false;
+  // A stream that failed ends with its reason, so that its partial file is
+  // not taken for a complete one.
+  std::string failure;
   if (count > 0) {
     try {
       stream->write(bytes, count);
     } catch (DownloadManager::Stream::CancelledException& e) {
       vlog.debug("dataReady: %s", e.str());
       cancelled = true;
+      failure = e.str();
     } catch (plat::Exception& e) {
       vlog.error("dataReady: %s", e.str());
       cancelled = true;
+      failure = e.str();
     }
     if (cancelled && !getWriter(connection)->writeAbortFile(id))
       download->queueAbort(id);
@@ -352,7 +358,7 @@ void Extension::handleFileData(ConnectionId connection, FileId id, const std::ui
   vlog.debug("%u bytes transferred in %ums. %u bytes/second",
              static_cast<unsigned>(stream->received), ms,
              static_cast<unsigned>(stream->received * 1000 / (ms > 1 ? ms : 1)));
-  download->closeStream(id, "");
+  download->closeStream(id, failure.c_str());
 }
 
 void Extension::handleFileEOF(ConnectionId connection, FileId id) {

@@ -40,6 +40,8 @@ import subprocess
 import sys
 import time
 
+import stream_peer
+
 EXT_NAME = b"ZAV-EXTENSION"
 X_GetInputFocus = 43
 X_QueryExtension = 98
@@ -431,8 +433,15 @@ class Client:
             port, cookie = struct.unpack(e + "H2xI", req[4:12])
             st.stream_requests.append({"kind": name, "port": port, "cookie": cookie})
             return ("%s port=%d cookie=0x%08x" % (name, port, cookie),
-                    lambda fault: self.success(fault))
+                    lambda fault: self.stream_answer(fault, name, port, cookie))
         raise BadLayout("not decoded")
+
+    def stream_answer(self, fault, name, port, cookie):
+        """A granted stream request is followed by the connect-back."""
+        answer = self.success(fault)
+        if fault is None:
+            self.proxy.streams.requested(name, port, cookie)
+        return answer
 
     def success(self, fault, ok=True):
         """Reply for requests whose only answer is the success byte."""
@@ -672,6 +681,7 @@ class Control:
              listed before into the status value "total_connections", if listed);
         fault (op name or minor, kind in FAULT_KINDS, count, -1 = until reset);
         event (event cut|selection|query|status, b = field B, window, send_event);
+        stream (the loopback stream peers, see stream_peer.py);
         log (decoded requests); wait_idle (answers once no client is connected)."""
         st = self.proxy.state
         c = cmd.get("cmd")
@@ -679,7 +689,10 @@ class Control:
             return {"ok": True}
         if c == "reset":
             st.reset()
+            self.proxy.streams.reset()
             return {"ok": True}
+        if c == "stream":
+            return self.proxy.streams.control(cmd)
         if c == "state":
             return {"ok": True, "state": st.dump()}
         if c == "set":
@@ -724,6 +737,7 @@ class Proxy:
         self.lock_path = None
         self.paths = []
         self.listeners = []
+        self.streams = stream_peer.Streams(self.sel)
 
     # ---- start-up -----------------------------------------------------------
     def start_xvfb(self):
@@ -895,6 +909,8 @@ class Proxy:
                     self.sel.register(sock, selectors.EVENT_READ, ("control", Control(self, sock)))
                 elif kind == "control":
                     self.service_control(obj, mask)
+                elif kind == "stream":
+                    obj.service(mask)
                 else:
                     self.service_client(kind, obj, mask)
             self.check_idle()

@@ -11,6 +11,7 @@
 #include "x0zavserver/unix/RootCode.h"
 #include "x0zavserver/unix/RootCodeEtcPasswd.h"
 #include "x0zavserver/unix/RootCodePAM.h"
+#include "x0zavserver/unix/RootCodePrinting.h"
 #include "x0zavserver/unix/ScrubbingFdInStream.h"
 
 #include <cerrno>
@@ -210,8 +211,12 @@ void runRootCoprocess(int readFd, int writeFd) {
 
   gssapi::GssRootCode::instance().useRootConfiguration();
 
+  // The printing module lives as long as the request loop: when the core
+  // has gone it removes every queue it added.
+  print::RootCodePrinting printing;
   ModuleRegistry registry;
   registry.add(&gssapi::GssRootCode::instance());
+  registry.add(&printing);
   registry.add(&zav::RootCodeEtcPasswd::instance());
   registry.add(&zav::RootCodePAM::instance());
 

@@ -39,7 +39,8 @@ public:
 
 class FakeDownloadManager : public ft::DownloadManager {
 public:
-  FakeDownloadManager(ft::Extension* ext_, ft::ConnectionId conn) : ext(ext_), connection(conn) {}
+  FakeDownloadManager(ft::Extension* ext_, ft::ConnectionId conn)
+      : ft::DownloadManager(ext_, conn), ext(ext_), connection(conn) {}
   ~FakeDownloadManager() override {
     connection = 0;
     for (auto& s : streams)

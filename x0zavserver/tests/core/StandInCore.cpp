@@ -11,6 +11,11 @@
 //   pam USER PASSWORD       verify through "PamVerifier"
 //   sso N HEX...            a single sign-on exchange of N steps through a
 //                           "Kerberos" acceptor, each step's token in hex
+//   printadd NAME DEVICE FORMAT PPD
+//                           add a printer queue through "Printing"
+//   printremove NAME        remove a printer queue through "Printing"
+//   printcleanup            clean up the queues of sessions that have gone
+//   sh COMMAND              run a shell command as the core's user
 //   raw HEX                 write raw bytes to the request pipe
 //   reply                   read the rest of the reply pipe and print it in hex
 //   closereply              close the reply pipe: the core no longer listens
@@ -19,6 +24,7 @@
 #include "x0zavserver/AuthFailureException.h"
 #include "x0zavserver/unix/AcceptorFactory.h"
 #include "x0zavserver/unix/RootCode.h"
+#include "x0zavserver/unix/RootCodePrinting.h"
 #include "x0zavserver/unix/RootCodeUPV.h"
 #include "x0zavserver/unix/UserPasswdVerifierEtcPasswd.h"
 #include "x0zavserver/unix/UserPasswdVerifierPAM.h"
@@ -195,6 +201,7 @@ int main(int argc, char** argv) {
     report(argc, argv);
   zav::UserPasswdVerifierEtcPasswd etc;
   zav::UserPasswdVerifierPAM pam;
+  print::RootCodePrinting printing;
   for (int i = 1; i < argc; i++) {
     std::string cmd = argv[i];
     if (cmd == "report") {
@@ -209,6 +216,21 @@ int main(int argc, char** argv) {
       int n = std::min(atoi(argv[i + 1]), argc - i - 2);
       singleSignOn(argv + i + 2, n);
       i += 1 + n;
+    } else if (cmd == "printadd" && i + 4 < argc) {
+      bool ok = printing.addPrinter(argv[i + 1], "Viewer printer", argv[i + 4], argv[i + 2],
+                                    getuid(), atoi(argv[i + 3]));
+      printf("print %d %04x\n", ok ? 1 : 0, printing.lastError());
+      i += 4;
+    } else if (cmd == "printremove" && i + 1 < argc) {
+      bool ok = printing.removePrinter(argv[++i]);
+      printf("print %d %04x\n", ok ? 1 : 0, printing.lastError());
+    } else if (cmd == "printcleanup") {
+      printing.cleanUpPrinters();
+      printf("cleanup done\n");
+    } else if (cmd == "sh" && i + 1 < argc) {
+      fflush(stdout);
+      int rc = system(argv[++i]);
+      printf("sh %d\n", WIFEXITED(rc) ? WEXITSTATUS(rc) : -1);
     } else if (cmd == "raw" && i + 1 < argc) {
       writeRaw(argv[++i]);
     } else if (cmd == "reply") {

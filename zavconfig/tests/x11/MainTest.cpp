@@ -200,6 +200,20 @@ TEST(ZavconfigCommandMode, EveryCommandAgainstTheServer) {
        {"-nowin", "iconic=1", "--nowin=0", "-get", "Desktop"},
        {QE, "getParam \"Desktop\""},
        desktop + "\n"},
+      {"chat settings are parameters, not commands",
+       {},
+       {"ExpiryDays=7", "-ExpiryMessages", "50", "--KeepHistory", "-ChatLogFile=/nowhere/chat.xml",
+        "-get", "Desktop"},
+       {QE, "getParam \"Desktop\""},
+       desktop + "\n"},
+      {"an unacceptable chat setting starts the commands",
+       {},
+       {"ExpiryDays=many", "-get", "Desktop"},
+       {QE, "setParam \"ExpiryDays=many\""},
+       "",
+       "",
+       1,
+       true},
       {"get a parameter the server lacks",
        {},
        {"-get", "NoSuch"},
@@ -475,6 +489,25 @@ TEST(ZavconfigCommandMode, PerUserConfigurationFileIsReadBeforeTheCommandLine) {
 } // namespace
 
 namespace {
+
+TEST(ZavconfigCommandMode, ChatConfigurationFileIsReadAndItsFailuresOnlyLogged) {
+  XzavDouble server;
+  std::string configDir = server.dir() + "/.zav/config.d";
+  ASSERT_EQ(system(("mkdir -p '" + configDir + "'").c_str()), 0);
+  {
+    std::ofstream config(configDir + "/chat");
+    config << "ExpiryDays=3\nKeepHistory=bad\\q\n";
+  }
+  {
+    // The log setting must be in force before the chat file is read.
+    std::ofstream config(configDir + "/zavconfig");
+    config << "Log=zavconfig:stderr:100\n";
+  }
+  Result r = runZavconfig({"-get", "Desktop"}, server.display(), server.dir());
+  EXPECT_EQ(r.out, desktop + "\n");
+  EXPECT_NE(r.err.find("bad escape code in Value!"), std::string::npos) << r.err;
+  EXPECT_EQ(r.status, 0);
+}
 
 TEST(ZavconfigCommandMode, TerminationSignalEndsTheProgramWithStatus1) {
   // A display that accepts the connection and never answers, so the program

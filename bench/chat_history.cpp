@@ -1,0 +1,124 @@
+// Loading a chat history of 100,000 messages (parse, records, every line
+// laid out in the transcript) and laying the whole transcript out again at a
+// new width, against `xmllint --noout` checking the same file (a process
+// start included, as a user would run it). The relayout is also run at
+// several lengths to show that it grows linearly.
+#include "chat/ChatHistory.h"
+#include "chat/ChatOptions.h"
+#include "chat/ChatRenderImpl.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+const long long kNow = 1577836800; // the messages end here
+
+// The files written, removed when the program ends.
+struct Written {
+  ~Written() {
+    for (const std::string& p : paths)
+      unlink(p.c_str());
+  }
+  std::vector<std::string> paths;
+} written;
+
+// A history file of n messages, written once per size under $TMPDIR.
+std::string historyFile(int n) {
+  const char* base = getenv("TMPDIR");
+  std::string path = std::string(base && *base ? base : "/tmp") + "/bench_chat_history_" +
+                     std::to_string(getpid()) + "_" + std::to_string(n) + ".xml";
+  if (access(path.c_str(), R_OK) == 0)
+    return path;
+  FILE* f = fopen(path.c_str(), "w");
+  if (!f)
+    return path;
+  written.paths.push_back(path);
+  fputs("\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<chat>\n", f);
+  for (int i = 0; i < n; i++) {
+    bool local = i % 5 == 0;
+    fprintf(f,
+            "\t<message text=\"Message %d: the quick brown fox jumps over the lazy dog, "
+            "and then some more words &amp; signs to wrap\" time=\"%lld\" user=\"%s%d\"",
+            i, kNow - n + i, local ? "me (Local)" : "DOMAIN\\viewer", i % 9);
+    if (!local)
+      fprintf(f, " endpoint=\"10.0.0.%d::5900\"", i % 9);
+    fputs("/>\n", f);
+  }
+  fputs("</chat>\n", f);
+  fclose(f);
+  return path;
+}
+
+struct Transcript {
+  explicit Transcript(const std::string& path) {
+    setenv("TZ", "UTC", 1);
+    options.chatLogFile.setParam(path.c_str(), 50);
+    options.expiryDays.setValue(0, 50);
+    view.setSize(400, 500);
+  }
+  ChatOptions options;
+  chat::ChatRenderImpl view{nullptr, nullptr};
+  chat::ChatHistory history{&view, &options};
+};
+
+void BM_ChatHistoryLoad(benchmark::State& state) {
+  std::string path = historyFile(100000);
+  for (auto _ : state) {
+    Transcript t(path);
+    t.history.load();
+    if (t.history.records().size() != 100000)
+      state.SkipWithError("not every message loaded");
+    benchmark::DoNotOptimize(t.view.totalHeight());
+  }
+}
+BENCHMARK(BM_ChatHistoryLoad)->Unit(benchmark::kMillisecond);
+
+void BM_ChatRelayout(benchmark::State& state) {
+  int n = static_cast<int>(state.range(0));
+  Transcript t(historyFile(n));
+  t.history.load();
+  int width = 300;
+  for (auto _ : state) {
+    t.view.setSize(width, 500);
+    width = width == 300 ? 400 : 300;
+    benchmark::DoNotOptimize(t.view.totalHeight());
+  }
+  state.SetComplexityN(n);
+}
+BENCHMARK(BM_ChatRelayout)
+    ->Arg(25000)
+    ->Arg(50000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+
+void BM_XmllintNoout(benchmark::State& state) {
+  std::string path = historyFile(100000);
+  for (auto _ : state) {
+    const char* argv[] = {"xmllint", "--noout", path.c_str(), nullptr};
+    pid_t pid;
+    if (posix_spawnp(&pid, "xmllint", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
+      state.SkipWithError("xmllint cannot be started (package libxml2-utils)");
+      break;
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+      state.SkipWithError("xmllint refused the file");
+      break;
+    }
+  }
+}
+BENCHMARK(BM_XmllintNoout)->Unit(benchmark::kMillisecond);
+
+} // namespace

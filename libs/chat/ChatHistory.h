@@ -1,0 +1,72 @@
+// The chat model: every chat line (received or typed) is shown in the
+// transcript with a time header whenever the minute changes, and kept as a
+// record while history is on; the records are loaded from and saved to the
+// XML history file that the options name, with expiry by age and by count
+// applied to what is read and written (records in memory are never pruned).
+// The view and the options are not owned.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+class ChatOptions;
+
+namespace chat {
+
+class ChatRender;
+
+class ChatHistory {
+public:
+  struct Record {
+    std::int64_t time; // seconds since the epoch
+    std::string user;
+    std::optional<std::string> endpoint; // absent for a line of the local user
+    std::string text;
+  };
+
+  ChatHistory(ChatRender* view, ChatOptions* options);
+  ChatHistory(const ChatHistory&) = delete;
+  ChatHistory& operator=(const ChatHistory&) = delete;
+
+  // A chat line; a null endpoint marks the local user.
+  void addMessage(const char* sender, const char* endpoint, const char* text);
+  void userJoined(const char* name, const char* endpoint);
+  void userLeft(const char* name, const char* endpoint);
+
+  // Appends the history file's records (those within the expiry) to the
+  // records held and shows them all. Throws plat::Exception
+  // "<path>:<line>:<column>: <error>" when the file cannot be read or parsed,
+  // before any record is added, and the expansion's error for an unknown
+  // environment variable in the path. An empty path does nothing.
+  void load();
+  // Writes the records within the expiry to the history file, replacing it
+  // only once the new file is complete. Throws plat::Exception when the file
+  // cannot be written (the old file then stays as it was) or the path names
+  // an unknown environment variable. An empty path writes nothing.
+  void save();
+  // Shows every record again with its own time, each minute under a header.
+  void redisplay();
+
+  const std::vector<Record>& records() const { return records_; }
+
+  // The header text of a time: local time as "%a, %d %b %Y %H:%M".
+  static std::string headerText(std::int64_t time);
+
+private:
+  void display(const char* user, const char* endpoint, const char* text, std::int64_t time);
+  // The records of the history file within the expiry; throws as load().
+  std::vector<Record> readRecords(const std::string& file) const;
+  // The expanded history file path; empty when none.
+  std::string path() const;
+  // The first record index and the time at or before which records expire.
+  void expiry(std::int64_t count, std::int64_t* start, std::int64_t* cutoff) const;
+
+  std::vector<Record> records_;
+  std::optional<std::string> header_;
+  ChatRender* view_;
+  ChatOptions* options_;
+};
+
+} // namespace chat

@@ -1,0 +1,112 @@
+// The chat transcript widget: keeps the time headers and message lines as
+// entries, lays each out into runs of text with word wrapping (label and ":"
+// in front, the text from a fixed column), paints the entries that meet the
+// area to repaint, keeps the scrolling frame's content size up to date and
+// jumps to the newest entry after every append. It draws with the bitmap
+// fonts into the pixel buffer it is given and never talks to the window
+// system. The scrolling frame (a viewport) and the chat window (through the
+// small interface below) are not owned, and either may be null.
+#pragma once
+
+#include "chat/ChatRender.h"
+#include "wvw/WViewportChild.h"
+#include "wvw/Widget.h"
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace wvw {
+class Font;
+class WViewport;
+} // namespace wvw
+
+namespace chat {
+
+class ChatRenderImpl : public wvw::Widget, public wvw::WViewportChild, public ChatRender {
+public:
+  // The chat window, whose focus decides the urgency hint.
+  class Window {
+  public:
+    virtual ~Window();
+    virtual bool hasFocus() = 0;
+    virtual void setUrgent(bool urgent) = 0;
+  };
+
+  // Layout constants, in pixels.
+  static constexpr int horizontalMargin = 2;
+  static constexpr int verticalMargin = 2;
+  static constexpr int entrySpacing = 8;
+  static constexpr int textColumn = 105;
+  static constexpr int colonWidth = 6;
+
+  struct Run {
+    enum Source { Label = 0, Colon = 1, Text = 2 };
+    enum FontKind { LabelFont = 0, HeaderFont = 1, TextFont = 2 };
+    Source source;                // which of the entry's texts the run shows
+    int start;                    // byte offset of the piece in that text
+    int length;                   // its bytes
+    int left, top, right, bottom; // in content coordinates
+    FontKind font;
+  };
+  struct Entry {
+    enum Kind { Message = 0, Header = 1 };
+    Kind kind;
+    std::string key;
+    std::string label;
+    std::string text;
+    Colour colour;
+    int y;
+    int height;
+    std::vector<Run> runs;
+  };
+
+  ChatRenderImpl(wvw::WViewport* viewport, Window* window);
+
+  // Removes every entry; the participants' colours stay.
+  void clear();
+  // wvw::WViewportChild: the frame scrolled; the content row now shown at
+  // the top is topLeft.y.
+  void onScroll(const rfb::Point& topLeft) override;
+
+  // wvw::Widget
+  bool onSizeChange(Widget* source) override;
+  void draw(rfb::WritablePixelBuffer* pb) override;
+  void getPreferredSize(int* width, int* height) override;
+
+  // ChatRender
+  void recolour(const char* key, const Colour& colour) override;
+  void appendHeader(const char* text, const Colour& colour) override;
+  void appendMessage(const char* key, const char* label, const char* text,
+                     const Colour& colour) override;
+  void beginUpdate() override;
+  void endUpdate() override;
+
+  const std::deque<Entry>& entries() const { return entries_; }
+  int totalHeight() const { return totalHeight_; }
+  int scrollPosition() const { return scrollPos_; }
+
+  static wvw::Font* headerFont();
+  static wvw::Font* labelFont();
+  static wvw::Font* textFont();
+
+private:
+  void append(Entry entry);
+  void layout(Entry& entry);
+  void wrapText(Entry& entry, int* y);
+  void relayout();
+  void scrollToEnd();
+  void pushContentSize();
+  const std::string& textOf(const Entry& entry, const Run& run) const;
+
+  wvw::WViewport* viewport_;
+  Window* window_;
+  // A deque, so a long transcript grows without moving its entries.
+  std::deque<Entry> entries_;
+  int totalHeight_ = 0;
+  int scrollPos_ = 0;
+  int laidOutWidth_ = 0;
+};
+
+} // namespace chat

@@ -1,0 +1,7 @@
+#include "chat/ChatState.h"
+
+namespace chat {
+
+ChatState::~ChatState() = default;
+
+} // namespace chat

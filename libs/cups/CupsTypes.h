@@ -1,0 +1,78 @@
+// The types and constants of the printing system library (libcups, major
+// version 2) that the printing glue uses. The library is bound at run time by
+// function name, so no library header is needed at build time; the layouts
+// are those of the library's binary interface. Records the library hands out
+// belong to the library and are freed through its own functions.
+#pragma once
+
+namespace cups {
+
+// Opaque handles of the library.
+using http_t = struct _http_s;
+using ipp_t = struct _ipp_s;
+using ipp_attribute_t = struct _ipp_attribute_s;
+using ppd_file_t = struct ppd_file_s;
+
+// Enumerations of the library, passed as int.
+using ipp_tag_t = int;
+using ipp_op_t = int;
+using ipp_status_t = int;
+using http_uri_coding_t = int;
+using http_uri_status_t = int;
+
+struct cups_option_t {
+  char* name;
+  char* value;
+};
+
+struct cups_dest_t {
+  char* name;
+  char* instance;
+  int is_default;
+  int num_options;
+  cups_option_t* options;
+};
+
+// The head of the library's language record; only the language name is used.
+struct cups_lang_t {
+  cups_lang_t* next;
+  int used;
+  int encoding;
+  char language[16];
+};
+
+// The head of an IPP message as libraries without ippNewRequest lay it out:
+// the request's operation and id are set through it directly.
+struct IppHeader {
+  int state;
+  unsigned char version[2];
+  ipp_op_t operationId;
+  int requestId;
+};
+
+using cups_password_cb_t = const char* (*)(const char* prompt);
+
+// IPP constants.
+enum : int {
+  IPP_TAG_OPERATION = 0x01,
+  IPP_TAG_PRINTER = 0x04,
+  IPP_TAG_ENUM = 0x23,
+  IPP_TAG_TEXT = 0x41,
+  IPP_TAG_NAME = 0x42,
+  IPP_TAG_URI = 0x45,
+  IPP_TAG_CHARSET = 0x47,
+  IPP_TAG_LANGUAGE = 0x48,
+};
+enum : int { CUPS_ADD_MODIFY_PRINTER = 0x4003, CUPS_DELETE_PRINTER = 0x4004 };
+enum : int { IPP_PRINTER_IDLE = 3 };
+enum : int {
+  IPP_STATUS_OK = 0x0000,
+  // The last code of the successful range.
+  IPP_STATUS_OK_LAST = 0x00ff,
+  IPP_STATUS_ERROR_FORBIDDEN = 0x0401,
+  IPP_STATUS_ERROR_NOT_FOUND = 0x0406,
+  IPP_STATUS_ERROR_INTERNAL = 0x0500,
+};
+enum : int { HTTP_URI_CODING_ALL = 0x0f };
+
+} // namespace cups

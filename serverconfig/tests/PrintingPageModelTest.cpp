@@ -1,0 +1,150 @@
+// The printing page's model: the five status texts by server mode, printing
+// system and backend, which boxes can be used, and what the clicks store.
+#include "serverconfig/PrintingPageModel.h"
+
+#include "plat/BoolParameter.h"
+#include "plat/ParameterSet.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+using serverconfig::PrintingPageModel;
+
+struct Dialog : serverconfig::OptionsDialog::Callback {
+  unsigned mode = 2;
+  void applyOptions(plat::ParameterSet*, plat::ParameterSet*) override {}
+  const char* getStatusParam(const char*) override { return nullptr; }
+  void reloadParams(plat::ParameterSet*) override {}
+  unsigned getMode() override { return mode; }
+};
+
+struct System : PrintingPageModel::PrintingSystem {
+  bool available = true;
+  bool backend = true;
+  bool isAvailable() override { return available; }
+  bool backendInstalled() override { return backend; }
+};
+
+class PrintingPage : public ::testing::Test {
+protected:
+  plat::ParameterSet params{"Xzav"};
+  plat::BoolParameter enable{"EnableRemotePrinting", "", false, false, &params};
+  plat::BoolParameter changeDefault{"AllowChangeDefaultPrinter", "", false, false, &params};
+  Dialog dialog;
+  System system;
+};
+
+const std::string enabledKeeps =
+    "Remote printing is enabled.  A Zav printer will be created when a printer is shared by a "
+    "Zav Viewer.\n\nThis computer's default printer will not be changed.  To print to a Zav "
+    "printer, select it from your application's printing dialog.";
+const std::string enabledMakesDefault =
+    "Remote printing is enabled.  A Zav printer will be created when a printer is shared by a "
+    "Zav Viewer.\n\nWhen the Zav printer is created, it will be made this computer's default "
+    "printer.";
+const std::string disabled = "Remote printing is disabled.  Zav printers will not be created.";
+const std::string serviceMode = "Remote printing is not available with the zav.so module.";
+const std::string noCups = "Remote printing is not available because the CUPS print system is "
+                           "not installed on this machine.";
+const std::string noBackend =
+    "Remote printing is not available because the CUPS Zav printer driver is disabled or not "
+    "installed. To enable printing, run this command as root:\n\n  zavinitconfig "
+    "-enable-print\n\nZav Server will then need to be restarted.";
+
+} // namespace
+
+TEST_F(PrintingPage, StatusByModeSystemAndBoxes) {
+  struct {
+    unsigned mode;
+    bool available, backend, share, changeDefault;
+    const std::string& text;
+    bool shareEnabled, defaultEnabled;
+  } cases[] = {
+      {1, true, true, true, true, serviceMode, false, false},
+      {1, false, false, false, false, serviceMode, false, false},
+      {2, false, true, true, false, noCups, false, false},
+      {2, false, false, false, false, noCups, false, false},
+      {2, true, true, true, false, enabledKeeps, true, true},
+      {2, true, true, true, true, enabledMakesDefault, true, true},
+      {2, true, true, false, true, disabled, true, false},
+      {2, true, true, false, false, disabled, true, false},
+      {2, true, false, true, true, noBackend, false, false},
+      {2, true, false, false, false, noBackend, false, false},
+      {3, true, true, false, false, disabled, true, false},
+  };
+  for (const auto& c : cases) {
+    dialog.mode = c.mode;
+    system.available = c.available;
+    system.backend = c.backend;
+    enable.setValue(c.share, 50);
+    changeDefault.setValue(c.changeDefault, 50);
+    PrintingPageModel model(dialog, params, &system);
+    model.load();
+    SCOPED_TRACE(c.text.substr(0, 40));
+    EXPECT_EQ(model.statusText(), c.text);
+    EXPECT_EQ(model.shareEnabled(), c.shareEnabled);
+    EXPECT_EQ(model.changeDefaultEnabled(), c.defaultEnabled);
+    // The boxes show the values in force even while disabled.
+    EXPECT_EQ(model.share(), c.share);
+    EXPECT_EQ(model.changeDefault(), c.changeDefault);
+  }
+}
+
+TEST_F(PrintingPage, CheckingShareStoresAtOnceAndEnablesDefaultBox) {
+  PrintingPageModel model(dialog, params, &system);
+  model.load();
+  EXPECT_EQ(model.statusText(), disabled);
+  EXPECT_FALSE(model.changeDefaultEnabled());
+
+  model.clickShare(true);
+  EXPECT_TRUE(enable.getValue());
+  EXPECT_TRUE(model.changeDefaultEnabled());
+  EXPECT_EQ(model.statusText(), enabledKeeps);
+
+  model.clickChangeDefault(true);
+  EXPECT_STREQ(changeDefault.getValueStr().c_str(), "1");
+  EXPECT_EQ(model.statusText(), enabledMakesDefault);
+
+  // Unchecking share disables the default box and leaves its parameter.
+  model.clickShare(false);
+  EXPECT_FALSE(enable.getValue());
+  EXPECT_FALSE(model.changeDefaultEnabled());
+  EXPECT_TRUE(changeDefault.getValue());
+  EXPECT_EQ(model.statusText(), disabled);
+  EXPECT_EQ(enable.getValueStrs().count(50), 1u) << "stored at priority 50";
+}
+
+TEST_F(PrintingPage, DisabledBoxesChangeNothing) {
+  system.backend = false;
+  PrintingPageModel model(dialog, params, &system);
+  model.load();
+  model.clickShare(true);
+  model.clickChangeDefault(true);
+  EXPECT_FALSE(enable.getValue());
+  EXPECT_FALSE(changeDefault.getValue());
+  EXPECT_EQ(model.statusText(), noBackend);
+}
+
+TEST_F(PrintingPage, WithoutTheParameterShareBoxStaysDisabled) {
+  plat::ParameterSet bare("bare");
+  PrintingPageModel model(dialog, bare, &system);
+  model.load();
+  EXPECT_FALSE(model.shareEnabled());
+  EXPECT_FALSE(model.changeDefaultEnabled());
+  model.clickShare(true);
+  EXPECT_FALSE(model.share());
+}
+
+TEST_F(PrintingPage, RealPrintingSystemIsAsked) {
+  // This machine has the printing library but not the product's backend.
+  PrintingPageModel model(dialog, params);
+  model.load();
+  if (access("/usr/lib/cups/backend/zav", F_OK) == 0)
+    EXPECT_NE(model.statusText(), noBackend);
+  else
+    EXPECT_EQ(model.statusText(), noBackend);
+}

@@ -1,0 +1,180 @@
+// The printing module's requests and replies: the core side through a real
+// pair of pipes, the co-process side through handle(). The printing work
+// itself is tested against a real print server in the system tests.
+#include "x0zavserver/unix/RootCodePrinting.h"
+
+#include "ThrownMessage.h"
+#include "plat/Exception.h"
+#include "rdr/MemInStream.h"
+#include "rdr/MemOutStream.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using print::RootCodePrinting;
+using testing_support::thrownMessage;
+
+std::string u16(uint16_t v) {
+  return std::string{char(v >> 8), char(v)};
+}
+std::string u32(uint32_t v) {
+  return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+}
+std::string str(const std::string& s) {
+  return u32(uint32_t(s.size())) + s;
+}
+
+struct Served {
+  std::string reply;
+  int left;
+};
+Served serve(RootCodePrinting& module, const std::string& request) {
+  rdr::MemInStream in(request.data(), static_cast<int>(request.size()));
+  rdr::MemOutStream out;
+  module.handle(in, out);
+  return {std::string(reinterpret_cast<const char*>(out.data()), out.length()), in.avail()};
+}
+
+std::string readAll(int fd) {
+  std::string out;
+  char buf[4096];
+  ssize_t n;
+  while ((n = read(fd, buf, sizeof buf)) > 0)
+    out.append(buf, static_cast<size_t>(n));
+  return out;
+}
+
+// Runs the core side in a child (the channel is opened once per process)
+// with pipes to this process, which answers with reply; returns what the
+// child sent and what it reported.
+std::pair<std::string, std::string> runCore(const std::string& reply,
+                                            const std::function<std::string()>& core) {
+  int request[2], replyPipe[2], result[2];
+  EXPECT_EQ(pipe(request), 0);
+  EXPECT_EQ(pipe(replyPipe), 0);
+  EXPECT_EQ(pipe(result), 0);
+  pid_t pid = fork();
+  if (pid == 0) {
+    close(request[0]);
+    close(replyPipe[1]);
+    close(result[0]);
+    os::privReadFd.setParamInt(replyPipe[0], 50);
+    os::privWriteFd.setParamInt(request[1], 50);
+    std::string report = core();
+    if (write(result[1], report.data(), report.size()) < 0)
+      _exit(2);
+    _exit(0);
+  }
+  close(request[1]);
+  close(result[1]);
+  EXPECT_EQ(write(replyPipe[1], reply.data(), reply.size()), ssize_t(reply.size()));
+  close(replyPipe[0]);
+  close(replyPipe[1]);
+  std::string report = readAll(result[0]);
+  std::string sent = readAll(request[0]);
+  close(result[0]);
+  close(request[0]);
+  int status = 0;
+  EXPECT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  return {sent, report};
+}
+
+const std::string header = "\x08Printing";
+
+} // namespace
+
+TEST(RootCodePrinting, OneInstance) {
+  std::string none = thrownMessage([] { RootCodePrinting::instance(); });
+  EXPECT_EQ(none.rfind("Assertion 'instance_' failed at RootCodePrinting.cpp:", 0), 0u) << none;
+  RootCodePrinting module;
+  EXPECT_STREQ(module.name(), "Printing");
+  EXPECT_EQ(&RootCodePrinting::instance(), &module);
+  std::string second = thrownMessage([] { RootCodePrinting another; });
+  EXPECT_EQ(second.rfind("Assertion '!instance_' failed at RootCodePrinting.cpp:", 0), 0u)
+      << second;
+  // The failed second one left the first in place.
+  EXPECT_EQ(&RootCodePrinting::instance(), &module);
+}
+
+TEST(RootCodePrinting, UnknownRequestKind) {
+  RootCodePrinting module;
+  for (int kind : {2, 7, 255}) {
+    Served s = serve(module, std::string(1, char(kind)));
+    EXPECT_EQ(s.reply, std::string("\0\0\0", 3)) << kind;
+    EXPECT_EQ(s.left, 0);
+  }
+}
+
+TEST(RootCodePrinting, RemovingAQueueNotAddedIsRefused) {
+  // The core may remove only what this co-process added for it: nothing is
+  // sent to the printing system, the reply says forbidden.
+  RootCodePrinting module;
+  Served s = serve(module, std::string(1, '\x01') + str("someone-elses-queue"));
+  EXPECT_EQ(s.reply, std::string(1, '\0') + u16(0x0401));
+  EXPECT_EQ(s.left, 0);
+}
+
+TEST(RootCodePrinting, OverlongFieldsEndTheCoprocess) {
+  RootCodePrinting module;
+  struct {
+    std::string request;
+  } cases[] = {
+      {std::string(1, '\x01') + str(std::string(257, 'n'))},
+      {std::string(1, '\0') + str("p1") + str(std::string(257, 'd'))},
+      {std::string(1, '\0') + str("p1") + str("d") + str(std::string(4097, '/'))},
+      {std::string(1, '\0') + str("p1") + str("d") + str("/x.ppd") + str(std::string(257, '7'))},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(thrownMessage([&] { serve(module, c.request); }), "String exceeds maximum length");
+}
+
+TEST(RootCodePrinting, RequestCutShortIsEndOfStream) {
+  RootCodePrinting module;
+  std::string whole = std::string(1, '\0') + str("p1") + str("d") + str("/x.ppd") + str("7") +
+                      u32(1000) + std::string(1, '\x01');
+  for (size_t cut : {size_t(0), size_t(3), whole.size() - 1})
+    EXPECT_EQ(thrownMessage([&] { serve(module, whole.substr(0, cut)); }), "End of stream") << cut;
+}
+
+TEST(RootCodePrinting, CoreSendsRequestsAndReadsReplies) {
+  auto add = [] {
+    RootCodePrinting module;
+    bool ok = module.addPrinter("p1", "Viewer printer", "/tmp/p1.ppd", "7", 1000, 1);
+    return std::to_string(ok) + " " + std::to_string(module.lastError());
+  };
+  auto run = runCore(std::string("\x01", 1) + u16(0), add);
+  EXPECT_EQ(run.first, header + std::string(1, '\0') + str("p1") + str("Viewer printer") +
+                           str("/tmp/p1.ppd") + str("7") + u32(1000) + "\x01");
+  EXPECT_EQ(run.second, "1 0");
+
+  run = runCore(std::string(1, '\0') + u16(0x0500), add);
+  EXPECT_EQ(run.second, "0 1280");
+
+  run = runCore(std::string(1, '\0') + u16(0x0406), [] {
+    RootCodePrinting module;
+    bool ok = module.removePrinter("p1");
+    return std::to_string(ok) + " " + std::to_string(module.lastError());
+  });
+  EXPECT_EQ(run.first, header + "\x01" + str("p1"));
+  EXPECT_EQ(run.second, "0 1030");
+}
+
+TEST(RootCodePrinting, CoreRefusesFieldsTheCoprocessWouldNotTake) {
+  auto run = runCore(std::string("\x01", 1) + u16(0), [] {
+    RootCodePrinting module;
+    bool a = module.addPrinter(std::string(257, 'n').c_str(), "d", "/p.ppd", "7", 0, 0);
+    bool b = module.addPrinter("p1", "d", std::string(4097, '/').c_str(), "7", 0, 0);
+    bool c = module.removePrinter(std::string(300, 'n').c_str());
+    return std::to_string(a) + std::to_string(b) + std::to_string(c) + " " +
+           std::to_string(module.lastError());
+  });
+  EXPECT_EQ(run.first, "");
+  EXPECT_EQ(run.second, "000 1024");
+}

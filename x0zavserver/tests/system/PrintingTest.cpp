@@ -1,0 +1,377 @@
+// The printing module against a real print server (cupsd on a private
+// socket with the stand-in "zav" backend): first the co-process side in this
+// process, playing root for a launching user, then end to end through the
+// launcher with the stand-in core, where the co-process finds the server
+// through the client.conf mounted over /etc/cups.
+#include "CupsServer.h"
+#include "LauncherRig.h"
+#include "PrivateMounts.h"
+#include "TempDir.h"
+#include "TestUsers.h"
+#include "cups/CupsApi.h"
+#include "cups/Dests.h"
+#include "cups/Printers.h"
+#include "plat/unix/Passwd.h"
+#include "rdr/MemInStream.h"
+#include "rdr/MemOutStream.h"
+#include "x0zavserver/unix/RootCodePrinting.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sched.h>
+#include <string>
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using print::RootCodePrinting;
+using testing_support::CupsServer;
+using testing_support::LauncherRig;
+using testing_support::TempDir;
+using testing_support::TestUsers;
+
+std::string u16(uint16_t v) {
+  return std::string{char(v >> 8), char(v)};
+}
+std::string u32(uint32_t v) {
+  return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+}
+std::string str(const std::string& s) {
+  return u32(uint32_t(s.size())) + s;
+}
+
+std::string addRequest(const std::string& name, const std::string& ppd, const std::string& device,
+                       uint32_t uid, int format) {
+  return std::string(1, '\0') + str(name) + str("Viewer printer") + str(ppd) + str(device) +
+         u32(uid) + std::string(1, char(format));
+}
+std::string removeRequest(const std::string& name) {
+  return std::string(1, '\x01') + str(name);
+}
+std::string reply(bool ok, uint16_t error) {
+  return std::string(1, ok ? '\x01' : '\0') + u16(error);
+}
+
+std::string serve(RootCodePrinting& module, const std::string& request) {
+  rdr::MemInStream in(request.data(), static_cast<int>(request.size()));
+  rdr::MemOutStream out;
+  module.handle(in, out);
+  EXPECT_EQ(in.avail(), 0) << "request not read to its end";
+  return std::string(reinterpret_cast<const char*>(out.data()), out.length());
+}
+
+// A listening Unix socket at a path, closed (and its file left behind when
+// asked) when the object goes.
+class SessionSocket {
+public:
+  SessionSocket(const std::string& path, bool keepFile) : path_(path), keep_(keepFile) {
+    fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    struct sockaddr_un addr = {};
+    addr.sun_family = AF_UNIX;
+    snprintf(addr.sun_path, sizeof(addr.sun_path), "%s", path.c_str());
+    EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0) << path;
+    EXPECT_EQ(listen(fd_, 4), 0);
+  }
+  ~SessionSocket() {
+    close(fd_);
+    if (!keep_)
+      unlink(path_.c_str());
+  }
+
+private:
+  std::string path_;
+  bool keep_;
+  int fd_;
+};
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+// The co-process side in this process: the module serves requests as root
+// for the user nobody, who plays the user who started the launcher.
+class PrintingModule : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    if (!CupsServer::unsupportedReason().empty())
+      return;
+    server = new CupsServer;
+    setenv("CUPS_SERVER", server->socket().c_str(), 1);
+    setenv("CUPS_SERVERROOT", server->dir().c_str(), 1);
+    // root's own destination options go to $HOME/.cups.
+    const char* home = getenv("HOME");
+    savedHome = home ? home : "";
+    setenv("HOME", server->dir().c_str(), 1);
+  }
+  static void TearDownTestSuite() {
+    // Programs that later tests start inherit the environment.
+    unsetenv("CUPS_SERVER");
+    unsetenv("CUPS_SERVERROOT");
+    if (server)
+      setenv("HOME", savedHome.c_str(), 1);
+    delete server;
+    server = nullptr;
+  }
+  void SetUp() override {
+    std::string reason = CupsServer::unsupportedReason();
+    if (!reason.empty())
+      GTEST_SKIP() << reason;
+    savedUid = os::RootCode::uid;
+    os::Passwd nobody("nobody");
+    os::RootCode::uid = nobody.getUid();
+  }
+  void TearDown() override {
+    os::RootCode::uid = savedUid;
+    if (server)
+      server->client("for q in $(lpstat -e); do lpadmin -x $q; done; rm -f " + server->dir() +
+                     "/.cups/lpoptions");
+  }
+
+  static CupsServer* server;
+  static std::string savedHome;
+  uid_t savedUid = 0;
+};
+
+CupsServer* PrintingModule::server = nullptr;
+std::string PrintingModule::savedHome;
+
+} // namespace
+
+TEST_F(PrintingModule, AddedQueueIsForTheLaunchingUser) {
+  RootCodePrinting module;
+  // The core asks for root; the queue is the launching user's all the same.
+  EXPECT_EQ(serve(module, addRequest("p1", server->ppd(), "7", 0, 1)), reply(true, 0))
+      << server->errorLog();
+  EXPECT_EQ(server->client("lpstat -v p1"), "device for p1: zav:/PDF/7\n");
+  EXPECT_EQ(server->client("lpstat -p p1").rfind("printer p1 is idle.", 0), 0u);
+  EXPECT_EQ(server->client("lpstat -a p1").rfind("p1 accepting requests", 0), 0u);
+  std::string details = server->client("lpstat -l -p p1");
+  EXPECT_NE(details.find("Users allowed:\n\t\tnobody\n"), std::string::npos) << details;
+  EXPECT_EQ(module.printers(), std::set<std::string>{"p1"});
+
+  // The server core tags its queue with the session's options.
+  {
+    cups::Dests dests;
+    cups::setZavOptions(dests, dests.find("p1"), "4711", os::RootCode::uid);
+  }
+  std::string options = server->client("lpoptions -p p1");
+  EXPECT_NE(options.find("zav-id=4711"), std::string::npos) << options;
+  EXPECT_NE(options.find("zav-user=nobody"), std::string::npos) << options;
+
+  // Its own queue may be changed and removed, whatever the case of its name.
+  EXPECT_EQ(serve(module, addRequest("P1", server->ppd(), "8", 0, 0)), reply(true, 0));
+  EXPECT_EQ(server->client("lpstat -v p1"), "device for p1: zav:/PS/8\n");
+  EXPECT_EQ(serve(module, removeRequest("P1")), reply(true, 0));
+  EXPECT_EQ(server->queues(), "");
+  EXPECT_TRUE(module.printers().empty());
+}
+
+TEST_F(PrintingModule, QueueItDidNotAddIsNotTouched) {
+  server->client("lpadmin -p other -v zav:/PS/1 -P " + server->ppd() + " -E");
+  ASSERT_EQ(server->queues(), "other\n");
+  RootCodePrinting module;
+  // Names are compared as the printing system compares them, without case.
+  for (const char* name : {"other", "OTHER", "Other"}) {
+    EXPECT_EQ(serve(module, addRequest(name, server->ppd(), "66", 0, 2)), reply(false, 0x0401))
+        << name;
+    EXPECT_EQ(serve(module, removeRequest(name)), reply(false, 0x0401)) << name;
+  }
+  EXPECT_EQ(server->client("lpstat -v other"), "device for other: zav:/PS/1\n");
+  EXPECT_TRUE(module.printers().empty());
+}
+
+TEST_F(PrintingModule, PpdIsReadWithTheUsersRights) {
+  TempDir dir;
+  chmod(dir.path().c_str(), 0755);
+  std::string secret = dir / "root-only.ppd";
+  ASSERT_EQ(CupsServer::sh("cp " + server->ppd() + " " + secret + " && chmod 0600 " + secret), 0);
+  RootCodePrinting module;
+  EXPECT_EQ(serve(module, addRequest("p1", secret, "7", 0, 0)), reply(false, 0x0401));
+  EXPECT_EQ(serve(module, addRequest("p1", dir / "none.ppd", "7", 0, 0)), reply(false, 0x0406));
+  // Not a regular file: refused without reading.
+  std::string fifo = dir / "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
+  EXPECT_EQ(serve(module, addRequest("p1", fifo, "7", 0, 0)), reply(false, 0x0401));
+  EXPECT_EQ(server->queues(), "");
+  // Readable by the user: accepted.
+  chmod(secret.c_str(), 0644);
+  EXPECT_EQ(serve(module, addRequest("p1", secret, "7", 0, 0)), reply(true, 0));
+}
+
+TEST_F(PrintingModule, EveryQueueItAddedGoesWithIt) {
+  server->client("lpadmin -p other -v zav:/PS/1 -P " + server->ppd() + " -E");
+  {
+    RootCodePrinting module;
+    EXPECT_EQ(serve(module, addRequest("p1", server->ppd(), "7", 0, 1)), reply(true, 0));
+    EXPECT_EQ(serve(module, addRequest("p2", server->ppd(), "8", 0, 0)), reply(true, 0));
+    EXPECT_EQ(server->queues(), "other\np1\np2\n");
+  }
+  EXPECT_EQ(server->queues(), "other\n");
+}
+
+TEST_F(PrintingModule, CleanUpRemovesQueuesOfSessionsThatHaveGone) {
+  // Where it can, this moves the process to a private user database.
+  TestUsers users;
+  TempDir dir;
+  chmod(dir.path().c_str(), 0755);
+  std::string home = dir / "home";
+  std::string user = TestUsers::unique("zavprt");
+  ASSERT_EQ(TestUsers::run("useradd -M -U -d " + home + " " + user + " 2>/dev/null"), 0);
+  struct Remove {
+    std::string user;
+    ~Remove() { TestUsers::run("userdel -f " + user + " 2>/dev/null"); }
+  } remove{user};
+  ASSERT_EQ(TestUsers::run("mkdir -p " + home + "/.zav"), 0);
+  os::Passwd pw(user.c_str());
+  ASSERT_TRUE(pw.isValid());
+
+  const std::string longId(120, 'x');
+  struct {
+    const char* queue;
+    std::string id;
+  } sessions[] = {{"gone", "s1"}, {"alive", "s2"}, {"slashed", "../../x"}, {"long", longId}};
+  RootCodePrinting module;
+  for (const auto& s : sessions)
+    ASSERT_EQ(serve(module, addRequest(s.queue, server->ppd(), "7", 0, 0)), reply(true, 0));
+  {
+    cups::Dests dests;
+    for (const auto& s : sessions)
+      cups::setZavOptions(dests, dests.find(s.queue), s.id.c_str(), pw.getUid());
+  }
+  std::string goneSocket = home + "/.zav/.print.s1";
+  std::string aliveSocket = home + "/.zav/.print.s2";
+  { SessionSocket left(goneSocket, true); }
+  SessionSocket alive(aliveSocket, false);
+  ASSERT_TRUE(exists(goneSocket));
+
+  // The clean-up also looks at the session sockets of the process's own
+  // user, root: it runs in a child with a private, empty home for root,
+  // holding one socket nobody listens on and one that a session holds.
+  if (!testing_support::privateMountsUnsupported().empty())
+    GTEST_SKIP() << testing_support::privateMountsUnsupported();
+  os::Passwd root(uid_t(0));
+  std::string rootZav = std::string(root.getHomeDir()) + "/.zav";
+  pid_t pid = fork();
+  if (pid == 0) {
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
+        mount("tmpfs", root.getHomeDir(), "tmpfs", 0, "mode=0700") != 0 ||
+        mkdir(rootZav.c_str(), 0700) != 0)
+      _exit(100);
+    { SessionSocket dead(rootZav + "/.print.dead", true); }
+    SessionSocket live(rootZav + "/.print.live", false);
+    std::ofstream(rootZav + "/print.other") << "x";
+    std::ofstream(rootZav + "/.print.plain") << "x";
+    module.cleanUpPrinters();
+    // Which of them are left, as bits of the exit status.
+    _exit((exists(rootZav + "/.print.dead") ? 1 : 0) | (exists(rootZav + "/.print.live") ? 2 : 0) |
+          (exists(rootZav + "/print.other") ? 4 : 0) | (exists(rootZav + "/.print.plain") ? 8 : 0));
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  // The dead socket and the plain file (nothing listens there) go; the live
+  // socket and what does not match the pattern stay.
+  EXPECT_EQ(WEXITSTATUS(status), 2 | 4);
+
+  EXPECT_EQ(server->queues(), "alive\nlong\nslashed\n");
+  EXPECT_FALSE(exists(goneSocket));
+  EXPECT_TRUE(exists(aliveSocket));
+}
+
+namespace {
+
+// End to end: the launcher as a test user, the stand-in core asking the
+// co-process for queues.
+class PrintingThroughLauncher : public ::testing::Test {
+protected:
+  void SetUp() override {
+    std::string reason = CupsServer::unsupportedReason();
+    if (reason.empty())
+      reason = LauncherRig::unsupportedReason();
+    if (!reason.empty())
+      GTEST_SKIP() << reason;
+    server.reset(new CupsServer);
+    rig.reset(new LauncherRig);
+    user = users.addUser("zavprn", "");
+    // The co-process clears its environment: it finds the server through
+    // the client configuration.
+    ASSERT_EQ(CupsServer::sh("mkdir -p " + server->dir() + "/etccups && cp " +
+                             server->clientConf() + " " + server->dir() + "/etccups/"),
+              0);
+    options.extraShell = "mount --bind " + server->dir() + "/etccups /etc/cups\n";
+  }
+
+  TestUsers users;
+  std::unique_ptr<CupsServer> server;
+  std::unique_ptr<LauncherRig> rig;
+  std::string user;
+  LauncherRig::Options options;
+};
+
+} // namespace
+
+TEST_F(PrintingThroughLauncher, QueuesGoWhenTheCoreCloses) {
+  server->client("lpadmin -p other -v zav:/PS/1 -P " + server->ppd() + " -E");
+  LauncherRig::Result r = rig->run(
+      user,
+      {"printadd", "p1", "7", "1", server->ppd(), "sh",
+       "lpstat -v p1; lpstat -p p1; lpstat -a p1; lpstat -l -p p1 | grep -A1 'Users allowed'",
+       "printremove", "other", "printadd", "OTHER", "9", "0", server->ppd(), "raw",
+       "085072696e74696e6707", "finish", "reply"},
+      options);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("print 1 0000\ndevice for p1: zav:/PDF/7\nprinter p1 is idle."),
+            std::string::npos)
+      << r.out << r.err << server->errorLog();
+  EXPECT_NE(r.out.find("p1 accepting requests"), std::string::npos) << r.out << r.err;
+  EXPECT_NE(r.out.find("Users allowed:\n\t\t" + user + "\n"), std::string::npos) << r.out;
+  // The queue it did not add stays as it was.
+  EXPECT_NE(r.out.find("sh 0\nprint 0 0401\nprint 0 0401\n"), std::string::npos) << r.out;
+  // A request of an unknown kind: no success, no error.
+  EXPECT_NE(r.out.find("coprocess exit 0\nreply 000000\n"), std::string::npos) << r.out;
+  EXPECT_EQ(server->queues(), "other\n");
+  EXPECT_EQ(server->client("lpstat -v other"), "device for other: zav:/PS/1\n");
+}
+
+TEST_F(PrintingThroughLauncher, JobReachesTheBackend) {
+  TempDir dir;
+  chmod(dir.path().c_str(), 0755);
+  std::string ps = dir / "job.ps";
+  std::ofstream(ps) << "%!PS\nshowpage\n";
+  chmod(ps.c_str(), 0644);
+  LauncherRig::Result r =
+      rig->run(user,
+               {"printadd", "p1", "7", "0", server->ppd(), "sh", "lp -d p1 " + ps, "sh",
+                "for i in $(seq 200); do [ -e " + server->dir() +
+                    "/jobs/job1.args ] && break; sleep 0.1; done",
+                "finish"},
+               options);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("print 1 0000\n"), std::string::npos) << r.out << r.err;
+  std::string data;
+  EXPECT_EQ(server->waitForJob(1, &data), "zav:/PS/7|" + user + "|job.ps|1") << server->errorLog();
+  EXPECT_EQ(data, "%!PS\nshowpage\n");
+  EXPECT_EQ(server->queues(), "");
+}
+
+TEST_F(PrintingThroughLauncher, MissingPrintingLibrary) {
+  options.extraShell +=
+      "for f in /usr/lib/x86_64-linux-gnu/libcups.so*; do mount --bind /dev/null $f; done\n";
+  LauncherRig::Result r = rig->run(user,
+                                   {"printadd", "p1", "7", "1", server->ppd(), "printremove", "p1",
+                                    "raw", "085072696e74696e6707", "finish", "reply"},
+                                   options);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("print 0 0500\nprint 0 0500\ncoprocess exit 0\nreply 000500\n"),
+            std::string::npos)
+      << r.out << r.err;
+  EXPECT_EQ(server->queues(), "");
+}

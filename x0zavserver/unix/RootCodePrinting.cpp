@@ -1,0 +1,394 @@
+#include "x0zavserver/unix/RootCodePrinting.h"
+
+#include "cups/CupsApi.h"
+#include "cups/Dests.h"
+#include "cups/LoadFailed.h"
+#include "cups/Printers.h"
+#include "net/io/UnixIo.h"
+#include "plat/Assert.h"
+#include "plat/DString.h"
+#include "plat/EnvExpandedString.h"
+#include "plat/FileOps.h"
+#include "plat/LogWriter.h"
+#include "plat/StringUtils.h"
+#include "plat/unix/Passwd.h"
+#include "rdr/InStream.h"
+#include "rdr/OutStream.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <iterator>
+#include <memory>
+#include <strings.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <vector>
+
+static plat::LogWriter vlog("RootCodePrinting");
+
+namespace print {
+
+RootCodePrinting* RootCodePrinting::instance_ = nullptr;
+const char* const RootCodePrinting::sessionSocketPattern = "$HOME/.zav/.print.$ID";
+
+namespace {
+
+// A request string: its length is checked against the field's maximum
+// before anything is allocated (a longer one ends the co-process).
+std::string readField(rdr::InStream& in, int maxLength) {
+  std::unique_ptr<char[]> text(in.readString(maxLength));
+  return std::string(text.get());
+}
+
+// Whether the text would go out whole in a field of that maximum.
+bool fits(const char* text, int maxLength) {
+  return plat::strLen(text) <= maxLength;
+}
+
+// The longest path a Unix socket address holds, with its terminator.
+constexpr size_t maxSocketPath = sizeof(sockaddr_un::sun_path) - 1;
+
+// Whether a session still listens on its socket.
+bool sessionAlive(const char* path) {
+  try {
+    io::UnixIo connection(path);
+    return true;
+  } catch (plat::SystemException&) {
+    return false;
+  }
+}
+
+// A file opened with the rights of a user, not root's: the co-process takes
+// its effective ids and groups for the open and then returns to root. The
+// descriptor is owned by the object.
+class UserFile {
+public:
+  UserFile(const char* path, uid_t uid) {
+    int err = 0;
+    if (geteuid() != 0 || uid == 0) {
+      fd_ = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+      err = errno;
+    } else {
+      os::Passwd user(uid);
+      if (!user.isValid())
+        throw plat::SystemException("getpwuid", ENOENT);
+      std::vector<gid_t> groups(64);
+      int count = static_cast<int>(groups.size());
+      if (getgrouplist(user.getName(), user.getGid(), groups.data(), &count) < 0) {
+        groups.resize(count);
+        if (getgrouplist(user.getName(), user.getGid(), groups.data(), &count) < 0)
+          throw plat::Exception("getgrouplist: too many groups");
+      }
+      std::vector<gid_t> ownGroups(NGROUPS_MAX);
+      int ownCount = getgroups(static_cast<int>(ownGroups.size()), ownGroups.data());
+      if (ownCount < 0)
+        throw plat::SystemException("getgroups", errno);
+      gid_t ownGid = getegid();
+      if (setgroups(count, groups.data()) != 0)
+        throw plat::SystemException("setgroups", errno);
+      if (setegid(user.getGid()) == 0 && seteuid(uid) == 0) {
+        fd_ = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        err = errno;
+      } else {
+        err = errno;
+      }
+      // Going on with a user's ids would be worse than ending.
+      if (seteuid(0) != 0 || setegid(ownGid) != 0 || setgroups(ownCount, ownGroups.data()) != 0)
+        plat::fatalError("cannot return to root after opening a file as the user");
+    }
+    if (fd_ < 0)
+      throw plat::SystemExceptionFmt("open(%s)", err, path);
+    struct stat st;
+    // Only a regular file is a PPD: nothing that blocks or never ends.
+    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+      close(fd_);
+      fd_ = -1;
+      throw plat::ExceptionFmt("%s is not a regular file", path);
+    }
+  }
+  ~UserFile() {
+    if (fd_ >= 0)
+      close(fd_);
+  }
+  UserFile(const UserFile&) = delete;
+  UserFile& operator=(const UserFile&) = delete;
+
+  // A name by which root's printing library reads this very file.
+  std::string procPath() const { return "/proc/self/fd/" + std::to_string(fd_); }
+
+private:
+  int fd_ = -1;
+};
+
+} // namespace
+
+RootCodePrinting::RootCodePrinting() {
+  PLAT_CHECK(!instance_);
+  instance_ = this;
+}
+
+RootCodePrinting::~RootCodePrinting() {
+  for (const std::string& name : printers_) {
+    try {
+      if (!cups::deletePrinter(name.c_str()))
+        vlog.error("could not remove printer %s", name.c_str());
+    } catch (plat::Exception& e) {
+      vlog.error("removing printer %s: %s", name.c_str(), e.str());
+    }
+  }
+  printers_.clear();
+  instance_ = nullptr;
+}
+
+RootCodePrinting& RootCodePrinting::instance() {
+  PLAT_CHECK(instance_);
+  return *instance_;
+}
+
+bool RootCodePrinting::added(const char* name) const {
+  // The printing system compares queue names without regard to case.
+  for (const std::string& p : printers_)
+    if (strcasecmp(p.c_str(), name) == 0)
+      return true;
+  return false;
+}
+
+bool RootCodePrinting::addPrinterHere(const char* name, const char* description,
+                                      const char* ppdPath, const char* deviceId, uid_t uid,
+                                      int format) {
+  bool ok = cups::addPrinter(name, description, ppdPath, deviceId, uid, format);
+  // One entry per queue: the printing system takes "P1" for "p1".
+  if (ok && !added(name))
+    printers_.insert(name);
+  lastError_ = static_cast<std::uint16_t>(cups::cupsLastError());
+  return ok;
+}
+
+bool RootCodePrinting::removePrinterHere(const char* name) {
+  for (auto it = printers_.begin(); it != printers_.end();)
+    it = strcasecmp(it->c_str(), name) == 0 ? printers_.erase(it) : std::next(it);
+  bool ok = cups::deletePrinter(name);
+  lastError_ = static_cast<std::uint16_t>(cups::cupsLastError());
+  return ok;
+}
+
+// The core is not trusted with what root does for it: it may touch only the
+// queues that this co-process added for it, the queue is always for the
+// user who started the launcher, and the PPD is read with that user's
+// rights, never root's.
+bool RootCodePrinting::addPrinterForCore(const char* name, const char* description,
+                                         const char* ppdPath, const char* deviceId, int format) {
+  if (!added(name)) {
+    cups::Dests dests;
+    if (dests.find(name)) {
+      vlog.error("refusing to change printer %s, which this session did not add", name);
+      lastError_ = cups::IPP_STATUS_ERROR_FORBIDDEN;
+      return false;
+    }
+  }
+  std::unique_ptr<UserFile> ppd;
+  if (*ppdPath) {
+    try {
+      ppd.reset(new UserFile(ppdPath, os::RootCode::uid));
+    } catch (plat::SystemException& e) {
+      vlog.error("PPD file: %s", e.str());
+      lastError_ = e.getErrno() == ENOENT ? cups::IPP_STATUS_ERROR_NOT_FOUND
+                                          : cups::IPP_STATUS_ERROR_FORBIDDEN;
+      return false;
+    } catch (plat::Exception& e) {
+      vlog.error("PPD file: %s", e.str());
+      lastError_ = cups::IPP_STATUS_ERROR_FORBIDDEN;
+      return false;
+    }
+  }
+  std::string path = ppd ? ppd->procPath() : std::string();
+  return addPrinterHere(name, description, ppd ? path.c_str() : nullptr, deviceId,
+                        os::RootCode::uid, format);
+}
+
+bool RootCodePrinting::removePrinterForCore(const char* name) {
+  if (!added(name)) {
+    vlog.error("refusing to remove printer %s, which this session did not add", name);
+    lastError_ = cups::IPP_STATUS_ERROR_FORBIDDEN;
+    return false;
+  }
+  return removePrinterHere(name);
+}
+
+void RootCodePrinting::handle(rdr::InStream& in, rdr::OutStream& out) {
+  int kind = in.readU8();
+  // Every field is read before any work, so that the next request starts at
+  // its module name whatever happens here.
+  std::string name, description, ppdPath, deviceId;
+  int format = 0;
+  if (kind == AddPrinter) {
+    name = readField(in, maxName);
+    description = readField(in, maxDescription);
+    ppdPath = readField(in, maxPpdPath);
+    deviceId = readField(in, maxDeviceId);
+    std::uint32_t uid = in.readU32();
+    format = in.readU8();
+    if (uid != os::RootCode::uid)
+      vlog.debug("printer %s asked for uid %u, made for uid %u", name.c_str(), uid,
+                 static_cast<unsigned>(os::RootCode::uid));
+  } else if (kind == RemovePrinter) {
+    name = readField(in, maxName);
+  }
+  bool ok = false;
+  try {
+    if (!initialised_) {
+      cups::initialise();
+      initialised_ = true;
+    }
+    if (kind == AddPrinter)
+      ok = addPrinterForCore(name.c_str(), description.c_str(), ppdPath.c_str(), deviceId.c_str(),
+                             format);
+    else if (kind == RemovePrinter)
+      ok = removePrinterForCore(name.c_str());
+    else
+      lastError_ = 0;
+  } catch (cups::LoadFailed& e) {
+    cups::logNotFound(vlog, e.str());
+    ok = false;
+    lastError_ = libraryMissing;
+  }
+  out.writeU8(ok ? 1 : 0);
+  out.writeU16(lastError_);
+}
+
+bool RootCodePrinting::readReply(rdr::InStream& in) {
+  bool ok = in.readU8() != 0;
+  lastError_ = in.readU16();
+  in.checkpoint();
+  return ok;
+}
+
+bool RootCodePrinting::addPrinter(const char* name, const char* description, const char* ppdPath,
+                                  const char* deviceId, uid_t uid, int format) {
+  // A field longer than the co-process takes would end it: refused here.
+  if (!fits(name, maxName) || !fits(description, maxDescription) || !fits(ppdPath, maxPpdPath) ||
+      !fits(deviceId, maxDeviceId)) {
+    vlog.error("printer %s: a field is too long", name);
+    lastError_ = 0x0400; // client-error-bad-request
+    return false;
+  }
+  Channel ch = channel();
+  if (!ch.in || !ch.out)
+    return addPrinterHere(name, description, ppdPath, deviceId, uid, format);
+  ch.out->writeU8(AddPrinter);
+  ch.out->writeString(name);
+  ch.out->writeString(description);
+  ch.out->writeString(ppdPath);
+  ch.out->writeString(deviceId);
+  ch.out->writeU32(static_cast<std::uint32_t>(uid));
+  ch.out->writeU8(static_cast<std::uint8_t>(format));
+  ch.out->flush();
+  return readReply(*ch.in);
+}
+
+bool RootCodePrinting::removePrinter(const char* name) {
+  if (!fits(name, maxName)) {
+    lastError_ = 0x0400;
+    return false;
+  }
+  Channel ch = channel();
+  if (!ch.in || !ch.out)
+    return removePrinterHere(name);
+  ch.out->writeU8(RemovePrinter);
+  ch.out->writeString(name);
+  ch.out->flush();
+  return readReply(*ch.in);
+}
+
+namespace {
+
+// The session socket for a home directory and a session id; empty when the
+// id could lead elsewhere or the path does not fit a socket address.
+std::string sessionSocket(const char* home, const char* id) {
+  if (strchr(id, '/')) {
+    vlog.error("session id '%s' is not a file name", id);
+    return std::string();
+  }
+  plat::EnvExpandedString::Variables vars = {{"HOME", home}, {"ID", id}};
+  plat::EnvExpandedString path(RootCodePrinting::sessionSocketPattern, &vars);
+  if (strlen(path.c_str()) > maxSocketPath) {
+    vlog.error("session socket %s does not fit a socket address", path.c_str());
+    return std::string();
+  }
+  return path.c_str();
+}
+
+} // namespace
+
+void RootCodePrinting::cleanUpPrinters() {
+  try {
+    cups::Dests dests;
+    std::vector<std::pair<std::string, std::string>> stale;
+    for (int i = 0; i < dests.count(); i++) {
+      cups::cups_dest_t* dest = dests.at(i);
+      const char* id = cups::cupsGetOption("zav-id", dest->num_options, dest->options);
+      const char* user = cups::cupsGetOption("zav-user", dest->num_options, dest->options);
+      if (!id || !user)
+        continue;
+      std::string home;
+      try {
+        os::Passwd pw(user);
+        if (!pw.isValid())
+          continue;
+        home = pw.getHomeDir();
+      } catch (plat::SystemException&) {
+        continue;
+      }
+      std::string path = sessionSocket(home.c_str(), id);
+      if (path.empty())
+        continue;
+      if (plat::fileExists(path.c_str()) && sessionAlive(path.c_str()))
+        continue;
+      stale.emplace_back(dest->name, path);
+    }
+    for (const auto& s : stale) {
+      vlog.status("removing printer %s of a session that has gone", s.first.c_str());
+      removePrinter(s.first.c_str());
+      unlink(s.second.c_str());
+    }
+  } catch (cups::LoadFailed& e) {
+    vlog.debug("%s", e.str());
+  } catch (plat::Exception& e) {
+    vlog.error("cleaning up printers: %s", e.str());
+  }
+
+  // Session sockets of this user that nobody listens on any more.
+  try {
+    os::Passwd me(getuid());
+    if (!me.isValid())
+      return;
+    plat::EnvExpandedString::Variables vars = {{"HOME", me.getHomeDir()}, {"ID", ""}};
+    plat::EnvExpandedString prefix(sessionSocketPattern, &vars);
+    std::string pattern = prefix.c_str();
+    std::string dir = pattern.substr(0, pattern.rfind('/'));
+    DIR* d = opendir(dir.c_str());
+    if (!d)
+      return;
+    std::vector<std::string> gone;
+    while (struct dirent* e = readdir(d)) {
+      if (strcmp(e->d_name, ".") == 0 || strcmp(e->d_name, "..") == 0)
+        continue;
+      std::string path = dir + "/" + e->d_name;
+      if (path.compare(0, pattern.size(), pattern) != 0 || path.size() > maxSocketPath)
+        continue;
+      if (!sessionAlive(path.c_str()))
+        gone.push_back(path);
+    }
+    closedir(d);
+    for (const std::string& path : gone)
+      unlink(path.c_str());
+  } catch (plat::Exception& e) {
+    vlog.error("cleaning up session sockets: %s", e.str());
+  }
+}
+
+} // namespace print

@@ -1,0 +1,278 @@
+// The loopback file-transfer stream against the stand-in server in front of a
+// real Xvfb: the stand-in connects back with the cookie (in several ways, and
+// wrongly) and plays the viewer, pushing files that are downloaded into a
+// fetch folder and fetching a share that the program offers.
+// gtest comes before the X headers, whose macros (None, Bool) clash with it.
+#include <gtest/gtest.h>
+
+#include "zavconfig/XServerConnectionFT.h"
+#include "zavconfig/zavext.h"
+
+#include "CaptureLogger.h"
+#include "FileContents.h"
+#include "ShareFetcher.h"
+#include "TempDir.h"
+#include "XzavDouble.h"
+#include "ft/ShareProxy.h"
+#include "ft/unix/FileStream.h"
+#include "ft/unix/ShareWriter.h"
+#include "net/SelectSocketManager.h"
+#include "net/io/FdSelectManager.h"
+#include "plat/Exception.h"
+#include "plat/TimerManager.h"
+
+#include <X11/Xlib.h>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+using Fetcher = testing_support::ShareFetcher;
+using testing_support::ScopedCapture;
+using testing_support::TempDir;
+using testing_support::XzavDouble;
+
+namespace {
+
+struct Shared {
+  std::unique_ptr<XzavDouble> server;
+  Display* dpy = nullptr;
+};
+
+Shared& shared() {
+  static Shared s;
+  if (!s.server) {
+    s.server.reset(new XzavDouble());
+    s.dpy = XOpenDisplay(s.server->display().c_str());
+    if (!s.dpy)
+      throw std::runtime_error("cannot open " + s.server->display());
+    int ev = 0, err = 0;
+    if (!zavext::queryExtension(s.dpy, &ev, &err))
+      throw std::runtime_error("no extension on the stand-in");
+  }
+  return s;
+}
+
+void writeBytes(const std::string& path, const std::string& data, int mode = 0644) {
+  testing_support::writeFile(path, data);
+  chmod(path.c_str(), static_cast<mode_t>(mode));
+}
+
+std::string pattern(size_t n, unsigned seed) {
+  std::string s(n, '\0');
+  unsigned x = seed * 2654435761u + 1;
+  for (size_t i = 0; i < n; i++) {
+    x = x * 1103515245u + 12345u;
+    s[i] = static_cast<char>(x >> 23);
+  }
+  return s;
+}
+
+int modeOf(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0)
+    return -1;
+  return static_cast<int>(st.st_mode & 07777);
+}
+
+bool exists(const std::string& path) {
+  return access(path.c_str(), F_OK) == 0;
+}
+
+class XServerConnectionTest : public ::testing::Test {
+protected:
+  XServerConnectionTest() : server(*shared().server), dpy(shared().dpy) { server.reset(); }
+  ~XServerConnectionTest() override {
+    // The stream goes before the objects that serve it.
+    sockets.reset();
+    connection.reset();
+  }
+
+  // A new connection and socket manager in place of the old ones.
+  void fresh() {
+    sockets.reset();
+    connection.reset(new zavconfig::XServerConnectionFT);
+    sockets.reset(new net::SelectSocketManager);
+  }
+  void set(const std::string& settings) {
+    server.control("{\"cmd\": \"stream\", \"kind\": \"ft\", \"set\": " + settings + "}");
+  }
+  std::string status() {
+    return server.control("{\"cmd\": \"stream\", \"kind\": \"ft\", \"status\": true}");
+  }
+  void connect(int timeoutMs = 5000) { connection->connect(dpy, sockets.get(), timeoutMs); }
+  // Serves the stream until pred holds or the time is up.
+  bool runUntil(const std::function<bool()>& pred, int seconds = 60) {
+    for (int i = 0; i < seconds * 100; i++) {
+      if (pred())
+        return true;
+      timers.processTimers();
+      sockets->getSelectManager()->doSelect(0, nullptr, nullptr, nullptr, 10);
+    }
+    return pred();
+  }
+  std::string q(const std::string& s) { return "\"" + s + "\""; }
+
+  XzavDouble& server;
+  Display* dpy;
+  TempDir dir;
+  plat::TimerManager timers;
+  std::unique_ptr<zavconfig::XServerConnectionFT> connection{new zavconfig::XServerConnectionFT};
+  std::unique_ptr<net::SelectSocketManager> sockets{new net::SelectSocketManager};
+};
+
+TEST_F(XServerConnectionTest, TheStreamComesUpWithTheCookieHoweverItArrives) {
+  const char* modes[] = {"big", "split", "with_message", "wrong_first"};
+  for (const char* mode : modes) {
+    SCOPED_TRACE(mode);
+    server.reset();
+    fresh();
+    TempDir fetch;
+    std::string data = pattern(5000, 1);
+    writeBytes(dir.file("note.txt"), data);
+    set("{\"cookie\": " + q(mode) + ", \"push\": " + q(dir.file("note.txt")) + "}");
+    ScopedCapture log("ServerConnection", 100);
+    Fetcher fetcher(connection->getExtension(), fetch.path());
+    connect();
+    EXPECT_EQ(connection->getCookie(), 0u);
+    EXPECT_EQ(log.logger.contains("X Server authentication failed"),
+              std::string(mode) == "wrong_first");
+    ASSERT_TRUE(runUntil([&] { return fetcher.completed == 1; }, 20));
+    EXPECT_EQ(testing_support::readFile(fetch.file("note.txt")), data);
+  }
+}
+
+TEST_F(XServerConnectionTest, AWrongCookieOrNoConnectBackFailsCleanly) {
+  for (const char* mode : {"little", "none"}) {
+    SCOPED_TRACE(mode);
+    server.reset();
+    set("{\"cookie\": " + q(mode) + "}");
+    ScopedCapture log("ServerConnection", 100);
+    EXPECT_THROW(connect(700), plat::Exception);
+    EXPECT_EQ(log.logger.contains("X Server authentication failed"), std::string(mode) == "little");
+  }
+  server.control(R"({"cmd": "fault", "op": "requestFileTransferStream", "kind": "fail"})");
+  try {
+    connect(700);
+    ADD_FAILURE() << "connected";
+  } catch (plat::Exception& e) {
+    EXPECT_STREQ(e.str(), "Can't establish file transfer connection to X Server");
+  }
+}
+
+TEST_F(XServerConnectionTest, AFolderOfAThousandFilesDownloadsIntactWithMaskedModes) {
+  TempDir fetch;
+  mkdir(dir.file("push").c_str(), 0755);
+  mkdir(dir.file("push/many").c_str(), 0777);
+  for (int i = 0; i < 1000; i++)
+    writeBytes(dir.file("push/many/f" + std::to_string(i)), pattern(100 + i * 37, i),
+               i == 0 ? 06777 : 0666);
+  // A folder that nobody may write to still receives its files.
+  mkdir(dir.file("push/locked").c_str(), 0755);
+  writeBytes(dir.file("push/locked/inside.txt"), "in");
+  chmod(dir.file("push/locked").c_str(), 0555);
+  // A file of the same name already in the fetch folder stays as it was.
+  writeBytes(dir.file("push/keep.txt"), "theirs");
+  mkdir(fetch.file("push").c_str(), 0700);
+  writeBytes(fetch.file("push/keep.txt"), "mine");
+  set("{\"push\": " + q(dir.file("push")) + "}");
+  Fetcher fetcher(connection->getExtension(), fetch.path());
+  mode_t old = umask(022);
+  connect();
+  bool done = runUntil([&] { return fetcher.done(); }, 300);
+  if (done)
+    fetcher.setFolderModes();
+  umask(old);
+  ASSERT_TRUE(done);
+  EXPECT_EQ(fetcher.completed, 1001);
+  EXPECT_EQ(testing_support::readFile(fetch.file("push/locked/inside.txt")), "in");
+  EXPECT_EQ(modeOf(fetch.file("push/locked")), 0555);
+  EXPECT_EQ(modeOf(fetch.file("push/many")), 0755);
+  ASSERT_EQ(fetcher.failures.size(), 1u);
+  EXPECT_NE(fetcher.failures[0].find("push/keep.txt: open"), std::string::npos)
+      << fetcher.failures[0];
+  EXPECT_EQ(testing_support::readFile(fetch.file("push/keep.txt")), "mine");
+  for (int i = 0; i < 1000; i++) {
+    std::string name = "push/many/f" + std::to_string(i);
+    ASSERT_EQ(testing_support::readFile(fetch.file(name)), pattern(100 + i * 37, i)) << name;
+    ASSERT_EQ(modeOf(fetch.file(name)), i == 0 ? 0755 : 0644) << name;
+  }
+}
+
+TEST_F(XServerConnectionTest, A200MegabyteFileDownloadsIntact) {
+  TempDir fetch;
+  std::string big = pattern(200u << 20, 7);
+  writeBytes(dir.file("big.bin"), big, 04755);
+  set("{\"push\": " + q(dir.file("big.bin")) + "}");
+  Fetcher fetcher(connection->getExtension(), fetch.path());
+  mode_t old = umask(022);
+  connect();
+  bool done = runUntil([&] { return fetcher.done(); }, 300);
+  umask(old);
+  ASSERT_TRUE(done);
+  EXPECT_TRUE(fetcher.failures.empty());
+  EXPECT_TRUE(testing_support::readFile(fetch.file("big.bin")) == big);
+  EXPECT_EQ(modeOf(fetch.file("big.bin")), 0755);
+}
+
+TEST_F(XServerConnectionTest, AViewerThatVanishesMidFileLeavesNoPartialFile) {
+  TempDir fetch;
+  writeBytes(dir.file("big.bin"), pattern(3u << 20, 3));
+  set("{\"push\": " + q(dir.file("big.bin")) + ", \"vanish_after\": 1000000}");
+  Fetcher fetcher(connection->getExtension(), fetch.path());
+  connect();
+  ASSERT_TRUE(runUntil([&] { return !fetcher.failures.empty(); }, 30));
+  // Ended with the connection (or with the failure to answer on it), never
+  // as a failed write of the file.
+  EXPECT_NE(fetcher.failures[0].rfind("write ", 0), 0u) << fetcher.failures[0];
+  EXPECT_FALSE(exists(fetch.file("big.bin")));
+}
+
+TEST_F(XServerConnectionTest, PauseAndResumeLoseNothing) {
+  TempDir fetch;
+  std::string data = pattern(5u << 20, 5);
+  writeBytes(dir.file("data.bin"), data);
+  set("{\"push\": " + q(dir.file("data.bin")) + ", \"chunk\": 4000}");
+  Fetcher fetcher(connection->getExtension(), fetch.path());
+  fetcher.pauseFirst = true;
+  connect();
+  ASSERT_TRUE(runUntil([&] { return fetcher.paused != nullptr; }, 30));
+  // While paused the source may send only what it was already granted.
+  runUntil([] { return false; }, 1);
+  ft::FileStream* s = fetcher.paused;
+  EXPECT_LE(s->getTotal(), s->limit);
+  EXPECT_GT(s->getBuffered(), 0);
+  fetcher.resume();
+  ASSERT_TRUE(runUntil([&] { return fetcher.completed == 1; }, 60));
+  EXPECT_TRUE(fetcher.failures.empty());
+  EXPECT_TRUE(testing_support::readFile(fetch.file("data.bin")) == data);
+}
+
+TEST_F(XServerConnectionTest, AnUploadReachesTheViewerIntact) {
+  TempDir fetched;
+  mkdir(dir.file("out").c_str(), 0755);
+  std::string a = pattern(3u << 20, 11), b = pattern(777, 12);
+  writeBytes(dir.file("out/a.bin"), a);
+  writeBytes(dir.file("out/b.txt"), b);
+  set("{\"fetch_dir\": " + q(fetched.path()) + "}");
+  connect();
+  {
+    ft::ShareWriter writer(connection->getManager()->getUploadManager(), 1);
+    writer.addPath(dir.file("out").c_str());
+  }
+  ASSERT_TRUE(runUntil(
+      [&] {
+        std::string st = status();
+        return st.find("b.txt\"") != std::string::npos && st.find("a.bin\"") != std::string::npos;
+      },
+      60))
+      << status();
+  EXPECT_TRUE(testing_support::readFile(fetched.file("out/a.bin")) == a);
+  EXPECT_EQ(testing_support::readFile(fetched.file("out/b.txt")), b);
+}
+
+} // namespace

@@ -1,0 +1,167 @@
+#include "serverconfig/ConnTestSession.h"
+
+#include "plat/Exception.h"
+#include "plat/LogWriter.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace serverconfig {
+
+static plat::LogWriter vlog("ConnTestDialog");
+
+namespace {
+
+std::string format(const char* fmt, const char* text) {
+  std::string out;
+  const char* at = std::strstr(fmt, "%s");
+  out.append(fmt, at - fmt);
+  out += text;
+  out += at + 2;
+  return out;
+}
+
+std::string formatInt(const char* fmt, int value) {
+  const char* at = std::strstr(fmt, "%i");
+  std::string out(fmt, at - fmt);
+  out += std::to_string(value);
+  out += at + 2;
+  return out;
+}
+
+// True when address is one of the comma-separated entries of list.
+bool listed(const char* list, const char* address) {
+  if (!list || !address)
+    return false;
+  std::string all(list);
+  size_t start = 0;
+  for (;;) {
+    size_t comma = all.find(',', start);
+    if (all.compare(start, comma == std::string::npos ? std::string::npos : comma - start,
+                    address) == 0)
+      return true;
+    if (comma == std::string::npos)
+      return false;
+    start = comma + 1;
+  }
+}
+
+} // namespace
+
+ConnTestSession::ConnTestSession(StatusDialog::Callback* status_, net::SocketManager* mgr,
+                                 const char* serviceHost, int servicePort)
+    : status(status_), test(mgr, serviceHost, servicePort) {
+}
+
+ConnTestSession::~ConnTestSession() = default;
+
+const char* ConnTestSession::headerText(bool running) {
+  if (running)
+    return "\n\nTest in progress. Please wait...";
+  return "This will check whether or not Zav Server is contactable over the Internet. To do "
+         "this, it must make a connection to Halbrin Ltd. Click Start to start the test.";
+}
+
+void ConnTestSession::changed() {
+  if (onChange)
+    onChange();
+}
+
+void ConnTestSession::startTest() {
+  const char* total = status->getStatusParam("total_connections");
+  connectionsAtStart = total ? std::atoi(total) : 0;
+  const char* rfbPort = status->getParam("rfbPort");
+  if (rfbPort) {
+    port = std::atoi(rfbPort);
+  } else {
+    port = 5900;
+    vlog.error("Couldn't get port number. Assuming 5900");
+  }
+  running = false;
+  if (port != 0) {
+    try {
+      test.start(port, this);
+      details_ =
+          std::string("Connecting to ") + zav::ConnectionTest::serviceDomain + ". Please wait.";
+      running = true;
+    } catch (plat::Exception& e) {
+      test.stop();
+      details_ = std::string("Could not connect to ") + zav::ConnectionTest::serviceDomain +
+                 format(". The error message \"%s\". was returned. Zav Server may or may not be "
+                        "contactable over the Internet.",
+                        e.str());
+    }
+  } else {
+    details_ = "Zav Server is not listening on a port, so there is nothing to test.";
+  }
+  changed();
+}
+
+void ConnTestSession::cancel() {
+  test.stop();
+  details_ = "Connection test cancelled.";
+  running = false;
+  changed();
+}
+
+void ConnTestSession::testComplete(zav::ConnectionTest* t, const char* error) {
+  std::string addrs =
+      status->getStatusParam("ip_addrs") ? status->getStatusParam("ip_addrs") : std::string();
+  bool haveAddrs = status->getStatusParam("ip_addrs") != nullptr;
+  const char* external = t->externalAddress.get();
+  bool natted = !haveAddrs || !listed(addrs.c_str(), external);
+
+  int localResult;
+  const char* total = status->getStatusParam("total_connections");
+  if (!total)
+    localResult = 2;
+  else
+    localResult = std::atoi(total) > connectionsAtStart ? 1 : 0;
+
+  const char* how = natted ? "natted" : "direct";
+  // The second field counts the addresses.
+  int count = 0;
+  if (haveAddrs && !addrs.empty())
+    count = 1 + static_cast<int>(std::count(addrs.begin(), addrs.end(), ','));
+  vlog.notice("Internal IP addresses: %s (%s)", haveAddrs ? addrs.c_str() : "(null)",
+              count ? std::to_string(count).c_str() : "none");
+  vlog.notice("External IP address:   %s (%s)", external ? external : "(null)", how);
+  vlog.notice("nettest result:        %i", t->reachable ? 1 : 0);
+  vlog.notice("local result:          %i", localResult);
+  vlog.notice("error:                 %s", error ? error : "no error");
+
+  std::string text = details_ + "\n\n";
+  std::string ext = external ? external : "(null)";
+  if (error) {
+    text += std::string("Could not read response from ") + zav::ConnectionTest::serviceDomain +
+            format(". The system returned the error message \"%s\". Zav Server may or may not be "
+                   "contactable over the Internet.",
+                   error);
+  } else if (t->reachable && localResult != 0) {
+    text += "Zav Server and your network are correctly configured to accept connections over "
+            "the Internet.";
+    if (natted)
+      text += format("\n\nHowever, please note that Zav Server appears to be behind a NAT "
+                     "router with IP address %s. If you are connecting from outside your LAN, "
+                     "then you will need to use this IP address.",
+                     ext.c_str());
+  } else if (natted) {
+    text += formatInt(format("Zav Server appears to be behind a NAT router with IP address %s. "
+                             "You will need to configure this router to forward port %i to this "
+                             "computer before you can connect to Zav Server over the Internet.",
+                             ext.c_str())
+                          .c_str(),
+                      port);
+  } else {
+    text += formatInt("If you are running any firewall software on this computer, check that "
+                      "you have enabled Zav Server and/or port %i as an exception.",
+                      port);
+  }
+  details_ = text;
+  running = false;
+  changed();
+}
+
+} // namespace serverconfig

@@ -20,6 +20,17 @@ Settings:
   vanish_after  close the stream after this many file bytes were sent
   fetch_dir  folder that receives the files of shares the program offers
   chunk      file bytes per data message (default 32752: one whole frame)
+
+On the chat stream it plays the viewers' side of the chat service: it sends chat
+messages (2: bring the window up; 3: a chat line; 4: a participant joined or left) and
+records every two-byte message it receives ([type, value]: 0 focus, 1 visible) in the
+status under "received".
+  {"cmd": "stream", "kind": "chat", "send": [message, ...]}  send now on the live stream
+Chat settings:
+  cookie     as for file transfer
+  send       messages to send as soon as connected (after the cookie)
+A message is {"type": 2}, {"type": 3, "sender", "endpoint", "text"},
+{"type": 4, "joined": true/false, "name", "endpoint"} or {"raw": "<hex bytes>"}.
 Written with the Python standard library only.
 """
 
@@ -62,6 +73,8 @@ class Source:
 
 class FtPeer:
     """The viewer on one file-transfer stream."""
+
+    kind = "ft"
 
     def __init__(self, streams, sock, settings):
         self.streams = streams
@@ -287,6 +300,10 @@ class FtPeer:
                     self.close()
                     return
 
+    def wants_write(self):
+        return bool(self.out) or any(src.pos >= src.end or min(src.limit, src.end) > src.pos
+                                     for src in self.sources.values())
+
     def flush_now(self):
         self.sock.setblocking(True)
         try:
@@ -357,6 +374,98 @@ class FtPeer:
         self.streams.drop(self)
 
 
+# ---- chat ---------------------------------------------------------------------
+
+def short_string(text):
+    raw = text.encode()
+    if len(raw) > 255:
+        raise ValueError("chat text over 255 bytes: %r" % text)
+    return bytes([len(raw)]) + raw
+
+
+def chat_message(msg):
+    """The bytes of one chat message described as in the module's notes."""
+    if "raw" in msg:
+        return bytes.fromhex(msg["raw"])
+    kind = int(msg["type"])
+    if kind == 2:
+        return b"\x02"
+    if kind == 3:
+        text = msg.get("text", "").encode()
+        return (b"\x03" + short_string(msg.get("sender", "")) +
+                short_string(msg.get("endpoint", "")) + struct.pack(">I", len(text)) + text)
+    if kind == 4:
+        return (b"\x04" + bytes([1 if msg.get("joined", True) else 0]) +
+                short_string(msg.get("name", "")) + short_string(msg.get("endpoint", "")))
+    raise ValueError("unknown chat message type %r" % kind)
+
+
+def chat_replies(buf):
+    """Takes the whole two-byte messages off buf: [[type, value], ...]."""
+    whole = len(buf) - len(buf) % 2
+    got = [[buf[i], buf[i + 1]] for i in range(0, whole, 2)]
+    del buf[:whole]
+    return got
+
+
+class ChatPeer:
+    """The viewers' side of one chat stream."""
+
+    kind = "chat"
+
+    def __init__(self, streams, sock, settings):
+        self.streams = streams
+        self.sock = sock
+        self.settings = settings
+        self.inbuf = bytearray()
+        self.out = bytearray()
+        self.closed = False
+        self.sent_file_bytes = 0
+        self.status = streams.status["chat"]
+
+    def send(self, messages):
+        for msg in messages:
+            self.out += chat_message(msg)
+        self.streams.want(self)
+
+    def wants_write(self):
+        return bool(self.out)
+
+    def service(self, mask):
+        if self.closed:
+            return
+        if mask & selectors.EVENT_READ:
+            try:
+                data = self.sock.recv(4096)
+            except (BlockingIOError, InterruptedError):
+                data = None
+            except OSError:
+                data = b""
+            if data == b"":
+                self.close()
+                return
+            if data:
+                self.inbuf += data
+                self.status["received"].extend(chat_replies(self.inbuf))
+        if self.out:
+            try:
+                sent = self.sock.send(self.out)
+                del self.out[:sent]
+            except (BlockingIOError, InterruptedError):
+                pass
+            except OSError:
+                self.close()
+                return
+        self.streams.want(self)
+
+    def close(self):
+        if self.closed:
+            return
+        self.closed = True
+        self.status["closed"] = True
+        self.streams.drop(self)
+
+
 class Streams:
     """The connect-backs of the stand-in server and their peers."""
 
@@ -388,9 +497,18 @@ class Streams:
             raise ValueError("unknown stream kind %r" % kind)
         if "set" in cmd:
             self.settings[kind] = dict(cmd["set"])
+        if "send" in cmd:
+            live = [p for p in self.peers if p.kind == kind and not p.closed]
+            if not live:
+                raise ValueError("no live %s stream to send on" % kind)
+            if kind != "chat":
+                raise ValueError("only the chat stream takes messages to send")
+            for peer in live:
+                peer.send(cmd["send"])
         if cmd.get("close"):
             for peer in list(self.peers):
-                peer.close()
+                if peer.kind == kind:
+                    peer.close()
         answer = {"ok": True}
         if cmd.get("status"):
             st = dict(self.status[kind])
@@ -433,8 +551,8 @@ class Streams:
             sock.sendall(big)
         sock.setblocking(False)
         self.status[kind]["connected"] = True
-        if kind != "ft":
-            self.kept.append(sock)
+        if kind == "chat":
+            self.start_chat(sock, settings, big if how == "with_message" else b"")
             return
         peer = FtPeer(self, sock, settings)
         self.peers.append(peer)
@@ -446,14 +564,22 @@ class Streams:
             peer.out_len += len(big)
         self.want(peer)
 
+    def start_chat(self, sock, settings, cookie):
+        """Serves a connected chat stream; cookie (if not sent yet) goes first,
+        in one write with the first messages."""
+        peer = ChatPeer(self, sock, settings)
+        self.peers.append(peer)
+        self.sel.register(sock, selectors.EVENT_READ, ("stream", peer))
+        peer.out += cookie
+        peer.send(settings.get("send", []))
+
     def want(self, peer):
         try:
             key = self.sel.get_key(peer.sock)
         except (KeyError, ValueError):
             return
         events = selectors.EVENT_READ
-        if peer.out or any(src.pos >= src.end or min(src.limit, src.end) > src.pos
-                           for src in peer.sources.values()):
+        if peer.wants_write():
             events |= selectors.EVENT_WRITE
         if key.events != events:
             self.sel.modify(peer.sock, events, key.data)
@@ -463,7 +589,8 @@ class Streams:
             self.sel.unregister(peer.sock)
         except (KeyError, ValueError):
             pass
-        self.status["ft"]["sent_file_bytes"] = peer.sent_file_bytes
+        if peer.kind == "ft":
+            self.status["ft"]["sent_file_bytes"] = peer.sent_file_bytes
         peer.sock.close()
         if peer in self.peers:
             self.peers.remove(peer)

@@ -8,35 +8,19 @@
 #include "gtk/Pixbuf.h"
 
 #include "CaptureLogger.h"
+#include "GtkLibraries.h"
 #include "ThrownMessage.h"
 
 #include <glib-object.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <dlfcn.h>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 using testing_support::ScopedCapture;
 using testing_support::thrownMessage;
-
-// GLib, GObject and GTK keep type tables, caches and one-time data for the
-// life of the process; the leak checker is told not to report them.
-extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libglib-2.0.so\nleak:libgobject-2.0.so\nleak:libgio-2.0.so\n"
-         "leak:libgtk-x11-2.0.so\nleak:libgdk-x11-2.0.so\nleak:libgdk_pixbuf-2.0.so\n";
-}
-
-// The libraries the bindings close at exit stay mapped, so that the leak
-// checker can still name them in what it reports.
-const bool librariesPinned = [] {
-  for (const char* file :
-       {"libgtk-x11-2.0.so.0", "libgdk-x11-2.0.so.0", "libgdk_pixbuf-2.0.so.0", "libgio-2.0.so.0"})
-    dlopen(file, RTLD_LAZY | RTLD_NODELETE);
-  return true;
-}();
 
 namespace {
 

@@ -64,6 +64,8 @@ public:
     // Toggles the server's guest login and refreshes the icon state.
     virtual void setGuestLogin() = 0;
     virtual void showChat() = 0;
+    // The options dialog (offered by the window's own fallback menu).
+    virtual void showOptions() = 0;
   };
 
   // Forks the child, whose GTK opens the given X display (the configuration

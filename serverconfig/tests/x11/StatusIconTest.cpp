@@ -53,6 +53,7 @@ struct RecordingWindow : StatusIcon::Window {
   void disconnectAll() override { calls.push_back("disconnect"); }
   void setGuestLogin() override { calls.push_back("guest login"); }
   void showChat() override { calls.push_back("chat"); }
+  void showOptions() override { calls.push_back("options"); }
   int count(const std::string& call) const {
     int n = 0;
     for (const std::string& c : calls)

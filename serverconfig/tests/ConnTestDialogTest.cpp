@@ -1,3 +1,7 @@
+// gtest comes first: the status window's header brings in Xlib, whose macros
+// (None, Bool) would break gtest's own headers.
+#include <gtest/gtest.h>
+
 #include "serverconfig/ConnTestDialog.h"
 
 #include "LoopbackTestService.h"
@@ -7,7 +11,6 @@
 #include "net/io/FdSelectManager.h"
 #include "plat/TimerManager.h"
 
-#include <gtest/gtest.h>
 
 #include <functional>
 #include <map>

@@ -1,3 +1,7 @@
+// gtest comes first: the status window's header brings in Xlib, whose macros
+// (None, Bool) would break gtest's own headers.
+#include <gtest/gtest.h>
+
 #include "serverconfig/ConnTestSession.h"
 
 #include "CaptureLogger.h"
@@ -6,7 +10,6 @@
 #include "net/io/FdSelectManager.h"
 #include "plat/TimerManager.h"
 
-#include <gtest/gtest.h>
 
 #include <functional>
 #include <map>

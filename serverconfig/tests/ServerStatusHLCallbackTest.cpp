@@ -1,9 +1,12 @@
+// gtest comes first: the status window's header brings in Xlib, whose macros
+// (None, Bool) would break gtest's own headers.
+#include <gtest/gtest.h>
+
 #include "serverconfig/ServerStatusHLCallback.h"
 
 #include "net/SelectSocketManager.h"
 #include "plat/TimerManager.h"
 
-#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>

@@ -147,8 +147,12 @@ void ShareDownloader::download(ShareProxy* share, const char* folder) {
     const std::string& name = (*share)[i]->name;
     topLevel.insert(name.substr(0, name.find('/')));
   }
-  if (callback)
+  if (callback) {
     callback->downloadStarted(d->id, topLevel);
+    // The folder is known from the start: a download that completes at once
+    // (only folders) can still show where it went.
+    callback->setRootDir(d->id, d->folder.c_str());
+  }
   // The record is listed before its first files start, so that anything
   // those starts report back finds it.
   downloads.push_back(d);
@@ -158,8 +162,6 @@ void ShareDownloader::download(ShareProxy* share, const char* folder) {
     if (d->removed)
       return;
   }
-  if (callback)
-    callback->setRootDir(d->id, d->folder.c_str());
 }
 
 bool ShareDownloader::startNext(const DownloadPtr& d, size_t k) {

@@ -1,13 +1,16 @@
 #include "ft/ShareDownloader.h"
 
+#include "FakeDownloadsUI.h"
 #include "FileContents.h"
 #include "FramedConnection.h"
+#include "ManualClock.h"
 #include "RecordingExtension.h"
 #include "TempDir.h"
 #include "ft/ShareProxy.h"
 #include "ft/proxy/Extension.h"
 #include "ft/unix/UnixFileTransferManager.h"
 #include "plat/ParameterSet.h"
+#include "plat/TimerManager.h"
 
 #include <algorithm>
 #include <functional>
@@ -21,6 +24,7 @@ using ft_test::RecordingExtension;
 using testing_support::frame;
 using testing_support::FramedConnection;
 using testing_support::FramedPump;
+using testing_support::ManualClock;
 using testing_support::TempDir;
 
 namespace {
@@ -346,6 +350,75 @@ TEST_F(ShareDownloaderTest, ShowMessageGoesToTheCallback) {
   EXPECT_EQ(reports.log.back(), "message hello");
   sd->setCallback(nullptr);
   sd->showMessage("nobody");
+}
+
+} // namespace
+
+namespace {
+
+class ListOverDownloaderTest : public ShareDownloaderTest {
+protected:
+  ListOverDownloaderTest() : dialog(new ft::DownloadsDialog(sd.get(), &ui)) {}
+  ~ListOverDownloaderTest() override { dialog.reset(); }
+
+  ManualClock clock;
+  plat::TimerManager timers;
+  ft_test::FakeDownloadsUI ui;
+  std::unique_ptr<ft::DownloadsDialog> dialog;
+};
+
+TEST_F(ListOverDownloaderTest, RetryAfterANameFailureStartsTheFile) {
+  ScopedParam p("ftConcurrency", "1");
+  offer({{"x", 0, "payload"}});
+  auto saved = ShareDownloader::Download::fileExistsFn;
+  ShareDownloader::Download::fileExistsFn = everythingExists;
+  sd->download(share, dir.path().c_str());
+  ShareDownloader::Download::fileExistsFn = saved;
+  ft_test::FakeRow* row = ui.row(0);
+  EXPECT_EQ(row->status, "Too many name clashes");
+  EXPECT_EQ(row->actionText(), "Retry|Cancel|Remove from list|Open containing folder");
+  dialog->performAction(ft::DownloadsDialog::Retry, row);
+  EXPECT_EQ(row->actionText(), "Pause|Cancel|Open containing folder");
+  deliver(0);
+  EXPECT_EQ(row->status, "Download complete");
+  EXPECT_EQ(row->icons.back(), dir.path() + "/x");
+  EXPECT_EQ(testing_support::readFile(at("x")), "payload");
+}
+
+TEST_F(ListOverDownloaderTest, RemovingAndClearingDuringTransfersIsSafe) {
+  offer(manyFiles(12));
+  sd->download(share, dir.path().c_str());
+  ft_test::FakeRow* row = ui.row(0);
+  deliver(0);
+  dialog->performAction(ft::DownloadsDialog::RemoveFromList, row);
+  dialog->clearFinished();
+  for (std::uint32_t i = 1; i < 12; i++)
+    deliver(i);
+  EXPECT_TRUE(ui.rows.empty());
+  EXPECT_EQ(sd->downloadCount(), 0u);
+}
+
+TEST_F(ListOverDownloaderTest, AFailedFileEndsTheRowWithNothingLeftRunning) {
+  offer(manyFiles(4));
+  sd->download(share, dir.path().c_str());
+  send(Bytes().u32(7).u32(7).u32(2).str("Permission denied"));
+  EXPECT_EQ(ui.row(0)->actionText(), "Remove from list|Open containing folder");
+  dialog->clearFinished();
+  EXPECT_TRUE(ui.rows.empty());
+  EXPECT_EQ(peerSaw("FileAbort").size(), 3u);
+  for (std::uint32_t i = 0; i < 4; i++)
+    deliver(i); // late data finds no stream
+}
+
+TEST_F(ListOverDownloaderTest, CancelFromTheRowAbortsTheFiles) {
+  offer(manyFiles(3));
+  sd->download(share, dir.path().c_str());
+  peerSaw();
+  dialog->performAction(ft::DownloadsDialog::Cancel, ui.row(0));
+  EXPECT_EQ(ui.row(0)->status, "Download cancelled.");
+  EXPECT_EQ(peerSaw("FileAbort").size(), 3u);
+  dialog->performAction(ft::DownloadsDialog::OpenContainingFolder, ui.row(0));
+  EXPECT_EQ(ui.calls.back(), "open " + dir.path() + "/");
 }
 
 } // namespace

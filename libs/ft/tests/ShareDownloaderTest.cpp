@@ -422,3 +422,24 @@ TEST_F(ListOverDownloaderTest, CancelFromTheRowAbortsTheFiles) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ShareDownloaderTest, LateListingOfAReplacedShareLeavesTheNewOneAlone) {
+  send(Bytes().u32(1).u32(7).u8(0).u32(1));
+  send(Bytes().u32(3).u32(7).u32(1).entry("old1", 0, 3));
+  send(Bytes().u32(1).u32(8).u8(0).u32(1));
+  // Still on its way when share 8 was advertised.
+  send(Bytes().u32(3).u32(7).u32(1).entry("old2", 0, 3));
+  send(Bytes().u32(3).u32(7).u32(0));
+  EXPECT_EQ(ext.getActiveShare(), nullptr);
+  send(Bytes().u32(3).u32(8).u32(1).entry("new", 0, 3));
+  send(Bytes().u32(3).u32(8).u32(0));
+  share = ext.getActiveShare();
+  ASSERT_NE(share, nullptr);
+  EXPECT_EQ(share->getShareId(), 8u);
+  ASSERT_EQ(share->size(), 1u);
+  EXPECT_EQ((*share)[0]->name, "new");
+}
+
+} // namespace

@@ -55,6 +55,7 @@ public:
 
   // 0 once the manager is being destroyed.
   virtual ConnectionId getConnection() const { return connection; }
+  Extension* getExtension() const { return extension; }
 
   // Input from the extension's handlers.
   virtual void setShare(std::uint32_t shareId, std::uint32_t shareFlags);

@@ -282,15 +282,28 @@ void Extension::handleShareEOF(ConnectionId connection, std::uint32_t shareId) {
   if (!acceptMessage(connection))
     return;
   vlog.status("Received share EOF");
-  if (DownloadManager* download = getDownloadManager(connection))
+  if (DownloadManager* download = getDownloadManager(connection)) {
+    // The end of a listing that another share has replaced meanwhile is
+    // late, not a fault of the peer.
+    if (shareId != 0 && shareId != download->getShareId()) {
+      vlog.debug("Ignoring the end of the listing of replaced share %u", shareId);
+      return;
+    }
     download->ready(shareId);
+  }
 }
 
-void Extension::handleShareEntry(ConnectionId connection, std::uint32_t /*shareId*/,
+void Extension::handleShareEntry(ConnectionId connection, std::uint32_t shareId,
                                  ShareEntry* entry) {
   std::unique_ptr<ShareEntry> owned(entry);
   if (!acceptMessage(connection))
     return;
+  DownloadManager* current = getDownloadManager(connection);
+  // A late entry of a replaced share must not join the new share's listing.
+  if (current && shareId != current->getShareId()) {
+    vlog.debug("Ignoring an entry of replaced share %u", shareId);
+    return;
+  }
   vlog.debug("  %s %s, size=%i", entry->isDirectory() ? "directory" : "file", entry->getName(),
              static_cast<int>(entry->size & 0xFFFFFFFF));
   if (DownloadManager* download = getDownloadManager(connection))

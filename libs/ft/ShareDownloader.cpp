@@ -1,0 +1,404 @@
+#include "ft/ShareDownloader.h"
+
+#include "ft/DownloadManager.h"
+#include "ft/DownloadSpeedEstimator.h"
+#include "ft/Extension.h"
+#include "ft/ShareProxy.h"
+#include "plat/Exception.h"
+#include "plat/FileOps.h"
+#include "plat/IntParameter.h"
+#include "plat/LogWriter.h"
+#include "plat/ParentDirectory.h"
+#include "plat/Time.h"
+
+#include <climits>
+#include <cstdio>
+
+static plat::LogWriter vlog("ShareDownloader");
+
+static plat::IntParameter ftConcurrency("ftConcurrency",
+                                        "The number of concurrent downloads within a single share.",
+                                        8, 1, INT_MAX);
+
+namespace ft {
+
+static bool systemFileExists(const char* path) {
+  return plat::fileExists(path);
+}
+
+bool (*ShareDownloader::Download::fileExistsFn)(const char*) = systemFileExists;
+
+ShareDownloader::Download::Download(ShareProxy* share_, const std::string& folder_, int slotCount)
+    : share(share_), slots(static_cast<size_t>(slotCount)) {
+  share->ref();
+  id = Id(static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(share->getManager())),
+          share->getShareId());
+  for (std::uint32_t i = 0; i < share->size(); i++)
+    total += (*share)[i]->size;
+  start = idleSince = plat::currentTime();
+  folder = folder_;
+  if (folder.empty() || folder.back() != '/')
+    folder += '/';
+}
+
+ShareDownloader::Download::~Download() {
+  share->unref();
+}
+
+std::string ShareDownloader::Download::mappedPath(const std::string& name) const {
+  std::string prefix = name;
+  for (;;) {
+    auto it = renames.find(prefix);
+    if (it != renames.end())
+      return it->second + name.substr(prefix.size());
+    size_t slash = prefix.rfind('/');
+    if (slash == std::string::npos)
+      return name;
+    prefix.resize(slash);
+  }
+}
+
+std::string ShareDownloader::Download::localPath(const std::string& name) const {
+  return folder + mappedPath(name);
+}
+
+void ShareDownloader::Download::makeClashFree(const std::string& name, int tries) {
+  size_t pos = 0;
+  for (;;) {
+    size_t slash = name.find('/', pos);
+    std::string prefix = name.substr(0, slash);
+    if (!freeNames.count(prefix) && !renames.count(prefix))
+      resolve(prefix, tries);
+    if (slash == std::string::npos)
+      return;
+    pos = slash + 1;
+  }
+}
+
+void ShareDownloader::Download::resolve(const std::string& path, int tries) {
+  if (!fileExistsFn(localPath(path).c_str())) {
+    freeNames.insert(path);
+    return;
+  }
+  std::string mapped = mappedPath(path);
+  // The extension is that of the last component only: a dot in a folder
+  // name above it must not move the number into that folder's name.
+  std::string base = mapped, extension;
+  size_t dot = mapped.rfind('.');
+  size_t slash = mapped.rfind('/');
+  bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  if (hasExtension) {
+    base = mapped.substr(0, dot);
+    extension = mapped.substr(dot + 1);
+  }
+  for (int i = 1; i <= tries; i++) {
+    char number[32];
+    snprintf(number, sizeof(number), " (%i)", i);
+    std::string candidate = base + number;
+    if (hasExtension)
+      candidate += "." + extension;
+    if (!fileExistsFn((folder + candidate).c_str())) {
+      renames[path] = candidate;
+      return;
+    }
+  }
+  throw plat::Exception("Too many name clashes");
+}
+
+ShareDownloader::ShareDownloader() = default;
+
+ShareDownloader::~ShareDownloader() {
+  // A stream left running would report to a downloader that is gone: the
+  // files in flight are aborted. Their ends find no record any more.
+  std::list<DownloadPtr> all;
+  all.swap(downloads);
+  for (const DownloadPtr& d : all)
+    d->removed = true;
+  for (const DownloadPtr& d : all)
+    abort(d);
+}
+
+ShareDownloader::DownloadPtr ShareDownloader::find(Id id) const {
+  for (const DownloadPtr& d : downloads)
+    if (d->id == id)
+      return d;
+  return nullptr;
+}
+
+ShareDownloader::DownloadPtr ShareDownloader::findByStream(FileStream* stream, size_t* slot) const {
+  for (const DownloadPtr& d : downloads)
+    for (size_t k = 0; k < d->slots.size(); k++)
+      if (d->slots[k].stream == stream) {
+        *slot = k;
+        return d;
+      }
+  return nullptr;
+}
+
+void ShareDownloader::remove(const DownloadPtr& d) {
+  d->removed = true;
+  downloads.remove(d);
+}
+
+void ShareDownloader::download(ShareProxy* share, const char* folder) {
+  DownloadPtr d = std::make_shared<Download>(share, folder, ftConcurrency.getValue());
+  std::set<std::string> topLevel;
+  for (std::uint32_t i = 0; i < share->size(); i++) {
+    const std::string& name = (*share)[i]->name;
+    topLevel.insert(name.substr(0, name.find('/')));
+  }
+  if (callback) {
+    callback->downloadStarted(d->id, topLevel);
+    // The folder is known from the start: a download that completes at once
+    // (only folders) can still show where it went.
+    callback->setRootDir(d->id, d->folder.c_str());
+  }
+  // The record is listed before its first files start, so that anything
+  // those starts report back finds it.
+  downloads.push_back(d);
+  for (size_t k = 0; k < d->slots.size(); k++) {
+    if (!startNext(d, k))
+      return;
+    if (d->removed)
+      return;
+  }
+}
+
+bool ShareDownloader::startNext(const DownloadPtr& d, size_t k) {
+  ShareProxy* share = d->share;
+  for (;;) {
+    if (d->next >= share->size()) {
+      for (const Download::Slot& slot : d->slots)
+        if (slot.stream)
+          return true;
+      finishDownload(d);
+      return false;
+    }
+    const ShareEntry* e = (*share)[d->next];
+    if (callback)
+      callback->downloadNote(d->id, e->getName());
+    try {
+      d->makeClashFree(e->name, 1000);
+    } catch (plat::SystemException& ex) {
+      const char* text = ex.getErrno() == 11
+                             ? "Storage device is not ready or media/disk is not present."
+                             : ex.str();
+      if (callback)
+        callback->downloadFailed(d->id, text, true);
+      return true;
+    } catch (plat::Exception& ex) {
+      if (callback)
+        callback->downloadFailed(d->id, ex.str(), true);
+      return true;
+    }
+    try {
+      std::string path = d->localPath(e->name);
+      if (!e->isDirectory()) {
+        plat::ParentDirectory parent(path.c_str());
+        if (!plat::isDirectory(parent.c_str()))
+          plat::mkDirWithParents(parent.c_str(), true, false);
+        DownloadManager* manager = share->getManager();
+        if (!manager)
+          throw plat::Exception("The files are no longer available.");
+        FileStream* stream = new FileStream(path.c_str(), e, this);
+        FileId fid{share->getShareId(), d->next};
+        manager->addStream(fid, stream);
+        d->slots[k].stream = stream;
+        d->slots[k].entry = d->next;
+        d->slots[k].onDisk = 0;
+        d->next++;
+        manager->addFileRequest(fid, e->getName(), 0, ~std::uint64_t(0));
+        manager->sendFileRequests();
+        if (callback && !d->removed)
+          callback->setTopLevelPath(d->id, path.c_str());
+        return true;
+      }
+      plat::mkDirWithParents(path.c_str(), true, false);
+      d->folders.emplace_back(path, d->next);
+      if (callback)
+        callback->setTopLevelPath(d->id, path.c_str());
+      d->next++;
+    } catch (plat::ParentDirectory::PathIsRoot&) {
+      if (callback)
+        callback->downloadFailed(d->id, "Invalid download folder.", true);
+      return true;
+    } catch (plat::ParentDirectory::NotAPath&) {
+      if (callback)
+        callback->downloadFailed(d->id, "Invalid download folder.", true);
+      return true;
+    } catch (plat::Exception& ex) {
+      if (callback)
+        callback->downloadFailed(d->id, ex.str(), true);
+      return true;
+    }
+  }
+}
+
+void ShareDownloader::applyFolderModes(const DownloadPtr& d) {
+  // Deepest first, after every file below is written: a folder without
+  // write permission must not fail its own contents.
+  for (auto it = d->folders.rbegin(); it != d->folders.rend(); ++it) {
+    try {
+      FileStream::setFolderMode(it->first.c_str(), (*d->share)[it->second]);
+    } catch (plat::Exception& ex) {
+      vlog.error("%s", ex.str());
+    }
+  }
+}
+
+void ShareDownloader::finishDownload(const DownloadPtr& d) {
+  std::uint64_t elapsed = plat::currentTime() - d->start;
+  if (elapsed == 0)
+    elapsed = 1;
+  std::string rate = DownloadSpeedEstimator::formatRate(d->total * 10000000 / elapsed);
+  vlog.status("Download complete. Average speed %s.", rate.c_str());
+  vlog.debug("Idle time: %ims (%i%%)", static_cast<int>(d->idle / 10000),
+             static_cast<int>(d->idle * 100 / elapsed));
+  remove(d);
+  applyFolderModes(d);
+  if (callback)
+    callback->downloadComplete(d->id);
+  if (DownloadManager* manager = d->share->getManager()) {
+    manager->queueRelease(d->share->getShareId());
+    manager->sendReleases();
+  }
+}
+
+void ShareDownloader::abort(const DownloadPtr& d) {
+  std::vector<Download::Slot> slots = d->slots;
+  for (const Download::Slot& slot : slots) {
+    if (!slot.stream)
+      continue;
+    slot.stream->paused = false;
+    if (DownloadManager* manager = d->share->getManager())
+      manager->cancel(FileId{d->share->getShareId(), slot.entry});
+  }
+  if (DownloadManager* manager = d->share->getManager()) {
+    manager->queueRelease(d->share->getShareId());
+    manager->sendReleases();
+  }
+}
+
+void ShareDownloader::cancel(Id id) {
+  DownloadPtr d = find(id);
+  if (!d)
+    return;
+  remove(d);
+  abort(d);
+}
+
+void ShareDownloader::pause(Id id) {
+  DownloadPtr d = find(id);
+  if (!d)
+    return;
+  for (const Download::Slot& slot : d->slots)
+    if (slot.stream)
+      slot.stream->paused = true;
+}
+
+bool ShareDownloader::resume(Id id) {
+  DownloadPtr d = find(id);
+  if (!d)
+    return false;
+  bool result = false;
+  std::vector<Download::Slot> slots = d->slots;
+  for (size_t k = 0; k < slots.size() && !d->removed; k++) {
+    FileStream* stream = slots[k].stream;
+    if (!stream || d->slots[k].stream != stream)
+      continue;
+    stream->paused = false;
+    result = true;
+    if (!stream->flushBuffer()) {
+      // A stream whose deferred end ran is gone (completed); one that is
+      // still there could not write its buffer out.
+      if (!d->removed && d->slots[k].stream == stream)
+        return false;
+      continue;
+    }
+    if (DownloadManager* manager = d->share->getManager())
+      manager->renewLimits();
+  }
+  // Slots that a name or folder failure left free start again.
+  for (size_t k = 0; k < d->slots.size() && !d->removed; k++) {
+    if (d->slots[k].stream || d->next >= d->share->size())
+      continue;
+    std::uint32_t before = d->next;
+    if (!startNext(d, k))
+      break;
+    if (d->next != before)
+      result = true;
+  }
+  // A download that ended meanwhile has reported its end.
+  return result && !d->removed;
+}
+
+void ShareDownloader::showMessage(const char* text) {
+  if (callback)
+    callback->showMessage(text);
+}
+
+void ShareDownloader::progress(FileStream* stream, std::uint64_t onDisk) {
+  size_t k = 0;
+  DownloadPtr d = findByStream(stream, &k);
+  if (!d)
+    return;
+  std::uint64_t now = plat::currentTime();
+  if (d->idleSince) {
+    d->idle += now - d->idleSince;
+    d->idleSince = 0;
+  }
+  d->slots[k].onDisk = onDisk;
+  std::uint64_t sum = d->done;
+  for (const Download::Slot& slot : d->slots)
+    sum += slot.onDisk;
+  if (callback)
+    callback->downloadProgress(d->id, sum, d->total, d->next - 1, d->share->size());
+  DownloadManager* manager = d->share->getManager();
+  if (manager && manager->getConnection() != 0)
+    manager->getExtension()->scheduleWriteMsg(manager->getConnection());
+}
+
+void ShareDownloader::writeFailed(FileStream* stream, const char* message) {
+  size_t k = 0;
+  DownloadPtr d = findByStream(stream, &k);
+  if (!d)
+    return;
+  pause(d->id);
+  if (callback)
+    callback->downloadFailed(d->id, message, true);
+}
+
+void ShareDownloader::complete(FileStream* stream) {
+  size_t k = 0;
+  DownloadPtr d = findByStream(stream, &k);
+  if (!d)
+    return;
+  d->done += d->slots[k].onDisk;
+  d->slots[k] = Download::Slot();
+  if (!startNext(d, k) || d->removed)
+    return;
+  bool receiving = false;
+  for (const Download::Slot& slot : d->slots)
+    if (slot.onDisk)
+      receiving = true;
+  if (!receiving && !d->idleSince)
+    d->idleSince = plat::currentTime();
+  // A record whose slots are all free but that has not completed (a name or
+  // folder failure) stays, so that a retry can go on with it.
+}
+
+void ShareDownloader::failed(FileStream* stream, const char* message) {
+  size_t k = 0;
+  DownloadPtr d = findByStream(stream, &k);
+  if (!d)
+    return;
+  d->slots[k] = Download::Slot();
+  remove(d);
+  if (callback)
+    callback->downloadFailed(d->id, message, false);
+  // The download has ended: its other files are aborted rather than left
+  // running unreported.
+  abort(d);
+}
+
+} // namespace ft

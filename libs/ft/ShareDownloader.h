@@ -1,0 +1,137 @@
+// Copies whole remote shares into local folders: walks each share's listing
+// in order, makes its folders, fetches its files through the share's download
+// manager with up to "ftConcurrency" files in flight, gives every file and
+// folder a local name that does not clash with what is on disk, and reports
+// progress, failures and completion to one callback (the downloads list).
+// Owns its download records, each holding one reference to its share; the
+// file streams belong to the download managers, the callback to its user.
+#pragma once
+
+#include "ft/unix/FileStream.h"
+
+#include <cstdint>
+#include <list>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace ft {
+
+class DownloadManager;
+class ShareProxy;
+
+class ShareDownloader : public FileStream::Callback {
+public:
+  // (the share's download manager, the share id).
+  using Id = std::pair<std::uint64_t, std::uint64_t>;
+
+  class SDCallback {
+  public:
+    virtual ~SDCallback() = default;
+    virtual void downloadStarted(Id id, const std::set<std::string>& topLevel) = 0;
+    virtual void setRootDir(Id id, const char* folder) = 0;
+    virtual void downloadNote(Id id, const char* name) = 0;
+    virtual void setTopLevelPath(Id id, const char* path) = 0;
+    virtual void downloadFailed(Id id, const char* message, bool retryable) = 0;
+    virtual void showMessage(const char* text) = 0;
+    virtual void downloadProgress(Id id, std::uint64_t bytesDone, std::uint64_t bytesTotal,
+                                  std::uint64_t filesDone, std::uint64_t filesTotal) = 0;
+    virtual void downloadComplete(Id id) = 0;
+  };
+
+  // One download of one share.
+  class Download {
+  public:
+    // Tells whether a local path exists (plat::fileExists unless replaced).
+    static bool (*fileExistsFn)(const char* path);
+
+    struct Slot {
+      FileStream* stream = nullptr;
+      std::uint32_t entry = ~std::uint32_t(0);
+      std::uint64_t onDisk = 0;
+    };
+
+    Download(ShareProxy* share, const std::string& folder, int slots);
+    ~Download();
+    Download(const Download&) = delete;
+    Download& operator=(const Download&) = delete;
+
+    // Makes every component prefix of the listed name clash-free, trying at
+    // most tries numbered names each. Throws plat::Exception "Too many name
+    // clashes".
+    void makeClashFree(const std::string& name, int tries);
+    // The name as it is stored on disk below the folder.
+    std::string mappedPath(const std::string& name) const;
+    std::string localPath(const std::string& name) const;
+
+    Id id;
+    std::string folder;
+    ShareProxy* share;
+    std::uint32_t next = 0;
+    std::uint64_t total = 0;
+    std::uint64_t done = 0;
+    std::vector<Slot> slots;
+    std::uint64_t start = 0;
+    std::uint64_t idleSince = 0;
+    std::uint64_t idle = 0;
+    std::map<std::string, std::string> renames;
+    std::set<std::string> freeNames;
+    // Local folders made, in listing order: their modes are applied once
+    // their contents are written.
+    std::vector<std::pair<std::string, std::uint32_t>> folders;
+    // Taken out of the downloader's list; any pending walk over it stops.
+    bool removed = false;
+
+  private:
+    void resolve(const std::string& path, int tries);
+  };
+
+  ShareDownloader();
+  // Frees every record; streams still running are not cancelled.
+  ~ShareDownloader() override;
+  ShareDownloader(const ShareDownloader&) = delete;
+  ShareDownloader& operator=(const ShareDownloader&) = delete;
+
+  void setCallback(SDCallback* cb) { callback = cb; }
+  SDCallback* getCallback() const { return callback; }
+
+  void download(ShareProxy* share, const char* folder);
+  void cancel(Id id);
+  void pause(Id id);
+  // Clears the paused flag of every stream and writes out its buffer, then
+  // starts entries into free slots (those a name or folder failure left
+  // free). True when anything was resumed or started.
+  bool resume(Id id);
+  void showMessage(const char* text);
+
+  bool hasDownload(Id id) const { return find(id) != nullptr; }
+  size_t downloadCount() const { return downloads.size(); }
+
+  // FileStream::Callback
+  void progress(FileStream* stream, std::uint64_t onDisk) override;
+  void writeFailed(FileStream* stream, const char* message) override;
+  void complete(FileStream* stream) override;
+  void failed(FileStream* stream, const char* message) override;
+
+private:
+  using DownloadPtr = std::shared_ptr<Download>;
+
+  DownloadPtr find(Id id) const;
+  DownloadPtr findByStream(FileStream* stream, size_t* slot) const;
+  // Starts the next entry into slot k; false when the download is complete
+  // (and has been reported so).
+  bool startNext(const DownloadPtr& d, size_t k);
+  void finishDownload(const DownloadPtr& d);
+  void remove(const DownloadPtr& d);
+  // Aborts every file in flight and releases the share.
+  void abort(const DownloadPtr& d);
+  void applyFolderModes(const DownloadPtr& d);
+
+  std::list<DownloadPtr> downloads;
+  SDCallback* callback = nullptr;
+};
+
+} // namespace ft

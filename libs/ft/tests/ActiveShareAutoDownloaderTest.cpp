@@ -1,0 +1,188 @@
+#include "ft/ActiveShareAutoDownloader.h"
+
+#include "FileContents.h"
+#include "FramedConnection.h"
+#include "RecordingExtension.h"
+#include "TempDir.h"
+#include "ft/ShareProxy.h"
+#include "ft/proxy/Extension.h"
+#include "ft/unix/UnixFileTransferManager.h"
+#include "plat/ParameterSet.h"
+#include "plat/unix/Passwd.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using ft::ActiveShareAutoDownloader;
+using ft_test::Bytes;
+using testing_support::frame;
+using testing_support::FramedConnection;
+using testing_support::FramedPump;
+using testing_support::TempDir;
+
+namespace {
+
+class ScopedParam {
+public:
+  ScopedParam(const char* name, const char* value) : name_(name) {
+    plat::ParameterSet::global().find(name)->setParam(value, 0);
+  }
+  ~ScopedParam() { plat::ParameterSet::global().find(name_)->unsetParam(0); }
+
+private:
+  const char* name_;
+};
+
+class Reports : public ft::ShareDownloader::SDCallback {
+public:
+  void downloadStarted(ft::ShareDownloader::Id, const std::set<std::string>&) override {
+    log.push_back("started");
+  }
+  void setRootDir(ft::ShareDownloader::Id, const char*) override {}
+  void downloadNote(ft::ShareDownloader::Id, const char*) override {}
+  void setTopLevelPath(ft::ShareDownloader::Id, const char*) override {}
+  void downloadFailed(ft::ShareDownloader::Id, const char* m, bool) override {
+    log.push_back(std::string("failed ") + m);
+  }
+  void showMessage(const char* text) override { log.push_back(std::string("message ") + text); }
+  void downloadProgress(ft::ShareDownloader::Id, std::uint64_t, std::uint64_t, std::uint64_t,
+                        std::uint64_t) override {}
+  void downloadComplete(ft::ShareDownloader::Id) override { log.push_back("complete"); }
+  std::vector<std::string> log;
+};
+
+class Asker : public ActiveShareAutoDownloader::GetDirCallback {
+public:
+  void getDir(ft::ShareProxy* share) override { asked.push_back(share); }
+  std::vector<ft::ShareProxy*> asked;
+};
+
+// One viewer connection: its framed stream and a pump for what it sends.
+struct Viewer {
+  FramedConnection conn;
+  FramedPump in;
+};
+
+class AutoDownloaderTest : public ::testing::Test {
+protected:
+  AutoDownloaderTest() : manager(&ext) {
+    for (Viewer& v : viewers)
+      ext.extensionEnabled(&v.conn, "FileTransfer");
+  }
+  ~AutoDownloaderTest() override {
+    auto_.reset();
+    for (Viewer& v : viewers)
+      if (ext.hasConnection(ft::Extension::idOf(&v.conn)))
+        ext.closeConnection(&v.conn);
+  }
+  void make(ActiveShareAutoDownloader::GetDirCallback* cb) {
+    auto_.reset(new ActiveShareAutoDownloader(&ext, cb));
+    auto_->setCallback(&reports);
+  }
+  void send(Viewer& v, const Bytes& body) {
+    v.in.in.feed(frame(body.b));
+    v.in.run(&ext, &v.conn);
+  }
+  // Viewer v pushes share id with n files named <prefix><i>.
+  void push(Viewer& v, std::uint32_t id, std::uint32_t flags, int n, const std::string& prefix) {
+    send(v, Bytes().u32(1).u32(id).u8(0).u32(flags));
+    Bytes listing;
+    listing.u32(3).u32(id).u32(static_cast<std::uint32_t>(n));
+    for (int i = 0; i < n; i++)
+      listing.entry(prefix + std::to_string(i), 0, 4);
+    send(v, listing);
+    send(v, Bytes().u32(3).u32(id).u32(0));
+  }
+  void deliverAll(Viewer& v, std::uint32_t id, int n) {
+    for (int i = 0; i < n; i++) {
+      send(v, Bytes().u32(6).u32(id).u32(i).u16(4).raw("data"));
+      send(v, Bytes().u32(6).u32(id).u32(i).u16(0));
+    }
+  }
+  std::string at(const std::string& rel) { return dir.path() + "/" + rel; }
+
+  TempDir dir;
+  ft::proxy::Extension ext;
+  ft::UnixFileTransferManager manager;
+  Viewer viewers[2];
+  Reports reports;
+  std::unique_ptr<ActiveShareAutoDownloader> auto_;
+};
+
+TEST_F(AutoDownloaderTest, PushedSharesFromTwoViewersLandInFetchDirTogether) {
+  ScopedParam p("FetchDir", dir.path().c_str());
+  make(nullptr);
+  push(viewers[0], 7, 1, 20, "a");
+  push(viewers[1], 7, 1, 20, "b");
+  EXPECT_EQ(auto_->downloadCount(), 2u);
+  deliverAll(viewers[1], 7, 20);
+  deliverAll(viewers[0], 7, 20);
+  EXPECT_EQ(reports.log, std::vector<std::string>({"started", "started", "complete", "complete"}));
+  for (int i = 0; i < 20; i++) {
+    EXPECT_EQ(testing_support::readFile(at("a" + std::to_string(i))), "data");
+    EXPECT_EQ(testing_support::readFile(at("b" + std::to_string(i))), "data");
+  }
+}
+
+TEST_F(AutoDownloaderTest, AShareWithoutTheFetchFlagIsLeftAlone) {
+  ScopedParam p("FetchDir", dir.path().c_str());
+  make(nullptr);
+  push(viewers[0], 7, 0, 2, "a");
+  EXPECT_TRUE(reports.log.empty());
+  EXPECT_EQ(auto_->downloadCount(), 0u);
+}
+
+TEST_F(AutoDownloaderTest, AskEveryTimeQueuesTheShareUntilAnswered) {
+  ScopedParam p("FetchDir", "?");
+  Asker asker;
+  make(&asker);
+  push(viewers[0], 7, 1, 2, "a");
+  push(viewers[1], 8, 1, 1, "b");
+  ASSERT_EQ(asker.asked.size(), 2u);
+  EXPECT_EQ(auto_->pendingCount(), 2u);
+  // The queue holds the first share after the second replaced it as active.
+  EXPECT_EQ(asker.asked[0]->getRefCount(), 1u);
+  EXPECT_EQ(asker.asked[1]->getRefCount(), 2u);
+  auto_->decline(asker.asked[1]);
+  auto_->decline(asker.asked[1]); // answered once only
+  EXPECT_EQ(auto_->pendingCount(), 1u);
+  auto_->fetchTo(asker.asked[0], dir.path().c_str());
+  EXPECT_EQ(auto_->pendingCount(), 0u);
+  deliverAll(viewers[0], 7, 2);
+  EXPECT_EQ(reports.log, std::vector<std::string>({"started", "complete"}));
+  EXPECT_EQ(testing_support::readFile(at("a1")), "data");
+}
+
+TEST_F(AutoDownloaderTest, AskEveryTimeWithoutCallbackShowsTheMessage) {
+  ScopedParam p("FetchDir", "?");
+  make(nullptr);
+  push(viewers[0], 7, 1, 1, "a");
+  EXPECT_EQ(reports.log,
+            std::vector<std::string>({"message No download directory is configured, and no "
+                                      "default could be\ndetermined. Please configure a download "
+                                      "directory below."}));
+}
+
+TEST_F(AutoDownloaderTest, AFolderChosenAfterThePeerLeftFindsNoFiles) {
+  ScopedParam p("FetchDir", "?");
+  Asker asker;
+  make(&asker);
+  push(viewers[0], 7, 1, 1, "a");
+  ASSERT_EQ(asker.asked.size(), 1u);
+  ext.closeConnection(&viewers[0].conn);
+  try {
+    auto_->fetchTo(asker.asked[0], dir.path().c_str());
+    FAIL() << "no exception";
+  } catch (plat::Exception& e) {
+    EXPECT_STREQ(e.str(), "The files are no longer available.");
+  }
+  EXPECT_EQ(auto_->pendingCount(), 0u);
+}
+
+TEST_F(AutoDownloaderTest, AnEmptyFetchDirMeansTheDesktop) {
+  os::Passwd me(getuid());
+  EXPECT_EQ(ActiveShareAutoDownloader::getFetchDir(), std::string(me.getHomeDir()) + "/Desktop");
+  EXPECT_FALSE(ActiveShareAutoDownloader::askEveryTime());
+}
+
+} // namespace

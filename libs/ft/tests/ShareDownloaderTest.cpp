@@ -1,0 +1,445 @@
+#include "ft/ShareDownloader.h"
+
+#include "FakeDownloadsUI.h"
+#include "FileContents.h"
+#include "FramedConnection.h"
+#include "ManualClock.h"
+#include "RecordingExtension.h"
+#include "TempDir.h"
+#include "ft/ShareProxy.h"
+#include "ft/proxy/Extension.h"
+#include "ft/unix/UnixFileTransferManager.h"
+#include "plat/ParameterSet.h"
+#include "plat/TimerManager.h"
+
+#include <algorithm>
+#include <functional>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using ft::ShareDownloader;
+using ft_test::Bytes;
+using ft_test::RecordingExtension;
+using testing_support::frame;
+using testing_support::FramedConnection;
+using testing_support::FramedPump;
+using testing_support::ManualClock;
+using testing_support::TempDir;
+
+namespace {
+
+class ScopedParam {
+public:
+  ScopedParam(const char* name, const char* value) : name_(name) {
+    plat::ParameterSet::global().find(name)->setParam(value, 0);
+  }
+  ~ScopedParam() { plat::ParameterSet::global().find(name_)->unsetParam(0); }
+
+private:
+  const char* name_;
+};
+
+// Records the downloader's reports as lines; a hook may act inside a report.
+class Reports : public ShareDownloader::SDCallback {
+public:
+  void downloadStarted(ShareDownloader::Id, const std::set<std::string>& top) override {
+    std::string s = "started";
+    for (const std::string& n : top)
+      s += " " + n;
+    add(s);
+  }
+  void setRootDir(ShareDownloader::Id, const char*) override { add("root"); }
+  void downloadNote(ShareDownloader::Id, const char*) override {}
+  void setTopLevelPath(ShareDownloader::Id, const char* path) override { paths.push_back(path); }
+  void downloadFailed(ShareDownloader::Id id, const char* m, bool retry) override {
+    add(std::string("failed ") + m + (retry ? " (retryable)" : ""));
+    if (onFailed)
+      onFailed(id);
+  }
+  void showMessage(const char* text) override { add(std::string("message ") + text); }
+  void downloadProgress(ShareDownloader::Id, std::uint64_t done, std::uint64_t total, std::uint64_t,
+                        std::uint64_t) override {
+    lastDone = done;
+    lastTotal = total;
+  }
+  void downloadComplete(ShareDownloader::Id id) override {
+    add("complete");
+    if (onComplete)
+      onComplete(id);
+  }
+  void add(const std::string& s) { log.push_back(s); }
+  std::vector<std::string> log;
+  std::vector<std::string> paths;
+  std::uint64_t lastDone = 0, lastTotal = 0;
+  std::function<void(ShareDownloader::Id)> onFailed, onComplete;
+};
+
+struct File {
+  std::string name;
+  std::uint32_t flags;
+  std::string data;
+};
+
+class ShareDownloaderTest : public ::testing::Test {
+protected:
+  ShareDownloaderTest() : manager(&ext) {
+    ext.extensionEnabled(&conn, "FileTransfer");
+    peer.addConnection(&peerConn);
+    sd.reset(new ShareDownloader);
+    sd->setCallback(&reports);
+  }
+  ~ShareDownloaderTest() override {
+    if (share)
+      share->unref();
+    sd.reset();
+    if (ext.hasConnection(id()))
+      ext.closeConnection(&conn);
+    peer.removeConnection(&peerConn);
+  }
+  ft::ConnectionId id() { return ft::Extension::idOf(&conn); }
+
+  std::vector<std::string> peerSaw() {
+    std::vector<std::uint8_t> bytes = conn.out.bytes();
+    pump.in.feed(std::vector<std::uint8_t>(bytes.begin() + seen, bytes.end()));
+    seen = bytes.size();
+    pump.run(&peer, &peerConn);
+    std::vector<std::string> calls;
+    calls.swap(peer.calls);
+    return calls;
+  }
+  std::vector<std::string> peerSaw(const std::string& prefix) {
+    std::vector<std::string> all = peerSaw(), some;
+    for (const std::string& c : all)
+      if (c.compare(0, prefix.size(), prefix) == 0)
+        some.push_back(c);
+    return some;
+  }
+  void send(const Bytes& body) {
+    in.in.feed(frame(body.b));
+    in.run(&ext, &conn);
+  }
+  // Lists share 7 with the files and makes it the test's share.
+  void offer(const std::vector<File>& files) {
+    listed = files;
+    send(Bytes().u32(1).u32(7).u8(0).u32(1));
+    Bytes listing;
+    listing.u32(3).u32(7).u32(static_cast<std::uint32_t>(files.size()));
+    for (const File& f : files)
+      listing.entry(f.name, f.flags, f.data.size());
+    send(listing);
+    send(Bytes().u32(3).u32(7).u32(0));
+    share = ext.getActiveShare();
+    ASSERT_NE(share, nullptr);
+    peerSaw();
+  }
+  void deliver(std::uint32_t index) {
+    const std::string& data = listed[index].data;
+    if (!data.empty())
+      send(Bytes().u32(6).u32(7).u32(index).u16(static_cast<std::uint16_t>(data.size())).raw(data));
+    send(Bytes().u32(6).u32(7).u32(index).u16(0));
+  }
+  ShareDownloader::Id downloadId() {
+    return ShareDownloader::Id(
+        static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(share->getManager())), 7);
+  }
+  std::string at(const std::string& rel) { return dir.path() + "/" + rel; }
+  bool exists(const std::string& rel) { return access(at(rel).c_str(), F_OK) == 0; }
+
+  TempDir dir;
+  ft::proxy::Extension ext;
+  ft::UnixFileTransferManager manager;
+  FramedConnection conn;
+  FramedPump in;
+  RecordingExtension peer;
+  FramedConnection peerConn;
+  FramedPump pump;
+  size_t seen = 0;
+  Reports reports;
+  std::unique_ptr<ShareDownloader> sd;
+  ft::ShareProxy* share = nullptr;
+  std::vector<File> listed;
+};
+
+std::vector<File> manyFiles(int n) {
+  std::vector<File> files;
+  for (int i = 0; i < n; i++)
+    files.push_back({"f" + std::to_string(i) + ".txt", 0, "data " + std::to_string(i)});
+  return files;
+}
+
+TEST_F(ShareDownloaderTest, TwentyFilesGoEightAtATimeAndLandWhole) {
+  offer(manyFiles(20));
+  sd->download(share, dir.path().c_str());
+  EXPECT_EQ(peerSaw("FileReq").size(), 8u);
+  EXPECT_EQ(reports.log, std::vector<std::string>({"started f0.txt f1.txt f10.txt f11.txt "
+                                                   "f12.txt f13.txt f14.txt f15.txt f16.txt "
+                                                   "f17.txt f18.txt f19.txt f2.txt f3.txt "
+                                                   "f4.txt f5.txt f6.txt f7.txt f8.txt f9.txt",
+                                                   "root"}));
+  deliver(0);
+  std::vector<std::string> next = peerSaw("FileReq");
+  ASSERT_EQ(next.size(), 1u);
+  EXPECT_EQ(next[0].compare(0, 17, "FileReq f8.txt (7"), 0) << next[0];
+  for (std::uint32_t i = 1; i < 20; i++)
+    deliver(i);
+  EXPECT_EQ(reports.log.back(), "complete");
+  EXPECT_EQ(sd->downloadCount(), 0u);
+  EXPECT_EQ(peerSaw("ShareRelease"), std::vector<std::string>({"ShareRelease 7"}));
+  for (const File& f : listed)
+    EXPECT_EQ(testing_support::readFile(at(f.name)), f.data) << f.name;
+  EXPECT_EQ(reports.lastDone, reports.lastTotal);
+}
+
+TEST_F(ShareDownloaderTest, ConcurrencyFollowsTheParameter) {
+  ScopedParam p("ftConcurrency", "3");
+  offer(manyFiles(5));
+  sd->download(share, dir.path().c_str());
+  EXPECT_EQ(peerSaw("FileReq").size(), 3u);
+}
+
+TEST_F(ShareDownloaderTest, ClashingNamesAreNumberedBeforeTheLastDot) {
+  testing_support::writeFile(at("report.txt"), "old");
+  testing_support::writeFile(at("report (1).txt"), "old");
+  mkdir(at("photos").c_str(), 0700);
+  mkdir(at("v1.2").c_str(), 0700);
+  testing_support::writeFile(at("v1.2/notes"), "old");
+  testing_support::writeFile(at("README"), "old");
+  offer({{"report.txt", 0, "new report"},
+         {"photos", 1, ""},
+         {"photos/a.jpg", 0, "jpg"},
+         {"README", 0, "readme"},
+         {"v1.2", 1, ""},
+         {"v1.2/notes", 0, "notes"}});
+  sd->download(share, dir.path().c_str());
+  for (std::uint32_t i = 0; i < listed.size(); i++)
+    if (!listed[i].flags)
+      deliver(i);
+  EXPECT_EQ(reports.log.back(), "complete");
+  EXPECT_EQ(testing_support::readFile(at("report (2).txt")), "new report");
+  EXPECT_EQ(testing_support::readFile(at("photos (1)/a.jpg")), "jpg");
+  EXPECT_EQ(testing_support::readFile(at("README (1)")), "readme");
+  EXPECT_EQ(testing_support::readFile(at("v1 (1).2/notes")), "notes");
+  EXPECT_EQ(testing_support::readFile(at("report.txt")), "old");
+  EXPECT_EQ(reports.paths.front(), dir.path() + "/report (2).txt");
+}
+
+bool everythingExists(const char*) {
+  return true;
+}
+
+TEST_F(ShareDownloaderTest, TooManyClashesIsRetryableAndRetryStartsTheFile) {
+  offer({{"x", 0, "payload"}});
+  ScopedParam p("ftConcurrency", "1");
+  auto saved = ShareDownloader::Download::fileExistsFn;
+  ShareDownloader::Download::fileExistsFn = everythingExists;
+  sd->download(share, dir.path().c_str());
+  ShareDownloader::Download::fileExistsFn = saved;
+  EXPECT_EQ(reports.log, std::vector<std::string>(
+                             {"started x", "root", "failed Too many name clashes (retryable)"}));
+  EXPECT_TRUE(peerSaw("FileReq").empty());
+  EXPECT_TRUE(sd->hasDownload(downloadId()));
+  EXPECT_TRUE(sd->resume(downloadId()));
+  EXPECT_EQ(peerSaw("FileReq").size(), 1u);
+  deliver(0);
+  EXPECT_EQ(reports.log.back(), "complete");
+  EXPECT_EQ(testing_support::readFile(at("x")), "payload");
+}
+
+TEST_F(ShareDownloaderTest, ThousandClashesExhaustTheTries) {
+  testing_support::writeFile(at("x"), "");
+  for (int i = 1; i <= 1000; i++)
+    testing_support::writeFile(at("x (" + std::to_string(i) + ")"), "");
+  ScopedParam p("ftConcurrency", "1");
+  offer({{"x", 0, "payload"}});
+  sd->download(share, dir.path().c_str());
+  EXPECT_EQ(reports.log[2], "failed Too many name clashes (retryable)");
+}
+
+TEST_F(ShareDownloaderTest, OnlyFoldersCompleteAtOnce) {
+  offer({{"a", 1, ""}, {"a/b", 1, ""}, {"c", 1, ""}});
+  sd->download(share, dir.path().c_str());
+  EXPECT_EQ(reports.log, std::vector<std::string>({"started a c", "root", "complete"}));
+  EXPECT_EQ(sd->downloadCount(), 0u);
+  EXPECT_TRUE(exists("a/b"));
+  EXPECT_TRUE(exists("c"));
+  std::vector<std::string> saw = peerSaw();
+  EXPECT_EQ(std::count_if(saw.begin(), saw.end(),
+                          [](const std::string& s) { return s.rfind("FileReq", 0) == 0; }),
+            0);
+}
+
+TEST_F(ShareDownloaderTest, CancelAbortsEachFileInFlightAndReleasesOnce) {
+  offer(manyFiles(5));
+  ScopedParam p("ftConcurrency", "3");
+  sd->download(share, dir.path().c_str());
+  peerSaw();
+  sd->cancel(downloadId());
+  std::vector<std::string> saw = peerSaw();
+  EXPECT_EQ(saw, std::vector<std::string>(
+                     {"FileAbort (7,0)", "FileAbort (7,1)", "FileAbort (7,2)", "ShareRelease 7"}));
+  EXPECT_FALSE(sd->hasDownload(downloadId()));
+  EXPECT_FALSE(exists("f0.txt"));
+  // Cancelled streams report nothing.
+  EXPECT_EQ(reports.log.back(), "root");
+}
+
+TEST_F(ShareDownloaderTest, AFailedFileEndsTheWholeDownload) {
+  offer(manyFiles(4));
+  sd->download(share, dir.path().c_str());
+  peerSaw();
+  send(Bytes().u32(7).u32(7).u32(1).str("Permission denied"));
+  EXPECT_EQ(reports.log.back(), "failed Permission denied");
+  EXPECT_FALSE(sd->hasDownload(downloadId()));
+  // The other files no longer run unreported.
+  std::vector<std::string> aborts = peerSaw("FileAbort");
+  EXPECT_EQ(aborts.size(), 3u);
+  EXPECT_FALSE(exists("f0.txt"));
+}
+
+TEST_F(ShareDownloaderTest, ClosingTheConnectionFailsTheDownloadOnce) {
+  offer(manyFiles(4));
+  sd->download(share, dir.path().c_str());
+  ext.closeConnection(&conn);
+  EXPECT_EQ(reports.log.back(), "failed Connection closed");
+  EXPECT_EQ(std::count(reports.log.begin(), reports.log.end(), "failed Connection closed"), 1);
+  EXPECT_FALSE(sd->hasDownload(downloadId()));
+}
+
+TEST_F(ShareDownloaderTest, DestroyingTheDownloaderAbortsItsFiles) {
+  offer(manyFiles(4));
+  sd->download(share, dir.path().c_str());
+  peerSaw();
+  sd.reset();
+  EXPECT_EQ(peerSaw("FileAbort").size(), 4u);
+  // Data arriving afterwards finds no stream (and no dangling callback).
+  deliver(0);
+}
+
+TEST_F(ShareDownloaderTest, CancelFromInsideAReportIsSafe) {
+  offer(manyFiles(3));
+  reports.onFailed = [this](ShareDownloader::Id id) { sd->cancel(id); };
+  sd->download(share, dir.path().c_str());
+  send(Bytes().u32(7).u32(7).u32(0).str("gone"));
+  EXPECT_EQ(sd->downloadCount(), 0u);
+}
+
+TEST_F(ShareDownloaderTest, PauseHoldsTheLimitAndResumeGoesOn) {
+  offer({{"a", 0, "abc"}});
+  sd->download(share, dir.path().c_str());
+  sd->pause(downloadId());
+  EXPECT_TRUE(sd->resume(downloadId()));
+  deliver(0);
+  EXPECT_EQ(reports.log.back(), "complete");
+  // A download that is gone cannot be resumed.
+  EXPECT_FALSE(sd->resume(downloadId()));
+}
+
+TEST_F(ShareDownloaderTest, FolderModesAreAppliedOnceTheirFilesAreWritten) {
+  offer({{"ro", 1, ""}, {"ro/f", 0, "x"}});
+  // A read-only folder (no unix attribute: the default mode) still gets its
+  // file.
+  sd->download(share, dir.path().c_str());
+  deliver(1);
+  EXPECT_EQ(reports.log.back(), "complete");
+  EXPECT_EQ(testing_support::readFile(at("ro/f")), "x");
+}
+
+TEST_F(ShareDownloaderTest, ShowMessageGoesToTheCallback) {
+  sd->showMessage("hello");
+  EXPECT_EQ(reports.log.back(), "message hello");
+  sd->setCallback(nullptr);
+  sd->showMessage("nobody");
+}
+
+} // namespace
+
+namespace {
+
+class ListOverDownloaderTest : public ShareDownloaderTest {
+protected:
+  ListOverDownloaderTest() : dialog(new ft::DownloadsDialog(sd.get(), &ui)) {}
+  ~ListOverDownloaderTest() override { dialog.reset(); }
+
+  ManualClock clock;
+  plat::TimerManager timers;
+  ft_test::FakeDownloadsUI ui;
+  std::unique_ptr<ft::DownloadsDialog> dialog;
+};
+
+TEST_F(ListOverDownloaderTest, RetryAfterANameFailureStartsTheFile) {
+  ScopedParam p("ftConcurrency", "1");
+  offer({{"x", 0, "payload"}});
+  auto saved = ShareDownloader::Download::fileExistsFn;
+  ShareDownloader::Download::fileExistsFn = everythingExists;
+  sd->download(share, dir.path().c_str());
+  ShareDownloader::Download::fileExistsFn = saved;
+  ft_test::FakeRow* row = ui.row(0);
+  EXPECT_EQ(row->status, "Too many name clashes");
+  EXPECT_EQ(row->actionText(), "Retry|Cancel|Remove from list|Open containing folder");
+  dialog->performAction(ft::DownloadsDialog::Retry, row);
+  EXPECT_EQ(row->actionText(), "Pause|Cancel|Open containing folder");
+  deliver(0);
+  EXPECT_EQ(row->status, "Download complete");
+  EXPECT_EQ(row->icons.back(), dir.path() + "/x");
+  EXPECT_EQ(testing_support::readFile(at("x")), "payload");
+}
+
+TEST_F(ListOverDownloaderTest, RemovingAndClearingDuringTransfersIsSafe) {
+  offer(manyFiles(12));
+  sd->download(share, dir.path().c_str());
+  ft_test::FakeRow* row = ui.row(0);
+  deliver(0);
+  dialog->performAction(ft::DownloadsDialog::RemoveFromList, row);
+  dialog->clearFinished();
+  for (std::uint32_t i = 1; i < 12; i++)
+    deliver(i);
+  EXPECT_TRUE(ui.rows.empty());
+  EXPECT_EQ(sd->downloadCount(), 0u);
+}
+
+TEST_F(ListOverDownloaderTest, AFailedFileEndsTheRowWithNothingLeftRunning) {
+  offer(manyFiles(4));
+  sd->download(share, dir.path().c_str());
+  send(Bytes().u32(7).u32(7).u32(2).str("Permission denied"));
+  EXPECT_EQ(ui.row(0)->actionText(), "Remove from list|Open containing folder");
+  dialog->clearFinished();
+  EXPECT_TRUE(ui.rows.empty());
+  EXPECT_EQ(peerSaw("FileAbort").size(), 3u);
+  for (std::uint32_t i = 0; i < 4; i++)
+    deliver(i); // late data finds no stream
+}
+
+TEST_F(ListOverDownloaderTest, CancelFromTheRowAbortsTheFiles) {
+  offer(manyFiles(3));
+  sd->download(share, dir.path().c_str());
+  peerSaw();
+  dialog->performAction(ft::DownloadsDialog::Cancel, ui.row(0));
+  EXPECT_EQ(ui.row(0)->status, "Download cancelled.");
+  EXPECT_EQ(peerSaw("FileAbort").size(), 3u);
+  dialog->performAction(ft::DownloadsDialog::OpenContainingFolder, ui.row(0));
+  EXPECT_EQ(ui.calls.back(), "open " + dir.path() + "/");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ShareDownloaderTest, LateListingOfAReplacedShareLeavesTheNewOneAlone) {
+  send(Bytes().u32(1).u32(7).u8(0).u32(1));
+  send(Bytes().u32(3).u32(7).u32(1).entry("old1", 0, 3));
+  send(Bytes().u32(1).u32(8).u8(0).u32(1));
+  // Still on its way when share 8 was advertised.
+  send(Bytes().u32(3).u32(7).u32(1).entry("old2", 0, 3));
+  send(Bytes().u32(3).u32(7).u32(0));
+  EXPECT_EQ(ext.getActiveShare(), nullptr);
+  send(Bytes().u32(3).u32(8).u32(1).entry("new", 0, 3));
+  send(Bytes().u32(3).u32(8).u32(0));
+  share = ext.getActiveShare();
+  ASSERT_NE(share, nullptr);
+  EXPECT_EQ(share->getShareId(), 8u);
+  ASSERT_EQ(share->size(), 1u);
+  EXPECT_EQ((*share)[0]->name, "new");
+}
+
+} // namespace

@@ -1,0 +1,187 @@
+// The password files: stored bytes against the OpenSSL oracle, mode 0600,
+// replacement that leaves the old file on failure, reading back, presence
+// and removal; and the password dialog's decisions.
+#include "serverconfig/PasswordFile.h"
+#include "serverconfig/PasswordDialogModel.h"
+
+#include "plat/ParameterSet.h"
+#include "plat/StringParameter.h"
+
+#include "FileContents.h"
+#include "OpenSslDes.h"
+#include "TempDir.h"
+#include "ThrownMessage.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using serverconfig::PasswordDialogModel;
+using serverconfig::PasswordFile;
+using testing_support::Bytes;
+using testing_support::readFile;
+using testing_support::thrownMessage;
+using testing_support::writeFile;
+
+const unsigned char fixedKey[8] = {0xc4, 0x1d, 0x8e, 0x72, 0x3b, 0xa9, 0xf0, 0x56};
+
+// The stored form computed independently of the library.
+std::string oracle(const std::string& text) {
+  size_t n = std::max<size_t>((text.size() + 7) / 8 * 8, 8);
+  Bytes padded(n, 0);
+  memcpy(padded.data(), text.data(), text.size());
+  Bytes key;
+  for (unsigned char b : fixedKey)
+    key.push_back(testing_support::reverseBits(b));
+  Bytes out = testing_support::opensslDesEcb(key, padded, false);
+  bool wide = false;
+  for (unsigned char c : text)
+    wide = wide || c >= 0x80;
+  if (wide)
+    out.insert(out.end(), {'U', 'T', 'F', '8'});
+  return std::string(out.begin(), out.end());
+}
+
+int modeOf(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 0777) : -1;
+}
+
+class PasswordFiles : public ::testing::Test {
+protected:
+  testing_support::TempDir dir;
+  plat::ParameterSet params{"Xzav"};
+  plat::StringParameter file{"PasswordFile", "", "", false, &params};
+  std::string path = dir.file("passwd");
+  void SetUp() override { file.setParam(path.c_str(), 50); }
+};
+
+TEST_F(PasswordFiles, WritesExactlyTheOracleBytesPrivately) {
+  for (std::string text : {"secret", "ninechars", "p\xc3\xa4sswort"}) {
+    SCOPED_TRACE(text);
+    mode_t old = umask(022);
+    PasswordDialogModel::store(file, text.c_str());
+    umask(old);
+    EXPECT_EQ(oracle(text), readFile(path));
+    EXPECT_EQ(0600, modeOf(path));
+    EXPECT_STREQ(text.c_str(), PasswordFile(file).read().get());
+  }
+  EXPECT_EQ(8u, oracle("secret").size());
+  EXPECT_EQ(16u, oracle("ninechars").size());
+  EXPECT_EQ(20u, oracle("p\xc3\xa4sswort").size());
+}
+
+TEST_F(PasswordFiles, AnExistingReadableFileBecomesPrivate) {
+  writeFile(path, "old");
+  chmod(path.c_str(), 0644);
+  PasswordFile(file).write("secret");
+  EXPECT_EQ(0600, modeOf(path));
+  EXPECT_NE(0, access((path + ".tmp").c_str(), F_OK));
+}
+
+TEST_F(PasswordFiles, AFailedWriteLeavesTheOldFileAndIsReported) {
+  PasswordFile(file).write("oldpassword");
+  std::string before = readFile(path);
+  // The temporary file cannot be created where a directory is in the way.
+  mkdir((path + ".tmp").c_str(), 0700);
+  writeFile(path + ".tmp/x", "");
+  std::string message = thrownMessage([&] { PasswordFile(file).write("newpassword"); });
+  EXPECT_EQ(0u, message.rfind("Opening password file failed: ", 0)) << message;
+  EXPECT_EQ(before, readFile(path));
+}
+
+TEST_F(PasswordFiles, ATruncatedWriteLeavesTheOldFileAndIsReported) {
+  PasswordFile(file).write("oldpassword");
+  std::string before = readFile(path);
+  // A file size limit of 4 bytes makes the write of 16 bytes fail (EFBIG).
+  struct rlimit old;
+  getrlimit(RLIMIT_FSIZE, &old);
+  struct rlimit small = old;
+  small.rlim_cur = 4;
+  void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &small);
+  std::string message = thrownMessage([&] { PasswordDialogModel::store(file, "newpassword"); });
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(0u, message.rfind("Writing password file failed: File too large (27)", 0)) << message;
+  EXPECT_EQ(before, readFile(path));
+  EXPECT_NE(0, access((path + ".tmp").c_str(), F_OK));
+}
+
+TEST_F(PasswordFiles, AMissingDirectoryIsReported) {
+  file.setParam(dir.file("missing/passwd").c_str(), 50);
+  EXPECT_EQ("Opening password file failed: No such file or directory (2)",
+            thrownMessage([&] { PasswordDialogModel::store(file, "secret"); }));
+}
+
+TEST_F(PasswordFiles, NameIsRequiredAndExpanded) {
+  file.setParam("", 50);
+  EXPECT_EQ("Please specify a file location for the PasswordFile parameter.",
+            thrownMessage([&] { PasswordDialogModel::store(file, "secret"); }));
+
+  setenv("ZAV_TEST_PWDIR", dir.path().c_str(), 1);
+  file.setParam("${ZAV_TEST_PWDIR}/expanded", 50);
+  PasswordDialogModel::store(file, "secret");
+  EXPECT_EQ(oracle("secret"), readFile(dir.file("expanded")));
+  unsetenv("ZAV_TEST_PWDIR");
+
+  file.setParam("$ZAV_TEST_UNSET_VARIABLE/x", 50);
+  EXPECT_EQ("unknown environment variable: ZAV_TEST_UNSET_VARIABLE",
+            thrownMessage([&] { PasswordFile{file}; }));
+}
+
+TEST_F(PasswordFiles, PresenceAndRemoval) {
+  PasswordFile pf(file);
+  EXPECT_FALSE(pf.hasPassword());
+  writeFile(path, "");
+  EXPECT_FALSE(pf.hasPassword());
+  pf.write("secret");
+  EXPECT_TRUE(pf.hasPassword());
+  pf.remove();
+  EXPECT_FALSE(pf.hasPassword());
+  pf.remove(); // already gone: nothing to report
+
+  // A failed removal is reported, not ignored.
+  mkdir(path.c_str(), 0700);
+  EXPECT_EQ("Removing password file failed: Is a directory (21)",
+            thrownMessage([&] { pf.remove(); }));
+}
+
+TEST_F(PasswordFiles, AFileThatIsNoPasswordIsRejectedOnRead) {
+  writeFile(path, "garbage");
+  EXPECT_EQ("bad obfuscated password length", thrownMessage([&] { PasswordFile(file).read(); }));
+  writeFile(path, std::string(300, 'x'));
+  EXPECT_EQ("bad obfuscated password length", thrownMessage([&] { PasswordFile(file).read(); }));
+}
+
+TEST(PasswordDialogModel, OkNeedsBothFields) {
+  EXPECT_FALSE(PasswordDialogModel::okEnabled("", ""));
+  EXPECT_FALSE(PasswordDialogModel::okEnabled("a", ""));
+  EXPECT_FALSE(PasswordDialogModel::okEnabled("", "a"));
+  EXPECT_TRUE(PasswordDialogModel::okEnabled("a", "b"));
+}
+
+TEST(PasswordDialogModel, OutcomeOfOk) {
+  using O = PasswordDialogModel::Outcome;
+  struct Case {
+    const char* a;
+    const char* b;
+    O outcome;
+  } cases[] = {
+      {"secret", "secreT", O::Mismatch}, {"abcde", "abcde", O::AskShort},
+      {"abcdef", "abcdef", O::Store},    {"aaaaaa", "aaaaaa", O::Store}, // no character classes
+      {"abc", "abcdef", O::Mismatch},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(c.outcome, PasswordDialogModel::check(c.a, c.b)) << c.a << " / " << c.b;
+}
+
+} // namespace

@@ -9,6 +9,7 @@
 #include "tx/TXWParent.h"
 #include "zav/ConnAction.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace serverconfig {
@@ -36,7 +37,10 @@ ConnDlgBase::ConnDlgBase(Display* dpy, TXWParent* owner, bool offerNone,
       encChoice_(this, false, true, 255), configureButton_("Configure..."), tooltips_(this),
       mode_(2), queryOnlyIfLoggedOn_(nullptr) {
   actionLabel_.setMargin(0);
-  configureButton_.setSize(configureWidth, configureHeight);
+  // Never narrower than its text, which would be cut otherwise.
+  int w, h;
+  configureButton_.getPreferredSize(&w, &h);
+  configureButton_.setSize(std::max(configureWidth, w), configureHeight);
 
   securityTypes_ = params->get("SecurityTypes");
   reverseSecurityTypes_ = params->get("ReverseSecurityTypes");
@@ -47,7 +51,6 @@ ConnDlgBase::ConnDlgBase(Display* dpy, TXWParent* owner, bool offerNone,
 
   SecuritySettings::repairZeroPorts(*params);
 
-  int w, h;
   for (const SecuritySettings::Item& item : SecuritySettings::encryptionItems())
     encChoice_.addItem(item.id, item.text);
   encChoice_.setSelectedId(SecuritySettings::alwaysOn);
@@ -140,7 +143,9 @@ int ConnDlgBase::placeActionRow(int x, int y) {
 }
 
 void ConnDlgBase::fitSecurityBox() {
-  int target = actionLabel_.width() + actionChoice_.width() + spacing;
+  // The box ends where the action row does: the row stands 2 spacing units
+  // further in than the box, and has 2 between its label and its choice.
+  int target = actionLabel_.width() + actionChoice_.width() + 4 * spacing;
   int w, h;
   securityBox_.getPreferredSize(&w, &h);
   int grow = target - w;

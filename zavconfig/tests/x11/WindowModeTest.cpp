@@ -246,7 +246,7 @@ TEST(ZavconfigWindowMode, NowinAndIconic) {
   {
     WindowMode zavconfig(server, {"-iconic"});
     std::string d = server.display();
-    std::string hints = shell(d, "xprop -id $(xdotool search --name \"Zav Server\" | head -1) "
+    std::string hints = shell(d, "xprop -id $(xdotool search --name \"^Zav Server\" | head -1) "
                                  "WM_HINTS");
     EXPECT_NE(hints.find("Initial state is Iconic"), std::string::npos) << hints;
     EXPECT_EQ(zavconfig.stopWith(SIGINT), 1);

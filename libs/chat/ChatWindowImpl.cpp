@@ -28,11 +28,13 @@ std::string loginName() {
 
 ChatWindowImpl::ChatWindowImpl(Display* dpy, ChatOptions* options, const char* configFile)
     : TXDialog(dpy, 400, 500, "Chat - Zav Server", false, true, nullptr), toolsMenu_(nullptr),
-      optionsItem_(nullptr), urgency_(this), transcript_(&viewport_, &urgency_),
-      input_(maxLineLength), optionsDlg_(dpy, options, this, configFile),
-      localLabel_(loginName() + " (Local)") {
+      optionsItem_(nullptr), urgency_(this), transcriptStyle_(*wvw::Widget::getDefaultStyle()),
+      transcript_(&viewport_, &urgency_), input_(maxLineLength),
+      optionsDlg_(dpy, options, this, configFile), localLabel_(loginName() + " (Local)") {
   toolsMenu_ = menuBar_.addMenu("&Tools");
   optionsItem_ = toolsMenu_->addItem("&Options...");
+  transcriptStyle_.background = transcriptStyle_.fieldBackground;
+  transcript_.setStyle(&transcriptStyle_);
   viewport_.setChild(&transcript_);
   viewport_.setViewportChild(&transcript_);
   optionsDlg_.setCallback(this);

@@ -13,6 +13,7 @@
 #include "chat/OptionsDlg.h"
 #include "tx/TXDialog.h"
 #include "tx/TXMsgBox.h"
+#include "wvw/Style.h"
 #include "wvw/WInputHandler.h"
 #include "wvw/WMenuBar.h"
 #include "wvw/WText.h"
@@ -104,6 +105,9 @@ private:
   wvw::WMenuItem* optionsItem_;
   wvw::WViewport viewport_;
   Urgency urgency_;
+  // The transcript is drawn on the field background: the grey of departed
+  // participants' lines would vanish on the window's own.
+  wvw::Style transcriptStyle_;
   ChatRenderImpl transcript_;
   ChatHistory* history_ = nullptr;
   ChatState* state_ = nullptr;

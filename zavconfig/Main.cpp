@@ -378,18 +378,20 @@ int runWindowMode(Display* display, ChatOptions* chatOptions) {
     if (!noWindow)
       window.map();
     // The status icon joins here.
-    try {
-      chat.connect(display, &sockets);
-    } catch (plat::Exception& e) {
-      vlog.error("%s", e.str());
-    }
-    statusCallback.setChat(&chatWindow);
+    // The history is loaded before the chat stream comes up: chat lines that
+    // arrive with the stream are handled at once, and go after it.
     try {
       chatHistory.load();
     } catch (plat::Exception& e) {
       vlog.debug("%s", e.str());
     }
     HistorySaver saveHistory(&chatHistory);
+    try {
+      chat.connect(display, &sockets);
+    } catch (plat::Exception& e) {
+      vlog.error("%s", e.str());
+    }
+    statusCallback.setChat(&chatWindow);
     return runMainLoop(display, &sockets, &timers, &window, signalPipe.readFd());
   } catch (plat::Exception& e) {
     vlog.error("%s", e.str());

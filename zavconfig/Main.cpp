@@ -306,10 +306,6 @@ int runMainLoop(Display* display, net::SelectSocketManager* sockets, plat::Timer
   }
 }
 
-} // namespace
-
-namespace {
-
 // Writes the chat history when window mode ends, however it ends, before the
 // chat objects go; a failure is logged and the end goes on.
 class HistorySaver {

@@ -10,8 +10,11 @@
 #include "plat/TimerManager.h"
 #include "serverconfig/AddNewClientDialog.h"
 #include "serverconfig/ConnectionsDialog.h"
+#include "serverconfig/ViewerConnector.h"
+#include "tx/TXWParent.h"
 #include "tx/TXWRootLayout.h"
 #include "tx/TXWindow.h"
+#include "wvw/WCanvas.h"
 #include "zav/Access.h"
 #include "zavconfig/zavext.h"
 
@@ -36,24 +39,6 @@ public:
   void iconify() override {}
   void notifyConnect(const serverconfig::ConnectionsList::Entry&, bool, int) override {}
   void showMessage(const char*) override {}
-};
-
-// What the status window does when the connect-to-viewer dialog ends: on OK
-// the typed address goes to the server.
-class ConnectOnOk : public TXDialog::Callback {
-public:
-  ConnectOnOk(serverconfig::AddNewClientDialog* dialog, StatusDialogCallback* callback)
-      : dialog_(dialog), callback_(callback) {}
-  void dialogFinished(TXDialog*, bool result) override {
-    results.push_back(result);
-    if (result)
-      callback_->connectToViewer(dialog_->addressField()->getText());
-  }
-  std::vector<bool> results;
-
-private:
-  serverconfig::AddNewClientDialog* dialog_;
-  StatusDialogCallback* callback_;
 };
 
 class ServerDialogsTest : public ::testing::Test {
@@ -210,29 +195,36 @@ TEST_F(ServerDialogsTest, ConnectionsDialogListsDisconnectsAndChangesAccess) {
 TEST_F(ServerDialogsTest, ConnectToViewerSendsTheTypedAddressOnOkAndReturnOnly) {
   StatusDialogCallback callback(dpy, nullptr);
   requests();
-  serverconfig::AddNewClientDialog dialog(dpy);
-  ConnectOnOk owner(&dialog, &callback);
-  dialog.setCallback(&owner);
-
-  show(dialog);
+  // The status window that opens the dialog.
+  wvw::WCanvas statusContent;
+  TXWParent statusWindow(dpy, &statusContent);
+  serverconfig::ViewerConnector connector(dpy, &statusWindow, &callback);
+  connector.openAddClientDialog();
+  serverconfig::AddNewClientDialog& dialog = *connector.dialog();
+  ASSERT_TRUE(pumpUntil([&] { return dialog.getImage() != nullptr; }));
   click(dialog, dialog.addressField());
   run({"xdotool", "type", "--delay", "5", "viewer.example:5500"});
   run({"xdotool", "key", "Return"});
-  ASSERT_TRUE(pumpUntil([&] { return owner.results.size() == 1; }));
+  ASSERT_TRUE(pumpUntil([&] { return !dialog.isMapped(); }));
+  EXPECT_TRUE(dialog.getResult());
   EXPECT_EQ(requests(), std::vector<std::string>{"connect \"viewer.example:5500\""});
 
-  show(dialog);
+  connector.openAddClientDialog();
+  ASSERT_TRUE(pumpUntil([&] { return dialog.getImage() != nullptr; }));
   click(dialog, dialog.cancelButton());
-  ASSERT_TRUE(pumpUntil([&] { return owner.results.size() == 2; }));
+  ASSERT_TRUE(pumpUntil([&] { return !dialog.isMapped(); }));
+  EXPECT_FALSE(dialog.getResult());
   EXPECT_EQ(requests(), std::vector<std::string>{}) << "Cancel sends nothing";
 
-  show(dialog);
+  connector.openAddClientDialog();
+  ASSERT_TRUE(pumpUntil([&] { return dialog.getImage() != nullptr; }));
   click(dialog, dialog.addressField());
   run({"xdotool", "key", "End", "BackSpace", "BackSpace", "BackSpace", "BackSpace", "BackSpace"});
   run({"xdotool", "type", "--delay", "5", ":5901"});
   screenshot(dialog, "connect_to_viewer_xzav");
   click(dialog, dialog.okButton());
-  ASSERT_TRUE(pumpUntil([&] { return owner.results.size() == 3; }));
-  EXPECT_EQ(owner.results, (std::vector<bool>{true, false, true}));
+  ASSERT_TRUE(pumpUntil([&] { return !dialog.isMapped(); }));
+  EXPECT_TRUE(dialog.getResult());
   EXPECT_EQ(requests(), std::vector<std::string>{"connect \"viewer.example:5901\""});
+  EXPECT_EQ(connector.messageBox(), nullptr) << "the server accepted";
 }

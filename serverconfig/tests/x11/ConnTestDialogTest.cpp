@@ -267,7 +267,6 @@ TEST_F(ConnTestDialogTest, CtrlCServesTheResultsAsPrimaryAndClipboard) {
   showDialog();
   runTest("10.0.0.2\r\n1\r\n", [&] { status.status["total_connections"] = "1"; });
   std::string expected = details();
-  drive.click(dialog.scrollView());
   drive.keys({"ctrl+c"});
   ASSERT_EQ(dialog.copiedText(), expected);
   EXPECT_EQ(x.run({"xclip", "-o", "-selection", "clipboard"}), expected);
@@ -301,4 +300,17 @@ TEST_F(ConnTestDialogTest, TheResultsCarryATooltipAboutCtrlC) {
   ASSERT_TRUE(x.pumpUntil([&] { return dialog.tooltip()->isShown(); }));
   EXPECT_EQ(dialog.tooltip()->getText(),
             "Press Ctrl-C to copy results of the connection test to the clipboard.");
+}
+
+// Before any test the details are empty, and Ctrl-C copies just that, with
+// no widget of the window holding the focus.
+TEST_F(ConnTestDialogTest, CtrlCWithoutResultsCopiesTheEmptyDetails) {
+  showDialog();
+  drive.keys({"ctrl+c"});
+  EXPECT_TRUE(dialog.ownsSelection(xaCLIPBOARD));
+  EXPECT_TRUE(dialog.ownsSelection(XA_PRIMARY));
+  EXPECT_EQ(dialog.copiedText(), "");
+  int status = -1;
+  EXPECT_EQ(x.run({"xclip", "-o", "-selection", "clipboard"}, "/dev/null", &status), "");
+  EXPECT_EQ(status, 0) << "the conversion was answered";
 }

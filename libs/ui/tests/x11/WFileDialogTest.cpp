@@ -540,6 +540,9 @@ TEST_F(FileDialogTest, Screenshot) {
   x.pumpFor(600);
   clickItem(dlg, "report-2012.pdf");
   key(dlg, XK_Control_L, false);
+  EXPECT_EQ(root + "/docs/", field(dlg)) << "two files selected: the folder";
+  EXPECT_EQ((std::vector<std::string>{root + "/docs/list.txt", root + "/docs/report-2012.pdf"}),
+            paths(dlg));
   dlg.pathField()->takeFocus();
   x.pumpFor(100);
   std::string png = testing_support::screenshot(x, dlg.win(), "file-dialog");

@@ -524,6 +524,30 @@ TEST_F(FileDialogTest, ABrowserHandedOverWhileShownOpensItsOwnFolder) {
   EXPECT_EQ((std::vector<std::string>{"../", "letter.txt", "list.txt", "old/"}), names(dlg));
 }
 
+TEST_F(FileDialogTest, ASelectedItemIsScrolledIntoView) {
+  for (int i = 0; i < 40; i++)
+    writeFile(root + "/docs/report-" + std::to_string(2000 + i) + ".pdf", "r");
+  ui::WFileDialog dlg(x.dpy, false);
+  browser.setPath((root + "/docs").c_str());
+  dlg.setItemGetter(&browser);
+  showDialog(dlg);
+  WFileList* list = dlg.fileList();
+  wvw::WScrollView* view = dlg.scrollView();
+  ASSERT_GT(list->width(), view->width());
+  EXPECT_TRUE(view->getHBar()->isVisible());
+  EXPECT_EQ(view->height() - 16, list->height()) << "room for the scroll bar";
+  list->takeFocus();
+  press(dlg, XK_End);
+  const WFileList::Item* last = list->item(list->numItems() - 1);
+  EXPECT_EQ(last->rect.br.x + 4, view->getVisibleRect().br.x);
+  press(dlg, XK_Home);
+  EXPECT_EQ(0, view->getVisibleRect().tl.x);
+  press(dlg, XK_End);
+  // Listing again starts at the left.
+  dlg.hiddenCheckBox()->getCheckBox()->setChecked(true);
+  EXPECT_EQ(0, view->getVisibleRect().tl.x);
+}
+
 TEST_F(FileDialogTest, Screenshot) {
   for (int i = 0; i < 14; i++)
     writeFile(root + "/docs/report-" + std::to_string(2010 + i) + ".pdf", "r");

@@ -13,8 +13,10 @@
 #include <X11/XKBlib.h>
 #include <X11/keysym.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <string>
@@ -506,6 +508,54 @@ TEST_F(FileDialogTest, AModalDialogReturnsItsResult) {
   dlg.script = &script;
   EXPECT_TRUE(dlg.show());
   EXPECT_TRUE(script.finished());
+  EXPECT_STREQ((root + "/docs/letter.txt").c_str(), dlg.getResolvedPath().c_str());
+}
+
+// Real keys from the X server, through the modal loop: the typed path is
+// completed and Return takes it.
+TEST_F(FileDialogTest, TypedKeysCompleteAPathAndReturnEndsTheModalDialog) {
+  ScriptedDialog dlg(x.dpy, true);
+  dlg.setItemGetter(&browser);
+  int px = 0, py = 0;
+  pid_t client = -1;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  auto spawn = [&](const std::vector<std::string>& argv) {
+    return [&, argv] {
+      int out = -1;
+      client = testing_support::child::spawn(argv, &out, 9);
+      close(out);
+      return true;
+    };
+  };
+  auto waitClient = [&] {
+    int status = 0;
+    return client > 0 && waitpid(client, &status, WNOHANG) == client;
+  };
+  testing_support::TxModalScript run({
+      [&] { return dlg.isMapped() && dlg.isAttached() && dlg.getImage() != nullptr; },
+      [&] {
+        XSync(x.dpy, False);
+        dlg.positionOnRoot(&px, &py);
+        dlg.pathField()->setText("");
+        spawn({"xdotool", "mousemove", std::to_string(px + 200), std::to_string(py + 40), "type",
+               "--delay", "15", root + "/docs/le"})();
+        return true;
+      },
+      waitClient,
+      // Not for ever: a failed completion is reported below.
+      [&] {
+        return field(dlg) == root + "/docs/letter.txt" ||
+               std::chrono::steady_clock::now() > deadline;
+      },
+      spawn({"xdotool", "key", "Return"}),
+  });
+  dlg.script = &run;
+  EXPECT_TRUE(dlg.show());
+  EXPECT_TRUE(run.finished());
+  int status = 0;
+  waitpid(client, &status, 0);
+  EXPECT_EQ(root + "/docs/letter.txt", field(dlg));
+  EXPECT_EQ((std::vector<std::string>{"letter.txt"}), selected(dlg));
   EXPECT_STREQ((root + "/docs/letter.txt").c_str(), dlg.getResolvedPath().c_str());
 }
 

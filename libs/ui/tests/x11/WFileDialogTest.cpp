@@ -342,6 +342,8 @@ TEST_F(FileDialogTest, OkGivesTheSelectedPathsOrTheFieldResolved) {
   EXPECT_TRUE(dlg.getResolvedPath().isNull());
   EXPECT_STREQ("/nowhere", ui::resolvePath("/nowhere").c_str());
   EXPECT_STREQ("/", ui::resolvePath("/..").c_str());
+  EXPECT_STREQ("/zav-nowhere/x", ui::resolvePath("/../zav-nowhere/x").c_str())
+      << "no second \"/\" after the root";
   EXPECT_STREQ("relative/x", ui::resolvePath("relative/x").c_str());
 }
 

@@ -163,7 +163,10 @@ DownloadsUI::DownloadsUI(ShareDownloader* shareDownloader, Container* container,
       playActive("FTPlay_active.ico", buttonSide), playImage("FTPlay.ico", buttonSide),
       retryActive("FTRetry_active.ico", buttonSide), retryImage("FTRetry.ico", buttonSide),
       failImage("FTFail.ico", badgeSide), menu(this), timer(this), opener(this) {
+  // The empty-list text in the rows' proportional font, its bold runs in
+  // the bold one.
   labelStyle.background = Widget::White;
+  labelStyle.font = statusFont;
   emptyLabel.setStyle(&labelStyle);
   emptyLabel.setAlignment(0, 0);
   emptyLabel.setMargin(6);
@@ -251,6 +254,9 @@ void DownloadsUI::notifyFailed() {
 }
 
 void DownloadsUI::layoutRows() {
+  // The rows move: the hover is found again at the next pointer motion.
+  if (hoveredRow)
+    hoveredRow->hoveredButton = -1;
   hoveredRow = nullptr;
   int y = 0;
   for (Item* row : rows) {

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -219,6 +220,37 @@ TEST(FileIconChooser, AMissingNameIsTriedAgainWithTheGnomePrefix) {
   ASSERT_EQ(px.size(), 48u * 48u);
   EXPECT_NEAR(int(px[0] & 0xff), 100, 2);
   EXPECT_NEAR(int((px[0] >> 24) & 0xff), 128, 1);
+}
+
+TEST(FileIconChooser, TheGnomeLibrariesNameTheIconWhenTheContentTypeGivesNone) {
+  // One test does all the steps in order: it alone changes the stub folder.
+  namespace fs = std::filesystem;
+  const fs::path stubs = ZAV_GNOME_STUB_DIR;
+  for (const char* name : {"libgnomevfs-2.so.0", "libgnomeui-2.so.0"})
+    fs::remove(stubs / name);
+  FileIconChooser chooser;
+  TestTheme theme(chooser);
+  theme.draw("gnome-mime-application-x-zavtest", true);
+  const char* path = "/nonexistent/data.zavtest-unknown";
+  {
+    ScopedCapture log("FileIcon", 100);
+    wvw::WImage image;
+    chooser.setIconForPath(&image, path);
+    EXPECT_TRUE(samePicture(image, chooser.fileImage()));
+    EXPECT_TRUE(log.logger.contains("failed to load gnome_vfs_get_mime_type_for_name"));
+  }
+  // Present, the libraries give the MIME type and its icon name, which the
+  // theme has.
+  fs::copy_file(ZAV_GNOMEVFS_STUB, stubs / "libgnomevfs-2.so.0");
+  fs::copy_file(ZAV_GNOMEUI_STUB, stubs / "libgnomeui-2.so.0");
+  wvw::WImage image;
+  chooser.setIconForPath(&image, path);
+  std::vector<uint32_t> px = pixelsOf(image);
+  ASSERT_EQ(px.size(), 48u * 48u);
+  EXPECT_NEAR(int(px[0] & 0xff), 100, 2);
+  EXPECT_NEAR(int((px[0] >> 24) & 0xff), 128, 1);
+  for (const char* name : {"libgnomevfs-2.so.0", "libgnomeui-2.so.0"})
+    fs::remove(stubs / name);
 }
 
 // Run again by WithoutGtkOnlyTheBuiltInIconsAreUsed in a mount namespace

@@ -166,6 +166,15 @@ TEST_F(DownloadsUITest, ANewDownloadGoesOnTopSelectedAndTheLastRemovalShowsTheEm
   EXPECT_EQ(dialog->viewport.getContentSize(), rfb::Point(0, 0));
 }
 
+TEST_F(DownloadsUITest, AnEmptyListShowsItsTextOverTheWholeWindow) {
+  ASSERT_TRUE(shown());
+  EXPECT_EQ(ui->getChildRect(ui->getEmptyLabel()), rfb::Rect(0, 0, ui->width(), ui->height()));
+  EXPECT_EQ(ui->width(), 480);
+  EXPECT_FALSE(dialog->viewport.isVBarShown());
+  x.pumpFor(100);
+  testing_support::screenshot(x, dialog->win(), "downloads-empty");
+}
+
 TEST_F(DownloadsUITest, TheButtonStripDecidesHowFarTheBarAndTextsReach) {
   start(idA, {"a.bin"});
   DownloadsUI::Item* r = row(0);

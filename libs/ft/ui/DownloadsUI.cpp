@@ -172,8 +172,9 @@ DownloadsUI::DownloadsUI(ShareDownloader* shareDownloader, Container* container,
   emptyLabel.setMargin(6);
   addChild(&emptyLabel);
 
+  // The menu's items report their clicks here; the menu keeps its own keys
+  // (no opener), so Up and Down move within it rather than among the rows.
   menu.setInputHandler(this);
-  menu.setOpener(this);
 
   TXDialog* dialog = container->dialog();
   messageBox.reset(new TXMsgBox(dialog->display(), "", TXMsgBox::IconInformation, "File Transfer",
@@ -186,7 +187,10 @@ DownloadsUI::DownloadsUI(ShareDownloader* shareDownloader, Container* container,
 
 DownloadsUI::~DownloadsUI() {
   clearMenu();
-  menu.setOpener(nullptr);
+  // The rows go without laying anything out: the viewport and the dialog
+  // around may be going too.
+  destroying = true;
+  viewport = nullptr;
   downloadsDialog.reset();
   timer.stop();
   messageBox.reset();
@@ -212,7 +216,8 @@ void DownloadsUI::addDownload(DownloadsDialog::Download* download) {
 }
 
 void DownloadsUI::removeDownload(DownloadsDialog::Download* download) {
-  menu.popdown();
+  if (!destroying)
+    menu.popdown();
   Item* row = static_cast<Item*>(download);
   auto i = std::find(rows.begin(), rows.end(), row);
   if (i != rows.end()) {
@@ -223,7 +228,8 @@ void DownloadsUI::removeDownload(DownloadsDialog::Download* download) {
       pressedRow = nullptr;
       pressedButton = -1;
     }
-    layoutRows();
+    if (!destroying)
+      layoutRows();
   }
   delete row;
 }

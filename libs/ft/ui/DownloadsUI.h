@@ -180,6 +180,7 @@ private:
   wvw::WLabelMarkedUp emptyLabel;
   wvw::WViewport* viewport;
   int scrollOffset = 0;
+  bool destroying = false;
   std::list<Item*> rows;
   Item* hoveredRow = nullptr;
   Item* pressedRow = nullptr;

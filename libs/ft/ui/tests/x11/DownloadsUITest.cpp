@@ -226,10 +226,23 @@ TEST_F(DownloadsUITest, AButtonActsOnlyWhenPressedAndReleasedOnIt) {
   // The strip changed under the pointer: Resume is under it now.
   EXPECT_EQ(r->buttonActions(), (std::vector<DownloadsDialog::Action>{DownloadsDialog::Resume,
                                                                       DownloadsDialog::Cancel}));
+  EXPECT_EQ(r->hoveredButton, 0);
+  EXPECT_EQ(ui->getHoveredRow(), r);
   click(r, centre(r->buttonRect(W, 1)));
   EXPECT_EQ(r->status, "Download cancelled.");
   EXPECT_TRUE(r->buttonActions().empty());
   EXPECT_EQ(r->hoveredButton, -1);
+
+  // A row that the pointer leaves has no button under it.
+  start(idB, {"other.mkv"});
+  DownloadsUI::Item* newer = row(0);
+  ASSERT_NE(newer, r);
+  // (Where the last click was, the widget sees no motion: one pixel off.)
+  pointer(newer, centre(newer->buttonRect(W, 1)).translate(rfb::Point(1, 0)), 0);
+  EXPECT_EQ(newer->hoveredButton, 1);
+  pointer(r, rfb::Point(100, 10), 0);
+  EXPECT_EQ(newer->hoveredButton, -1);
+  EXPECT_EQ(ui->getHoveredRow(), r);
 }
 
 TEST_F(DownloadsUITest, TwoClicksWithinHalfASecondOpenTheDownload) {

@@ -4,6 +4,7 @@
 
 #include "CaptureLogger.h"
 #include "OpenerStubs.h"
+#include "ScopedEnv.h"
 #include "TempDir.h"
 
 #include "plat/TimerManager.h"
@@ -19,8 +20,8 @@
 using ft::CommandList;
 using ft::DesktopOpener;
 using ft_test::OpenerStubs;
-using ft_test::ScopedEnv;
 using testing_support::ScopedCapture;
+using testing_support::ScopedEnv;
 using testing_support::TempDir;
 
 namespace {

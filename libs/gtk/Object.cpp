@@ -1,6 +1,7 @@
 #include "gtk/Object.h"
 
 #include "gtk/Functions.h"
+#include "gtk/LoadFailed.h"
 
 namespace gtk {
 
@@ -23,7 +24,13 @@ void Object::release() {
     return;
   void* object = object_;
   object_ = nullptr;
-  g_object_unref(object);
+  // Objects of GIO can be had where GTK, through which the release is bound,
+  // cannot be loaded: such an object cannot be released, and a holder that
+  // goes must not throw.
+  try {
+    g_object_unref(object);
+  } catch (const LoadFailed&) {
+  }
 }
 
 void Object::take(void* object) {

@@ -329,6 +329,26 @@ TEST(LaunchProcess, PreExecRunsInTheChildBeforeTheProgram) {
   EXPECT_EQ(getenv("LAUNCH_TEST_VALUE"), nullptr);
 }
 
+TEST(LaunchProcess, PollAnswersWithoutBlockingUntilTheChildEnds) {
+  LaunchProcess l(sh("read line; exit 3"), false);
+  int in = l.redirectPipe(true, 0);
+  l.start();
+  int status = -1;
+  EXPECT_FALSE(l.poll(&status));
+  EXPECT_EQ(status, -1);
+  close(in);
+  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!l.poll(&status) && std::chrono::steady_clock::now() < end)
+    usleep(1000);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 3);
+  // Once reaped it stays ended, with nothing left to wait for.
+  EXPECT_TRUE(l.poll(&status));
+
+  LaunchProcess notStarted(sh("true"), false);
+  EXPECT_THROW(notStarted.poll(&status), plat::Exception);
+}
+
 TEST(LaunchProcess, Failures) {
   LaunchProcess notStarted(sh("true"), false);
   EXPECT_THROW(notStarted.wait(), plat::Exception);

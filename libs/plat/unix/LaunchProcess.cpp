@@ -248,6 +248,21 @@ int LaunchProcess::wait() {
   return status;
 }
 
+bool LaunchProcess::poll(int* status) {
+  if (pid_ <= 0)
+    throw plat::Exception("LaunchProcess: process detached or not started");
+  if (waited_)
+    return true;
+  pid_t r;
+  do
+    r = waitpid(pid_, status, WNOHANG);
+  while (r < 0 && errno == EINTR);
+  if (r < 0)
+    throw plat::SystemException("waitpid", errno);
+  waited_ = r == pid_;
+  return waited_;
+}
+
 bool LaunchProcess::detachFork() {
   // The detached process may end through exit(): what the caller has
   // buffered is written out now, so that it is not written twice.

@@ -67,6 +67,9 @@ public:
   // plat::Exception when detached or not started, plat::SystemException
   // "waitpid" when waiting fails.
   int wait();
+  // Whether the child has ended, without blocking; its raw wait status in
+  // status when it has. Throws as wait().
+  bool poll(int* status);
   int getPid() const { return pid_; }
 
   // Double fork: true in the detached grandchild (in a new session), false

@@ -10,7 +10,6 @@
 #include "ThrownMessage.h"
 #include "XvfbServer.h"
 
-
 #include <chrono>
 #include <csignal>
 #include <cstdlib>

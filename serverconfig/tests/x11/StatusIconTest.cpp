@@ -10,6 +10,7 @@
 #include "ThrownMessage.h"
 #include "XvfbServer.h"
 
+
 #include <chrono>
 #include <csignal>
 #include <cstdlib>

@@ -22,6 +22,19 @@ const int configureHeight = 26;
 const int tooltipWidth = 320;
 const int spacing = 2;
 
+// Marks the choices as being loaded for its lifetime.
+class Loading {
+public:
+  explicit Loading(bool* flag) : flag_(flag), old_(*flag) { *flag = true; }
+  ~Loading() { *flag_ = old_; }
+  Loading(const Loading&) = delete;
+  Loading& operator=(const Loading&) = delete;
+
+private:
+  bool* flag_;
+  bool old_;
+};
+
 int idOrNone(int id) {
   return id < 0 || id >= SecuritySettings::noItem ? SecuritySettings::noItem : id;
 }
@@ -35,7 +48,7 @@ ConnDlgBase::ConnDlgBase(Display* dpy, TXWParent* owner, bool offerNone,
       authLabel_("Authentication:"), encLabel_("Encryption:"), actionLabel_(zav::sConnActionLabel),
       actionChoice_(this, false, true, 255), authChoice_(this, false, true, 255),
       encChoice_(this, false, true, 255), configureButton_("Configure..."), tooltips_(this),
-      mode_(2), queryOnlyIfLoggedOn_(nullptr) {
+      mode_(2), loading_(true), queryOnlyIfLoggedOn_(nullptr) {
   actionLabel_.setMargin(0);
   // Never narrower than its text, which would be cut otherwise.
   int w, h;
@@ -84,6 +97,7 @@ ConnDlgBase::ConnDlgBase(Display* dpy, TXWParent* owner, bool offerNone,
                                  TXMsgBox::IconInformation | TXMsgBox::OK, nullptr, false, owner);
   passwordDialog_->setCallback(this);
   noPasswordBox_->setCallback(this);
+  loading_ = false;
 }
 
 ConnDlgBase::~ConnDlgBase() {
@@ -124,6 +138,7 @@ int ConnDlgBase::authenticationId() {
 }
 
 void ConnDlgBase::loadSecurity() {
+  Loading loading(&loading_);
   SecuritySettings::Loaded loaded = security_.load(*set_);
   encChoice_.setSelectedId(loaded.encryption);
   authChoice_.removeItem(SecuritySettings::authSso);
@@ -185,39 +200,58 @@ bool ConnDlgBase::onAttach(wvw::Widget* source) {
     bool query = queryConnect_->getValueInt() != 0;
     bool loggedOn = queryOnlyIfLoggedOn_ && queryOnlyIfLoggedOn_->getValueInt() != 0;
     int timeout = connNotifyTimeout_->getValueInt();
+    Loading loading(&loading_);
     actionChoice_.setSelectedId(int32_t(zav::ConnAction::fromSettings(query, loggedOn, timeout)));
   }
   return ui::WConfigLayout::onAttach(source);
 }
 
-bool ConnDlgBase::onClick(wvw::Widget* source) {
-  int encryption = encryptionId();
+void ConnDlgBase::storeSecurity() {
   int authentication = authenticationId();
-  if (source == encChoice_.getTextField() || source == authChoice_.getTextField()) {
-    plat::String forward, reverse, verifier;
-    if (makeSecurityTypes(encryption, authentication, &forward, &reverse, &verifier)) {
-      setParameter(securityTypes_, forward.c_str());
-      setParameter(reverseSecurityTypes_, reverse.c_str());
-      setParameter(userPasswdVerifier_, verifier.c_str());
-      configureButton_.setEnabled(authentication != SecuritySettings::authNone);
-    }
-  } else if (source == actionChoice_.getTextField()) {
-    int32_t action = actionChoice_.getSelectedId();
-    if (action >= 0 && action <= zav::ConnAction::Nothing) {
-      bool query = false, loggedOn = false;
-      int timeout = 0;
-      zav::ConnAction::toSettings(unsigned(action), &query, &loggedOn, &timeout);
-      setParameter(queryConnect_, query ? "1" : "0");
-      if (queryOnlyIfLoggedOn_)
-        setParameter(queryOnlyIfLoggedOn_, loggedOn ? "1" : "0");
-      char text[16];
-      snprintf(text, sizeof text, "%d", timeout);
-      setParameter(connNotifyTimeout_, text);
-    }
-  } else if (source == &configureButton_) {
+  plat::String forward, reverse, verifier;
+  if (!makeSecurityTypes(encryptionId(), authentication, &forward, &reverse, &verifier))
+    return;
+  setParameter(securityTypes_, forward.c_str());
+  setParameter(reverseSecurityTypes_, reverse.c_str());
+  setParameter(userPasswdVerifier_, verifier.c_str());
+  configureButton_.setEnabled(authentication != SecuritySettings::authNone);
+}
+
+void ConnDlgBase::storeAction() {
+  int32_t action = actionChoice_.getSelectedId();
+  if (action < 0 || action > int32_t(zav::ConnAction::Nothing))
+    return;
+  bool query = false, loggedOn = false;
+  int timeout = 0;
+  zav::ConnAction::toSettings(unsigned(action), &query, &loggedOn, &timeout);
+  setParameter(queryConnect_, query ? "1" : "0");
+  if (queryOnlyIfLoggedOn_)
+    setParameter(queryOnlyIfLoggedOn_, loggedOn ? "1" : "0");
+  char text[16];
+  snprintf(text, sizeof text, "%d", timeout);
+  setParameter(connNotifyTimeout_, text);
+}
+
+bool ConnDlgBase::onClick(wvw::Widget* source) {
+  if (source == encChoice_.getTextField() || source == authChoice_.getTextField())
+    storeSecurity();
+  else if (source == actionChoice_.getTextField())
+    storeAction();
+  else if (source == &configureButton_)
     configure();
-  }
   return wvw::Widget::onClick(source);
+}
+
+// The arrow keys step through a choice's items without a click: what the
+// choice shows is stored all the same. Loading the page stores nothing.
+bool ConnDlgBase::onChange(wvw::Widget* source) {
+  if (!loading_) {
+    if (source == &encChoice_ || source == &authChoice_)
+      storeSecurity();
+    else if (source == &actionChoice_)
+      storeAction();
+  }
+  return ui::WConfigLayout::onChange(source);
 }
 
 void ConnDlgBase::configure() {

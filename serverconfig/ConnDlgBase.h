@@ -42,6 +42,7 @@ public:
 
   bool onClick(wvw::Widget* source) override;
   bool onAttach(wvw::Widget* source) override;
+  bool onChange(wvw::Widget* source) override;
   bool onPointerMove(const rfb::Point& pos, wvw::Widget* source) override;
   bool onPointerLeave(wvw::Widget* source) override;
   bool onDetach(wvw::Widget* source) override;
@@ -108,9 +109,14 @@ protected:
   unsigned mode_;
 
 private:
+  // True while the choices are filled from the parameters.
+  bool loading_;
   // "Configure..." pressed, or the no-password box closed.
   void configure();
   void setParameter(plat::ConfigParameter* parameter, const char* value);
+  // The chosen items into their parameters.
+  void storeSecurity();
+  void storeAction();
 
   plat::ConfigParameter* securityTypes_;
   plat::ConfigParameter* reverseSecurityTypes_;

@@ -39,8 +39,9 @@ const char* UnixAccessDialog::currentUser() {
 
 UnixAccessDialog::UnixAccessDialog(Display* dpy, TXWindow* parent, plat::ParameterSet* params)
     : TXDialog(dpy, 1, 1, "Permissions for Zav Server", false, true, parent), params_(params),
-      hasShown_(false), users_(this), groups_(this), add_("Add User"), remove_("Remove User"),
-      label_("Set user permissions:"), ok_("OK"), cancel_("Cancel"), errorCallback_(this) {
+      loadFailed_(false), hasShown_(false), users_(this), groups_(this), add_("Add User"),
+      remove_("Remove User"), label_("Set user permissions:"), ok_("OK"), cancel_("Cancel"),
+      errorCallback_(this) {
   error_ =
       std::make_unique<TXMsgBox>(dpy, "", TXMsgBox::IconError | TXMsgBox::OK, nullptr, false, this);
   error_->setCallback(&errorCallback_);
@@ -138,6 +139,7 @@ void UnixAccessDialog::loadLists() {
     for (const std::string& name : model_.names(list))
       listBox(list)->removeItem(name.c_str());
   loadProblems_.clear();
+  loadFailed_ = false;
   try {
     model_.load(*params_, currentUser());
     for (const std::string& problem : model_.problems()) {
@@ -145,8 +147,10 @@ void UnixAccessDialog::loadLists() {
       loadProblems_ += (loadProblems_.empty() ? "" : "\n") + problem;
     }
   } catch (const plat::Exception& e) {
-    // Without both parameters nothing is listed and OK writes nothing.
+    // Without both parameters nothing is listed and OK writes nothing, so
+    // that the one that is there is not emptied.
     vlog.error("%s", e.str());
+    loadFailed_ = true;
     loadProblems_ = e.str();
     model_ = UnixAccessModel();
   }
@@ -294,7 +298,8 @@ bool UnixAccessDialog::onClick(wvw::Widget* source) {
     // are written, so that OK does not lose it.
     users_.endEdit(true);
     groups_.endEdit(true);
-    model_.store(*params_);
+    if (!loadFailed_)
+      model_.store(*params_);
     finish(true);
   } else if (source == &cancel_) {
     // The list box keeps a dropped addition pending: its text goes first.

@@ -94,6 +94,8 @@ private:
   plat::ParameterSet* params_;
   UnixAccessModel model_;
   std::string loadProblems_;
+  // The parameters could not be read: OK leaves them alone.
+  bool loadFailed_;
   std::string shown_;
   bool hasShown_;
   wvw::WTabSheets tabs_;

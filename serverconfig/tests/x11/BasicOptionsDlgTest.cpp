@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 
 #include "serverconfig/BasicOptionsDlg.h"
+#include "serverconfig/PasswordDialog.h"
 #include "serverconfig/UnixAccessDialog.h"
 
 #include "OptionsTestWorld.h"
+
+#include "ui/PropertiesDialog.h"
 
 #include <string>
 
@@ -175,6 +178,56 @@ TEST_F(BasicOptionsDlgTest, NoneIsOfferedOnlyOnceTheSettingsUseIt) {
   // The page's tooltip on its switch.
   EXPECT_STREQ(page->tooltips()->getTooltip(allow()),
                "Allow people to connect to your computer using Zav Viewer.");
+}
+
+// The page in a properties dialog whose validator asks it, as the options
+// dialog does: "OK" with Zav password authentication and a server without a
+// password applies nothing, keeps the window and explains why.
+TEST_F(BasicOptionsDlgTest, OkIsRefusedWhileTheServerHasNoPassword) {
+  struct Frame : ui::PropertiesDialog::Callback, ui::PropertiesDialog::Validator {
+    BasicOptionsDlg* page = nullptr;
+    int applied = 0;
+    void apply() override { applied++; }
+    void cancel() override {}
+    bool validate(const ui::PropertiesDialog::Page&) override { return page->validate(); }
+  } frame;
+  frame.page = page.get();
+  host->content()->removeChild(page.get());
+  plat::BoolParameter advanced("AdvancedOptions", "", false);
+  wvw::WLabel expert("Expert");
+  ui::PropertiesDialog dialog(host.get(), {{page.get(), "Basic", "Basic Options", "", &frame}},
+                              {{&expert, "Expert", "Advanced Options", "", nullptr}}, &advanced,
+                              true, true);
+  dialog.setCallback(&frame);
+  int w, h;
+  dialog.getPreferredSize(&w, &h);
+  host->content()->addChildAt(&dialog, rfb::Point(0, 0));
+  host->setClientSize(w, h, false);
+  server.securityTypes.setParam("RA2", 50);
+  server.userPasswdVerifier.setParam("ZavAuth", 50);
+  owner.status["has_zav_passwd"] = "0";
+  reload();
+  ASSERT_TRUE(x.pumpUntil([&] { return host->getImage() != nullptr; }));
+  x.pumpFor(100);
+  testing_support::screenshot(x, host->win(), "basic-options-in-properties");
+  dialog.getOkButton()->onClick(dialog.getOkButton());
+  EXPECT_EQ(frame.applied, 0);
+  EXPECT_TRUE(host->isMapped());
+  EXPECT_TRUE(page->noPasswordBox()->isMapped());
+  EXPECT_TRUE(host->isInputDisabled());
+  ASSERT_TRUE(x.pumpUntil([&] { return page->noPasswordBox()->getImage() != nullptr; }));
+  x.pumpFor(100);
+  testing_support::screenshot(x, page->noPasswordBox()->win(), "basic-options-no-password");
+  page->noPasswordBox()->onClick(page->noPasswordBox()->button(0));
+  EXPECT_TRUE(page->passwordDialog()->isMapped());
+  page->passwordDialog()->cancelButton()->onClick(page->passwordDialog()->cancelButton());
+  EXPECT_FALSE(host->isInputDisabled());
+
+  owner.status["has_zav_passwd"] = "1";
+  dialog.getOkButton()->onClick(dialog.getOkButton());
+  EXPECT_EQ(frame.applied, 1);
+  EXPECT_FALSE(host->isMapped());
+  host->content()->removeChild(&dialog);
 }
 
 } // namespace

@@ -128,8 +128,8 @@ TEST_F(ConnDlgBaseTest, SixteenRowsAreWrittenAndReadBack) {
     EXPECT_EQ(page->configureButton()->isEnabled(), r.auth != 0);
 
     // Read back from the parameters alone.
-    page->encChoice()->setSelectedId(1);
-    page->authChoice()->setSelectedId(1);
+    page->encChoice()->setSelectedId(-1);
+    page->authChoice()->setSelectedId(-1);
     reload();
     EXPECT_STREQ(page->encChoice()->getText(), encTexts[r.enc]);
     EXPECT_STREQ(page->authChoice()->getText(), authTexts[r.auth]);
@@ -302,6 +302,28 @@ TEST_F(ConnDlgBaseTest, TheActionRowLoadsAndWritesTheThreeSettings) {
     host->content()->removeChild(page.get());
     page.reset();
   }
+}
+
+TEST_F(ConnDlgBaseTest, ArrowKeysStoreWhatTheChoiceShowsAndLoadingStoresNothing) {
+  makePage();
+  reload();
+  // The server's defaults are in force; showing the page wrote none of them.
+  EXPECT_EQ(server.securityTypes.getPriority(), 100);
+  EXPECT_EQ(server.queryConnect.getPriority(), 100);
+  EXPECT_STREQ(page->encChoice()->getText(), "Always on");
+  wvw::WText* field = page->encChoice()->getTextField();
+  field->onKey(0xFF54, true, field); // Down
+  EXPECT_STREQ(page->encChoice()->getText(), "Prefer on");
+  EXPECT_EQ(server.text("SecurityTypes"), "RA2,RA2ne,ZavAuth");
+  EXPECT_EQ(server.text("ReverseSecurityTypes"), "RA2,RA2ne,None");
+  wvw::WText* action = page->actionChoice()->getTextField();
+  action->onKey(0xFF54, true, action);
+  int32_t chosen = page->actionChoice()->getSelectedId();
+  bool query = false, loggedOn = false;
+  int timeout = 0;
+  zav::ConnAction::toSettings(unsigned(chosen), &query, &loggedOn, &timeout);
+  EXPECT_EQ(server.connNotifyTimeout.getValueInt(), timeout);
+  EXPECT_EQ(server.connNotifyTimeout.getPriority(), 50);
 }
 
 TEST_F(ConnDlgBaseTest, ZeroPortsSwitchTheirConnectionOff) {

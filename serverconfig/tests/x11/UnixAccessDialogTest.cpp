@@ -281,3 +281,22 @@ TEST_F(UnixAccessDialogTest, CancelDropsEveryChangeAndEndsWithFalse) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(UnixAccessDialogAlone, ASetWithoutTheListsIsReportedNotFatal) {
+  testing_support::testAppInit();
+  testing_support::TxTestDisplay x{"1280x1024x24"};
+  plat::ParameterSet set("Xzav");
+  plat::StringParameter users("AllowedUsers", "", "carol:v", false, &set);
+  UnixAccessDialog d(x.dpy, nullptr, &set);
+  d.show();
+  ASSERT_TRUE(d.errorBox()->isMapped());
+  EXPECT_STREQ(d.errorBox()->label()->getText(), "Parameter AllowedGroups not found");
+  d.errorBox()->onClick(d.errorBox()->button(0));
+  EXPECT_EQ(d.listBox(UnixAccessModel::Users)->numItems(), 0);
+  d.okButton()->onClick(d.okButton());
+  EXPECT_EQ(std::string(users.getValueStr().c_str()), "carol:v");
+}
+
+} // namespace

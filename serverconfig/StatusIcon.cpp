@@ -93,6 +93,9 @@ void StatusIcon::parentSend(const std::function<void()>& write) {
 void StatusIcon::reapChild() {
   childGone_ = true;
   window_.setIconCallback(nullptr);
+  // The button row offers the fallback's "Commands" menu again: with the
+  // tray icon gone, "Options..." would leave no way to its commands.
+  window_.setTrayIconEmbedded(false);
   if (childStatus_ != -1)
     return;
   int status = 0;

@@ -1,11 +1,12 @@
 // A system tray (trayer) on a test's X display, in which a GTK status icon
 // embeds, and the xdotool steps that find the icon's window, open its menu
 // and choose an item. The tray is a child of the test, stopped by the
-// destructor.
+// destructor. Include it after gtest, whose names Xlib's macros would break.
 #pragma once
 
 #include "ChildProcess.h"
 
+#include <X11/Xlib.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -71,15 +72,30 @@ public:
   // `downs` presses of Down reach (separators and greyed items are
   // skipped). False when no menu opened.
   bool chooseMenuItem(const std::string& icon, int downs) const {
-    size_t before = windows().size();
+    // A menu chosen from just before may still be on its way down.
+    waitFor([&] { return windows().size() <= 1 && !keyboardGrabbed(); }, 5);
     xdotool("mousemove --window " + icon + " 4 4 click 3");
-    if (!waitFor([&] { return windows().size() > before; }, 5))
+    // The keys reach the menu once it holds the keyboard.
+    if (!waitFor([&] { return keyboardGrabbed(); }, 5))
       return false;
     std::string keys;
     for (int i = 0; i < downs; i++)
       keys += " Down";
     xdotool("key" + keys + " Return");
     return true;
+  }
+
+  // Whether another client (an open menu) holds the keyboard.
+  bool keyboardGrabbed() const {
+    Display* d = XOpenDisplay(display_.c_str());
+    if (!d)
+      return false;
+    int result =
+        XGrabKeyboard(d, DefaultRootWindow(d), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    if (result == GrabSuccess)
+      XUngrabKeyboard(d, CurrentTime);
+    XCloseDisplay(d);
+    return result == AlreadyGrabbed;
   }
 
   static bool waitFor(const std::function<bool()>& done, int seconds) {

@@ -17,10 +17,12 @@
 #include "tx/TXWindow.h"
 
 #include "FakeStatusServer.h"
+#include "ThrownMessage.h"
 #include "TrayHost.h"
 #include "XvfbServer.h"
 
 #include <poll.h>
+#include <signal.h>
 
 #include <chrono>
 #include <functional>
@@ -215,6 +217,25 @@ TEST_F(StatusDialogTest, TrayIconDrivesTheWindow) {
   EXPECT_EQ(server.paramsSet, std::vector<std::string>{"EnableGuestLogin=1"});
   EXPECT_EQ(server.disconnects, 1);
   EXPECT_EQ(server.chats, 1);
+}
+
+// A tray icon whose co-process dies leaves the window on its fallback with
+// the "Commands" menu button back in the row, not on "Options..." alone.
+TEST_F(StatusDialogTest, BrokenTrayIconPutsTheCommandsMenuBack) {
+  TrayHost tray(xvfb.display());
+  CountingDialog dialog(dpy, &server);
+  StatusIcon icon(*dialog.iconWindow(), xvfb.display().c_str());
+  ASSERT_TRUE(pumpUntil(icon, [&] { return dialog.trayIconEmbedded(); }));
+  kill(icon.childPid(), SIGKILL);
+  EXPECT_EQ(testing_support::thrownMessage([&] { pumpUntil(icon, [] { return false; }); }),
+            "End of stream");
+  EXPECT_EQ(dialog.iconCallback(), dialog.fallbackIcon());
+  EXPECT_FALSE(dialog.trayIconEmbedded());
+  EXPECT_NE(dialog.fallbackIcon()->getButton()->getContainer(), nullptr);
+  // Writes to the dead child change nothing.
+  dialog.refreshIcon();
+  dialog.updateTooltip();
+  EXPECT_EQ(dialog.iconCallback(), dialog.fallbackIcon());
 }
 
 } // namespace

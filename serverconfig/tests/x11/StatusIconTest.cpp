@@ -221,7 +221,7 @@ TEST_F(StatusIconTest, UnopenableDisplayIsReportedAndTheChildExitsZero) {
         icon, [] { return false; }, 10000);
   });
   EXPECT_EQ(message, "Unable to open display \":9998\"");
-  EXPECT_EQ(window.calls, std::vector<std::string>{"fallback"});
+  EXPECT_EQ(window.calls, (std::vector<std::string>{"fallback", "not embedded"}));
   int status = icon.childStatus();
   if (status == -1)
     waitpid(icon.childPid(), &status, 0);
@@ -254,7 +254,7 @@ TEST_F(StatusIconTest, GtkMissingIsReportedAndTheChildExitsZero) {
         icon, [] { return false; }, 10000);
   });
   EXPECT_EQ(message, "failed to load gtk_init_check");
-  EXPECT_EQ(window.calls, std::vector<std::string>{"fallback"});
+  EXPECT_EQ(window.calls, (std::vector<std::string>{"fallback", "not embedded"}));
   int status = icon.childStatus();
   if (status == -1)
     waitpid(icon.childPid(), &status, 0);

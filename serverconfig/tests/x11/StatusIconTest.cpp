@@ -8,6 +8,7 @@
 #include "ChildProcess.h"
 #include "PrivateMounts.h"
 #include "ThrownMessage.h"
+#include "TrayHost.h"
 #include "XvfbServer.h"
 
 #include <chrono>
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <functional>
+#include <memory>
 #include <poll.h>
 #include <sched.h>
 #include <string>
@@ -70,17 +72,7 @@ protected:
     // The child must open the display it is given, not $DISPLAY.
     setenv("DISPLAY", ":9999", 1);
   }
-  void TearDown() override {
-    if (tray > 0)
-      testing_support::child::stop(tray);
-  }
-
-  void startTray() {
-    int out = -1;
-    tray = testing_support::child::spawn(
-        {"env", "DISPLAY=" + xvfb.display(), "trayer", "--expand", "false"}, &out, 3, "/dev/null");
-    close(out);
-  }
+  void startTray() { tray.reset(new testing_support::TrayHost(xvfb.display())); }
 
   // Handles the child's messages until the condition holds or the time is up.
   bool pumpUntil(StatusIcon& icon, const std::function<bool()>& done, int ms = 15000) {
@@ -120,20 +112,8 @@ protected:
     return n;
   }
 
-  std::string xdotool(const std::string& args) {
-    std::string cmd = "DISPLAY=" + xvfb.display() + " xdotool " + args + " 2>/dev/null";
-    FILE* f = popen(cmd.c_str(), "r");
-    std::string out;
-    char buf[256];
-    while (f && fgets(buf, sizeof buf, f))
-      out += buf;
-    if (f)
-      pclose(f);
-    return out;
-  }
-
   XvfbServer xvfb{"800x600x24"};
-  pid_t tray = -1;
+  std::unique_ptr<testing_support::TrayHost> tray;
   RecordingWindow window;
 };
 
@@ -172,12 +152,9 @@ TEST_F(StatusIconTest, GuestLoginToggleSendsOneMessageAndNoEcho) {
   // The icon's window in the tray: a right click pops the menu up; the
   // items are Status..., Connect, Disconnect, Guest Login, Chat...,
   // File Transfer... (the separator is skipped by the keys).
-  std::string found = xdotool("search --onlyvisible --class serverconfig");
-  ASSERT_FALSE(found.empty());
-  std::string win = found.substr(0, found.find('\n'));
-  xdotool("mousemove --window " + win + " 4 4 click 3");
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  xdotool("key Down Down Down Down Return");
+  std::string win = tray->iconWindow();
+  ASSERT_FALSE(win.empty());
+  ASSERT_TRUE(tray->chooseMenuItem(win, 4));
   ASSERT_TRUE(pumpUntil(icon, [&] { return window.count("guest login") == 1; }));
   // The status window's refresh ticks the item: no second toggle comes back.
   icon.tickGuestLogin(true);
@@ -186,9 +163,7 @@ TEST_F(StatusIconTest, GuestLoginToggleSendsOneMessageAndNoEcho) {
   EXPECT_EQ(window.count("guest login"), 1);
 
   // "Status..." is the first item.
-  xdotool("mousemove --window " + win + " 4 4 click 3");
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  xdotool("key Down Return");
+  ASSERT_TRUE(tray->chooseMenuItem(win, 1));
   ASSERT_TRUE(pumpUntil(icon, [&] { return window.count("show") == 1; }));
 }
 

@@ -8,6 +8,7 @@
 #include "TrayHost.h"
 #include "XzavDouble.h"
 
+#include <dirent.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -311,6 +313,22 @@ int linesWith(const std::string& text, const std::string& a, const std::string& 
   return n;
 }
 
+// The inodes of the sockets a process holds.
+std::set<std::string> socketsOf(pid_t pid) {
+  std::set<std::string> found;
+  std::string dir = "/proc/" + std::to_string(pid) + "/fd";
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d)) {
+      char target[256] = {};
+      ssize_t n = readlink((dir + "/" + e->d_name).c_str(), target, sizeof target - 1);
+      if (n > 0 && std::string(target, n).compare(0, 7, "socket:") == 0)
+        found.insert(std::string(target, n));
+    }
+    closedir(d);
+  }
+  return found;
+}
+
 // The process ids of a process's children.
 std::vector<pid_t> childrenOf(pid_t pid) {
   std::istringstream ids(
@@ -340,6 +358,14 @@ TEST(ZavconfigWindowMode, TrayIconRunsWithNowinAndItsMenuActs) {
   std::string d = server.display();
   std::string icon = tray.iconWindow();
   ASSERT_FALSE(icon.empty()) << zavconfig.err();
+  // The child keeps none of the parent's sockets (the X connection, the
+  // file-transfer stream), so the server sees them close with the parent.
+  std::vector<pid_t> child = childrenOf(zavconfig.pid());
+  ASSERT_EQ(child.size(), 1u);
+  std::set<std::string> parentSockets = socketsOf(zavconfig.pid());
+  EXPECT_GE(parentSockets.size(), 2u);
+  for (const std::string& socket : socketsOf(child[0]))
+    EXPECT_EQ(parentSockets.count(socket), 0u) << socket;
 
   ASSERT_TRUE(tray.chooseMenuItem(icon, 3));
   EXPECT_TRUE(waitFor([&] {
@@ -372,7 +398,9 @@ TEST(ZavconfigWindowMode, BrokenTrayIconIsLoggedOnceAndTheRestRunsOn) {
   ASSERT_FALSE(tray.iconWindow().empty()) << zavconfig.err();
   std::vector<pid_t> icon = childrenOf(zavconfig.pid());
   ASSERT_EQ(icon.size(), 1u);
-  kill(icon[0], SIGKILL);
+  // The child does not keep the parent's handler, which would only write
+  // to the parent's signal pipe: SIGTERM ends it.
+  kill(icon[0], SIGTERM);
   EXPECT_TRUE(waitFor([&] {
     return linesWith(zavconfig.err(), "zavconfig:", "End of stream") == 1;
   })) << zavconfig.err();

@@ -306,9 +306,12 @@ int runMainLoop(Display* display, net::SelectSocketManager* sockets, plat::Timer
       try {
         statusIcon->handleRequest();
       } catch (plat::Exception& e) {
-        // The co-process failed or ended: the status window is back on its
-        // own "Commands" menu, and the pipe is not watched again.
+        // The co-process failed or ended, or an action of the status window
+        // failed: the status window goes back to its own "Commands" menu
+        // (already done when the co-process failed), and the pipe is not
+        // watched again.
         vlog.error("%s", e.str());
+        statusIcon->reapChild();
         statusIcon = nullptr;
       }
     }

@@ -300,6 +300,7 @@ void chooseCommand(const std::string& d, int downs) {
   for (int i = 0; i < downs; i++)
     keys += " Down";
   std::string dir = std::string(ZAV_BINARY_DIR) + "/screenshots";
+  mkdir(dir.c_str(), 0755);
   shell(d, "xwd -silent -root | convert xwd:- " + dir + "/status-commands-menu.png");
   shell(d, "xdotool key" + keys + " Return");
 }
@@ -380,6 +381,10 @@ TEST(ZavconfigWindowMode, TrayIconRunsWithNowinAndItsMenuActs) {
   ASSERT_TRUE(tray.chooseMenuItem(icon, 1));
   EXPECT_TRUE(waitFor(
       [&] { return !shell(d, "xdotool search --onlyvisible --name \"Zav Server\"").empty(); }));
+  // With the icon in the tray the window offers "Options..." instead.
+  std::string dir = std::string(ZAV_BINARY_DIR) + "/screenshots";
+  mkdir(dir.c_str(), 0755);
+  shell(d, "xwd -silent -root | convert xwd:- " + dir + "/status-with-tray-icon.png");
   // The tick that followed the toggle sent nothing back.
   EXPECT_EQ(count(server.log(), toggle), 1);
   EXPECT_EQ(zavconfig.err().find("zavconfig: "), std::string::npos) << zavconfig.err();

@@ -5,7 +5,6 @@
 #include "serverconfig/StatusIcon.h"
 
 #include "CaptureLogger.h"
-#include "ChildProcess.h"
 #include "PrivateMounts.h"
 #include "ThrownMessage.h"
 #include "TrayHost.h"

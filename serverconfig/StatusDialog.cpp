@@ -4,6 +4,8 @@
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
 #include "plat/unix/PrimaryIp4.h"
+#include "serverconfig/DummyStatusIcon.h"
+#include "serverconfig/StatusIconWindow.h"
 #include "zav/Access.h"
 
 #include <strings.h>
@@ -15,6 +17,10 @@
 #include <vector>
 
 static plat::LogWriter vlog("StatusDialog");
+
+static plat::BoolParameter
+    quitOnCloseStatusDialog("QuitOnCloseStatusDialog",
+                            "Shut down Zav Server when the server status dialog is closed.", false);
 
 namespace serverconfig {
 
@@ -59,7 +65,7 @@ StatusDialog::StatusDialog(Display* dpy, Callback* callback,
                        "problems."),
       cross_("cross.ico", iconSize), tick_("tick.ico", iconSize), warning_("warning.ico", iconSize),
       summaryLabel_(&model_, nullptr), details_("Details"), detailsLabel_(&model_, nullptr),
-      close_("Close") {
+      options_("Options..."), close_("Close") {
   model_.setMode(decimal(callback_->getStatusParam("is_module"), 0) != 0 ? 1 : 3);
   model_.setNoActionLinks(false);
   layout_.addChild(&header_);
@@ -71,6 +77,13 @@ StatusDialog::StatusDialog(Display* dpy, Callback* callback,
   details_.getContent()->addChild(&detailsLabel_);
   layout_.addChild(&close_);
   close_.setInputHandler(this);
+  options_.setInputHandler(this);
+  // Until a tray icon embeds, the window reports to its own "Commands" menu,
+  // which stands in the button row.
+  iconWindow_.reset(new StatusIconWindow(*this));
+  fallbackIcon_.reset(new DummyStatusIcon(*iconWindow_, &layout_));
+  iconCallback_ = fallbackIcon_.get();
+  layout_.addChild(fallbackIcon_->getButton(), &close_);
   setChild(&layout_);
   refreshAll(false);
   refreshTexts();
@@ -82,6 +95,7 @@ StatusDialog::StatusDialog(Display* dpy, Callback* callback,
 StatusDialog::~StatusDialog() {
   // The layout is a member: detach it before the host window goes.
   setChild(nullptr);
+  fallbackIcon_.reset();
 }
 
 void StatusDialog::updateNetworkStatus(bool refresh) {
@@ -200,11 +214,67 @@ void StatusDialog::updateTooltip() {
 }
 
 void StatusDialog::setIconCallback(IconCallback* callback) {
+  if (!callback)
+    callback = fallbackIcon_.get();
   if (callback == iconCallback_)
     return;
   iconCallback_ = callback;
   refreshIcon();
   updateTooltip();
+}
+
+void StatusDialog::setTrayIconEmbedded(bool embedded) {
+  if (embedded == trayIconEmbedded_)
+    return;
+  layout_.removeChild(middleButton());
+  trayIconEmbedded_ = embedded;
+  layout_.addChild(middleButton(), &close_);
+  layOut();
+}
+
+wvw::Widget* StatusDialog::middleButton() {
+  if (trayIconEmbedded_)
+    return &options_;
+  return fallbackIcon_->getButton();
+}
+
+void StatusDialog::showStatus() {
+  // Unmapping and mapping again brings the window up in front, wherever it
+  // was.
+  setIconic(false);
+  unmap();
+  map();
+}
+
+void StatusDialog::putAway() {
+  callback_->iconify();
+}
+
+void StatusDialog::setGuestLogin() {
+  bool on = decimal(callback_->getParam("EnableGuestLogin"), 0) != 0;
+  callback_->setParam("EnableGuestLogin", on ? "0" : "1");
+  refreshIcon();
+}
+
+void StatusDialog::disconnectAll() {
+  if (!callback_->disconnectAll())
+    vlog.error("The server did not disconnect its viewers");
+}
+
+void StatusDialog::showChat() {
+  callback_->openChat();
+}
+
+void StatusDialog::showFileTransfer() {
+  vlog.status("No file-transfer window to show");
+}
+
+void StatusDialog::openAddClientDialog() {
+  vlog.status("No connect-to-viewer dialog to show");
+}
+
+void StatusDialog::showOptions() {
+  vlog.status("No options dialog to show");
 }
 
 void StatusDialog::layOut() {
@@ -230,8 +300,11 @@ void StatusDialog::layOut() {
   details_.getPreferredSize(&panelW, &panelH);
   layout_.setChildRect(&details_, rfb::Rect(2 * x, panelTop, w - 2 * x, panelTop + panelH));
   int buttonsTop = panelTop + panelH + 2 * y;
-  layout_.setChildRect(&close_, rfb::Rect(w - 2 * x - buttonWidth, buttonsTop, w - 2 * x,
-                                          buttonsTop + buttonHeight));
+  int closeLeft = w - 2 * x - buttonWidth;
+  layout_.setChildRect(&close_,
+                       rfb::Rect(closeLeft, buttonsTop, w - 2 * x, buttonsTop + buttonHeight));
+  layout_.setChildRect(middleButton(), rfb::Rect(closeLeft - x - buttonWidth, buttonsTop,
+                                                 closeLeft - x, buttonsTop + buttonHeight));
   int height = buttonsTop + buttonHeight + 2 * y;
   setMinSize(w, height);
   setMaxSize(w, height);
@@ -243,16 +316,20 @@ bool StatusDialog::onClick(wvw::Widget* source) {
     deleteWindow(this);
     return true;
   }
+  if (source == &options_) {
+    showOptions();
+    return true;
+  }
   return false;
 }
 
 void StatusDialog::deleteWindow(TXWindow*) {
-  // The tray icon decides whether the window hides or iconifies; without
-  // one the window is iconified, so it stays reachable.
-  if (iconCallback_)
-    iconCallback_->checkVisibility();
+  // The tray icon decides whether the window hides or iconifies; the
+  // fallback iconifies it, so it stays reachable.
+  if (quitOnCloseStatusDialog)
+    fallbackIcon_->checkVisibility();
   else
-    callback_->iconify();
+    iconCallback_->checkVisibility();
 }
 
 } // namespace serverconfig

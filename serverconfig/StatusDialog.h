@@ -1,10 +1,11 @@
 // The server status window: a title, an icon and one-line summary of the
 // server's state, a "Details" panel with the detailed status text and a
-// "Close" button. It keeps the status model filled from the server's
-// parameters and status values through its Callback, and the tray icon (or
-// whatever stands in for it) informed through its IconCallback. The
-// connections model is owned; the callbacks and the display are not. Texts
-// that the callback returns belong to it.
+// button row. It keeps the status model filled from the server's parameters
+// and status values through its Callback, and the tray icon (or its own
+// fallback "Commands" menu button, which it owns and reports to while no tray
+// icon is embedded) informed through its IconCallback. The connections model
+// is owned; the callbacks, the tray icon and the display are not. Texts that
+// the callback returns belong to it.
 #pragma once
 
 #include "serverconfig/ConnectionsList.h"
@@ -21,6 +22,11 @@
 #include "zav/status/ServerStatus.h"
 
 #include <memory>
+
+namespace serverconfig {
+class DummyStatusIcon;
+class StatusIconWindow;
+} // namespace serverconfig
 
 namespace ft {
 class Extension;
@@ -86,8 +92,32 @@ public:
   void refreshTexts();
   void refreshIcon();
   void updateTooltip();
-  // Null: no icon.
+  // The icon the window reports to from now on; null means its own fallback
+  // "Commands" menu, with which it starts.
   void setIconCallback(IconCallback* callback);
+  IconCallback* iconCallback() const { return iconCallback_; }
+  DummyStatusIcon* fallbackIcon() { return fallbackIcon_.get(); }
+  // What the tray icon's messages act on.
+  StatusIconWindow* iconWindow() { return iconWindow_.get(); }
+  // While a tray icon is embedded the button row offers "Options...",
+  // otherwise the fallback's "Commands" menu button.
+  void setTrayIconEmbedded(bool embedded);
+  bool trayIconEmbedded() const { return trayIconEmbedded_; }
+
+  // The commands of the tray menu and of the "Commands" menu.
+  // De-iconifies the window and brings it up in front.
+  void showStatus();
+  // Puts the window away through the callback (iconifies it).
+  void putAway();
+  // Toggles the server's "EnableGuestLogin" and refreshes the icon state.
+  void setGuestLogin();
+  void disconnectAll();
+  void showChat();
+  // The dialogs that the status window does not hold yet: the commands are
+  // logged and do nothing.
+  virtual void showFileTransfer();
+  virtual void openAddClientDialog();
+  virtual void showOptions();
 
   bool onClick(wvw::Widget* source) override;
   void deleteWindow(TXWindow* window) override;
@@ -115,18 +145,24 @@ private:
   };
 
   void layOut();
+  // "Options..." or the fallback's "Commands" menu button.
+  wvw::Widget* middleButton();
 
   NoLinks links_;
   zav::ServerStatus model_;
   ConnectionsList connections_;
   IconCallback* iconCallback_ = nullptr;
+  bool trayIconEmbedded_ = false;
   FilledLayout layout_;
   wvw::WLabelMarkedUp header_;
   wvw::WImage cross_, tick_, warning_;
   wvw::WLabelMarkedUp summaryLabel_;
   wvw::WPanel details_;
   wvw::WLabelMarkedUp detailsLabel_;
+  wvw::WLabelButton options_;
   wvw::WLabelButton close_;
+  std::unique_ptr<StatusIconWindow> iconWindow_;
+  std::unique_ptr<DummyStatusIcon> fallbackIcon_;
 };
 
 } // namespace serverconfig

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -81,10 +82,10 @@ void StatusIcon::parentSend(const std::function<void()>& write) {
     return;
   try {
     write();
-  } catch (const plat::Exception& e) {
+  } catch (const plat::Exception&) {
     // The child has gone (a broken pipe): the window falls back to its own
-    // icon, and nothing more is written.
-    vlog.error("Lost the tray icon process: %s", e.str());
+    // icon and nothing more is written. The reader meets the end of the
+    // stream too, and the main loop logs that once.
     reapChild();
   }
 }
@@ -92,6 +93,9 @@ void StatusIcon::parentSend(const std::function<void()>& write) {
 void StatusIcon::reapChild() {
   childGone_ = true;
   window_.setIconCallback(nullptr);
+  // The button row offers the fallback's "Commands" menu again: with the
+  // tray icon gone, "Options..." would leave no way to its commands.
+  window_.setTrayIconEmbedded(false);
   if (childStatus_ != -1)
     return;
   int status = 0;
@@ -402,6 +406,11 @@ gtk::gboolean StatusIcon::handleRequestStatic(gtk::GIOChannel*, gtk::GIOConditio
 }
 
 void StatusIcon::run() {
+  // Handlers the parent installed act on the parent's descriptors, which the
+  // child has closed (and may reuse): the child ends on these signals as a
+  // plain process does.
+  for (int sig : {SIGHUP, SIGINT, SIGTERM})
+    signal(sig, SIG_DFL);
   try {
     closeOtherDescriptors();
     setNonBlocking(getInStream()->getFd());

@@ -11,6 +11,8 @@
 #include "plat/ParameterSet.h"
 #include "plat/unix/AppInit.h"
 #include "serverconfig/ConnectionsList.h"
+#include "serverconfig/StatusIcon.h"
+#include "serverconfig/StatusIconWindow.h"
 #include "wvw/FontProp.h"
 #include "wvw/Style.h"
 #include "wvw/Widget.h"
@@ -37,6 +39,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 static plat::LogWriter vlog("zavconfig");
@@ -258,10 +261,7 @@ private:
 // The one loop of window mode. Returns 1 when a signal asked the program to
 // end; throws plat::Exception on a failure that ends it.
 int runMainLoop(Display* display, net::SelectSocketManager* sockets, plat::TimerManager* timers,
-                ZavConfigWindow* window, int signalFd) {
-  // The status icon's co-process descriptor: none until the status icon
-  // joins; -1 once it failed.
-  const int statusIconFd = -1;
+                ZavConfigWindow* window, serverconfig::StatusIcon* statusIcon, int signalFd) {
   for (;;) {
     // Failures in the handlers of windows and timers are reported and the
     // program goes on; only the loop's own failures end it.
@@ -287,6 +287,8 @@ int runMainLoop(Display* display, net::SelectSocketManager* sockets, plat::Timer
     FD_SET(xFd, &readFds);
     FD_SET(signalFd, &readFds);
     int nfds = std::max(xFd, signalFd) + 1;
+    // The status icon's co-process is watched while it is healthy.
+    int statusIconFd = statusIcon ? statusIcon->getFd() : -1;
     if (statusIconFd >= 0) {
       FD_SET(statusIconFd, &readFds);
       nfds = std::max(nfds, statusIconFd + 1);
@@ -302,6 +304,19 @@ int runMainLoop(Display* display, net::SelectSocketManager* sockets, plat::Timer
     if (FD_ISSET(signalFd, &readFds)) {
       vlog.status("CleanupSignalHandler called");
       return 1;
+    }
+    if (statusIconFd >= 0 && FD_ISSET(statusIconFd, &readFds)) {
+      try {
+        statusIcon->handleRequest();
+      } catch (plat::Exception& e) {
+        // The co-process failed or ended, or an action of the status window
+        // failed: the status window goes back to its own "Commands" menu
+        // (already done when the co-process failed), and the pipe is not
+        // watched again.
+        vlog.error("%s", e.str());
+        statusIcon->reapChild();
+        statusIcon = nullptr;
+      }
     }
   }
 }
@@ -373,13 +388,22 @@ int runWindowMode(Display* display, ChatOptions* chatOptions) {
     ZavConfigWindow window(display, iconic, &serverParams, &statusCallback);
     if (!noWindow)
       window.map();
-    // The status icon joins here.
+    // The tray icon, also with "nowin". Its child opens the display this
+    // program opened. Without it the status window keeps its own
+    // "Commands" menu and everything else runs on.
+    std::unique_ptr<serverconfig::StatusIcon> statusIcon;
+    try {
+      statusIcon.reset(new serverconfig::StatusIcon(*window.iconWindow(), DisplayString(display)));
+    } catch (plat::Exception& e) {
+      vlog.error("%s", e.str());
+    }
     // The history is loaded before the chat stream comes up: chat lines that
     // arrive with the stream are handled at once, and go after it.
+    // A missing or unreadable history starts an empty one; the next save
+    // writes it.
     try {
       chatHistory.load();
-    } catch (plat::Exception& e) {
-      vlog.debug("%s", e.str());
+    } catch (plat::Exception&) {
     }
     HistorySaver saveHistory(&chatHistory);
     try {
@@ -388,7 +412,7 @@ int runWindowMode(Display* display, ChatOptions* chatOptions) {
       vlog.error("%s", e.str());
     }
     statusCallback.setChat(&chatWindow);
-    return runMainLoop(display, &sockets, &timers, &window, signalPipe.readFd());
+    return runMainLoop(display, &sockets, &timers, &window, statusIcon.get(), signalPipe.readFd());
   } catch (plat::Exception& e) {
     vlog.error("%s", e.str());
     return 0;

@@ -13,6 +13,7 @@
 #include "tx/TXWindow.h"
 #include "zav/Access.h"
 
+#include "FakeStatusServer.h"
 #include "ManualClock.h"
 #include "XvfbServer.h"
 
@@ -178,34 +179,7 @@ TEST_F(Popups, ConnectNoticesFoldWithinOneSecond) {
   EXPECT_FALSE(notices.isMapped()) << "hidden after its seconds";
 }
 
-// A server whose parameters and status values the test sets.
-struct FakeServer : serverconfig::StatusDialog::Callback, serverconfig::ConnectionsList::Callback {
-  void setParam(const char* name, const char* value) override { params[name] = value; }
-  const char* getParam(const char* name) override {
-    auto it = params.find(name);
-    return it == params.end() ? nullptr : it->second.c_str();
-  }
-  const char* getStatusParam(const char* name) override {
-    auto it = status.find(name);
-    return it == status.end() ? nullptr : it->second.c_str();
-  }
-  void connectToViewer(const char*) override {}
-  bool disconnectAll() override { return true; }
-  void iconify() override { iconified++; }
-  void openChat() override {}
-  ft::Extension* getFtExtension() override { return nullptr; }
-  ft::UploadManager* getUploadManager() override { return nullptr; }
-  bool disconnect(const Entry&) override { return true; }
-  bool setAccess(const Entry&, std::uint16_t) override { return true; }
-  void list(std::vector<Entry>& out) override { out = connections; }
-  void notify(const std::vector<Entry>&, const std::vector<Entry>&) override {}
-
-  std::map<std::string, std::string> params = {{"rfbPort", "5901"}, {"InTransports", "IPv4"}};
-  std::map<std::string, std::string> status = {{"ip_addrs", "127.0.0.1,192.168.0.5"},
-                                               {"public_key_signature", "aa-bb"}};
-  std::vector<Entry> connections;
-  int iconified = 0;
-};
+using FakeServer = testing_support::FakeStatusServer;
 
 TEST_F(Popups, StatusWindowShowsTheServersState) {
   FakeServer server;

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "ChildProcess.h"
+#include "TrayHost.h"
 #include "XzavChatPeer.h"
 #include "XzavDouble.h"
 
+#include <dirent.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -18,11 +20,13 @@
 #include <ctime>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+using testing_support::TrayHost;
 using testing_support::XzavDouble;
 namespace child = testing_support::child;
 
@@ -64,14 +68,17 @@ std::string fileText(const std::string& path) {
 // destructor when the test has not stopped it.
 class WindowMode {
 public:
-  explicit WindowMode(XzavDouble& server, const std::vector<std::string>& args = {})
+  // env: further "NAME=value" settings of the program's environment.
+  explicit WindowMode(XzavDouble& server, const std::vector<std::string>& args = {},
+                      const std::vector<std::string>& env = {})
       : server_(server) {
     errPath_ = server.dir() + "/zavconfig.err";
     home_ = server.dir() + "/home";
     mkdir(home_.c_str(), 0700);
     std::string exe = std::string(ZAV_BINARY_DIR) + "/zavconfig/zavconfig";
-    std::vector<std::string> argv = {
-        "env", "DISPLAY=" + server.display(), "HOME=" + home_, exe, "-Log", "*:stderr:100"};
+    std::vector<std::string> argv = {"env", "DISPLAY=" + server.display(), "HOME=" + home_};
+    argv.insert(argv.end(), env.begin(), env.end());
+    argv.insert(argv.end(), {exe, "-Log", "*:stderr:100"});
     argv.insert(argv.end(), args.begin(), args.end());
     int out;
     pid_ = child::spawn(argv, &out, 1, errPath_);
@@ -101,6 +108,7 @@ public:
   }
   std::string state() { return server_.control("{\"cmd\": \"state\"}"); }
   std::string err() { return fileText(errPath_); }
+  pid_t pid() const { return pid_; }
   void event(const std::string& name, long b = 0) {
     server_.control("{\"cmd\": \"event\", \"event\": \"" + name +
                     "\", \"b\": " + std::to_string(b) + "}");
@@ -277,6 +285,197 @@ TEST(ZavconfigWindowMode, StatusWindowFollowsTheServer) {
   EXPECT_TRUE(waitFor([&] { return shell(d, "xwd -silent -id " + win + " | md5sum") != before; }));
   shell(d, "xwd -silent -id " + win + " | convert xwd:- " + dir + "/status-disabled.png");
   shell(d, "xwd -silent -root | convert xwd:- " + dir + "/status-disabled-screen.png");
+  EXPECT_EQ(zavconfig.stopWith(SIGTERM), 1);
+  expectCleanExit(zavconfig);
+}
+
+// Opens the status window's "Commands" menu (left of "Close" in its button
+// row), whose first item has the focus, and chooses the item that `downs`
+// presses of Down reach (greyed items are skipped).
+void chooseCommand(const std::string& d, int downs) {
+  std::string win = "$(xdotool search --onlyvisible --name \"Zav Server\" | head -1)";
+  std::string geometry = shell(d, "xdotool getwindowgeometry --shell " + win);
+  int height = std::stoi(geometry.substr(geometry.find("HEIGHT=") + 7));
+  shell(d, "xdotool mousemove --sync --window " + win + " 246 " + std::to_string(height - 18) +
+               " click 1");
+  std::string keys;
+  for (int i = 0; i < downs; i++)
+    keys += " Down";
+  std::string dir = std::string(ZAV_BINARY_DIR) + "/screenshots";
+  mkdir(dir.c_str(), 0755);
+  shell(d, "xwd -silent -root | convert xwd:- " + dir + "/status-commands-menu.png");
+  shell(d, "xdotool key" + keys + " Return");
+}
+
+// The lines of text that hold both parts.
+int linesWith(const std::string& text, const std::string& a, const std::string& b) {
+  std::istringstream lines(text);
+  int n = 0;
+  for (std::string line; std::getline(lines, line);)
+    n += line.find(a) != std::string::npos && line.find(b) != std::string::npos;
+  return n;
+}
+
+// The inodes of the sockets a process holds.
+std::set<std::string> socketsOf(pid_t pid) {
+  std::set<std::string> found;
+  std::string dir = "/proc/" + std::to_string(pid) + "/fd";
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d)) {
+      char target[256] = {};
+      ssize_t n = readlink((dir + "/" + e->d_name).c_str(), target, sizeof target - 1);
+      if (n > 0 && std::string(target, n).compare(0, 7, "socket:") == 0)
+        found.insert(std::string(target, n));
+    }
+    closedir(d);
+  }
+  return found;
+}
+
+// The process ids of a process's children.
+std::vector<pid_t> childrenOf(pid_t pid) {
+  std::istringstream ids(
+      fileText("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children"));
+  std::vector<pid_t> found;
+  for (pid_t id; ids >> id;)
+    found.push_back(id);
+  return found;
+}
+
+int count(const std::vector<std::string>& lines, const std::string& line) {
+  int n = 0;
+  for (const std::string& l : lines)
+    n += l == line;
+  return n;
+}
+
+// The tray icon runs with "nowin" too: it embeds in the tray, and its menu
+// reaches the server and the status window: "Disconnect Zav Viewers" drops
+// the viewers, "Guest Login" sets the server's parameter once, "Status..."
+// shows the window that "nowin" left unmapped.
+TEST(ZavconfigWindowMode, TrayIconRunsWithNowinAndItsMenuActs) {
+  XzavDouble server;
+  server.control("{\"cmd\": \"put_param\", \"name\": \"GuestAccess\", \"value\": \"v\"}");
+  TrayHost tray(server.display());
+  WindowMode zavconfig(server, {"-nowin"});
+  std::string d = server.display();
+  std::string icon = tray.iconWindow();
+  ASSERT_FALSE(icon.empty()) << zavconfig.err();
+  // The child keeps none of the parent's sockets (the X connection, the
+  // file-transfer stream), so the server sees them close with the parent.
+  std::vector<pid_t> child = childrenOf(zavconfig.pid());
+  ASSERT_EQ(child.size(), 1u);
+  std::set<std::string> parentSockets = socketsOf(zavconfig.pid());
+  EXPECT_GE(parentSockets.size(), 2u);
+  for (const std::string& socket : socketsOf(child[0]))
+    EXPECT_EQ(parentSockets.count(socket), 0u) << socket;
+
+  ASSERT_TRUE(tray.chooseMenuItem(icon, 3));
+  EXPECT_TRUE(waitFor([&] {
+    return zavconfig.state().find("\"connect_requests\": [\"\"]") != std::string::npos;
+  })) << zavconfig.state();
+
+  ASSERT_TRUE(tray.chooseMenuItem(icon, 4));
+  const std::string toggle = "setParam \"EnableGuestLogin=1\"";
+  EXPECT_TRUE(waitFor([&] { return count(server.log(), toggle) == 1; }));
+
+  EXPECT_EQ(shell(d, "xdotool search --onlyvisible --name \"Zav Server\""), "");
+  ASSERT_TRUE(tray.chooseMenuItem(icon, 1));
+  EXPECT_TRUE(waitFor(
+      [&] { return !shell(d, "xdotool search --onlyvisible --name \"Zav Server\"").empty(); }));
+  // With the icon in the tray the window offers "Options..." instead.
+  std::string dir = std::string(ZAV_BINARY_DIR) + "/screenshots";
+  mkdir(dir.c_str(), 0755);
+  shell(d, "xwd -silent -root | convert xwd:- " + dir + "/status-with-tray-icon.png");
+  // The tick that followed the toggle sent nothing back.
+  EXPECT_EQ(count(server.log(), toggle), 1);
+  EXPECT_EQ(zavconfig.err().find("zavconfig: "), std::string::npos) << zavconfig.err();
+  EXPECT_EQ(zavconfig.stopWith(SIGTERM), 1);
+  expectCleanExit(zavconfig);
+}
+
+// A tray icon whose co-process dies: the failure is logged once on
+// "zavconfig", the pipe is no longer watched (no busy loop, no second
+// line), and the clipboard bridge and the connection prompt run on.
+TEST(ZavconfigWindowMode, BrokenTrayIconIsLoggedOnceAndTheRestRunsOn) {
+  XzavDouble server;
+  TrayHost tray(server.display());
+  WindowMode zavconfig(server);
+  std::string d = server.display();
+  ASSERT_FALSE(tray.iconWindow().empty()) << zavconfig.err();
+  std::vector<pid_t> icon = childrenOf(zavconfig.pid());
+  ASSERT_EQ(icon.size(), 1u);
+  // The child does not keep the parent's handler, which would only write
+  // to the parent's signal pipe: SIGTERM ends it.
+  kill(icon[0], SIGTERM);
+  EXPECT_TRUE(waitFor([&] {
+    return linesWith(zavconfig.err(), "zavconfig:", "End of stream") == 1;
+  })) << zavconfig.err();
+  // The child was collected.
+  EXPECT_TRUE(waitFor([&] { return childrenOf(zavconfig.pid()).empty(); }));
+  // The status window is back on its "Commands" menu.
+  chooseCommand(d, 2);
+  EXPECT_TRUE(waitFor([&] {
+    return zavconfig.state().find("\"connect_requests\": [\"\"]") != std::string::npos;
+  })) << zavconfig.state();
+
+  server.control("{\"cmd\": \"set\", \"query\": {\"user\": \"eve\", \"timeout\": 30, \"id\": 3}}");
+  zavconfig.event("query");
+  EXPECT_TRUE(waitFor([&] {
+    return !shell(d, "xdotool search --onlyvisible --name \"Connection query\"").empty();
+  }));
+  shell(d, "printf \"after the icon\" | xclip -i -selection primary >/dev/null");
+  EXPECT_TRUE(waitFor([&] {
+    return zavconfig.state().find("\"server_cut_text\": \"after the icon\"") != std::string::npos;
+  }));
+  EXPECT_EQ(linesWith(zavconfig.err(), "zavconfig:", "End of stream"), 1);
+  EXPECT_EQ(linesWith(zavconfig.err(), "zavconfig:", ""), 1) << zavconfig.err();
+  EXPECT_EQ(zavconfig.stopWith(SIGTERM), 1);
+  expectCleanExit(zavconfig);
+}
+
+// Without GTK the co-process reports why, once, and ends with status 0; the
+// status window keeps its "Commands" menu.
+TEST(ZavconfigWindowMode, WithoutGtkTheIconReportsOnceAndTheProgramRunsOn) {
+  XzavDouble server;
+  TrayHost tray(server.display());
+  // An empty file in front of the real library: it cannot be loaded.
+  std::string noGtk = server.dir() + "/nogtk";
+  mkdir(noGtk.c_str(), 0700);
+  std::ofstream(noGtk + "/libgtk-x11-2.0.so.0").close();
+  WindowMode zavconfig(server, {}, {"LD_LIBRARY_PATH=" + noGtk});
+  EXPECT_TRUE(waitFor([&] {
+    return linesWith(zavconfig.err(), "zavconfig:", "failed to load gtk_init_check") == 1;
+  })) << zavconfig.err();
+  EXPECT_TRUE(waitFor([&] { return childrenOf(zavconfig.pid()).empty(); }));
+  EXPECT_TRUE(tray.windows().empty());
+  chooseCommand(server.display(), 2);
+  EXPECT_TRUE(waitFor([&] {
+    return zavconfig.state().find("\"connect_requests\": [\"\"]") != std::string::npos;
+  })) << zavconfig.state();
+  server.control("{\"cmd\": \"set\", \"query\": {\"user\": \"eve\", \"timeout\": 30, \"id\": 4}}");
+  zavconfig.event("query");
+  EXPECT_TRUE(waitFor([&] {
+    return !shell(server.display(), "xdotool search --onlyvisible --name \"Connection query\"")
+                .empty();
+  }));
+  EXPECT_EQ(linesWith(zavconfig.err(), "zavconfig:", ""), 1) << zavconfig.err();
+  EXPECT_EQ(zavconfig.stopWith(SIGTERM), 1);
+  expectCleanExit(zavconfig);
+}
+
+// Without a tray nothing embeds: the status window keeps its "Commands"
+// menu, whose items act on the server.
+TEST(ZavconfigWindowMode, WithoutATrayTheStatusWindowOffersItsCommandsMenu) {
+  XzavDouble server;
+  WindowMode zavconfig(server);
+  std::string d = server.display();
+  ASSERT_TRUE(waitFor(
+      [&] { return !shell(d, "xdotool search --onlyvisible --name \"Zav Server\"").empty(); }));
+  chooseCommand(d, 2);
+  EXPECT_TRUE(waitFor([&] {
+    return zavconfig.state().find("\"connect_requests\": [\"\"]") != std::string::npos;
+  })) << zavconfig.state();
   EXPECT_EQ(zavconfig.stopWith(SIGTERM), 1);
   expectCleanExit(zavconfig);
 }

@@ -31,6 +31,8 @@ public:
   bool isDefault() const { return isDefault_; }
   const char* pattern() const { return pattern_.c_str(); }
   Action action() const { return action_; }
+  // Whether an action was chosen (for code that sees X11's None macro).
+  bool hasAction() const { return action_ != None; }
   const char* display() const { return display_.c_str(); }
 
 private:

@@ -10,6 +10,8 @@
 #include "plat/ParameterSet.h"
 #include "plat/StringParameter.h"
 
+#include "tx/TXWRootLayout.h"
+
 #include "ThrownMessage.h"
 #include "TxModalScript.h"
 #include "TxTestDisplay.h"
@@ -286,7 +288,7 @@ TEST_F(AccessControlDlgTest, LayoutAndTooltips) {
   EXPECT_STREQ(dlg.getTooltip(dlg.editButton()), "Edit the selected rule.");
   EXPECT_STREQ(dlg.getTooltip(dlg.removeButton()), "Remove the selected rule.");
   EXPECT_STREQ(dlg.getTooltip(dlg.upButton()),
-               "Move the selected rule higher up in the order of precedence.");
+               "Edit the selected rule.");
   EXPECT_STREQ(dlg.getTooltip(dlg.downButton()),
                "Move the selected rule lower down in the order of precedence.");
 }
@@ -320,4 +322,18 @@ TEST_F(AccessControlDlgTest, RealClicksSelectAndOpenTheRuleDialog) {
 
   x.pumpFor(100);
   testing_support::screenshot(x, dlg.win(), "accesscontroldlg");
+
+  // Resting on a button shows its tooltip; "Add..." hides it.
+  XSync(x.dpy, False);
+  int px = 0, py = 0;
+  dlg.positionOnRoot(&px, &py);
+  rfb::Point at = dlg.editButton()->mapPointTo(rfb::Point(4, 4), dlg.content());
+  x.run({"xdotool", "mousemove", std::to_string(px + at.x), std::to_string(py + at.y)});
+  TXWRootLayout* root = TXWRootLayout::get(x.dpy);
+  ASSERT_TRUE(x.pumpUntil([&] { return root->windowOf(dlg.tooltip()) != nullptr; }));
+  EXPECT_EQ(dlg.tooltip()->label()->getRuns().at(0).text,
+            "Edit the selected rule.");
+  dlg.onClick(dlg.addButton());
+  EXPECT_EQ(root->windowOf(dlg.tooltip()), nullptr);
+  dlg.ruleDialog()->onClick(dlg.ruleDialog()->cancelButton());
 }

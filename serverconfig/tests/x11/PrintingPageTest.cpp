@@ -194,3 +194,17 @@ TEST_F(PrintingPageTest, Screenshot) {
   testing_support::screenshot(x, window.win(), "printingpage");
   window.content()->removeChild(&shown);
 }
+
+// A server without the sharing parameter: the share box stays disabled and
+// the rest of the page works.
+TEST_F(PrintingPageTest, ASetWithoutTheSharingParameterDisablesTheShareBox) {
+  plat::ParameterSet other{"Xzav"};
+  plat::BoolParameter otherDefault{"AllowChangeDefaultPrinter", "", true, false, &other};
+  PrintingPage lacking(nullptr, nullptr, &dialog, &other, nullptr, &system);
+  WidgetTestHost otherHost;
+  otherHost.attach(&lacking);
+  EXPECT_FALSE(lacking.shareBox()->isEnabled());
+  EXPECT_FALSE(lacking.defaultBox()->isEnabled());
+  EXPECT_TRUE(lacking.defaultBox()->getCheckBox()->isChecked());
+  EXPECT_EQ(std::string(lacking.statusLabel()->getText()), disabledText);
+}

@@ -54,6 +54,7 @@ public:
 
   // While set, key, button, motion, leave and focus-out events are ignored.
   void setInputDisabled(bool disabled) { inputDisabled_ = disabled; }
+  bool isInputDisabled() const { return inputDisabled_; }
   wvw::Widget* getChild() const { return root_; }
   TXImage* getImage() const { return image_.get(); }
 

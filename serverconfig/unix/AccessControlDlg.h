@@ -63,7 +63,6 @@ public:
   wvw::WLabelButton* cancelButton() { return &cancel_; }
   IpFilterDlg* defaultRuleDialog() { return defaultDlg_.get(); }
   IpFilterDlg* ruleDialog() { return ruleDlg_.get(); }
-  bool isInputDisabled() const { return inputDisabled_; }
 
 private:
   void layOut();

@@ -288,7 +288,7 @@ TEST_F(AccessControlDlgTest, LayoutAndTooltips) {
   EXPECT_STREQ(dlg.getTooltip(dlg.editButton()), "Edit the selected rule.");
   EXPECT_STREQ(dlg.getTooltip(dlg.removeButton()), "Remove the selected rule.");
   EXPECT_STREQ(dlg.getTooltip(dlg.upButton()),
-               "Edit the selected rule.");
+               "Move the selected rule higher up in the order of precedence.");
   EXPECT_STREQ(dlg.getTooltip(dlg.downButton()),
                "Move the selected rule lower down in the order of precedence.");
 }
@@ -331,8 +331,7 @@ TEST_F(AccessControlDlgTest, RealClicksSelectAndOpenTheRuleDialog) {
   x.run({"xdotool", "mousemove", std::to_string(px + at.x), std::to_string(py + at.y)});
   TXWRootLayout* root = TXWRootLayout::get(x.dpy);
   ASSERT_TRUE(x.pumpUntil([&] { return root->windowOf(dlg.tooltip()) != nullptr; }));
-  EXPECT_EQ(dlg.tooltip()->label()->getRuns().at(0).text,
-            "Edit the selected rule.");
+  EXPECT_EQ(dlg.tooltip()->label()->getRuns().at(0).text, "Edit the selected rule.");
   dlg.onClick(dlg.addButton());
   EXPECT_EQ(root->windowOf(dlg.tooltip()), nullptr);
   dlg.ruleDialog()->onClick(dlg.ruleDialog()->cancelButton());

@@ -1,7 +1,6 @@
 #include "serverconfig/AddNewClientDialog.h"
 
 #include "plat/LogWriter.h"
-#include "rfb/PixelLayout.h"
 
 #include <algorithm>
 
@@ -12,29 +11,26 @@ static plat::LogWriter vlog("AddNewClientDialog");
 const char* const AddNewClientDialog::title = "Connect to Listening Zav Viewer";
 
 namespace {
-const int pad = 3;
 const int buttonWidth = 76;
 const int buttonHeight = 26;
-const int iconSize = 48;
+const int iconSize = ConnectionIcon::iconSize;
 const int fieldWidth = 260;
 const uint32_t returnKey = 0xFF0D;
 } // namespace
 
-AddNewClientDialog::AddNewClientDialog()
-    : prompt_("Enter the address of the computer to connect to, which must be running a "
+AddNewClientDialog::AddNewClientDialog(Display* dpy)
+    : TXDialog(dpy, 1, 1, title, false, true),
+      prompt_("Enter the address of the computer to connect to, which must be running a "
               "Listening Zav Viewer.",
               0),
       address_(maxAddressLength), ok_("OK"), cancel_("Cancel") {
-  icon_.resizeImage(rfb::PixelLayout(32, 24, false, true, 255, 255, 255, 0, 8, 16), iconSize,
-                    iconSize);
-  icon_.setSize(iconSize, iconSize);
-
+  const int p = xPad;
   int fieldHeight;
   int unused;
   address_.getPreferredSize(&unused, &fieldHeight);
   address_.setSize(fieldWidth, fieldHeight);
-  int w = std::max(fieldWidth, pad + 2 * buttonWidth);
-  int x = (w - fieldWidth) / 2 + iconSize + 10 + pad;
+  int w = std::max(fieldWidth, p + 2 * buttonWidth);
+  int x = (w - fieldWidth) / 2 + iconSize + 10 + p;
 
   prompt_.setWordWrap(true);
   prompt_.setSize(fieldWidth, 0);
@@ -46,19 +42,26 @@ AddNewClientDialog::AddNewClientDialog()
   cancel_.setSize(buttonWidth, buttonHeight);
   ok_.setEnabled(false);
 
-  int fieldY = 10 + promptHeight + pad;
-  int buttonY = fieldY + fieldHeight + pad;
-  int okX = (w - (pad + 2 * buttonWidth)) / 2 + iconSize + 10 + pad;
+  int fieldY = 10 + promptHeight + p;
+  int buttonY = fieldY + fieldHeight + p;
+  int okX = (w - (p + 2 * buttonWidth)) / 2 + iconSize + 10 + p;
   content_.addChildAt(&icon_, rfb::Point(10, 10));
   content_.addChildAt(&prompt_, rfb::Point(x, 10));
   content_.addChildAt(&address_, rfb::Point(x, fieldY));
   content_.addChildAt(&ok_, rfb::Point(okX, buttonY));
-  content_.addChildAt(&cancel_, rfb::Point(okX + buttonWidth + pad, buttonY));
-  content_.setSize(w + iconSize + 20 + pad, buttonY + buttonHeight + 10);
+  content_.addChildAt(&cancel_, rfb::Point(okX + buttonWidth + p, buttonY));
+  setClientSize(w + iconSize + 20 + p, buttonY + buttonHeight + 10, true);
   content_.setInputHandler(this);
 }
 
-AddNewClientDialog::~AddNewClientDialog() = default;
+AddNewClientDialog::~AddNewClientDialog() {
+  content_.setInputHandler(nullptr);
+  content_.removeChild(&cancel_);
+  content_.removeChild(&ok_);
+  content_.removeChild(&address_);
+  content_.removeChild(&prompt_);
+  content_.removeChild(&icon_);
+}
 
 bool AddNewClientDialog::onChange(wvw::Widget* source) {
   if (source == &address_)
@@ -84,13 +87,6 @@ bool AddNewClientDialog::onClick(wvw::Widget* source) {
     return true;
   }
   return false;
-}
-
-void AddNewClientDialog::endDialog(bool result) {
-  result_ = result;
-  done_ = true;
-  if (onFinished)
-    onFinished(result);
 }
 
 } // namespace serverconfig

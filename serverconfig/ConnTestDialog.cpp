@@ -1,18 +1,20 @@
 #include "serverconfig/ConnTestDialog.h"
 
-#include "rfb/PixelLayout.h"
+#include <X11/Xatom.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace serverconfig {
 
 const char* const ConnTestDialog::title = "Connection Test";
+const char* const ConnTestDialog::copyTooltip =
+    "Press Ctrl-C to copy results of the connection test to the clipboard.";
 
 namespace {
-const int pad = 3;
 const int buttonWidth = 76;
 const int buttonHeight = 26;
-const int iconSize = 48;
+const int iconSize = ConnectionIcon::iconSize;
 } // namespace
 
 ConnTestDialog::DetailsLabel::DetailsLabel() : wvw::WLabel(nullptr, 0) {
@@ -30,14 +32,12 @@ void ConnTestDialog::DetailsLabel::draw(rfb::WritablePixelBuffer* pb) {
   drawBevel(pb, rfb::Rect(0, 0, width(), height()), true, false);
 }
 
-ConnTestDialog::ConnTestDialog(StatusDialog::Callback* status, net::SocketManager* mgr,
-                               const char* serviceHost, int servicePort)
-    : session_(status, mgr, serviceHost, servicePort), animation(this), header_(nullptr, 0),
+ConnTestDialog::ConnTestDialog(Display* dpy, StatusDialog::Callback* status,
+                               net::SocketManager* mgr, const char* serviceHost, int servicePort)
+    : TXDialog(dpy, 400, 200, title, false, false), ui::TooltipHandler(&content_),
+      session_(status, mgr, serviceHost, servicePort), animation(this), header_(nullptr, 0),
       start_("Start"), close_("Close"), progress_(progressSteps) {
   session_.onChange = [this] { sessionChanged(); };
-  image_.resizeImage(rfb::PixelLayout(32, 24, false, true, 255, 255, 255, 0, 8, 16), iconSize,
-                     iconSize);
-  image_.setSize(iconSize, iconSize);
   scroll_.setChild(&details_);
   header_.setMargin(0);
   header_.setAlignment(0, 0);
@@ -50,14 +50,30 @@ ConnTestDialog::ConnTestDialog(StatusDialog::Callback* status, net::SocketManage
   content_.addChild(&start_);
   content_.addChild(&close_);
   content_.addChild(&progress_);
+  // The pointer over the results is over the label inside the scroll view.
+  setTooltip(&scroll_, copyTooltip, 320);
+  setTooltip(&details_, copyTooltip, 320);
   content_.setInputHandler(this);
-  content_.setSize(400, 200);
   updateLayout();
 }
 
 ConnTestDialog::~ConnTestDialog() {
-  content_.setInputHandler(nullptr);
   session_.onChange = nullptr;
+  hideTooltip();
+  content_.setInputHandler(nullptr);
+  content_.removeChild(&progress_);
+  content_.removeChild(&close_);
+  content_.removeChild(&start_);
+  content_.removeChild(&header_);
+  content_.removeChild(&scroll_);
+  content_.removeChild(&image_);
+  scroll_.setChild(nullptr);
+}
+
+void ConnTestDialog::initDialog() {
+  session_.clearDetails();
+  details_.setText("");
+  updateLayout();
 }
 
 void ConnTestDialog::startTest() {
@@ -65,16 +81,16 @@ void ConnTestDialog::startTest() {
 }
 
 void ConnTestDialog::sessionChanged() {
-  if (session_.isRunning()) {
+  if (session_.isRunning())
     animation.start(100);
-  } else {
+  else
     animation.stop();
-  }
   details_.setText(session_.details().c_str());
   updateLayout();
 }
 
 void ConnTestDialog::updateLayout() {
+  const int p = xPad, q = yPad;
   bool running = session_.isRunning();
   header_.setText(ConnTestSession::headerText(running));
   start_.setVisible(!running);
@@ -83,15 +99,16 @@ void ConnTestDialog::updateLayout() {
 
   int w = content_.width(), h = content_.height();
   int hw, hh;
-  header_.setSize(std::max(w - iconSize - 4 * pad, 0), 0);
+  int headerWidth = std::max(w - iconSize - 4 * p, 0);
+  header_.setSize(headerWidth, 0);
   header_.getPreferredSize(&hw, &hh);
-  header_.setSize(std::max(w - iconSize - 4 * pad, 0), hh);
+  header_.setSize(headerWidth, hh);
   header_.getPreferredSize(&hw, &hh);
   header_.setSize(hw, hh);
 
-  int sw = std::max(w - 2 * pad, 0);
-  int sh = std::max(h - hh - buttonHeight - 6 * pad, 0);
-  content_.setChildRect(&scroll_, rfb::Rect(pad, pad, pad + sw, pad + sh));
+  int sw = std::max(w - 2 * p, 0);
+  int sh = std::max(h - hh - buttonHeight - 6 * q, 0);
+  content_.setChildRect(&scroll_, rfb::Rect(p, q, p + sw, q + sh));
   int dw, dh;
   details_.setSize(sw, 0);
   details_.getPreferredSize(&dw, &dh);
@@ -100,32 +117,24 @@ void ConnTestDialog::updateLayout() {
     detailsHeight += 16;
   details_.setSize(sw, detailsHeight);
 
-  int y2 = 3 * pad + sh;
-  content_.moveChild(&image_, rfb::Point(pad, y2));
-  content_.moveChild(&header_, rfb::Point(iconSize + 3 * pad, y2));
-  int y3 = y2 + 2 * pad + hh;
+  int y2 = 3 * q + sh;
+  content_.moveChild(&image_, rfb::Point(p, y2));
+  content_.moveChild(&header_, rfb::Point(iconSize + 3 * p, y2));
+  int y3 = y2 + 2 * q + hh;
   if (running)
     content_.setChildRect(&progress_,
-                          rfb::Rect(pad, y3 + 3, pad + std::max(w - 3 * pad - 76, 0), y3 + 3 + 20));
-  content_.moveChild(&start_, rfb::Point(w - 2 * pad - 2 * buttonWidth, y3));
-  content_.moveChild(&close_, rfb::Point(w - pad - buttonWidth, y3));
+                          rfb::Rect(p, y3 + 3, p + std::max(w - 3 * p - buttonWidth, 0), y3 + 23));
+  content_.moveChild(&start_, rfb::Point(w - 2 * p - 2 * buttonWidth, y3));
+  content_.moveChild(&close_, rfb::Point(w - p - buttonWidth, y3));
   content_.invalidate();
-}
-
-bool ConnTestDialog::onAttach(wvw::Widget* source) {
-  if (source == &content_) {
-    session_.clearDetails();
-    details_.setText("");
-  }
-  return false;
 }
 
 bool ConnTestDialog::onClick(wvw::Widget* source) {
   if (source == &close_) {
     if (session_.isRunning())
       session_.cancel();
-    else if (onClose)
-      onClose();
+    else
+      unmap();
   } else if (source == &start_) {
     startTest();
   }
@@ -139,13 +148,31 @@ bool ConnTestDialog::onSizeChange(wvw::Widget* source) {
 }
 
 bool ConnTestDialog::onCopy(wvw::Widget*) {
-  content_.setClipboardText(details_.getText());
+  const char* text = details_.getText();
+  copied_ = text ? text : "";
+  storeCutBuffer(int(copied_.size()), copied_.c_str());
+  ownSelection(XA_PRIMARY, lastKeyTime_);
+  ownSelection(xaCLIPBOARD, lastKeyTime_);
   return true;
+}
+
+bool ConnTestDialog::selectionRequest(Window requestor, Atom selection, Atom target,
+                                      Atom property) {
+  if (selection != XA_PRIMARY && selection != xaCLIPBOARD)
+    return false;
+  setSelectionProperty(requestor, property, target, int(copied_.size()), copied_.c_str());
+  return true;
+}
+
+void ConnTestDialog::handleEvent(TXWindow* window, XEvent* event) {
+  if (event->type == KeyPress)
+    lastKeyTime_ = event->xkey.time;
+  TXDialog::handleEvent(window, event);
 }
 
 bool ConnTestDialog::timerCallback(plat::Timer* timer) {
   if (timer != &animation)
-    return false;
+    return TXDialog::timerCallback(timer);
   uint32_t next = progress_.getBar()->getValue() + 1;
   if (next >= static_cast<uint32_t>(progressSteps))
     next = 0;

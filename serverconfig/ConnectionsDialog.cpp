@@ -7,13 +7,12 @@ namespace serverconfig {
 
 const char* const ConnectionsDialog::title = "Active connections";
 
-namespace {
-const int pad = 3;
-} // namespace
-
-ConnectionsDialog::ConnectionsDialog(ConnectionsList::Callback* callback)
-    : connections_(callback), user_("User: mmmmmmmmmmmmmmmm", 0), access_("Access: View only", 0),
+ConnectionsDialog::ConnectionsDialog(Display* dpy, ConnectionsList::Callback* callback)
+    : TXDialog(dpy, 200, 170, title, false, false), connections_(callback),
+      user_("User: mmmmmmmmmmmmmmmm", 0), access_("Access: View only", 0),
       disconnect_("Disconnect"), layoutTimer(this) {
+  user_.setWordWrap(false);
+  access_.setWordWrap(false);
   int w, h;
   user_.getPreferredSize(&w, &h);
   user_.setSize(w, h);
@@ -26,14 +25,20 @@ ConnectionsDialog::ConnectionsDialog(ConnectionsList::Callback* callback)
   content_.addChild(&disconnect_);
   content_.addChild(&access_);
   content_.setInputHandler(this);
+  relayout();
 }
 
 ConnectionsDialog::~ConnectionsDialog() {
   content_.setInputHandler(nullptr);
+  list_.setItemGetter(nullptr);
+  content_.removeChild(&access_);
+  content_.removeChild(&disconnect_);
+  content_.removeChild(&user_);
+  content_.removeChild(&list_);
 }
 
 void ConnectionsDialog::initDialog() {
-  content_.setSize(200, 170);
+  setContentSize(200, 170);
   selected = -1;
   refresh();
 }
@@ -94,12 +99,14 @@ bool ConnectionsDialog::onSizeChange(wvw::Widget* source) {
 }
 
 bool ConnectionsDialog::timerCallback(plat::Timer* timer) {
-  if (timer == &layoutTimer)
-    relayout();
+  if (timer != &layoutTimer)
+    return TXDialog::timerCallback(timer);
+  relayout();
   return false;
 }
 
 void ConnectionsDialog::relayout() {
+  const int pad = xPad;
   int bw = disconnect_.width(), bh = disconnect_.height();
   int u = user_.height(), a = access_.height();
   int w = std::max(3 * pad + 110 + bw, content_.width());

@@ -1,14 +1,15 @@
-// "Active connections": the list of the viewers connected to the server with
-// the selected one's user and access level below it and a "Disconnect"
-// button. It owns the connections model, built over the owner's callback
-// (not owned), and the widgets and canvas that show it. The owner refreshes
-// it on every status change of the server.
+// "Active connections": the resizable window that lists the viewers
+// connected to the server with the selected one's user and access level
+// below it and a "Disconnect" button. It owns the connections model, built
+// over the owner's callback (not owned), and its widgets. The owner refreshes
+// it on every status change of the server, shown or not, and reads the
+// model's record count as the server's connection count.
 #pragma once
 
 #include "serverconfig/ConnectionsList.h"
 
 #include "plat/Timer.h"
-#include "wvw/WCanvas.h"
+#include "tx/TXDialog.h"
 #include "wvw/WInputHandler.h"
 #include "wvw/WLabel.h"
 #include "wvw/WLabelButton.h"
@@ -16,17 +17,18 @@
 
 namespace serverconfig {
 
-class ConnectionsDialog : public wvw::WInputHandler,
-                          public wvw::WListBox::ItemGetter,
-                          public plat::Timer::Callback {
+class ConnectionsDialog : public TXDialog,
+                          public wvw::WInputHandler,
+                          public wvw::WListBox::ItemGetter {
 public:
   static const char* const title;
 
-  explicit ConnectionsDialog(ConnectionsList::Callback* callback);
+  // Builds the window, unmapped; shown with TXDialog::show.
+  ConnectionsDialog(Display* dpy, ConnectionsList::Callback* callback);
   ~ConnectionsDialog() override;
 
-  // Before each opening: the first size, no selection, then refresh.
-  void initDialog();
+  // Before each opening: the first size, the first connection selected.
+  void initDialog() override;
   // Re-reads the connections and keeps the selection on a record that is
   // still there (the last one when the list got shorter).
   void refresh();
@@ -36,11 +38,11 @@ public:
   bool onChange(wvw::Widget* source) override;
   bool onClick(wvw::Widget* source) override;
   bool onSizeChange(wvw::Widget* source) override;
+  // The layout timer re-lays the window out; the rest are the window's.
   bool timerCallback(plat::Timer* timer) override;
 
   ConnectionsList& connections() { return connections_; }
   int getSelected() const { return selected; }
-  wvw::WCanvas* content() { return &content_; }
   wvw::WListBox* listBox() { return &list_; }
   wvw::WLabel* userLabel() { return &user_; }
   wvw::WLabel* accessLabel() { return &access_; }
@@ -52,7 +54,6 @@ private:
   void updateDetails();
 
   ConnectionsList connections_;
-  wvw::WCanvas content_;
   wvw::WListBox list_;
   wvw::WLabel user_;
   wvw::WLabel access_;

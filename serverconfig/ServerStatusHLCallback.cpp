@@ -2,9 +2,15 @@
 
 namespace serverconfig {
 
-ServerStatusHLCallback::ServerStatusHLCallback(Window* window_, StatusDialog::Callback* status,
-                                               net::SocketManager* mgr)
-    : window(window_), connTest(status, mgr) {
+ServerStatusHLCallback::ServerStatusHLCallback(Window* window_, Display* dpy,
+                                               wvw::Widget* explanationOwner_,
+                                               plat::MarkUp::LinkCallback* links,
+                                               StatusDialog::Callback* status,
+                                               net::SocketManager* mgr, const char* serviceHost,
+                                               int servicePort)
+    : window(window_), explanationOwner(explanationOwner_),
+      explanation_(explanationOwner_, links, explanationWidth),
+      connTest(dpy, status, mgr, serviceHost, servicePort) {
 }
 
 ServerStatusHLCallback::~ServerStatusHLCallback() = default;
@@ -14,7 +20,10 @@ unsigned ServerStatusHLCallback::getCapabilities() {
 }
 
 void ServerStatusHLCallback::showPopup(const char* title, const char* markup) {
-  window->showExplanation(title, markup);
+  explanation_.setTitle(title);
+  explanation_.setText(markup);
+  explanation_.setLastPointer(explanationOwner->getLastPointer());
+  explanation_.popUp();
 }
 
 plat::String ServerStatusHLCallback::portOwner(int) {
@@ -22,7 +31,7 @@ plat::String ServerStatusHLCallback::portOwner(int) {
 }
 
 void ServerStatusHLCallback::showOptions(int) {
-  window->hideExplanation();
+  explanation_.hide();
   window->showOptions();
 }
 
@@ -31,7 +40,7 @@ void ServerStatusHLCallback::showUsers(int) {
 }
 
 void ServerStatusHLCallback::runTest(int) {
-  window->showConnTest(&connTest);
+  connTest.show();
 }
 
 } // namespace serverconfig

@@ -1,12 +1,16 @@
 // The status window's handler of the links in its status texts: explanations
-// go to the window's explanation popup, "Options..." opens the options
-// dialog, the number of users the connections dialog, and "test" the
-// connection test in a dialog of its own, which this handler owns. The
-// window, the status callback and the socket manager are not owned.
+// open in an information window next to the status text (a link inside one
+// is handled like a link in the status text), "Options..." closes the
+// explanation and opens the options dialog, the number of users the
+// connections dialog, and "test" the connection test in a dialog of its own.
+// The explanation window and the connection test dialog are owned; the
+// window, the explanation's owner widget, the link receiver, the status
+// callback and the socket manager are not.
 #pragma once
 
 #include "serverconfig/ConnTestDialog.h"
 
+#include "ui/InfoWindow.h"
 #include "zav/status/ServerStatus.h"
 
 namespace serverconfig {
@@ -17,20 +21,28 @@ public:
   class Window {
   public:
     virtual ~Window() = default;
-    // Shows one explanation next to the status text, replacing the last.
-    virtual void showExplanation(const char* title, const char* markup) = 0;
-    virtual void hideExplanation() = 0;
     virtual void showOptions() = 0;
+    // Shows the status window's connections dialog.
     virtual void showConnections() = 0;
-    // Shows the connection test dialog's content in its window.
-    virtual void showConnTest(ConnTestDialog* dialog) = 0;
   };
 
-  ServerStatusHLCallback(Window* window, StatusDialog::Callback* status, net::SocketManager* mgr);
+  // The width at which explanations wrap.
+  static const int explanationWidth = 340;
+
+  // explanationOwner is the status window's root layout, next to which
+  // explanations open; links is where the links inside them go (the status
+  // window's model). serviceHost and servicePort name the connection test's
+  // service (tests give a loopback stand-in).
+  ServerStatusHLCallback(Window* window, Display* dpy, wvw::Widget* explanationOwner,
+                         plat::MarkUp::LinkCallback* links, StatusDialog::Callback* status,
+                         net::SocketManager* mgr,
+                         const char* serviceHost = zav::ConnectionTest::testHost,
+                         int servicePort = zav::ConnectionTest::servicePort);
   ~ServerStatusHLCallback() override;
 
   // Explanations, "Options...", connected users and the test; no copy links.
   unsigned getCapabilities() override;
+  // One explanation at a time: a new one replaces the title and text.
   void showPopup(const char* title, const char* markup) override;
   void copyText(const char*) override {}
   void openUrl(const char*) override {}
@@ -41,10 +53,13 @@ public:
   void showUsers(int link) override;
   void runTest(int link) override;
 
+  ui::InfoWindow& explanation() { return explanation_; }
   ConnTestDialog& connTestDialog() { return connTest; }
 
 private:
   Window* window;
+  wvw::Widget* explanationOwner;
+  ui::InfoWindow explanation_;
   ConnTestDialog connTest;
 };
 

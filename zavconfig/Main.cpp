@@ -1,6 +1,8 @@
 #include "zavconfig/Main.h"
 
+#include "chat/ChatHistory.h"
 #include "chat/ChatOptions.h"
+#include "chat/ChatWindowImpl.h"
 #include "plat/ConfigurationFile.h"
 #include "plat/EnvExpandedString.h"
 #include "plat/Exception.h"
@@ -13,6 +15,7 @@
 #include "wvw/Style.h"
 #include "wvw/Widget.h"
 #include "zavconfig/StatusDialogCallback.h"
+#include "zavconfig/XServerConnectionChat.h"
 #include "zavconfig/XServerConnectionFT.h"
 #include "zavconfig/ZavConfigWindow.h"
 #include "zavconfig/zavext.h"
@@ -303,9 +306,28 @@ int runMainLoop(Display* display, net::SelectSocketManager* sockets, plat::Timer
   }
 }
 
+// Writes the chat history when window mode ends, however it ends, before the
+// chat objects go; a failure is logged and the end goes on.
+class HistorySaver {
+public:
+  explicit HistorySaver(chat::ChatHistory* history) : history_(history) {}
+  ~HistorySaver() {
+    try {
+      history_->save();
+    } catch (plat::Exception& e) {
+      vlog.error("Error saving Chat log: %s", e.str());
+    }
+  }
+  HistorySaver(const HistorySaver&) = delete;
+  HistorySaver& operator=(const HistorySaver&) = delete;
+
+private:
+  chat::ChatHistory* history_;
+};
+
 } // namespace
 
-int runWindowMode(Display* display) {
+int runWindowMode(Display* display, ChatOptions* chatOptions) {
   SignalPipe signalPipe;
   // Destroyed in the reverse order. The socket manager tells the servers of
   // its streams (the file-transfer and chat connections) of their removal
@@ -315,6 +337,14 @@ int runWindowMode(Display* display) {
     plat::TimerManager timers;
     Toolkit toolkit(display);
     XServerConnectionFT fileTransfer;
+    // The chat window, its history and the chat connection are built here
+    // too, before the socket manager, which tells the connection (and so the
+    // window) of the stream's end when it goes; they join the program below.
+    chat::ChatWindowImpl chatWindow(display, chatOptions, chatConfigFile.c_str());
+    chat::ChatHistory chatHistory(chatWindow.render(), chatOptions);
+    chatWindow.setHistory(&chatHistory);
+    XServerConnectionChat chat(&chatHistory, &chatWindow);
+    chatWindow.setChatState(chat.getState());
     net::SelectSocketManager sockets;
     bool haveFileTransfer = false;
     try {
@@ -323,7 +353,6 @@ int runWindowMode(Display* display) {
     } catch (plat::Exception& e) {
       vlog.error("%s", e.str());
     }
-    // The chat connection is built here too, before the socket manager.
 
     plat::ParameterSet serverParams("Xzav");
     char* xml = zavext::getParamsXml(display);
@@ -344,8 +373,21 @@ int runWindowMode(Display* display) {
     ZavConfigWindow window(display, iconic, &serverParams, &statusCallback);
     if (!noWindow)
       window.map();
-    // The status icon, the chat window, the chat history and the chat
-    // connection join here.
+    // The status icon joins here.
+    // The history is loaded before the chat stream comes up: chat lines that
+    // arrive with the stream are handled at once, and go after it.
+    try {
+      chatHistory.load();
+    } catch (plat::Exception& e) {
+      vlog.debug("%s", e.str());
+    }
+    HistorySaver saveHistory(&chatHistory);
+    try {
+      chat.connect(display, &sockets);
+    } catch (plat::Exception& e) {
+      vlog.error("%s", e.str());
+    }
+    statusCallback.setChat(&chatWindow);
     return runMainLoop(display, &sockets, &timers, &window, signalPipe.readFd());
   } catch (plat::Exception& e) {
     vlog.error("%s", e.str());
@@ -415,7 +457,7 @@ int zavconfigMain(int argc, char** argv) {
 
   if (first < argc)
     return runCommandMode(dpy, argc, argv, first);
-  return runWindowMode(dpy);
+  return runWindowMode(dpy, &chatOptions);
 }
 
 } // namespace zavconfig

@@ -9,6 +9,8 @@
 
 #include <X11/Xlib.h>
 
+class ChatOptions;
+
 namespace zavconfig {
 
 // Null until openDisplay() succeeds.
@@ -44,9 +46,10 @@ void CleanupSignalHandler(int sig);
 int runCommandMode(Display* display, int argc, char** argv, int first);
 
 // Window mode on the display: the main window with the clipboard bridge, the
-// connection prompts and notices, and the main loop. Returns 1 when a signal
-// ended it, 0 after a failure (logged).
-int runWindowMode(Display* display);
+// connection prompts and notices, the chat window over the chat settings,
+// and the main loop. Returns 1 when a signal ended it, 0 after a failure
+// (logged).
+int runWindowMode(Display* display, ChatOptions* chatOptions);
 
 // The whole program: start-up, then command mode or window mode.
 int zavconfigMain(int argc, char** argv);

@@ -98,6 +98,9 @@ public:
   bool isEnabled() const { return enabled_; }
   WParent* getParent() const { return parent_; }
   WInputHandler* getInputHandler() const { return handler_; }
+  // Where the pointer was at the widget's last pointer event, in its own
+  // coordinates.
+  const rfb::Point& getLastPointer() const { return lastPointer_; }
 
   static Style* getDefaultStyle();
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "ChildProcess.h"
+#include "XzavChatPeer.h"
 #include "XzavDouble.h"
 
 #include <signal.h>
@@ -14,6 +15,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -246,7 +248,7 @@ TEST(ZavconfigWindowMode, NowinAndIconic) {
   {
     WindowMode zavconfig(server, {"-iconic"});
     std::string d = server.display();
-    std::string hints = shell(d, "xprop -id $(xdotool search --name \"Zav Server\" | head -1) "
+    std::string hints = shell(d, "xprop -id $(xdotool search --name \"^Zav Server\" | head -1) "
                                  "WM_HINTS");
     EXPECT_NE(hints.find("Initial state is Iconic"), std::string::npos) << hints;
     EXPECT_EQ(zavconfig.stopWith(SIGINT), 1);
@@ -290,6 +292,44 @@ TEST(ZavconfigWindowMode, NoServerParametersEndsWithStatusZero) {
   EXPECT_EQ(status, 0);
   EXPECT_NE(out.find("Could not get configuration parameters from X Server."), std::string::npos)
       << out;
+}
+
+// The chat stream comes up with window mode: the server's messages bring the
+// chat window up with their lines, and the history, loaded at start, is
+// written back when the loop ends (here by a signal) with the new lines.
+TEST(ZavconfigWindowMode, ChatWindowComesUpAndTheHistoryIsSavedAtTheEnd) {
+  XzavDouble server;
+  testing_support::XzavChatPeer peer(server);
+  std::string home = server.dir() + "/home";
+  mkdir(home.c_str(), 0700);
+  mkdir((home + "/.zav").c_str(), 0700);
+  std::string historyFile = home + "/.zav/zavchat.xml";
+  {
+    std::ofstream out(historyFile);
+    out << "<?xml version=\"1.0\"?>\n<chat>\n  <message text=\"from before\" time=\""
+        << time(nullptr) - 60 << "\" user=\"ann\" endpoint=\"10.0.0.1\"/>\n</chat>\n";
+  }
+  peer.set("{\"send\": [" + testing_support::XzavChatPeer::joinLeave(true, "bob", "10.0.0.2") +
+           ", " + testing_support::XzavChatPeer::line("bob", "10.0.0.2", "hello desktop") +
+           ", {\"type\": 2}]}");
+  WindowMode zavconfig(server);
+  std::string d = server.display();
+  std::string chat = "xdotool search --onlyvisible --name \"Chat - Zav Server\"";
+  ASSERT_TRUE(waitFor([&] { return !shell(d, chat).empty(); })) << zavconfig.err();
+  EXPECT_TRUE(waitFor([&] { return peer.received() == "[[0, 0], [1, 0], [1, 1]]"; }))
+      << peer.received();
+  std::string dir = std::string(ZAV_BINARY_DIR) + "/screenshots";
+  mkdir(dir.c_str(), 0755);
+  shell(d, "sleep 0.3; xwd -silent -id $(" + chat + " | head -1) | convert xwd:- " + dir +
+               "/window-mode-chat.png");
+
+  EXPECT_EQ(zavconfig.stopWith(SIGTERM), 1);
+  expectCleanExit(zavconfig);
+  std::string saved = fileText(historyFile);
+  size_t before = saved.find("from before"), hello = saved.find("hello desktop");
+  EXPECT_NE(before, std::string::npos) << saved;
+  EXPECT_NE(hello, std::string::npos) << saved;
+  EXPECT_LT(before, hello) << saved;
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "zavconfig/zavext.h"
 
 #include "CaptureLogger.h"
+#include "XzavChatPeer.h"
 #include "XzavSharedDisplay.h"
 #include "chat/ChatHistory.h"
 #include "chat/ChatOptions.h"
@@ -90,29 +91,12 @@ protected:
     window.state = connection->getState();
     sockets.reset(new net::SelectSocketManager);
   }
-  void set(const std::string& settings) {
-    server.control("{\"cmd\": \"stream\", \"kind\": \"chat\", \"set\": " + settings + "}");
-  }
-  void send(const std::string& messages) {
-    server.control("{\"cmd\": \"stream\", \"kind\": \"chat\", \"send\": " + messages + "}");
-  }
-  std::string status() {
-    return server.control("{\"cmd\": \"stream\", \"kind\": \"chat\", \"status\": true}");
-  }
+  void set(const std::string& settings) { peer.set(settings); }
+  void send(const std::string& messages) { peer.send(messages); }
+  std::string status() { return peer.status(); }
   // The two-byte messages the stand-in has received, as JSON ("[[0, 0], ...]").
-  std::string received() {
-    std::string st = status();
-    const std::string key = "\"received\": ";
-    size_t at = st.find(key);
-    if (at == std::string::npos)
-      return "?";
-    at += key.size();
-    if (st.compare(at, 2, "[]") == 0)
-      return "[]";
-    size_t end = st.find("]]", at);
-    return end == std::string::npos ? "?" : st.substr(at, end + 2 - at);
-  }
-  bool closedByPeer() { return status().find("\"closed\": true") != std::string::npos; }
+  std::string received() { return peer.received(); }
+  bool closedByPeer() { return peer.closedByProgram(); }
   void connect(int timeoutMs = 5000) { connection->connect(dpy, sockets.get(), timeoutMs); }
   // Serves the stream until pred holds or the time is up.
   bool runUntil(const std::function<bool()>& pred, int seconds = 10) {
@@ -127,6 +111,7 @@ protected:
 
   Display* dpy;
   XzavDouble& server;
+  testing_support::XzavChatPeer peer{server};
   // The select manager's timers run on the thread's timer manager.
   plat::TimerManager timers;
   RecordingRender view;

@@ -11,6 +11,11 @@
 
 namespace serverconfig {
 
+// X11's headers define None as a macro: the class keeps its own None
+// whatever was included before it.
+#pragma push_macro("None")
+#undef None
+
 class AccessControlEntry {
 public:
   enum Action { Accept = 0, Reject = 1, Query = 2, None = 3 };
@@ -31,6 +36,8 @@ public:
   bool isDefault() const { return isDefault_; }
   const char* pattern() const { return pattern_.c_str(); }
   Action action() const { return action_; }
+  // Whether an action was chosen (for code where None is X11's macro).
+  bool hasAction() const { return action_ != None; }
   const char* display() const { return display_.c_str(); }
 
 private:
@@ -43,5 +50,7 @@ private:
   Action action_ = None;
   plat::String display_;
 };
+
+#pragma pop_macro("None")
 
 } // namespace serverconfig

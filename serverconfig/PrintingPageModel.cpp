@@ -5,6 +5,8 @@
 #include "plat/LogWriter.h"
 #include "plat/ParameterSet.h"
 
+#include <cstring>
+
 static plat::LogWriter vlog("PrintingPage");
 
 namespace serverconfig {
@@ -59,8 +61,10 @@ PrintingPageModel::PrintingPageModel(OptionsDialog::Callback& callback, plat::Pa
 PrintingPageModel::~PrintingPageModel() = default;
 
 void PrintingPageModel::load() {
+  // The page's box is ticked by the text "1", whatever the parameter's type.
   if (allowChangeDefault_)
-    changeDefault_ = allowChangeDefault_->getValueInt() != 0;
+    changeDefault_ = allowChangeDefault_->getValueInt() != 0 ||
+                     strcmp(allowChangeDefault_->getValueStr().c_str(), "1") == 0;
   if (enableRemotePrinting_)
     share_ = enableRemotePrinting_->getValue();
   updateStatus();

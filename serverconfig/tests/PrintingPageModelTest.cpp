@@ -1,11 +1,13 @@
 // The printing page's model: the five status texts by server mode, printing
 // system and backend, which boxes can be used, and what the clicks store.
+// gtest comes before the X headers (through the options dialog's), whose
+// macros (None, Bool) clash with it.
+#include <gtest/gtest.h>
+
 #include "serverconfig/PrintingPageModel.h"
 
 #include "plat/BoolParameter.h"
 #include "plat/ParameterSet.h"
-
-#include <gtest/gtest.h>
 
 #include <string>
 #include <unistd.h>

@@ -18,8 +18,8 @@
 #include "zavconfig/zavext.h"
 
 #include "CaptureLogger.h"
-#include "TempDir.h"
 #include "XzavSharedDisplay.h"
+#include "ZavconfigAppInit.h"
 
 #include <sys/stat.h>
 
@@ -275,10 +275,7 @@ TEST_F(StatusDialogCallbackTest, IconifyChatAndFileTransfer) {
 
 TEST_F(StatusDialogCallbackTest, ApplyOptionsSendsOnlyChangedValues) {
   // The per-user configuration file receives "AdvancedOptions".
-  testing_support::TempDir home;
-  setenv("HOME", home.path().c_str(), 1);
-  AppInit* app = AppInit::create("zavconfig", false, false, nullptr, nullptr, nullptr);
-  ASSERT_EQ(system(("mkdir -p '" + home.path() + "/.zav/config.d'").c_str()), 0);
+  AppInit* app = testing_support::zavconfigAppInit();
 
   plat::ParameterSet serverSet("Xzav");
   plat::StringParameter serverDesktop("Desktop", "", "Xzav demo desktop", false, &serverSet);

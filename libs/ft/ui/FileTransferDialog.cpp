@@ -272,6 +272,9 @@ void FileTransferDialog::fetchChoiceChanged() {
       if (!ActiveShareAutoDownloader::askEveryTime())
         folderBrowser.setPath(ActiveShareAutoDownloader::getFetchDir().c_str());
       choosingFolder = true;
+      // No request is waiting (the dialog takes no input while one is): the
+      // prompt of an earlier one would name the wrong files.
+      folderDialog.setPrompt("");
       folderDialog.setItemGetter(&folderBrowser);
       setInputDisabled(true);
       folderDialog.show();

@@ -231,6 +231,7 @@ TEST_F(FileTransferDialogTest, OtherCancelledLeavesFolderAndSelectionAsTheyWere)
   dialog->setConfigFile(config.c_str());
   choice()->setSelectedId(FileTransferDialog::Other);
   ASSERT_TRUE(dialog->isChoosingFolder());
+  EXPECT_STREQ(dialog->getFolderDialog()->promptLabel()->getText(), "");
   dialog->getFolderDialog()->cancel();
   EXPECT_FALSE(dialog->isChoosingFolder());
   EXPECT_FALSE(dialog->isInputDisabled());
@@ -318,6 +319,24 @@ TEST_F(FileTransferDialogTest, AShareWhoseViewerLeftIsReportedAndTheNextOneAsked
   dialog->getFolderDialog()->cancel();
   EXPECT_FALSE(dialog->isInputDisabled());
   EXPECT_EQ(autoDownloader->pendingCount(), 0u);
+}
+
+TEST_F(FileTransferDialogTest, AFileThatCannotBeSentIsReportedAndNothingIsOffered) {
+  make();
+  dialog->show();
+  ui::WFileDialog* sd = dialog->getSendDialog();
+  dialog->onClick(dialog->getSendButton());
+  EXPECT_TRUE(dialog->isInputDisabled());
+  sd->pathField()->setText(dir.file("vanished.txt").c_str());
+  sd->accept();
+  ASSERT_TRUE(boxShown());
+  EXPECT_TRUE(dialog->isInputDisabled());
+  EXPECT_EQ(std::string(dialog->getMessageBox()->label()->getText()),
+            "stat(" + dir.file("vanished.txt") + "): No such file or directory (2)");
+  // No share was made, so none is offered.
+  EXPECT_EQ(manager.getUploadManager()->getCurrentShareId(), 0u);
+  dialog->getMessageBox()->onClick(dialog->getMessageBox()->button(0));
+  EXPECT_FALSE(dialog->isInputDisabled());
 }
 
 TEST_F(FileTransferDialogTest, NoticesCarryTheLogoAndALinkThatShowsTheDialog) {

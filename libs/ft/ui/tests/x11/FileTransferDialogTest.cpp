@@ -181,6 +181,39 @@ TEST_F(FileTransferDialogTest, TheFetchChoiceHoldsTheFolderInForceAndTheDefault)
   }
 }
 
+TEST_F(FileTransferDialogTest, TheBottomRowAndTheViewportFollowTheWindowSize) {
+  make();
+  EXPECT_FALSE(dialog->getClearButton()->isEnabled());
+  EXPECT_TRUE(dialog->getSendButton()->isEnabled());
+  dialog->setSendEnabled(false);
+  EXPECT_FALSE(dialog->getSendButton()->isEnabled());
+  char* title = nullptr;
+  ASSERT_TRUE(XFetchName(x.dpy, dialog->win(), &title));
+  EXPECT_STREQ(title, "File Transfer - Zav Server");
+  XFree(title);
+  XSizeHints hints = {};
+  long supplied = 0;
+  ASSERT_TRUE(XGetWMNormalHints(x.dpy, dialog->win(), &hints, &supplied));
+  EXPECT_TRUE(hints.flags & PMinSize);
+  EXPECT_EQ(hints.min_width, 400);
+  EXPECT_EQ(hints.min_height, 150);
+  wvw::WCanvas* c = dialog->content();
+  for (rfb::Point size : {rfb::Point(480, 330), rfb::Point(640, 200)}) {
+    dialog->setContentSize(size.x, size.y);
+    const int W = size.x, H = size.y;
+    wvw::Widget* send = dialog->getSendButton();
+    wvw::Widget* clear = dialog->getClearButton();
+    wvw::Widget* label = dialog->getFetchLabel();
+    int top = H - 3 - clear->height();
+    EXPECT_EQ(c->getChildPosition(send), rfb::Point(3, top));
+    EXPECT_EQ(c->getChildPosition(clear), rfb::Point(3 + send->width() + 3, top));
+    rfb::Rect labelRect = c->getChildRect(label);
+    EXPECT_EQ(labelRect.tl, rfb::Point(c->getChildRect(clear).br.x + 9, top));
+    EXPECT_EQ(c->getChildRect(choice()), rfb::Rect(labelRect.br.x + 3, top, W - 3, H - 3));
+    EXPECT_EQ(c->getChildRect(dialog->getViewport()), rfb::Rect(3, 3, W - 3, top - 3));
+  }
+}
+
 TEST_F(FileTransferDialogTest, AChangedFetchFolderIsSavedToTheConfigurationFile) {
   setFetchDir("/srv/files");
   make();

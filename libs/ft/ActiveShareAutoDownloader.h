@@ -45,6 +45,9 @@ public:
   void fetchTo(ShareProxy* share, const char* folder);
   void decline(ShareProxy* share);
   size_t pendingCount() const { return pending.size(); }
+  // The window that asks for folders, when it is made after this.
+  void setGetDirCallback(GetDirCallback* callback) { getDirCallback = callback; }
+  GetDirCallback* getGetDirCallback() const { return getDirCallback; }
 
   // Extension::ShareCallback
   void shareAdvertised(std::uint32_t, std::uint32_t) override {}

@@ -38,7 +38,9 @@ ConnectionsDialog::~ConnectionsDialog() {
 }
 
 void ConnectionsDialog::initDialog() {
-  setContentSize(200, 170);
+  // 200 pixels wide unless the layout's narrowest width is wider: a wider
+  // "Disconnect" button would otherwise open cut off at the right.
+  setContentSize(std::max(200, 3 * xPad + 110 + disconnect_.width()), 170);
   selected = -1;
   refresh();
 }
@@ -118,7 +120,9 @@ void ConnectionsDialog::relayout() {
   content_.setChildRect(&list_, rfb::Rect(pad, pad, w - pad, pad + frame.height()));
 
   int accessY = h - a - 3 * pad;
-  content_.setChildRect(&access_, rfb::Rect(pad, accessY, pad + (w - 3 * pad - bw), accessY + a));
+  // The access line lies below the button, so it may take the whole width:
+  // "Access: Custom" does not fit beside the button in the narrowest window.
+  content_.setChildRect(&access_, rfb::Rect(pad, accessY, w - pad, accessY + a));
   int buttonY = accessY - bh - pad;
   content_.moveChild(&disconnect_, rfb::Point(w - pad - bw, buttonY));
   int userY = buttonY + std::max(0, (bh - u) / 2);

@@ -1,6 +1,11 @@
 #include "serverconfig/StatusDialog.h"
 
-#include "plat/BoolParameter.h"
+#include "serverconfig/AddNewClientDialog.h"
+#include "serverconfig/ConnectionsDialog.h"
+#include "serverconfig/DummyStatusIcon.h"
+#include "serverconfig/OptionsDialog.h"
+#include "serverconfig/StatusWindowActions.h"
+
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
 #include "plat/unix/PrimaryIp4.h"
@@ -50,28 +55,49 @@ std::vector<std::string> entries(const char* text) {
 
 } // namespace
 
+const char* const StatusDialog::guestLoginNotSupportedText = "Guest login not supported";
+
+plat::BoolParameter
+    StatusDialog::quitOnClose("QuitOnCloseStatusDialog",
+                              "Shut down Zav Server when the server status dialog is closed.",
+                              false);
+
 StatusDialog::StatusDialog(Display* dpy, Callback* callback,
                            ConnectionsList::Callback* connectionsCallback, bool iconic)
-    : TXWParent(dpy, nullptr), callback_(callback), model_(&links_),
-      connections_(connectionsCallback),
-      header_(nullptr, "^bZav\xc2\xae Server Status and Troubleshooting^n\n\nThis page shows the "
-                       "current status of Zav Server and helps to diagnose common configuration "
-                       "problems."),
+    : TXDialog(dpy, 1, 1, "", false, true), callback_(callback), model_(&links_),
+      connections_(connectionsCallback), actions_(new StatusWindowActions(*this)), header_(nullptr),
       cross_("cross.ico", iconSize), tick_("tick.ico", iconSize), warning_("warning.ico", iconSize),
       summaryLabel_(&model_, nullptr), details_("Details"), detailsLabel_(&model_, nullptr),
-      close_("Close") {
+      aboutButton_("About..."), optionsButton_("Options..."), close_("Close"),
+      about_(dpy, "About Zav Server", this, "zavserver.ico", 48),
+      errorBox_(dpy, "", TXMsgBox::IconError | TXMsgBox::OK, nullptr, false, this),
+      guestLoginBox_(dpy, guestLoginNotSupportedText, TXMsgBox::IconWarning | TXMsgBox::OK, nullptr,
+                     false, this) {
+  header_.setTitle("Zav\xc2\xae Server Status and Troubleshooting");
+  header_.setText("This page shows the current status of Zav Server and helps to diagnose "
+                  "common configuration problems.");
+  content_.addChild(&header_);
+  content_.addChild(&cross_);
+  content_.addChild(&tick_);
+  content_.addChild(&warning_);
+  content_.addChild(&summaryLabel_);
+  content_.addChild(&details_);
+  details_.getContent()->addChild(&detailsLabel_);
+  content_.addChild(&aboutButton_);
+  // The window menu stands in the button row until a tray icon is there.
+  windowMenu_.reset(new DummyStatusIcon(*actions_, &content_));
+  iconCallback_ = windowMenu_.get();
+  content_.addChild(windowMenu_->getButton());
+  content_.addChild(&close_);
+  // Not built here yet: see the members.
+  optionsButton_.setEnabled(false);
+  content_.setInputHandler(this);
+  for (TXDialog* d : {static_cast<TXDialog*>(&about_), static_cast<TXDialog*>(&errorBox_),
+                      static_cast<TXDialog*>(&guestLoginBox_)})
+    d->setCallback(this);
+
   model_.setMode(decimal(callback_->getStatusParam("is_module"), 0) != 0 ? 1 : 3);
   model_.setNoActionLinks(false);
-  layout_.addChild(&header_);
-  layout_.addChild(&cross_);
-  layout_.addChild(&tick_);
-  layout_.addChild(&warning_);
-  layout_.addChild(&summaryLabel_);
-  layout_.addChild(&details_);
-  details_.getContent()->addChild(&detailsLabel_);
-  layout_.addChild(&close_);
-  close_.setInputHandler(this);
-  setChild(&layout_);
   refreshAll(false);
   refreshTexts();
   setFixedSize(true);
@@ -80,8 +106,11 @@ StatusDialog::StatusDialog(Display* dpy, Callback* callback,
 }
 
 StatusDialog::~StatusDialog() {
-  // The layout is a member: detach it before the host window goes.
-  setChild(nullptr);
+  content_.setInputHandler(nullptr);
+  // The members leave the canvas before they go.
+  while (content_.numChildren() > 0)
+    content_.removeChild(content_.childAt(0));
+  details_.getContent()->removeChild(&detailsLabel_);
 }
 
 void StatusDialog::updateNetworkStatus(bool refresh) {
@@ -185,8 +214,6 @@ void StatusDialog::refreshIcon() {
   if (guestText)
     guest = zav::Access::Rights(guestText, true, zav::Access::NoAccess);
   model_.setTrayIconSetting(unsigned(disableTray));
-  if (!iconCallback_)
-    return;
   iconCallback_->enableGuestLogin(guest != zav::Access::NoAccess);
   iconCallback_->tickGuestLogin(guestLogin != 0);
   iconCallback_->setIcon(unsigned(model_.trayIconState()));
@@ -195,11 +222,12 @@ void StatusDialog::refreshIcon() {
 }
 
 void StatusDialog::updateTooltip() {
-  if (iconCallback_)
-    iconCallback_->setTooltip(model_.tooltipText(true));
+  iconCallback_->setTooltip(model_.tooltipText(true));
 }
 
 void StatusDialog::setIconCallback(IconCallback* callback) {
+  if (!callback)
+    callback = windowMenu_.get();
   if (callback == iconCallback_)
     return;
   iconCallback_ = callback;
@@ -207,20 +235,100 @@ void StatusDialog::setIconCallback(IconCallback* callback) {
   updateTooltip();
 }
 
+void StatusDialog::setTrayAvailable(bool available) {
+  if (available == trayAvailable_)
+    return;
+  wvw::Widget* old = middleButton();
+  trayAvailable_ = available;
+  content_.removeChild(&aboutButton_);
+  content_.removeChild(old);
+  content_.removeChild(&close_);
+  content_.addChild(&aboutButton_);
+  content_.addChild(middleButton());
+  content_.addChild(&close_);
+  layOut();
+}
+
+wvw::Widget* StatusDialog::middleButton() {
+  if (trayAvailable_)
+    return &optionsButton_;
+  return windowMenu_->getButton();
+}
+
+void StatusDialog::toggleGuestLogin() {
+  bool wasOn = decimal(callback_->getParam("EnableGuestLogin"), 0) != 0;
+  callback_->setParam("EnableGuestLogin", wasOn ? "0" : "1");
+  refreshIcon();
+  // Only turning it on can meet a server without guest rights.
+  if (!wasOn && !callback_->getParam("GuestAccess"))
+    showBox(&guestLoginBox_);
+}
+
+// The three dialogs below are plugged in where they are built; until then
+// the request is only logged.
+void StatusDialog::openAddClientDialog() {
+  vlog.status("The dialog that connects to a listening viewer is not available");
+}
+
+void StatusDialog::showFileTransfer() {
+  vlog.status("The file-transfer dialog is not available");
+}
+
+void StatusDialog::showOptions() {
+  vlog.status("The options dialog is not available");
+}
+
+void StatusDialog::showAbout() {
+  about_.show();
+}
+
+void StatusDialog::disconnectAll() {
+  if (!callback_->disconnectAll())
+    vlog.error("Disconnecting all viewers failed");
+}
+
+void StatusDialog::openChat() {
+  callback_->openChat();
+}
+
+void StatusDialog::showError(const char* text) {
+  errorBox_.setText(text ? text : "", 1, 1);
+  showBox(&errorBox_);
+}
+
+void StatusDialog::showBox(TXMsgBox* box) {
+  content_.setEnabled(false);
+  box->show();
+}
+
+void StatusDialog::dialogFinished(TXDialog*, bool) {
+  content_.setEnabled(true);
+}
+
 void StatusDialog::layOut() {
   const int x = xSpacing, y = ySpacing, w = headerWidth;
   int pw, ph;
-  header_.setSize(w - 4 * x, 1);
-  header_.getPreferredSize(&pw, &ph);
-  layout_.setChildRect(&header_, rfb::Rect(2 * x, 2 * y, w - 2 * x, 2 * y + ph));
-  int top = 2 * y + ph + 2 * y;
+  // The header is as high as its title and wrapped description (or its
+  // logo, when that is higher), with its bevelled line below.
+  int textWidth = w - ui::HalbrinLogo::logoWidth;
+  header_.title()->getPreferredSize(&pw, &ph);
+  int headerHeight = ph;
+  // Measured at its width, then put back: the header lays it out again
+  // only when its own size changes.
+  rfb::Rect description = header_.getChildRect(header_.description());
+  header_.description()->setSize(textWidth, 1);
+  header_.description()->getPreferredSize(&pw, &ph);
+  header_.setChildRect(header_.description(), description);
+  headerHeight = std::max(headerHeight + ph, int(ui::HalbrinLogo::logoHeight)) + 4;
+  content_.setChildRect(&header_, rfb::Rect(0, 0, w, headerHeight));
+  int top = headerHeight + 2 * y;
   for (wvw::Widget* icon : {&cross_, &tick_, &warning_})
-    layout_.setChildRect(icon, rfb::Rect(2 * x, top, 2 * x + iconSize, top + iconSize));
+    content_.setChildRect(icon, rfb::Rect(2 * x, top, 2 * x + iconSize, top + iconSize));
   summaryLabel_.setSize(w - 6 - (4 * x + iconSize), 1);
   summaryLabel_.getPreferredSize(&pw, &ph);
   int lineTop = top + (iconSize - summaryLabel_.fontHeight()) / 2;
-  layout_.setChildRect(&summaryLabel_, rfb::Rect(4 * x + iconSize, lineTop, w - 6,
-                                                 std::max(lineTop + ph, top + iconSize)));
+  content_.setChildRect(&summaryLabel_, rfb::Rect(4 * x + iconSize, lineTop, w - 6,
+                                                  std::max(lineTop + ph, top + iconSize)));
   int panelTop = top + iconSize + y;
   detailsLabel_.setSize(w - 8 * x, 1);
   detailsLabel_.getPreferredSize(&pw, &ph);
@@ -228,10 +336,15 @@ void StatusDialog::layOut() {
   int panelW, panelH;
   details_.setSize(w - 4 * x, ph);
   details_.getPreferredSize(&panelW, &panelH);
-  layout_.setChildRect(&details_, rfb::Rect(2 * x, panelTop, w - 2 * x, panelTop + panelH));
+  content_.setChildRect(&details_, rfb::Rect(2 * x, panelTop, w - 2 * x, panelTop + panelH));
   int buttonsTop = panelTop + panelH + 2 * y;
-  layout_.setChildRect(&close_, rfb::Rect(w - 2 * x - buttonWidth, buttonsTop, w - 2 * x,
-                                          buttonsTop + buttonHeight));
+  content_.setChildRect(&aboutButton_,
+                        rfb::Rect::at(rfb::Point(2 * x, buttonsTop), buttonWidth, buttonHeight));
+  int middleX = w - buttonWidth - buttonWidth - 3 * x;
+  content_.setChildRect(middleButton(),
+                        rfb::Rect::at(rfb::Point(middleX, buttonsTop), buttonWidth, buttonHeight));
+  content_.setChildRect(&close_, rfb::Rect::at(rfb::Point(middleX + buttonWidth + x, buttonsTop),
+                                               buttonWidth, buttonHeight));
   int height = buttonsTop + buttonHeight + 2 * y;
   setMinSize(w, height);
   setMaxSize(w, height);
@@ -243,16 +356,73 @@ bool StatusDialog::onClick(wvw::Widget* source) {
     deleteWindow(this);
     return true;
   }
+  if (source == &aboutButton_) {
+    showAbout();
+    return true;
+  }
+  if (source == &optionsButton_) {
+    showOptions();
+    return true;
+  }
   return false;
 }
 
 void StatusDialog::deleteWindow(TXWindow*) {
-  // The tray icon decides whether the window hides or iconifies; without
-  // one the window is iconified, so it stays reachable.
-  if (iconCallback_)
-    iconCallback_->checkVisibility();
+  // The tray icon decides whether the window hides or iconifies; the window
+  // menu iconifies it, so it stays reachable.
+  if (quitOnClose)
+    windowMenu_->checkVisibility();
   else
-    callback_->iconify();
+    iconCallback_->checkVisibility();
+}
+
+} // namespace serverconfig
+
+namespace serverconfig {
+
+void StatusWindowActions::setIconCallback(StatusDialog::IconCallback* icon) {
+  dialog_.setIconCallback(icon);
+}
+
+void StatusWindowActions::setTrayIconEmbedded(bool embedded) {
+  dialog_.setTrayAvailable(embedded);
+}
+
+void StatusWindowActions::iconify() {
+  // Through the callback, which knows the main window.
+  dialog_.callback_->iconify();
+}
+
+void StatusWindowActions::showStatus() {
+  dialog_.map();
+}
+
+void StatusWindowActions::hideStatus() {
+  dialog_.unmap();
+}
+
+void StatusWindowActions::showFileTransfer() {
+  dialog_.showFileTransfer();
+}
+
+void StatusWindowActions::openAddClientDialog() {
+  dialog_.openAddClientDialog();
+}
+
+void StatusWindowActions::disconnectAll() {
+  dialog_.disconnectAll();
+}
+
+void StatusWindowActions::setGuestLogin() {
+  dialog_.toggleGuestLogin();
+}
+
+void StatusWindowActions::showChat() {
+  dialog_.openChat();
+}
+
+void StatusWindowActions::showOptions() {
+  dialog_.showOptions();
 }
 
 } // namespace serverconfig

@@ -13,6 +13,7 @@
 #include "wvw/Style.h"
 #include "wvw/Widget.h"
 #include "zavconfig/StatusDialogCallback.h"
+#include "zavconfig/WindowIcon.h"
 #include "zavconfig/XServerConnectionFT.h"
 #include "zavconfig/ZavConfigWindow.h"
 #include "zavconfig/zavext.h"
@@ -306,6 +307,7 @@ int runMainLoop(Display* display, net::SelectSocketManager* sockets, plat::Timer
 } // namespace
 
 int runWindowMode(Display* display) {
+  setProductWindowIcon();
   SignalPipe signalPipe;
   // Destroyed in the reverse order. The socket manager tells the servers of
   // its streams (the file-transfer and chat connections) of their removal

@@ -1,7 +1,6 @@
 #include "zavconfig/ZavConfigWindow.h"
 
 #include "zavconfig/Main.h"
-#include "zavconfig/MessagePopup.h"
 #include "zavconfig/zavext.h"
 
 #include "tx/xfixes.h"
@@ -191,9 +190,7 @@ void ZavConfigWindow::notifyConnect(const StatusDialogCallback::Entry& entry, bo
 }
 
 void ZavConfigWindow::showMessage(const char* text) {
-  if (!message_)
-    message_.reset(new MessagePopup(dpy_));
-  message_->show(text);
+  showError(text);
 }
 
 } // namespace zavconfig

@@ -3,13 +3,13 @@
 // desktop's clipboard with the server's (through its clipboard window and,
 // where the display offers it, XFIXES selection notices), shows the
 // connection-query prompt and sends the answer back, and shows the connect
-// notices and message boxes for the status callback. Owns the clipboard
-// window, the prompt, the notice popup and the message box; the display, the
-// server's parameter set and the status callback are not owned.
+// notices and the error box for the status callback. Owns the clipboard
+// window, the prompt and the notice popup; the display, the server's
+// parameter set and the status callback are not owned.
 #pragma once
 
+#include "serverconfig/NotifyConnectDlg.h"
 #include "serverconfig/StatusDialog.h"
-#include "zavconfig/NotifyConnectDlg.h"
 #include "zavconfig/QueryConnectDialog.h"
 #include "zavconfig/StatusDialogCallback.h"
 
@@ -23,8 +23,6 @@
 #include <memory>
 
 namespace zavconfig {
-
-class MessagePopup;
 
 class ZavConfigWindow : public serverconfig::StatusDialog,
                         public QueryResultCallback,
@@ -53,6 +51,7 @@ public:
   void iconify() override;
   void notifyConnect(const StatusDialogCallback::Entry& entry, bool connected,
                      int seconds) override;
+  // In the status window's error box.
   void showMessage(const char* text) override;
 
   bool xfixesPresent() const { return xfixes_; }
@@ -84,7 +83,6 @@ private:
   int xfixesEventBase_ = 0;
   int xfixesErrorBase_ = 0;
   serverconfig::NotifyConnectDlg notices_;
-  std::unique_ptr<MessagePopup> message_;
 };
 
 } // namespace zavconfig

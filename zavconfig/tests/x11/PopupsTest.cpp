@@ -1,11 +1,8 @@
-// The connection prompt, the connect notices and the status window, in
-// process on a private Xvfb: their texts, the countdown and the folding of
-// notices on a clock the test moves, and the answers of the prompt's links.
+// The connection prompt, in process on a private Xvfb: its texts, the
+// countdown on a clock the test moves, and the answers of its links.
 // gtest comes before the X headers, whose macros clash with it.
 #include <gtest/gtest.h>
 
-#include "serverconfig/StatusDialog.h"
-#include "zavconfig/NotifyConnectDlg.h"
 #include "zavconfig/QueryConnectDialog.h"
 
 #include "plat/TimerManager.h"
@@ -16,12 +13,10 @@
 #include "ManualClock.h"
 #include "XvfbServer.h"
 
-#include <map>
 #include <string>
 #include <vector>
 
 using zavconfig::QueryConnectDialog;
-using Entry = serverconfig::ConnectionsList::Entry;
 
 namespace {
 
@@ -143,97 +138,6 @@ TEST_F(Popups, TheDefaultTimeOutAnswersNoRights) {
   } plain;
   plain.queryTimedOut();
   EXPECT_EQ(plain.got, 0);
-}
-
-TEST_F(Popups, ConnectNoticesFoldWithinOneSecond) {
-  serverconfig::NotifyConnectDlg notices(dpy);
-
-  Entry alice("alice", "10.0.0.1", "1", 0xFFFF), bob("bob", "10.0.0.2", "2", 1),
-      carol("carol", "10.0.0.3", "3", 1), nobody("", "10.0.0.4", "4", 1), caret("a^b", "h", "5", 1);
-  struct Step {
-    const Entry* entry;
-    bool connected;
-    int afterMs;
-    int seconds;
-    std::string text;
-  };
-  const Step steps[] = {
-      {&alice, true, 0, 10, "User ^balice^n has connected."},
-      {&bob, true, 900, 10, "2 users have connected."},
-      {&carol, true, 900, 10, "3 users have connected."},
-      {&carol, true, 100, 0, "3 users have connected."}, // 0 seconds: nothing at all
-      {&bob, false, 100, 10, "User ^bbob^n has disconnected."},
-      {&alice, true, 100, 10, "User ^balice^n has connected."},
-      {&bob, true, 1500, 10, "User ^bbob^n has connected."},
-      {&nobody, true, 1500, 10, "User ^b(anonymous)^n has connected."},
-      {&caret, false, 1500, 10, "User ^ba^^b^n has disconnected."},
-  };
-  for (const Step& s : steps) {
-    clock.advanceMs(s.afterMs);
-    notices.notify(*s.entry, s.connected, s.seconds);
-    EXPECT_EQ(notices.text(), s.text);
-  }
-  EXPECT_TRUE(notices.isMapped());
-  advance(10000);
-  EXPECT_FALSE(notices.isMapped()) << "hidden after its seconds";
-}
-
-// A server whose parameters and status values the test sets.
-struct FakeServer : serverconfig::StatusDialog::Callback, serverconfig::ConnectionsList::Callback {
-  void setParam(const char* name, const char* value) override { params[name] = value; }
-  const char* getParam(const char* name) override {
-    auto it = params.find(name);
-    return it == params.end() ? nullptr : it->second.c_str();
-  }
-  const char* getStatusParam(const char* name) override {
-    auto it = status.find(name);
-    return it == status.end() ? nullptr : it->second.c_str();
-  }
-  void connectToViewer(const char*) override {}
-  bool disconnectAll() override { return true; }
-  void iconify() override { iconified++; }
-  void openChat() override {}
-  ft::Extension* getFtExtension() override { return nullptr; }
-  ft::UploadManager* getUploadManager() override { return nullptr; }
-  bool disconnect(const Entry&) override { return true; }
-  bool setAccess(const Entry&, std::uint16_t) override { return true; }
-  void list(std::vector<Entry>& out) override { out = connections; }
-  void notify(const std::vector<Entry>&, const std::vector<Entry>&) override {}
-
-  std::map<std::string, std::string> params = {{"rfbPort", "5901"}, {"InTransports", "IPv4"}};
-  std::map<std::string, std::string> status = {{"ip_addrs", "127.0.0.1,192.168.0.5"},
-                                               {"public_key_signature", "aa-bb"}};
-  std::vector<Entry> connections;
-  int iconified = 0;
-};
-
-TEST_F(Popups, StatusWindowShowsTheServersState) {
-  FakeServer server;
-  serverconfig::StatusDialog dialog(dpy, &server, &server, false);
-  std::string summary = dialog.summaryText();
-  EXPECT_NE(summary.find("working normally"), std::string::npos) << summary;
-  EXPECT_EQ(dialog.model().getRfbPort(), 5901u);
-
-  server.params["AllowRfb"] = "0";
-  server.connections.push_back(Entry("alice", "10.0.0.1", "1", 0xFFFF));
-  dialog.updateConnections(true);
-  dialog.updateNetworkStatus(true);
-  EXPECT_EQ(dialog.model().getRfbPort(), 0u);
-  EXPECT_NE(std::string(dialog.summaryText()).find("Zav Server is disabled"), std::string::npos)
-      << dialog.summaryText();
-  EXPECT_NE(std::string(dialog.detailsText()).find("1 user connected"), std::string::npos)
-      << dialog.detailsText();
-
-  server.params["AllowRfb"] = "1";
-  server.params["InTransports"] = "IPv6";
-  dialog.updateNetworkStatus(true);
-  EXPECT_TRUE(dialog.model().getAddresses().empty());
-  EXPECT_NE(std::string(dialog.detailsText()).find("Unable to determine Zav Server address"),
-            std::string::npos);
-
-  // Closing without a tray icon iconifies the window.
-  dialog.deleteWindow(&dialog);
-  EXPECT_EQ(server.iconified, 1);
 }
 
 } // namespace

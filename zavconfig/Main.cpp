@@ -35,6 +35,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <vector>
 
 static plat::LogWriter vlog("zavconfig");
@@ -263,18 +264,23 @@ int runMainLoop(Display* display, net::SelectSocketManager* sockets, plat::Timer
   for (;;) {
     // Failures in the handlers of windows and timers are reported and the
     // program goes on; only the loop's own failures end it.
+    // (The window reports a failed event itself, inside handleXEvents, and
+    // the events after it are served.)
     try {
       TXWindow::handleXEvents(display);
     } catch (plat::Exception& e) {
-      vlog.error("%s", e.str());
-      window->showMessage(e.str());
+      window->handlerFailed(e.str());
+    } catch (std::exception& e) {
+      window->handlerFailed(e.what());
     }
     int timeout = -1;
     try {
       timeout = timers->processTimers();
     } catch (plat::Exception& e) {
-      vlog.error("%s", e.str());
-      window->showMessage(e.str());
+      window->handlerFailed(e.str());
+      timeout = 0;
+    } catch (std::exception& e) {
+      window->handlerFailed(e.what());
       timeout = 0;
     }
     XFlush(display);

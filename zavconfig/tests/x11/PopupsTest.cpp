@@ -131,6 +131,27 @@ TEST_F(Popups, QueryLinksAnswerAndEndThePrompt) {
   }
 }
 
+// The logo at the border, the message and the choices beside it, and the
+// popup as high as its text needs (never less than 72 pixels).
+TEST_F(Popups, QueryPromptLaysOutLogoMessageAndChoices) {
+  Answers answers;
+  QueryConnectDialog prompt(dpy, "eve", zav::Access::Full, zav::Access::NoAccess, 30, &answers);
+  const int b = ui::NotificationDialog::borderWidth, w = ui::HalbrinLogo::logoWidth;
+  wvw::WLayout* layout = prompt.layout();
+  ASSERT_EQ(layout->numChildren(), 3);
+  EXPECT_EQ(layout->getChildPosition(layout->childAt(0)), rfb::Point(b, b));
+  rfb::Rect message = layout->getChildRect(layout->childAt(1));
+  rfb::Rect choices = layout->getChildRect(prompt.choicesLabel());
+  EXPECT_EQ(message, rfb::Rect(w + b, b, w + b + 250, message.br.y));
+  EXPECT_EQ(choices, rfb::Rect(w + b + 250, b, w + b + 330, message.br.y));
+  EXPECT_GE(message.height(), 72);
+  int prefW, prefH;
+  layout->childAt(1)->getPreferredSize(&prefW, &prefH);
+  EXPECT_GE(message.height(), prefH) << "no line of the message is cut off";
+  EXPECT_EQ(layout->width(), w + 2 * b + 330);
+  EXPECT_EQ(layout->height(), message.height() + 2 * b);
+}
+
 TEST_F(Popups, TheDefaultTimeOutAnswersNoRights) {
   struct Plain : zavconfig::QueryResultCallback {
     void queryResult(zav::Access::Rights rights) override { got = rights.value(); }

@@ -361,6 +361,25 @@ int runWindowMode(Display* display) {
   }
 }
 
+namespace {
+
+// Reads a configuration file into the set at priority 50; a missing file is
+// the usual case and is skipped without the cost of a thrown exception (the
+// start-up of every command pays it).
+void readConfigFile(plat::ParameterSet& set, const char* path) {
+  if (access(path, F_OK) != 0) {
+    vlog.debug("Skipping config file %s", path);
+    return;
+  }
+  try {
+    plat::ConfigurationFile::readParameters(set, path, 50);
+  } catch (plat::Exception& e) {
+    vlog.debug("%s", e.str());
+  }
+}
+
+} // namespace
+
 int zavconfigMain(int argc, char** argv) {
   programName = argv[0];
   AppInit* app;
@@ -379,19 +398,14 @@ int zavconfigMain(int argc, char** argv) {
   signal(SIGXFSZ, SIG_IGN);
   wvw::Widget::getDefaultStyle()->font = &wvw::FontProp::helv15_u;
 
-  try {
-    plat::ConfigurationFile::readParameters(plat::ParameterSet::global(), app->getUserConfigFile(),
-                                            50);
-  } catch (plat::Exception& e) {
-    vlog.debug("%s", e.str());
-  }
+  readConfigFile(plat::ParameterSet::global(), app->getUserConfigFile());
 
   // The chat settings are local to main; the command line may set them too,
   // and they are offered each parameter before the global ones.
   ChatOptions chatOptions;
   try {
     chatConfigFile = plat::EnvExpandedString("$HOME/.zav/config.d/chat").c_str();
-    plat::ConfigurationFile::readParameters(chatOptions, chatConfigFile.c_str(), 50);
+    readConfigFile(chatOptions, chatConfigFile.c_str());
   } catch (plat::Exception& e) {
     vlog.debug("%s", e.str());
   }

@@ -103,9 +103,13 @@ StatusDialog::StatusDialog(Display* dpy, Callback* callback,
   setFixedSize(true);
   centreOnScreen();
   setupToplevel(model_.updateTitle(), this, 0, nullptr, nullptr, iconic);
+  if (ft::Extension* extension = callback_->getFtExtension())
+    extension->addPeerCallback(this);
 }
 
 StatusDialog::~StatusDialog() {
+  if (ft::Extension* extension = callback_->getFtExtension())
+    extension->removePeerCallback(this);
   content_.setInputHandler(nullptr);
   // The members leave the canvas before they go.
   while (content_.numChildren() > 0)
@@ -303,6 +307,10 @@ void StatusDialog::showBox(TXMsgBox* box) {
 
 void StatusDialog::dialogFinished(TXDialog*, bool) {
   content_.setEnabled(true);
+}
+
+void StatusDialog::peerChanged(ft::ConnectionId, bool) {
+  refreshIcon();
 }
 
 void StatusDialog::layOut() {

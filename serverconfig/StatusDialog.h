@@ -4,13 +4,16 @@
 // tray icon is available) and "Close". It keeps the status model filled from
 // the server's parameters and status values through its Callback, and the
 // tray icon or its own window menu informed through the current
-// IconCallback. The connections model, the window menu, the About dialog and
-// the two message boxes are owned; the callbacks and the display are not.
+// IconCallback, which also hears when a viewer's file transfer comes or goes.
+// The connections model, the window menu, the About dialog and the two
+// message boxes are owned; the callbacks, the file-transfer extension and
+// the display are not.
 // Texts that the callback returns belong to it.
 #pragma once
 
 #include "serverconfig/ConnectionsList.h"
 
+#include "ft/Extension.h"
 #include "tx/TXDialog.h"
 #include "tx/TXMsgBox.h"
 #include "ui/AboutDialog.h"
@@ -28,7 +31,6 @@
 #include <memory>
 
 namespace ft {
-class Extension;
 class UploadManager;
 } // namespace ft
 
@@ -40,7 +42,10 @@ class DummyStatusIcon;
 class OptionsDialog;
 class StatusWindowActions;
 
-class StatusDialog : public TXDialog, public wvw::WInputHandler, public TXDialog::Callback {
+class StatusDialog : public TXDialog,
+                     public wvw::WInputHandler,
+                     public TXDialog::Callback,
+                     public ft::Extension::PeerCallback {
 public:
   class Callback {
   public:
@@ -128,6 +133,8 @@ public:
   bool onClick(wvw::Widget* source) override;
   void deleteWindow(TXWindow* window) override;
   void dialogFinished(TXDialog* dialog, bool result) override;
+  // A viewer's file transfer came or went: the icon's commands follow.
+  void peerChanged(ft::ConnectionId connection, bool enabled) override;
 
   zav::ServerStatus& model() { return model_; }
   const ConnectionsList& connections() const { return connections_; }

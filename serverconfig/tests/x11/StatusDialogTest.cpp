@@ -9,6 +9,7 @@
 #include "serverconfig/StatusDialog.h"
 #include "serverconfig/StatusWindowActions.h"
 
+#include "ft/Extension.h"
 #include "plat/TimerManager.h"
 #include "tx/TXWRootLayout.h"
 #include "tx/TXWindow.h"
@@ -79,7 +80,7 @@ struct FakeServer : serverconfig::StatusDialog::Callback, serverconfig::Connecti
   bool disconnectAll() override { return true; }
   void iconify() override { iconified++; }
   void openChat() override {}
-  ft::Extension* getFtExtension() override { return nullptr; }
+  ft::Extension* getFtExtension() override { return extension; }
   ft::UploadManager* getUploadManager() override { return nullptr; }
   bool disconnect(const Entry&) override { return true; }
   bool setAccess(const Entry&, std::uint16_t) override { return true; }
@@ -91,6 +92,7 @@ struct FakeServer : serverconfig::StatusDialog::Callback, serverconfig::Connecti
                                                {"public_key_signature", "aa-bb"}};
   std::vector<Entry> connections;
   int iconified = 0;
+  ft::Extension* extension = nullptr;
 };
 
 TEST_F(StatusDialogTest, StatusWindowShowsTheServersState) {
@@ -254,6 +256,34 @@ TEST_F(StatusDialogTest, ErrorBoxShowsTheTextAndHoldsInput) {
   settle();
   EXPECT_FALSE(box->isMapped());
   EXPECT_TRUE(dialog.content()->isEnabled());
+}
+
+// A file-transfer extension that takes every message.
+struct PlainExtension : ft::Extension {
+  bool acceptMessage(ft::ConnectionId) override { return true; }
+  bool useCompression(ft::ConnectionId) override { return false; }
+  const char* getName() const override { return "FileTransfer"; }
+};
+
+// The icon's commands follow the viewers' file transfer as it comes and
+// goes; the window leaves the extension when it goes.
+TEST_F(StatusDialogTest, FileTransferPeersRefreshTheIcon) {
+  FakeServer server;
+  PlainExtension extension;
+  server.extension = &extension;
+  // Not a real connection: only the notices to the peer callbacks matter.
+  rfb::MsgHandler* viewer = ft::Extension::connectionOf(1);
+  {
+    StatusDialog dialog(dpy, &server, &server, false);
+    RecordingIcon tray;
+    dialog.setIconCallback(&tray);
+    tray.calls.clear();
+    extension.extensionDisabled(viewer, extension.getName());
+    EXPECT_EQ(tray.calls,
+              (std::vector<std::string>{"guest off", "untick", "icon 0", "ft", "chat"}));
+    dialog.setIconCallback(nullptr);
+  }
+  extension.extensionDisabled(viewer, extension.getName());
 }
 
 } // namespace

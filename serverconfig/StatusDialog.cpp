@@ -1,11 +1,14 @@
 #include "serverconfig/StatusDialog.h"
 
-#include "plat/BoolParameter.h"
+#include "serverconfig/AddNewClientDialog.h"
+#include "serverconfig/ConnectionsDialog.h"
+#include "serverconfig/DummyStatusIcon.h"
+#include "serverconfig/OptionsDialog.h"
+#include "serverconfig/StatusWindowActions.h"
+
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
 #include "plat/unix/PrimaryIp4.h"
-#include "serverconfig/DummyStatusIcon.h"
-#include "serverconfig/StatusIconWindow.h"
 #include "zav/Access.h"
 
 #include <strings.h>
@@ -17,10 +20,6 @@
 #include <vector>
 
 static plat::LogWriter vlog("StatusDialog");
-
-static plat::BoolParameter
-    quitOnCloseStatusDialog("QuitOnCloseStatusDialog",
-                            "Shut down Zav Server when the server status dialog is closed.", false);
 
 namespace serverconfig {
 
@@ -56,46 +55,66 @@ std::vector<std::string> entries(const char* text) {
 
 } // namespace
 
+const char* const StatusDialog::guestLoginNotSupportedText = "Guest login not supported";
+
+plat::BoolParameter
+    StatusDialog::quitOnClose("QuitOnCloseStatusDialog",
+                              "Shut down Zav Server when the server status dialog is closed.",
+                              false);
+
 StatusDialog::StatusDialog(Display* dpy, Callback* callback,
                            ConnectionsList::Callback* connectionsCallback, bool iconic)
-    : TXWParent(dpy, nullptr), callback_(callback), model_(&links_),
-      connections_(connectionsCallback),
-      header_(nullptr, "^bZav\xc2\xae Server Status and Troubleshooting^n\n\nThis page shows the "
-                       "current status of Zav Server and helps to diagnose common configuration "
-                       "problems."),
+    : TXDialog(dpy, 1, 1, "", false, true), callback_(callback), model_(&links_),
+      connections_(connectionsCallback), actions_(new StatusWindowActions(*this)), header_(nullptr),
       cross_("cross.ico", iconSize), tick_("tick.ico", iconSize), warning_("warning.ico", iconSize),
       summaryLabel_(&model_, nullptr), details_("Details"), detailsLabel_(&model_, nullptr),
-      options_("Options..."), close_("Close") {
+      aboutButton_("About..."), optionsButton_("Options..."), close_("Close"),
+      about_(dpy, "About Zav Server", this, "zavserver.ico", 48),
+      errorBox_(dpy, "", TXMsgBox::IconError | TXMsgBox::OK, nullptr, false, this),
+      guestLoginBox_(dpy, guestLoginNotSupportedText, TXMsgBox::IconWarning | TXMsgBox::OK, nullptr,
+                     false, this) {
+  header_.setTitle("Zav\xc2\xae Server Status and Troubleshooting");
+  header_.setText("This page shows the current status of Zav Server and helps to diagnose "
+                  "common configuration problems.");
+  content_.addChild(&header_);
+  content_.addChild(&cross_);
+  content_.addChild(&tick_);
+  content_.addChild(&warning_);
+  content_.addChild(&summaryLabel_);
+  content_.addChild(&details_);
+  details_.getContent()->addChild(&detailsLabel_);
+  content_.addChild(&aboutButton_);
+  // The window menu stands in the button row until a tray icon is there.
+  windowMenu_.reset(new DummyStatusIcon(*actions_, &content_));
+  iconCallback_ = windowMenu_.get();
+  content_.addChild(windowMenu_->getButton());
+  content_.addChild(&close_);
+  // Not built here yet: see the members.
+  optionsButton_.setEnabled(false);
+  content_.setInputHandler(this);
+  for (TXDialog* d : {static_cast<TXDialog*>(&about_), static_cast<TXDialog*>(&errorBox_),
+                      static_cast<TXDialog*>(&guestLoginBox_)})
+    d->setCallback(this);
+
   model_.setMode(decimal(callback_->getStatusParam("is_module"), 0) != 0 ? 1 : 3);
   model_.setNoActionLinks(false);
-  layout_.addChild(&header_);
-  layout_.addChild(&cross_);
-  layout_.addChild(&tick_);
-  layout_.addChild(&warning_);
-  layout_.addChild(&summaryLabel_);
-  layout_.addChild(&details_);
-  details_.getContent()->addChild(&detailsLabel_);
-  layout_.addChild(&close_);
-  close_.setInputHandler(this);
-  options_.setInputHandler(this);
-  // Until a tray icon embeds, the window reports to its own "Commands" menu,
-  // which stands in the button row.
-  iconWindow_.reset(new StatusIconWindow(*this));
-  fallbackIcon_.reset(new DummyStatusIcon(*iconWindow_, &layout_));
-  iconCallback_ = fallbackIcon_.get();
-  layout_.addChild(fallbackIcon_->getButton(), &close_);
-  setChild(&layout_);
   refreshAll(false);
   refreshTexts();
   setFixedSize(true);
   centreOnScreen();
   setupToplevel(model_.updateTitle(), this, 0, nullptr, nullptr, iconic);
+  if (ft::Extension* extension = callback_->getFtExtension())
+    extension->addPeerCallback(this);
 }
 
 StatusDialog::~StatusDialog() {
-  // The layout is a member: detach it before the host window goes.
-  setChild(nullptr);
-  fallbackIcon_.reset();
+  if (ft::Extension* extension = callback_->getFtExtension())
+    extension->removePeerCallback(this);
+  content_.setInputHandler(nullptr);
+  // The members leave the canvas before they go.
+  while (content_.numChildren() > 0)
+    content_.removeChild(content_.childAt(0));
+  details_.getContent()->removeChild(&detailsLabel_);
 }
 
 void StatusDialog::updateNetworkStatus(bool refresh) {
@@ -199,8 +218,6 @@ void StatusDialog::refreshIcon() {
   if (guestText)
     guest = zav::Access::Rights(guestText, true, zav::Access::NoAccess);
   model_.setTrayIconSetting(unsigned(disableTray));
-  if (!iconCallback_)
-    return;
   iconCallback_->enableGuestLogin(guest != zav::Access::NoAccess);
   iconCallback_->tickGuestLogin(guestLogin != 0);
   iconCallback_->setIcon(unsigned(model_.trayIconState()));
@@ -209,13 +226,12 @@ void StatusDialog::refreshIcon() {
 }
 
 void StatusDialog::updateTooltip() {
-  if (iconCallback_)
-    iconCallback_->setTooltip(model_.tooltipText(true));
+  iconCallback_->setTooltip(model_.tooltipText(true));
 }
 
 void StatusDialog::setIconCallback(IconCallback* callback) {
   if (!callback)
-    callback = fallbackIcon_.get();
+    callback = windowMenu_.get();
   if (callback == iconCallback_)
     return;
   iconCallback_ = callback;
@@ -223,19 +239,47 @@ void StatusDialog::setIconCallback(IconCallback* callback) {
   updateTooltip();
 }
 
-void StatusDialog::setTrayIconEmbedded(bool embedded) {
-  if (embedded == trayIconEmbedded_)
+void StatusDialog::setTrayAvailable(bool available) {
+  if (available == trayAvailable_)
     return;
-  layout_.removeChild(middleButton());
-  trayIconEmbedded_ = embedded;
-  layout_.addChild(middleButton(), &close_);
+  wvw::Widget* old = middleButton();
+  trayAvailable_ = available;
+  content_.removeChild(&aboutButton_);
+  content_.removeChild(old);
+  content_.removeChild(&close_);
+  content_.addChild(&aboutButton_);
+  content_.addChild(middleButton());
+  content_.addChild(&close_);
   layOut();
 }
 
 wvw::Widget* StatusDialog::middleButton() {
-  if (trayIconEmbedded_)
-    return &options_;
-  return fallbackIcon_->getButton();
+  if (trayAvailable_)
+    return &optionsButton_;
+  return windowMenu_->getButton();
+}
+
+void StatusDialog::toggleGuestLogin() {
+  bool wasOn = decimal(callback_->getParam("EnableGuestLogin"), 0) != 0;
+  callback_->setParam("EnableGuestLogin", wasOn ? "0" : "1");
+  refreshIcon();
+  // Only turning it on can meet a server without guest rights.
+  if (!wasOn && !callback_->getParam("GuestAccess"))
+    showBox(&guestLoginBox_);
+}
+
+// The three dialogs below are plugged in where they are built; until then
+// the request is only logged.
+void StatusDialog::openAddClientDialog() {
+  vlog.status("The dialog that connects to a listening viewer is not available");
+}
+
+void StatusDialog::showFileTransfer() {
+  vlog.status("The file-transfer dialog is not available");
+}
+
+void StatusDialog::showOptions() {
+  vlog.status("The options dialog is not available");
 }
 
 void StatusDialog::showStatus() {
@@ -246,51 +290,61 @@ void StatusDialog::showStatus() {
   map();
 }
 
-void StatusDialog::putAway() {
-  callback_->iconify();
-}
-
-void StatusDialog::setGuestLogin() {
-  bool on = decimal(callback_->getParam("EnableGuestLogin"), 0) != 0;
-  callback_->setParam("EnableGuestLogin", on ? "0" : "1");
-  refreshIcon();
+void StatusDialog::showAbout() {
+  about_.show();
 }
 
 void StatusDialog::disconnectAll() {
   if (!callback_->disconnectAll())
-    vlog.error("The server did not disconnect its viewers");
+    vlog.error("Disconnecting all viewers failed");
 }
 
-void StatusDialog::showChat() {
+void StatusDialog::openChat() {
   callback_->openChat();
 }
 
-void StatusDialog::showFileTransfer() {
-  vlog.status("No file-transfer window to show");
+void StatusDialog::showError(const char* text) {
+  errorBox_.setText(text ? text : "", 1, 1);
+  showBox(&errorBox_);
 }
 
-void StatusDialog::openAddClientDialog() {
-  vlog.status("No connect-to-viewer dialog to show");
+void StatusDialog::showBox(TXMsgBox* box) {
+  content_.setEnabled(false);
+  box->show();
 }
 
-void StatusDialog::showOptions() {
-  vlog.status("No options dialog to show");
+void StatusDialog::dialogFinished(TXDialog*, bool) {
+  content_.setEnabled(true);
+}
+
+void StatusDialog::peerChanged(ft::ConnectionId, bool) {
+  refreshIcon();
 }
 
 void StatusDialog::layOut() {
   const int x = xSpacing, y = ySpacing, w = headerWidth;
   int pw, ph;
-  header_.setSize(w - 4 * x, 1);
-  header_.getPreferredSize(&pw, &ph);
-  layout_.setChildRect(&header_, rfb::Rect(2 * x, 2 * y, w - 2 * x, 2 * y + ph));
-  int top = 2 * y + ph + 2 * y;
+  // The header is as high as its title and wrapped description (or its
+  // logo, when that is higher), with its bevelled line below.
+  int textWidth = w - ui::HalbrinLogo::logoWidth;
+  header_.title()->getPreferredSize(&pw, &ph);
+  int headerHeight = ph;
+  // Measured at its width, then put back: the header lays it out again
+  // only when its own size changes.
+  rfb::Rect description = header_.getChildRect(header_.description());
+  header_.description()->setSize(textWidth, 1);
+  header_.description()->getPreferredSize(&pw, &ph);
+  header_.setChildRect(header_.description(), description);
+  headerHeight = std::max(headerHeight + ph, int(ui::HalbrinLogo::logoHeight)) + 4;
+  content_.setChildRect(&header_, rfb::Rect(0, 0, w, headerHeight));
+  int top = headerHeight + 2 * y;
   for (wvw::Widget* icon : {&cross_, &tick_, &warning_})
-    layout_.setChildRect(icon, rfb::Rect(2 * x, top, 2 * x + iconSize, top + iconSize));
+    content_.setChildRect(icon, rfb::Rect(2 * x, top, 2 * x + iconSize, top + iconSize));
   summaryLabel_.setSize(w - 6 - (4 * x + iconSize), 1);
   summaryLabel_.getPreferredSize(&pw, &ph);
   int lineTop = top + (iconSize - summaryLabel_.fontHeight()) / 2;
-  layout_.setChildRect(&summaryLabel_, rfb::Rect(4 * x + iconSize, lineTop, w - 6,
-                                                 std::max(lineTop + ph, top + iconSize)));
+  content_.setChildRect(&summaryLabel_, rfb::Rect(4 * x + iconSize, lineTop, w - 6,
+                                                  std::max(lineTop + ph, top + iconSize)));
   int panelTop = top + iconSize + y;
   detailsLabel_.setSize(w - 8 * x, 1);
   detailsLabel_.getPreferredSize(&pw, &ph);
@@ -298,13 +352,15 @@ void StatusDialog::layOut() {
   int panelW, panelH;
   details_.setSize(w - 4 * x, ph);
   details_.getPreferredSize(&panelW, &panelH);
-  layout_.setChildRect(&details_, rfb::Rect(2 * x, panelTop, w - 2 * x, panelTop + panelH));
+  content_.setChildRect(&details_, rfb::Rect(2 * x, panelTop, w - 2 * x, panelTop + panelH));
   int buttonsTop = panelTop + panelH + 2 * y;
-  int closeLeft = w - 2 * x - buttonWidth;
-  layout_.setChildRect(&close_,
-                       rfb::Rect(closeLeft, buttonsTop, w - 2 * x, buttonsTop + buttonHeight));
-  layout_.setChildRect(middleButton(), rfb::Rect(closeLeft - x - buttonWidth, buttonsTop,
-                                                 closeLeft - x, buttonsTop + buttonHeight));
+  content_.setChildRect(&aboutButton_,
+                        rfb::Rect::at(rfb::Point(2 * x, buttonsTop), buttonWidth, buttonHeight));
+  int middleX = w - buttonWidth - buttonWidth - 3 * x;
+  content_.setChildRect(middleButton(),
+                        rfb::Rect::at(rfb::Point(middleX, buttonsTop), buttonWidth, buttonHeight));
+  content_.setChildRect(&close_, rfb::Rect::at(rfb::Point(middleX + buttonWidth + x, buttonsTop),
+                                               buttonWidth, buttonHeight));
   int height = buttonsTop + buttonHeight + 2 * y;
   setMinSize(w, height);
   setMaxSize(w, height);
@@ -316,7 +372,11 @@ bool StatusDialog::onClick(wvw::Widget* source) {
     deleteWindow(this);
     return true;
   }
-  if (source == &options_) {
+  if (source == &aboutButton_) {
+    showAbout();
+    return true;
+  }
+  if (source == &optionsButton_) {
     showOptions();
     return true;
   }
@@ -324,12 +384,61 @@ bool StatusDialog::onClick(wvw::Widget* source) {
 }
 
 void StatusDialog::deleteWindow(TXWindow*) {
-  // The tray icon decides whether the window hides or iconifies; the
-  // fallback iconifies it, so it stays reachable.
-  if (quitOnCloseStatusDialog)
-    fallbackIcon_->checkVisibility();
+  // The tray icon decides whether the window hides or iconifies; the window
+  // menu iconifies it, so it stays reachable.
+  if (quitOnClose)
+    windowMenu_->checkVisibility();
   else
     iconCallback_->checkVisibility();
+}
+
+} // namespace serverconfig
+
+namespace serverconfig {
+
+void StatusWindowActions::setIconCallback(StatusDialog::IconCallback* icon) {
+  dialog_.setIconCallback(icon);
+}
+
+void StatusWindowActions::setTrayIconEmbedded(bool embedded) {
+  dialog_.setTrayAvailable(embedded);
+}
+
+void StatusWindowActions::iconify() {
+  // Through the callback, which knows the main window.
+  dialog_.callback_->iconify();
+}
+
+void StatusWindowActions::showStatus() {
+  dialog_.showStatus();
+}
+
+void StatusWindowActions::hideStatus() {
+  dialog_.unmap();
+}
+
+void StatusWindowActions::showFileTransfer() {
+  dialog_.showFileTransfer();
+}
+
+void StatusWindowActions::openAddClientDialog() {
+  dialog_.openAddClientDialog();
+}
+
+void StatusWindowActions::disconnectAll() {
+  dialog_.disconnectAll();
+}
+
+void StatusWindowActions::setGuestLogin() {
+  dialog_.toggleGuestLogin();
+}
+
+void StatusWindowActions::showChat() {
+  dialog_.openChat();
+}
+
+void StatusWindowActions::showOptions() {
+  dialog_.showOptions();
 }
 
 } // namespace serverconfig

@@ -1,41 +1,51 @@
-// The server status window: a title, an icon and one-line summary of the
-// server's state, a "Details" panel with the detailed status text and a
-// button row. It keeps the status model filled from the server's parameters
-// and status values through its Callback, and the tray icon (or its own
-// fallback "Commands" menu button, which it owns and reports to while no tray
-// icon is embedded) informed through its IconCallback. The connections model
-// is owned; the callbacks, the tray icon and the display are not. Texts that
-// the callback returns belong to it.
+// The server status window: the logo header, an icon and one-line summary of
+// the server's state, a "Details" panel with the detailed status text and the
+// buttons "About...", "Options..." (or the "Commands" window menu while no
+// tray icon is available) and "Close". It keeps the status model filled from
+// the server's parameters and status values through its Callback, and the
+// tray icon or its own window menu informed through the current
+// IconCallback, which also hears when a viewer's file transfer comes or goes.
+// The connections model, the window menu, the About dialog and the two
+// message boxes are owned; the callbacks, the file-transfer extension and
+// the display are not.
+// Texts that the callback returns belong to it.
 #pragma once
 
 #include "serverconfig/ConnectionsList.h"
-#include "serverconfig/FilledLayout.h"
 
-#include "tx/TXWParent.h"
+#include "ft/Extension.h"
+#include "tx/TXDialog.h"
+#include "tx/TXMsgBox.h"
+#include "ui/AboutDialog.h"
+#include "ui/LogoHeader.h"
 
+#include "plat/BoolParameter.h"
 #include "plat/String.h"
 #include "wvw/WImage.h"
+#include "wvw/WInputHandler.h"
 #include "wvw/WLabelButton.h"
 #include "wvw/WLabelMarkedUp.h"
-#include "wvw/WLayout.h"
 #include "wvw/WPanel.h"
 #include "zav/status/ServerStatus.h"
 
 #include <memory>
 
-namespace serverconfig {
-class DummyStatusIcon;
-class StatusIconWindow;
-} // namespace serverconfig
-
 namespace ft {
-class Extension;
 class UploadManager;
 } // namespace ft
 
 namespace serverconfig {
 
-class StatusDialog : public TXWParent, public wvw::WInputHandler, public TXDeleteWindowCallback {
+class AddNewClientDialog;
+class ConnectionsDialog;
+class DummyStatusIcon;
+class OptionsDialog;
+class StatusWindowActions;
+
+class StatusDialog : public TXDialog,
+                     public wvw::WInputHandler,
+                     public TXDialog::Callback,
+                     public ft::Extension::PeerCallback {
 public:
   class Callback {
   public:
@@ -76,6 +86,12 @@ public:
     virtual void enableChat(bool enable) = 0;
   };
 
+  // Texts of the two message boxes.
+  static const char* const guestLoginNotSupportedText;
+
+  // "QuitOnCloseStatusDialog".
+  static plat::BoolParameter quitOnClose;
+
   // The window is made (not mapped) and filled from the server.
   StatusDialog(Display* dpy, Callback* callback, ConnectionsList::Callback* connectionsCallback,
                bool iconic);
@@ -92,45 +108,59 @@ public:
   void refreshTexts();
   void refreshIcon();
   void updateTooltip();
-  // The icon the window reports to from now on; null means its own fallback
-  // "Commands" menu, with which it starts.
+  // The icon that hears of the server's state from now on; null means the
+  // window's own "Commands" menu.
   void setIconCallback(IconCallback* callback);
-  IconCallback* iconCallback() const { return iconCallback_; }
-  DummyStatusIcon* fallbackIcon() { return fallbackIcon_.get(); }
-  // What the tray icon's messages act on.
-  StatusIconWindow* iconWindow() { return iconWindow_.get(); }
-  // While a tray icon is embedded the button row offers "Options...",
-  // otherwise the fallback's "Commands" menu button.
-  void setTrayIconEmbedded(bool embedded);
-  bool trayIconEmbedded() const { return trayIconEmbedded_; }
-
-  // The commands of the tray menu and of the "Commands" menu.
+  // Whether a tray icon is shown: the button row offers "Options..." when
+  // it is, the "Commands" menu when not.
+  void setTrayAvailable(bool available);
+  // Turns the server's "EnableGuestLogin" over; turning it on where the
+  // server has no "GuestAccess" tells the user that guest login is not
+  // supported.
+  void toggleGuestLogin();
   // De-iconifies the window and brings it up in front.
   void showStatus();
-  // Puts the window away through the callback (iconifies it).
-  void putAway();
-  // Toggles the server's "EnableGuestLogin" and refreshes the icon state.
-  void setGuestLogin();
-  void disconnectAll();
-  void showChat();
-  // The dialogs that the status window does not hold yet: the commands are
-  // logged and do nothing.
-  virtual void showFileTransfer();
+  // The dialogs reached from the window; see the members below for those
+  // that are not built here yet.
   virtual void openAddClientDialog();
+  virtual void showFileTransfer();
   virtual void showOptions();
+  void showAbout();
+  void disconnectAll();
+  void openChat();
+  // Shows the text in the error box (error icon, "OK"); the window takes no
+  // input until the box is closed.
+  void showError(const char* text);
 
   bool onClick(wvw::Widget* source) override;
   void deleteWindow(TXWindow* window) override;
+  void dialogFinished(TXDialog* dialog, bool result) override;
+  // A viewer's file transfer came or went: the icon's commands follow.
+  void peerChanged(ft::ConnectionId connection, bool enabled) override;
 
   zav::ServerStatus& model() { return model_; }
   const ConnectionsList& connections() const { return connections_; }
   const char* summaryText() { return summaryLabel_.getText(); }
   const char* detailsText() { return detailsLabel_.getText(); }
+  IconCallback* iconCallback() const { return iconCallback_; }
+  ui::LogoHeader* header() { return &header_; }
+  DummyStatusIcon* windowMenu() { return windowMenu_.get(); }
+  // What the tray icon does to this window.
+  StatusWindowActions& iconActions() { return *actions_; }
+  bool trayAvailable() const { return trayAvailable_; }
+  ui::AboutDialog* aboutDialog() { return &about_; }
+  TXMsgBox* errorBox() { return &errorBox_; }
+  TXMsgBox* guestLoginBox() { return &guestLoginBox_; }
+  wvw::WLabelButton* aboutButton() { return &aboutButton_; }
+  wvw::WLabelButton* optionsButton() { return &optionsButton_; }
+  wvw::WLabelButton* closeButton() { return &close_; }
 
 protected:
   Callback* callback_;
 
 private:
+  friend class StatusWindowActions;
+
   // The status texts' links that this window can act on: none yet.
   class NoLinks : public zav::ServerStatus::HLCallback {
   public:
@@ -145,24 +175,39 @@ private:
   };
 
   void layOut();
-  // "Options..." or the fallback's "Commands" menu button.
+  // The middle button of the row: "Options..." or the window menu's.
   wvw::Widget* middleButton();
+  // Shows an owned message box; the window's input waits for its end.
+  void showBox(TXMsgBox* box);
 
   NoLinks links_;
   zav::ServerStatus model_;
   ConnectionsList connections_;
-  IconCallback* iconCallback_ = nullptr;
-  bool trayIconEmbedded_ = false;
-  FilledLayout layout_;
-  wvw::WLabelMarkedUp header_;
+  std::unique_ptr<StatusWindowActions> actions_;
+  ui::LogoHeader header_;
   wvw::WImage cross_, tick_, warning_;
   wvw::WLabelMarkedUp summaryLabel_;
   wvw::WPanel details_;
   wvw::WLabelMarkedUp detailsLabel_;
-  wvw::WLabelButton options_;
-  wvw::WLabelButton close_;
-  std::unique_ptr<StatusIconWindow> iconWindow_;
-  std::unique_ptr<DummyStatusIcon> fallbackIcon_;
+  wvw::WLabelButton aboutButton_, optionsButton_, close_;
+  // The window menu, the current icon callback until a tray icon registers.
+  std::unique_ptr<DummyStatusIcon> windowMenu_;
+  IconCallback* iconCallback_ = nullptr;
+  bool trayAvailable_ = false;
+
+  // Dialogs reached from this window that are built elsewhere and plugged
+  // in here: the options dialog, the connections dialog (whose records give
+  // the user count), the file-transfer dialog (ft::FileTransferDialog, with
+  // its auto-downloader) and the connect-to-viewer dialog. While one is
+  // null its show function only logs that it is not available, and
+  // "Options..." stays disabled.
+  std::unique_ptr<OptionsDialog> options_;
+  std::unique_ptr<ConnectionsDialog> connectionsDialog_;
+  std::unique_ptr<AddNewClientDialog> addClient_;
+
+  ui::AboutDialog about_;
+  TXMsgBox errorBox_;
+  TXMsgBox guestLoginBox_;
 };
 
 } // namespace serverconfig

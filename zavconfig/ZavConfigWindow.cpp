@@ -1,11 +1,11 @@
 #include "zavconfig/ZavConfigWindow.h"
 
 #include "zavconfig/Main.h"
-#include "zavconfig/MessagePopup.h"
 #include "zavconfig/zavext.h"
 
 #include "tx/xfixes.h"
 
+#include "plat/Exception.h"
 #include "plat/LogWriter.h"
 
 #include <X11/Xatom.h>
@@ -72,9 +72,11 @@ ZavConfigWindow::ZavConfigWindow(Display* dpy, bool iconic, plat::ParameterSet* 
   // A negative period is taken as no polling.
   if (pollTime > 0)
     pollTimer_.start(pollTime);
+  previousFailureHandler_ = TXWindow::setFailureHandler(this);
 }
 
 ZavConfigWindow::~ZavConfigWindow() {
+  TXWindow::setFailureHandler(previousFailureHandler_);
   pollTimer_.stop();
   statusCallback_->setWindows(nullptr);
 }
@@ -191,9 +193,17 @@ void ZavConfigWindow::notifyConnect(const StatusDialogCallback::Entry& entry, bo
 }
 
 void ZavConfigWindow::showMessage(const char* text) {
-  if (!message_)
-    message_.reset(new MessagePopup(dpy_));
-  message_->show(text);
+  showError(text);
+}
+
+void ZavConfigWindow::handlerFailed(const char* message) {
+  vlog.error("%s", message);
+  // The report must not fail in its turn: at worst it stays in the log.
+  try {
+    showError(message);
+  } catch (plat::Exception& e) {
+    vlog.error("%s", e.str());
+  }
 }
 
 } // namespace zavconfig

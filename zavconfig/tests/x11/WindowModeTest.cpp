@@ -196,8 +196,10 @@ TEST(ZavconfigWindowMode, QueryPromptAnswers) {
     int row; // -1: let it time out
     const char* rights;
   };
-  // Rows of the choices in the prompt's font: Accept, View-only, Reject.
-  const int rowY[] = {27, 49, 71};
+  // The choices stand right of the logo (58) and the message (250) inside
+  // the 1-pixel border; rows in the prompt's font: Accept, View-only, Reject.
+  const int choicesX = 1 + 58 + 250 + 20;
+  const int rowY[] = {20, 42, 64};
   const Case cases[] = {{"accept", 0, "65535"}, {"view-only", 1, "1"}, {"reject", 2, "0"}};
   int id = 10;
   for (const Case& c : cases) {
@@ -210,8 +212,8 @@ TEST(ZavconfigWindowMode, QueryPromptAnswers) {
       return !shell(d, "xdotool search --onlyvisible --name \"Connection query\"").empty();
     }));
     shell(d, "xdotool search --onlyvisible --name \"Connection query\" mousemove --sync "
-             "--window %1 290 " +
-                 std::to_string(rowY[c.row]) + " click 1");
+             "--window %1 " +
+                 std::to_string(choicesX) + " " + std::to_string(rowY[c.row]) + " click 1");
     std::string want = "{\"id\": " + std::to_string(id) + ", \"rights\": " + c.rights + "}";
     EXPECT_TRUE(waitFor([&] { return approvals(zavconfig).find(want) != std::string::npos; }))
         << approvals(zavconfig);
@@ -277,6 +279,10 @@ TEST(ZavconfigWindowMode, StatusWindowFollowsTheServer) {
   shell(d, "xwd -silent -id " + win + " | convert xwd:- " + dir + "/status-normal.png", &status);
   EXPECT_EQ(status, 0);
   std::string before = shell(d, "xwd -silent -id " + win + " | md5sum");
+  // The product icon in its three sizes.
+  std::string icon = shell(d, "xprop -id " + win + " _NET_WM_ICON");
+  for (const char* size : {"(16 x 16)", "(32 x 32)", "(48 x 48)"})
+    EXPECT_NE(icon.find(size), std::string::npos) << size << icon.substr(0, 200);
 
   server.control("{\"cmd\": \"put_param\", \"name\": \"AllowRfb\", \"value\": \"0\"}");
   server.control("{\"cmd\": \"set\", \"connections\": [{\"user\": \"alice\", \"address\": "

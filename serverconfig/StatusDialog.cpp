@@ -1,10 +1,13 @@
 #include "serverconfig/StatusDialog.h"
 
-#include "serverconfig/AddNewClientDialog.h"
 #include "serverconfig/ConnectionsDialog.h"
 #include "serverconfig/DummyStatusIcon.h"
-#include "serverconfig/OptionsDialog.h"
+#include "serverconfig/ServerStatusHLCallback.h"
 #include "serverconfig/StatusWindowActions.h"
+#include "serverconfig/ViewerConnector.h"
+
+#include "ft/ActiveShareAutoDownloader.h"
+#include "ft/ui/FileTransferDialog.h"
 
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
@@ -65,8 +68,9 @@ plat::BoolParameter
 StatusDialog::StatusDialog(Display* dpy, Callback* callback,
                            ConnectionsList::Callback* connectionsCallback, bool iconic)
     : TXDialog(dpy, 1, 1, "", false, true), callback_(callback), model_(&links_),
-      connections_(connectionsCallback), actions_(new StatusWindowActions(*this)), header_(nullptr),
-      cross_("cross.ico", iconSize), tick_("tick.ico", iconSize), warning_("warning.ico", iconSize),
+      connectionsDialog_(new ConnectionsDialog(dpy, connectionsCallback)),
+      actions_(new StatusWindowActions(*this)), header_(nullptr), cross_("cross.ico", iconSize),
+      tick_("tick.ico", iconSize), warning_("warning.ico", iconSize),
       summaryLabel_(&model_, nullptr), details_("Details"), detailsLabel_(&model_, nullptr),
       aboutButton_("About..."), optionsButton_("Options..."), close_("Close"),
       about_(dpy, "About Zav Server", this, "zavserver.ico", 48),
@@ -89,8 +93,16 @@ StatusDialog::StatusDialog(Display* dpy, Callback* callback,
   iconCallback_ = windowMenu_.get();
   content_.addChild(windowMenu_->getButton());
   content_.addChild(&close_);
-  // Not built here yet: see the members.
+  // Enabled once there are options to show.
   optionsButton_.setEnabled(false);
+  viewerConnector_.reset(new ViewerConnector(dpy, this, callback_));
+  // The file-transfer dialog needs the viewers' file-transfer stream.
+  ft::Extension* ftExtension = callback_->getFtExtension();
+  ft::UploadManager* uploads = callback_->getUploadManager();
+  if (ftExtension && uploads) {
+    autoDownloader_.reset(new ft::ActiveShareAutoDownloader(ftExtension, nullptr));
+    ftDialog_.reset(new ft::FileTransferDialog(dpy, autoDownloader_.get(), uploads));
+  }
   content_.setInputHandler(this);
   for (TXDialog* d : {static_cast<TXDialog*>(&about_), static_cast<TXDialog*>(&errorBox_),
                       static_cast<TXDialog*>(&guestLoginBox_)})
@@ -108,6 +120,7 @@ StatusDialog::StatusDialog(Display* dpy, Callback* callback,
 }
 
 StatusDialog::~StatusDialog() {
+  model_.setHLCallback(&links_);
   if (ft::Extension* extension = callback_->getFtExtension())
     extension->removePeerCallback(this);
   content_.setInputHandler(nullptr);
@@ -166,9 +179,13 @@ void StatusDialog::updateNetworkStatus(bool refresh) {
     refreshTexts();
 }
 
+ConnectionsList& StatusDialog::connections() {
+  return connectionsDialog_->connections();
+}
+
 void StatusDialog::updateConnections(bool refresh) {
-  connections_.refresh();
-  model_.setUserCount(unsigned(connections_.count()));
+  connectionsDialog_->refresh();
+  model_.setUserCount(unsigned(connections().count()));
   if (refresh)
     refreshTexts();
 }
@@ -222,6 +239,8 @@ void StatusDialog::refreshIcon() {
   iconCallback_->tickGuestLogin(guestLogin != 0);
   iconCallback_->setIcon(unsigned(model_.trayIconState()));
   iconCallback_->enableFileTransfer(shareFiles != 0);
+  if (ftDialog_)
+    ftDialog_->setSendEnabled(shareFiles != 0 && connections().count() > 0);
   iconCallback_->enableChat(enableChat != 0);
 }
 
@@ -268,18 +287,81 @@ void StatusDialog::toggleGuestLogin() {
     showBox(&guestLoginBox_);
 }
 
-// The three dialogs below are plugged in where they are built; until then
-// the request is only logged.
 void StatusDialog::openAddClientDialog() {
-  vlog.status("The dialog that connects to a listening viewer is not available");
+  viewerConnector_->openAddClientDialog();
 }
 
 void StatusDialog::showFileTransfer() {
-  vlog.status("The file-transfer dialog is not available");
+  if (!ftDialog_) {
+    showError("File transfer is not available: there is no file-transfer connection to the "
+              "server.");
+    return;
+  }
+  ftDialog_->show();
 }
 
 void StatusDialog::showOptions() {
-  vlog.status("The options dialog is not available");
+  if (!options_) {
+    vlog.status("The options dialog is not available");
+    return;
+  }
+  options_->showOptions();
+}
+
+void StatusDialog::showConnections() {
+  connectionsDialog_->show();
+}
+
+void StatusDialog::setOptions(plat::ParameterSet* params, OptionsDialog::Callback* server) {
+  options_.reset();
+  optionsServer_ = server;
+  try {
+    options_.reset(new OptionsDialog(display(), this, params));
+  } catch (plat::Exception& e) {
+    vlog.error("The options dialog is not available: %s", e.str());
+  }
+  optionsButton_.setEnabled(options_ != nullptr);
+}
+
+// What the links of the status texts do to this window.
+class StatusDialog::LinkActions : public ServerStatusHLCallback::Window {
+public:
+  explicit LinkActions(StatusDialog& dialog) : dialog_(dialog) {}
+  void showOptions() override { dialog_.showOptions(); }
+  void showConnections() override { dialog_.showConnections(); }
+
+private:
+  StatusDialog& dialog_;
+};
+
+void StatusDialog::enableLinks(net::SocketManager* mgr) {
+  model_.setHLCallback(&links_);
+  hlCallback_.reset();
+  if (!linkActions_)
+    linkActions_.reset(new LinkActions(*this));
+  hlCallback_.reset(new ServerStatusHLCallback(linkActions_.get(), display(), &content_, &model_,
+                                               callback_, mgr));
+  model_.setHLCallback(hlCallback_.get());
+  refreshTexts();
+}
+
+void StatusDialog::applyOptions(plat::ParameterSet* changed, plat::ParameterSet* server) {
+  if (optionsServer_)
+    optionsServer_->applyOptions(changed, server);
+  refreshAll(true);
+}
+
+const char* StatusDialog::getStatusParam(const char* name) {
+  return callback_->getStatusParam(name);
+}
+
+void StatusDialog::reloadParams(plat::ParameterSet* set) {
+  if (optionsServer_)
+    optionsServer_->reloadParams(set);
+}
+
+unsigned StatusDialog::getMode() {
+  return optionsServer_ ? optionsServer_->getMode() : model_.getMode();
 }
 
 void StatusDialog::showStatus() {

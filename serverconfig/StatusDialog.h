@@ -5,13 +5,18 @@
 // the server's parameters and status values through its Callback, and the
 // tray icon or its own window menu informed through the current
 // IconCallback, which also hears when a viewer's file transfer comes or goes.
-// The connections model, the window menu, the About dialog and the two
-// message boxes are owned; the callbacks, the file-transfer extension and
-// the display are not.
+// It opens the options dialog (whose owner callback it is), the connections
+// dialog (whose model gives the user count), the connect-to-viewer dialog,
+// the file-transfer dialog and, once given a socket manager, acts on the
+// links of its status texts.
+// Those dialogs, the window menu, the About dialog and the two message
+// boxes are owned; the callbacks, the file-transfer extension, the options'
+// parameter set, the socket manager and the display are not.
 // Texts that the callback returns belong to it.
 #pragma once
 
 #include "serverconfig/ConnectionsList.h"
+#include "serverconfig/OptionsDialog.h"
 
 #include "ft/Extension.h"
 #include "tx/TXDialog.h"
@@ -31,21 +36,28 @@
 #include <memory>
 
 namespace ft {
+class ActiveShareAutoDownloader;
+class FileTransferDialog;
 class UploadManager;
 } // namespace ft
 
+namespace net {
+class SocketManager;
+} // namespace net
+
 namespace serverconfig {
 
-class AddNewClientDialog;
 class ConnectionsDialog;
 class DummyStatusIcon;
-class OptionsDialog;
+class ServerStatusHLCallback;
 class StatusWindowActions;
+class ViewerConnector;
 
 class StatusDialog : public TXDialog,
                      public wvw::WInputHandler,
                      public TXDialog::Callback,
-                     public ft::Extension::PeerCallback {
+                     public ft::Extension::PeerCallback,
+                     public OptionsDialog::Callback {
 public:
   class Callback {
   public:
@@ -120,11 +132,21 @@ public:
   void toggleGuestLogin();
   // De-iconifies the window and brings it up in front.
   void showStatus();
-  // The dialogs reached from the window; see the members below for those
-  // that are not built here yet.
+  // The dialogs reached from the window. Without a file-transfer stream
+  // "File Transfer..." shows an error; without options "Options..." is
+  // disabled and its command only logged.
   virtual void openAddClientDialog();
   virtual void showFileTransfer();
   virtual void showOptions();
+  void showConnections();
+  // Builds the options dialog over the server's parameters (the working
+  // set, not owned) and enables "Options..."; server reads and applies
+  // them. A set that lacks a parameter of the pages is logged and leaves
+  // the options unavailable.
+  void setOptions(plat::ParameterSet* params, OptionsDialog::Callback* server);
+  // The links of the status texts act from now on; the connection test
+  // runs over mgr (not owned).
+  void enableLinks(net::SocketManager* mgr);
   void showAbout();
   void disconnectAll();
   void openChat();
@@ -138,8 +160,23 @@ public:
   // A viewer's file transfer came or went: the icon's commands follow.
   void peerChanged(ft::ConnectionId connection, bool enabled) override;
 
+  // OptionsDialog::Callback: through the options' server, then the window
+  // shows the new state.
+  void applyOptions(plat::ParameterSet* changed, plat::ParameterSet* server) override;
+  const char* getStatusParam(const char* name) override;
+  void reloadParams(plat::ParameterSet* set) override;
+  unsigned getMode() override;
+
   zav::ServerStatus& model() { return model_; }
-  const ConnectionsList& connections() const { return connections_; }
+  ConnectionsList& connections();
+  ConnectionsDialog* connectionsDialog() { return connectionsDialog_.get(); }
+  // Null until setOptions succeeded.
+  OptionsDialog* optionsDialog() { return options_.get(); }
+  ViewerConnector* viewerConnector() { return viewerConnector_.get(); }
+  // Null without a file-transfer stream.
+  ft::FileTransferDialog* fileTransferDialog() { return ftDialog_.get(); }
+  // Null until enableLinks.
+  ServerStatusHLCallback* links() { return hlCallback_.get(); }
   const char* summaryText() { return summaryLabel_.getText(); }
   const char* detailsText() { return detailsLabel_.getText(); }
   IconCallback* iconCallback() const { return iconCallback_; }
@@ -160,6 +197,7 @@ protected:
 
 private:
   friend class StatusWindowActions;
+  class LinkActions;
 
   // The status texts' links that this window can act on: none yet.
   class NoLinks : public zav::ServerStatus::HLCallback {
@@ -182,7 +220,7 @@ private:
 
   NoLinks links_;
   zav::ServerStatus model_;
-  ConnectionsList connections_;
+  std::unique_ptr<ConnectionsDialog> connectionsDialog_;
   std::unique_ptr<StatusWindowActions> actions_;
   ui::LogoHeader header_;
   wvw::WImage cross_, tick_, warning_;
@@ -195,15 +233,15 @@ private:
   IconCallback* iconCallback_ = nullptr;
   bool trayAvailable_ = false;
 
-  // Dialogs reached from this window that are built elsewhere and plugged
-  // in here: the options dialog, the connections dialog (whose records give
-  // the user count), the file-transfer dialog (ft::FileTransferDialog, with
-  // its auto-downloader) and the connect-to-viewer dialog. While one is
-  // null its show function only logs that it is not available, and
-  // "Options..." stays disabled.
+  // The dialogs reached from this window. The file-transfer dialog goes
+  // before its auto-downloader.
+  OptionsDialog::Callback* optionsServer_ = nullptr;
   std::unique_ptr<OptionsDialog> options_;
-  std::unique_ptr<ConnectionsDialog> connectionsDialog_;
-  std::unique_ptr<AddNewClientDialog> addClient_;
+  std::unique_ptr<ViewerConnector> viewerConnector_;
+  std::unique_ptr<ft::ActiveShareAutoDownloader> autoDownloader_;
+  std::unique_ptr<ft::FileTransferDialog> ftDialog_;
+  std::unique_ptr<LinkActions> linkActions_;
+  std::unique_ptr<ServerStatusHLCallback> hlCallback_;
 
   ui::AboutDialog about_;
   TXMsgBox errorBox_;

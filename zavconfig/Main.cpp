@@ -17,8 +17,8 @@
 #include "wvw/Style.h"
 #include "wvw/Widget.h"
 #include "zavconfig/StatusDialogCallback.h"
-#include "zavconfig/XServerConnectionChat.h"
 #include "zavconfig/WindowIcon.h"
+#include "zavconfig/XServerConnectionChat.h"
 #include "zavconfig/XServerConnectionFT.h"
 #include "zavconfig/ZavConfigWindow.h"
 #include "zavconfig/zavext.h"
@@ -40,8 +40,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <exception>
+#include <memory>
 #include <vector>
 
 static plat::LogWriter vlog("zavconfig");
@@ -394,6 +394,7 @@ int runWindowMode(Display* display, ChatOptions* chatOptions) {
     if (haveFileTransfer)
       statusCallback.setFtExtension(fileTransfer.getExtension());
     ZavConfigWindow window(display, iconic, &serverParams, &statusCallback);
+    window.enableLinks(&sockets);
     if (!noWindow)
       window.map();
     // The tray icon, also with "nowin". Its child opens the display this

@@ -5,8 +5,10 @@
 
 #include "tx/xfixes.h"
 
+#include "ft/ui/FileTransferDialog.h"
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
+#include "plat/unix/AppInit.h"
 
 #include <X11/Xatom.h>
 
@@ -53,6 +55,12 @@ ZavConfigWindow::ZavConfigWindow(Display* dpy, bool iconic, plat::ParameterSet* 
   statusCallback_->setWindows(this);
   acceptCutText_ = serverParams->find("AcceptCutText");
   sendCutText_ = serverParams->find("SendCutText");
+  // The options edit the server's parameters; the status callback reads
+  // and sends them.
+  setOptions(serverParams, statusCallback);
+  // A changed fetch folder goes to the per-user configuration file.
+  if (fileTransferDialog() && AppInit::instance())
+    fileTransferDialog()->setConfigFile(AppInit::instance()->getUserConfigFile());
 
   if (xfixes::XFixesQueryExtension(dpy, &xfixesEventBase_, &xfixesErrorBase_)) {
     int major = 0, minor = 0;

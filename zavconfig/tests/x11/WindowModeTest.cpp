@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "ChildProcess.h"
+#include "OptionsServerParams.h"
 #include "TrayHost.h"
 #include "XzavChatPeer.h"
 #include "XzavDouble.h"
@@ -484,6 +485,43 @@ TEST(ZavconfigWindowMode, WithoutATrayTheStatusWindowOffersItsCommandsMenu) {
   })) << zavconfig.state();
   EXPECT_EQ(zavconfig.stopWith(SIGTERM), 1);
   expectCleanExit(zavconfig);
+}
+
+// The status window's "Commands" menu opens the dialogs it owns, each in a
+// fresh run: the options over the server's parameters, the connect-to-viewer
+// dialog and, over the file-transfer stream, the file-transfer window.
+TEST(ZavconfigWindowMode, CommandsMenuOpensTheStatusWindowsDialogs) {
+  struct Case {
+    int downs; // greyed "Guest Login" is skipped
+    const char* window;
+    const char* picture;
+  };
+  const Case cases[] = {
+      {0, "^Options \\(", "options"},
+      {1, "^Connect to Listening Zav Viewer$", "connect-to-viewer"},
+      {4, "^File Transfer - Zav Server$", "file-transfer"},
+  };
+  std::string dir = std::string(ZAV_BINARY_DIR) + "/screenshots";
+  mkdir(dir.c_str(), 0755);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.window);
+    XzavDouble server;
+    for (const auto& p : testing_support::optionsServerParams)
+      server.control(std::string("{\"cmd\": \"put_param\", \"name\": \"") + p[0] +
+                     "\", \"value\": \"" + p[2] + "\", \"kind\": \"" + p[1] + "\"}");
+    WindowMode zavconfig(server);
+    std::string d = server.display();
+    ASSERT_TRUE(waitFor(
+        [&] { return !shell(d, "xdotool search --onlyvisible --name \"Zav Server\"").empty(); }));
+    std::string find = std::string("xdotool search --onlyvisible --name \"") + c.window + "\"";
+    EXPECT_EQ(shell(d, find), "");
+    chooseCommand(d, c.downs);
+    EXPECT_TRUE(waitFor([&] { return !shell(d, find).empty(); })) << zavconfig.err();
+    shell(d, "xwd -silent -root | convert xwd:- " + dir + "/status-" + c.picture + ".png");
+    EXPECT_EQ(zavconfig.err().find("not available"), std::string::npos) << zavconfig.err();
+    EXPECT_EQ(zavconfig.stopWith(SIGTERM), 1);
+    expectCleanExit(zavconfig);
+  }
 }
 
 // Without the server's parameters window mode ends at once with status 0.

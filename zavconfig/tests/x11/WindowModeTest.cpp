@@ -524,6 +524,45 @@ TEST(ZavconfigWindowMode, CommandsMenuOpensTheStatusWindowsDialogs) {
   }
 }
 
+// The options that the status window opens send what changed: the switch
+// of the basic page turned off and "Apply" set the server's listeners off
+// once, and the per-user configuration file keeps the dialog's
+// "AdvancedOptions".
+TEST(ZavconfigWindowMode, OptionsApplySendsTheChangedParameters) {
+  XzavDouble server;
+  for (const auto& p : testing_support::optionsServerParams)
+    server.control(std::string("{\"cmd\": \"put_param\", \"name\": \"") + p[0] +
+                   "\", \"value\": \"" + p[2] + "\", \"kind\": \"" + p[1] + "\"}");
+  // A user who has a configuration folder already.
+  for (const char* sub : {"/home", "/home/.zav", "/home/.zav/config.d"})
+    mkdir((server.dir() + sub).c_str(), 0700);
+  WindowMode zavconfig(server);
+  std::string d = server.display();
+  ASSERT_TRUE(waitFor(
+      [&] { return !shell(d, "xdotool search --onlyvisible --name \"Zav Server\"").empty(); }));
+  chooseCommand(d, 0);
+  std::string options = "xdotool search --onlyvisible --name \"^Options \\(\"";
+  ASSERT_TRUE(waitFor([&] { return !shell(d, options).empty(); })) << zavconfig.err();
+  std::string win = "$(" + options + " | head -1)";
+  // The switch at the top of the page, then "Apply" at the bottom right.
+  shell(d, "xdotool mousemove --sync --window " + win + " 32 121 click 1");
+  std::string geometry = shell(d, "xdotool getwindowgeometry --shell " + win);
+  int width = std::stoi(geometry.substr(geometry.find("WIDTH=") + 6));
+  int height = std::stoi(geometry.substr(geometry.find("HEIGHT=") + 7));
+  shell(d, "xdotool mousemove --sync --window " + win + " " + std::to_string(width - 40) + " " +
+               std::to_string(height - 12) + " click 1");
+  EXPECT_TRUE(waitFor([&] { return count(server.log(), "setParam \"AllowRfb=0\"") == 1; }))
+      << zavconfig.log();
+  std::string dir = std::string(ZAV_BINARY_DIR) + "/screenshots";
+  shell(d, "xwd -silent -root | convert xwd:- " + dir + "/status-options-applied.png");
+  EXPECT_TRUE(waitFor([&] {
+    return fileText(server.dir() + "/home/.zav/config.d/zavconfig").find("AdvancedOptions") !=
+           std::string::npos;
+  })) << zavconfig.err();
+  EXPECT_EQ(zavconfig.stopWith(SIGTERM), 1);
+  expectCleanExit(zavconfig);
+}
+
 // Without the server's parameters window mode ends at once with status 0.
 TEST(ZavconfigWindowMode, NoServerParametersEndsWithStatusZero) {
   XzavDouble server;

@@ -6,12 +6,15 @@
 // gtest comes before the X headers, whose macros clash with it.
 #include <gtest/gtest.h>
 
+#include "serverconfig/ConnectionsDialog.h"
 #include "serverconfig/DummyStatusIcon.h"
+#include "serverconfig/ServerStatusHLCallback.h"
 #include "serverconfig/StatusDialog.h"
 #include "serverconfig/StatusIcon.h"
 #include "serverconfig/StatusWindowActions.h"
 
 #include "ft/Extension.h"
+#include "net/SelectSocketManager.h"
 #include "plat/ConfigParameter.h"
 #include "plat/ParameterSet.h"
 #include "plat/TimerManager.h"
@@ -239,6 +242,49 @@ TEST_F(StatusDialogTest, ErrorBoxShowsTheTextAndHoldsInput) {
   box->onClick(box->button(0));
   settle();
   EXPECT_FALSE(box->isMapped());
+  EXPECT_TRUE(dialog.content()->isEnabled());
+}
+
+// The connections dialog's model is the window's: its records give the
+// user count, a status change refreshes it, and the users link opens it.
+// Without a file-transfer stream "File Transfer..." is an error box; without
+// options "Options..." stays disabled.
+TEST_F(StatusDialogTest, ConnectionsDialogLinksAndMissingDialogs) {
+  FakeServer server;
+  server.connections.push_back(Entry("alice", "10.0.0.1", "1", 0xFFFF));
+  net::SelectSocketManager sockets;
+  StatusDialog dialog(dpy, &server, &server, false);
+  ASSERT_NE(dialog.connectionsDialog(), nullptr);
+  EXPECT_EQ(&dialog.connections(), &dialog.connectionsDialog()->connections());
+  EXPECT_EQ(dialog.connections().count(), 1u);
+  server.connections.push_back(Entry("bob", "10.0.0.2", "2", 1));
+  dialog.updateConnections(true);
+  serverconfig::ConnectionsDialog* connections = dialog.connectionsDialog();
+  EXPECT_EQ(connections->getItemCount(connections->listBox()), 2);
+  EXPECT_NE(std::string(dialog.detailsText()).find("2 users connected"), std::string::npos)
+      << dialog.detailsText();
+
+  dialog.map();
+  EXPECT_EQ(dialog.links(), nullptr);
+  dialog.enableLinks(&sockets);
+  ASSERT_NE(dialog.links(), nullptr);
+  EXPECT_NE(dialog.links()->getCapabilities(), 0u);
+  dialog.links()->showUsers(0);
+  settle();
+  EXPECT_TRUE(connections->isMapped());
+
+  EXPECT_EQ(dialog.fileTransferDialog(), nullptr);
+  dialog.showFileTransfer();
+  settle();
+  EXPECT_TRUE(dialog.errorBox()->isMapped());
+  EXPECT_NE(std::string(dialog.errorBox()->label()->getText()).find("File transfer"),
+            std::string::npos);
+  dialog.errorBox()->onClick(dialog.errorBox()->button(0));
+
+  EXPECT_EQ(dialog.optionsDialog(), nullptr);
+  EXPECT_FALSE(dialog.optionsButton()->isEnabled());
+  dialog.showOptions();
+  settle();
   EXPECT_TRUE(dialog.content()->isEnabled());
 }
 

@@ -487,6 +487,13 @@ TEST(ZavconfigWindowMode, WithoutATrayTheStatusWindowOffersItsCommandsMenu) {
   expectCleanExit(zavconfig);
 }
 
+// Gives the stand-in the parameters that the option pages edit.
+void putOptionsParams(XzavDouble& server) {
+  for (const auto& p : testing_support::optionsServerParams)
+    server.control(std::string("{\"cmd\": \"put_param\", \"name\": \"") + p[0] +
+                   "\", \"value\": \"" + p[2] + "\", \"kind\": \"" + p[1] + "\"}");
+}
+
 // The status window's "Commands" menu opens the dialogs it owns, each in a
 // fresh run: the options over the server's parameters, the connect-to-viewer
 // dialog and, over the file-transfer stream, the file-transfer window.
@@ -506,9 +513,7 @@ TEST(ZavconfigWindowMode, CommandsMenuOpensTheStatusWindowsDialogs) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.window);
     XzavDouble server;
-    for (const auto& p : testing_support::optionsServerParams)
-      server.control(std::string("{\"cmd\": \"put_param\", \"name\": \"") + p[0] +
-                     "\", \"value\": \"" + p[2] + "\", \"kind\": \"" + p[1] + "\"}");
+    putOptionsParams(server);
     WindowMode zavconfig(server);
     std::string d = server.display();
     ASSERT_TRUE(waitFor(
@@ -530,9 +535,7 @@ TEST(ZavconfigWindowMode, CommandsMenuOpensTheStatusWindowsDialogs) {
 // "AdvancedOptions".
 TEST(ZavconfigWindowMode, OptionsApplySendsTheChangedParameters) {
   XzavDouble server;
-  for (const auto& p : testing_support::optionsServerParams)
-    server.control(std::string("{\"cmd\": \"put_param\", \"name\": \"") + p[0] +
-                   "\", \"value\": \"" + p[2] + "\", \"kind\": \"" + p[1] + "\"}");
+  putOptionsParams(server);
   // A user who has a configuration folder already.
   for (const char* sub : {"/home", "/home/.zav", "/home/.zav/config.d"})
     mkdir((server.dir() + sub).c_str(), 0700);

@@ -425,9 +425,11 @@ void StatusDialog::layOut() {
   summaryLabel_.setSize(w - 6 - (4 * x + iconSize), 1);
   summaryLabel_.getPreferredSize(&pw, &ph);
   int lineTop = top + (iconSize - summaryLabel_.fontHeight()) / 2;
-  content_.setChildRect(&summaryLabel_, rfb::Rect(4 * x + iconSize, lineTop, w - 6,
-                                                  std::max(lineTop + ph, top + iconSize)));
-  int panelTop = top + iconSize + y;
+  int summaryBottom = std::max(lineTop + ph, top + iconSize);
+  content_.setChildRect(&summaryLabel_, rfb::Rect(4 * x + iconSize, lineTop, w - 6, summaryBottom));
+  // A summary that wraps (a long state with its link) pushes the details
+  // down.
+  int panelTop = summaryBottom + y;
   detailsLabel_.setSize(w - 8 * x, 1);
   detailsLabel_.getPreferredSize(&pw, &ph);
   details_.getContent()->setChildRect(&detailsLabel_, rfb::Rect(0, 0, w - 8 * x, ph));

@@ -179,6 +179,8 @@ public:
   ServerStatusHLCallback* links() { return hlCallback_.get(); }
   const char* summaryText() { return summaryLabel_.getText(); }
   const char* detailsText() { return detailsLabel_.getText(); }
+  wvw::WLabelMarkedUp* summaryLabel() { return &summaryLabel_; }
+  wvw::WPanel* detailsPanel() { return &details_; }
   IconCallback* iconCallback() const { return iconCallback_; }
   ui::LogoHeader* header() { return &header_; }
   DummyStatusIcon* windowMenu() { return windowMenu_.get(); }

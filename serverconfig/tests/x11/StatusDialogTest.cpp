@@ -269,6 +269,12 @@ TEST_F(StatusDialogTest, ConnectionsDialogLinksAndMissingDialogs) {
   dialog.enableLinks(&sockets);
   ASSERT_NE(dialog.links(), nullptr);
   EXPECT_NE(dialog.links()->getCapabilities(), 0u);
+  // The summary with its link may wrap: the details stay below it.
+  rfb::Rect summary = dialog.content()->getChildRect(dialog.summaryLabel());
+  rfb::Rect details = dialog.content()->getChildRect(dialog.detailsPanel());
+  EXPECT_GE(details.tl.y, summary.br.y);
+  EXPECT_NE(std::string(dialog.summaryText()).find("what is this?"), std::string::npos)
+      << dialog.summaryText();
   dialog.links()->showUsers(0);
   settle();
   EXPECT_TRUE(connections->isMapped());

@@ -1,11 +1,17 @@
 #include "serverconfig/StatusDialog.h"
 
-#include "plat/BoolParameter.h"
+#include "serverconfig/ConnectionsDialog.h"
+#include "serverconfig/DummyStatusIcon.h"
+#include "serverconfig/ServerStatusHLCallback.h"
+#include "serverconfig/StatusWindowActions.h"
+#include "serverconfig/ViewerConnector.h"
+
+#include "ft/ActiveShareAutoDownloader.h"
+#include "ft/ui/FileTransferDialog.h"
+
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
 #include "plat/unix/PrimaryIp4.h"
-#include "serverconfig/DummyStatusIcon.h"
-#include "serverconfig/StatusIconWindow.h"
 #include "zav/Access.h"
 
 #include <strings.h>
@@ -17,10 +23,6 @@
 #include <vector>
 
 static plat::LogWriter vlog("StatusDialog");
-
-static plat::BoolParameter
-    quitOnCloseStatusDialog("QuitOnCloseStatusDialog",
-                            "Shut down Zav Server when the server status dialog is closed.", false);
 
 namespace serverconfig {
 
@@ -56,46 +58,76 @@ std::vector<std::string> entries(const char* text) {
 
 } // namespace
 
+const char* const StatusDialog::guestLoginNotSupportedText = "Guest login not supported";
+
+plat::BoolParameter
+    StatusDialog::quitOnClose("QuitOnCloseStatusDialog",
+                              "Shut down Zav Server when the server status dialog is closed.",
+                              false);
+
 StatusDialog::StatusDialog(Display* dpy, Callback* callback,
                            ConnectionsList::Callback* connectionsCallback, bool iconic)
-    : TXWParent(dpy, nullptr), callback_(callback), model_(&links_),
-      connections_(connectionsCallback),
-      header_(nullptr, "^bZav\xc2\xae Server Status and Troubleshooting^n\n\nThis page shows the "
-                       "current status of Zav Server and helps to diagnose common configuration "
-                       "problems."),
-      cross_("cross.ico", iconSize), tick_("tick.ico", iconSize), warning_("warning.ico", iconSize),
+    : TXDialog(dpy, 1, 1, "", false, true), callback_(callback), model_(&links_),
+      connectionsDialog_(new ConnectionsDialog(dpy, connectionsCallback)),
+      actions_(new StatusWindowActions(*this)), header_(nullptr), cross_("cross.ico", iconSize),
+      tick_("tick.ico", iconSize), warning_("warning.ico", iconSize),
       summaryLabel_(&model_, nullptr), details_("Details"), detailsLabel_(&model_, nullptr),
-      options_("Options..."), close_("Close") {
+      aboutButton_("About..."), optionsButton_("Options..."), close_("Close"),
+      about_(dpy, "About Zav Server", this, "zavserver.ico", 48),
+      errorBox_(dpy, "", TXMsgBox::IconError | TXMsgBox::OK, nullptr, false, this),
+      guestLoginBox_(dpy, guestLoginNotSupportedText, TXMsgBox::IconWarning | TXMsgBox::OK, nullptr,
+                     false, this) {
+  header_.setTitle("Zav\xc2\xae Server Status and Troubleshooting");
+  header_.setText("This page shows the current status of Zav Server and helps to diagnose "
+                  "common configuration problems.");
+  content_.addChild(&header_);
+  content_.addChild(&cross_);
+  content_.addChild(&tick_);
+  content_.addChild(&warning_);
+  content_.addChild(&summaryLabel_);
+  content_.addChild(&details_);
+  details_.getContent()->addChild(&detailsLabel_);
+  content_.addChild(&aboutButton_);
+  // The window menu stands in the button row until a tray icon is there.
+  windowMenu_.reset(new DummyStatusIcon(*actions_, &content_));
+  iconCallback_ = windowMenu_.get();
+  content_.addChild(windowMenu_->getButton());
+  content_.addChild(&close_);
+  // Enabled once there are options to show.
+  optionsButton_.setEnabled(false);
+  viewerConnector_.reset(new ViewerConnector(dpy, this, callback_));
+  // The file-transfer dialog needs the viewers' file-transfer stream.
+  ft::Extension* ftExtension = callback_->getFtExtension();
+  ft::UploadManager* uploads = callback_->getUploadManager();
+  if (ftExtension && uploads) {
+    autoDownloader_.reset(new ft::ActiveShareAutoDownloader(ftExtension, nullptr));
+    ftDialog_.reset(new ft::FileTransferDialog(dpy, autoDownloader_.get(), uploads));
+  }
+  content_.setInputHandler(this);
+  for (TXDialog* d : {static_cast<TXDialog*>(&about_), static_cast<TXDialog*>(&errorBox_),
+                      static_cast<TXDialog*>(&guestLoginBox_)})
+    d->setCallback(this);
+
   model_.setMode(decimal(callback_->getStatusParam("is_module"), 0) != 0 ? 1 : 3);
   model_.setNoActionLinks(false);
-  layout_.addChild(&header_);
-  layout_.addChild(&cross_);
-  layout_.addChild(&tick_);
-  layout_.addChild(&warning_);
-  layout_.addChild(&summaryLabel_);
-  layout_.addChild(&details_);
-  details_.getContent()->addChild(&detailsLabel_);
-  layout_.addChild(&close_);
-  close_.setInputHandler(this);
-  options_.setInputHandler(this);
-  // Until a tray icon embeds, the window reports to its own "Commands" menu,
-  // which stands in the button row.
-  iconWindow_.reset(new StatusIconWindow(*this));
-  fallbackIcon_.reset(new DummyStatusIcon(*iconWindow_, &layout_));
-  iconCallback_ = fallbackIcon_.get();
-  layout_.addChild(fallbackIcon_->getButton(), &close_);
-  setChild(&layout_);
   refreshAll(false);
   refreshTexts();
   setFixedSize(true);
   centreOnScreen();
   setupToplevel(model_.updateTitle(), this, 0, nullptr, nullptr, iconic);
+  if (ft::Extension* extension = callback_->getFtExtension())
+    extension->addPeerCallback(this);
 }
 
 StatusDialog::~StatusDialog() {
-  // The layout is a member: detach it before the host window goes.
-  setChild(nullptr);
-  fallbackIcon_.reset();
+  model_.setHLCallback(&links_);
+  if (ft::Extension* extension = callback_->getFtExtension())
+    extension->removePeerCallback(this);
+  content_.setInputHandler(nullptr);
+  // The members leave the canvas before they go.
+  while (content_.numChildren() > 0)
+    content_.removeChild(content_.childAt(0));
+  details_.getContent()->removeChild(&detailsLabel_);
 }
 
 void StatusDialog::updateNetworkStatus(bool refresh) {
@@ -147,9 +179,13 @@ void StatusDialog::updateNetworkStatus(bool refresh) {
     refreshTexts();
 }
 
+ConnectionsList& StatusDialog::connections() {
+  return connectionsDialog_->connections();
+}
+
 void StatusDialog::updateConnections(bool refresh) {
-  connections_.refresh();
-  model_.setUserCount(unsigned(connections_.count()));
+  connectionsDialog_->refresh();
+  model_.setUserCount(unsigned(connections().count()));
   if (refresh)
     refreshTexts();
 }
@@ -199,23 +235,22 @@ void StatusDialog::refreshIcon() {
   if (guestText)
     guest = zav::Access::Rights(guestText, true, zav::Access::NoAccess);
   model_.setTrayIconSetting(unsigned(disableTray));
-  if (!iconCallback_)
-    return;
   iconCallback_->enableGuestLogin(guest != zav::Access::NoAccess);
   iconCallback_->tickGuestLogin(guestLogin != 0);
   iconCallback_->setIcon(unsigned(model_.trayIconState()));
   iconCallback_->enableFileTransfer(shareFiles != 0);
+  if (ftDialog_)
+    ftDialog_->setSendEnabled(shareFiles != 0 && connections().count() > 0);
   iconCallback_->enableChat(enableChat != 0);
 }
 
 void StatusDialog::updateTooltip() {
-  if (iconCallback_)
-    iconCallback_->setTooltip(model_.tooltipText(true));
+  iconCallback_->setTooltip(model_.tooltipText(true));
 }
 
 void StatusDialog::setIconCallback(IconCallback* callback) {
   if (!callback)
-    callback = fallbackIcon_.get();
+    callback = windowMenu_.get();
   if (callback == iconCallback_)
     return;
   iconCallback_ = callback;
@@ -223,19 +258,110 @@ void StatusDialog::setIconCallback(IconCallback* callback) {
   updateTooltip();
 }
 
-void StatusDialog::setTrayIconEmbedded(bool embedded) {
-  if (embedded == trayIconEmbedded_)
+void StatusDialog::setTrayAvailable(bool available) {
+  if (available == trayAvailable_)
     return;
-  layout_.removeChild(middleButton());
-  trayIconEmbedded_ = embedded;
-  layout_.addChild(middleButton(), &close_);
+  wvw::Widget* old = middleButton();
+  trayAvailable_ = available;
+  content_.removeChild(&aboutButton_);
+  content_.removeChild(old);
+  content_.removeChild(&close_);
+  content_.addChild(&aboutButton_);
+  content_.addChild(middleButton());
+  content_.addChild(&close_);
   layOut();
 }
 
 wvw::Widget* StatusDialog::middleButton() {
-  if (trayIconEmbedded_)
-    return &options_;
-  return fallbackIcon_->getButton();
+  if (trayAvailable_)
+    return &optionsButton_;
+  return windowMenu_->getButton();
+}
+
+void StatusDialog::toggleGuestLogin() {
+  bool wasOn = decimal(callback_->getParam("EnableGuestLogin"), 0) != 0;
+  callback_->setParam("EnableGuestLogin", wasOn ? "0" : "1");
+  refreshIcon();
+  // Only turning it on can meet a server without guest rights.
+  if (!wasOn && !callback_->getParam("GuestAccess"))
+    showBox(&guestLoginBox_);
+}
+
+void StatusDialog::openAddClientDialog() {
+  viewerConnector_->openAddClientDialog();
+}
+
+void StatusDialog::showFileTransfer() {
+  if (!ftDialog_) {
+    showError("File transfer is not available: there is no file-transfer connection to the "
+              "server.");
+    return;
+  }
+  ftDialog_->show();
+}
+
+void StatusDialog::showOptions() {
+  if (!options_) {
+    vlog.status("The options dialog is not available");
+    return;
+  }
+  options_->showOptions();
+}
+
+void StatusDialog::showConnections() {
+  connectionsDialog_->show();
+}
+
+void StatusDialog::setOptions(plat::ParameterSet* params, OptionsDialog::Callback* server) {
+  options_.reset();
+  optionsServer_ = server;
+  try {
+    options_.reset(new OptionsDialog(display(), this, params));
+  } catch (plat::Exception& e) {
+    vlog.error("The options dialog is not available: %s", e.str());
+  }
+  optionsButton_.setEnabled(options_ != nullptr);
+}
+
+// What the links of the status texts do to this window.
+class StatusDialog::LinkActions : public ServerStatusHLCallback::Window {
+public:
+  explicit LinkActions(StatusDialog& dialog) : dialog_(dialog) {}
+  void showOptions() override { dialog_.showOptions(); }
+  void showConnections() override { dialog_.showConnections(); }
+
+private:
+  StatusDialog& dialog_;
+};
+
+void StatusDialog::enableLinks(net::SocketManager* mgr) {
+  model_.setHLCallback(&links_);
+  hlCallback_.reset();
+  if (!linkActions_)
+    linkActions_.reset(new LinkActions(*this));
+  hlCallback_.reset(new ServerStatusHLCallback(linkActions_.get(), display(), &content_, &model_,
+                                               callback_, mgr));
+  model_.setHLCallback(hlCallback_.get());
+  refreshTexts();
+}
+
+void StatusDialog::applyOptions(plat::ParameterSet* changed, plat::ParameterSet* server) {
+  if (optionsServer_)
+    optionsServer_->applyOptions(changed, server);
+  refreshAll(true);
+}
+
+const char* StatusDialog::getStatusParam(const char* name) {
+  return callback_->getStatusParam(name);
+}
+
+void StatusDialog::reloadParams(plat::ParameterSet* set) {
+  if (optionsServer_)
+    optionsServer_->reloadParams(set);
+}
+
+unsigned StatusDialog::getMode() {
+  return optionsServer_ ? optionsServer_->getMode() : model_.getMode();
 }
 
 void StatusDialog::showStatus() {
@@ -246,65 +372,79 @@ void StatusDialog::showStatus() {
   map();
 }
 
-void StatusDialog::putAway() {
-  callback_->iconify();
-}
-
-void StatusDialog::setGuestLogin() {
-  bool on = decimal(callback_->getParam("EnableGuestLogin"), 0) != 0;
-  callback_->setParam("EnableGuestLogin", on ? "0" : "1");
-  refreshIcon();
+void StatusDialog::showAbout() {
+  about_.show();
 }
 
 void StatusDialog::disconnectAll() {
   if (!callback_->disconnectAll())
-    vlog.error("The server did not disconnect its viewers");
+    vlog.error("Disconnecting all viewers failed");
 }
 
-void StatusDialog::showChat() {
+void StatusDialog::openChat() {
   callback_->openChat();
 }
 
-void StatusDialog::showFileTransfer() {
-  vlog.status("No file-transfer window to show");
+void StatusDialog::showError(const char* text) {
+  errorBox_.setText(text ? text : "", 1, 1);
+  showBox(&errorBox_);
 }
 
-void StatusDialog::openAddClientDialog() {
-  vlog.status("No connect-to-viewer dialog to show");
+void StatusDialog::showBox(TXMsgBox* box) {
+  content_.setEnabled(false);
+  box->show();
 }
 
-void StatusDialog::showOptions() {
-  vlog.status("No options dialog to show");
+void StatusDialog::dialogFinished(TXDialog*, bool) {
+  content_.setEnabled(true);
+}
+
+void StatusDialog::peerChanged(ft::ConnectionId, bool) {
+  refreshIcon();
 }
 
 void StatusDialog::layOut() {
   const int x = xSpacing, y = ySpacing, w = headerWidth;
   int pw, ph;
-  header_.setSize(w - 4 * x, 1);
-  header_.getPreferredSize(&pw, &ph);
-  layout_.setChildRect(&header_, rfb::Rect(2 * x, 2 * y, w - 2 * x, 2 * y + ph));
-  int top = 2 * y + ph + 2 * y;
+  // The header is as high as its title and wrapped description (or its
+  // logo, when that is higher), with its bevelled line below.
+  int textWidth = w - ui::HalbrinLogo::logoWidth;
+  header_.title()->getPreferredSize(&pw, &ph);
+  int headerHeight = ph;
+  // Measured at its width, then put back: the header lays it out again
+  // only when its own size changes.
+  rfb::Rect description = header_.getChildRect(header_.description());
+  header_.description()->setSize(textWidth, 1);
+  header_.description()->getPreferredSize(&pw, &ph);
+  header_.setChildRect(header_.description(), description);
+  headerHeight = std::max(headerHeight + ph, int(ui::HalbrinLogo::logoHeight)) + 4;
+  content_.setChildRect(&header_, rfb::Rect(0, 0, w, headerHeight));
+  int top = headerHeight + 2 * y;
   for (wvw::Widget* icon : {&cross_, &tick_, &warning_})
-    layout_.setChildRect(icon, rfb::Rect(2 * x, top, 2 * x + iconSize, top + iconSize));
+    content_.setChildRect(icon, rfb::Rect(2 * x, top, 2 * x + iconSize, top + iconSize));
   summaryLabel_.setSize(w - 6 - (4 * x + iconSize), 1);
   summaryLabel_.getPreferredSize(&pw, &ph);
   int lineTop = top + (iconSize - summaryLabel_.fontHeight()) / 2;
-  layout_.setChildRect(&summaryLabel_, rfb::Rect(4 * x + iconSize, lineTop, w - 6,
-                                                 std::max(lineTop + ph, top + iconSize)));
-  int panelTop = top + iconSize + y;
+  int summaryBottom = std::max(lineTop + ph, top + iconSize);
+  content_.setChildRect(&summaryLabel_, rfb::Rect(4 * x + iconSize, lineTop, w - 6, summaryBottom));
+  // A summary that wraps (a long state with its link) pushes the details
+  // down.
+  int panelTop = summaryBottom + y;
   detailsLabel_.setSize(w - 8 * x, 1);
   detailsLabel_.getPreferredSize(&pw, &ph);
   details_.getContent()->setChildRect(&detailsLabel_, rfb::Rect(0, 0, w - 8 * x, ph));
   int panelW, panelH;
   details_.setSize(w - 4 * x, ph);
   details_.getPreferredSize(&panelW, &panelH);
-  layout_.setChildRect(&details_, rfb::Rect(2 * x, panelTop, w - 2 * x, panelTop + panelH));
+  content_.setChildRect(&details_, rfb::Rect(2 * x, panelTop, w - 2 * x, panelTop + panelH));
   int buttonsTop = panelTop + panelH + 2 * y;
-  int closeLeft = w - 2 * x - buttonWidth;
-  layout_.setChildRect(&close_,
-                       rfb::Rect(closeLeft, buttonsTop, w - 2 * x, buttonsTop + buttonHeight));
-  layout_.setChildRect(middleButton(), rfb::Rect(closeLeft - x - buttonWidth, buttonsTop,
-                                                 closeLeft - x, buttonsTop + buttonHeight));
+  content_.setChildRect(&aboutButton_,
+                        rfb::Rect::at(rfb::Point(2 * x, buttonsTop), buttonWidth, buttonHeight));
+  int middleX = w - buttonWidth - buttonWidth - 3 * x;
+  content_.setChildRect(middleButton(),
+                        rfb::Rect::at(rfb::Point(middleX, buttonsTop), buttonWidth, buttonHeight));
+  content_.setChildRect(&close_, rfb::Rect::at(rfb::Point(middleX + buttonWidth + x, buttonsTop),
+                                               buttonWidth, buttonHeight));
   int height = buttonsTop + buttonHeight + 2 * y;
   setMinSize(w, height);
   setMaxSize(w, height);
@@ -316,7 +456,11 @@ bool StatusDialog::onClick(wvw::Widget* source) {
     deleteWindow(this);
     return true;
   }
-  if (source == &options_) {
+  if (source == &aboutButton_) {
+    showAbout();
+    return true;
+  }
+  if (source == &optionsButton_) {
     showOptions();
     return true;
   }
@@ -324,12 +468,61 @@ bool StatusDialog::onClick(wvw::Widget* source) {
 }
 
 void StatusDialog::deleteWindow(TXWindow*) {
-  // The tray icon decides whether the window hides or iconifies; the
-  // fallback iconifies it, so it stays reachable.
-  if (quitOnCloseStatusDialog)
-    fallbackIcon_->checkVisibility();
+  // The tray icon decides whether the window hides or iconifies; the window
+  // menu iconifies it, so it stays reachable.
+  if (quitOnClose)
+    windowMenu_->checkVisibility();
   else
     iconCallback_->checkVisibility();
+}
+
+} // namespace serverconfig
+
+namespace serverconfig {
+
+void StatusWindowActions::setIconCallback(StatusDialog::IconCallback* icon) {
+  dialog_.setIconCallback(icon);
+}
+
+void StatusWindowActions::setTrayIconEmbedded(bool embedded) {
+  dialog_.setTrayAvailable(embedded);
+}
+
+void StatusWindowActions::iconify() {
+  // Through the callback, which knows the main window.
+  dialog_.callback_->iconify();
+}
+
+void StatusWindowActions::showStatus() {
+  dialog_.showStatus();
+}
+
+void StatusWindowActions::hideStatus() {
+  dialog_.unmap();
+}
+
+void StatusWindowActions::showFileTransfer() {
+  dialog_.showFileTransfer();
+}
+
+void StatusWindowActions::openAddClientDialog() {
+  dialog_.openAddClientDialog();
+}
+
+void StatusWindowActions::disconnectAll() {
+  dialog_.disconnectAll();
+}
+
+void StatusWindowActions::setGuestLogin() {
+  dialog_.toggleGuestLogin();
+}
+
+void StatusWindowActions::showChat() {
+  dialog_.openChat();
+}
+
+void StatusWindowActions::showOptions() {
+  dialog_.showOptions();
 }
 
 } // namespace serverconfig

@@ -1,41 +1,63 @@
-// The server status window: a title, an icon and one-line summary of the
-// server's state, a "Details" panel with the detailed status text and a
-// button row. It keeps the status model filled from the server's parameters
-// and status values through its Callback, and the tray icon (or its own
-// fallback "Commands" menu button, which it owns and reports to while no tray
-// icon is embedded) informed through its IconCallback. The connections model
-// is owned; the callbacks, the tray icon and the display are not. Texts that
-// the callback returns belong to it.
+// The server status window: the logo header, an icon and one-line summary of
+// the server's state, a "Details" panel with the detailed status text and the
+// buttons "About...", "Options..." (or the "Commands" window menu while no
+// tray icon is available) and "Close". It keeps the status model filled from
+// the server's parameters and status values through its Callback, and the
+// tray icon or its own window menu informed through the current
+// IconCallback, which also hears when a viewer's file transfer comes or goes.
+// It opens the options dialog (whose owner callback it is), the connections
+// dialog (whose model gives the user count), the connect-to-viewer dialog,
+// the file-transfer dialog and, once given a socket manager, acts on the
+// links of its status texts.
+// Those dialogs, the window menu, the About dialog and the two message
+// boxes are owned; the callbacks, the file-transfer extension, the options'
+// parameter set, the socket manager and the display are not.
+// Texts that the callback returns belong to it.
 #pragma once
 
 #include "serverconfig/ConnectionsList.h"
-#include "serverconfig/FilledLayout.h"
+#include "serverconfig/OptionsDialog.h"
 
-#include "tx/TXWParent.h"
+#include "ft/Extension.h"
+#include "tx/TXDialog.h"
+#include "tx/TXMsgBox.h"
+#include "ui/AboutDialog.h"
+#include "ui/LogoHeader.h"
 
+#include "plat/BoolParameter.h"
 #include "plat/String.h"
 #include "wvw/WImage.h"
+#include "wvw/WInputHandler.h"
 #include "wvw/WLabelButton.h"
 #include "wvw/WLabelMarkedUp.h"
-#include "wvw/WLayout.h"
 #include "wvw/WPanel.h"
 #include "zav/status/ServerStatus.h"
 
 #include <memory>
 
-namespace serverconfig {
-class DummyStatusIcon;
-class StatusIconWindow;
-} // namespace serverconfig
-
 namespace ft {
-class Extension;
+class ActiveShareAutoDownloader;
+class FileTransferDialog;
 class UploadManager;
 } // namespace ft
 
+namespace net {
+class SocketManager;
+} // namespace net
+
 namespace serverconfig {
 
-class StatusDialog : public TXWParent, public wvw::WInputHandler, public TXDeleteWindowCallback {
+class ConnectionsDialog;
+class DummyStatusIcon;
+class ServerStatusHLCallback;
+class StatusWindowActions;
+class ViewerConnector;
+
+class StatusDialog : public TXDialog,
+                     public wvw::WInputHandler,
+                     public TXDialog::Callback,
+                     public ft::Extension::PeerCallback,
+                     public OptionsDialog::Callback {
 public:
   class Callback {
   public:
@@ -76,6 +98,12 @@ public:
     virtual void enableChat(bool enable) = 0;
   };
 
+  // Texts of the two message boxes.
+  static const char* const guestLoginNotSupportedText;
+
+  // "QuitOnCloseStatusDialog".
+  static plat::BoolParameter quitOnClose;
+
   // The window is made (not mapped) and filled from the server.
   StatusDialog(Display* dpy, Callback* callback, ConnectionsList::Callback* connectionsCallback,
                bool iconic);
@@ -92,45 +120,87 @@ public:
   void refreshTexts();
   void refreshIcon();
   void updateTooltip();
-  // The icon the window reports to from now on; null means its own fallback
-  // "Commands" menu, with which it starts.
+  // The icon that hears of the server's state from now on; null means the
+  // window's own "Commands" menu.
   void setIconCallback(IconCallback* callback);
-  IconCallback* iconCallback() const { return iconCallback_; }
-  DummyStatusIcon* fallbackIcon() { return fallbackIcon_.get(); }
-  // What the tray icon's messages act on.
-  StatusIconWindow* iconWindow() { return iconWindow_.get(); }
-  // While a tray icon is embedded the button row offers "Options...",
-  // otherwise the fallback's "Commands" menu button.
-  void setTrayIconEmbedded(bool embedded);
-  bool trayIconEmbedded() const { return trayIconEmbedded_; }
-
-  // The commands of the tray menu and of the "Commands" menu.
+  // Whether a tray icon is shown: the button row offers "Options..." when
+  // it is, the "Commands" menu when not.
+  void setTrayAvailable(bool available);
+  // Turns the server's "EnableGuestLogin" over; turning it on where the
+  // server has no "GuestAccess" tells the user that guest login is not
+  // supported.
+  void toggleGuestLogin();
   // De-iconifies the window and brings it up in front.
   void showStatus();
-  // Puts the window away through the callback (iconifies it).
-  void putAway();
-  // Toggles the server's "EnableGuestLogin" and refreshes the icon state.
-  void setGuestLogin();
-  void disconnectAll();
-  void showChat();
-  // The dialogs that the status window does not hold yet: the commands are
-  // logged and do nothing.
-  virtual void showFileTransfer();
+  // The dialogs reached from the window. Without a file-transfer stream
+  // "File Transfer..." shows an error; without options "Options..." is
+  // disabled and its command only logged.
   virtual void openAddClientDialog();
+  virtual void showFileTransfer();
   virtual void showOptions();
+  void showConnections();
+  // Builds the options dialog over the server's parameters (the working
+  // set, not owned) and enables "Options..."; server reads and applies
+  // them. A set that lacks a parameter of the pages is logged and leaves
+  // the options unavailable.
+  void setOptions(plat::ParameterSet* params, OptionsDialog::Callback* server);
+  // The links of the status texts act from now on; the connection test
+  // runs over mgr (not owned).
+  void enableLinks(net::SocketManager* mgr);
+  void showAbout();
+  void disconnectAll();
+  void openChat();
+  // Shows the text in the error box (error icon, "OK"); the window takes no
+  // input until the box is closed.
+  void showError(const char* text);
 
   bool onClick(wvw::Widget* source) override;
   void deleteWindow(TXWindow* window) override;
+  void dialogFinished(TXDialog* dialog, bool result) override;
+  // A viewer's file transfer came or went: the icon's commands follow.
+  void peerChanged(ft::ConnectionId connection, bool enabled) override;
+
+  // OptionsDialog::Callback: through the options' server, then the window
+  // shows the new state.
+  void applyOptions(plat::ParameterSet* changed, plat::ParameterSet* server) override;
+  const char* getStatusParam(const char* name) override;
+  void reloadParams(plat::ParameterSet* set) override;
+  unsigned getMode() override;
 
   zav::ServerStatus& model() { return model_; }
-  const ConnectionsList& connections() const { return connections_; }
+  ConnectionsList& connections();
+  ConnectionsDialog* connectionsDialog() { return connectionsDialog_.get(); }
+  // Null until setOptions succeeded.
+  OptionsDialog* optionsDialog() { return options_.get(); }
+  ViewerConnector* viewerConnector() { return viewerConnector_.get(); }
+  // Null without a file-transfer stream.
+  ft::FileTransferDialog* fileTransferDialog() { return ftDialog_.get(); }
+  // Null until enableLinks.
+  ServerStatusHLCallback* links() { return hlCallback_.get(); }
   const char* summaryText() { return summaryLabel_.getText(); }
   const char* detailsText() { return detailsLabel_.getText(); }
+  wvw::WLabelMarkedUp* summaryLabel() { return &summaryLabel_; }
+  wvw::WPanel* detailsPanel() { return &details_; }
+  IconCallback* iconCallback() const { return iconCallback_; }
+  ui::LogoHeader* header() { return &header_; }
+  DummyStatusIcon* windowMenu() { return windowMenu_.get(); }
+  // What the tray icon does to this window.
+  StatusWindowActions& iconActions() { return *actions_; }
+  bool trayAvailable() const { return trayAvailable_; }
+  ui::AboutDialog* aboutDialog() { return &about_; }
+  TXMsgBox* errorBox() { return &errorBox_; }
+  TXMsgBox* guestLoginBox() { return &guestLoginBox_; }
+  wvw::WLabelButton* aboutButton() { return &aboutButton_; }
+  wvw::WLabelButton* optionsButton() { return &optionsButton_; }
+  wvw::WLabelButton* closeButton() { return &close_; }
 
 protected:
   Callback* callback_;
 
 private:
+  friend class StatusWindowActions;
+  class LinkActions;
+
   // The status texts' links that this window can act on: none yet.
   class NoLinks : public zav::ServerStatus::HLCallback {
   public:
@@ -145,24 +215,39 @@ private:
   };
 
   void layOut();
-  // "Options..." or the fallback's "Commands" menu button.
+  // The middle button of the row: "Options..." or the window menu's.
   wvw::Widget* middleButton();
+  // Shows an owned message box; the window's input waits for its end.
+  void showBox(TXMsgBox* box);
 
   NoLinks links_;
   zav::ServerStatus model_;
-  ConnectionsList connections_;
-  IconCallback* iconCallback_ = nullptr;
-  bool trayIconEmbedded_ = false;
-  FilledLayout layout_;
-  wvw::WLabelMarkedUp header_;
+  std::unique_ptr<ConnectionsDialog> connectionsDialog_;
+  std::unique_ptr<StatusWindowActions> actions_;
+  ui::LogoHeader header_;
   wvw::WImage cross_, tick_, warning_;
   wvw::WLabelMarkedUp summaryLabel_;
   wvw::WPanel details_;
   wvw::WLabelMarkedUp detailsLabel_;
-  wvw::WLabelButton options_;
-  wvw::WLabelButton close_;
-  std::unique_ptr<StatusIconWindow> iconWindow_;
-  std::unique_ptr<DummyStatusIcon> fallbackIcon_;
+  wvw::WLabelButton aboutButton_, optionsButton_, close_;
+  // The window menu, the current icon callback until a tray icon registers.
+  std::unique_ptr<DummyStatusIcon> windowMenu_;
+  IconCallback* iconCallback_ = nullptr;
+  bool trayAvailable_ = false;
+
+  // The dialogs reached from this window. The file-transfer dialog goes
+  // before its auto-downloader.
+  OptionsDialog::Callback* optionsServer_ = nullptr;
+  std::unique_ptr<OptionsDialog> options_;
+  std::unique_ptr<ViewerConnector> viewerConnector_;
+  std::unique_ptr<ft::ActiveShareAutoDownloader> autoDownloader_;
+  std::unique_ptr<ft::FileTransferDialog> ftDialog_;
+  std::unique_ptr<LinkActions> linkActions_;
+  std::unique_ptr<ServerStatusHLCallback> hlCallback_;
+
+  ui::AboutDialog about_;
+  TXMsgBox errorBox_;
+  TXMsgBox guestLoginBox_;
 };
 
 } // namespace serverconfig

@@ -12,11 +12,12 @@
 #include "plat/unix/AppInit.h"
 #include "serverconfig/ConnectionsList.h"
 #include "serverconfig/StatusIcon.h"
-#include "serverconfig/StatusIconWindow.h"
+#include "serverconfig/StatusWindowActions.h"
 #include "wvw/FontProp.h"
 #include "wvw/Style.h"
 #include "wvw/Widget.h"
 #include "zavconfig/StatusDialogCallback.h"
+#include "zavconfig/WindowIcon.h"
 #include "zavconfig/XServerConnectionChat.h"
 #include "zavconfig/XServerConnectionFT.h"
 #include "zavconfig/ZavConfigWindow.h"
@@ -39,6 +40,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <vector>
 
@@ -265,18 +267,23 @@ int runMainLoop(Display* display, net::SelectSocketManager* sockets, plat::Timer
   for (;;) {
     // Failures in the handlers of windows and timers are reported and the
     // program goes on; only the loop's own failures end it.
+    // (The window reports a failed event itself, inside handleXEvents, and
+    // the events after it are served.)
     try {
       TXWindow::handleXEvents(display);
     } catch (plat::Exception& e) {
-      vlog.error("%s", e.str());
-      window->showMessage(e.str());
+      window->handlerFailed(e.str());
+    } catch (std::exception& e) {
+      window->handlerFailed(e.what());
     }
     int timeout = -1;
     try {
       timeout = timers->processTimers();
     } catch (plat::Exception& e) {
-      vlog.error("%s", e.str());
-      window->showMessage(e.str());
+      window->handlerFailed(e.str());
+      timeout = 0;
+    } catch (std::exception& e) {
+      window->handlerFailed(e.what());
       timeout = 0;
     }
     XFlush(display);
@@ -343,6 +350,7 @@ private:
 } // namespace
 
 int runWindowMode(Display* display, ChatOptions* chatOptions) {
+  setProductWindowIcon();
   SignalPipe signalPipe;
   // Destroyed in the reverse order. The socket manager tells the servers of
   // its streams (the file-transfer and chat connections) of their removal
@@ -386,6 +394,7 @@ int runWindowMode(Display* display, ChatOptions* chatOptions) {
     if (haveFileTransfer)
       statusCallback.setFtExtension(fileTransfer.getExtension());
     ZavConfigWindow window(display, iconic, &serverParams, &statusCallback);
+    window.enableLinks(&sockets);
     if (!noWindow)
       window.map();
     // The tray icon, also with "nowin". Its child opens the display this
@@ -393,7 +402,7 @@ int runWindowMode(Display* display, ChatOptions* chatOptions) {
     // "Commands" menu and everything else runs on.
     std::unique_ptr<serverconfig::StatusIcon> statusIcon;
     try {
-      statusIcon.reset(new serverconfig::StatusIcon(*window.iconWindow(), DisplayString(display)));
+      statusIcon.reset(new serverconfig::StatusIcon(window.iconActions(), DisplayString(display)));
     } catch (plat::Exception& e) {
       vlog.error("%s", e.str());
     }
@@ -419,6 +428,25 @@ int runWindowMode(Display* display, ChatOptions* chatOptions) {
   }
 }
 
+namespace {
+
+// Reads a configuration file into the set at priority 50; a missing file is
+// the usual case and is skipped without the cost of a thrown exception (the
+// start-up of every command pays it).
+void readConfigFile(plat::ParameterSet& set, const char* path) {
+  if (access(path, F_OK) != 0) {
+    vlog.debug("Skipping config file %s", path);
+    return;
+  }
+  try {
+    plat::ConfigurationFile::readParameters(set, path, 50);
+  } catch (plat::Exception& e) {
+    vlog.debug("%s", e.str());
+  }
+}
+
+} // namespace
+
 int zavconfigMain(int argc, char** argv) {
   programName = argv[0];
   AppInit* app;
@@ -437,19 +465,14 @@ int zavconfigMain(int argc, char** argv) {
   signal(SIGXFSZ, SIG_IGN);
   wvw::Widget::getDefaultStyle()->font = &wvw::FontProp::helv15_u;
 
-  try {
-    plat::ConfigurationFile::readParameters(plat::ParameterSet::global(), app->getUserConfigFile(),
-                                            50);
-  } catch (plat::Exception& e) {
-    vlog.debug("%s", e.str());
-  }
+  readConfigFile(plat::ParameterSet::global(), app->getUserConfigFile());
 
   // The chat settings are local to main; the command line may set them too,
   // and they are offered each parameter before the global ones.
   ChatOptions chatOptions;
   try {
     chatConfigFile = plat::EnvExpandedString("$HOME/.zav/config.d/chat").c_str();
-    plat::ConfigurationFile::readParameters(chatOptions, chatConfigFile.c_str(), 50);
+    readConfigFile(chatOptions, chatConfigFile.c_str());
   } catch (plat::Exception& e) {
     vlog.debug("%s", e.str());
   }

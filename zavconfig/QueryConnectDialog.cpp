@@ -12,9 +12,8 @@ namespace zavconfig {
 
 namespace {
 
-// Logo space on the left; the prompt has no logo of its own.
-const int logoWidth = 0, logoHeight = 0;
-const int messageWidth = 250, choicesWidth = 80;
+// The prompt is at least this high beside the logo.
+const int minHeight = 72;
 
 void appendEscaped(plat::DString& out, const char* text) {
   out.appendReplacing(text, "^", "^^");
@@ -73,35 +72,39 @@ QueryConnectDialog::QueryConnectDialog(Display* dpy, const char* userName,
                                        zav::Access::Rights offeredRights,
                                        zav::Access::Rights timeoutRights, int seconds,
                                        QueryResultCallback* callback)
-    : NotificationPopup(dpy), callback_(callback), userName_(userName ? userName : ""),
+    : ui::NotificationDialog(dpy), callback_(callback), userName_(userName ? userName : ""),
       secondsLeft_(seconds), countdown_(this), timeoutRights_(timeoutRights),
-      messageLabel_(this, nullptr), choicesLabel_(this, nullptr) {
-  messageLabel_.setStyle(style());
-  choicesLabel_.setStyle(style());
+      labelStyle_(*wvw::Widget::getDefaultStyle()), messageLabel_(this, nullptr),
+      choicesLabel_(this, nullptr) {
+  labelStyle_.background = wvw::Widget::White;
+  messageLabel_.setStyle(&labelStyle_);
+  choicesLabel_.setStyle(&labelStyle_);
   choices_ = makeChoices(offeredRights);
   choicesLabel_.setText(choices_.c_str());
   updateMessage();
 
-  const int b = borderWidth;
-  // The message wraps within its width; the popup is as high as it needs.
+  const int b = borderWidth, w = ui::HalbrinLogo::logoWidth;
+  // The message wraps within its width. The popup is at least as high as
+  // the logo, and higher when the text (the longest count is the first)
+  // needs it, so that no line is cut off.
   messageLabel_.setSize(messageWidth, 1);
   int prefW, prefH;
   messageLabel_.getPreferredSize(&prefW, &prefH);
-  int h = std::max({logoHeight, 72, prefH});
-  content()->addChildSized(&messageLabel_,
-                           rfb::Rect(logoWidth + b, b, logoWidth + b + messageWidth, h + b));
-  content()->addChildSized(&choicesLabel_,
-                           rfb::Rect(logoWidth + b + messageWidth, b,
-                                     logoWidth + b + messageWidth + choicesWidth, h + b));
-  setContentSize(logoWidth + 2 * b + messageWidth + choicesWidth, h + 2 * b);
+  int h = std::max({int(ui::HalbrinLogo::logoHeight), minHeight, prefH});
+  layout_.addChildAt(&logo_, rfb::Point(b, b));
+  layout_.addChildSized(&messageLabel_, rfb::Rect(w + b, b, w + b + messageWidth, h + b));
+  layout_.addChildSized(&choicesLabel_, rfb::Rect(w + b + messageWidth, b,
+                                                  w + b + messageWidth + choicesWidth, h + b));
+  layout_.setSize(w + 2 * b + messageWidth + choicesWidth, h + 2 * b);
   setName("Connection query");
   countdown_.start(1000);
 }
 
 QueryConnectDialog::~QueryConnectDialog() {
   countdown_.stop();
-  content()->removeChild(&choicesLabel_);
-  content()->removeChild(&messageLabel_);
+  layout_.removeChild(&choicesLabel_);
+  layout_.removeChild(&messageLabel_);
+  layout_.removeChild(&logo_);
 }
 
 void QueryConnectDialog::updateMessage() {
@@ -112,7 +115,8 @@ void QueryConnectDialog::updateMessage() {
 void QueryConnectDialog::linkClicked(int link) {
   // Stop first: the answer may lead the owner to replace this prompt.
   countdown_.stop();
-  hide();
+  hideTimer_.stop();
+  unmap();
   switch (link) {
   case 1:
     callback_->queryResult(zav::Access::Full);
@@ -131,9 +135,9 @@ void QueryConnectDialog::linkClicked(int link) {
 
 bool QueryConnectDialog::timerCallback(plat::Timer* timer) {
   if (timer != &countdown_)
-    return NotificationPopup::timerCallback(timer);
+    return ui::NotificationDialog::timerCallback(timer);
   if (--secondsLeft_ < 0) {
-    hide();
+    unmap();
     callback_->queryTimedOut();
     return false;
   }

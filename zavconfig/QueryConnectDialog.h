@@ -1,15 +1,17 @@
 // The popup that asks the desktop user whether an incoming viewer connection
-// may proceed: the user name, a countdown and the choices "Accept",
-// "View-only" and "Reject" as links. The answer, or the time-out, goes to the
-// QueryResultCallback (not owned). The popup owns its copy of the user name,
-// its labels and its countdown timer.
+// may proceed: the product logo, the user name, a countdown and the choices
+// "Accept", "View-only" and "Reject" as links. The answer, or the time-out,
+// goes to the QueryResultCallback (not owned). The popup owns its copy of
+// the user name, its logo, labels, their style and its countdown timer.
 #pragma once
 
-#include "zavconfig/NotificationPopup.h"
+#include "ui/HalbrinLogo.h"
+#include "ui/NotificationDialog.h"
 
 #include "plat/MarkUp.h"
 #include "plat/String.h"
 #include "plat/Timer.h"
+#include "wvw/Style.h"
 #include "wvw/WLabelMarkedUp.h"
 #include "zav/Access.h"
 
@@ -25,11 +27,15 @@ public:
   virtual void queryTimedOut() { queryResult(zav::Access::NoAccess); }
 };
 
-class QueryConnectDialog : public NotificationPopup, public plat::MarkUp::LinkCallback {
+class QueryConnectDialog : public ui::NotificationDialog, public plat::MarkUp::LinkCallback {
 public:
   // Longest user name shown, in bytes; a longer one is cut at a character
   // boundary and ended with "...".
   static const int maxUserNameLength = 64;
+
+  // Width of the message and of the choices, in pixels.
+  static const int messageWidth = 250;
+  static const int choicesWidth = 80;
 
   // Starts the countdown from seconds; the caller shows the popup with
   // popUp(-1).
@@ -44,6 +50,7 @@ public:
   int secondsLeft() const { return secondsLeft_; }
   const char* messageText() const { return message_.c_str(); }
   const char* choicesText() const { return choices_.c_str(); }
+  wvw::WLabelMarkedUp* choicesLabel() { return &choicesLabel_; }
 
   // The texts, built from outside data: the user name is escaped for the
   // mark-up and bounded.
@@ -63,6 +70,8 @@ private:
   zav::Access::Rights timeoutRights_;
   plat::String message_;
   plat::String choices_;
+  wvw::Style labelStyle_;
+  ui::HalbrinLogo logo_;
   wvw::WLabelMarkedUp messageLabel_;
   wvw::WLabelMarkedUp choicesLabel_;
 };

@@ -1,12 +1,14 @@
 #include "zavconfig/ZavConfigWindow.h"
 
 #include "zavconfig/Main.h"
-#include "zavconfig/MessagePopup.h"
 #include "zavconfig/zavext.h"
 
 #include "tx/xfixes.h"
 
+#include "ft/ui/FileTransferDialog.h"
+#include "plat/Exception.h"
 #include "plat/LogWriter.h"
+#include "plat/unix/AppInit.h"
 
 #include <X11/Xatom.h>
 
@@ -53,6 +55,12 @@ ZavConfigWindow::ZavConfigWindow(Display* dpy, bool iconic, plat::ParameterSet* 
   statusCallback_->setWindows(this);
   acceptCutText_ = serverParams->find("AcceptCutText");
   sendCutText_ = serverParams->find("SendCutText");
+  // The options edit the server's parameters; the status callback reads
+  // and sends them.
+  setOptions(serverParams, statusCallback);
+  // A changed fetch folder goes to the per-user configuration file.
+  if (fileTransferDialog() && AppInit::instance())
+    fileTransferDialog()->setConfigFile(AppInit::instance()->getUserConfigFile());
 
   if (xfixes::XFixesQueryExtension(dpy, &xfixesEventBase_, &xfixesErrorBase_)) {
     int major = 0, minor = 0;
@@ -72,9 +80,11 @@ ZavConfigWindow::ZavConfigWindow(Display* dpy, bool iconic, plat::ParameterSet* 
   // A negative period is taken as no polling.
   if (pollTime > 0)
     pollTimer_.start(pollTime);
+  previousFailureHandler_ = TXWindow::setFailureHandler(this);
 }
 
 ZavConfigWindow::~ZavConfigWindow() {
+  TXWindow::setFailureHandler(previousFailureHandler_);
   pollTimer_.stop();
   statusCallback_->setWindows(nullptr);
 }
@@ -191,9 +201,17 @@ void ZavConfigWindow::notifyConnect(const StatusDialogCallback::Entry& entry, bo
 }
 
 void ZavConfigWindow::showMessage(const char* text) {
-  if (!message_)
-    message_.reset(new MessagePopup(dpy_));
-  message_->show(text);
+  showError(text);
+}
+
+void ZavConfigWindow::handlerFailed(const char* message) {
+  vlog.error("%s", message);
+  // The report must not fail in its turn: at worst it stays in the log.
+  try {
+    showError(message);
+  } catch (plat::Exception& e) {
+    vlog.error("%s", e.str());
+  }
 }
 
 } // namespace zavconfig

@@ -3,13 +3,15 @@
 // desktop's clipboard with the server's (through its clipboard window and,
 // where the display offers it, XFIXES selection notices), shows the
 // connection-query prompt and sends the answer back, and shows the connect
-// notices and message boxes for the status callback. Owns the clipboard
-// window, the prompt, the notice popup and the message box; the display, the
-// server's parameter set and the status callback are not owned.
+// notices and the error box for the status callback. While it lives, a
+// failure that escapes the handler of a window's event is shown in its error
+// box and the program goes on. Owns the clipboard
+// window, the prompt and the notice popup; the display, the server's
+// parameter set and the status callback are not owned.
 #pragma once
 
+#include "serverconfig/NotifyConnectDlg.h"
 #include "serverconfig/StatusDialog.h"
-#include "zavconfig/NotifyConnectDlg.h"
 #include "zavconfig/QueryConnectDialog.h"
 #include "zavconfig/StatusDialogCallback.h"
 
@@ -24,12 +26,11 @@
 
 namespace zavconfig {
 
-class MessagePopup;
-
 class ZavConfigWindow : public serverconfig::StatusDialog,
                         public QueryResultCallback,
                         public TXClipboardWindow::Callback,
-                        public StatusDialogCallback::Windows {
+                        public StatusDialogCallback::Windows,
+                        public TXWindow::FailureHandler {
 public:
   // Clipboard texts longer than this are logged by their start only.
   static const int logPrefixLength = 8;
@@ -53,7 +54,11 @@ public:
   void iconify() override;
   void notifyConnect(const StatusDialogCallback::Entry& entry, bool connected,
                      int seconds) override;
+  // In the status window's error box.
   void showMessage(const char* text) override;
+
+  // TXWindow::FailureHandler: logged and shown in the error box.
+  void handlerFailed(const char* message) override;
 
   bool xfixesPresent() const { return xfixes_; }
   QueryConnectDialog* queryPrompt() const { return queryPrompt_.get(); }
@@ -84,7 +89,7 @@ private:
   int xfixesEventBase_ = 0;
   int xfixesErrorBase_ = 0;
   serverconfig::NotifyConnectDlg notices_;
-  std::unique_ptr<MessagePopup> message_;
+  TXWindow::FailureHandler* previousFailureHandler_;
 };
 
 } // namespace zavconfig

@@ -7,6 +7,7 @@
 #include <sys/select.h>
 
 #include <cerrno>
+#include <exception>
 
 TXDialog::TXDialog(Display* dpy, int width, int height, const char* title, bool modal, bool centre,
                    TXWindow* transientFor)
@@ -132,7 +133,16 @@ bool TXDialog::show() {
       reportFinished();
       return result;
     }
-    int t = timers.processTimers();
+    int t = 0;
+    try {
+      t = timers.processTimers();
+    } catch (plat::Exception& e) {
+      if (!reportFailure(e.str()))
+        throw;
+    } catch (std::exception& e) {
+      if (!reportFailure(e.what()))
+        throw;
+    }
     // Timers may have read events into Xlib's queue, where select() does
     // not see them.
     if (XPending(dpy_))

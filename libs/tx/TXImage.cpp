@@ -2,12 +2,12 @@
 
 #include "tx/TXWindow.h"
 #include "tx/XErrorTrap.h"
+#include "tx/xshm.h"
 
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
 
 #include <X11/Xutil.h>
-#include <X11/extensions/XShm.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
@@ -73,13 +73,13 @@ void TXImage::createXImage(int width, int height) {
 // Sets xim_ and shm_ on success; throws (having undone everything) on a
 // failure of the segment or the server's attach.
 void TXImage::createSharedXImage(int width, int height) {
-  if (!XShmQueryExtension(dpy_))
+  if (!xshm::XShmQueryExtension(dpy_))
     throw plat::Exception("MIT-SHM extension not available: using plain XImage");
   std::unique_ptr<Segment> seg(new Segment());
   seg->info.shmid = -1;
   seg->info.shmaddr = reinterpret_cast<char*>(-1);
-  XImage* xim = XShmCreateImage(dpy_, vis_, unsigned(depth_), ZPixmap, nullptr, &seg->info,
-                                unsigned(width), unsigned(height));
+  XImage* xim = xshm::XShmCreateImage(dpy_, vis_, unsigned(depth_), ZPixmap, nullptr, &seg->info,
+                                      unsigned(width), unsigned(height));
   if (!xim)
     throw plat::Exception("XShmCreateImage failed");
   auto undo = [&] {
@@ -108,7 +108,7 @@ void TXImage::createSharedXImage(int width, int height) {
     seg->info.shmaddr = xim->data = static_cast<char*>(addr);
     seg->info.readOnly = False;
     beginXErrorTrap(dpy_);
-    XShmAttach(dpy_, &seg->info);
+    xshm::XShmAttach(dpy_, &seg->info);
     endXErrorTrap(dpy_);
     if (int code = trappedXErrorCode()) {
       char text[1024];
@@ -134,7 +134,7 @@ void TXImage::destroyXImage() {
     vlog.debug("Freeing shared memory XImage");
     shmdt(shm_->info.shmaddr);
     shmctl(shm_->info.shmid, IPC_RMID, nullptr);
-    XShmDetach(dpy_, &shm_->info);
+    xshm::XShmDetach(dpy_, &shm_->info);
     shm_.reset();
     xim_->data = nullptr;
   }
@@ -286,8 +286,8 @@ void TXImage::put(Window win, GC gc, const rfb::Rect& rect, const rfb::Point& of
     tig_->getImage(dest, r, ximageStride());
   }
   if (shm_)
-    XShmPutImage(dpy_, win, gc, xim_, r.tl.x, r.tl.y, r.tl.x + offset.x, r.tl.y + offset.y,
-                 unsigned(r.width()), unsigned(r.height()), False);
+    xshm::XShmPutImage(dpy_, win, gc, xim_, r.tl.x, r.tl.y, r.tl.x + offset.x, r.tl.y + offset.y,
+                       unsigned(r.width()), unsigned(r.height()), False);
   else
     XPutImage(dpy_, win, gc, xim_, r.tl.x, r.tl.y, r.tl.x + offset.x, r.tl.y + offset.y,
               unsigned(r.width()), unsigned(r.height()));

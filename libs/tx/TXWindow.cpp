@@ -4,6 +4,7 @@
 
 #include "plat/Assert.h"
 #include "plat/BoolParameter.h"
+#include "plat/Exception.h"
 #include "plat/LogWriter.h"
 #include "plat/MBuf.h"
 #include "plat/Utf8.h"
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <vector>
 
 static plat::LogWriter vlog("TXWindow");
@@ -46,6 +48,7 @@ static const long maxPropertyUnits = 65536;
 static std::vector<TXWindow*> windows;
 static TXWindow* grabWindow = nullptr;
 static TXEventHandler* globalEventHandler = nullptr;
+static TXWindow::FailureHandler* failureHandler = nullptr;
 
 // The error trap (declared in XErrorTrap.h) shares this file's log writer.
 static int trappedCode = 0;
@@ -675,11 +678,33 @@ void TXWindow::handleXEvents(Display* dpy, TXWindow* modal) {
         }
       }
     }
-    if (target)
-      target->handleXEvent(&ev, modal);
-    else if (globalEventHandler)
-      globalEventHandler->handleEvent(nullptr, &ev);
+    // A failing handler costs its own event only.
+    try {
+      if (target)
+        target->handleXEvent(&ev, modal);
+      else if (globalEventHandler)
+        globalEventHandler->handleEvent(nullptr, &ev);
+    } catch (plat::Exception& e) {
+      if (!reportFailure(e.str()))
+        throw;
+    } catch (std::exception& e) {
+      if (!reportFailure(e.what()))
+        throw;
+    }
   }
+}
+
+TXWindow::FailureHandler* TXWindow::setFailureHandler(FailureHandler* handler) {
+  FailureHandler* old = failureHandler;
+  failureHandler = handler;
+  return old;
+}
+
+bool TXWindow::reportFailure(const char* message) {
+  if (!failureHandler)
+    return false;
+  failureHandler->handlerFailed(message);
+  return true;
 }
 
 bool TXWindow::readProperty(Atom property, Atom* type, int* format, unsigned long* nitems,

@@ -40,6 +40,21 @@ public:
   static void handleXEvents(Display* dpy, TXWindow* modal = nullptr);
   // Sets the handler of events that match no window; returns the previous.
   static TXEventHandler* setGlobalEventHandler(TXEventHandler* handler);
+
+  // Told of an exception (plat::Exception or std::exception) that escaped
+  // the handler of one event or, in a modal dialog's loop, a timer, so that
+  // the program can report it and go on.
+  class FailureHandler {
+  public:
+    virtual ~FailureHandler() = default;
+    virtual void handlerFailed(const char* message) = 0;
+  };
+  // Sets the failure handler (null: none) and returns the previous. With
+  // one, handleXEvents reports a failed event there and goes on with the
+  // next; without one the exception leaves handleXEvents as thrown.
+  static FailureHandler* setFailureHandler(FailureHandler* handler);
+  // Hands the message to the failure handler; false when there is none.
+  static bool reportFailure(const char* message);
   // Allocates n colours in cmap, falling back to the nearest existing cells.
   static void getColours(Display* dpy, XColor* colours, int n);
   // Depth-first search below w for a window named name; 0 when none.

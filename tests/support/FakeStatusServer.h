@@ -36,7 +36,7 @@ struct FakeStatusServer : serverconfig::StatusDialog::Callback,
   }
   void iconify() override { iconified++; }
   void openChat() override { chats++; }
-  ft::Extension* getFtExtension() override { return nullptr; }
+  ft::Extension* getFtExtension() override { return extension; }
   ft::UploadManager* getUploadManager() override { return nullptr; }
   bool disconnect(const Entry&) override { return true; }
   bool setAccess(const Entry&, std::uint16_t) override { return true; }
@@ -52,6 +52,8 @@ struct FakeStatusServer : serverconfig::StatusDialog::Callback,
   int iconified = 0;
   int disconnects = 0;
   int chats = 0;
+  // The file-transfer extension the window is given, not owned.
+  ft::Extension* extension = nullptr;
 };
 
 } // namespace testing_support

@@ -8,6 +8,8 @@
 
 #include <dlfcn.h>
 
+#include <initializer_list>
+
 extern "C" const char* __lsan_default_suppressions() {
   return "leak:libglib-2.0.so\nleak:libgobject-2.0.so\nleak:libgio-2.0.so\n"
          "leak:libgtk-x11-2.0.so\nleak:libgdk-x11-2.0.so\nleak:libgdk_pixbuf-2.0.so\n"

@@ -1,24 +1,30 @@
-// The status window and its icons: the fallback "Commands" menu button it
-// starts with, the swap to "Options..." while a tray icon is embedded, its
-// commands, and the real tray icon co-process in a tray (trayer) on a
-// private Xvfb driving the window.
-// gtest comes first: the status window's header brings in Xlib, whose macros
-// (None, Bool) would break gtest's own headers.
+// The server status window on a private Xvfb over a server whose
+// parameters and status values the test sets: the texts it shows, the
+// button row with the window menu or "Options...", the About dialog, the
+// guest login toggle, closing the window, the error box, the commands of its
+// menu and the real tray icon co-process in a tray (trayer) driving it.
+// gtest comes before the X headers, whose macros clash with it.
 #include <gtest/gtest.h>
 
+#include "serverconfig/ConnectionsDialog.h"
 #include "serverconfig/DummyStatusIcon.h"
+#include "serverconfig/ServerStatusHLCallback.h"
 #include "serverconfig/StatusDialog.h"
 #include "serverconfig/StatusIcon.h"
-#include "serverconfig/StatusIconWindow.h"
+#include "serverconfig/StatusWindowActions.h"
 
+#include "ft/Extension.h"
+#include "net/SelectSocketManager.h"
 #include "plat/ConfigParameter.h"
 #include "plat/ParameterSet.h"
+#include "plat/TimerManager.h"
 #include "tx/TXWRootLayout.h"
 #include "tx/TXWindow.h"
 
 #include "FakeStatusServer.h"
 #include "ThrownMessage.h"
 #include "TrayHost.h"
+#include "TxModalScript.h"
 #include "XvfbServer.h"
 
 #include <poll.h>
@@ -29,25 +35,304 @@
 #include <string>
 #include <vector>
 
-namespace {
-
+using Entry = serverconfig::ConnectionsList::Entry;
 using serverconfig::StatusDialog;
 using serverconfig::StatusIcon;
-using testing_support::FakeStatusServer;
 using testing_support::TrayHost;
+using FakeServer = testing_support::FakeStatusServer;
+
+namespace {
+
+class StatusDialogTest : public ::testing::Test {
+protected:
+  StatusDialogTest() : xvfb_("800x600x24") {
+    testing_support::testAppInit();
+    dpy = XOpenDisplay(xvfb_.display().c_str());
+    TXWindow::init(dpy, "Zavconfig");
+  }
+  ~StatusDialogTest() override {
+    StatusDialog::quitOnClose.unsetParam(0);
+    TXWRootLayout::release(dpy);
+    TXWindow::shutdown(dpy);
+    XCloseDisplay(dpy);
+  }
+  // Lets the X server's answers (map notices) reach the windows.
+  void settle() {
+    XSync(dpy, False);
+    TXWindow::handleXEvents(dpy);
+  }
+  static bool inRow(StatusDialog& dialog, wvw::Widget* w) {
+    return w->getContainer() == dialog.content();
+  }
+
+  testing_support::XvfbServer xvfb_;
+  plat::TimerManager timers;
+  Display* dpy = nullptr;
+};
+
+// What the status window tells an icon.
+struct RecordingIcon : StatusDialog::IconCallback {
+  void setTooltip(const char*) override { calls.push_back("tooltip"); }
+  void enableGuestLogin(bool e) override { calls.push_back(e ? "guest on" : "guest off"); }
+  void tickGuestLogin(bool t) override { calls.push_back(t ? "tick" : "untick"); }
+  void setIcon(unsigned state) override { calls.push_back("icon " + std::to_string(state)); }
+  void checkVisibility() override { calls.push_back("check"); }
+  void enableFileTransfer(bool) override { calls.push_back("ft"); }
+  void enableChat(bool) override { calls.push_back("chat"); }
+  std::vector<std::string> calls;
+};
+
+TEST_F(StatusDialogTest, StatusWindowShowsTheServersState) {
+  FakeServer server;
+  serverconfig::StatusDialog dialog(dpy, &server, &server, false);
+  std::string summary = dialog.summaryText();
+  EXPECT_NE(summary.find("working normally"), std::string::npos) << summary;
+  EXPECT_EQ(dialog.model().getRfbPort(), 5901u);
+
+  server.params["AllowRfb"] = "0";
+  server.connections.push_back(Entry("alice", "10.0.0.1", "1", 0xFFFF));
+  dialog.updateConnections(true);
+  dialog.updateNetworkStatus(true);
+  EXPECT_EQ(dialog.model().getRfbPort(), 0u);
+  EXPECT_NE(std::string(dialog.summaryText()).find("Zav Server is disabled"), std::string::npos)
+      << dialog.summaryText();
+  EXPECT_NE(std::string(dialog.detailsText()).find("1 user connected"), std::string::npos)
+      << dialog.detailsText();
+
+  server.params["AllowRfb"] = "1";
+  server.params["InTransports"] = "IPv6";
+  dialog.updateNetworkStatus(true);
+  EXPECT_TRUE(dialog.model().getAddresses().empty());
+  EXPECT_NE(std::string(dialog.detailsText()).find("Unable to determine Zav Server address"),
+            std::string::npos);
+  // The header keeps its wrapped description and its logo through every
+  // new layout.
+  rfb::Rect description = dialog.header()->getChildRect(dialog.header()->description());
+  EXPECT_GE(description.height(), 30);
+  EXPECT_GE(dialog.header()->height(), ui::HalbrinLogo::logoHeight + 4);
+  EXPECT_EQ(dialog.content()->getChildRect(dialog.header()).width(), 420);
+
+  // Closing without a tray icon iconifies the window.
+  dialog.deleteWindow(&dialog);
+  EXPECT_EQ(server.iconified, 1);
+}
+
+TEST_F(StatusDialogTest, WindowMenuUntilATrayIconIsAvailable) {
+  FakeServer server;
+  StatusDialog dialog(dpy, &server, &server, false);
+  // At the start the window menu is the icon and stands in the row.
+  EXPECT_EQ(dialog.iconCallback(), dialog.windowMenu());
+  EXPECT_TRUE(inRow(dialog, dialog.windowMenu()->getButton()));
+  EXPECT_FALSE(inRow(dialog, dialog.optionsButton()));
+  rfb::Rect about = dialog.content()->getChildRect(dialog.aboutButton());
+  rfb::Rect menu = dialog.content()->getChildRect(dialog.windowMenu()->getButton());
+  rfb::Rect close = dialog.content()->getChildRect(dialog.closeButton());
+  EXPECT_EQ(about.tl.x, 6);
+  EXPECT_EQ(menu.width(), 110);
+  EXPECT_EQ(menu.tl.x, 420 - 110 - 110 - 9);
+  EXPECT_EQ(close.tl.x, menu.br.x + 3);
+  EXPECT_EQ(about.tl.y, close.tl.y);
+
+  // A tray icon registers: it hears the state at once.
+  RecordingIcon tray;
+  dialog.iconActions().setIconCallback(&tray);
+  dialog.iconActions().setTrayIconEmbedded(true);
+  EXPECT_EQ(dialog.iconCallback(), &tray);
+  EXPECT_EQ(tray.calls,
+            (std::vector<std::string>{"guest off", "untick", "icon 0", "ft", "chat", "tooltip"}));
+  EXPECT_TRUE(inRow(dialog, dialog.optionsButton()));
+  EXPECT_FALSE(inRow(dialog, dialog.windowMenu()->getButton()));
+  EXPECT_EQ(dialog.content()->getChildRect(dialog.optionsButton()), menu);
+
+  // Null brings the window menu back; null again changes nothing.
+  tray.calls.clear();
+  dialog.setIconCallback(nullptr);
+  EXPECT_EQ(dialog.iconCallback(), dialog.windowMenu());
+  dialog.setIconCallback(nullptr);
+  EXPECT_EQ(dialog.iconCallback(), dialog.windowMenu());
+  EXPECT_TRUE(tray.calls.empty());
+  dialog.setTrayAvailable(false);
+  EXPECT_TRUE(inRow(dialog, dialog.windowMenu()->getButton()));
+
+  // The window menu follows the server's settings.
+  server.params["GuestAccess"] = "v";
+  server.params["EnableGuestLogin"] = "1";
+  dialog.refreshIcon();
+  wvw::WMenuItem* guest = dialog.windowMenu()->getItem(3);
+  EXPECT_TRUE(guest->isEnabled());
+  EXPECT_TRUE(guest->getTick()->isChecked());
+}
+
+TEST_F(StatusDialogTest, AboutButtonShowsTheAboutDialog) {
+  FakeServer server;
+  StatusDialog dialog(dpy, &server, &server, false);
+  dialog.map();
+  EXPECT_TRUE(dialog.onClick(dialog.aboutButton()));
+  settle();
+  EXPECT_TRUE(dialog.aboutDialog()->isMapped());
+  EXPECT_EQ(dialog.aboutDialog()->transientFor(), &dialog);
+  dialog.aboutDialog()->onClick(dialog.aboutDialog()->okButton());
+  settle();
+  EXPECT_FALSE(dialog.aboutDialog()->isMapped());
+  // "Options..." waits for its dialog.
+  EXPECT_FALSE(dialog.optionsButton()->isEnabled());
+}
+
+TEST_F(StatusDialogTest, GuestLoginTogglesAndSaysWhenItIsNotSupported) {
+  FakeServer server;
+  StatusDialog dialog(dpy, &server, &server, false);
+  RecordingIcon tray;
+  dialog.setIconCallback(&tray);
+
+  // No guest rights on the server: turning it on says so, and the window
+  // takes no input until the box is closed.
+  dialog.iconActions().setGuestLogin();
+  EXPECT_EQ(server.params["EnableGuestLogin"], "1");
+  EXPECT_EQ(tray.calls.back(), "chat") << "the icon was refreshed";
+  settle();
+  EXPECT_TRUE(dialog.guestLoginBox()->isMapped());
+  EXPECT_STREQ(dialog.guestLoginBox()->label()->getText(), "Guest login not supported");
+  EXPECT_FALSE(dialog.content()->isEnabled());
+  dialog.guestLoginBox()->onClick(dialog.guestLoginBox()->button(0));
+  EXPECT_TRUE(dialog.content()->isEnabled());
+
+  // Turning it off never complains; twice is back where it began.
+  dialog.toggleGuestLogin();
+  EXPECT_EQ(server.params["EnableGuestLogin"], "0");
+  settle();
+  EXPECT_FALSE(dialog.guestLoginBox()->isMapped());
+  server.params["GuestAccess"] = "v";
+  dialog.toggleGuestLogin();
+  dialog.toggleGuestLogin();
+  EXPECT_EQ(server.params["EnableGuestLogin"], "0");
+  settle();
+  EXPECT_FALSE(dialog.guestLoginBox()->isMapped());
+  EXPECT_TRUE(dialog.content()->isEnabled());
+}
+
+TEST_F(StatusDialogTest, ClosingAsksTheIconOrWithQuitOnCloseTheWindowMenu) {
+  FakeServer server;
+  StatusDialog dialog(dpy, &server, &server, false);
+  RecordingIcon tray;
+  dialog.setIconCallback(&tray);
+  dialog.onClick(dialog.closeButton());
+  EXPECT_EQ(tray.calls.back(), "check");
+  EXPECT_EQ(server.iconified, 0);
+
+  StatusDialog::quitOnClose.setValue(true, 0);
+  tray.calls.clear();
+  dialog.deleteWindow(&dialog);
+  EXPECT_TRUE(tray.calls.empty());
+  EXPECT_EQ(server.iconified, 1) << "the window menu iconifies through the callback";
+}
+
+TEST_F(StatusDialogTest, ErrorBoxShowsTheTextAndHoldsInput) {
+  FakeServer server;
+  StatusDialog dialog(dpy, &server, &server, false);
+  dialog.map();
+  dialog.showError("Failed to connect to viewer.example");
+  settle();
+  TXMsgBox* box = dialog.errorBox();
+  EXPECT_TRUE(box->isMapped());
+  EXPECT_STREQ(box->label()->getText(), "Failed to connect to viewer.example");
+  ASSERT_NE(box->icon(), nullptr);
+  ASSERT_EQ(box->numButtons(), 1);
+  EXPECT_STREQ(box->button(0)->getLabel()->getText(), "OK");
+  EXPECT_FALSE(dialog.content()->isEnabled());
+  box->onClick(box->button(0));
+  settle();
+  EXPECT_FALSE(box->isMapped());
+  EXPECT_TRUE(dialog.content()->isEnabled());
+}
+
+// The connections dialog's model is the window's: its records give the
+// user count, a status change refreshes it, and the users link opens it.
+// Without a file-transfer stream "File Transfer..." is an error box; without
+// options "Options..." stays disabled.
+TEST_F(StatusDialogTest, ConnectionsDialogLinksAndMissingDialogs) {
+  FakeServer server;
+  server.connections.push_back(Entry("alice", "10.0.0.1", "1", 0xFFFF));
+  net::SelectSocketManager sockets;
+  StatusDialog dialog(dpy, &server, &server, false);
+  ASSERT_NE(dialog.connectionsDialog(), nullptr);
+  EXPECT_EQ(&dialog.connections(), &dialog.connectionsDialog()->connections());
+  EXPECT_EQ(dialog.connections().count(), 1u);
+  server.connections.push_back(Entry("bob", "10.0.0.2", "2", 1));
+  dialog.updateConnections(true);
+  serverconfig::ConnectionsDialog* connections = dialog.connectionsDialog();
+  EXPECT_EQ(connections->getItemCount(connections->listBox()), 2);
+  EXPECT_NE(std::string(dialog.detailsText()).find("2 users connected"), std::string::npos)
+      << dialog.detailsText();
+
+  dialog.map();
+  EXPECT_EQ(dialog.links(), nullptr);
+  dialog.enableLinks(&sockets);
+  ASSERT_NE(dialog.links(), nullptr);
+  EXPECT_NE(dialog.links()->getCapabilities(), 0u);
+  // The summary with its link may wrap: the details stay below it.
+  rfb::Rect summary = dialog.content()->getChildRect(dialog.summaryLabel());
+  rfb::Rect details = dialog.content()->getChildRect(dialog.detailsPanel());
+  EXPECT_GE(details.tl.y, summary.br.y);
+  EXPECT_NE(std::string(dialog.summaryText()).find("what is this?"), std::string::npos)
+      << dialog.summaryText();
+  dialog.links()->showUsers(0);
+  settle();
+  EXPECT_TRUE(connections->isMapped());
+
+  EXPECT_EQ(dialog.fileTransferDialog(), nullptr);
+  dialog.showFileTransfer();
+  settle();
+  EXPECT_TRUE(dialog.errorBox()->isMapped());
+  EXPECT_NE(std::string(dialog.errorBox()->label()->getText()).find("File transfer"),
+            std::string::npos);
+  dialog.errorBox()->onClick(dialog.errorBox()->button(0));
+
+  EXPECT_EQ(dialog.optionsDialog(), nullptr);
+  EXPECT_FALSE(dialog.optionsButton()->isEnabled());
+  dialog.showOptions();
+  settle();
+  EXPECT_TRUE(dialog.content()->isEnabled());
+}
+
+// A file-transfer extension that takes every message.
+struct PlainExtension : ft::Extension {
+  bool acceptMessage(ft::ConnectionId) override { return true; }
+  bool useCompression(ft::ConnectionId) override { return false; }
+  const char* getName() const override { return "FileTransfer"; }
+};
+
+// The icon's commands follow the viewers' file transfer as it comes and
+// goes; the window leaves the extension when it goes.
+TEST_F(StatusDialogTest, FileTransferPeersRefreshTheIcon) {
+  FakeServer server;
+  PlainExtension extension;
+  server.extension = &extension;
+  // Not a real connection: only the notices to the peer callbacks matter.
+  rfb::MsgHandler* viewer = ft::Extension::connectionOf(1);
+  {
+    StatusDialog dialog(dpy, &server, &server, false);
+    RecordingIcon tray;
+    dialog.setIconCallback(&tray);
+    tray.calls.clear();
+    extension.extensionDisabled(viewer, extension.getName());
+    EXPECT_EQ(tray.calls,
+              (std::vector<std::string>{"guest off", "untick", "icon 0", "ft", "chat"}));
+    dialog.setIconCallback(nullptr);
+  }
+  extension.extensionDisabled(viewer, extension.getName());
+}
 
 // The dialogs the status window does not hold yet, counted.
 struct CountingDialog : StatusDialog {
-  CountingDialog(Display* dpy, FakeStatusServer* server)
-      : StatusDialog(dpy, server, server, false) {}
+  CountingDialog(Display* dpy, FakeServer* server) : StatusDialog(dpy, server, server, false) {}
   void showFileTransfer() override { fileTransfers++; }
   void openAddClientDialog() override { addClients++; }
   void showOptions() override { options++; }
   int fileTransfers = 0, addClients = 0, options = 0;
 };
 
-// The calls of the window on its icon, in order.
-struct RecordingIcon : StatusDialog::IconCallback {
+// The calls of the window on its icon, in order, with the states.
+struct RecordingStateIcon : StatusDialog::IconCallback {
   std::vector<std::string> calls;
   void setTooltip(const char*) override { calls.push_back("tooltip"); }
   void enableGuestLogin(bool e) override { calls.push_back(e ? "guest on" : "guest off"); }
@@ -58,19 +343,14 @@ struct RecordingIcon : StatusDialog::IconCallback {
   void enableChat(bool e) override { calls.push_back(e ? "chat on" : "chat off"); }
 };
 
-class StatusDialogTest : public ::testing::Test {
+// The icon tests' server: file transfer, chat and guest rights on; with
+// the pump that serves the window's X events and the tray icon's messages.
+class StatusDialogIconTest : public StatusDialogTest {
 protected:
-  StatusDialogTest() : xvfb("800x600x24") {
-    dpy = XOpenDisplay(xvfb.display().c_str());
-    TXWindow::init(dpy, "Zavconfig");
+  StatusDialogIconTest() {
     server.params["ShareFiles"] = "1";
     server.params["EnableChat"] = "1";
     server.params["GuestAccess"] = "v";
-  }
-  ~StatusDialogTest() override {
-    TXWRootLayout::release(dpy);
-    TXWindow::shutdown(dpy);
-    XCloseDisplay(dpy);
   }
 
   // Serves the window's X events and the icon's messages until the
@@ -92,17 +372,15 @@ protected:
     return true;
   }
 
-  testing_support::XvfbServer xvfb;
-  Display* dpy = nullptr;
-  FakeStatusServer server;
+  FakeServer server;
 };
 
-TEST_F(StatusDialogTest, StartsOnItsCommandsMenuAndOffersOptionsWhileATrayIconIsEmbedded) {
+TEST_F(StatusDialogIconTest, StartsOnItsCommandsMenuAndOffersOptionsWhileATrayIconIsEmbedded) {
   CountingDialog dialog(dpy, &server);
-  serverconfig::DummyStatusIcon* fallback = dialog.fallbackIcon();
+  serverconfig::DummyStatusIcon* fallback = dialog.windowMenu();
   ASSERT_NE(fallback, nullptr);
   EXPECT_EQ(dialog.iconCallback(), fallback);
-  EXPECT_FALSE(dialog.trayIconEmbedded());
+  EXPECT_FALSE(dialog.trayAvailable());
   wvw::Widget* commands = fallback->getButton();
   EXPECT_NE(commands->getContainer(), nullptr);
   EXPECT_EQ(std::string(fallback->getButton()->getLabel()->getText()), "Commands");
@@ -114,12 +392,12 @@ TEST_F(StatusDialogTest, StartsOnItsCommandsMenuAndOffersOptionsWhileATrayIconIs
 
   // A tray icon registers itself: it hears the whole icon state and the
   // tooltip, the fallback nothing more.
-  RecordingIcon tray;
+  RecordingStateIcon tray;
   dialog.setIconCallback(&tray);
   EXPECT_EQ(tray.calls, (std::vector<std::string>{"guest on", "untick", "icon 0", "ft on",
                                                   "chat on", "tooltip"}));
-  dialog.setTrayIconEmbedded(true);
-  EXPECT_TRUE(dialog.trayIconEmbedded());
+  dialog.setTrayAvailable(true);
+  EXPECT_TRUE(dialog.trayAvailable());
   EXPECT_EQ(commands->getContainer(), nullptr);
   // "Options..." stands where "Commands" stood.
   server.params["EnableChat"] = "0";
@@ -129,7 +407,7 @@ TEST_F(StatusDialogTest, StartsOnItsCommandsMenuAndOffersOptionsWhileATrayIconIs
 
   // A flag 0 only swaps the buttons back; the window keeps reporting to the
   // tray icon.
-  dialog.setTrayIconEmbedded(false);
+  dialog.setTrayAvailable(false);
   EXPECT_NE(commands->getContainer(), nullptr);
   EXPECT_EQ(dialog.iconCallback(), &tray);
 
@@ -158,9 +436,9 @@ TEST_F(StatusDialogTest, StartsOnItsCommandsMenuAndOffersOptionsWhileATrayIconIs
   EXPECT_EQ(server.iconified, 2);
 }
 
-TEST_F(StatusDialogTest, CommandsMenuItemsActOnTheWindowAndTheServer) {
+TEST_F(StatusDialogIconTest, CommandsMenuItemsActOnTheWindowAndTheServer) {
   CountingDialog dialog(dpy, &server);
-  serverconfig::DummyStatusIcon* fallback = dialog.fallbackIcon();
+  serverconfig::DummyStatusIcon* fallback = dialog.windowMenu();
   // Options..., Connect, Disconnect, Guest Login, Chat..., File Transfer...
   for (int i = 0; i < 6; i++)
     EXPECT_TRUE(fallback->onClick(fallback->getItem(i)));
@@ -181,15 +459,13 @@ TEST_F(StatusDialogTest, CommandsMenuItemsActOnTheWindowAndTheServer) {
 // buttons, each tray menu item runs its command once, and the toggle of
 // "Guest Login" reaches the server once with no echo from the tick that
 // follows.
-TEST_F(StatusDialogTest, TrayIconDrivesTheWindow) {
-  TrayHost tray(xvfb.display());
+TEST_F(StatusDialogIconTest, TrayIconDrivesTheWindow) {
+  TrayHost tray(xvfb_.display());
   CountingDialog dialog(dpy, &server);
-  serverconfig::StatusIconWindow* window = dialog.iconWindow();
-  ASSERT_NE(window, nullptr);
-  StatusIcon icon(*window, xvfb.display().c_str());
-  ASSERT_TRUE(pumpUntil(icon, [&] { return dialog.trayIconEmbedded(); }));
+  StatusIcon icon(dialog.iconActions(), xvfb_.display().c_str());
+  ASSERT_TRUE(pumpUntil(icon, [&] { return dialog.trayAvailable(); }));
   EXPECT_EQ(dialog.iconCallback(), &icon);
-  EXPECT_EQ(dialog.fallbackIcon()->getButton()->getContainer(), nullptr);
+  EXPECT_EQ(dialog.windowMenu()->getButton()->getContainer(), nullptr);
 
   std::string win = tray.iconWindow();
   ASSERT_FALSE(win.empty());
@@ -221,21 +497,21 @@ TEST_F(StatusDialogTest, TrayIconDrivesTheWindow) {
 
 // A tray icon whose co-process dies leaves the window on its fallback with
 // the "Commands" menu button back in the row, not on "Options..." alone.
-TEST_F(StatusDialogTest, BrokenTrayIconPutsTheCommandsMenuBack) {
-  TrayHost tray(xvfb.display());
+TEST_F(StatusDialogIconTest, BrokenTrayIconPutsTheCommandsMenuBack) {
+  TrayHost tray(xvfb_.display());
   CountingDialog dialog(dpy, &server);
-  StatusIcon icon(*dialog.iconWindow(), xvfb.display().c_str());
-  ASSERT_TRUE(pumpUntil(icon, [&] { return dialog.trayIconEmbedded(); }));
+  StatusIcon icon(dialog.iconActions(), xvfb_.display().c_str());
+  ASSERT_TRUE(pumpUntil(icon, [&] { return dialog.trayAvailable(); }));
   kill(icon.childPid(), SIGKILL);
   EXPECT_EQ(testing_support::thrownMessage([&] { pumpUntil(icon, [] { return false; }); }),
             "End of stream");
-  EXPECT_EQ(dialog.iconCallback(), dialog.fallbackIcon());
-  EXPECT_FALSE(dialog.trayIconEmbedded());
-  EXPECT_NE(dialog.fallbackIcon()->getButton()->getContainer(), nullptr);
+  EXPECT_EQ(dialog.iconCallback(), dialog.windowMenu());
+  EXPECT_FALSE(dialog.trayAvailable());
+  EXPECT_NE(dialog.windowMenu()->getButton()->getContainer(), nullptr);
   // Writes to the dead child change nothing.
   dialog.refreshIcon();
   dialog.updateTooltip();
-  EXPECT_EQ(dialog.iconCallback(), dialog.fallbackIcon());
+  EXPECT_EQ(dialog.iconCallback(), dialog.windowMenu());
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 #include "ui/PropertiesDialog.h"
 #include "zavconfig/zavext.h"
 
+#include "OptionsServerParams.h"
 #include "XzavSharedDisplay.h"
 #include "ZavconfigAppInit.h"
 
@@ -29,30 +30,6 @@ using zavconfig::StatusDialogCallback;
 
 namespace {
 
-// The parameters the pages edit, with the server's values, beyond those the
-// stand-in has from the start.
-const char* const extraParams[][3] = {
-    {"SecurityTypes", "string", "RA2"},
-    {"ReverseSecurityTypes", "string", "RA2"},
-    {"UserPasswdVerifier", "string", "ZavAuth"},
-    {"QueryConnect", "bool", "1"},
-    {"QueryOnlyIfLoggedOn", "bool", "0"},
-    {"SSOLib", "string", ""},
-    {"PasswordFile", "string", ""},
-    {"AdminPasswordFile", "string", ""},
-    {"ViewOnlyPasswordFile", "string", ""},
-    {"AllowHttp", "bool", "1"},
-    {"httpPort", "int", "5800"},
-    {"AllowedUsers", "string", ""},
-    {"AllowedGroups", "string", ""},
-    {"GuestAccess", "string", ""},
-    {"AcceptKeyEvents", "bool", "1"},
-    {"AcceptPointerEvents", "bool", "1"},
-    {"ShareFiles", "bool", "1"},
-    {"EnableRemotePrinting", "bool", "0"},
-    {"AllowChangeDefaultPrinter", "bool", "0"},
-};
-
 class OptionsDialogServerTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -64,7 +41,7 @@ protected:
     server->reset();
     int eventBase, errorBase;
     ASSERT_TRUE(zavext::queryExtension(dpy, &eventBase, &errorBase));
-    for (const auto& p : extraParams)
+    for (const auto& p : testing_support::optionsServerParams)
       put(p[0], p[2], p[1]);
     TXWindow::init(dpy, "Zavconfig");
     serverconfig::OptionsDialog::advancedParam.setParam("1", 50);

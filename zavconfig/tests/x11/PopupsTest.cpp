@@ -1,11 +1,8 @@
-// The connection prompt, the connect notices and the status window, in
-// process on a private Xvfb: their texts, the countdown and the folding of
-// notices on a clock the test moves, and the answers of the prompt's links.
+// The connection prompt, in process on a private Xvfb: its texts, the
+// countdown on a clock the test moves, and the answers of its links.
 // gtest comes before the X headers, whose macros clash with it.
 #include <gtest/gtest.h>
 
-#include "serverconfig/StatusDialog.h"
-#include "zavconfig/NotifyConnectDlg.h"
 #include "zavconfig/QueryConnectDialog.h"
 
 #include "plat/TimerManager.h"
@@ -13,16 +10,13 @@
 #include "tx/TXWindow.h"
 #include "zav/Access.h"
 
-#include "FakeStatusServer.h"
 #include "ManualClock.h"
 #include "XvfbServer.h"
 
-#include <map>
 #include <string>
 #include <vector>
 
 using zavconfig::QueryConnectDialog;
-using Entry = serverconfig::ConnectionsList::Entry;
 
 namespace {
 
@@ -137,6 +131,27 @@ TEST_F(Popups, QueryLinksAnswerAndEndThePrompt) {
   }
 }
 
+// The logo at the border, the message and the choices beside it, and the
+// popup as high as its text needs (never less than 72 pixels).
+TEST_F(Popups, QueryPromptLaysOutLogoMessageAndChoices) {
+  Answers answers;
+  QueryConnectDialog prompt(dpy, "eve", zav::Access::Full, zav::Access::NoAccess, 30, &answers);
+  const int b = ui::NotificationDialog::borderWidth, w = ui::HalbrinLogo::logoWidth;
+  wvw::WLayout* layout = prompt.layout();
+  ASSERT_EQ(layout->numChildren(), 3);
+  EXPECT_EQ(layout->getChildPosition(layout->childAt(0)), rfb::Point(b, b));
+  rfb::Rect message = layout->getChildRect(layout->childAt(1));
+  rfb::Rect choices = layout->getChildRect(prompt.choicesLabel());
+  EXPECT_EQ(message, rfb::Rect(w + b, b, w + b + 250, message.br.y));
+  EXPECT_EQ(choices, rfb::Rect(w + b + 250, b, w + b + 330, message.br.y));
+  EXPECT_GE(message.height(), 72);
+  int prefW, prefH;
+  layout->childAt(1)->getPreferredSize(&prefW, &prefH);
+  EXPECT_GE(message.height(), prefH) << "no line of the message is cut off";
+  EXPECT_EQ(layout->width(), w + 2 * b + 330);
+  EXPECT_EQ(layout->height(), message.height() + 2 * b);
+}
+
 TEST_F(Popups, TheDefaultTimeOutAnswersNoRights) {
   struct Plain : zavconfig::QueryResultCallback {
     void queryResult(zav::Access::Rights rights) override { got = rights.value(); }
@@ -144,70 +159,6 @@ TEST_F(Popups, TheDefaultTimeOutAnswersNoRights) {
   } plain;
   plain.queryTimedOut();
   EXPECT_EQ(plain.got, 0);
-}
-
-TEST_F(Popups, ConnectNoticesFoldWithinOneSecond) {
-  serverconfig::NotifyConnectDlg notices(dpy);
-
-  Entry alice("alice", "10.0.0.1", "1", 0xFFFF), bob("bob", "10.0.0.2", "2", 1),
-      carol("carol", "10.0.0.3", "3", 1), nobody("", "10.0.0.4", "4", 1), caret("a^b", "h", "5", 1);
-  struct Step {
-    const Entry* entry;
-    bool connected;
-    int afterMs;
-    int seconds;
-    std::string text;
-  };
-  const Step steps[] = {
-      {&alice, true, 0, 10, "User ^balice^n has connected."},
-      {&bob, true, 900, 10, "2 users have connected."},
-      {&carol, true, 900, 10, "3 users have connected."},
-      {&carol, true, 100, 0, "3 users have connected."}, // 0 seconds: nothing at all
-      {&bob, false, 100, 10, "User ^bbob^n has disconnected."},
-      {&alice, true, 100, 10, "User ^balice^n has connected."},
-      {&bob, true, 1500, 10, "User ^bbob^n has connected."},
-      {&nobody, true, 1500, 10, "User ^b(anonymous)^n has connected."},
-      {&caret, false, 1500, 10, "User ^ba^^b^n has disconnected."},
-  };
-  for (const Step& s : steps) {
-    clock.advanceMs(s.afterMs);
-    notices.notify(*s.entry, s.connected, s.seconds);
-    EXPECT_EQ(notices.text(), s.text);
-  }
-  EXPECT_TRUE(notices.isMapped());
-  advance(10000);
-  EXPECT_FALSE(notices.isMapped()) << "hidden after its seconds";
-}
-
-using FakeServer = testing_support::FakeStatusServer;
-
-TEST_F(Popups, StatusWindowShowsTheServersState) {
-  FakeServer server;
-  serverconfig::StatusDialog dialog(dpy, &server, &server, false);
-  std::string summary = dialog.summaryText();
-  EXPECT_NE(summary.find("working normally"), std::string::npos) << summary;
-  EXPECT_EQ(dialog.model().getRfbPort(), 5901u);
-
-  server.params["AllowRfb"] = "0";
-  server.connections.push_back(Entry("alice", "10.0.0.1", "1", 0xFFFF));
-  dialog.updateConnections(true);
-  dialog.updateNetworkStatus(true);
-  EXPECT_EQ(dialog.model().getRfbPort(), 0u);
-  EXPECT_NE(std::string(dialog.summaryText()).find("Zav Server is disabled"), std::string::npos)
-      << dialog.summaryText();
-  EXPECT_NE(std::string(dialog.detailsText()).find("1 user connected"), std::string::npos)
-      << dialog.detailsText();
-
-  server.params["AllowRfb"] = "1";
-  server.params["InTransports"] = "IPv6";
-  dialog.updateNetworkStatus(true);
-  EXPECT_TRUE(dialog.model().getAddresses().empty());
-  EXPECT_NE(std::string(dialog.detailsText()).find("Unable to determine Zav Server address"),
-            std::string::npos);
-
-  // Closing without a tray icon iconifies the window.
-  dialog.deleteWindow(&dialog);
-  EXPECT_EQ(server.iconified, 1);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "ChildProcess.h"
+#include "OptionsServerParams.h"
 #include "TrayHost.h"
 #include "XzavChatPeer.h"
 #include "XzavDouble.h"
@@ -196,8 +197,10 @@ TEST(ZavconfigWindowMode, QueryPromptAnswers) {
     int row; // -1: let it time out
     const char* rights;
   };
-  // Rows of the choices in the prompt's font: Accept, View-only, Reject.
-  const int rowY[] = {27, 49, 71};
+  // The choices stand right of the logo (58) and the message (250) inside
+  // the 1-pixel border; rows in the prompt's font: Accept, View-only, Reject.
+  const int choicesX = 1 + 58 + 250 + 20;
+  const int rowY[] = {20, 42, 64};
   const Case cases[] = {{"accept", 0, "65535"}, {"view-only", 1, "1"}, {"reject", 2, "0"}};
   int id = 10;
   for (const Case& c : cases) {
@@ -210,8 +213,8 @@ TEST(ZavconfigWindowMode, QueryPromptAnswers) {
       return !shell(d, "xdotool search --onlyvisible --name \"Connection query\"").empty();
     }));
     shell(d, "xdotool search --onlyvisible --name \"Connection query\" mousemove --sync "
-             "--window %1 290 " +
-                 std::to_string(rowY[c.row]) + " click 1");
+             "--window %1 " +
+                 std::to_string(choicesX) + " " + std::to_string(rowY[c.row]) + " click 1");
     std::string want = "{\"id\": " + std::to_string(id) + ", \"rights\": " + c.rights + "}";
     EXPECT_TRUE(waitFor([&] { return approvals(zavconfig).find(want) != std::string::npos; }))
         << approvals(zavconfig);
@@ -277,6 +280,10 @@ TEST(ZavconfigWindowMode, StatusWindowFollowsTheServer) {
   shell(d, "xwd -silent -id " + win + " | convert xwd:- " + dir + "/status-normal.png", &status);
   EXPECT_EQ(status, 0);
   std::string before = shell(d, "xwd -silent -id " + win + " | md5sum");
+  // The product icon in its three sizes.
+  std::string icon = shell(d, "xprop -id " + win + " _NET_WM_ICON");
+  for (const char* size : {"(16 x 16)", "(32 x 32)", "(48 x 48)"})
+    EXPECT_NE(icon.find(size), std::string::npos) << size << icon.substr(0, 200);
 
   server.control("{\"cmd\": \"put_param\", \"name\": \"AllowRfb\", \"value\": \"0\"}");
   server.control("{\"cmd\": \"set\", \"connections\": [{\"user\": \"alice\", \"address\": "
@@ -476,6 +483,85 @@ TEST(ZavconfigWindowMode, WithoutATrayTheStatusWindowOffersItsCommandsMenu) {
   EXPECT_TRUE(waitFor([&] {
     return zavconfig.state().find("\"connect_requests\": [\"\"]") != std::string::npos;
   })) << zavconfig.state();
+  EXPECT_EQ(zavconfig.stopWith(SIGTERM), 1);
+  expectCleanExit(zavconfig);
+}
+
+// Gives the stand-in the parameters that the option pages edit.
+void putOptionsParams(XzavDouble& server) {
+  for (const auto& p : testing_support::optionsServerParams)
+    server.control(std::string("{\"cmd\": \"put_param\", \"name\": \"") + p[0] +
+                   "\", \"value\": \"" + p[2] + "\", \"kind\": \"" + p[1] + "\"}");
+}
+
+// The status window's "Commands" menu opens the dialogs it owns, each in a
+// fresh run: the options over the server's parameters, the connect-to-viewer
+// dialog and, over the file-transfer stream, the file-transfer window.
+TEST(ZavconfigWindowMode, CommandsMenuOpensTheStatusWindowsDialogs) {
+  struct Case {
+    int downs; // greyed "Guest Login" is skipped
+    const char* window;
+    const char* picture;
+  };
+  const Case cases[] = {
+      {0, "^Options \\(", "options"},
+      {1, "^Connect to Listening Zav Viewer$", "connect-to-viewer"},
+      {4, "^File Transfer - Zav Server$", "file-transfer"},
+  };
+  std::string dir = std::string(ZAV_BINARY_DIR) + "/screenshots";
+  mkdir(dir.c_str(), 0755);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.window);
+    XzavDouble server;
+    putOptionsParams(server);
+    WindowMode zavconfig(server);
+    std::string d = server.display();
+    ASSERT_TRUE(waitFor(
+        [&] { return !shell(d, "xdotool search --onlyvisible --name \"Zav Server\"").empty(); }));
+    std::string find = std::string("xdotool search --onlyvisible --name \"") + c.window + "\"";
+    EXPECT_EQ(shell(d, find), "");
+    chooseCommand(d, c.downs);
+    EXPECT_TRUE(waitFor([&] { return !shell(d, find).empty(); })) << zavconfig.err();
+    shell(d, "xwd -silent -root | convert xwd:- " + dir + "/status-" + c.picture + ".png");
+    EXPECT_EQ(zavconfig.err().find("not available"), std::string::npos) << zavconfig.err();
+    EXPECT_EQ(zavconfig.stopWith(SIGTERM), 1);
+    expectCleanExit(zavconfig);
+  }
+}
+
+// The options that the status window opens send what changed: the switch
+// of the basic page turned off and "Apply" set the server's listeners off
+// once, and the per-user configuration file keeps the dialog's
+// "AdvancedOptions".
+TEST(ZavconfigWindowMode, OptionsApplySendsTheChangedParameters) {
+  XzavDouble server;
+  putOptionsParams(server);
+  // A user who has a configuration folder already.
+  for (const char* sub : {"/home", "/home/.zav", "/home/.zav/config.d"})
+    mkdir((server.dir() + sub).c_str(), 0700);
+  WindowMode zavconfig(server);
+  std::string d = server.display();
+  ASSERT_TRUE(waitFor(
+      [&] { return !shell(d, "xdotool search --onlyvisible --name \"Zav Server\"").empty(); }));
+  chooseCommand(d, 0);
+  std::string options = "xdotool search --onlyvisible --name \"^Options \\(\"";
+  ASSERT_TRUE(waitFor([&] { return !shell(d, options).empty(); })) << zavconfig.err();
+  std::string win = "$(" + options + " | head -1)";
+  // The switch at the top of the page, then "Apply" at the bottom right.
+  shell(d, "xdotool mousemove --sync --window " + win + " 32 121 click 1");
+  std::string geometry = shell(d, "xdotool getwindowgeometry --shell " + win);
+  int width = std::stoi(geometry.substr(geometry.find("WIDTH=") + 6));
+  int height = std::stoi(geometry.substr(geometry.find("HEIGHT=") + 7));
+  shell(d, "xdotool mousemove --sync --window " + win + " " + std::to_string(width - 40) + " " +
+               std::to_string(height - 12) + " click 1");
+  EXPECT_TRUE(waitFor([&] { return count(server.log(), "setParam \"AllowRfb=0\"") == 1; }))
+      << zavconfig.log();
+  std::string dir = std::string(ZAV_BINARY_DIR) + "/screenshots";
+  shell(d, "xwd -silent -root | convert xwd:- " + dir + "/status-options-applied.png");
+  EXPECT_TRUE(waitFor([&] {
+    return fileText(server.dir() + "/home/.zav/config.d/zavconfig").find("AdvancedOptions") !=
+           std::string::npos;
+  })) << zavconfig.err();
   EXPECT_EQ(zavconfig.stopWith(SIGTERM), 1);
   expectCleanExit(zavconfig);
 }

@@ -299,6 +299,50 @@ TEST_P(DialogTest, ClickingADecoratedWindowMakesItTheOnlyActiveOne) {
   }
 }
 
+namespace {
+
+// A timer that throws the first time it fires.
+struct ThrowingTimer : plat::Timer::Callback {
+  ThrowingTimer() : timer(this) {}
+  bool timerCallback(plat::Timer*) override {
+    fired = true;
+    throw plat::Exception("timer failed");
+  }
+  plat::Timer timer;
+  bool fired = false;
+};
+
+struct RecordingFailures : TXWindow::FailureHandler {
+  void handlerFailed(const char* message) override { messages.push_back(message); }
+  std::vector<std::string> messages;
+};
+
+} // namespace
+
+// A timer failing inside the modal loop is reported and the dialog runs on
+// until it ends as usual.
+TEST_P(DialogTest, FailingTimerInTheModalLoopIsReportedAndTheLoopGoesOn) {
+  RecordingFailures failures;
+  TXWindow::setFailureHandler(&failures);
+  TestDialog dialog(x.dpy, true);
+  ThrowingTimer thrower;
+  TxModalScript script({[&] { return dialog.getImage() != nullptr; },
+                        [&] {
+                          thrower.timer.start(10);
+                          return true;
+                        },
+                        [&] { return thrower.fired; },
+                        [&] {
+                          dialog.finish(true);
+                          return true;
+                        }});
+  dialog.script = &script;
+  EXPECT_TRUE(dialog.show());
+  EXPECT_EQ(failures.messages, std::vector<std::string>{"timer failed"});
+  EXPECT_EQ(dialog.finished, std::vector<bool>{true});
+  TXWindow::setFailureHandler(nullptr);
+}
+
 INSTANTIATE_TEST_SUITE_P(WindowManager, DialogTest, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) {
                            return info.param ? "openbox" : "bare";

@@ -4,6 +4,8 @@
 #include "tx/TXWindow.h"
 #include "tx/XErrorTrap.h"
 
+#include "plat/Exception.h"
+
 #include "CaptureLogger.h"
 #include "TempDir.h"
 #include "TxTestDisplay.h"
@@ -11,6 +13,9 @@
 #include <X11/Xatom.h>
 
 #include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 using testing_support::ScopedCapture;
 using testing_support::TxTestDisplay;
@@ -397,4 +402,68 @@ TEST(TXWindow, SelectionRequestFromAVanishedRequestorIsSurvived) {
   // Still serving.
   EXPECT_EQ(x.run({"xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"}),
             "TIMESTAMP\nUTF8_STRING\nSTRING\n");
+}
+
+namespace {
+
+// Throws from its handler on client messages 1 (plat::Exception) and 2
+// (std::exception); counts the others.
+class ThrowingHandler : public TXEventHandler {
+public:
+  void handleEvent(TXWindow*, XEvent* ev) override {
+    if (ev->type != ClientMessage)
+      return;
+    if (ev->xclient.data.l[0] == 1)
+      throw plat::Exception("handler failed");
+    if (ev->xclient.data.l[0] == 2)
+      throw std::runtime_error("handler failed too");
+    handled++;
+  }
+  int handled = 0;
+};
+
+struct RecordingFailures : TXWindow::FailureHandler {
+  void handlerFailed(const char* message) override { messages.push_back(message); }
+  std::vector<std::string> messages;
+};
+
+void sendClientMessage(Display* dpy, Window w, long value) {
+  XEvent ev = {};
+  ev.xclient.type = ClientMessage;
+  ev.xclient.window = w;
+  ev.xclient.message_type = XA_INTEGER;
+  ev.xclient.format = 32;
+  ev.xclient.data.l[0] = value;
+  XSendEvent(dpy, w, False, NoEventMask, &ev);
+}
+
+} // namespace
+
+// A failing handler costs its own event only: with a failure handler the
+// failure is reported and the events after it are served in the same call;
+// without one the exception leaves the pump and the rest stay queued.
+TEST(TXWindow, FailingHandlerIsReportedAndTheNextEventsServed) {
+  TxTestDisplay x;
+  TXWindow w(x.dpy, 10, 10);
+  ThrowingHandler handler;
+  w.setEventHandler(&handler);
+  RecordingFailures failures;
+  EXPECT_EQ(TXWindow::setFailureHandler(&failures), nullptr);
+  for (long v : {1, 3, 2, 3})
+    sendClientMessage(x.dpy, w.win(), v);
+  XSync(x.dpy, False);
+  TXWindow::handleXEvents(x.dpy);
+  EXPECT_EQ(handler.handled, 2);
+  EXPECT_EQ(failures.messages, (std::vector<std::string>{"handler failed", "handler failed too"}));
+
+  EXPECT_EQ(TXWindow::setFailureHandler(nullptr), &failures);
+  EXPECT_FALSE(TXWindow::reportFailure("nobody listens"));
+  sendClientMessage(x.dpy, w.win(), 1);
+  sendClientMessage(x.dpy, w.win(), 3);
+  XSync(x.dpy, False);
+  EXPECT_THROW(TXWindow::handleXEvents(x.dpy), plat::Exception);
+  EXPECT_EQ(handler.handled, 2);
+  TXWindow::handleXEvents(x.dpy);
+  EXPECT_EQ(handler.handled, 3);
+  w.setEventHandler(nullptr);
 }

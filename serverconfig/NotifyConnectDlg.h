@@ -1,22 +1,27 @@
 // The small popup in the corner of the screen that tells the desktop user that
-// a viewer user has connected or disconnected. Notices of the same kind less
-// than a second apart fold into one counting message. The popup owns its
-// label.
+// a viewer user has connected or disconnected: the product logo and one
+// line of text. Notices of the same kind less than a second apart fold into
+// one counting message. The popup owns its logo, label and their style.
 #pragma once
 
-#include "zavconfig/NotificationPopup.h"
-
 #include "serverconfig/ConnectionsList.h"
+#include "ui/HalbrinLogo.h"
+#include "ui/NotificationDialog.h"
 
 #include "plat/String.h"
+#include "wvw/Style.h"
 #include "wvw/WLabelMarkedUp.h"
 
 #include <cstdint>
 
 namespace serverconfig {
 
-class NotifyConnectDlg : public zavconfig::NotificationPopup {
+class NotifyConnectDlg : public ui::NotificationDialog {
 public:
+  // Width of the text beside the logo, in pixels.
+  static const int labelWidth = 180;
+
+  // Builds the popup; nothing is shown.
   explicit NotifyConnectDlg(Display* dpy);
   ~NotifyConnectDlg() override;
 
@@ -28,6 +33,8 @@ public:
   unsigned count() const { return count_; }
 
 private:
+  wvw::Style labelStyle_;
+  ui::HalbrinLogo logo_;
   wvw::WLabelMarkedUp label_;
   plat::String text_;
   bool lastConnected_ = false;

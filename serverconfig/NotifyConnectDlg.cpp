@@ -1,4 +1,4 @@
-#include "zavconfig/NotifyConnectDlg.h"
+#include "serverconfig/NotifyConnectDlg.h"
 
 #include "plat/DString.h"
 #include "plat/Time.h"
@@ -6,20 +6,25 @@
 namespace serverconfig {
 
 namespace {
-const int labelWidth = 180, labelHeight = 48;
 // One second in the 100-ns units of plat::currentTime.
 const uint64_t foldTicks = 10000000;
 } // namespace
 
-NotifyConnectDlg::NotifyConnectDlg(Display* dpy) : NotificationPopup(dpy), label_(nullptr, "") {
-  const int b = borderWidth;
-  label_.setStyle(style());
-  content()->addChildSized(&label_, rfb::Rect(b, b, b + labelWidth, b + labelHeight));
-  setContentSize(2 * b + labelWidth, labelHeight + 2 * b);
+NotifyConnectDlg::NotifyConnectDlg(Display* dpy)
+    : ui::NotificationDialog(dpy), labelStyle_(*wvw::Widget::getDefaultStyle()),
+      label_(nullptr, "") {
+  labelStyle_.background = wvw::Widget::White;
+  label_.setStyle(&labelStyle_);
+  const int b = borderWidth, w = ui::HalbrinLogo::logoWidth, h = ui::HalbrinLogo::logoHeight;
+  layout_.addChildAt(&logo_, rfb::Point(b, b));
+  layout_.addChildSized(&label_, rfb::Rect(w + b, b, w + b + labelWidth, h));
+  layout_.setSize(w + 2 * b + labelWidth, h + 2 * b);
+  setName("Connection notice");
 }
 
 NotifyConnectDlg::~NotifyConnectDlg() {
-  content()->removeChild(&label_);
+  layout_.removeChild(&label_);
+  layout_.removeChild(&logo_);
 }
 
 void NotifyConnectDlg::notify(const ConnectionsList::Entry& entry, bool connected, int seconds) {

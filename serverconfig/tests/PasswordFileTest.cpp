@@ -27,32 +27,15 @@ namespace {
 using serverconfig::PasswordDialogModel;
 using serverconfig::PasswordFile;
 using testing_support::Bytes;
+using testing_support::fileMode;
 using testing_support::readFile;
 using testing_support::thrownMessage;
 using testing_support::writeFile;
 
-const unsigned char fixedKey[8] = {0xc4, 0x1d, 0x8e, 0x72, 0x3b, 0xa9, 0xf0, 0x56};
-
-// The stored form computed independently of the library.
+// The stored form, computed with OpenSSL rather than the program's DES.
 std::string oracle(const std::string& text) {
-  size_t n = std::max<size_t>((text.size() + 7) / 8 * 8, 8);
-  Bytes padded(n, 0);
-  memcpy(padded.data(), text.data(), text.size());
-  Bytes key;
-  for (unsigned char b : fixedKey)
-    key.push_back(testing_support::reverseBits(b));
-  Bytes out = testing_support::opensslDesEcb(key, padded, false);
-  bool wide = false;
-  for (unsigned char c : text)
-    wide = wide || c >= 0x80;
-  if (wide)
-    out.insert(out.end(), {'U', 'T', 'F', '8'});
+  Bytes out = testing_support::obfuscatedPasswordOracle(text);
   return std::string(out.begin(), out.end());
-}
-
-int modeOf(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 0777) : -1;
 }
 
 class PasswordFiles : public ::testing::Test {
@@ -71,7 +54,7 @@ TEST_F(PasswordFiles, WritesExactlyTheOracleBytesPrivately) {
     PasswordDialogModel::store(file, text.c_str());
     umask(old);
     EXPECT_EQ(oracle(text), readFile(path));
-    EXPECT_EQ(0600, modeOf(path));
+    EXPECT_EQ(0600, fileMode(path));
     EXPECT_STREQ(text.c_str(), PasswordFile(file).read().get());
   }
   EXPECT_EQ(8u, oracle("secret").size());
@@ -83,7 +66,7 @@ TEST_F(PasswordFiles, AnExistingReadableFileBecomesPrivate) {
   writeFile(path, "old");
   chmod(path.c_str(), 0644);
   PasswordFile(file).write("secret");
-  EXPECT_EQ(0600, modeOf(path));
+  EXPECT_EQ(0600, fileMode(path));
   EXPECT_NE(0, access((path + ".tmp").c_str(), F_OK));
 }
 

@@ -26,34 +26,14 @@ namespace {
 
 using serverconfig::PasswordDialog;
 using testing_support::Bytes;
+using testing_support::fileExists;
+using testing_support::fileMode;
 using testing_support::readFile;
-
-const unsigned char fixedKey[8] = {0xc4, 0x1d, 0x8e, 0x72, 0x3b, 0xa9, 0xf0, 0x56};
 
 // The stored form, computed with OpenSSL rather than the program's DES.
 std::string oracle(const std::string& text) {
-  size_t n = std::max<size_t>((text.size() + 7) / 8 * 8, 8);
-  Bytes padded(n, 0);
-  memcpy(padded.data(), text.data(), text.size());
-  Bytes key;
-  for (unsigned char b : fixedKey)
-    key.push_back(testing_support::reverseBits(b));
-  Bytes out = testing_support::opensslDesEcb(key, padded, false);
-  bool wide = false;
-  for (unsigned char c : text)
-    wide = wide || c >= 0x80;
-  if (wide)
-    out.insert(out.end(), {'U', 'T', 'F', '8'});
+  Bytes out = testing_support::obfuscatedPasswordOracle(text);
   return std::string(out.begin(), out.end());
-}
-
-int modeOf(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 ? int(st.st_mode & 0777) : -1;
-}
-
-bool exists(const std::string& path) {
-  return access(path.c_str(), F_OK) == 0;
 }
 
 class PasswordDialogTest : public ::testing::Test {
@@ -156,7 +136,7 @@ TEST_F(PasswordDialogTest, StoresExactlyTheOracleBytesPrivately) {
     EXPECT_FALSE(d->isMapped());
     EXPECT_FALSE(d->errorBox()->isMapped());
     EXPECT_EQ(readFile(path), oracle(text));
-    EXPECT_EQ(modeOf(path), 0600);
+    EXPECT_EQ(fileMode(path), 0600);
     finished.ends.clear();
   }
   EXPECT_EQ(oracle("secret").size(), 8u);
@@ -173,7 +153,7 @@ TEST_F(PasswordDialogTest, DifferentTextsAreReportedAndNothingIsWritten) {
   EXPECT_STREQ(d->warningBox()->label()->getText(), "The supplied passwords do not match");
   EXPECT_TRUE(d->isInputDisabled());
   EXPECT_TRUE(d->isMapped());
-  EXPECT_FALSE(exists(path));
+  EXPECT_FALSE(fileExists(path));
   d->warningBox()->onClick(d->warningBox()->button(0));
   EXPECT_FALSE(d->isInputDisabled());
   EXPECT_TRUE(d->isMapped());
@@ -199,7 +179,7 @@ TEST_F(PasswordDialogTest, AShortPasswordIsAskedAbout) {
   EXPECT_FALSE(d->isInputDisabled());
   EXPECT_TRUE(d->isMapped());
   EXPECT_STREQ(d->confirmField()->getText(), "abcde");
-  EXPECT_FALSE(exists(path));
+  EXPECT_FALSE(fileExists(path));
   EXPECT_TRUE(finished.ends.empty());
   // "Yes" stores it.
   clickOk(*d);
@@ -286,7 +266,7 @@ TEST_F(PasswordDialogTest, AFailedWriteLeavesTheOldFileAndIsReported) {
   ASSERT_EQ(finished.ends.size(), 1u);
   EXPECT_FALSE(finished.ends[0].second);
   EXPECT_EQ(readFile(path), before);
-  EXPECT_EQ(modeOf(path), 0600);
+  EXPECT_EQ(fileMode(path), 0600);
 }
 
 TEST_F(PasswordDialogTest, ReturnMovesOnAndAShownAgainDialogOpensOnTheConfirmField) {

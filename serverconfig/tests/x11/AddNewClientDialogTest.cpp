@@ -7,6 +7,7 @@
 #include "serverconfig/AddNewClientDialog.h"
 
 #include "DialogDriver.h"
+#include "TxDialogResults.h"
 #include "TxModalScript.h"
 #include "TxTestDisplay.h"
 
@@ -18,11 +19,7 @@ using testing_support::TxTestDisplay;
 
 namespace {
 
-class Finished : public TXDialog::Callback {
-public:
-  void dialogFinished(TXDialog*, bool result) override { results.push_back(result); }
-  std::vector<bool> results;
-};
+using Finished = testing_support::TxDialogResults;
 
 class AddNewClientDialogTest : public ::testing::Test {
 protected:

@@ -6,6 +6,7 @@
 
 #include "serverconfig/IpFilterDlg.h"
 
+#include "TxDialogResults.h"
 #include "TxModalScript.h"
 #include "TxTestDisplay.h"
 
@@ -28,10 +29,7 @@ std::string maskMessage(const char* mask) {
       .substr(0, 255);
 }
 
-struct Finished : TXDialog::Callback {
-  std::vector<bool> results;
-  void dialogFinished(TXDialog*, bool result) override { results.push_back(result); }
-};
+using Finished = testing_support::TxDialogResults;
 
 class IpFilterDlgTest : public ::testing::Test {
 protected:

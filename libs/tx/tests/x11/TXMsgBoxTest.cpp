@@ -3,6 +3,7 @@
 
 #include "tx/TXMsgBox.h"
 
+#include "TxDialogResults.h"
 #include "TxModalScript.h"
 #include "TxTestDisplay.h"
 
@@ -46,11 +47,7 @@ public:
   TxModalScript* script = nullptr;
 };
 
-class Finished : public TXDialog::Callback {
-public:
-  void dialogFinished(TXDialog*, bool result) override { results.push_back(result); }
-  std::vector<bool> results;
-};
+using Finished = testing_support::TxDialogResults;
 
 } // namespace
 

@@ -7,6 +7,8 @@
 
 #include "serverconfig/ConnTestDialog.h"
 
+#include "serverconfig/tests/FakeStatusCallback.h"
+
 #include "CaptureLogger.h"
 #include "DialogDriver.h"
 #include "LoopbackTestService.h"
@@ -27,22 +29,12 @@ using testing_support::TxTestDisplay;
 
 namespace {
 
-struct FakeStatus : serverconfig::StatusDialog::Callback {
-  std::map<std::string, std::string> params{{"rfbPort", "5901"}};
-  std::map<std::string, std::string> status{{"total_connections", "0"}, {"ip_addrs", "10.0.0.2"}};
-  const char* find(const std::map<std::string, std::string>& m, const char* name) {
-    auto i = m.find(name);
-    return i == m.end() ? nullptr : i->second.c_str();
+// The server on port 5901 with no connections, reachable at 10.0.0.2.
+struct FakeStatus : testing_support::FakeStatusCallback {
+  FakeStatus() {
+    params = {{"rfbPort", "5901"}};
+    status = {{"total_connections", "0"}, {"ip_addrs", "10.0.0.2"}};
   }
-  void setParam(const char*, const char*) override {}
-  const char* getParam(const char* name) override { return find(params, name); }
-  const char* getStatusParam(const char* name) override { return find(status, name); }
-  void connectToViewer(const char*) override {}
-  bool disconnectAll() override { return true; }
-  void iconify() override {}
-  void openChat() override {}
-  ft::Extension* getFtExtension() override { return nullptr; }
-  ft::UploadManager* getUploadManager() override { return nullptr; }
 };
 
 const char* const connecting = "Connecting to halbrin.example. Please wait.";

@@ -118,10 +118,7 @@ TEST(ConnTestSession, LogsTheOutcomeLineByLine) {
   Fixture f;
   f.status.status["ip_addrs"] = "10.0.0.2,192.168.1.4";
   f.run("203.0.113.7\n1\n", [&] { f.status.status["total_connections"] = "4"; });
-  std::vector<std::string> notices;
-  for (const auto& l : capture.logger.lines)
-    if (l.level == 10)
-      notices.push_back(l.text);
+  std::vector<std::string> notices = capture.logger.textsAt(10);
   EXPECT_EQ(notices, (std::vector<std::string>{
                          "Internal IP addresses: 10.0.0.2,192.168.1.4 (2)",
                          "External IP address:   203.0.113.7 (natted)", "nettest result:        1",

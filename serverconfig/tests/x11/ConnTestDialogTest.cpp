@@ -160,10 +160,7 @@ TEST_F(ConnTestDialogTest, VerdictTextsAndLogLines) {
                 "\n\nZav Server appears to be behind a NAT router with IP address 203.0.113.7. "
                 "You will need to configure this router to forward port 5901 to this computer "
                 "before you can connect to Zav Server over the Internet.");
-  std::vector<std::string> notices;
-  for (const auto& l : capture.logger.lines)
-    if (l.level == 10)
-      notices.push_back(l.text);
+  std::vector<std::string> notices = capture.logger.textsAt(10);
   EXPECT_EQ(notices, (std::vector<std::string>{
                          "Internal IP addresses: 10.0.0.2,192.168.1.4 (2)",
                          "External IP address:   203.0.113.7 (natted)", "nettest result:        0",

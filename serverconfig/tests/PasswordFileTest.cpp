@@ -26,17 +26,11 @@ namespace {
 
 using serverconfig::PasswordDialogModel;
 using serverconfig::PasswordFile;
-using testing_support::Bytes;
 using testing_support::fileMode;
+using testing_support::obfuscatedPasswordFileText;
 using testing_support::readFile;
 using testing_support::thrownMessage;
 using testing_support::writeFile;
-
-// The stored form, computed with OpenSSL rather than the program's DES.
-std::string oracle(const std::string& text) {
-  Bytes out = testing_support::obfuscatedPasswordOracle(text);
-  return std::string(out.begin(), out.end());
-}
 
 class PasswordFiles : public ::testing::Test {
 protected:
@@ -53,13 +47,13 @@ TEST_F(PasswordFiles, WritesExactlyTheOracleBytesPrivately) {
     mode_t old = umask(022);
     PasswordDialogModel::store(file, text.c_str());
     umask(old);
-    EXPECT_EQ(oracle(text), readFile(path));
+    EXPECT_EQ(obfuscatedPasswordFileText(text), readFile(path));
     EXPECT_EQ(0600, fileMode(path));
     EXPECT_STREQ(text.c_str(), PasswordFile(file).read().get());
   }
-  EXPECT_EQ(8u, oracle("secret").size());
-  EXPECT_EQ(16u, oracle("ninechars").size());
-  EXPECT_EQ(20u, oracle("p\xc3\xa4sswort").size());
+  EXPECT_EQ(8u, obfuscatedPasswordFileText("secret").size());
+  EXPECT_EQ(16u, obfuscatedPasswordFileText("ninechars").size());
+  EXPECT_EQ(20u, obfuscatedPasswordFileText("p\xc3\xa4sswort").size());
 }
 
 TEST_F(PasswordFiles, AnExistingReadableFileBecomesPrivate) {
@@ -113,7 +107,7 @@ TEST_F(PasswordFiles, NameIsRequiredAndExpanded) {
   setenv("ZAV_TEST_PWDIR", dir.path().c_str(), 1);
   file.setParam("${ZAV_TEST_PWDIR}/expanded", 50);
   PasswordDialogModel::store(file, "secret");
-  EXPECT_EQ(oracle("secret"), readFile(dir.file("expanded")));
+  EXPECT_EQ(obfuscatedPasswordFileText("secret"), readFile(dir.file("expanded")));
   unsetenv("ZAV_TEST_PWDIR");
 
   file.setParam("$ZAV_TEST_UNSET_VARIABLE/x", 50);

@@ -75,4 +75,10 @@ inline Bytes obfuscatedPasswordOracle(const std::string& text) {
   return out;
 }
 
+// The same as a password file holds it, for comparing with its contents.
+inline std::string obfuscatedPasswordFileText(const std::string& text) {
+  Bytes out = obfuscatedPasswordOracle(text);
+  return std::string(out.begin(), out.end());
+}
+
 } // namespace testing_support

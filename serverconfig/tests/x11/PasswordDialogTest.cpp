@@ -25,16 +25,10 @@
 namespace {
 
 using serverconfig::PasswordDialog;
-using testing_support::Bytes;
 using testing_support::fileExists;
 using testing_support::fileMode;
+using testing_support::obfuscatedPasswordFileText;
 using testing_support::readFile;
-
-// The stored form, computed with OpenSSL rather than the program's DES.
-std::string oracle(const std::string& text) {
-  Bytes out = testing_support::obfuscatedPasswordOracle(text);
-  return std::string(out.begin(), out.end());
-}
 
 class PasswordDialogTest : public ::testing::Test {
 protected:
@@ -135,13 +129,13 @@ TEST_F(PasswordDialogTest, StoresExactlyTheOracleBytesPrivately) {
     EXPECT_EQ(finished.ends[0], std::make_pair(static_cast<TXDialog*>(d.get()), true));
     EXPECT_FALSE(d->isMapped());
     EXPECT_FALSE(d->errorBox()->isMapped());
-    EXPECT_EQ(readFile(path), oracle(text));
+    EXPECT_EQ(readFile(path), obfuscatedPasswordFileText(text));
     EXPECT_EQ(fileMode(path), 0600);
     finished.ends.clear();
   }
-  EXPECT_EQ(oracle("secret").size(), 8u);
-  EXPECT_EQ(oracle("ninechars").size(), 16u);
-  EXPECT_EQ(oracle("p\xc3\xa4sswort").size(), 20u);
+  EXPECT_EQ(obfuscatedPasswordFileText("secret").size(), 8u);
+  EXPECT_EQ(obfuscatedPasswordFileText("ninechars").size(), 16u);
+  EXPECT_EQ(obfuscatedPasswordFileText("p\xc3\xa4sswort").size(), 20u);
 }
 
 TEST_F(PasswordDialogTest, DifferentTextsAreReportedAndNothingIsWritten) {
@@ -184,7 +178,7 @@ TEST_F(PasswordDialogTest, AShortPasswordIsAskedAbout) {
   // "Yes" stores it.
   clickOk(*d);
   question->onClick(question->button(0));
-  EXPECT_EQ(readFile(path), oracle("abcde"));
+  EXPECT_EQ(readFile(path), obfuscatedPasswordFileText("abcde"));
   ASSERT_EQ(finished.ends.size(), 1u);
   EXPECT_TRUE(finished.ends[0].second);
   EXPECT_FALSE(d->isMapped());
@@ -236,7 +230,7 @@ TEST_F(PasswordDialogTest, FailuresToStoreAreShownAndEndTheDialogWithFalse) {
   d->show();
   type(*d, "secret", "secret");
   clickOk(*d);
-  EXPECT_EQ(readFile(dir.file("expanded")), oracle("secret"));
+  EXPECT_EQ(readFile(dir.file("expanded")), obfuscatedPasswordFileText("secret"));
 }
 
 TEST_F(PasswordDialogTest, AFailedWriteLeavesTheOldFileAndIsReported) {
@@ -245,7 +239,7 @@ TEST_F(PasswordDialogTest, AFailedWriteLeavesTheOldFileAndIsReported) {
   type(*d, "oldpassword", "oldpassword");
   clickOk(*d);
   std::string before = readFile(path);
-  ASSERT_EQ(before, oracle("oldpassword"));
+  ASSERT_EQ(before, obfuscatedPasswordFileText("oldpassword"));
   finished.ends.clear();
 
   d->show();
@@ -313,7 +307,7 @@ TEST_F(PasswordDialogTest, TypedPasswordsAreStoredThroughRealInput) {
       << d->passwordField()->getText() << "|" << d->confirmField()->getText() << "|"
       << d->warningBox()->isMapped() << d->questionBox()->isMapped();
   EXPECT_TRUE(finished.ends[0].second);
-  EXPECT_EQ(readFile(path), oracle("typed-pw"));
+  EXPECT_EQ(readFile(path), obfuscatedPasswordFileText("typed-pw"));
 }
 
 TEST_F(PasswordDialogTest, ExtendedConfigurationOpensTheUsersDialogAndItsEndEndsThisOne) {

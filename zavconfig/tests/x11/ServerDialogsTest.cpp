@@ -20,7 +20,7 @@
 
 #include "ChildProcess.h"
 #include "TxEventPump.h"
-#include "XzavSharedDisplay.h"
+#include "XzavTestServer.h"
 
 #include <poll.h>
 #include <sys/wait.h>
@@ -47,12 +47,9 @@ public:
 class ServerDialogsTest : public ::testing::Test, protected testing_support::TxEventPump {
 protected:
   void SetUp() override {
-    testing_support::XzavSharedDisplay& shared = testing_support::XzavSharedDisplay::get();
-    server = shared.server.get();
-    dpy = shared.dpy;
-    server->reset();
-    int eventBase, errorBase;
-    ASSERT_TRUE(zavext::queryExtension(dpy, &eventBase, &errorBase));
+    ASSERT_TRUE(xzav.start());
+    server = xzav.server;
+    dpy = xzav.dpy;
     TXWindow::init(dpy, "Zavconfig");
     requests();
   }
@@ -60,13 +57,7 @@ protected:
     TXWRootLayout::release(dpy);
     TXWindow::shutdown(dpy);
   }
-  std::vector<std::string> requests() {
-    XSync(dpy, False);
-    std::vector<std::string> log = server->log();
-    std::vector<std::string> fresh(log.begin() + std::min(seen, log.size()), log.end());
-    seen = log.size();
-    return fresh;
-  }
+  std::vector<std::string> requests() { return xzav.requests(); }
   void setConnections(const std::vector<std::string>& list) {
     std::string json = "{\"cmd\": \"set\", \"connections\": [";
     for (size_t i = 0; i < list.size(); i++)
@@ -117,7 +108,7 @@ protected:
   }
 
   XzavDouble* server = nullptr;
-  size_t seen = 0;
+  testing_support::XzavTestServer xzav;
 };
 
 } // namespace

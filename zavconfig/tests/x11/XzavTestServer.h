@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,19 @@ public:
     std::vector<std::string> fresh(log.begin() + std::min(seen_, log.size()), log.end());
     seen_ = log.size();
     return fresh;
+  }
+
+  // The process's stand-in and display with the extension asked for once,
+  // for tests that keep them as they are; throws when it does not answer.
+  static XzavSharedDisplay& withExtension() {
+    XzavSharedDisplay& shared = XzavSharedDisplay::get();
+    static const bool found = [&] {
+      int eventBase, errorBase;
+      return zavext::queryExtension(shared.dpy, &eventBase, &errorBase);
+    }();
+    if (!found)
+      throw std::runtime_error("no extension on the stand-in");
+    return shared;
   }
 
   XzavDouble* server = nullptr;

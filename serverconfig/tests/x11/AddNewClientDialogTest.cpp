@@ -58,10 +58,7 @@ TEST_F(AddNewClientDialogTest, LaysOutTheIconPromptFieldAndButtonsInAFixedCentre
   EXPECT_EQ(dialog.height(), ok.y + 26 + 10);
   EXPECT_FALSE(dialog.isModal());
 
-  char* name = nullptr;
-  XFetchName(x.dpy, dialog.win(), &name);
-  EXPECT_STREQ(name, "Connect to Listening Zav Viewer");
-  XFree(name);
+  EXPECT_EQ(x.title(dialog.win()), "Connect to Listening Zav Viewer");
   XSizeHints hints = {};
   long supplied = 0;
   XGetWMNormalHints(x.dpy, dialog.win(), &hints, &supplied);

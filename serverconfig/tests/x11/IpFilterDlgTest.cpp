@@ -35,14 +35,7 @@ class IpFilterDlgTest : public ::testing::Test {
 protected:
   void SetUp() override { testing_support::testAppInit(); }
 
-  std::string title(TXWindow& w) {
-    char* name = nullptr;
-    XFetchName(x.dpy, w.win(), &name);
-    std::string text = name ? name : "";
-    if (name)
-      XFree(name);
-    return text;
-  }
+  std::string title(TXWindow& w) { return x.title(w.win()); }
   bool checked(wvw::WLabelCheckBox* box) { return box->getCheckBox()->isChecked(); }
   void pick(IpFilterDlg& d, wvw::WLabelCheckBox* box) { d.onClick(box->getCheckBox()); }
   void typeAddress(IpFilterDlg& d, const char* text) { d.addressField()->setText(text); }

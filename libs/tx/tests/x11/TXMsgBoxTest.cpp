@@ -70,14 +70,9 @@ TEST_F(MsgBoxTest, FlagsChooseButtonsIconAndTitle) {
     EXPECT_EQ(box.icon() != nullptr, c.icon) << c.flags;
   }
   TXMsgBox box(x.dpy, "Text", 0, "Caption", false);
-  char* name = nullptr;
-  XFetchName(x.dpy, box.win(), &name);
-  EXPECT_STREQ(name, "Zav Server: Caption");
-  XFree(name);
+  EXPECT_EQ(x.title(box.win()), "Zav Server: Caption");
   TXMsgBox plain(x.dpy, "Text", 0, nullptr, false);
-  XFetchName(x.dpy, plain.win(), &name);
-  EXPECT_STREQ(name, "Zav Server");
-  XFree(name);
+  EXPECT_EQ(x.title(plain.win()), "Zav Server");
 }
 
 TEST_F(MsgBoxTest, ModalResultFollowsTheButtonPressedAndIsReportedOnce) {

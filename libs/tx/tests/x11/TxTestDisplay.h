@@ -111,6 +111,16 @@ public:
     });
   }
 
+  // The window's title (its name property), empty when it has none.
+  std::string title(Window w) {
+    char* name = nullptr;
+    XFetchName(dpy, w, &name);
+    std::string text = name ? name : "";
+    if (name)
+      XFree(name);
+    return text;
+  }
+
   // A real server time, from a zero-length append to a property of w (which
   // must select PropertyChange input).
   Time serverTime(Window w) {

@@ -22,25 +22,7 @@ class PrintingPage : public ::testing::Test, protected testing_support::Printing
 } // namespace
 
 TEST_F(PrintingPage, StatusByModeSystemAndBoxes) {
-  struct {
-    unsigned mode;
-    bool available, backend, share, changeDefault;
-    const std::string& text;
-    bool shareEnabled, defaultEnabled;
-  } cases[] = {
-      {1, true, true, true, true, serviceMode, false, false},
-      {1, false, false, false, false, serviceMode, false, false},
-      {2, false, true, true, false, noCups, false, false},
-      {2, false, false, false, false, noCups, false, false},
-      {2, true, true, true, false, enabledKeeps, true, true},
-      {2, true, true, true, true, enabledMakesDefault, true, true},
-      {2, true, true, false, true, disabled, true, false},
-      {2, true, true, false, false, disabled, true, false},
-      {2, true, false, true, true, noBackend, false, false},
-      {2, true, false, false, false, noBackend, false, false},
-      {3, true, true, false, false, disabled, true, false},
-  };
-  for (const auto& c : cases) {
+  for (const testing_support::PrintingStatusCase& c : testing_support::printingStatusCases) {
     dialog.mode = c.mode;
     system.available = c.available;
     system.backend = c.backend;

@@ -1,6 +1,7 @@
 // What the tests of the printing page and its model share: a printing system
 // whose presence and backend the test sets, the owner of the options dialog,
-// the two printing parameters, and the five status texts the page shows.
+// the two printing parameters, the five status texts the page shows, and
+// the table of what it shows when.
 #pragma once
 
 #include "serverconfig/PrintingPageModel.h"
@@ -47,5 +48,30 @@ const std::string noBackend =
     "-enable-print\n\nZav Server will then need to be restarted.";
 
 } // namespace printing_texts
+
+// What the page shows by server mode, printing system and stored values:
+// the status text and which boxes can be used.
+struct PrintingStatusCase {
+  unsigned mode;
+  bool available, backend, share, changeDefault;
+  const std::string& text;
+  bool shareEnabled, defaultEnabled;
+};
+
+const PrintingStatusCase printingStatusCases[] = {
+    {1, true, true, true, true, printing_texts::serviceMode, false, false},
+    {1, false, false, false, false, printing_texts::serviceMode, false, false},
+    {2, false, true, true, false, printing_texts::noCups, false, false},
+    {2, false, false, false, false, printing_texts::noCups, false, false},
+    {2, true, true, true, false, printing_texts::enabledKeeps, true, true},
+    {3, true, true, true, false, printing_texts::enabledKeeps, true, true},
+    {2, true, true, true, true, printing_texts::enabledMakesDefault, true, true},
+    {2, true, true, false, true, printing_texts::disabled, true, false},
+    {3, true, true, false, true, printing_texts::disabled, true, false},
+    {2, true, true, false, false, printing_texts::disabled, true, false},
+    {2, true, false, true, true, printing_texts::noBackend, false, false},
+    {2, true, false, false, false, printing_texts::noBackend, false, false},
+    {3, true, true, false, false, printing_texts::disabled, true, false},
+};
 
 } // namespace testing_support

@@ -52,21 +52,7 @@ protected:
 } // namespace
 
 TEST_F(PrintingPageTest, StatusByModeSystemAndBoxes) {
-  struct Case {
-    unsigned mode;
-    bool available, backend, share, changeDefault;
-    const std::string& text;
-    bool shareEnabled, defaultEnabled;
-  } cases[] = {
-      {1, true, true, true, true, serviceMode, false, false},
-      {1, false, false, false, false, serviceMode, false, false},
-      {2, false, true, true, false, noCups, false, false},
-      {3, true, true, true, false, enabledKeeps, true, true},
-      {2, true, true, true, true, enabledMakesDefault, true, true},
-      {3, true, true, false, true, disabled, true, false},
-      {2, true, false, true, true, noBackend, false, false},
-  };
-  for (const Case& c : cases) {
+  for (const testing_support::PrintingStatusCase& c : testing_support::printingStatusCases) {
     SCOPED_TRACE(c.text.substr(0, 40) + " mode " + std::to_string(c.mode));
     dialog.mode = c.mode;
     system.available = c.available;

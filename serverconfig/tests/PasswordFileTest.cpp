@@ -8,6 +8,7 @@
 #include "plat/StringParameter.h"
 
 #include "FileContents.h"
+#include "FileSizeLimit.h"
 #include "OpenSslDes.h"
 #include "TempDir.h"
 #include "ThrownMessage.h"
@@ -79,15 +80,11 @@ TEST_F(PasswordFiles, ATruncatedWriteLeavesTheOldFileAndIsReported) {
   PasswordFile(file).write("oldpassword");
   std::string before = readFile(path);
   // A file size limit of 4 bytes makes the write of 16 bytes fail (EFBIG).
-  struct rlimit old;
-  getrlimit(RLIMIT_FSIZE, &old);
-  struct rlimit small = old;
-  small.rlim_cur = 4;
-  void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
-  setrlimit(RLIMIT_FSIZE, &small);
-  std::string message = thrownMessage([&] { PasswordDialogModel::store(file, "newpassword"); });
-  setrlimit(RLIMIT_FSIZE, &old);
-  signal(SIGXFSZ, oldHandler);
+  std::string message;
+  {
+    testing_support::FileSizeLimit limit(4);
+    message = thrownMessage([&] { PasswordDialogModel::store(file, "newpassword"); });
+  }
   EXPECT_EQ(0u, message.rfind("Writing password file failed: File too large (27)", 0)) << message;
   EXPECT_EQ(before, readFile(path));
   EXPECT_NE(0, access((path + ".tmp").c_str(), F_OK));

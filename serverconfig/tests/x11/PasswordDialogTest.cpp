@@ -10,6 +10,7 @@
 #include "serverconfig/PasswordDialog.h"
 
 #include "FileContents.h"
+#include "FileSizeLimit.h"
 #include "OpenSslDes.h"
 #include "OptionsTestWorld.h"
 #include "TempDir.h"
@@ -245,15 +246,10 @@ TEST_F(PasswordDialogTest, AFailedWriteLeavesTheOldFileAndIsReported) {
   d->show();
   type(*d, "newpassword", "newpassword");
   // A file size limit of 4 bytes makes the write of 16 bytes fail.
-  struct rlimit old;
-  getrlimit(RLIMIT_FSIZE, &old);
-  struct rlimit small = old;
-  small.rlim_cur = 4;
-  void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
-  setrlimit(RLIMIT_FSIZE, &small);
-  clickOk(*d);
-  setrlimit(RLIMIT_FSIZE, &old);
-  signal(SIGXFSZ, oldHandler);
+  {
+    testing_support::FileSizeLimit limit(4);
+    clickOk(*d);
+  }
   EXPECT_TRUE(d->errorBox()->isMapped());
   EXPECT_STREQ(d->errorBox()->label()->getText(),
                "Writing password file failed: File too large (27)");

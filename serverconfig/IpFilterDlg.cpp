@@ -1,5 +1,7 @@
 #include "serverconfig/IpFilterDlg.h"
 
+#include "serverconfig/RuleDialogLayout.h"
+
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
 
@@ -11,8 +13,6 @@ namespace serverconfig {
 
 namespace {
 
-const int buttonWidth = 60;
-const int buttonHeight = 25;
 const int fieldHeight = 25;
 const int notesHeight = 100;
 
@@ -49,12 +49,7 @@ void IpFilterDlg::layOut() {
   int w, h;
   int y = q;
 
-  heading_.setWordWrap(true);
-  heading_.setSize(baseWidth - 4 * p, 1);
-  heading_.getPreferredSize(&w, &h);
-  heading_.setSize(baseWidth - 4 * p, h);
-  content_.addChildAt(&heading_, rfb::Point(p, y));
-  y += h + 2 * q;
+  y += placeWrappedText(&content_, &heading_, p, y, baseWidth - 4 * p) + 2 * q;
 
   if (!forDefault_) {
     address_.setSize(baseWidth - 8 * p, fieldHeight);
@@ -84,11 +79,7 @@ void IpFilterDlg::layOut() {
     y += h + 2 * q;
   }
 
-  int cancelX = baseWidth - 2 * p - buttonWidth;
-  cancel_.setSize(buttonWidth, buttonHeight);
-  ok_.setSize(buttonWidth, buttonHeight);
-  content_.addChildAt(&ok_, rfb::Point(cancelX - 2 * p - buttonWidth, y));
-  content_.addChildAt(&cancel_, rfb::Point(cancelX, y));
+  placeOkCancel(&content_, &ok_, &cancel_, baseWidth - 2 * p, y, 2 * p);
 
   content_.getPreferredSize(&w, &h);
   setContentSize(w + 2 * p, h + 2 * q);

@@ -5,6 +5,7 @@
 
 #include "plat/ParameterSet.h"
 #include "plat/StringParameter.h"
+#include "serverconfig/tests/HostRulesTable.h"
 
 #include "ThrownMessage.h"
 
@@ -44,27 +45,7 @@ protected:
 };
 
 TEST_F(Rules, LoadAndStoreTable) {
-  struct Case {
-    const char* hosts;
-    const char* rows;
-    const char* stored;
-  } cases[] = {
-      {"", "Reject - Default", "-"},
-      {"+", "Accept - Default", "+"},
-      {"+192.168.0.0/24,-", "Accept - 192.168.0.0/24; Reject - Default", "+192.168.0.0/24,-"},
-      {"+1.2.3.4", "Accept - 1.2.3.4; Reject - Default", "+1.2.3.4,-"},
-      {"+1.2.3.4,?,-5.6.7.8", "Accept - 1.2.3.4; Query - Default", "+1.2.3.4,?"},
-      {"x1.2.3.4,+5.6.7.8", "Accept - 5.6.7.8; Reject - Default", "+5.6.7.8,-"},
-      {"+10.0.0.0/0,-1.2.3.4", "Accept - Default", "+10.0.0.0/0"},
-      {"-1.2.3.4, +5.6.7.8", "Reject - 1.2.3.4; Reject - Default", "-1.2.3.4,-"},
-      // Rules the filter cannot read never match: they are kept as they are
-      // and the rules after them are not lost.
-      {"+1.2.3.4 ,-5.6.7.8", "Accept - 1.2.3.4 ; Reject - 5.6.7.8; Reject - Default",
-       "+1.2.3.4 ,-5.6.7.8,-"},
-      {"+abc,?1.2.3.4,+", "Accept - abc; Query - 1.2.3.4; Accept - Default", "+abc,?1.2.3.4,+"},
-      {"-abc/24,+", "Reject - abc/24; Accept - Default", "-abc/24,+"},
-  };
-  for (const Case& c : cases) {
+  for (const testing_support::HostRulesCase& c : testing_support::hostRulesCases) {
     SCOPED_TRACE(c.hosts);
     loadFrom(c.hosts);
     EXPECT_EQ(c.rows, rows());

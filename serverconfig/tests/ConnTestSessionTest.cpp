@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "serverconfig/ConnTestSession.h"
+#include "serverconfig/tests/FakeStatusCallback.h"
 
 #include "CaptureLogger.h"
 #include "LoopbackTestService.h"
 #include "net/SelectSocketManager.h"
 #include "net/io/FdSelectManager.h"
 #include "plat/TimerManager.h"
-
 
 #include <functional>
 #include <map>
@@ -32,24 +32,7 @@ struct Loop {
   }
 };
 
-// The server as the status callback shows it: parameters and status values
-// by name, absent when not in the maps.
-struct FakeStatus : serverconfig::StatusDialog::Callback {
-  std::map<std::string, std::string> params, status;
-  const char* find(const std::map<std::string, std::string>& m, const char* name) {
-    auto i = m.find(name);
-    return i == m.end() ? nullptr : i->second.c_str();
-  }
-  void setParam(const char*, const char*) override {}
-  const char* getParam(const char* name) override { return find(params, name); }
-  const char* getStatusParam(const char* name) override { return find(status, name); }
-  void connectToViewer(const char*) override {}
-  bool disconnectAll() override { return true; }
-  void iconify() override {}
-  void openChat() override {}
-  ft::Extension* getFtExtension() override { return nullptr; }
-  ft::UploadManager* getUploadManager() override { return nullptr; }
-};
+using FakeStatus = testing_support::FakeStatusCallback;
 
 const char* const connecting = "Connecting to halbrin.example. Please wait.";
 const char* const configured =
@@ -135,10 +118,7 @@ TEST(ConnTestSession, LogsTheOutcomeLineByLine) {
   Fixture f;
   f.status.status["ip_addrs"] = "10.0.0.2,192.168.1.4";
   f.run("203.0.113.7\n1\n", [&] { f.status.status["total_connections"] = "4"; });
-  std::vector<std::string> notices;
-  for (const auto& l : capture.logger.lines)
-    if (l.level == 10)
-      notices.push_back(l.text);
+  std::vector<std::string> notices = capture.logger.textsAt(10);
   EXPECT_EQ(notices, (std::vector<std::string>{
                          "Internal IP addresses: 10.0.0.2,192.168.1.4 (2)",
                          "External IP address:   203.0.113.7 (natted)", "nettest result:        1",

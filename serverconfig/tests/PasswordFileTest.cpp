@@ -8,6 +8,7 @@
 #include "plat/StringParameter.h"
 
 #include "FileContents.h"
+#include "FileSizeLimit.h"
 #include "OpenSslDes.h"
 #include "TempDir.h"
 #include "ThrownMessage.h"
@@ -26,34 +27,11 @@ namespace {
 
 using serverconfig::PasswordDialogModel;
 using serverconfig::PasswordFile;
-using testing_support::Bytes;
+using testing_support::fileMode;
+using testing_support::obfuscatedPasswordFileText;
 using testing_support::readFile;
 using testing_support::thrownMessage;
 using testing_support::writeFile;
-
-const unsigned char fixedKey[8] = {0xc4, 0x1d, 0x8e, 0x72, 0x3b, 0xa9, 0xf0, 0x56};
-
-// The stored form computed independently of the library.
-std::string oracle(const std::string& text) {
-  size_t n = std::max<size_t>((text.size() + 7) / 8 * 8, 8);
-  Bytes padded(n, 0);
-  memcpy(padded.data(), text.data(), text.size());
-  Bytes key;
-  for (unsigned char b : fixedKey)
-    key.push_back(testing_support::reverseBits(b));
-  Bytes out = testing_support::opensslDesEcb(key, padded, false);
-  bool wide = false;
-  for (unsigned char c : text)
-    wide = wide || c >= 0x80;
-  if (wide)
-    out.insert(out.end(), {'U', 'T', 'F', '8'});
-  return std::string(out.begin(), out.end());
-}
-
-int modeOf(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 0777) : -1;
-}
 
 class PasswordFiles : public ::testing::Test {
 protected:
@@ -70,20 +48,20 @@ TEST_F(PasswordFiles, WritesExactlyTheOracleBytesPrivately) {
     mode_t old = umask(022);
     PasswordDialogModel::store(file, text.c_str());
     umask(old);
-    EXPECT_EQ(oracle(text), readFile(path));
-    EXPECT_EQ(0600, modeOf(path));
+    EXPECT_EQ(obfuscatedPasswordFileText(text), readFile(path));
+    EXPECT_EQ(0600, fileMode(path));
     EXPECT_STREQ(text.c_str(), PasswordFile(file).read().get());
   }
-  EXPECT_EQ(8u, oracle("secret").size());
-  EXPECT_EQ(16u, oracle("ninechars").size());
-  EXPECT_EQ(20u, oracle("p\xc3\xa4sswort").size());
+  EXPECT_EQ(8u, obfuscatedPasswordFileText("secret").size());
+  EXPECT_EQ(16u, obfuscatedPasswordFileText("ninechars").size());
+  EXPECT_EQ(20u, obfuscatedPasswordFileText("p\xc3\xa4sswort").size());
 }
 
 TEST_F(PasswordFiles, AnExistingReadableFileBecomesPrivate) {
   writeFile(path, "old");
   chmod(path.c_str(), 0644);
   PasswordFile(file).write("secret");
-  EXPECT_EQ(0600, modeOf(path));
+  EXPECT_EQ(0600, fileMode(path));
   EXPECT_NE(0, access((path + ".tmp").c_str(), F_OK));
 }
 
@@ -102,15 +80,11 @@ TEST_F(PasswordFiles, ATruncatedWriteLeavesTheOldFileAndIsReported) {
   PasswordFile(file).write("oldpassword");
   std::string before = readFile(path);
   // A file size limit of 4 bytes makes the write of 16 bytes fail (EFBIG).
-  struct rlimit old;
-  getrlimit(RLIMIT_FSIZE, &old);
-  struct rlimit small = old;
-  small.rlim_cur = 4;
-  void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
-  setrlimit(RLIMIT_FSIZE, &small);
-  std::string message = thrownMessage([&] { PasswordDialogModel::store(file, "newpassword"); });
-  setrlimit(RLIMIT_FSIZE, &old);
-  signal(SIGXFSZ, oldHandler);
+  std::string message;
+  {
+    testing_support::FileSizeLimit limit(4);
+    message = thrownMessage([&] { PasswordDialogModel::store(file, "newpassword"); });
+  }
   EXPECT_EQ(0u, message.rfind("Writing password file failed: File too large (27)", 0)) << message;
   EXPECT_EQ(before, readFile(path));
   EXPECT_NE(0, access((path + ".tmp").c_str(), F_OK));
@@ -130,7 +104,7 @@ TEST_F(PasswordFiles, NameIsRequiredAndExpanded) {
   setenv("ZAV_TEST_PWDIR", dir.path().c_str(), 1);
   file.setParam("${ZAV_TEST_PWDIR}/expanded", 50);
   PasswordDialogModel::store(file, "secret");
-  EXPECT_EQ(oracle("secret"), readFile(dir.file("expanded")));
+  EXPECT_EQ(obfuscatedPasswordFileText("secret"), readFile(dir.file("expanded")));
   unsetenv("ZAV_TEST_PWDIR");
 
   file.setParam("$ZAV_TEST_UNSET_VARIABLE/x", 50);

@@ -6,79 +6,23 @@
 
 #include "serverconfig/PrintingPageModel.h"
 
-#include "plat/BoolParameter.h"
 #include "plat/ParameterSet.h"
+#include "serverconfig/tests/PrintingPageWorld.h"
 
-#include <string>
 #include <unistd.h>
 
 namespace {
 
 using serverconfig::PrintingPageModel;
 
-struct Dialog : serverconfig::OptionsDialog::Callback {
-  unsigned mode = 2;
-  void applyOptions(plat::ParameterSet*, plat::ParameterSet*) override {}
-  const char* getStatusParam(const char*) override { return nullptr; }
-  void reloadParams(plat::ParameterSet*) override {}
-  unsigned getMode() override { return mode; }
-};
+using namespace testing_support::printing_texts;
 
-struct System : PrintingPageModel::PrintingSystem {
-  bool available = true;
-  bool backend = true;
-  bool isAvailable() override { return available; }
-  bool backendInstalled() override { return backend; }
-};
-
-class PrintingPage : public ::testing::Test {
-protected:
-  plat::ParameterSet params{"Xzav"};
-  plat::BoolParameter enable{"EnableRemotePrinting", "", false, false, &params};
-  plat::BoolParameter changeDefault{"AllowChangeDefaultPrinter", "", false, false, &params};
-  Dialog dialog;
-  System system;
-};
-
-const std::string enabledKeeps =
-    "Remote printing is enabled.  A Zav printer will be created when a printer is shared by a "
-    "Zav Viewer.\n\nThis computer's default printer will not be changed.  To print to a Zav "
-    "printer, select it from your application's printing dialog.";
-const std::string enabledMakesDefault =
-    "Remote printing is enabled.  A Zav printer will be created when a printer is shared by a "
-    "Zav Viewer.\n\nWhen the Zav printer is created, it will be made this computer's default "
-    "printer.";
-const std::string disabled = "Remote printing is disabled.  Zav printers will not be created.";
-const std::string serviceMode = "Remote printing is not available with the zav.so module.";
-const std::string noCups = "Remote printing is not available because the CUPS print system is "
-                           "not installed on this machine.";
-const std::string noBackend =
-    "Remote printing is not available because the CUPS Zav printer driver is disabled or not "
-    "installed. To enable printing, run this command as root:\n\n  zavinitconfig "
-    "-enable-print\n\nZav Server will then need to be restarted.";
+class PrintingPage : public ::testing::Test, protected testing_support::PrintingPageWorld {};
 
 } // namespace
 
 TEST_F(PrintingPage, StatusByModeSystemAndBoxes) {
-  struct {
-    unsigned mode;
-    bool available, backend, share, changeDefault;
-    const std::string& text;
-    bool shareEnabled, defaultEnabled;
-  } cases[] = {
-      {1, true, true, true, true, serviceMode, false, false},
-      {1, false, false, false, false, serviceMode, false, false},
-      {2, false, true, true, false, noCups, false, false},
-      {2, false, false, false, false, noCups, false, false},
-      {2, true, true, true, false, enabledKeeps, true, true},
-      {2, true, true, true, true, enabledMakesDefault, true, true},
-      {2, true, true, false, true, disabled, true, false},
-      {2, true, true, false, false, disabled, true, false},
-      {2, true, false, true, true, noBackend, false, false},
-      {2, true, false, false, false, noBackend, false, false},
-      {3, true, true, false, false, disabled, true, false},
-  };
-  for (const auto& c : cases) {
+  for (const testing_support::PrintingStatusCase& c : testing_support::printingStatusCases) {
     dialog.mode = c.mode;
     system.available = c.available;
     system.backend = c.backend;

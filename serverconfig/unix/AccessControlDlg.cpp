@@ -1,5 +1,7 @@
 #include "serverconfig/unix/AccessControlDlg.h"
 
+#include "serverconfig/RuleDialogLayout.h"
+
 #include "plat/Assert.h"
 #include "plat/LogWriter.h"
 #include "plat/ParameterSet.h"
@@ -9,13 +11,6 @@
 static plat::LogWriter vlog("AccessControlDlg");
 
 namespace serverconfig {
-
-namespace {
-
-const int buttonWidth = 60;
-const int buttonHeight = 25;
-
-} // namespace
 
 AccessControlDlg::AccessControlDlg(Display* dpy)
     : TXDialog(dpy, baseWidth, 400, "IP Address Filter Rules", false, true), ui::TooltipHandler(
@@ -43,12 +38,7 @@ void AccessControlDlg::layOut() {
   int w, h;
   int y = q;
 
-  explanation_.setWordWrap(true);
-  explanation_.setSize(baseWidth - 4 * p, 1);
-  explanation_.getPreferredSize(&w, &h);
-  explanation_.setSize(baseWidth - 4 * p, h);
-  content_.addChildAt(&explanation_, rfb::Point(p, y));
-  y += h + 2 * q;
+  y += placeWrappedText(&content_, &explanation_, p, y, baseWidth - 4 * p) + 2 * q;
 
   list_.setSize(baseWidth, listHeight);
   content_.addChildAt(&list_, rfb::Point(p, y));
@@ -77,11 +67,7 @@ void AccessControlDlg::layOut() {
   }
   y += rowHeight + 2 * q;
 
-  int cancelX = baseWidth - 2 * p - buttonWidth;
-  ok_.setSize(buttonWidth, buttonHeight);
-  cancel_.setSize(buttonWidth, buttonHeight);
-  content_.addChildAt(&ok_, rfb::Point(cancelX - 2 * p - buttonWidth, y));
-  content_.addChildAt(&cancel_, rfb::Point(cancelX, y));
+  placeOkCancel(&content_, &ok_, &cancel_, baseWidth - 2 * p, y, 2 * p);
 
   // As wide as the list with its margin on both sides.
   content_.getPreferredSize(&w, &h);

@@ -28,6 +28,14 @@ public:
         return true;
     return false;
   }
+  // The texts of the lines logged at level, in order.
+  std::vector<std::string> textsAt(int level) const {
+    std::vector<std::string> texts;
+    for (const Line& l : lines)
+      if (l.level == level)
+        texts.push_back(l.text);
+    return texts;
+  }
 
   std::vector<Line> lines;
 };

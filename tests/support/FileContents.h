@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace testing_support {
 
@@ -33,6 +34,11 @@ inline void writeFile(const std::string& path, const std::string& text) {
 inline int fileMode(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
+}
+
+// Whether path names a file or folder (a link counts as what it points to).
+inline bool fileExists(const std::string& path) {
+  return access(path.c_str(), F_OK) == 0;
 }
 
 } // namespace testing_support

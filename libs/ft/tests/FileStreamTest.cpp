@@ -1,6 +1,7 @@
 #include "ft/unix/FileStream.h"
 
 #include "FileContents.h"
+#include "FileSizeLimit.h"
 #include "TempDir.h"
 #include "ft/ShareEntry.h"
 #include "ft/UnixAttribute.h"
@@ -169,17 +170,12 @@ TEST_F(FileStreamTest, ModesFromTheSenderAreMasked) {
 TEST_F(FileStreamTest, AWriteFailureIsReportedAndTheBytesAreKept) {
   // A file size limit makes the disk "full" after 1000 bytes.
   ft::FileStream* s = open(3000);
-  struct rlimit old;
-  getrlimit(RLIMIT_FSIZE, &old);
-  signal(SIGXFSZ, SIG_IGN);
-  struct rlimit small = old;
-  small.rlim_cur = 1000;
-  setrlimit(RLIMIT_FSIZE, &small);
   std::string data = pattern(3000);
-  put(s, data.substr(0, 2000)); // 1000 written, the rest buffered
-  put(s, data.substr(2000));    // the buffer cannot be written
-  setrlimit(RLIMIT_FSIZE, &old);
-  signal(SIGXFSZ, SIG_DFL);
+  {
+    testing_support::FileSizeLimit limit(1000);
+    put(s, data.substr(0, 2000)); // 1000 written, the rest buffered
+    put(s, data.substr(2000));    // the buffer cannot be written
+  }
   ASSERT_EQ(cb.log.size(), 1u);
   EXPECT_EQ(cb.log[0].rfind("writeFailed ", 0), 0u) << cb.log[0];
   EXPECT_EQ(s->getBuffered(), 2000);

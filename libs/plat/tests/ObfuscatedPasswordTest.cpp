@@ -12,30 +12,9 @@
 #include <string>
 
 using testing_support::Bytes;
-using testing_support::opensslDesEcb;
-using testing_support::reverseBits;
+using testing_support::obfuscatedPasswordOracle;
 
 namespace {
-
-const unsigned char fixedKey[8] = {0xc4, 0x1d, 0x8e, 0x72, 0x3b, 0xa9, 0xf0, 0x56};
-
-// The stored form computed independently: zero-padded blocks through
-// OpenSSL under the bit-reversed key, plus the "UTF8" tail for wide text.
-Bytes oracle(const std::string& text) {
-  size_t n = std::max<size_t>((text.size() + 7) / 8 * 8, 8);
-  Bytes padded(n, 0);
-  memcpy(padded.data(), text.data(), text.size());
-  Bytes key;
-  for (unsigned char b : fixedKey)
-    key.push_back(reverseBits(b));
-  Bytes out = opensslDesEcb(key, padded, false);
-  bool wide = false;
-  for (unsigned char c : text)
-    wide = wide || c >= 0x80;
-  if (wide)
-    out.insert(out.end(), {'U', 'T', 'F', '8'});
-  return out;
-}
 
 Bytes bytesOf(const plat::ObfuscatedPassword& p) {
   return Bytes(p.data(), p.data() + p.length());
@@ -60,7 +39,7 @@ TEST(ObfuscatedPassword, MatchesTheOpenSslOracleAndReadsBack) {
     plat::PlainPassword plain(plat::strDup(c.text));
     plat::ObfuscatedPassword obf(plain);
     EXPECT_EQ(obf.length(), c.length) << c.text;
-    EXPECT_EQ(bytesOf(obf), oracle(c.text)) << c.text;
+    EXPECT_EQ(bytesOf(obf), obfuscatedPasswordOracle(c.text)) << c.text;
     plat::PlainPassword back(obf);
     EXPECT_STREQ(back.get(), c.text);
   }
@@ -119,7 +98,7 @@ TEST(ObfuscatedPassword, LengthConstructorCopyAndClear) {
 TEST(ObfuscatedPassword, NullPlainPasswordEncodesAsEmpty) {
   plat::PlainPassword none;
   plat::ObfuscatedPassword obf(none);
-  EXPECT_EQ(bytesOf(obf), oracle(""));
+  EXPECT_EQ(bytesOf(obf), obfuscatedPasswordOracle(""));
 }
 
 } // namespace

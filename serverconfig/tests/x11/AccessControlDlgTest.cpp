@@ -9,10 +9,12 @@
 #include "plat/Assert.h"
 #include "plat/ParameterSet.h"
 #include "plat/StringParameter.h"
+#include "serverconfig/tests/HostRulesTable.h"
 
 #include "tx/TXWRootLayout.h"
 
 #include "ThrownMessage.h"
+#include "TxDialogResults.h"
 #include "TxModalScript.h"
 #include "TxTestDisplay.h"
 
@@ -25,10 +27,7 @@ using serverconfig::AccessControlDlg;
 using serverconfig::IpFilterDlg;
 using testing_support::TxTestDisplay;
 
-struct Finished : TXDialog::Callback {
-  std::vector<bool> results;
-  void dialogFinished(TXDialog*, bool result) override { results.push_back(result); }
-};
+using Finished = testing_support::TxDialogResults;
 
 class AccessControlDlgTest : public ::testing::Test {
 protected:
@@ -80,28 +79,8 @@ protected:
 } // namespace
 
 TEST_F(AccessControlDlgTest, LoadAndStoreThroughTheDialog) {
-  struct Case {
-    const char* hosts;
-    const char* rows;
-    const char* stored;
-  } cases[] = {
-      {"", "Reject - Default", "-"},
-      {"+", "Accept - Default", "+"},
-      {"+192.168.0.0/24,-", "Accept - 192.168.0.0/24; Reject - Default", "+192.168.0.0/24,-"},
-      {"+1.2.3.4", "Accept - 1.2.3.4; Reject - Default", "+1.2.3.4,-"},
-      {"+1.2.3.4,?,-5.6.7.8", "Accept - 1.2.3.4; Query - Default", "+1.2.3.4,?"},
-      {"x1.2.3.4,+5.6.7.8", "Accept - 5.6.7.8; Reject - Default", "+5.6.7.8,-"},
-      {"+10.0.0.0/0,-1.2.3.4", "Accept - Default", "+10.0.0.0/0"},
-      {"-1.2.3.4, +5.6.7.8", "Reject - 1.2.3.4; Reject - Default", "-1.2.3.4,-"},
-      // A rule the server's filter cannot read never matches: it is kept,
-      // and the rules after it are neither hidden nor dropped.
-      {"+1.2.3.4 ,-5.6.7.8", "Accept - 1.2.3.4 ; Reject - 5.6.7.8; Reject - Default",
-       "+1.2.3.4 ,-5.6.7.8,-"},
-      {"-abc/24,?10.0.0.1,+", "Reject - abc/24; Query - 10.0.0.1; Accept - Default",
-       "-abc/24,?10.0.0.1,+"},
-  };
   int run = 0;
-  for (const Case& c : cases) {
+  for (const testing_support::HostRulesCase& c : testing_support::hostRulesCases) {
     SCOPED_TRACE(c.hosts);
     showWith(c.hosts);
     EXPECT_TRUE(dlg.isMapped());

@@ -7,6 +7,7 @@
 #include "serverconfig/AddNewClientDialog.h"
 
 #include "DialogDriver.h"
+#include "TxDialogResults.h"
 #include "TxModalScript.h"
 #include "TxTestDisplay.h"
 
@@ -18,11 +19,7 @@ using testing_support::TxTestDisplay;
 
 namespace {
 
-class Finished : public TXDialog::Callback {
-public:
-  void dialogFinished(TXDialog*, bool result) override { results.push_back(result); }
-  std::vector<bool> results;
-};
+using Finished = testing_support::TxDialogResults;
 
 class AddNewClientDialogTest : public ::testing::Test {
 protected:
@@ -61,10 +58,7 @@ TEST_F(AddNewClientDialogTest, LaysOutTheIconPromptFieldAndButtonsInAFixedCentre
   EXPECT_EQ(dialog.height(), ok.y + 26 + 10);
   EXPECT_FALSE(dialog.isModal());
 
-  char* name = nullptr;
-  XFetchName(x.dpy, dialog.win(), &name);
-  EXPECT_STREQ(name, "Connect to Listening Zav Viewer");
-  XFree(name);
+  EXPECT_EQ(x.title(dialog.win()), "Connect to Listening Zav Viewer");
   XSizeHints hints = {};
   long supplied = 0;
   XGetWMNormalHints(x.dpy, dialog.win(), &hints, &supplied);

@@ -13,6 +13,7 @@
 #include "OptionsTestWorld.h"
 
 #include "plat/Exception.h"
+#include "serverconfig/tests/SecurityRows.h"
 #include "zav/ConnAction.h"
 
 #include <string>
@@ -44,31 +45,8 @@ public:
   }
 };
 
-struct Row {
-  int enc, auth;
-  const char* forward;
-  const char* reverse;
-  const char* verifier;
-};
-// The format of the three parameters as viewers and the server read them.
-const Row rows[] = {
-    {0, 0, "RA2:256+", "RA2:256+", "None"},
-    {0, 1, "RA2:256+", "RA2:256+", "ZavAuth"},
-    {0, 2, "RA2:256+", "RA2:256+", "UnixAuth"},
-    {0, 3, "SSO:256+,RA2:256+", "RA2:256+", "UnixAuth"},
-    {1, 0, "RA2", "RA2", "None"},
-    {1, 1, "RA2", "RA2", "ZavAuth"},
-    {1, 2, "RA2", "RA2", "UnixAuth"},
-    {1, 3, "SSO,RA2", "RA2", "UnixAuth"},
-    {2, 0, "RA2,RA2ne,None", "RA2,RA2ne,None", "None"},
-    {2, 1, "RA2,RA2ne,ZavAuth", "RA2,RA2ne,None", "ZavAuth"},
-    {2, 2, "RA2,RA2ne", "RA2,RA2ne,None", "UnixAuth"},
-    {2, 3, "SSO,RA2,SSOne,RA2ne", "RA2,RA2ne,None", "UnixAuth"},
-    {3, 0, "RA2ne,None,RA2", "RA2ne,None,RA2", "None"},
-    {3, 1, "RA2ne,ZavAuth,RA2", "RA2ne,None,RA2", "ZavAuth"},
-    {3, 2, "RA2ne,RA2", "RA2ne,None,RA2", "UnixAuth"},
-    {3, 3, "SSOne,RA2ne,SSO,RA2", "RA2ne,None,RA2", "UnixAuth"},
-};
+using Row = testing_support::SecurityRow;
+const auto& rows = testing_support::securityRows;
 const char* const encTexts[] = {"Always maximum", "Always on", "Prefer on", "Prefer off"};
 const char* const authTexts[] = {"None", "Zav password", "UNIX password", "Single sign-on"};
 

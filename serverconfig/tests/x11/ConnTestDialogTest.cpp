@@ -7,6 +7,8 @@
 
 #include "serverconfig/ConnTestDialog.h"
 
+#include "serverconfig/tests/FakeStatusCallback.h"
+
 #include "CaptureLogger.h"
 #include "DialogDriver.h"
 #include "LoopbackTestService.h"
@@ -27,22 +29,12 @@ using testing_support::TxTestDisplay;
 
 namespace {
 
-struct FakeStatus : serverconfig::StatusDialog::Callback {
-  std::map<std::string, std::string> params{{"rfbPort", "5901"}};
-  std::map<std::string, std::string> status{{"total_connections", "0"}, {"ip_addrs", "10.0.0.2"}};
-  const char* find(const std::map<std::string, std::string>& m, const char* name) {
-    auto i = m.find(name);
-    return i == m.end() ? nullptr : i->second.c_str();
+// The server on port 5901 with no connections, reachable at 10.0.0.2.
+struct FakeStatus : testing_support::FakeStatusCallback {
+  FakeStatus() {
+    params = {{"rfbPort", "5901"}};
+    status = {{"total_connections", "0"}, {"ip_addrs", "10.0.0.2"}};
   }
-  void setParam(const char*, const char*) override {}
-  const char* getParam(const char* name) override { return find(params, name); }
-  const char* getStatusParam(const char* name) override { return find(status, name); }
-  void connectToViewer(const char*) override {}
-  bool disconnectAll() override { return true; }
-  void iconify() override {}
-  void openChat() override {}
-  ft::Extension* getFtExtension() override { return nullptr; }
-  ft::UploadManager* getUploadManager() override { return nullptr; }
 };
 
 const char* const connecting = "Connecting to halbrin.example. Please wait.";
@@ -98,10 +90,7 @@ protected:
 } // namespace
 
 TEST_F(ConnTestDialogTest, RunsAndAnimatesUntilTheResult) {
-  char* name = nullptr;
-  XFetchName(x.dpy, dialog.win(), &name);
-  EXPECT_STREQ(name, "Connection Test");
-  XFree(name);
+  EXPECT_EQ(x.title(dialog.win()), "Connection Test");
   EXPECT_FALSE(dialog.isModal());
   EXPECT_EQ(dialog.width(), 400);
   EXPECT_EQ(dialog.height(), 200);
@@ -168,10 +157,7 @@ TEST_F(ConnTestDialogTest, VerdictTextsAndLogLines) {
                 "\n\nZav Server appears to be behind a NAT router with IP address 203.0.113.7. "
                 "You will need to configure this router to forward port 5901 to this computer "
                 "before you can connect to Zav Server over the Internet.");
-  std::vector<std::string> notices;
-  for (const auto& l : capture.logger.lines)
-    if (l.level == 10)
-      notices.push_back(l.text);
+  std::vector<std::string> notices = capture.logger.textsAt(10);
   EXPECT_EQ(notices, (std::vector<std::string>{
                          "Internal IP addresses: 10.0.0.2,192.168.1.4 (2)",
                          "External IP address:   203.0.113.7 (natted)", "nettest result:        0",

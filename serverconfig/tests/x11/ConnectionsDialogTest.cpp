@@ -55,10 +55,7 @@ protected:
 } // namespace
 
 TEST_F(ConnectionsDialogTest, ListsConnectionsAndDisconnectsTheSelectedOne) {
-  char* name = nullptr;
-  XFetchName(x.dpy, dialog.win(), &name);
-  EXPECT_STREQ(name, "Active connections");
-  XFree(name);
+  EXPECT_EQ(x.title(dialog.win()), "Active connections");
   EXPECT_FALSE(dialog.isModal());
 
   dialog.show();

@@ -22,12 +22,9 @@ namespace {
 
 using serverconfig::ExtPasswordDialog;
 using serverconfig::PasswordDialog;
+using testing_support::fileExists;
 using testing_support::readFile;
 using testing_support::writeFile;
-
-bool exists(const std::string& path) {
-  return access(path.c_str(), F_OK) == 0;
-}
 
 class ExtPasswordDialogTest : public ::testing::Test {
 protected:
@@ -118,8 +115,8 @@ TEST_F(ExtPasswordDialogTest, OkWithNothingChangedEndsItAndItsOwnerWithTrue) {
   EXPECT_FALSE(owner->isMapped());
   ASSERT_EQ(ownerEnds.ends.size(), 1u);
   EXPECT_TRUE(ownerEnds.ends[0].second);
-  EXPECT_FALSE(exists(adminPath));
-  EXPECT_FALSE(exists(viewOnlyPath));
+  EXPECT_FALSE(fileExists(adminPath));
+  EXPECT_FALSE(fileExists(viewOnlyPath));
 }
 
 TEST_F(ExtPasswordDialogTest, NewlyTickedUsersGetTheirPasswordDialogsOneAfterTheOther) {
@@ -154,7 +151,7 @@ TEST_F(ExtPasswordDialogTest, NewlyTickedUsersGetTheirPasswordDialogsOneAfterThe
   XFetchName(x.dpy, viewOnly->win(), &name);
   EXPECT_STREQ(name, "Zav \"ViewOnly\" Password");
   XFree(name);
-  EXPECT_FALSE(exists(viewOnlyPath));
+  EXPECT_FALSE(fileExists(viewOnlyPath));
   enter(viewOnly, "viewpass");
   EXPECT_EQ(readFile(viewOnlyPath).size(), 8u);
   EXPECT_FALSE(ext->isPending());
@@ -175,7 +172,7 @@ TEST_F(ExtPasswordDialogTest, UntickingAUserWithAFileAsksAndRemovesTheExpandedFi
                "Do you wish to remove the password?");
   EXPECT_TRUE(ext->isInputDisabled());
   click(question->button(0));
-  EXPECT_FALSE(exists(adminPath));
+  EXPECT_FALSE(fileExists(adminPath));
   EXPECT_FALSE(ext->isInputDisabled());
 }
 
@@ -188,7 +185,7 @@ TEST_F(ExtPasswordDialogTest, NoKeepsTheFileButTheViewOnlyStepStillRuns) {
   ASSERT_TRUE(ext->questionBox()->isMapped());
   EXPECT_TRUE(ext->isPending());
   click(ext->questionBox()->button(1));
-  EXPECT_TRUE(exists(adminPath));
+  EXPECT_TRUE(fileExists(adminPath));
   ASSERT_NE(ext->passwordDialog(), nullptr);
   EXPECT_TRUE(ext->passwordDialog()->isMapped());
   EXPECT_FALSE(ext->isPending());

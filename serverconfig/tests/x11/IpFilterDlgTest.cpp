@@ -6,6 +6,7 @@
 
 #include "serverconfig/IpFilterDlg.h"
 
+#include "TxDialogResults.h"
 #include "TxModalScript.h"
 #include "TxTestDisplay.h"
 
@@ -28,23 +29,13 @@ std::string maskMessage(const char* mask) {
       .substr(0, 255);
 }
 
-struct Finished : TXDialog::Callback {
-  std::vector<bool> results;
-  void dialogFinished(TXDialog*, bool result) override { results.push_back(result); }
-};
+using Finished = testing_support::TxDialogResults;
 
 class IpFilterDlgTest : public ::testing::Test {
 protected:
   void SetUp() override { testing_support::testAppInit(); }
 
-  std::string title(TXWindow& w) {
-    char* name = nullptr;
-    XFetchName(x.dpy, w.win(), &name);
-    std::string text = name ? name : "";
-    if (name)
-      XFree(name);
-    return text;
-  }
+  std::string title(TXWindow& w) { return x.title(w.win()); }
   bool checked(wvw::WLabelCheckBox* box) { return box->getCheckBox()->isChecked(); }
   void pick(IpFilterDlg& d, wvw::WLabelCheckBox* box) { d.onClick(box->getCheckBox()); }
   void typeAddress(IpFilterDlg& d, const char* text) { d.addressField()->setText(text); }

@@ -112,10 +112,7 @@ protected:
 TEST_F(OptionsDialogTest, TitleListsAndToggle) {
   owner.mode = 3;
   OptionsDialog d(x.dpy, &owner, &server.set);
-  char* name = nullptr;
-  XFetchName(x.dpy, d.win(), &name);
-  EXPECT_STREQ(name, "Options (Virtual-Mode)");
-  XFree(name);
+  EXPECT_EQ(x.title(d.win()), "Options (Virtual-Mode)");
   d.showOptions();
   EXPECT_EQ(tabs(d), std::vector<std::string>{"Basic"});
   EXPECT_STREQ(d.properties()->getToggleButton()->getLabel()->getText(), "Advanced...");

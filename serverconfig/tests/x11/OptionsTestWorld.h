@@ -5,6 +5,7 @@
 #pragma once
 
 #include "serverconfig/OptionsDialog.h"
+#include "serverconfig/tests/FakeOptionsOwner.h"
 
 #include "plat/BoolParameter.h"
 #include "plat/IntParameter.h"
@@ -26,23 +27,6 @@ namespace testing_support {
 struct RecordingFinish : TXDialog::Callback {
   void dialogFinished(TXDialog* dialog, bool result) override { ends.emplace_back(dialog, result); }
   std::vector<std::pair<TXDialog*, bool>> ends;
-};
-
-// The owner of the options dialog, answering from a table.
-struct FakeOptionsOwner : serverconfig::OptionsDialog::Callback {
-  void applyOptions(plat::ParameterSet*, plat::ParameterSet*) override { applied++; }
-  const char* getStatusParam(const char* name) override {
-    asked.push_back(name);
-    auto i = status.find(name);
-    return i == status.end() ? nullptr : i->second.c_str();
-  }
-  void reloadParams(plat::ParameterSet*) override {}
-  unsigned getMode() override { return mode; }
-
-  std::map<std::string, std::string> status;
-  std::vector<std::string> asked;
-  unsigned mode = 2;
-  int applied = 0;
 };
 
 // The server's parameters that the security, basic and users pages use,

@@ -10,6 +10,7 @@
 #include "serverconfig/PasswordDialog.h"
 
 #include "FileContents.h"
+#include "FileSizeLimit.h"
 #include "OpenSslDes.h"
 #include "OptionsTestWorld.h"
 #include "TempDir.h"
@@ -25,36 +26,10 @@
 namespace {
 
 using serverconfig::PasswordDialog;
-using testing_support::Bytes;
+using testing_support::fileExists;
+using testing_support::fileMode;
+using testing_support::obfuscatedPasswordFileText;
 using testing_support::readFile;
-
-const unsigned char fixedKey[8] = {0xc4, 0x1d, 0x8e, 0x72, 0x3b, 0xa9, 0xf0, 0x56};
-
-// The stored form, computed with OpenSSL rather than the program's DES.
-std::string oracle(const std::string& text) {
-  size_t n = std::max<size_t>((text.size() + 7) / 8 * 8, 8);
-  Bytes padded(n, 0);
-  memcpy(padded.data(), text.data(), text.size());
-  Bytes key;
-  for (unsigned char b : fixedKey)
-    key.push_back(testing_support::reverseBits(b));
-  Bytes out = testing_support::opensslDesEcb(key, padded, false);
-  bool wide = false;
-  for (unsigned char c : text)
-    wide = wide || c >= 0x80;
-  if (wide)
-    out.insert(out.end(), {'U', 'T', 'F', '8'});
-  return std::string(out.begin(), out.end());
-}
-
-int modeOf(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 ? int(st.st_mode & 0777) : -1;
-}
-
-bool exists(const std::string& path) {
-  return access(path.c_str(), F_OK) == 0;
-}
 
 class PasswordDialogTest : public ::testing::Test {
 protected:
@@ -155,13 +130,13 @@ TEST_F(PasswordDialogTest, StoresExactlyTheOracleBytesPrivately) {
     EXPECT_EQ(finished.ends[0], std::make_pair(static_cast<TXDialog*>(d.get()), true));
     EXPECT_FALSE(d->isMapped());
     EXPECT_FALSE(d->errorBox()->isMapped());
-    EXPECT_EQ(readFile(path), oracle(text));
-    EXPECT_EQ(modeOf(path), 0600);
+    EXPECT_EQ(readFile(path), obfuscatedPasswordFileText(text));
+    EXPECT_EQ(fileMode(path), 0600);
     finished.ends.clear();
   }
-  EXPECT_EQ(oracle("secret").size(), 8u);
-  EXPECT_EQ(oracle("ninechars").size(), 16u);
-  EXPECT_EQ(oracle("p\xc3\xa4sswort").size(), 20u);
+  EXPECT_EQ(obfuscatedPasswordFileText("secret").size(), 8u);
+  EXPECT_EQ(obfuscatedPasswordFileText("ninechars").size(), 16u);
+  EXPECT_EQ(obfuscatedPasswordFileText("p\xc3\xa4sswort").size(), 20u);
 }
 
 TEST_F(PasswordDialogTest, DifferentTextsAreReportedAndNothingIsWritten) {
@@ -173,7 +148,7 @@ TEST_F(PasswordDialogTest, DifferentTextsAreReportedAndNothingIsWritten) {
   EXPECT_STREQ(d->warningBox()->label()->getText(), "The supplied passwords do not match");
   EXPECT_TRUE(d->isInputDisabled());
   EXPECT_TRUE(d->isMapped());
-  EXPECT_FALSE(exists(path));
+  EXPECT_FALSE(fileExists(path));
   d->warningBox()->onClick(d->warningBox()->button(0));
   EXPECT_FALSE(d->isInputDisabled());
   EXPECT_TRUE(d->isMapped());
@@ -199,12 +174,12 @@ TEST_F(PasswordDialogTest, AShortPasswordIsAskedAbout) {
   EXPECT_FALSE(d->isInputDisabled());
   EXPECT_TRUE(d->isMapped());
   EXPECT_STREQ(d->confirmField()->getText(), "abcde");
-  EXPECT_FALSE(exists(path));
+  EXPECT_FALSE(fileExists(path));
   EXPECT_TRUE(finished.ends.empty());
   // "Yes" stores it.
   clickOk(*d);
   question->onClick(question->button(0));
-  EXPECT_EQ(readFile(path), oracle("abcde"));
+  EXPECT_EQ(readFile(path), obfuscatedPasswordFileText("abcde"));
   ASSERT_EQ(finished.ends.size(), 1u);
   EXPECT_TRUE(finished.ends[0].second);
   EXPECT_FALSE(d->isMapped());
@@ -256,7 +231,7 @@ TEST_F(PasswordDialogTest, FailuresToStoreAreShownAndEndTheDialogWithFalse) {
   d->show();
   type(*d, "secret", "secret");
   clickOk(*d);
-  EXPECT_EQ(readFile(dir.file("expanded")), oracle("secret"));
+  EXPECT_EQ(readFile(dir.file("expanded")), obfuscatedPasswordFileText("secret"));
 }
 
 TEST_F(PasswordDialogTest, AFailedWriteLeavesTheOldFileAndIsReported) {
@@ -265,28 +240,23 @@ TEST_F(PasswordDialogTest, AFailedWriteLeavesTheOldFileAndIsReported) {
   type(*d, "oldpassword", "oldpassword");
   clickOk(*d);
   std::string before = readFile(path);
-  ASSERT_EQ(before, oracle("oldpassword"));
+  ASSERT_EQ(before, obfuscatedPasswordFileText("oldpassword"));
   finished.ends.clear();
 
   d->show();
   type(*d, "newpassword", "newpassword");
   // A file size limit of 4 bytes makes the write of 16 bytes fail.
-  struct rlimit old;
-  getrlimit(RLIMIT_FSIZE, &old);
-  struct rlimit small = old;
-  small.rlim_cur = 4;
-  void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
-  setrlimit(RLIMIT_FSIZE, &small);
-  clickOk(*d);
-  setrlimit(RLIMIT_FSIZE, &old);
-  signal(SIGXFSZ, oldHandler);
+  {
+    testing_support::FileSizeLimit limit(4);
+    clickOk(*d);
+  }
   EXPECT_TRUE(d->errorBox()->isMapped());
   EXPECT_STREQ(d->errorBox()->label()->getText(),
                "Writing password file failed: File too large (27)");
   ASSERT_EQ(finished.ends.size(), 1u);
   EXPECT_FALSE(finished.ends[0].second);
   EXPECT_EQ(readFile(path), before);
-  EXPECT_EQ(modeOf(path), 0600);
+  EXPECT_EQ(fileMode(path), 0600);
 }
 
 TEST_F(PasswordDialogTest, ReturnMovesOnAndAShownAgainDialogOpensOnTheConfirmField) {
@@ -333,7 +303,7 @@ TEST_F(PasswordDialogTest, TypedPasswordsAreStoredThroughRealInput) {
       << d->passwordField()->getText() << "|" << d->confirmField()->getText() << "|"
       << d->warningBox()->isMapped() << d->questionBox()->isMapped();
   EXPECT_TRUE(finished.ends[0].second);
-  EXPECT_EQ(readFile(path), oracle("typed-pw"));
+  EXPECT_EQ(readFile(path), obfuscatedPasswordFileText("typed-pw"));
 }
 
 TEST_F(PasswordDialogTest, ExtendedConfigurationOpensTheUsersDialogAndItsEndEndsThisOne) {

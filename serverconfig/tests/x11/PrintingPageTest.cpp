@@ -7,8 +7,8 @@
 #include "serverconfig/PrintingPage.h"
 
 #include "cups/CupsApi.h"
-#include "plat/BoolParameter.h"
 #include "plat/ParameterSet.h"
+#include "serverconfig/tests/PrintingPageWorld.h"
 #include "tx/TXDialog.h"
 
 #include "TxModalScript.h"
@@ -24,40 +24,9 @@ using serverconfig::PrintingPage;
 using serverconfig::PrintingPageModel;
 using testing_support::WidgetTestHost;
 
-struct Dialog : serverconfig::OptionsDialog::Callback {
-  unsigned mode = 2;
-  void applyOptions(plat::ParameterSet*, plat::ParameterSet*) override {}
-  const char* getStatusParam(const char*) override { return nullptr; }
-  void reloadParams(plat::ParameterSet*) override {}
-  unsigned getMode() override { return mode; }
-};
+using namespace testing_support::printing_texts;
 
-struct System : PrintingPageModel::PrintingSystem {
-  bool available = true;
-  bool backend = true;
-  bool isAvailable() override { return available; }
-  bool backendInstalled() override { return backend; }
-};
-
-const std::string enabledText = "Remote printing is enabled.  A Zav printer will be created when "
-                                "a printer is shared by a Zav Viewer.\n\n";
-const std::string keepsDefault = enabledText +
-                                 "This computer's default printer will not be changed.  To print "
-                                 "to a Zav printer, select it from your application's printing "
-                                 "dialog.";
-const std::string makesDefault =
-    enabledText + "When the Zav printer is created, it will be made this computer's default "
-                  "printer.";
-const std::string disabledText = "Remote printing is disabled.  Zav printers will not be created.";
-const std::string serviceText = "Remote printing is not available with the zav.so module.";
-const std::string noCupsText = "Remote printing is not available because the CUPS print system "
-                               "is not installed on this machine.";
-const std::string noBackendText =
-    "Remote printing is not available because the CUPS Zav printer driver is disabled or not "
-    "installed. To enable printing, run this command as root:\n\n  zavinitconfig "
-    "-enable-print\n\nZav Server will then need to be restarted.";
-
-class PrintingPageTest : public ::testing::Test {
+class PrintingPageTest : public ::testing::Test, protected testing_support::PrintingPageWorld {
 protected:
   // The page attached to a host, as the options dialog shows it.
   PrintingPage& show() {
@@ -76,11 +45,6 @@ protected:
   bool shareTicked() { return page->shareBox()->getCheckBox()->isChecked(); }
   bool defaultTicked() { return page->defaultBox()->getCheckBox()->isChecked(); }
 
-  plat::ParameterSet params{"Xzav"};
-  plat::BoolParameter enable{"EnableRemotePrinting", "", false, false, &params};
-  plat::BoolParameter changeDefault{"AllowChangeDefaultPrinter", "", false, false, &params};
-  Dialog dialog;
-  System system;
   std::unique_ptr<PrintingPage> page;
   WidgetTestHost host;
 };
@@ -88,21 +52,7 @@ protected:
 } // namespace
 
 TEST_F(PrintingPageTest, StatusByModeSystemAndBoxes) {
-  struct Case {
-    unsigned mode;
-    bool available, backend, share, changeDefault;
-    const std::string& text;
-    bool shareEnabled, defaultEnabled;
-  } cases[] = {
-      {1, true, true, true, true, serviceText, false, false},
-      {1, false, false, false, false, serviceText, false, false},
-      {2, false, true, true, false, noCupsText, false, false},
-      {3, true, true, true, false, keepsDefault, true, true},
-      {2, true, true, true, true, makesDefault, true, true},
-      {3, true, true, false, true, disabledText, true, false},
-      {2, true, false, true, true, noBackendText, false, false},
-  };
-  for (const Case& c : cases) {
+  for (const testing_support::PrintingStatusCase& c : testing_support::printingStatusCases) {
     SCOPED_TRACE(c.text.substr(0, 40) + " mode " + std::to_string(c.mode));
     dialog.mode = c.mode;
     system.available = c.available;
@@ -123,16 +73,16 @@ TEST_F(PrintingPageTest, StatusByModeSystemAndBoxes) {
 
 TEST_F(PrintingPageTest, SharingIsStoredAtOnceAndUnlocksTheDefaultPrinterBox) {
   show();
-  EXPECT_EQ(status(), disabledText);
+  EXPECT_EQ(status(), disabled);
   EXPECT_FALSE(page->defaultBox()->isEnabled());
   click(page->shareBox());
   EXPECT_TRUE(enable.getValue());
   EXPECT_EQ(enable.getPriority(), 50);
   EXPECT_TRUE(page->defaultBox()->isEnabled());
-  EXPECT_EQ(status(), keepsDefault);
+  EXPECT_EQ(status(), enabledKeeps);
   click(page->defaultBox());
   EXPECT_STREQ(changeDefault.getValueStr().c_str(), "1");
-  EXPECT_EQ(status(), makesDefault);
+  EXPECT_EQ(status(), enabledMakesDefault);
 
   // Unsharing locks the default-printer box without changing its value.
   click(page->shareBox());
@@ -140,7 +90,7 @@ TEST_F(PrintingPageTest, SharingIsStoredAtOnceAndUnlocksTheDefaultPrinterBox) {
   EXPECT_FALSE(page->defaultBox()->isEnabled());
   EXPECT_TRUE(defaultTicked());
   EXPECT_STREQ(changeDefault.getValueStr().c_str(), "1");
-  EXPECT_EQ(status(), disabledText);
+  EXPECT_EQ(status(), disabled);
 }
 
 TEST_F(PrintingPageTest, UnavailablePrintingChangesNothing) {
@@ -153,7 +103,7 @@ TEST_F(PrintingPageTest, UnavailablePrintingChangesNothing) {
   EXPECT_FALSE(defaultTicked());
   EXPECT_EQ(enable.getPriority(), 100);
   EXPECT_EQ(changeDefault.getPriority(), 100);
-  EXPECT_EQ(status(), serviceText);
+  EXPECT_EQ(status(), serviceMode);
 }
 
 // The page asks the printing library this machine has and the backend's
@@ -161,9 +111,9 @@ TEST_F(PrintingPageTest, UnavailablePrintingChangesNothing) {
 TEST_F(PrintingPageTest, TheRealPrintingSystemIsAsked) {
   page = std::make_unique<PrintingPage>(nullptr, nullptr, &dialog, &params, nullptr);
   host.attach(page.get());
-  const std::string& expected = !cups::isAvailable()       ? noCupsText
-                                : cups::backendInstalled() ? disabledText
-                                                           : noBackendText;
+  const std::string& expected = !cups::isAvailable()       ? noCups
+                                : cups::backendInstalled() ? disabled
+                                                           : noBackend;
   EXPECT_EQ(status(), expected);
 }
 
@@ -190,7 +140,7 @@ TEST_F(PrintingPageTest, Screenshot) {
   window.show();
   ASSERT_TRUE(x.pumpUntil([&] { return window.getImage() != nullptr; }));
   x.pumpFor(100);
-  EXPECT_EQ(std::string(shown.statusLabel()->getText()), keepsDefault);
+  EXPECT_EQ(std::string(shown.statusLabel()->getText()), enabledKeeps);
   testing_support::screenshot(x, window.win(), "printingpage");
   window.content()->removeChild(&shown);
 }
@@ -206,5 +156,5 @@ TEST_F(PrintingPageTest, ASetWithoutTheSharingParameterDisablesTheShareBox) {
   EXPECT_FALSE(lacking.shareBox()->isEnabled());
   EXPECT_FALSE(lacking.defaultBox()->isEnabled());
   EXPECT_TRUE(lacking.defaultBox()->getCheckBox()->isChecked());
-  EXPECT_EQ(std::string(lacking.statusLabel()->getText()), disabledText);
+  EXPECT_EQ(std::string(lacking.statusLabel()->getText()), disabled);
 }

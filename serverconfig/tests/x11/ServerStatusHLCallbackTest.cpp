@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "serverconfig/ServerStatusHLCallback.h"
+#include "serverconfig/tests/FakeStatusCallback.h"
 
 #include "TxTestDisplay.h"
 #include "net/SelectSocketManager.h"
@@ -25,17 +26,7 @@ struct RecordingWindow : serverconfig::ServerStatusHLCallback::Window {
   std::vector<std::string> calls;
 };
 
-struct NoStatus : serverconfig::StatusDialog::Callback {
-  void setParam(const char*, const char*) override {}
-  const char* getParam(const char*) override { return nullptr; }
-  const char* getStatusParam(const char*) override { return nullptr; }
-  void connectToViewer(const char*) override {}
-  bool disconnectAll() override { return true; }
-  void iconify() override {}
-  void openChat() override {}
-  ft::Extension* getFtExtension() override { return nullptr; }
-  ft::UploadManager* getUploadManager() override { return nullptr; }
-};
+using NoStatus = testing_support::FakeStatusCallback;
 
 class ServerStatusHLCallbackTest : public ::testing::Test {
 protected:

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "serverconfig/ViewerConnector.h"
+#include "serverconfig/tests/FakeStatusCallback.h"
 
 #include "DialogDriver.h"
 #include "TxModalScript.h"
@@ -22,20 +23,13 @@ using testing_support::TxTestDisplay;
 
 namespace {
 
-struct FakeStatus : serverconfig::StatusDialog::Callback {
-  void setParam(const char*, const char*) override {}
-  const char* getParam(const char*) override { return nullptr; }
-  const char* getStatusParam(const char*) override { return nullptr; }
+// Records the addresses it is asked to connect to, or refuses them.
+struct FakeStatus : testing_support::FakeStatusCallback {
   void connectToViewer(const char* address) override {
     addresses.push_back(address);
     if (refuse)
       throw plat::ExceptionFmt("Failed to connect to %s", address);
   }
-  bool disconnectAll() override { return true; }
-  void iconify() override {}
-  void openChat() override {}
-  ft::Extension* getFtExtension() override { return nullptr; }
-  ft::UploadManager* getUploadManager() override { return nullptr; }
   std::vector<std::string> addresses;
   bool refuse = false;
 };

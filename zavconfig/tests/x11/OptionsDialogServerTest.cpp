@@ -17,7 +17,7 @@
 #include "zavconfig/zavext.h"
 
 #include "OptionsServerParams.h"
-#include "XzavSharedDisplay.h"
+#include "XzavTestServer.h"
 #include "ZavconfigAppInit.h"
 
 #include <algorithm>
@@ -35,12 +35,9 @@ protected:
   void SetUp() override {
     // Message boxes take their title from it; applying writes its file.
     testing_support::zavconfigAppInit();
-    testing_support::XzavSharedDisplay& shared = testing_support::XzavSharedDisplay::get();
-    server = shared.server.get();
-    dpy = shared.dpy;
-    server->reset();
-    int eventBase, errorBase;
-    ASSERT_TRUE(zavext::queryExtension(dpy, &eventBase, &errorBase));
+    ASSERT_TRUE(xzav.start());
+    server = xzav.server;
+    dpy = xzav.dpy;
     for (const auto& p : testing_support::optionsServerParams)
       put(p[0], p[2], p[1]);
     TXWindow::init(dpy, "Zavconfig");
@@ -63,13 +60,10 @@ protected:
   }
   // The setParam requests since the last call.
   std::vector<std::string> requests() {
-    XSync(dpy, False);
-    std::vector<std::string> log = server->log();
     std::vector<std::string> fresh;
-    for (size_t i = std::min(seen, log.size()); i < log.size(); i++)
-      if (log[i].rfind("setParam", 0) == 0)
-        fresh.push_back(log[i]);
-    seen = log.size();
+    for (const std::string& request : xzav.requests())
+      if (request.rfind("setParam", 0) == 0)
+        fresh.push_back(request);
     return fresh;
   }
   // Shows the options, on the inputs page.
@@ -94,7 +88,7 @@ protected:
 
   XzavDouble* server = nullptr;
   Display* dpy = nullptr;
-  size_t seen = 0;
+  testing_support::XzavTestServer xzav;
   plat::ParameterSet serverSet{"Xzav"};
   plat::TimerManager timers; // repaints wait on a timer
   std::unique_ptr<StatusDialogCallback> callback;

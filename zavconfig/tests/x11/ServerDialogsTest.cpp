@@ -19,7 +19,8 @@
 #include "zavconfig/zavext.h"
 
 #include "ChildProcess.h"
-#include "XzavSharedDisplay.h"
+#include "TxEventPump.h"
+#include "XzavTestServer.h"
 
 #include <poll.h>
 #include <sys/wait.h>
@@ -41,15 +42,14 @@ public:
   void showMessage(const char*) override {}
 };
 
-class ServerDialogsTest : public ::testing::Test {
+// The pump serves the stand-in's display; its timers run the repaints and
+// the connections dialog's layout.
+class ServerDialogsTest : public ::testing::Test, protected testing_support::TxEventPump {
 protected:
   void SetUp() override {
-    testing_support::XzavSharedDisplay& shared = testing_support::XzavSharedDisplay::get();
-    server = shared.server.get();
-    dpy = shared.dpy;
-    server->reset();
-    int eventBase, errorBase;
-    ASSERT_TRUE(zavext::queryExtension(dpy, &eventBase, &errorBase));
+    ASSERT_TRUE(xzav.start());
+    server = xzav.server;
+    dpy = xzav.dpy;
     TXWindow::init(dpy, "Zavconfig");
     requests();
   }
@@ -57,13 +57,7 @@ protected:
     TXWRootLayout::release(dpy);
     TXWindow::shutdown(dpy);
   }
-  std::vector<std::string> requests() {
-    XSync(dpy, False);
-    std::vector<std::string> log = server->log();
-    std::vector<std::string> fresh(log.begin() + std::min(seen, log.size()), log.end());
-    seen = log.size();
-    return fresh;
-  }
+  std::vector<std::string> requests() { return xzav.requests(); }
   void setConnections(const std::vector<std::string>& list) {
     std::string json = "{\"cmd\": \"set\", \"connections\": [";
     for (size_t i = 0; i < list.size(); i++)
@@ -75,33 +69,6 @@ protected:
            "\", \"suffix\": null, \"rights\": " + std::to_string(rights) + "}";
   }
 
-  // Serves X events and timers once, waiting at most ms.
-  void pumpOnce(int ms) {
-    XFlush(dpy);
-    TXWindow::handleXEvents(dpy);
-    int next = timers.processTimers();
-    if (next >= 0 && next < ms)
-      ms = next;
-    if (XPending(dpy) == 0) {
-      pollfd p = {ConnectionNumber(dpy), POLLIN, 0};
-      poll(&p, 1, ms);
-    }
-    TXWindow::handleXEvents(dpy);
-  }
-  bool pumpUntil(const std::function<bool()>& cond, int timeoutMs = 5000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!cond()) {
-      if (std::chrono::steady_clock::now() > end)
-        return false;
-      pumpOnce(10);
-    }
-    return true;
-  }
-  void pumpFor(int ms) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end)
-      pumpOnce(5);
-  }
   // Runs an X client on the stand-in's display to its end while serving
   // this process's events.
   void run(const std::vector<std::string>& argv) {
@@ -141,9 +108,7 @@ protected:
   }
 
   XzavDouble* server = nullptr;
-  Display* dpy = nullptr;
-  size_t seen = 0;
-  plat::TimerManager timers; // repaints and the connections dialog's layout
+  testing_support::XzavTestServer xzav;
 };
 
 } // namespace

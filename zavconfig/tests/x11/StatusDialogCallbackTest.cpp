@@ -18,7 +18,7 @@
 #include "zavconfig/zavext.h"
 
 #include "CaptureLogger.h"
-#include "XzavSharedDisplay.h"
+#include "XzavTestServer.h"
 #include "ZavconfigAppInit.h"
 
 #include <sys/stat.h>
@@ -72,24 +72,15 @@ std::string connection(const char* user, const char* address, const char* suffix
 class StatusDialogCallbackTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    testing_support::XzavSharedDisplay& shared = testing_support::XzavSharedDisplay::get();
-    server = shared.server.get();
-    dpy = shared.dpy;
-    server->reset();
-    int eventBase, errorBase;
-    ASSERT_TRUE(zavext::queryExtension(dpy, &eventBase, &errorBase));
+    ASSERT_TRUE(xzav.start());
+    server = xzav.server;
+    dpy = xzav.dpy;
     requests();
   }
 
   // The requests decoded since the last call (after a round trip, so that
   // requests without a reply are in too).
-  std::vector<std::string> requests() {
-    XSync(dpy, False);
-    std::vector<std::string> log = server->log();
-    std::vector<std::string> fresh(log.begin() + std::min(seen, log.size()), log.end());
-    seen = log.size();
-    return fresh;
-  }
+  std::vector<std::string> requests() { return xzav.requests(); }
 
   void control(const std::string& json) { server->control(json); }
   void fault(const std::string& op, const std::string& kind, int count = 1) {
@@ -111,7 +102,7 @@ protected:
 
   XzavDouble* server = nullptr;
   Display* dpy = nullptr;
-  size_t seen = 0;
+  testing_support::XzavTestServer xzav;
 };
 
 TEST_F(StatusDialogCallbackTest, ServerModeFromIsModule) {

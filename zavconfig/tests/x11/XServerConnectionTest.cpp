@@ -12,7 +12,6 @@
 #include "FileContents.h"
 #include "ShareFetcher.h"
 #include "TempDir.h"
-#include "XzavDouble.h"
 #include "ft/ShareProxy.h"
 #include "ft/unix/FileStream.h"
 #include "ft/unix/ShareWriter.h"
@@ -20,6 +19,7 @@
 #include "net/io/FdSelectManager.h"
 #include "plat/Exception.h"
 #include "plat/TimerManager.h"
+#include "zavconfig/tests/x11/XzavTestServer.h"
 
 #include <X11/Xlib.h>
 
@@ -32,29 +32,16 @@
 #include <vector>
 
 using Fetcher = testing_support::ShareFetcher;
+using testing_support::fileExists;
+using testing_support::fileMode;
 using testing_support::ScopedCapture;
 using testing_support::TempDir;
 using testing_support::XzavDouble;
 
 namespace {
 
-struct Shared {
-  std::unique_ptr<XzavDouble> server;
-  Display* dpy = nullptr;
-};
-
-Shared& shared() {
-  static Shared s;
-  if (!s.server) {
-    s.server.reset(new XzavDouble());
-    s.dpy = XOpenDisplay(s.server->display().c_str());
-    if (!s.dpy)
-      throw std::runtime_error("cannot open " + s.server->display());
-    int ev = 0, err = 0;
-    if (!zavext::queryExtension(s.dpy, &ev, &err))
-      throw std::runtime_error("no extension on the stand-in");
-  }
-  return s;
+testing_support::XzavSharedDisplay& shared() {
+  return testing_support::XzavTestServer::withExtension();
 }
 
 void writeBytes(const std::string& path, const std::string& data, int mode = 0644) {
@@ -70,17 +57,6 @@ std::string pattern(size_t n, unsigned seed) {
     s[i] = static_cast<char>(x >> 23);
   }
   return s;
-}
-
-int modeOf(const std::string& path) {
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0)
-    return -1;
-  return static_cast<int>(st.st_mode & 07777);
-}
-
-bool exists(const std::string& path) {
-  return access(path.c_str(), F_OK) == 0;
 }
 
 class XServerConnectionTest : public ::testing::Test {
@@ -190,8 +166,8 @@ TEST_F(XServerConnectionTest, AFolderOfAThousandFilesDownloadsIntactWithMaskedMo
   ASSERT_TRUE(done);
   EXPECT_EQ(fetcher.completed, 1001);
   EXPECT_EQ(testing_support::readFile(fetch.file("push/locked/inside.txt")), "in");
-  EXPECT_EQ(modeOf(fetch.file("push/locked")), 0555);
-  EXPECT_EQ(modeOf(fetch.file("push/many")), 0755);
+  EXPECT_EQ(fileMode(fetch.file("push/locked")), 0555);
+  EXPECT_EQ(fileMode(fetch.file("push/many")), 0755);
   ASSERT_EQ(fetcher.failures.size(), 1u);
   EXPECT_NE(fetcher.failures[0].find("push/keep.txt: open"), std::string::npos)
       << fetcher.failures[0];
@@ -199,7 +175,7 @@ TEST_F(XServerConnectionTest, AFolderOfAThousandFilesDownloadsIntactWithMaskedMo
   for (int i = 0; i < 1000; i++) {
     std::string name = "push/many/f" + std::to_string(i);
     ASSERT_EQ(testing_support::readFile(fetch.file(name)), pattern(100 + i * 37, i)) << name;
-    ASSERT_EQ(modeOf(fetch.file(name)), i == 0 ? 0755 : 0644) << name;
+    ASSERT_EQ(fileMode(fetch.file(name)), i == 0 ? 0755 : 0644) << name;
   }
 }
 
@@ -216,7 +192,7 @@ TEST_F(XServerConnectionTest, A200MegabyteFileDownloadsIntact) {
   ASSERT_TRUE(done);
   EXPECT_TRUE(fetcher.failures.empty());
   EXPECT_TRUE(testing_support::readFile(fetch.file("big.bin")) == big);
-  EXPECT_EQ(modeOf(fetch.file("big.bin")), 0755);
+  EXPECT_EQ(fileMode(fetch.file("big.bin")), 0755);
 }
 
 TEST_F(XServerConnectionTest, AViewerThatVanishesMidFileLeavesNoPartialFile) {
@@ -229,7 +205,7 @@ TEST_F(XServerConnectionTest, AViewerThatVanishesMidFileLeavesNoPartialFile) {
   // Ended with the connection (or with the failure to answer on it), never
   // as a failed write of the file.
   EXPECT_NE(fetcher.failures[0].rfind("write ", 0), 0u) << fetcher.failures[0];
-  EXPECT_FALSE(exists(fetch.file("big.bin")));
+  EXPECT_FALSE(fileExists(fetch.file("big.bin")));
 }
 
 TEST_F(XServerConnectionTest, PauseAndResumeLoseNothing) {

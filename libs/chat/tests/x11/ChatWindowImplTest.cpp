@@ -89,11 +89,7 @@ TEST_F(ChatWindowTest, LaysOutMenuTranscriptAndEntryAndKeepsThemAtTheSmallestSiz
   EXPECT_EQ(window.content()->width(), 400);
   EXPECT_EQ(window.content()->height(), 500);
   EXPECT_FALSE(window.isMapped());
-  char* name = nullptr;
-  XFetchName(x.dpy, window.win(), &name);
-  EXPECT_STREQ(name, "Chat - Zav Server");
-  if (name)
-    XFree(name);
+  EXPECT_EQ(x.title(window.win()), "Chat - Zav Server");
   struct passwd* pw = getpwuid(getuid());
   EXPECT_EQ(window.localLabel(), std::string(pw ? pw->pw_name : "") + " (Local)");
   EXPECT_EQ(window.inputField()->getMaxLength(), 1024u);

@@ -9,6 +9,7 @@
 
 #include "FileContents.h"
 #include "TempDir.h"
+#include "TxDialogResults.h"
 #include "TxModalScript.h"
 #include "TxTestDisplay.h"
 #include "chat/ChatOptions.h"
@@ -25,11 +26,7 @@ using testing_support::writeFile;
 
 namespace {
 
-class Finished : public TXDialog::Callback {
-public:
-  void dialogFinished(TXDialog*, bool result) override { results.push_back(result); }
-  std::vector<bool> results;
-};
+using Finished = testing_support::TxDialogResults;
 
 class OptionsDlgTest : public ::testing::Test {
 protected:

@@ -4,6 +4,7 @@
 
 #include "CaptureLogger.h"
 #include "GtkLibraries.h"
+#include "GtkTestFunction.h"
 #include "PrivateMounts.h"
 #include "TempDir.h"
 
@@ -50,15 +51,7 @@ int translucentPixels(wvw::WImage& image) {
   return n;
 }
 
-// Calls a GTK function that only the tests need, in the library the binding
-// loaded.
-template <typename F> F gtkTestFn(const char* name) {
-  void* lib = dlopen("libgtk-x11-2.0.so.0", RTLD_LAZY | RTLD_NOLOAD);
-  void* fn = lib ? dlsym(lib, name) : nullptr;
-  if (lib)
-    dlclose(lib);
-  return reinterpret_cast<F>(fn);
-}
+using testing_support::gtkTestFn;
 
 // A "gnome" icon theme of the test's own, put in front of the chooser's
 // search path: its one folder "zavtest" of 48-pixel icons holds only what the

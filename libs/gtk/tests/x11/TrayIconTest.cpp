@@ -5,6 +5,7 @@
 
 #include "ChildProcess.h"
 #include "GtkLibraries.h"
+#include "GtkTestFunction.h"
 #include "XvfbServer.h"
 
 #include <dlfcn.h>
@@ -24,14 +25,7 @@ using gtk::GtkWidget;
 using gtk::guchar;
 using testing_support::XvfbServer;
 
-// Functions only the tests call, looked up in the library the binding loaded.
-template <typename F> F gtkTestFn(const char* name) {
-  void* lib = dlopen("libgtk-x11-2.0.so.0", RTLD_LAZY | RTLD_NOLOAD);
-  void* fn = lib ? dlsym(lib, name) : nullptr;
-  if (lib)
-    dlclose(lib);
-  return reinterpret_cast<F>(fn);
-}
+using testing_support::gtkTestFn;
 
 void activate(GtkWidget* item) {
   gtkTestFn<void (*)(GtkWidget*)>("gtk_menu_item_activate")(item);

@@ -3,6 +3,7 @@
 
 #include "tx/TXMsgBox.h"
 
+#include "TxDialogResults.h"
 #include "TxModalScript.h"
 #include "TxTestDisplay.h"
 
@@ -46,11 +47,7 @@ public:
   TxModalScript* script = nullptr;
 };
 
-class Finished : public TXDialog::Callback {
-public:
-  void dialogFinished(TXDialog*, bool result) override { results.push_back(result); }
-  std::vector<bool> results;
-};
+using Finished = testing_support::TxDialogResults;
 
 } // namespace
 
@@ -73,14 +70,9 @@ TEST_F(MsgBoxTest, FlagsChooseButtonsIconAndTitle) {
     EXPECT_EQ(box.icon() != nullptr, c.icon) << c.flags;
   }
   TXMsgBox box(x.dpy, "Text", 0, "Caption", false);
-  char* name = nullptr;
-  XFetchName(x.dpy, box.win(), &name);
-  EXPECT_STREQ(name, "Zav Server: Caption");
-  XFree(name);
+  EXPECT_EQ(x.title(box.win()), "Zav Server: Caption");
   TXMsgBox plain(x.dpy, "Text", 0, nullptr, false);
-  XFetchName(x.dpy, plain.win(), &name);
-  EXPECT_STREQ(name, "Zav Server");
-  XFree(name);
+  EXPECT_EQ(x.title(plain.win()), "Zav Server");
 }
 
 TEST_F(MsgBoxTest, ModalResultFollowsTheButtonPressedAndIsReportedOnce) {

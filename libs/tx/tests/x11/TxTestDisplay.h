@@ -2,13 +2,15 @@
 // chosen by the test), a display connection set up with TXWindow::init, a
 // timer manager, and the means to run real X clients (xclip, xsel, xdotool,
 // xprop) while this process serves its X events and timers, as the main loop
-// would. Declare it before the windows of the test: it closes the display.
+// would (through the event pump it is). Declare it before the windows of the
+// test: it closes the display.
 #pragma once
 
 #include "tx/TXWRootLayout.h"
 #include "tx/TXWindow.h"
 
 #include "ChildProcess.h"
+#include "TxEventPump.h"
 #include "XvfbServer.h"
 
 #include "plat/TimerManager.h"
@@ -27,7 +29,7 @@
 
 namespace testing_support {
 
-class TxTestDisplay {
+class TxTestDisplay : public TxEventPump {
 public:
   explicit TxTestDisplay(const std::string& screen = "640x480x24",
                          const std::vector<std::string>& xvfbArgs = {})
@@ -49,36 +51,6 @@ public:
   TxTestDisplay& operator=(const TxTestDisplay&) = delete;
 
   const std::string& name() const { return xvfb_.display(); }
-
-  // Serves X events and timers once, waiting at most ms for something.
-  void pumpOnce(int ms) {
-    XFlush(dpy);
-    TXWindow::handleXEvents(dpy);
-    int next = timers.processTimers();
-    if (next >= 0 && next < ms)
-      ms = next;
-    if (XPending(dpy) == 0) {
-      pollfd p = {ConnectionNumber(dpy), POLLIN, 0};
-      poll(&p, 1, ms);
-    }
-    TXWindow::handleXEvents(dpy);
-  }
-  // Serves events and timers until cond holds (true) or timeoutMs passed.
-  bool pumpUntil(const std::function<bool()>& cond, int timeoutMs = 5000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!cond()) {
-      if (std::chrono::steady_clock::now() > end)
-        return false;
-      pumpOnce(10);
-    }
-    return true;
-  }
-  // Serves events and timers for ms.
-  void pumpFor(int ms) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end)
-      pumpOnce(5);
-  }
 
   // Runs an X client to its end while serving events; its standard output.
   std::string run(const std::vector<std::string>& argv, const std::string& inPath = "/dev/null",
@@ -139,6 +111,16 @@ public:
     });
   }
 
+  // The window's title (its name property), empty when it has none.
+  std::string title(Window w) {
+    char* name = nullptr;
+    XFetchName(dpy, w, &name);
+    std::string text = name ? name : "";
+    if (name)
+      XFree(name);
+    return text;
+  }
+
   // A real server time, from a zero-length append to a property of w (which
   // must select PropertyChange input).
   Time serverTime(Window w) {
@@ -154,9 +136,6 @@ public:
     }
     throw std::runtime_error("no PropertyNotify");
   }
-
-  Display* dpy = nullptr;
-  plat::TimerManager timers;
 
 private:
   XvfbServer xvfb_;

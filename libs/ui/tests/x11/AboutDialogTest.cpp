@@ -4,6 +4,7 @@
 #include "ui/AboutDialog.h"
 #include "ui/LogoHeader.h"
 
+#include "TxDialogResults.h"
 #include "TxModalScript.h"
 #include "TxTestDisplay.h"
 
@@ -13,11 +14,7 @@ using testing_support::TxTestDisplay;
 
 namespace {
 
-class Finished : public TXDialog::Callback {
-public:
-  void dialogFinished(TXDialog*, bool result) override { results.push_back(result); }
-  std::vector<bool> results;
-};
+using Finished = testing_support::TxDialogResults;
 
 class AboutTest : public ::testing::Test {
 protected:

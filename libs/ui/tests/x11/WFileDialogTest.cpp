@@ -7,6 +7,7 @@
 #include "FileContents.h"
 #include "PngFile.h"
 #include "TempDir.h"
+#include "TxDialogResults.h"
 #include "TxModalScript.h"
 #include "TxTestDisplay.h"
 
@@ -28,11 +29,7 @@ using testing_support::writeFile;
 
 namespace {
 
-class Finished : public TXDialog::Callback {
-public:
-  void dialogFinished(TXDialog*, bool result) override { results.push_back(result); }
-  std::vector<bool> results;
-};
+using Finished = testing_support::TxDialogResults;
 
 // A directory browser that counts its listings.
 class CountingBrowser : public ui::DirBrowser {

@@ -21,7 +21,7 @@
 #include "TempDir.h"
 #include "TxModalScript.h"
 #include "TxTestDisplay.h"
-#include "XzavDouble.h"
+#include "zavconfig/tests/x11/XzavTestServer.h"
 
 #include "net/SelectSocketManager.h"
 #include "net/io/FdSelectManager.h"
@@ -397,23 +397,8 @@ TEST_F(FileTransferDialogTest, NoticesCarryTheLogoAndALinkThatShowsTheDialog) {
 
 // The stand-in and the program's connection to it, for the whole process:
 // the extension's client keeps what it learnt of a display until the end.
-struct StandIn {
-  std::unique_ptr<testing_support::XzavDouble> server;
-  Display* dpy = nullptr;
-};
-
-StandIn& standIn() {
-  static StandIn s;
-  if (!s.server) {
-    s.server.reset(new testing_support::XzavDouble());
-    s.dpy = XOpenDisplay(s.server->display().c_str());
-    if (!s.dpy)
-      throw std::runtime_error("cannot open " + s.server->display());
-    int ev = 0, err = 0;
-    if (!zavext::queryExtension(s.dpy, &ev, &err))
-      throw std::runtime_error("no extension on the stand-in");
-  }
-  return s;
+testing_support::XzavSharedDisplay& standIn() {
+  return testing_support::XzavTestServer::withExtension();
 }
 
 class FileTransferStreamTest : public ::testing::Test {

@@ -4,7 +4,9 @@
 #include "plat/ConfigParameter.h"
 #include "plat/ConfigurationFile.h"
 #include "plat/DString.h"
+#include "plat/DirName.h"
 #include "plat/Exception.h"
+#include "plat/FileOps.h"
 #include "plat/LogWriter.h"
 #include "plat/ParameterSet.h"
 #include "plat/StringUtils.h"
@@ -162,6 +164,9 @@ void StatusDialogCallback::applyOptions(plat::ParameterSet* changed, plat::Param
   if (!app)
     return;
   try {
+    // The per-user configuration folder may not exist yet: make it, private.
+    plat::DirName dir(app->getUserConfigFile());
+    plat::mkDirWithParents(dir.c_str(), true, false);
     plat::ConfigurationFile::setValue(
         app->getUserConfigFile(), serverconfig::OptionsDialog::advancedParam.getName(),
         serverconfig::OptionsDialog::advancedParam.getValue() ? "1" : "0");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "ChildProcess.h"
+#include "FileContents.h"
 #include "OptionsServerParams.h"
 #include "TrayHost.h"
 #include "XzavChatPeer.h"
@@ -536,9 +537,8 @@ TEST(ZavconfigWindowMode, CommandsMenuOpensTheStatusWindowsDialogs) {
 TEST(ZavconfigWindowMode, OptionsApplySendsTheChangedParameters) {
   XzavDouble server;
   putOptionsParams(server);
-  // A user who has a configuration folder already.
-  for (const char* sub : {"/home", "/home/.zav", "/home/.zav/config.d"})
-    mkdir((server.dir() + sub).c_str(), 0700);
+  // A user without a configuration folder yet: applying makes it.
+  mkdir((server.dir() + "/home").c_str(), 0700);
   WindowMode zavconfig(server);
   std::string d = server.display();
   ASSERT_TRUE(waitFor(
@@ -562,6 +562,7 @@ TEST(ZavconfigWindowMode, OptionsApplySendsTheChangedParameters) {
     return fileText(server.dir() + "/home/.zav/config.d/zavconfig").find("AdvancedOptions") !=
            std::string::npos;
   })) << zavconfig.err();
+  EXPECT_EQ(testing_support::fileMode(server.dir() + "/home/.zav/config.d"), 0700);
   EXPECT_EQ(zavconfig.stopWith(SIGTERM), 1);
   expectCleanExit(zavconfig);
 }

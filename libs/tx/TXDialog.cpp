@@ -134,15 +134,7 @@ bool TXDialog::show() {
       return result;
     }
     int t = 0;
-    try {
-      t = timers.processTimers();
-    } catch (plat::Exception& e) {
-      if (!reportFailure(e.str()))
-        throw;
-    } catch (std::exception& e) {
-      if (!reportFailure(e.what()))
-        throw;
-    }
+    runReportingFailure([&] { t = timers.processTimers(); });
     // Timers may have read events into Xlib's queue, where select() does
     // not see them.
     if (XPending(dpy_))

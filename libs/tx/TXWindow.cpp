@@ -679,18 +679,12 @@ void TXWindow::handleXEvents(Display* dpy, TXWindow* modal) {
       }
     }
     // A failing handler costs its own event only.
-    try {
+    runReportingFailure([&] {
       if (target)
         target->handleXEvent(&ev, modal);
       else if (globalEventHandler)
         globalEventHandler->handleEvent(nullptr, &ev);
-    } catch (plat::Exception& e) {
-      if (!reportFailure(e.str()))
-        throw;
-    } catch (std::exception& e) {
-      if (!reportFailure(e.what()))
-        throw;
-    }
+    });
   }
 }
 

@@ -8,12 +8,14 @@
 // process-wide and unlocked.
 #pragma once
 
+#include "plat/Exception.h"
 #include "tx/TXDeleteWindowCallback.h"
 #include "tx/TXEventHandler.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <exception>
 #include <map>
 
 extern Atom wmProtocols, wmDeleteWindow, wmTakeFocus, wmChangeState, xaTIMESTAMP, xaTARGETS,
@@ -55,6 +57,19 @@ public:
   static FailureHandler* setFailureHandler(FailureHandler* handler);
   // Hands the message to the failure handler; false when there is none.
   static bool reportFailure(const char* message);
+  // Runs f; an exception out of it goes to the failure handler, or on as
+  // thrown when there is none.
+  template <typename F> static void runReportingFailure(F f) {
+    try {
+      f();
+    } catch (plat::Exception& e) {
+      if (!reportFailure(e.str()))
+        throw;
+    } catch (std::exception& e) {
+      if (!reportFailure(e.what()))
+        throw;
+    }
+  }
   // Allocates n colours in cmap, falling back to the nearest existing cells.
   static void getColours(Display* dpy, XColor* colours, int n);
   // Depth-first search below w for a window named name; 0 when none.

@@ -6,6 +6,7 @@
 #include "wvw/WArrow.h"
 #include "wvw/WArrowButton.h"
 #include "wvw/WBevelButton.h"
+#include "wvw/WIconButton.h"
 #include "wvw/WLabelButton.h"
 
 #include "GoldenImage.h"
@@ -295,6 +296,43 @@ TEST(WBevelButton, GeometryAndDamage) {
   rfb::RectSet outer(Rect(0, 0, 40, 20));
   outer.setSubtract(outer, rfb::RectSet(Rect(1, 1, 39, 19)));
   EXPECT_TRUE(host.invalidations[0].equals(outer));
+}
+
+// The icon sits 3 pixels in, like any bevel button's content, centred
+// there; it follows the button's enabled state, and the button clicks as
+// the others do.
+TEST(WIconButton, IconInsideTheBevelFollowsTheButton) {
+  static const uint8_t arrowUp[] = {0x20, 0x70, 0xF8}; // 5 x 3
+  wvw::WIconButton button(arrowUp, 5, 3);
+  int w, h;
+  button.getPreferredSize(&w, &h);
+  EXPECT_EQ(w, 5 + 6);
+  EXPECT_EQ(h, 3 + 6);
+  button.setSize(15, 11);
+  EXPECT_EQ(button.getChildRect(button.getIcon()), Rect(3, 3, 12, 8));
+
+  rfb::ManagedPixelBuffer pb(rfb::PixelLayout::xrgb32LittleEndian, 15, 11);
+  pb.fillRect(pb.getRect(), 0xFF00FF);
+  button.draw(&pb);
+  // the 9 x 5 content area centres the bitmap at (5, 4)
+  EXPECT_EQ(countColour(pb, Widget::Black, Rect(3, 3, 12, 8)), 1 + 3 + 5);
+  EXPECT_EQ(boxOf(pb, Widget::Black).intersect(Rect(3, 3, 12, 8)), Rect(5, 4, 10, 7));
+
+  RecordingHandler rec;
+  rec.name(&button, "icon");
+  rec.quiet = {"move", "leave", "press", "release", "focus", "key", "attach", "size", "enabled"};
+  button.setInputHandler(&rec);
+  WidgetTestHost host;
+  host.attach(&button);
+  host.pointer(7, 5, 1);
+  host.pointer(7, 5, 0);
+  EXPECT_EQ(rec.events, (Events{"change icon", "change icon", "click icon"}));
+
+  button.setEnabled(false);
+  EXPECT_FALSE(button.getIcon()->isEnabled());
+  button.setEnabled(true);
+  EXPECT_TRUE(button.getIcon()->isEnabled());
+  button.setInputHandler(nullptr);
 }
 
 TEST(WArrow, Geometry) {

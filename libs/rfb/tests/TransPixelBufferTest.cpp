@@ -230,6 +230,9 @@ TEST(TransPixelBuffer, TranslationNumbers) {
   const PixelLayout bgr24(24, 24, false, true, 255, 255, 255, 0, 8, 16);
   const PixelLayout be32(32, 24, true, true, 255, 255, 255, 8, 16, 24);
   const PixelLayout be16(16, 16, true, true, 31, 63, 31, 11, 5, 0);
+  // Big-endian 24-bit pixels: most significant byte first in memory,
+  // whichever kind of table translates into them.
+  const PixelLayout be24(24, 24, true, true, 255, 255, 255, 16, 8, 0);
   const PixelLayout bgr233;
   struct Case {
     const PixelLayout* in;
@@ -244,6 +247,8 @@ TEST(TransPixelBuffer, TranslationNumbers) {
       {&rgb888, 0x123456, &be32, 0x00123456},
       {&rgb888, 0xffffff, &be16, 0xffff},
       {&rgb888, 0x0000ff, &be16, 0x1f00},
+      {&rgb888, 0x123456, &be24, 0x563412},
+      {&PixelLayout::rgb565, 16u << 11 | 32u << 5 | 1u, &be24, 0x088284},
       {&PixelLayout::rgb565, 0xffff, &rgb888, 0xffffff},
       {&PixelLayout::rgb565, 16u << 11 | 32u << 5 | 1u, &rgb888, 132u << 16 | 130u << 8 | 8u},
       {&PixelLayout::rgb555, 0x7fff, &rgb888, 0xffffff},

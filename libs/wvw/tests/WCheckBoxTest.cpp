@@ -122,3 +122,32 @@ TEST(WCheckBox, Looks) {
   host.paint(&pb);
   EXPECT_TRUE(matchesGolden(pb, "check-boxes"));
 }
+
+// A check box acts only on a release that ends a press it received itself:
+// drags that begin elsewhere toggle nothing.
+TEST(WLabelCheckBox, DragsFromElsewhereToggleNothing) {
+  struct Step {
+    int x, y, mask;
+  };
+  struct Case {
+    const char* name;
+    std::vector<Step> steps;
+    bool checked;
+  } cases[] = {
+      {"from the background onto the box", {{150, 30, 1}, {150, 10, 1}, {150, 10, 0}}, false},
+      {"from the background onto the label", {{20, 30, 1}, {20, 10, 1}, {20, 10, 0}}, false},
+      // the label toggles on its press; the release on the box adds nothing
+      {"from the label onto the box", {{20, 10, 1}, {150, 10, 1}, {150, 10, 0}}, true},
+      {"from the box onto the label", {{150, 10, 1}, {20, 10, 1}, {20, 10, 0}}, false},
+      {"a click on the box after a drag",
+       {{20, 30, 1}, {150, 10, 0}, {150, 10, 1}, {150, 10, 0}},
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Tree t;
+    for (const Step& s : c.steps)
+      t.host.pointer(s.x, s.y, s.mask);
+    EXPECT_EQ(t.box.getCheckBox()->isChecked(), c.checked);
+  }
+}

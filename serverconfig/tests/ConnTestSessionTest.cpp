@@ -57,6 +57,11 @@ struct VerdictCase {
   std::string sentences;
 };
 
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const VerdictCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 struct Fixture {
   Loop loop;
   LoopbackTestService service;

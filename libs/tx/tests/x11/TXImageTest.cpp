@@ -89,6 +89,11 @@ struct ScreenDepth {
   bool trueColour;
 };
 
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const ScreenDepth& c, std::ostream* os) {
+  *os << c.screen;
+}
+
 class TXImageDepths : public ::testing::TestWithParam<ScreenDepth> {};
 
 } // namespace

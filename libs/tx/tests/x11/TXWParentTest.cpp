@@ -61,6 +61,11 @@ struct ScreenDepth {
   int depth;
 };
 
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const ScreenDepth& c, std::ostream* os) {
+  *os << c.screen;
+}
+
 class TXWParentDepths : public ::testing::TestWithParam<ScreenDepth> {};
 
 } // namespace

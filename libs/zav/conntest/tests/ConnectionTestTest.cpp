@@ -57,6 +57,11 @@ struct ReplyCase {
   bool error;
 };
 
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const ReplyCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 std::string longFirstLine() {
   return std::string(1024, 'a') + "1bcdef\n";
 }

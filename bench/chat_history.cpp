@@ -2,7 +2,8 @@
 // laid out in the transcript) and laying the whole transcript out again at a
 // new width, against `xmllint --noout` checking the same file (a process
 // start included, as a user would run it). The relayout is also run at
-// several lengths to show that it grows linearly.
+// several lengths to show that it grows linearly, and so is the wrapping of
+// one long message.
 #include "chat/ChatHistory.h"
 #include "chat/ChatOptions.h"
 #include "chat/ChatRenderImpl.h"
@@ -100,6 +101,36 @@ BENCHMARK(BM_ChatRelayout)
     ->Arg(50000)
     ->Arg(100000)
     ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+
+// One message of n bytes, as long as the chat line allows at most, wrapped
+// at a new width: the measure of each line is a running sum, so the cost
+// grows with the text's length, not with its square.
+void BM_ChatWrapLongText(benchmark::State& state) {
+  int n = static_cast<int>(state.range(0));
+  std::string text;
+  while (int(text.size()) < n)
+    text += "word";
+  text.resize(size_t(n));
+  for (size_t i = 5; i < text.size(); i += 7)
+    text[i] = ' ';
+  chat::ChatRenderImpl view{nullptr, nullptr};
+  view.setSize(400, 500);
+  view.appendMessage("viewer", "viewer: ", text.c_str(), chat::Colour{0, 0, 0});
+  int width = 150;
+  for (auto _ : state) {
+    view.setSize(width, 500);
+    width = width == 150 ? 200 : 150;
+    benchmark::DoNotOptimize(view.totalHeight());
+  }
+  state.SetComplexityN(n);
+}
+BENCHMARK(BM_ChatWrapLongText)
+    ->Arg(256)
+    ->Arg(512)
+    ->Arg(1024)
+    ->Arg(4096)
+    ->Unit(benchmark::kMicrosecond)
     ->Complexity(benchmark::oN);
 
 void BM_XmllintNoout(benchmark::State& state) {

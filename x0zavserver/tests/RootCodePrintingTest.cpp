@@ -113,8 +113,9 @@ TEST(RootCodePrinting, UnknownRequestKind) {
 }
 
 TEST(RootCodePrinting, RemovingAQueueNotAddedIsRefused) {
-  // The core may remove only what this co-process added for it: nothing is
-  // sent to the printing system, the reply says forbidden.
+  // The core may remove only what this co-process added for it, or a queue
+  // the printing system shows to be left behind for its user; no printing
+  // system vouches for this one, and the reply says forbidden.
   RootCodePrinting module;
   Served s = serve(module, std::string(1, '\x01') + str("someone-elses-queue"));
   EXPECT_EQ(s.reply, std::string(1, '\0') + u16(0x0401));

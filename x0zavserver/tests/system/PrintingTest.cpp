@@ -97,6 +97,14 @@ bool exists(const std::string& path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
+std::string toHex(const std::string& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char c : bytes)
+    hex += std::string{digits[c >> 4], digits[c & 15]};
+  return hex;
+}
+
 // The co-process side in this process: the module serves requests as root
 // for the user nobody, who plays the user who started the launcher.
 class PrintingModule : public ::testing::Test {
@@ -454,4 +462,32 @@ TEST_F(PrintingThroughLauncher, CleanUpRemovesTheUsersQueuesOfSessionsThatHaveGo
   EXPECT_EQ(server->queues(), "alive\nelsewhere\n");
   EXPECT_FALSE(exists(goneSocket));
   EXPECT_TRUE(exists(aliveSocket));
+}
+
+TEST_F(PrintingThroughLauncher, CoreThatGoesMidRequestLeavesNoQueue) {
+  // The core adds a queue, then goes while the co-process works for it: it
+  // stopped reading replies before a whole request for a second queue, or
+  // cut a request short. Either way the co-process ends in its own way (no
+  // SIGPIPE) and removes what it added.
+  std::string second = "\x08Printing" + addRequest("p2", server->ppd(), "8", 0, 0);
+  struct {
+    const char* what;
+    std::vector<std::string> steps;
+    const char* end;
+  } cases[] = {
+      {"reply pipe closed", {"closereply", "raw", toHex(second)}, "coprocess exit 0\n"},
+      {"request cut short",
+       {"raw", toHex(second.substr(0, second.size() - 3))},
+       "coprocess exit 1\n"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"printadd", "p1", "7", "1", server->ppd()};
+    args.insert(args.end(), c.steps.begin(), c.steps.end());
+    args.push_back("finish");
+    LauncherRig::Result r = rig->run(user, args, options);
+    EXPECT_EQ(r.status, 0) << c.what << r.err;
+    EXPECT_NE(r.out.find("print 1 0000\n"), std::string::npos) << c.what << r.out << r.err;
+    EXPECT_NE(r.out.find(c.end), std::string::npos) << c.what << r.out << r.err;
+    EXPECT_EQ(server->queues(), "") << c.what;
+  }
 }

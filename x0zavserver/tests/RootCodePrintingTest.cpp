@@ -68,6 +68,8 @@ std::pair<std::string, std::string> runCore(const std::string& reply,
     close(request[0]);
     close(replyPipe[1]);
     close(result[0]);
+    // The channel this process decided on before the fork is not the child's.
+    os::RootCode::forgetChannel();
     os::privReadFd.setParamInt(replyPipe[0], 50);
     os::privWriteFd.setParamInt(request[1], 50);
     std::string report = core();

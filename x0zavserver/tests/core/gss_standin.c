@@ -101,14 +101,20 @@ OM_uint32 gss_release_buffer(OM_uint32* minor, gss_buffer_desc* buf) {
   return 0;
 }
 
-OM_uint32 gss_import_name(OM_uint32* minor, gss_buffer_desc* text, void* type, void** name) {
-  (void)type;
-  *minor = 0;
+/* Called by the accept step directly, not through gss_import_name: a GSS-API
+ * library loaded earlier into the global scope would take that call. */
+static void import_name(const gss_buffer_desc* text, void** name) {
   standin_name* n = calloc(1, sizeof(*n));
   n->length = text->length < sizeof(n->text) ? text->length : sizeof(n->text) - 1;
   memcpy(n->text, text->value, n->length);
   *name = n;
   live++;
+}
+
+OM_uint32 gss_import_name(OM_uint32* minor, gss_buffer_desc* text, void* type, void** name) {
+  (void)type;
+  *minor = 0;
+  import_name(text, name);
   return 0;
 }
 
@@ -185,7 +191,7 @@ OM_uint32 gss_accept_sec_context(OM_uint32* minor, void** context, void* cred,
       } else {
         value[n] = *c++;
       }
-    gss_import_name(minor, &(gss_buffer_desc){n, value}, NULL, src_name);
+    import_name(&(gss_buffer_desc){n, value}, src_name);
   }
   if (delegated && script_value(input, "deleg", value, sizeof(value))) {
     *delegated = malloc(1);

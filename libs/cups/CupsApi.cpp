@@ -96,9 +96,30 @@ ipp_attribute_t* ippAddInteger(ipp_t* ipp, ipp_tag_t group, ipp_tag_t valueTag, 
   return fn(ipp, group, valueTag, name, value);
 }
 
+ipp_attribute_t* ippAddStrings(ipp_t* ipp, ipp_tag_t group, ipp_tag_t valueTag, const char* name,
+                               int count, const char* language, const char* const* values) {
+  CUPS_BOUND(ippAddStrings);
+  return fn(ipp, group, valueTag, name, count, language, values);
+}
+
 ipp_attribute_t* ippAddBoolean(ipp_t* ipp, ipp_tag_t group, const char* name, char value) {
   CUPS_BOUND(ippAddBoolean);
   return fn(ipp, group, name, value);
+}
+
+ipp_attribute_t* ippFindAttribute(ipp_t* ipp, const char* name, ipp_tag_t valueTag) {
+  CUPS_BOUND(ippFindAttribute);
+  return fn(ipp, name, valueTag);
+}
+
+int ippGetCount(ipp_attribute_t* attr) {
+  CUPS_BOUND(ippGetCount);
+  return fn(attr);
+}
+
+const char* ippGetString(ipp_attribute_t* attr, int element, const char** language) {
+  CUPS_BOUND(ippGetString);
+  return fn(attr, element, language);
 }
 
 const char* ippErrorString(ipp_status_t error) {

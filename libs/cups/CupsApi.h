@@ -27,7 +27,16 @@ ipp_attribute_t* ippAddString(ipp_t* ipp, ipp_tag_t group, ipp_tag_t valueTag, c
                               const char* language, const char* value);
 ipp_attribute_t* ippAddInteger(ipp_t* ipp, ipp_tag_t group, ipp_tag_t valueTag, const char* name,
                                int value);
+ipp_attribute_t* ippAddStrings(ipp_t* ipp, ipp_tag_t group, ipp_tag_t valueTag, const char* name,
+                               int count, const char* language, const char* const* values);
 ipp_attribute_t* ippAddBoolean(ipp_t* ipp, ipp_tag_t group, const char* name, char value);
+// The first attribute of that name (and value tag, unless IPP_TAG_ZERO), or
+// null; owned by the message.
+ipp_attribute_t* ippFindAttribute(ipp_t* ipp, const char* name, ipp_tag_t valueTag);
+int ippGetCount(ipp_attribute_t* attr);
+// A value of a text-like attribute, owned by the message; null for other
+// kinds or an element out of range.
+const char* ippGetString(ipp_attribute_t* attr, int element, const char** language);
 const char* ippErrorString(ipp_status_t error);
 int ippPort();
 // Falls back on a message built with ippNew.

@@ -54,16 +54,23 @@ using cups_password_cb_t = const char* (*)(const char* prompt);
 
 // IPP constants.
 enum : int {
+  // Any value tag, when looking for an attribute.
+  IPP_TAG_ZERO = 0x00,
   IPP_TAG_OPERATION = 0x01,
   IPP_TAG_PRINTER = 0x04,
   IPP_TAG_ENUM = 0x23,
   IPP_TAG_TEXT = 0x41,
   IPP_TAG_NAME = 0x42,
+  IPP_TAG_KEYWORD = 0x44,
   IPP_TAG_URI = 0x45,
   IPP_TAG_CHARSET = 0x47,
   IPP_TAG_LANGUAGE = 0x48,
 };
-enum : int { CUPS_ADD_MODIFY_PRINTER = 0x4003, CUPS_DELETE_PRINTER = 0x4004 };
+enum : int {
+  IPP_OP_GET_PRINTER_ATTRIBUTES = 0x000b,
+  CUPS_ADD_MODIFY_PRINTER = 0x4003,
+  CUPS_DELETE_PRINTER = 0x4004
+};
 enum : int { IPP_PRINTER_IDLE = 3 };
 enum : int {
   IPP_STATUS_OK = 0x0000,

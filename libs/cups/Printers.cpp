@@ -74,6 +74,22 @@ bool send(http_t* http, ipp_t* request, const char* ppdPath) {
   return true;
 }
 
+// A response of the printing system, freed however the operation ends.
+class Response {
+public:
+  explicit Response(ipp_t* response) : response_(response) {}
+  ~Response() {
+    if (response_)
+      ippDelete(response_);
+  }
+  Response(const Response&) = delete;
+  Response& operator=(const Response&) = delete;
+  ipp_t* get() const { return response_; }
+
+private:
+  ipp_t* response_;
+};
+
 } // namespace
 
 const char* formatName(int format) {
@@ -131,6 +147,46 @@ bool deletePrinter(const char* name) {
     throw;
   }
   return send(http.get(), request, nullptr);
+}
+
+bool getQueueAccess(const char* name, QueueAccess& access) {
+  access = QueueAccess();
+  Connection http;
+  if (!http.get())
+    return false;
+  ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+  if (!request)
+    return false;
+  try {
+    addPrinterUri(request, name);
+    static const char* const wanted[] = {"device-uri", "requesting-user-name-allowed"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr,
+                  wanted);
+  } catch (...) {
+    ippDelete(request);
+    throw;
+  }
+  Response response(cupsDoRequest(http.get(), request, "/"));
+  if (!response.get())
+    return false;
+  ipp_status_t status = cupsLastError();
+  if (status > IPP_STATUS_OK_LAST) {
+    vlog.debug("attributes of %s refused: %s", name, lastErrorString());
+    return false;
+  }
+  ipp_attribute_t* device = ippFindAttribute(response.get(), "device-uri", IPP_TAG_ZERO);
+  const char* uri = device ? ippGetString(device, 0, nullptr) : nullptr;
+  if (uri)
+    access.deviceUri = uri;
+  ipp_attribute_t* users =
+      ippFindAttribute(response.get(), "requesting-user-name-allowed", IPP_TAG_ZERO);
+  int count = users ? ippGetCount(users) : 0;
+  for (int i = 0; i < count; i++) {
+    // A value that is no text stands for no user name.
+    const char* user = ippGetString(users, i, nullptr);
+    access.allowedUsers.push_back(user ? user : "");
+  }
+  return true;
 }
 
 void printPS(const char* printer, const char* path, const char* title, bool fitToPage) {

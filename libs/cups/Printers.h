@@ -6,7 +6,9 @@
 
 #include "cups/CupsTypes.h"
 
+#include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace cups {
 
@@ -23,6 +25,17 @@ bool addPrinter(const char* name, const char* info, const char* ppdPath, const c
                 uid_t uid, int format);
 // Removes the queue. True when the printing system accepted the request.
 bool deletePrinter(const char* name);
+
+// Whom a queue serves, as the printing system tells it.
+struct QueueAccess {
+  std::string deviceUri;
+  // The users allowed to print on it; empty when nobody is singled out.
+  std::vector<std::string> allowedUsers;
+};
+// Asks the printing system for the queue's device URI and allowed users.
+// False when there is no connection or response, or the printing system
+// refuses (no such queue); cupsLastError() then tells why.
+bool getQueueAccess(const char* name, QueueAccess& access);
 
 // Prints the PostScript file with the printer's own options; throws
 // cups::PrintFailed when the printer is unknown or the job is refused.

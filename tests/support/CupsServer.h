@@ -1,7 +1,8 @@
 // A private print server for tests: cupsd run as root on a Unix socket in a
 // directory of its own, with its configuration, state, spool and logs all
 // there, and a stand-in "zav" backend that records each job (its arguments
-// and data) under jobs/. Also a minimal PPD whose filter line passes
+// and data) under jobs/ (the same again as "other", for queues that are not
+// the product's). Also a minimal PPD whose filter line passes
 // PostScript straight to the backend. cupsd is started directly (its own
 // process id is kept), waited for until it accepts connections, and stopped
 // when the object goes. Client commands run with CUPS_SERVER naming the
@@ -67,6 +68,8 @@ public:
            "if [ -n \"$6\" ]; then cat \"$6\" > $out.data; else cat > $out.data; fi\n"
            "mv $out.tmp $out.args\n";
     chmod((dir_ + "/bin/backend/zav").c_str(), 0700);
+    // A backend of another name, for queues that are not the product's.
+    sh("cp -p " + dir_ + "/bin/backend/zav " + dir_ + "/bin/backend/other");
     std::ofstream(dir_ + "/cupsd.conf")
         << "Listen " << socket() << "\n"
         << "LogLevel debug\n"

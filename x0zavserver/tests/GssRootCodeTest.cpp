@@ -135,12 +135,34 @@ TEST_F(GssRootCodeTest, ClientNameFailures) {
       {"name=" + std::string(256, 'n'), ok + str(std::string(256, 'n'))},
       // The core reads no more than 256 bytes of it.
       {"name=" + std::string(257, 'n'), failed("client name too long")},
+      // Cut at its NUL it would be another name.
+      {"name=alice%00@ZAV.TEST", failed("client name holds a NUL character")},
+      {"name=%00", failed("client name holds a NUL character")},
   };
   for (const Case& c : cases) {
     uint32_t id = newContext(standIn.library);
     accept(id, c.token);
     EXPECT_EQ(reply("\x03" + u32(id)), c.reply) << c.token;
     reply("\x01" + u32(id));
+  }
+}
+
+TEST_F(GssRootCodeTest, OutputTokenMustFitTheReply) {
+  // The reply's length field is 16 bits: 65535 bytes go out, one more is
+  // refused instead of being sent cut short. The context stays usable.
+  struct Case {
+    std::string token, reply;
+  } cases[] = {
+      {"outlen=65535", accepted(std::string(65535, 'x'), true)},
+      {"outlen=65536", failed("output token of 65536 bytes too long")},
+      {"outlen=1000000;major=1", failed("output token of 1000000 bytes too long")},
+  };
+  for (const Case& c : cases) {
+    uint32_t id = newContext(standIn.library);
+    EXPECT_EQ(accept(id, c.token), c.reply) << c.token;
+    EXPECT_EQ(accept(id, "major=1;out=next"), accepted("next#2", false)) << c.token;
+    EXPECT_EQ(reply("\x01" + u32(id)), ok);
+    EXPECT_EQ(standIn.liveObjects(), -1) << c.token;
   }
 }
 

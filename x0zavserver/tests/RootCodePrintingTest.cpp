@@ -3,6 +3,8 @@
 // itself is tested against a real print server in the system tests.
 #include "x0zavserver/unix/RootCodePrinting.h"
 
+#include "CaptureLogger.h"
+#include "ScopedEnv.h"
 #include "ThrownMessage.h"
 #include "plat/Exception.h"
 #include "rdr/MemInStream.h"
@@ -10,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <sys/wait.h>
@@ -64,6 +68,8 @@ std::pair<std::string, std::string> runCore(const std::string& reply,
     close(request[0]);
     close(replyPipe[1]);
     close(result[0]);
+    // The channel this process decided on before the fork is not the child's.
+    os::RootCode::forgetChannel();
     os::privReadFd.setParamInt(replyPipe[0], 50);
     os::privWriteFd.setParamInt(request[1], 50);
     std::string report = core();
@@ -87,6 +93,24 @@ std::pair<std::string, std::string> runCore(const std::string& reply,
 }
 
 const std::string header = "\x08Printing";
+
+// What the module logs, and replies, for a request when the printing library
+// cannot be bound: one line per log line ("level text"), then the reply in hex.
+std::string missingLibraryReport() {
+  testing_support::ScopedCapture capture("RootCodePrinting", 100);
+  RootCodePrinting module;
+  Served s = serve(module, std::string(1, '\x01') + str("p1"));
+  std::string report;
+  for (const auto& line : capture.logger.lines)
+    report += std::to_string(line.level) + " " + line.text + "\n";
+  char hex[3];
+  report += "reply ";
+  for (unsigned char c : s.reply) {
+    snprintf(hex, sizeof(hex), "%02x", c);
+    report += hex;
+  }
+  return report + "\n";
+}
 
 } // namespace
 
@@ -113,8 +137,9 @@ TEST(RootCodePrinting, UnknownRequestKind) {
 }
 
 TEST(RootCodePrinting, RemovingAQueueNotAddedIsRefused) {
-  // The core may remove only what this co-process added for it: nothing is
-  // sent to the printing system, the reply says forbidden.
+  // The core may remove only what this co-process added for it, or a queue
+  // the printing system shows to be left behind for its user; no printing
+  // system vouches for this one, and the reply says forbidden.
   RootCodePrinting module;
   Served s = serve(module, std::string(1, '\x01') + str("someone-elses-queue"));
   EXPECT_EQ(s.reply, std::string(1, '\0') + u16(0x0401));
@@ -177,4 +202,22 @@ TEST(RootCodePrinting, CoreRefusesFieldsTheCoprocessWouldNotTake) {
   });
   EXPECT_EQ(run.first, "");
   EXPECT_EQ(run.second, "000 1024");
+}
+
+TEST(RootCodePrintingDeathTest, MissingLibraryIsLoggedAndAnswered) {
+  // The child is this program started afresh with the empty stand-in
+  // printing library first on its library path: nothing can be bound.
+  std::string style = GTEST_FLAG_GET(death_test_style);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  testing_support::ScopedEnv libraryPath("LD_LIBRARY_PATH", ZAV_CUPS_NOLIB_DIR);
+  EXPECT_EXIT(
+      {
+        fputs(missingLibraryReport().c_str(), stderr);
+        exit(0);
+      },
+      ::testing::ExitedWithCode(0),
+      "^100 failed to load cupsSetPasswordCB\n"
+      "30 CUPS not found - print functionality will be disabled\n"
+      "reply 000500\n$");
+  GTEST_FLAG_SET(death_test_style, style);
 }

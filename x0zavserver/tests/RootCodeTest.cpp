@@ -53,6 +53,8 @@ CoreRun runCore(bool withPipes, const std::string& reply,
     close(request[0]);
     close(replyPipe[1]);
     close(result[0]);
+    // The channel this process decided on before the fork is not the child's.
+    os::RootCode::forgetChannel();
     if (withPipes) {
       os::privReadFd.setParamInt(replyPipe[0], 50);
       os::privWriteFd.setParamInt(request[1], 50);

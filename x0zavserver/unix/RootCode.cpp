@@ -34,6 +34,13 @@ ChannelState& state() {
 
 } // namespace
 
+void RootCode::forgetChannel() {
+  ChannelState& s = state();
+  s.opened = false;
+  s.in.reset();
+  s.out.reset();
+}
+
 RootCode::Channel RootCode::channel() {
   ChannelState& s = state();
   if (!s.opened) {

@@ -31,6 +31,10 @@ public:
   // Core side: the streams positioned for this module's request body (the
   // module name is written and flushed), or both null without a co-process.
   Channel channel();
+  // Forgets the channel (without closing its descriptors), so that the next
+  // channel() looks at the pipe parameters afresh: for a forked child that
+  // is given pipes of its own.
+  static void forgetChannel();
 
   // The real user id of the user who started the launcher.
   static uid_t uid;

@@ -34,6 +34,7 @@ namespace print {
 
 RootCodePrinting* RootCodePrinting::instance_ = nullptr;
 const char* const RootCodePrinting::sessionSocketPattern = "$HOME/.zav/.print.$ID";
+const char* const RootCodePrinting::deviceUriPrefix = "zav:/";
 
 namespace {
 
@@ -176,10 +177,10 @@ bool RootCodePrinting::removePrinterHere(const char* name) {
   return ok;
 }
 
-// The core is not trusted with what root does for it: it may touch only the
-// queues that this co-process added for it, the queue is always for the
-// user who started the launcher, and the PPD is read with that user's
-// rights, never root's.
+// The core is not trusted with what root does for it: it may change only the
+// queues that this co-process added for it (and remove besides only those
+// left behind for its user), the queue is always for the user who started
+// the launcher, and the PPD is read with that user's rights, never root's.
 bool RootCodePrinting::addPrinterForCore(const char* name, const char* description,
                                          const char* ppdPath, const char* deviceId, int format) {
   if (!added(name)) {
@@ -210,11 +211,36 @@ bool RootCodePrinting::addPrinterForCore(const char* name, const char* descripti
                         os::RootCode::uid, format);
 }
 
+// A queue that a co-process of the launching user added and could not
+// remove, because it was killed: the printing system must say that the
+// queue prints to the product's backend and only for that user, who is the
+// one the clean-up of sessions that have gone works for.
+bool RootCodePrinting::leftBehindForUser(const char* name) const {
+  cups::QueueAccess access;
+  if (!cups::getQueueAccess(name, access))
+    return false;
+  std::string user;
+  try {
+    os::Passwd pw(os::RootCode::uid);
+    if (!pw.isValid())
+      return false;
+    user = pw.getName();
+  } catch (plat::SystemException& e) {
+    vlog.error("user %u: %s", static_cast<unsigned>(os::RootCode::uid), e.str());
+    return false;
+  }
+  return access.deviceUri.compare(0, strlen(deviceUriPrefix), deviceUriPrefix) == 0 &&
+         access.allowedUsers.size() == 1 && access.allowedUsers[0] == user;
+}
+
 bool RootCodePrinting::removePrinterForCore(const char* name) {
   if (!added(name)) {
-    vlog.error("refusing to remove printer %s, which this session did not add", name);
-    lastError_ = cups::IPP_STATUS_ERROR_FORBIDDEN;
-    return false;
+    if (!leftBehindForUser(name)) {
+      vlog.error("refusing to remove printer %s, which this session did not add", name);
+      lastError_ = cups::IPP_STATUS_ERROR_FORBIDDEN;
+      return false;
+    }
+    vlog.status("removing printer %s, left behind for this user", name);
   }
   return removePrinterHere(name);
 }

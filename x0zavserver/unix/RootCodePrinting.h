@@ -53,6 +53,8 @@ public:
   static constexpr std::uint16_t libraryMissing = 0x0500;
   // The session socket of a session, by its user's home and its id.
   static const char* const sessionSocketPattern;
+  // How the device URIs of the product's queues begin.
+  static const char* const deviceUriPrefix;
 
 private:
   bool addPrinterHere(const char* name, const char* description, const char* ppdPath,
@@ -62,6 +64,7 @@ private:
   bool addPrinterForCore(const char* name, const char* description, const char* ppdPath,
                          const char* deviceId, int format);
   bool removePrinterForCore(const char* name);
+  bool leftBehindForUser(const char* name) const;
   bool added(const char* name) const;
   bool readReply(rdr::InStream& in);
 

@@ -6,7 +6,9 @@
  *   minor=HEX   minor status
  *   out=TEXT    output token; "#<step>" is appended, counting the steps of
  *               the context, so tests see the context carried on
- *   name=TEXT   the client's name (display_name gives it back)
+ *   outlen=N    output token of N bytes "x" instead (decimal)
+ *   name=TEXT   the client's name (display_name gives it back); "%00" in it
+ *               stands for a NUL byte
  *   deleg=1     a delegated credential comes back
  *   dnmajor=HEX major status of display_name
  *
@@ -29,6 +31,7 @@ typedef struct {
 } standin_context;
 typedef struct {
   char text[512];
+  size_t length;
 } standin_name;
 
 static int live;
@@ -37,11 +40,16 @@ int standin_live_objects(void) {
   return live;
 }
 
-static void set_buffer(gss_buffer_desc* buf, const char* text) {
-  buf->length = strlen(text);
-  buf->value = malloc(buf->length + 1);
-  memcpy(buf->value, text, buf->length + 1);
+static void set_buffer_n(gss_buffer_desc* buf, const char* text, size_t length) {
+  buf->length = length;
+  buf->value = malloc(length + 1);
+  memcpy(buf->value, text, length);
+  ((char*)buf->value)[length] = '\0';
   live++;
+}
+
+static void set_buffer(gss_buffer_desc* buf, const char* text) {
+  set_buffer_n(buf, text, strlen(text));
 }
 
 /* The value of key in the script, copied into out; 0 when absent. */
@@ -93,13 +101,20 @@ OM_uint32 gss_release_buffer(OM_uint32* minor, gss_buffer_desc* buf) {
   return 0;
 }
 
+/* Called by the accept step directly, not through gss_import_name: a GSS-API
+ * library loaded earlier into the global scope would take that call. */
+static void import_name(const gss_buffer_desc* text, void** name) {
+  standin_name* n = calloc(1, sizeof(*n));
+  n->length = text->length < sizeof(n->text) ? text->length : sizeof(n->text) - 1;
+  memcpy(n->text, text->value, n->length);
+  *name = n;
+  live++;
+}
+
 OM_uint32 gss_import_name(OM_uint32* minor, gss_buffer_desc* text, void* type, void** name) {
   (void)type;
   *minor = 0;
-  standin_name* n = calloc(1, sizeof(*n));
-  snprintf(n->text, sizeof(n->text), "%.*s", (int)text->length, (const char*)text->value);
-  *name = n;
-  live++;
+  import_name(text, name);
   return 0;
 }
 
@@ -113,7 +128,7 @@ OM_uint32 gss_display_name(OM_uint32* minor, void* name, gss_buffer_desc* out, v
     return display_major;
   if (!name)
     return 0x00020000u; /* bad name */
-  set_buffer(out, ((standin_name*)name)->text);
+  set_buffer_n(out, ((standin_name*)name)->text, ((standin_name*)name)->length);
   return 0;
 }
 
@@ -160,8 +175,24 @@ OM_uint32 gss_accept_sec_context(OM_uint32* minor, void** context, void* cred,
     snprintf(text, sizeof(text), "%s#%d", value, c->steps);
     set_buffer(output, text);
   }
-  if (src_name && script_value(input, "name", value, sizeof(value)))
-    gss_import_name(minor, &(gss_buffer_desc){strlen(value), value}, NULL, src_name);
+  if (script_value(input, "outlen", value, sizeof(value))) {
+    size_t n = strtoul(value, NULL, 10);
+    char* text = malloc(n ? n : 1);
+    memset(text, 'x', n);
+    set_buffer_n(output, text, n);
+    free(text);
+  }
+  if (src_name && script_value(input, "name", value, sizeof(value))) {
+    size_t n = 0;
+    for (const char* c = value; *c; n++)
+      if (strncmp(c, "%00", 3) == 0) {
+        value[n] = '\0';
+        c += 3;
+      } else {
+        value[n] = *c++;
+      }
+    import_name(&(gss_buffer_desc){n, value}, src_name);
+  }
   if (delegated && script_value(input, "deleg", value, sizeof(value))) {
     *delegated = malloc(1);
     live++;

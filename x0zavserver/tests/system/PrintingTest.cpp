@@ -28,6 +28,7 @@
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -94,6 +95,14 @@ private:
 bool exists(const std::string& path) {
   struct stat st;
   return lstat(path.c_str(), &st) == 0;
+}
+
+std::string toHex(const std::string& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char c : bytes)
+    hex += std::string{digits[c >> 4], digits[c & 15]};
+  return hex;
 }
 
 // The co-process side in this process: the module serves requests as root
@@ -186,6 +195,41 @@ TEST_F(PrintingModule, QueueItDidNotAddIsNotTouched) {
   }
   EXPECT_EQ(server->client("lpstat -v other"), "device for other: zav:/PS/1\n");
   EXPECT_TRUE(module.printers().empty());
+}
+
+TEST_F(PrintingModule, QueueLeftBehindForTheUserMayBeRemoved) {
+  // What a co-process that was killed leaves behind: a queue on the
+  // product's backend for the launching user (nobody here) alone. It may be
+  // removed; a queue that differs in any of that may not.
+  struct {
+    const char* queue;
+    std::string settings;
+    bool removable;
+  } cases[] = {
+      {"left", "-v zav:/PS/1 -u allow:nobody", true},
+      {"foreign", "-v zav:/PS/1 -u allow:root", false},
+      {"shared", "-v zav:/PDF/2 -u allow:nobody,root", false},
+      {"open", "-v zav:/ZRLE/3", false},
+      {"elsewhere", "-v other:/PS/4 -u allow:nobody", false},
+  };
+  for (const auto& c : cases)
+    server->client("lpadmin -p " + std::string(c.queue) + " " + c.settings + " -P " +
+                   server->ppd() + " -E");
+  ASSERT_EQ(server->queues(), "elsewhere\nforeign\nleft\nopen\nshared\n") << server->errorLog();
+  RootCodePrinting module;
+  for (const auto& c : cases) {
+    // Changing it stays refused all the same.
+    EXPECT_EQ(serve(module, addRequest(c.queue, server->ppd(), "9", 0, 0)), reply(false, 0x0401))
+        << c.queue;
+    EXPECT_EQ(serve(module, removeRequest(c.queue)),
+              c.removable ? reply(true, 0) : reply(false, 0x0401))
+        << c.queue;
+  }
+  EXPECT_EQ(server->queues(), "elsewhere\nforeign\nopen\nshared\n");
+  EXPECT_EQ(server->client("lpstat -v foreign"), "device for foreign: zav:/PS/1\n");
+  EXPECT_TRUE(module.printers().empty());
+  // A queue that does not exist is refused as well.
+  EXPECT_EQ(serve(module, removeRequest("left")), reply(false, 0x0401));
 }
 
 TEST_F(PrintingModule, PpdIsReadWithTheUsersRights) {
@@ -374,4 +418,76 @@ TEST_F(PrintingThroughLauncher, MissingPrintingLibrary) {
             std::string::npos)
       << r.out << r.err;
   EXPECT_EQ(server->queues(), "");
+}
+
+TEST_F(PrintingThroughLauncher, CleanUpRemovesTheUsersQueuesOfSessionsThatHaveGone) {
+  TempDir dir;
+  chmod(dir.path().c_str(), 0755);
+  std::string home = dir / "home";
+  ASSERT_EQ(TestUsers::run("usermod -d " + home + " " + user), 0);
+  ASSERT_EQ(TestUsers::run("mkdir -p " + home + "/.zav && chown -R " + user + ": " + home), 0);
+  // Queues as co-processes that were killed leave them, of the sessions s1
+  // and s2 of the user, and one that the user's options tag in the same way
+  // but which is not the product's queue.
+  struct {
+    const char* queue;
+    const char* device;
+    const char* id;
+  } queues[] = {{"gone", "zav:/PS/1", "s1"},
+                {"alive", "zav:/PS/2", "s2"},
+                {"elsewhere", "other:/PS/3", "s3"}};
+  std::string tagging = "true";
+  for (const auto& q : queues) {
+    server->client("lpadmin -p " + std::string(q.queue) + " -v " + q.device + " -P " +
+                   server->ppd() + " -u allow:" + user + " -E");
+    tagging += " && lpoptions -p " + std::string(q.queue) + " -o zav-id=" + q.id +
+               " -o zav-user=" + user + " >/dev/null";
+  }
+  ASSERT_EQ(server->queues(), "alive\nelsewhere\ngone\n") << server->errorLog();
+  std::string goneSocket = home + "/.zav/.print.s1";
+  std::string aliveSocket = home + "/.zav/.print.s2";
+  { SessionSocket left(goneSocket, true); }
+  SessionSocket alive(aliveSocket, false);
+  chmod(aliveSocket.c_str(), 0777);
+  ASSERT_EQ(TestUsers::run("chown " + user + ": " + goneSocket), 0);
+
+  // The core keeps its destination options in its user's home.
+  options.extraShell += "export HOME=" + home + "\n";
+  LauncherRig::Result r =
+      rig->run(user, {"sh", tagging, "printcleanup", "sh", "lpstat -e | sort", "finish"}, options);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("sh 0\ncleanup done\nalive\nelsewhere\nsh 0\ncoprocess exit 0\n"),
+            std::string::npos)
+      << r.out << r.err << server->errorLog();
+  EXPECT_EQ(server->queues(), "alive\nelsewhere\n");
+  EXPECT_FALSE(exists(goneSocket));
+  EXPECT_TRUE(exists(aliveSocket));
+}
+
+TEST_F(PrintingThroughLauncher, CoreThatGoesMidRequestLeavesNoQueue) {
+  // The core adds a queue, then goes while the co-process works for it: it
+  // stopped reading replies before a whole request for a second queue, or
+  // cut a request short. Either way the co-process ends in its own way (no
+  // SIGPIPE) and removes what it added.
+  std::string second = "\x08Printing" + addRequest("p2", server->ppd(), "8", 0, 0);
+  struct {
+    const char* what;
+    std::vector<std::string> steps;
+    const char* end;
+  } cases[] = {
+      {"reply pipe closed", {"closereply", "raw", toHex(second)}, "coprocess exit 0\n"},
+      {"request cut short",
+       {"raw", toHex(second.substr(0, second.size() - 3))},
+       "coprocess exit 1\n"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"printadd", "p1", "7", "1", server->ppd()};
+    args.insert(args.end(), c.steps.begin(), c.steps.end());
+    args.push_back("finish");
+    LauncherRig::Result r = rig->run(user, args, options);
+    EXPECT_EQ(r.status, 0) << c.what << r.err;
+    EXPECT_NE(r.out.find("print 1 0000\n"), std::string::npos) << c.what << r.out << r.err;
+    EXPECT_NE(r.out.find(c.end), std::string::npos) << c.what << r.out << r.err;
+    EXPECT_EQ(server->queues(), "") << c.what;
+  }
 }

@@ -29,6 +29,9 @@ void fake_setNoResponse(int on);
 void fake_setConnectFails(int on);
 void fake_setJobId(int id);
 void fake_setPpd(const char* path);
+/* An attribute of the printer group in every later response; values joined
+ * by ",". */
+void fake_addAnswer(const char* name, int tag, const char* values);
 
 #ifdef __cplusplus
 }

@@ -21,6 +21,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 using testing_support::TempDir;
 using testing_support::thrownMessage;
@@ -146,19 +147,51 @@ TEST_F(CupsFake, RefusalInResponseIsFailure) {
     fake_setStatus(c.status);
     EXPECT_EQ(cups::addPrinter("p1", "i", "/p.ppd", "7", getuid(), 0), c.ok) << c.status;
     EXPECT_EQ(cups::deletePrinter("p1"), c.ok) << c.status;
+    cups::QueueAccess access;
+    EXPECT_EQ(cups::getQueueAccess("p1", access), c.ok) << c.status;
     EXPECT_EQ(cups::cupsLastError(), c.status);
   }
 }
 
 TEST_F(CupsFake, NoConnectionOrNoResponseIsFailure) {
+  cups::QueueAccess access;
   fake_setConnectFails(1);
   EXPECT_FALSE(cups::addPrinter("p1", "i", "/p.ppd", "7", getuid(), 0));
   EXPECT_FALSE(cups::deletePrinter("p1"));
+  EXPECT_FALSE(cups::getQueueAccess("p1", access));
   EXPECT_EQ(std::string(fake_requests()), "");
   fake_setConnectFails(0);
   fake_setNoResponse(1);
   EXPECT_FALSE(cups::addPrinter("p1", "i", "/p.ppd", "7", getuid(), 0));
   EXPECT_FALSE(cups::deletePrinter("p1"));
+  EXPECT_FALSE(cups::getQueueAccess("p1", access));
+}
+
+TEST_F(CupsFake, QueueAccessAsksForTwoAttributesAndReadsThem) {
+  fake_addAnswer("printer-info", 0x41, "Viewer printer");
+  fake_addAnswer("device-uri", 0x45, "zav:/PS/7");
+  fake_addAnswer("requesting-user-name-allowed", 0x42, "alice,bob");
+  cups::QueueAccess access;
+  ASSERT_TRUE(cups::getQueueAccess("p1", access));
+  EXPECT_EQ(std::string(fake_requests()),
+            "op=000b id=1 resource=/ file=(none)"
+            " 1/47 attributes-charset=utf-8 1/48 attributes-natural-language=de_DE"
+            " 1/45 printer-uri=ipp://localhost/printers/p1"
+            " 1/44 requested-attributes=device-uri,requesting-user-name-allowed\n");
+  EXPECT_EQ(access.deviceUri, "zav:/PS/7");
+  EXPECT_EQ(access.allowedUsers, (std::vector<std::string>{"alice", "bob"}));
+
+  // Nothing known of the queue: no device, nobody singled out. A value that
+  // is no text names no user.
+  fake_reset();
+  fake_addAnswer("requesting-user-name-allowed", 0x21, "1");
+  ASSERT_TRUE(cups::getQueueAccess("p1", access));
+  EXPECT_EQ(access.deviceUri, "");
+  EXPECT_EQ(access.allowedUsers, std::vector<std::string>{""});
+  fake_reset();
+  ASSERT_TRUE(cups::getQueueAccess("p1", access));
+  EXPECT_EQ(access.deviceUri, "");
+  EXPECT_TRUE(access.allowedUsers.empty());
 }
 
 TEST_F(CupsFake, AddPrinterForUnknownUserSendsNothing) {

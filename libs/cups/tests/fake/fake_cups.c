@@ -29,10 +29,12 @@ typedef struct cups_lang_s {
   char language[16];
 } cups_lang_t;
 
+/* An attribute's values are kept joined by ",". */
 typedef struct {
-  int group, tag;
+  int group, tag, count;
   char name[64];
   char value[512];
+  char element[512];
 } attr_t;
 
 typedef struct _ipp_s {
@@ -47,6 +49,8 @@ typedef struct _ipp_s {
 typedef const char* (*password_cb)(const char*);
 
 static char requests[16384], saved[4096], printed[4096], connectedTo[256], ppdPath[512];
+static attr_t answer[8];
+static int answerCount;
 static cups_dest_t* dests;
 static int destCount, status, noResponse, connectFails, jobId = 5, openConnections, openRequests,
                                                         passwordCallbacks, dummy;
@@ -100,7 +104,7 @@ void fake_reset(void) {
   requests[0] = saved[0] = printed[0] = connectedTo[0] = ppdPath[0] = '\0';
   cupsFreeDests(destCount, dests);
   dests = NULL;
-  destCount = status = noResponse = connectFails = passwordCallbacks = 0;
+  destCount = status = noResponse = connectFails = passwordCallbacks = answerCount = 0;
   jobId = 5;
 }
 
@@ -151,6 +155,19 @@ void fake_setConnectFails(int on) {
 void fake_setJobId(int id) {
   jobId = id;
 }
+void fake_addAnswer(const char* name, int tag, const char* values) {
+  if (answerCount == 8)
+    return;
+  attr_t* a = &answer[answerCount++];
+  memset(a, 0, sizeof(*a));
+  a->group = 4;
+  a->tag = tag;
+  a->count = 1;
+  snprintf(a->name, sizeof(a->name), "%s", name);
+  snprintf(a->value, sizeof(a->value), "%s", values);
+  for (const char* c = values; *c; c++)
+    a->count += *c == ',';
+}
 void fake_setPpd(const char* path) {
   snprintf(ppdPath, sizeof(ppdPath), "%s", path ? path : "");
 }
@@ -177,6 +194,7 @@ static attr_t* add(ipp_t* ipp, int group, int tag, const char* name) {
   attr_t* a = &ipp->attrs[ipp->count++];
   a->group = group;
   a->tag = tag;
+  a->count = 1;
   snprintf(a->name, sizeof(a->name), "%s", name);
   return a;
 }
@@ -188,6 +206,44 @@ void* ippAddString(ipp_t* ipp, int group, int tag, const char* name, const char*
   if (a)
     snprintf(a->value, sizeof(a->value), "%s", value ? value : "(null)");
   return a;
+}
+
+void* ippAddStrings(ipp_t* ipp, int group, int tag, const char* name, int count,
+                    const char* language, const char* const* values) {
+  (void)language;
+  attr_t* a = add(ipp, group, tag, name);
+  if (!a)
+    return NULL;
+  a->count = count;
+  for (int i = 0; i < count; i++)
+    append(a->value, sizeof(a->value), "%s%s", i ? "," : "", values[i]);
+  return a;
+}
+
+void* ippFindAttribute(ipp_t* ipp, const char* name, int tag) {
+  for (int i = 0; i < ipp->count; i++)
+    if (strcmp(ipp->attrs[i].name, name) == 0 && (tag == 0 || ipp->attrs[i].tag == tag))
+      return &ipp->attrs[i];
+  return NULL;
+}
+
+int ippGetCount(attr_t* a) {
+  return a ? a->count : 0;
+}
+
+/* Only the text-like tags carry strings; the integer tags (0x21-0x23)
+ * carry none. */
+const char* ippGetString(attr_t* a, int element, const char** language) {
+  if (language)
+    *language = NULL;
+  if (!a || element < 0 || element >= a->count || (a->tag >= 0x21 && a->tag <= 0x23))
+    return NULL;
+  const char* start = a->value;
+  for (int i = 0; i < element; i++)
+    start = strchr(start, ',') + 1;
+  size_t n = strcspn(start, ",");
+  snprintf(a->element, sizeof(a->element), "%.*s", (int)n, start);
+  return a->element;
 }
 
 void* ippAddInteger(ipp_t* ipp, int group, int tag, const char* name, int value) {
@@ -292,6 +348,8 @@ ipp_t* cupsDoFileRequest(void* http, ipp_t* request, const char* resource, const
     return NULL;
   ipp_t* response = ippNew();
   response->requestId = status;
+  memcpy(response->attrs, answer, sizeof(attr_t) * answerCount);
+  response->count = answerCount;
   return response;
 }
 

@@ -38,6 +38,11 @@ TEST(CupsNoLibrary, EveryWrapperThrowsLoadFailedWithItsName) {
        [] { cups::ippAddString(nullptr, 1, 0x41, "a", nullptr, "b"); }},
       {"failed to load ippAddInteger", [] { cups::ippAddInteger(nullptr, 1, 0x23, "a", 1); }},
       {"failed to load ippAddBoolean", [] { cups::ippAddBoolean(nullptr, 1, "a", 1); }},
+      {"failed to load ippAddStrings",
+       [] { cups::ippAddStrings(nullptr, 1, 0x44, "a", 0, nullptr, nullptr); }},
+      {"failed to load ippFindAttribute", [] { cups::ippFindAttribute(nullptr, "a", 0); }},
+      {"failed to load ippGetCount", [] { cups::ippGetCount(nullptr); }},
+      {"failed to load ippGetString", [] { cups::ippGetString(nullptr, 0, nullptr); }},
       {"failed to load ippErrorString", [] { cups::ippErrorString(0); }},
       {"failed to load ippPort", [] { cups::ippPort(); }},
       {"failed to load httpConnect", [] { cups::httpConnect("localhost", 631); }},
@@ -87,6 +92,9 @@ TEST(CupsNoLibrary, OperationsThrowLoadFailed) {
   EXPECT_EQ(thrownMessage([] { cups::addPrinter("p1", "i", "/x.ppd", "7", getuid(), 1); }),
             "failed to load cupsServer");
   EXPECT_EQ(thrownMessage([] { cups::deletePrinter("p1"); }), "failed to load cupsServer");
+  cups::QueueAccess access;
+  EXPECT_EQ(thrownMessage([&] { cups::getQueueAccess("p1", access); }),
+            "failed to load cupsServer");
   EXPECT_EQ(thrownMessage([] { cups::printPS("p1", "/x.ps", "t", false); }),
             "failed to load cupsGetDests");
   EXPECT_EQ(thrownMessage([] { cups::Dests dests; }), "failed to load cupsGetDests");

@@ -18,6 +18,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 using testing_support::CupsServer;
 using testing_support::thrownMessage;
@@ -76,6 +77,30 @@ TEST_F(PrinterOperations, AddPrinterMakesTheQueue) {
 
   ASSERT_TRUE(cups::deletePrinter("p1"));
   EXPECT_EQ(server->queues(), "");
+}
+
+TEST_F(PrinterOperations, QueueAccessTellsDeviceAndAllowedUsers) {
+  os::Passwd nobody("nobody");
+  ASSERT_TRUE(
+      cups::addPrinter("p1", "Viewer printer", server->ppd().c_str(), "7", nobody.getUid(), 1));
+  server->client("lpadmin -p open -v zav:/PS/1 -P " + server->ppd() + " -E");
+  server->client("lpadmin -p two -v other:/PS/2 -P " + server->ppd() + " -u allow:nobody,root -E");
+  struct {
+    const char* queue;
+    std::string deviceUri;
+    std::vector<std::string> allowedUsers;
+  } cases[] = {{"p1", "zav:/PDF/7", {"nobody"}},
+               {"open", "zav:/PS/1", {}},
+               {"TWO", "other:/PS/2", {"nobody", "root"}}};
+  for (const auto& c : cases) {
+    cups::QueueAccess access;
+    ASSERT_TRUE(cups::getQueueAccess(c.queue, access)) << c.queue << server->errorLog();
+    EXPECT_EQ(access.deviceUri, c.deviceUri) << c.queue;
+    EXPECT_EQ(access.allowedUsers, c.allowedUsers) << c.queue;
+  }
+  cups::QueueAccess access;
+  EXPECT_FALSE(cups::getQueueAccess("nosuchqueue", access));
+  EXPECT_EQ(cups::cupsLastError(), cups::IPP_STATUS_ERROR_NOT_FOUND);
 }
 
 TEST_F(PrinterOperations, DeletingAnUnknownQueueFails) {

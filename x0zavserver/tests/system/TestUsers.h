@@ -59,6 +59,12 @@ public:
     std::string cmd = std::string("useradd -M -U -d /nonexistent -s /bin/sh -c '") + marker + "'";
     if (!secondary.empty())
       cmd += " -G " + secondary;
+    // Each process's private copy of the database would hand out the same
+    // next user id, and the shadow tools refuse to change a user whose id
+    // another test's process runs as: ids unique to the process instead
+    // (kept out of the login records, which are shared).
+    if (isolated())
+      cmd += " -l -u " + std::to_string(200000 + (getpid() % 100000) * 16 + users_.size());
     EXPECT_EQ(runRetrying(cmd + " " + name), 0) << name;
     users_.push_back(name);
     groups_.push_back(name);

@@ -43,14 +43,17 @@ void WLayout::forgetChild(Widget* child) {
   if (i != ws_.end()) {
     size_t at = size_t(i - ws_.begin());
     eraseEntry(i);
-    // The focus moves on to the child that took the destroyed one's place
-    // (or the next one that accepts it) at the layout's next key or focus
-    // move: not from here, where the destroyed child's owner and handlers
-    // may be half gone.
     if (hadFocus)
       lostFocusAt_ = at;
   }
   attached_.erase(child);
+  // As on a removal, the focus moves on at once to the child that took the
+  // destroyed one's place (or the next one that accepts it), so that the
+  // new focus shows and Tab goes on from there. The destroyed child has
+  // left every list first: none of its own handlers is called. A layout
+  // that is not attached keeps the place until its next key or focus move.
+  if (lostFocusAt_ != noLostFocus && parent_)
+    regainLostFocus(false);
 }
 
 void WLayout::eraseEntry(std::vector<Entry>::iterator i) {

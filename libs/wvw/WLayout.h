@@ -68,8 +68,9 @@ public:
 private:
   friend class Widget;
   // Drops a child that is being destroyed from the list and from the focus,
-  // grab and popup pointers, telling nobody: its handlers and this layout's
-  // own derived parts may be going away too.
+  // grab and popup pointers without telling it: its handlers may be gone.
+  // When it held the focus of an attached layout, the focus moves on at
+  // once, as on a removal.
   void forgetChild(Widget* child);
 
   using Entry = std::pair<Widget*, rfb::Point>;
@@ -93,8 +94,9 @@ private:
   bool grabSelf_ = false;
   std::vector<Entry> ws_;
   std::set<Widget*> attached_;
-  // Where in the list a focused child was destroyed; the focus moves on
-  // from there at the next key or focus move.
+  // Where in the list a focused child was destroyed while the layout was
+  // not attached; the focus moves on from there at the next key or focus
+  // move.
   static constexpr size_t noLostFocus = size_t(-1);
   size_t lostFocusAt_ = noLostFocus;
 };

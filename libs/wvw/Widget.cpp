@@ -96,9 +96,9 @@ Widget::Widget(WLayout* layout) : Widget() {
 }
 
 // A widget destroyed while still in a layout (say by a handler of its own
-// events) leaves it quietly, so that the layout keeps no pointer to it, and
-// the dispatch that called the handler stops. Removing it first repaints its
-// area and moves the focus on.
+// events) leaves it without being told, so that the layout keeps no pointer
+// to it, and the dispatch that called the handler stops. The focus it held
+// moves on as on a removal; removing it first also repaints its area.
 Widget::~Widget() {
   lifeToken_.reset();
   if (container_)

@@ -2,6 +2,8 @@
 // and keyboard, damage, geometry and looks.
 #include "wvw/WButton.h"
 
+#include "rfb/FullFramePixelBuffer.h"
+
 #include "wvw/Style.h"
 #include "wvw/WArrow.h"
 #include "wvw/WArrowButton.h"
@@ -385,14 +387,14 @@ TEST(WButton, GoldenImage) {
   Back root;
   wvw::WLabelButton normal("Normal"), focused("Focused"), pressed("Pressed"), disabled("Disabled");
   wvw::WArrowButton left(wvw::WArrow::Left), right(wvw::WArrow::Right), up(wvw::WArrow::Up),
-      down(wvw::WArrow::Down), off(wvw::WArrow::Down);
+      down(wvw::WArrow::Down), off(wvw::WArrow::Down), pressedArrow(wvw::WArrow::Left);
   int x = 4;
   for (wvw::WLabelButton* b : {&normal, &focused, &pressed, &disabled}) {
     root.addChildSized(b, Rect(x, 4, x + 80, 28));
     x += 84;
   }
   x = 4;
-  for (wvw::WArrowButton* b : {&left, &right, &up, &down, &off}) {
+  for (wvw::WArrowButton* b : {&left, &right, &up, &down, &off, &pressedArrow}) {
     root.addChildSized(b, Rect(x, 32, x + 16, 48));
     x += 20;
   }
@@ -404,9 +406,23 @@ TEST(WButton, GoldenImage) {
   host.focusIn();
   focused.takeFocus();
   pressed.setPressed(true);
+  pressedArrow.setPressed(true);
+  // A tree holds one focus: the focused arrow button is a tree of its own,
+  // painted in the next place of the row.
+  Back arrowRoot;
+  wvw::WArrowButton focusedArrow(wvw::WArrow::Right);
+  arrowRoot.addChildSized(&focusedArrow, Rect(0, 0, 16, 16));
+  arrowRoot.setSize(16, 16);
+  WidgetTestHost arrowHost;
+  arrowHost.attach(&arrowRoot);
+  arrowHost.focusIn();
+  focusedArrow.takeFocus();
+  ASSERT_TRUE(focusedArrow.hasFocus());
   rfb::ManagedPixelBuffer pb(rfb::PixelLayout::xrgb32LittleEndian, root.width(), root.height());
   pb.fillRect(pb.getRect(), 0xFF00FF);
   host.paint(&pb);
+  rfb::FullFramePixelBuffer slot(pb, Rect(x, 32, x + 16, 48));
+  arrowHost.paint(&slot);
   EXPECT_TRUE(matchesGolden(pb, "buttons"));
 }
 

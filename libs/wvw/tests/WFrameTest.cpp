@@ -227,9 +227,11 @@ TEST(WFrame, GoldenImage) {
   odd.setIndeterminate();
   tickOff.setEnabled(false);
   dotOff.setEnabled(false);
-  wvw::WProgressBar plain(100);
+  wvw::WProgressBar plain(100), plainOff(100);
   wvw::WBevelledProgressBar bevelled(100), bevelledOff(100);
   plain.setProgress(30);
+  plainOff.setProgress(30);
+  plainOff.setEnabled(false);
   bevelled.getBar()->setProgress(60);
   bevelledOff.getBar()->setProgress(60);
   bevelledOff.setEnabled(false);
@@ -252,6 +254,7 @@ TEST(WFrame, GoldenImage) {
   root.addChildSized(&panelOff, Rect(100, 28, 100 + w, 28 + h));
   panelOff.setEnabled(false);
   root.addChildSized(&plain, Rect(4, 28 + h + 4, 104, 28 + h + 10));
+  root.addChildSized(&plainOff, Rect(108, 28 + h + 4, 208, 28 + h + 10));
   root.addChildSized(&bevelled, Rect(4, 28 + h + 14, 104, 28 + h + 26));
   root.addChildSized(&bevelledOff, Rect(108, 28 + h + 14, 208, 28 + h + 26));
   root.setSize(212, 28 + h + 30);

@@ -786,22 +786,24 @@ TEST(WLayout, MovingFocusedChildToAnotherLayoutReleasesFocus) {
   other.removeChild(&t.a);
 }
 
-// Deleting the focused child leaves the layout without a focused child, as
-// a removal does; the next key moves the focus on from where it was, so Tab
-// still goes round the remaining children.
+// Deleting the focused child moves the focus on at once, as a removal does:
+// the child that took its place (wrapping round) has the focus and was told,
+// and the next key moves the focus on from there, so Tab still goes round
+// the remaining children.
 TEST(WLayout, DeletingFocusedChildLetsFocusMoveOn) {
   struct Case {
     const char* name;
-    int deleted;      // index of the focused child that is deleted
-    uint32_t key;     // then pressed
-    bool shift;       // with Shift held
-    int focusedAfter; // index among the children of the tree, -1 none
+    int deleted;       // index of the focused child that is deleted
+    int focusedAtOnce; // index of the child focused right after the deletion
+    uint32_t key;      // then pressed
+    bool shift;        // with Shift held
+    int focusedAfter;  // index among the children of the tree
   } cases[] = {
-      {"Tab from the middle", 1, 0xFF09, false, 3},
-      {"Tab from the last wraps", 3, 0xFF09, false, 1},
-      {"Shift+Tab from the middle", 1, 0xFF09, true, 0},
-      {"Down from the first", 0, 0xFF54, false, 2},
-      {"Up from the first wraps", 0, 0xFF52, false, 3},
+      {"Tab from the middle", 1, 2, 0xFF09, false, 3},
+      {"Tab from the last wraps", 3, 0, 0xFF09, false, 1},
+      {"Shift+Tab from the middle", 1, 2, 0xFF09, true, 0},
+      {"Down from the first", 0, 1, 0xFF54, false, 2},
+      {"Up from the first wraps", 0, 1, 0xFF52, false, 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -811,48 +813,72 @@ TEST(WLayout, DeletingFocusedChildLetsFocusMoveOn) {
     t.a.setFocusable(false);
     t.b.setFocusable(false);
     std::vector<Patch*> ps;
+    RecordingHandler told;
     for (int i = 0; i < 4; i++) {
       ps.push_back(new Patch);
       t.root.addChildSized(ps.back(), Rect(10 * i, 95, 10 * i + 10, 100));
+      told.name(ps.back(), std::to_string(i).c_str());
+      ps.back()->setInputHandler(&told);
     }
     ps[size_t(c.deleted)]->takeFocus();
     ASSERT_EQ(t.root.getFocusChild(), ps[size_t(c.deleted)]);
+    told.events.clear();
     delete ps[size_t(c.deleted)];
     ps[size_t(c.deleted)] = nullptr;
-    EXPECT_EQ(t.root.getFocusChild(), nullptr);
+    wvw::Widget* atOnce = ps[size_t(c.focusedAtOnce)];
+    EXPECT_EQ(t.root.getFocusChild(), atOnce);
+    EXPECT_TRUE(atOnce->hasFocus());
+    EXPECT_EQ(told.events, std::vector<std::string>{"focus in " + std::to_string(c.focusedAtOnce)});
     if (c.shift)
       t.host.held.insert(0xFFE1);
     t.host.type(c.key);
     t.host.held.clear();
-    // What the order of a removal gives: the child after the deleted one
-    // took the focus, then the key moved it on.
-    wvw::Widget* expected = c.focusedAfter < 0 ? nullptr : ps[size_t(c.focusedAfter)];
+    wvw::Widget* expected = ps[size_t(c.focusedAfter)];
     EXPECT_EQ(t.root.getFocusChild(), expected);
-    EXPECT_TRUE(expected == nullptr || expected->hasFocus());
+    EXPECT_TRUE(expected->hasFocus());
     for (Patch* p : ps)
       delete p;
   }
 }
 
-// The focus lost by deletion moves on when the parent asks the layout to
-// move it, and a focus set meanwhile wins.
-TEST(WLayout, FocusLostByDeletionMovesOnOnRequest) {
+// The last focusable child deleted leaves the layout without a focused
+// child, as a removal does; keys then go to the layout itself.
+TEST(WLayout, DeletingOnlyFocusableChildLeavesNoFocus) {
   Tree t;
+  t.a.setFocusable(false);
+  t.b.setFocusable(false);
+  Patch* doomed = new Patch;
+  t.root.addChild(doomed);
+  doomed->takeFocus();
+  ASSERT_EQ(t.root.getFocusChild(), doomed);
+  delete doomed;
+  EXPECT_EQ(t.root.getFocusChild(), nullptr);
+  t.host.type(0xFF09);
+  EXPECT_EQ(t.root.getFocusChild(), nullptr);
+}
+
+// In a layout that is not attached the focus lost by deletion moves on when
+// the layout is asked to move it, and a focus set meanwhile wins.
+TEST(WLayout, FocusLostByDeletionInDetachedLayoutMovesOnOnRequest) {
+  WLayout inner;
+  Patch first;
   Patch* doomed = new Patch;
   Patch after;
-  t.root.addChild(doomed);
-  t.root.addChild(&after);
-  doomed->takeFocus();
+  inner.addChild(&first);
+  inner.addChild(doomed);
+  inner.addChild(&after);
+  inner.setFocus(doomed);
+  ASSERT_EQ(inner.getFocusChild(), doomed);
   delete doomed;
-  EXPECT_TRUE(t.root.focusNext());
-  EXPECT_EQ(t.root.getFocusChild(), &after);
+  EXPECT_EQ(inner.getFocusChild(), nullptr);
+  EXPECT_TRUE(inner.focusNext());
+  EXPECT_EQ(inner.getFocusChild(), &after);
 
   doomed = new Patch;
-  t.root.addChild(doomed, &after);
-  doomed->takeFocus();
+  inner.addChild(doomed, &after);
+  inner.setFocus(doomed);
   delete doomed;
-  t.a.takeFocus();
-  t.host.type(0xFF09); // from A, not from where the deleted child was
-  EXPECT_EQ(t.root.getFocusChild(), &t.b);
-  t.root.removeChild(&after);
+  inner.setFocus(&first);
+  EXPECT_TRUE(inner.focusNext()); // from the first, not from where the deleted child was
+  EXPECT_EQ(inner.getFocusChild(), &after);
 }

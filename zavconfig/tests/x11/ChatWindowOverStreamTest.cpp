@@ -19,6 +19,7 @@
 #include "net/SelectSocketManager.h"
 #include "net/io/FdSelectManager.h"
 #include "plat/TimerManager.h"
+#include "tx/TXWRootLayout.h"
 #include "tx/TXWindow.h"
 
 #include <sys/select.h>
@@ -36,20 +37,22 @@ using testing_support::XzavSharedDisplay;
 
 namespace {
 
-// The shared display with the extension known and the toolkit set up, once
-// per process.
-Display* toolkitDisplay() {
-  static bool ready = false;
-  XzavSharedDisplay& s = XzavSharedDisplay::get();
-  if (!ready) {
+// The shared display with the extension known and the toolkit set up for
+// one test, as every test of the process does for itself; the toolkit is
+// shut down once the test's windows are gone.
+struct Toolkit {
+  Toolkit() : dpy(XzavSharedDisplay::get().dpy) {
     int ev = 0, err = 0;
-    if (!zavext::queryExtension(s.dpy, &ev, &err))
+    if (!zavext::queryExtension(dpy, &ev, &err))
       throw std::runtime_error("no extension on the stand-in");
-    TXWindow::init(s.dpy, "Zavconfig");
-    ready = true;
+    TXWindow::init(dpy, "Zavconfig");
   }
-  return s.dpy;
-}
+  ~Toolkit() {
+    TXWRootLayout::release(dpy);
+    TXWindow::shutdown(dpy);
+  }
+  Display* dpy;
+};
 
 // Words up to exactly n bytes.
 std::string words(size_t n) {
@@ -109,7 +112,8 @@ protected:
   }
   const chat::ChatRenderImpl::Entry& lastLine() { return window.transcript()->entries().back(); }
 
-  Display* dpy = toolkitDisplay();
+  Toolkit toolkit; // first: it outlives the windows
+  Display* dpy = toolkit.dpy;
   XzavDouble& server = *XzavSharedDisplay::get().server;
   XzavChatPeer peer{server};
   plat::TimerManager timers;

@@ -15,8 +15,8 @@
 #include "zavconfig/Main.h"
 #include "zavconfig/zavext.h"
 
-#include "TxModalScript.h"
 #include "XzavSharedDisplay.h"
+#include "ZavconfigAppInit.h"
 
 #include <chrono>
 #include <functional>
@@ -38,7 +38,7 @@ public:
 class ZavConfigWindowTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    testing_support::testAppInit();
+    testing_support::zavconfigAppInit();
     testing_support::XzavSharedDisplay& shared = testing_support::XzavSharedDisplay::get();
     server = shared.server.get();
     dpy = shared.dpy;

@@ -1,7 +1,8 @@
 // The program's start-up object for the tests of one process, made once on
-// first use. Its per-user configuration file lies in a home directory of its
-// own that lasts as long as the process: tests that set HOME for themselves
-// do not move it.
+// first use; every test of the process that needs one takes it from here, as
+// a second one cannot be made. Its per-user configuration file lies in a
+// home directory of its own that lasts as long as the process: tests that
+// set HOME for themselves do not move it.
 #pragma once
 
 #include "plat/unix/AppInit.h"

@@ -56,6 +56,25 @@ void sendFocusOut(Display* dpy, Window w) {
   XSendEvent(dpy, w, False, 0, &ev);
 }
 
+void sendPointer(Display* dpy, Window w, int type, int x, int y, unsigned state,
+                 unsigned button = 0) {
+  XEvent ev = {};
+  ev.type = type;
+  // Motion and button events share their leading fields.
+  ev.xbutton.display = dpy;
+  ev.xbutton.window = w;
+  ev.xbutton.root = DefaultRootWindow(dpy);
+  ev.xbutton.x = x;
+  ev.xbutton.y = y;
+  ev.xbutton.state = state;
+  ev.xbutton.same_screen = True;
+  if (type == MotionNotify)
+    ev.xmotion.is_hint = NotifyNormal;
+  else
+    ev.xbutton.button = button;
+  XSendEvent(dpy, w, False, 0, &ev);
+}
+
 struct ScreenDepth {
   const char* screen;
   int depth;
@@ -114,6 +133,33 @@ TEST(TXWParent, ClicksGiveTheButtonMasksOfTheButtonsHeld) {
   ASSERT_TRUE(x.pumpUntil([&] { return root.masks.size() >= 5; }));
   EXPECT_EQ(root.masks, std::vector<int>({0, 4, 5, 4, 0}));
   EXPECT_EQ(root.lastPos, rfb::Point(20, 30));
+}
+
+// Motions queued one after another are merged into the last, but never
+// across a button event: the press arrives between the motions around it,
+// at its own position, and the motion after it is not moved ahead of it.
+TEST(TXWParent, MotionsMergeOnlyUpToAButtonEvent) {
+  TxTestDisplay x;
+  Recorder root;
+  TXWParent host(x.dpy, &root);
+  showHost(x, host, 100, 100);
+  root.pointer.clear();
+  // All five are in the queue before the host sees the first.
+  sendPointer(x.dpy, host.win(), MotionNotify, 10, 10, 0);
+  sendPointer(x.dpy, host.win(), MotionNotify, 12, 14, 0);
+  sendPointer(x.dpy, host.win(), ButtonPress, 15, 16, 0, 1);
+  sendPointer(x.dpy, host.win(), MotionNotify, 40, 41, Button1Mask);
+  sendPointer(x.dpy, host.win(), MotionNotify, 50, 51, Button1Mask);
+  XSync(x.dpy, False);
+  ASSERT_GE(XEventsQueued(x.dpy, QueuedAlready), 5);
+  // Fewer events arrive when motions were merged across the press.
+  x.pumpUntil([&] { return root.pointer.size() >= 3; }, 1000);
+  x.pumpFor(50);
+  std::vector<std::string> seen;
+  for (const auto& e : root.pointer)
+    seen.push_back(std::to_string(e.first.x) + "," + std::to_string(e.first.y) + " mask " +
+                   std::to_string(e.second));
+  EXPECT_EQ(seen, std::vector<std::string>({"12,14 mask 0", "15,16 mask 1", "50,51 mask 1"}));
 }
 
 TEST(TXWParent, ShiftTabArrivesAsTabWithShiftHeld) {

@@ -83,12 +83,15 @@ public:
     if (masks.empty() || masks.back() != buttonMask)
       masks.push_back(buttonMask);
     lastPos = pos;
+    pointer.push_back({pos, buttonMask});
   }
   void keyEvent(uint32_t keysym, bool down) override {
     const char* name = XKeysymToString(KeySym(keysym));
     keys.push_back((down ? "+" : "-") + std::string(name ? name : "?"));
   }
   std::vector<int> masks;
+  // Every pointer event, in order.
+  std::vector<std::pair<rfb::Point, int>> pointer;
   std::vector<std::string> keys;
   rfb::Point lastPos;
   int draws = 0;

@@ -12,6 +12,7 @@
 
 #include <sched.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 using testing_support::TxTestDisplay;
 
@@ -22,9 +23,10 @@ const char* const libraryPaths[] = {"/usr/lib/x86_64-linux-gnu/libXfixes.so.3",
                                     "/lib/x86_64-linux-gnu/libXfixes.so.3",
                                     "/usr/lib64/libXfixes.so.3", "/usr/lib/libXfixes.so.3"};
 
-// Whether the extension counts as present in a child process that sees
+// Whether the extension counts as present in a new process that sees
 // replacement (a file, or /dev/null) in place of the system's XFIXES
-// library; -1 when the child could not set that up.
+// library; -1 when the child could not set that up. The probe program asks:
+// a forked child would inherit whatever this process has bound already.
 int queryWith(const char* replacement, const std::string& display) {
   pid_t pid = fork();
   if (pid == 0) {
@@ -33,13 +35,8 @@ int queryWith(const char* replacement, const std::string& display) {
     for (const char* path : libraryPaths)
       if (access(path, F_OK) == 0 && mount(replacement, path, nullptr, MS_BIND, nullptr) != 0)
         _exit(3);
-    Display* dpy = XOpenDisplay(display.c_str());
-    if (!dpy)
-      _exit(3);
-    int eventBase = 0, errorBase = 0;
-    bool present = xfixes::XFixesQueryExtension(dpy, &eventBase, &errorBase);
-    XCloseDisplay(dpy);
-    _exit(present ? 1 : 0);
+    execl(ZAV_XFIXES_PROBE, ZAV_XFIXES_PROBE, display.c_str(), static_cast<char*>(nullptr));
+    _exit(3);
   }
   int status = 0;
   waitpid(pid, &status, 0);

@@ -11,11 +11,13 @@
 #include "rdr/RandomStream.h"
 
 #include <cerrno>
+#include <list>
 #include <memory>
 #include <poll.h>
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 static plat::LogWriter vlog("ServerConnection");
 
@@ -32,58 +34,46 @@ int remainingMs(std::uint64_t deadline) {
   return ms > 0 ? ms : 0;
 }
 
-// Waits until fd has input or deadline passes; false on time-out.
-bool waitReadable(int fd, std::uint64_t deadline) {
-  for (;;) {
-    pollfd p = {fd, POLLIN, 0};
-    int n = poll(&p, 1, remainingMs(deadline));
-    if (n > 0)
-      return true;
-    if (n == 0)
-      return false;
-    if (errno != EINTR)
-      throw plat::SystemException("poll", errno);
-  }
-}
-
-class Fd {
+// A connection accepted while the cookie is awaited, closed unless released,
+// with the cookie bytes read from it so far.
+class Pending {
 public:
-  explicit Fd(int fd_) : fd(fd_) {}
-  ~Fd() {
+  explicit Pending(int fd_) : fd(fd_) {}
+  ~Pending() {
     if (fd >= 0)
       ::close(fd);
   }
+  Pending(const Pending&) = delete;
+  Pending& operator=(const Pending&) = delete;
+
   int release() {
     int f = fd;
     fd = -1;
     return f;
   }
-  int fd;
-};
-
-// Reads the four cookie bytes of a new connection, exactly four, so that
-// whatever follows stays in the socket for the stream's reader. False when
-// the peer closes or the deadline passes first.
-bool readCookie(int fd, std::uint64_t deadline, std::uint32_t* value) {
-  std::uint8_t bytes[4];
-  int have = 0;
-  while (have < 4) {
-    if (!waitReadable(fd, deadline))
-      return false;
-    ssize_t n = ::recv(fd, bytes + have, 4 - have, 0);
-    if (n == 0)
-      return false;
-    if (n < 0) {
-      if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)
-        continue;
-      return false;
+  // Reads what has come of the four cookie bytes, never more, so that
+  // whatever follows stays in the socket for the stream's reader. False when
+  // the peer has closed or the connection failed.
+  bool read() {
+    ssize_t n = ::recv(fd, bytes + have, 4 - have, MSG_DONTWAIT);
+    if (n > 0) {
+      have += static_cast<int>(n);
+      return true;
     }
-    have += static_cast<int>(n);
+    return n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK);
   }
-  *value = (std::uint32_t(bytes[0]) << 24) | (std::uint32_t(bytes[1]) << 16) |
+  bool complete() const { return have == 4; }
+  std::uint32_t value() const {
+    return (std::uint32_t(bytes[0]) << 24) | (std::uint32_t(bytes[1]) << 16) |
            (std::uint32_t(bytes[2]) << 8) | bytes[3];
-  return true;
-}
+  }
+
+  int fd;
+
+private:
+  std::uint8_t bytes[4] = {};
+  int have = 0;
+};
 
 } // namespace
 
@@ -103,40 +93,71 @@ void XServerConnection::connect(Display* dpy, net::SocketManager* manager, int t
   int port = listener.getLocalAddress().port;
   request(dpy, port, cookie);
 
+  // Every connection is read side by side under the one deadline: one that
+  // sends too little holds up none of the others.
   const std::uint64_t deadline = plat::addMs(plat::currentTime(), timeoutMs);
+  std::list<Pending> pending;
   for (;;) {
-    if (!waitReadable(listener.getFd(), deadline))
+    std::vector<pollfd> fds;
+    fds.push_back({listener.getFd(), POLLIN, 0});
+    for (const Pending& p : pending)
+      fds.push_back({p.fd, POLLIN, 0});
+    int n = poll(fds.data(), fds.size(), remainingMs(deadline));
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      throw plat::SystemException("poll", errno);
+    }
+    if (n == 0)
       throw plat::Exception(
           (std::string("The X Server did not open the ") + what() + " connection").c_str());
+
+    size_t i = 1;
+    for (auto p = pending.begin(); p != pending.end(); i++) {
+      if (fds[i].revents == 0) {
+        ++p;
+        continue;
+      }
+      if (!p->read()) {
+        vlog.error("X Server connection closed before authentication");
+        p = pending.erase(p);
+        continue;
+      }
+      if (!p->complete()) {
+        ++p;
+        continue;
+      }
+      if (p->value() != cookie) {
+        // Some other local process connected: refuse it and keep waiting.
+        vlog.error("X Server authentication failed");
+        p = pending.erase(p);
+        continue;
+      }
+      vlog.debug("X Server authentication succeeded");
+      cookie = 0;
+      int fd = p->release();
+      pending.clear();
+      std::unique_ptr<io::TcpIo> io(
+          new io::TcpIo(fd, true, false, streamInBufSize, rdr::FramedOutStream::bulkBufferSize));
+      std::unique_ptr<net::Socket> sock(new net::TcpSocket(io.get()));
+      io.release();
+      manager->addSocket(sock.get(), this, false);
+      net::Socket* served = sock.release();
+      // Bytes that came with the cookie may already wait in the stream; a
+      // readable event for them may never come, so they are handled now.
+      socketReadable(served);
+      return;
+    }
+
+    if (fds[0].revents == 0)
+      continue;
     int fd = ::accept4(listener.getFd(), nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) {
       if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK || errno == ECONNABORTED)
         continue;
       throw plat::SystemException("unable to accept new connection", errno);
     }
-    Fd accepted(fd);
-    std::uint32_t presented = 0;
-    if (!readCookie(fd, deadline, &presented)) {
-      vlog.error("X Server connection closed before authentication");
-      continue;
-    }
-    if (presented != cookie) {
-      // Some other local process connected: refuse it and keep waiting.
-      vlog.error("X Server authentication failed");
-      continue;
-    }
-    vlog.debug("X Server authentication succeeded");
-    cookie = 0;
-    std::unique_ptr<io::TcpIo> io(new io::TcpIo(accepted.release(), true, false, streamInBufSize,
-                                                rdr::FramedOutStream::bulkBufferSize));
-    std::unique_ptr<net::Socket> sock(new net::TcpSocket(io.get()));
-    io.release();
-    manager->addSocket(sock.get(), this, false);
-    net::Socket* served = sock.release();
-    // Bytes that came with the cookie may already wait in the stream; a
-    // readable event for them may never come, so they are handled now.
-    socketReadable(served);
-    return;
+    pending.emplace_back(fd);
   }
 }
 

@@ -31,9 +31,11 @@ public:
 
   // Listens, asks the server to connect back and waits (at most timeoutMs)
   // for a connection that presents the cookie; connections with a wrong
-  // cookie are closed and the wait goes on. The stream is then served by
-  // manager, with this object as its server. Throws plat::Exception when the
-  // request is refused, nothing arrives in time or the listener fails.
+  // cookie are closed and the wait goes on. Connections are read side by
+  // side, so one that sends too little holds up none of the others. The
+  // stream is then served by manager, with this object as its server. Throws
+  // plat::Exception when the request is refused, nothing arrives in time or
+  // the listener fails.
   void connect(Display* dpy, net::SocketManager* manager, int timeoutMs = defaultTimeoutMs);
 
   // Asks the server to connect to port and present cookie; throws

@@ -17,10 +17,17 @@ using testing_support::FramedPump;
 
 namespace {
 
+using Raw = std::vector<std::uint8_t>;
+
 // A deflate stream run across messages, as a sending peer keeps one.
 class Deflater {
 public:
-  Deflater() { deflateInit(&zs, Z_DEFAULT_COMPRESSION); }
+  // Without a header, the stream goes on from where another left off (raw
+  // deflate data, referring back only to its own bytes).
+  explicit Deflater(bool withHeader = true) {
+    deflateInit2(&zs, Z_DEFAULT_COMPRESSION, Z_DEFLATED, withHeader ? 15 : -15, 8,
+                 Z_DEFAULT_STRATEGY);
+  }
   ~Deflater() { deflateEnd(&zs); }
   std::vector<std::uint8_t> chunk(const std::string& data) {
     std::vector<std::uint8_t> out(data.size() + 64);
@@ -127,6 +134,34 @@ std::vector<GoldenCase> goldenCases() {
       {"FileAbort", Bytes().u32(8).u32(7).u32(2), {"FileAbort (7,2)"}},
       {"ShareRelease", Bytes().u32(9).u32(7), {"ShareRelease 7"}},
       {"ShareRelease with trailing bytes", Bytes().u32(9).u32(7).u8(1), {"ShareRelease 7"}},
+      // Compressed data runs on the connection's one inflate stream, so these
+      // three come in this order. Each payload ends with the empty stored
+      // block of a sync flush (bits 000, padding, 00 00 FF FF).
+      // The first on the stream: the zlib header 78 9C, then a block of
+      // fixed codes (BFINAL 0, BTYPE 01) with the literals "hello" (codes
+      // 0x30 + byte, 8 bits each) and the end of block (7 zero bits).
+      {"CompressedFileData, first on the stream",
+       Bytes().u32(10).u32(7).u32(4).u16(13).raw(
+           Raw{0x78, 0x9C, 0xCA, 0x48, 0xCD, 0xC9, 0xC9, 0x07, 0x00, 0x00, 0x00, 0xFF, 0xFF}),
+       {"FileData (7,4) hello"}},
+      // A stored block: header byte 00, LEN 5 and NLEN (little-endian), the
+      // bytes as they are.
+      {"CompressedFileData of a stored block, with trailing bytes",
+       Bytes()
+           .u32(10)
+           .u32(7)
+           .u32(5)
+           .u16(10)
+           .raw(Raw{0x00, 0x05, 0x00, 0xFA, 0xFF, 'w', 'o', 'r', 'l', 'd'})
+           .u32(99),
+       {"FileData (7,5) world"}},
+      // Fixed codes again with one copy: length 5 (code 259), distance 10
+      // (code 6, extra bits 01) reaches back into the first message's
+      // "hello", which only the inflate stream kept across messages holds.
+      {"CompressedFileData copying from an earlier message",
+       Bytes().u32(10).u32(7).u32(6).u16(8).raw(
+           Raw{0x02, 0xB3, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF}),
+       {"FileData (7,6) hello"}},
   };
 }
 
@@ -201,7 +236,9 @@ TEST_F(MsgReaderTest, FileDataArrivingInThreeReadsGivesThreeCalls) {
 TEST_F(MsgReaderTest, FeedingOneByteAtATimeGivesTheSameCallsAsWhole) {
   std::vector<std::uint8_t> stream;
   std::vector<std::string> expected;
-  Deflater d;
+  // The golden messages have started the inflate stream: this one goes on
+  // from them.
+  Deflater d(false);
   std::vector<GoldenCase> cases = goldenCases();
   cases.push_back({"compressed",
                    compressedMsg(3, d.chunk("squeezed squeezed squeezed")),

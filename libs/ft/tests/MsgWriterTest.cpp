@@ -20,6 +20,8 @@ using testing_support::FramedPump;
 
 namespace {
 
+using Raw = std::vector<std::uint8_t>;
+
 // The free space an extension message sees when the stream reports space:
 // the frame header (2) and the name "FileTransfer" (12 + 3) are taken off.
 int streamSpaceFor(int extensionSpace) {
@@ -119,6 +121,12 @@ TEST_F(MsgWriterTest, WritesTheGoldenBytesOfEachMessage) {
   EXPECT_EQ(writer.writeReqFile("d/a", FileId{7, 2}, 1000, 10, 20, 1), 27);
   EXPECT_EQ(writer.writeUpdateByteLimit(FileId{7, 2}, 5000), 20);
   EXPECT_EQ(writer.writeFileData(FileId{7, 2}, &in, 100, false), 9);
+  // Which copies deflate chooses is zlib's affair: the compressed data here
+  // repeats no three bytes, so that every byte goes as a literal.
+  std::string hello = "hello", world = "world";
+  rdr::MemInStream first(hello.data(), 5), second(world.data(), 5);
+  EXPECT_EQ(writer.writeFileData(FileId{7, 3}, &first, 100, true), 5);
+  EXPECT_EQ(writer.writeFileData(FileId{7, 3}, &second, 100, true), 5);
   EXPECT_EQ(writer.writeFileEOF(FileId{7, 2}), 1);
   EXPECT_EQ(writer.writeFileError(FileId{7, 2}, nullptr), 1);
   EXPECT_EQ(writer.writeAbortFile(FileId{7, 2}), 1);
@@ -132,6 +140,16 @@ TEST_F(MsgWriterTest, WritesTheGoldenBytesOfEachMessage) {
       Bytes().u32(4).str("d/a").u32(7).u32(2).u64(1000).u64(10).u64(20).u8(1),
       Bytes().u32(5).u32(7).u32(2).u64(5000),
       Bytes().u32(6).u32(7).u32(2).u16(9).raw("file data"),
+      // The connection's deflate stream starts with the zlib header 78 9C;
+      // "hello" has no repeats, so it goes as a block of fixed codes (BFINAL
+      // 0, BTYPE 01, literals 0x30 + byte in 8 bits, end of block in 7 zero
+      // bits), and the sync flush adds an empty stored block (000, padding,
+      // 00 00 FF FF).
+      Bytes().u32(10).u32(7).u32(3).u16(13).raw(
+          Raw{0x78, 0x9C, 0xCA, 0x48, 0xCD, 0xC9, 0xC9, 0x07, 0x00, 0x00, 0x00, 0xFF, 0xFF}),
+      // The same stream goes on, without a header: "world" in fixed codes.
+      Bytes().u32(10).u32(7).u32(3).u16(11).raw(
+          Raw{0x2A, 0xCF, 0x2F, 0xCA, 0x49, 0x01, 0x00, 0x00, 0x00, 0xFF, 0xFF}),
       Bytes().u32(6).u32(7).u32(2).u16(0),
       Bytes().u32(7).u32(7).u32(2).str(""),
       Bytes().u32(8).u32(7).u32(2),

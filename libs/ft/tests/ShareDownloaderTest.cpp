@@ -13,6 +13,7 @@
 #include "plat/TimerManager.h"
 
 #include <algorithm>
+#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -335,6 +336,26 @@ TEST_F(ShareDownloaderTest, PauseHoldsTheLimitAndResumeGoesOn) {
   EXPECT_FALSE(sd->resume(downloadId()));
 }
 
+TEST_F(ShareDownloaderTest, AnEndHeldByThePauseCanEndTheDownloadInsideResume) {
+  offer({{"a", 0, "abc"}, {"b", 0, "defg"}});
+  sd->download(share, dir.path().c_str());
+  sd->pause(downloadId());
+  deliver(0);
+  deliver(1);
+  // Both files are in, held in their buffers, and their ends wait for the
+  // resume.
+  EXPECT_EQ(reports.log.back(), "root");
+  EXPECT_EQ(testing_support::readFile(at("a")), "");
+  // The owner lets the downloader go as soon as it reports the end.
+  reports.onComplete = [this](ShareDownloader::Id) { sd.reset(); };
+  sd->resume(downloadId());
+  EXPECT_EQ(sd, nullptr);
+  EXPECT_EQ(reports.log.back(), "complete");
+  EXPECT_EQ(testing_support::readFile(at("a")), "abc");
+  EXPECT_EQ(testing_support::readFile(at("b")), "defg");
+  EXPECT_EQ(peerSaw("ShareRelease"), std::vector<std::string>({"ShareRelease 7"}));
+}
+
 TEST_F(ShareDownloaderTest, FolderModesAreAppliedOnceTheirFilesAreWritten) {
   offer({{"ro", 1, ""}, {"ro/f", 0, "x"}});
   // A read-only folder (no unix attribute: the default mode) still gets its
@@ -384,6 +405,97 @@ TEST_F(ListOverDownloaderTest, RetryAfterANameFailureStartsTheFile) {
   EXPECT_EQ(row->icons.back(), dir.path() + "/x");
   EXPECT_EQ(testing_support::readFile(at("x")), "payload");
 }
+
+// Works in another folder for a while, and goes back where it was.
+class ScopedWorkingFolder {
+public:
+  explicit ScopedWorkingFolder(const std::string& path)
+      : back(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    EXPECT_GE(back, 0);
+    EXPECT_EQ(chdir(path.c_str()), 0) << path;
+  }
+  ~ScopedWorkingFolder() {
+    EXPECT_EQ(fchdir(back), 0);
+    close(back);
+  }
+  ScopedWorkingFolder(const ScopedWorkingFolder&) = delete;
+  ScopedWorkingFolder& operator=(const ScopedWorkingFolder&) = delete;
+
+private:
+  int back;
+};
+
+// Folder failures that a retry gets past once the folder is mended.
+enum class FolderFault {
+  // A symbolic link to a folder not made yet stands in place of the
+  // download folder: nothing is found at the file's path (no clash), yet no
+  // folder can be made there.
+  DanglingLink,
+  // The download folder is relative and the working folder it starts from
+  // was removed: not even the folder's parent can be named.
+  RemovedWorkingFolder,
+};
+
+struct FolderRetryCase {
+  const char* name;
+  FolderFault fault;
+};
+
+class FolderRetryTest : public ListOverDownloaderTest,
+                        public ::testing::WithParamInterface<FolderRetryCase> {};
+
+TEST_P(FolderRetryTest, RetryAfterAFolderFailureStartsTheFile) {
+  ScopedParam p("ftConcurrency", "1");
+  offer({{"x", 0, "payload"}});
+  std::string folder, status, landed;
+  std::unique_ptr<ScopedWorkingFolder> cwd;
+  switch (GetParam().fault) {
+  case FolderFault::DanglingLink:
+    ASSERT_EQ(symlink(at("later").c_str(), at("fetch").c_str()), 0);
+    folder = at("fetch");
+    status = "mkDir(" + at("fetch") + "/): File exists (17)";
+    landed = at("later/x");
+    break;
+  case FolderFault::RemovedWorkingFolder:
+    ASSERT_EQ(mkdir(at("gone").c_str(), 0700), 0);
+    cwd.reset(new ScopedWorkingFolder(at("gone")));
+    ASSERT_EQ(rmdir(at("gone").c_str()), 0);
+    folder = "fetch";
+    status = "Invalid download folder.";
+    landed = at("fetch/x");
+    break;
+  }
+  sd->download(share, folder.c_str());
+  ft_test::FakeRow* row = ui.row(0);
+  EXPECT_EQ(row->status, status);
+  EXPECT_EQ(row->actionText(), "Retry|Cancel|Remove from list|Open containing folder");
+  EXPECT_TRUE(peerSaw("FileReq").empty());
+  EXPECT_TRUE(sd->hasDownload(downloadId()));
+
+  switch (GetParam().fault) {
+  case FolderFault::DanglingLink:
+    ASSERT_EQ(mkdir(at("later").c_str(), 0700), 0);
+    break;
+  case FolderFault::RemovedWorkingFolder:
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    break;
+  }
+  dialog->performAction(ft::DownloadsDialog::Retry, row);
+  EXPECT_EQ(row->actionText(), "Pause|Cancel|Open containing folder");
+  EXPECT_EQ(peerSaw("FileReq").size(), 1u);
+  deliver(0);
+  EXPECT_EQ(row->status, "Download complete");
+  EXPECT_EQ(testing_support::readFile(landed), "payload");
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, FolderRetryTest,
+                         ::testing::Values(FolderRetryCase{"DanglingLinkInPlaceOfTheFolder",
+                                                           FolderFault::DanglingLink},
+                                           FolderRetryCase{"RelativeFolderInARemovedWorkingFolder",
+                                                           FolderFault::RemovedWorkingFolder}),
+                         [](const ::testing::TestParamInfo<FolderRetryCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST_F(ListOverDownloaderTest, RemovingAndClearingDuringTransfersIsSafe) {
   offer(manyFiles(12));

@@ -199,6 +199,38 @@ TEST_F(UploadManagerTest, AFileNotSharedGetsAnErrorThenItsEnd) {
                                                  "FileEOF " + ids}));
 }
 
+TEST_F(UploadManagerTest, RequestPathsWithDotDotReachNothingOutsideTheShare) {
+  mkdir(dir.file("d").c_str(), 0755);
+  writeFile(dir.file("d/a"), "inside");
+  writeFile(dir.file("secret"), "outside");
+  std::uint32_t sid = share({"d"});
+  peerSaw();
+  std::string s = std::to_string(sid);
+  // Requests name files and folders by the share's own entry names,
+  // compared exactly: a path that climbs out (or climbs back in) is none of
+  // them, whatever it would reach on disk.
+  for (const char* folder : {"..", "d/..", "../d", "d/../d"}) {
+    send(Bytes().u32(2).u32(sid).str(folder).u32(0));
+    turns(5);
+    EXPECT_EQ(peerSaw(), std::vector<std::string>{"ShareEOF " + s}) << folder;
+  }
+  for (const char* name : {"../secret", "d/../secret", "d/../../secret", "d/../d/a", "d/./a"}) {
+    std::string ids = "(" + s + ",5)";
+    send(Bytes().u32(4).str(name).u32(sid).u32(5).u64(1000));
+    turns(3);
+    EXPECT_EQ(peerSaw(),
+              (std::vector<std::string>{"FileError " + ids + " 'File not shared: " + name + "'",
+                                        "FileEOF " + ids}))
+        << name;
+  }
+  EXPECT_FALSE(upload.hasUploads());
+  // The share's own name for the same file is served.
+  send(Bytes().u32(4).str("d/a").u32(sid).u32(6).u64(1000));
+  turns(3);
+  std::string ids = "(" + s + ",6)";
+  EXPECT_EQ(peerSaw(), (std::vector<std::string>{"FileData " + ids + " inside", "FileEOF " + ids}));
+}
+
 TEST_F(UploadManagerTest, AShortFileEndsRightAfterItsData) {
   writeFile(dir.file("s"), "short");
   std::uint32_t sid = share({"s"});

@@ -23,10 +23,15 @@
 
 #include <X11/Xlib.h>
 
+#include <arpa/inet.h>
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <netinet/in.h>
+#include <poll.h>
 #include <string>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -119,6 +124,61 @@ TEST_F(XServerConnectionTest, TheStreamComesUpWithTheCookieHoweverItArrives) {
               std::string(mode) == "wrong_first");
     ASSERT_TRUE(runUntil([&] { return fetcher.completed == 1; }, 20));
     EXPECT_EQ(testing_support::readFile(fetch.file("note.txt")), data);
+  }
+}
+
+// A local process that connects to the port first, before the server
+// connects back, and sends fewer than the four cookie bytes.
+class ConnectedFirst : public zavconfig::XServerConnectionFT {
+public:
+  explicit ConnectedFirst(const std::string& sends_) : sends(sends_) {}
+  ~ConnectedFirst() override {
+    if (intruder >= 0)
+      close(intruder);
+  }
+  bool request(Display* dpy, int port, std::uint32_t cookie) override {
+    intruder = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in to = {};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<std::uint16_t>(port));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(::connect(intruder, reinterpret_cast<sockaddr*>(&to), sizeof(to)), 0);
+    EXPECT_EQ(send(intruder, sends.data(), sends.size(), 0), static_cast<ssize_t>(sends.size()));
+    return XServerConnectionFT::request(dpy, port, cookie);
+  }
+  // Whether the program has closed the intruder's connection (waits a
+  // little for it).
+  bool intruderClosed() {
+    pollfd p = {intruder, POLLIN, 0};
+    char byte;
+    return poll(&p, 1, 2000) == 1 && recv(intruder, &byte, 1, 0) <= 0;
+  }
+
+  std::string sends;
+  int intruder = -1;
+};
+
+TEST_F(XServerConnectionTest, AConnectionThatSendsTooLittleDoesNotHoldUpTheServers) {
+  for (const std::string& sends : {std::string(), std::string("\x01\x02\x03", 3)}) {
+    SCOPED_TRACE(sends.size());
+    server.reset();
+    sockets.reset();
+    ConnectedFirst* first = new ConnectedFirst(sends);
+    connection.reset(first);
+    sockets.reset(new net::SelectSocketManager);
+    TempDir fetch;
+    writeBytes(dir.file("note.txt"), "came through");
+    set("{\"push\": " + q(dir.file("note.txt")) + "}");
+    Fetcher fetcher(connection->getExtension(), fetch.path());
+    auto begin = std::chrono::steady_clock::now();
+    connect(4000);
+    auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - begin);
+    EXPECT_LT(took.count(), 2000);
+    EXPECT_EQ(connection->getCookie(), 0u);
+    EXPECT_TRUE(first->intruderClosed());
+    ASSERT_TRUE(runUntil([&] { return fetcher.completed == 1; }, 20));
+    EXPECT_EQ(testing_support::readFile(fetch.file("note.txt")), "came through");
   }
 }
 

@@ -344,6 +344,67 @@ TEST_F(DownloadsUITest, TheContextMenuOffersTheRowsActionsInOrder) {
   EXPECT_TRUE(ui->getEmptyLabel()->isVisible());
 }
 
+TEST_F(DownloadsUITest, TheContextMenuKeepsItsOwnUpAndDownKeys) {
+  ASSERT_TRUE(shown());
+  start(idA, {"a.txt"});
+  start(idB, {"b.txt"});
+  start(idC, {"c.txt"});
+  model()->downloadComplete(idB);
+  DownloadsUI::Item* middle = row(1);
+  // A real right click on the middle row opens its menu, and real keys
+  // follow.
+  int px = 0, py = 0;
+  XSync(x.dpy, False);
+  dialog->positionOnRoot(&px, &py);
+  rfb::Point p = ui->mapPointTo(rfb::Point(150, middle->top + 10), dialog->content());
+  x.run({"xdotool", "mousemove", std::to_string(px + p.x), std::to_string(py + p.y), "click", "3"});
+  ASSERT_TRUE(x.pumpUntil([&] { return ui->getMenu()->isVisible(); }));
+  ASSERT_EQ(selection(), (std::vector<bool>{false, true, false}));
+  const std::vector<wvw::WMenuItem*>& items = ui->getMenu()->getItems();
+  ASSERT_EQ(items.size(), 3u);
+  ASSERT_TRUE(items[0]->hasFocus());
+
+  x.run({"xdotool", "key", "Down", "Down"});
+  EXPECT_TRUE(x.pumpUntil([&] { return items[2]->hasFocus(); }));
+  x.run({"xdotool", "key", "Up"});
+  EXPECT_TRUE(x.pumpUntil([&] { return items[1]->hasFocus(); }));
+  // The rows' selection stays where the menu was opened.
+  EXPECT_EQ(selection(), (std::vector<bool>{false, true, false}));
+  EXPECT_TRUE(ui->getMenu()->isVisible());
+  // Return chooses the item in focus, for the row of the menu.
+  x.run({"xdotool", "key", "Return"});
+  EXPECT_TRUE(x.pumpUntil([&] { return !ui->getMenu()->isVisible(); }));
+  ASSERT_TRUE(openersDone());
+  EXPECT_NE(stubs().logText().find(" " + dir.path() + "/\n"), std::string::npos)
+      << stubs().logText();
+}
+
+TEST_F(DownloadsUITest, TheWindowGoingAwayWithRowsLaysNoRowsOut) {
+  start(idA, {"a.txt"});
+  start(idB, {"b.txt"});
+  rfb::Point laidOut = dialog->viewport.getContentSize();
+  ASSERT_EQ(laidOut, rfb::Point(ui->width(), 152));
+  dialog->ui.reset();
+  ui = nullptr;
+  EXPECT_EQ(dialog->viewport.getContentSize(), laidOut);
+
+  // A window whose scrolling view has gone first (a dialog taken down from
+  // the outside in) lets its rows go without touching it.
+  ShareDownloader other;
+  auto viewport = std::make_unique<wvw::WViewport>();
+  auto window = std::make_unique<DownloadsUI>(&other, dialog.get(), viewport.get());
+  viewport->setViewportChild(window.get());
+  viewport->setChild(window.get());
+  for (ShareDownloader::Id id : {idA, idB}) {
+    other.getCallback()->downloadStarted(id, {"a.txt"});
+    other.getCallback()->setRootDir(id, (dir.path() + "/").c_str());
+  }
+  ASSERT_EQ(window->getRows().size(), 2u);
+  viewport.reset();
+  window.reset();
+  EXPECT_EQ(other.getCallback(), nullptr);
+}
+
 TEST_F(DownloadsUITest, WhenNoOpenerSucceedsTheLocationIsShown) {
   ASSERT_TRUE(shown());
   stubs().setStatus("xdg-open", 3);

@@ -14,6 +14,7 @@
 #include "plat/StringParameter.h"
 #include "plat/XmlConfig.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -123,46 +124,55 @@ void commandLine(const std::string& text, int priority) {
   params.checkValues();
 }
 
-// Deletes the parameters that a document created in the set.
-void dropCreated(plat::ParameterSet& set, const Parameters* keep) {
-  for (plat::ConfigParameter* p = set.getFirst(); p;) {
-    plat::ConfigParameter* next = p->getNext();
-    bool own = keep && (p == &keep->flag || p == &keep->port || p == &keep->any ||
-                        p == &keep->text || p == &keep->mode || p == &keep->password);
-    if (!own)
-      delete p;
-    p = next;
+// The elements of a written document, one per parameter, in their order.
+std::vector<std::string> elements(const char* document) {
+  const std::string text(document);
+  std::vector<std::string> found;
+  size_t start = text.find("<config>\n");
+  if (start == std::string::npos)
+    return found;
+  start += strlen("<config>\n");
+  for (size_t end; (end = text.find("\n</", start)) != std::string::npos;) {
+    size_t next = text.find('\n', end + 1);
+    if (next == std::string::npos)
+      break;
+    found.push_back(text.substr(start, next + 1 - start));
+    start = next + 1;
   }
+  return found;
 }
 
+// Parameters created from a document belong to the library until the process
+// ends; the sets here only borrow them and let them go when they end.
 void xmlParameters(const std::string& text, bool prefilled) {
   Parameters params;
   plat::ParameterSet fresh("Xml");
   plat::ParameterSet& set = prefilled ? params.set : fresh;
-  bool loaded = true;
   try {
     plat::loadXmlConfigText(&set, text.c_str());
   } catch (const plat::Exception&) {
-    loaded = false;
+    return;
   }
   // What a whole document put in the set writes a document that builds the
-  // same parameters.
-  if (loaded) {
-    plat::String written;
-    plat::writeXmlConfig(&set, &written);
-    plat::ParameterSet back("Back");
-    try {
-      plat::loadXmlConfigText(&back, written.c_str());
-    } catch (const plat::Exception& e) {
-      fprintf(stderr, "%s\n%s\n", e.str(), written.c_str());
-      check(false, "parameter set document");
-    }
-    plat::String again;
-    plat::writeXmlConfig(&back, &again);
-    check(strcmp(written.c_str(), again.c_str()) == 0, "parameter set document");
-    dropCreated(back, nullptr);
+  // same parameters. A set lists its newest parameter first and the reader
+  // adds them in document order, so the document written again holds the
+  // same elements in reverse order.
+  plat::String written;
+  plat::writeXmlConfig(&set, &written);
+  plat::ParameterSet back("Back");
+  try {
+    plat::loadXmlConfigText(&back, written.c_str());
+  } catch (const plat::Exception& e) {
+    fprintf(stderr, "%s\n%s\n", e.str(), written.c_str());
+    check(false, "parameter set document");
   }
-  dropCreated(set, prefilled ? &params : nullptr);
+  plat::String again;
+  plat::writeXmlConfig(&back, &again);
+  std::vector<std::string> before = elements(written.c_str());
+  std::vector<std::string> after = elements(again.c_str());
+  check(strlen(written.c_str()) == strlen(again.c_str()) &&
+            std::equal(before.rbegin(), before.rend(), after.begin(), after.end()),
+        "parameter set document");
 }
 
 } // namespace

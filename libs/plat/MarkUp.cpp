@@ -54,10 +54,15 @@ void MarkUp::parse(const char* text, Handler* handler) {
   while (*p) {
     run.truncate(0);
     bool emptyLine = false;
+    // A run ends at a code or after a newline; only a code is read below, so
+    // a doubled caret that starts the next line stays a literal caret.
+    bool atCode = false;
     while (*p) {
       if (*p == '^') {
-        if (p[1] != '^')
+        if (p[1] != '^') {
+          atCode = true;
           break;
+        }
         run.append("^", 1);
         p += 2;
         continue;
@@ -75,7 +80,7 @@ void MarkUp::parse(const char* text, Handler* handler) {
     }
     if (run.length() > 0)
       handler->onText(run.c_str(), style, link, emptyLine);
-    if (*p != '^')
+    if (!atCode)
       continue;
 
     char code = *++p;

@@ -22,6 +22,8 @@ TEST(MarkUpStripper, RemovesEveryCode) {
       {"^m+indented^m-\nback^m0^m@", "indented\nback"},
       {"^12{twelve^} ^u\xc3\xa9t\xc3\xa9^n", "twelve \xc3\xa9t\xc3\xa9"},
       {"line\n\nafter", "line\n\nafter"},
+      {"line\n^^caret\n^^", "line\n^caret\n^"},
+      {"line\n^bbold^n", "line\nbold"},
   };
   for (const Case& c : cases) {
     plat::MarkUp::Stripper s(c.text);

@@ -270,8 +270,16 @@ void ShareDownloader::abort(const DownloadPtr& d) {
     if (!slot.stream)
       continue;
     slot.stream->paused = false;
-    if (DownloadManager* manager = d->share->getManager())
-      manager->cancel(FileId{d->share->getShareId(), slot.entry});
+    FileId fid{d->share->getShareId(), slot.entry};
+    DownloadManager* manager = d->share->getManager();
+    if (manager && manager->getStream(fid) == slot.stream) {
+      manager->cancel(fid);
+      continue;
+    }
+    // The manager let go of a stream whose end the pause held: the source
+    // has sent everything, and only the stream itself can end it now. Left
+    // alone it would report to a record (or a downloader) that is gone.
+    slot.stream->finish("Download cancelled");
   }
   if (DownloadManager* manager = d->share->getManager()) {
     manager->queueRelease(d->share->getShareId());

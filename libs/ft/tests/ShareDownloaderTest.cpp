@@ -356,6 +356,21 @@ TEST_F(ShareDownloaderTest, AnEndHeldByThePauseCanEndTheDownloadInsideResume) {
   EXPECT_EQ(peerSaw("ShareRelease"), std::vector<std::string>({"ShareRelease 7"}));
 }
 
+TEST_F(ShareDownloaderTest, CancellingAPausedDownloadEndsTheFilesWhoseEndsItHolds) {
+  offer({{"a", 0, "abc"}, {"b", 0, "defg"}});
+  sd->download(share, dir.path().c_str());
+  sd->pause(downloadId());
+  deliver(0);
+  send(Bytes().u32(6).u32(7).u32(1).u16(2).raw("de"));
+  peerSaw();
+  sd->cancel(downloadId());
+  // The held file goes as the running one does; nothing is left to report
+  // to the downloader later.
+  EXPECT_FALSE(exists("a"));
+  EXPECT_FALSE(exists("b"));
+  EXPECT_EQ(peerSaw(), std::vector<std::string>({"FileAbort (7,1)", "ShareRelease 7"}));
+}
+
 TEST_F(ShareDownloaderTest, FolderModesAreAppliedOnceTheirFilesAreWritten) {
   offer({{"ro", 1, ""}, {"ro/f", 0, "x"}});
   // A read-only folder (no unix attribute: the default mode) still gets its

@@ -317,8 +317,9 @@ bool ShareDownloader::resume(Id id) {
     stream->paused = false;
     result = true;
     if (!stream->flushBuffer()) {
-      // A stream whose deferred end ran is gone (completed); one that is
-      // still there could not write its buffer out.
+      // A stream whose deferred end ran is gone (completed), as is one the
+      // owner ended from its progress report (the record is then removed);
+      // one that is still there could not write its buffer out.
       if (!d->removed && d->slots[k].stream == stream)
         return false;
       continue;

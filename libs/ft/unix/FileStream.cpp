@@ -131,8 +131,14 @@ bool FileStream::drainBuffer() {
 }
 
 bool FileStream::flushBuffer() {
-  if (drainBuffer())
+  if (drainBuffer()) {
+    // The owner may end the download from the report, and with it this
+    // stream (or, once its end is held, end it directly).
+    std::weak_ptr<const bool> alive = lifeToken();
     callback->progress(this, total - static_cast<std::uint64_t>(buffered));
+    if (alive.expired())
+      return false;
+  }
   if (buffered > 0)
     return false;
   if (!finishPending)

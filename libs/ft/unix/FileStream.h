@@ -62,7 +62,8 @@ public:
 
   // Writes buffered bytes; true when the buffer is empty and no finish is
   // pending. A pending finish runs once the buffer is empty, and the stream
-  // is then gone (the result is false).
+  // is then gone (the result is false); so is a stream that the owner ended
+  // from the progress report.
   bool flushBuffer();
   // One write to the file; the count written (0 while paused or on failure,
   // which is logged and reported through writeFailed).

@@ -2,6 +2,7 @@
 
 #include "FakeDownloadsUI.h"
 #include "FileContents.h"
+#include "FileSizeLimit.h"
 #include "FramedConnection.h"
 #include "ManualClock.h"
 #include "RecordingExtension.h"
@@ -432,6 +433,65 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ProgressEndCase>& info) {
       return std::string(info.param.name);
     });
+
+struct WriteFailureEndCase {
+  const char* name;
+  bool whileResuming; // else while received bytes are written
+  OwnerStep step;
+};
+
+class WriteFailureEndTest : public ShareDownloaderTest,
+                            public ::testing::WithParamInterface<WriteFailureEndCase> {};
+
+TEST_P(WriteFailureEndTest, TheOwnerCanEndTheDownloadInsideAWriteFailureReport) {
+  offer({{"a", 0, "abc"}});
+  sd->download(share, dir.path().c_str());
+  peerSaw();
+  int reportsSeen = 0;
+  reports.onFailed = [this, &reportsSeen](ShareDownloader::Id id) {
+    reportsSeen++;
+    if (GetParam().step == OwnerStep::LetTheDownloaderGo)
+      sd.reset();
+    else
+      sd->cancel(id);
+  };
+  if (GetParam().whileResuming) {
+    sd->pause(downloadId());
+    send(Bytes().u32(6).u32(7).u32(0).u16(3).raw("abc"));
+    bool resumed = true;
+    {
+      // A full disk: the held bytes cannot be written out.
+      testing_support::FileSizeLimit full(0);
+      resumed = sd->resume(downloadId());
+    }
+    EXPECT_FALSE(resumed);
+  } else {
+    testing_support::FileSizeLimit full(0);
+    send(Bytes().u32(6).u32(7).u32(0).u16(3).raw("abc"));
+  }
+  EXPECT_EQ(reportsSeen, 1);
+  EXPECT_EQ(reports.log.back().rfind("failed ", 0), 0u) << reports.log.back();
+  if (GetParam().step == OwnerStep::LetTheDownloaderGo)
+    EXPECT_EQ(sd, nullptr);
+  else
+    EXPECT_FALSE(sd->hasDownload(downloadId()));
+  EXPECT_FALSE(exists("a"));
+  EXPECT_EQ(peerSaw("ShareRelease"), std::vector<std::string>({"ShareRelease 7"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Reports, WriteFailureEndTest,
+                         ::testing::Values(WriteFailureEndCase{"LetGoWhileReceivedBytesAreWritten",
+                                                               false,
+                                                               OwnerStep::LetTheDownloaderGo},
+                                           WriteFailureEndCase{"CancelWhileReceivedBytesAreWritten",
+                                                               false, OwnerStep::CancelTheDownload},
+                                           WriteFailureEndCase{"LetGoWhileResumeWritesHeldBytes",
+                                                               true, OwnerStep::LetTheDownloaderGo},
+                                           WriteFailureEndCase{"CancelWhileResumeWritesHeldBytes",
+                                                               true, OwnerStep::CancelTheDownload}),
+                         [](const ::testing::TestParamInfo<WriteFailureEndCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST_F(ShareDownloaderTest, CancellingAPausedDownloadEndsTheFilesWhoseEndsItHolds) {
   offer({{"a", 0, "abc"}, {"b", 0, "defg"}});

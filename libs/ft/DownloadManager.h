@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -32,7 +33,10 @@ public:
       CancelledException() : plat::Exception("Download cancelled") {}
     };
 
+    Stream() = default;
     virtual ~Stream() = default;
+    Stream(const Stream&) = delete;
+    Stream& operator=(const Stream&) = delete;
     // The byte limit the stream can grant now.
     virtual std::uint64_t getLimit() = 0;
     // Takes file bytes; returns how many were taken. A plat::Exception ends
@@ -41,9 +45,17 @@ public:
     // Ends the download: "" when complete, else the reason; deletes itself.
     virtual void finish(const char* message) = 0;
 
+    // Expires when the stream is deleted. A report the stream makes may let
+    // its owner end it (a cancel, or the downloader let go); the code that
+    // called into the stream checks this before touching it again.
+    std::weak_ptr<const bool> lifeToken() const { return life; }
+
     std::uint64_t startTime = 0;
     std::uint64_t received = 0;
     std::uint64_t limit = 0;
+
+  private:
+    std::shared_ptr<const bool> life = std::make_shared<const bool>(true);
   };
 
   DownloadManager(Extension* extension, ConnectionId connection);

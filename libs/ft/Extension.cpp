@@ -347,6 +347,9 @@ void Extension::handleFileData(ConnectionId connection, FileId id, const std::ui
   // A stream that failed ends with its reason, so that its partial file is
   // not taken for a complete one.
   std::string failure;
+  // The stream's progress report may let the owner end the download, and
+  // with it the stream.
+  std::weak_ptr<const bool> alive = stream->lifeToken();
   if (count > 0) {
     try {
       stream->write(bytes, count);
@@ -361,6 +364,8 @@ void Extension::handleFileData(ConnectionId connection, FileId id, const std::ui
     }
     if (cancelled && !getWriter(connection)->writeAbortFile(id))
       download->queueAbort(id);
+    if (alive.expired())
+      return;
   }
   stream->received += static_cast<std::uint64_t>(count);
   if (count > 0 && !cancelled)

@@ -270,8 +270,16 @@ void ShareDownloader::abort(const DownloadPtr& d) {
     if (!slot.stream)
       continue;
     slot.stream->paused = false;
-    if (DownloadManager* manager = d->share->getManager())
-      manager->cancel(FileId{d->share->getShareId(), slot.entry});
+    FileId fid{d->share->getShareId(), slot.entry};
+    DownloadManager* manager = d->share->getManager();
+    if (manager && manager->getStream(fid) == slot.stream) {
+      manager->cancel(fid);
+      continue;
+    }
+    // The manager let go of a stream whose end the pause held: the source
+    // has sent everything, and only the stream itself can end it now. Left
+    // alone it would report to a record (or a downloader) that is gone.
+    slot.stream->finish("Download cancelled");
   }
   if (DownloadManager* manager = d->share->getManager()) {
     manager->queueRelease(d->share->getShareId());
@@ -309,8 +317,9 @@ bool ShareDownloader::resume(Id id) {
     stream->paused = false;
     result = true;
     if (!stream->flushBuffer()) {
-      // A stream whose deferred end ran is gone (completed); one that is
-      // still there could not write its buffer out.
+      // A stream whose deferred end ran is gone (completed), as is one the
+      // owner ended from its progress report (the record is then removed);
+      // one that is still there could not write its buffer out.
       if (!d->removed && d->slots[k].stream == stream)
         return false;
       continue;

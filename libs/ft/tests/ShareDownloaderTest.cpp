@@ -2,6 +2,7 @@
 
 #include "FakeDownloadsUI.h"
 #include "FileContents.h"
+#include "FileSizeLimit.h"
 #include "FramedConnection.h"
 #include "ManualClock.h"
 #include "RecordingExtension.h"
@@ -59,10 +60,12 @@ public:
       onFailed(id);
   }
   void showMessage(const char* text) override { add(std::string("message ") + text); }
-  void downloadProgress(ShareDownloader::Id, std::uint64_t done, std::uint64_t total, std::uint64_t,
-                        std::uint64_t) override {
+  void downloadProgress(ShareDownloader::Id id, std::uint64_t done, std::uint64_t total,
+                        std::uint64_t, std::uint64_t) override {
     lastDone = done;
     lastTotal = total;
+    if (onProgress)
+      onProgress(id);
   }
   void downloadComplete(ShareDownloader::Id id) override {
     add("complete");
@@ -73,7 +76,7 @@ public:
   std::vector<std::string> log;
   std::vector<std::string> paths;
   std::uint64_t lastDone = 0, lastTotal = 0;
-  std::function<void(ShareDownloader::Id)> onFailed, onComplete;
+  std::function<void(ShareDownloader::Id)> onFailed, onComplete, onProgress;
 };
 
 struct File {
@@ -354,6 +357,155 @@ TEST_F(ShareDownloaderTest, AnEndHeldByThePauseCanEndTheDownloadInsideResume) {
   EXPECT_EQ(testing_support::readFile(at("a")), "abc");
   EXPECT_EQ(testing_support::readFile(at("b")), "defg");
   EXPECT_EQ(peerSaw("ShareRelease"), std::vector<std::string>({"ShareRelease 7"}));
+}
+
+// Where the progress report that the owner acts on comes from.
+enum class ProgressFrom {
+  ResumeWritingAHeldEnd,  // the whole file and its end came in while paused
+  ResumeWritingHeldBytes, // bytes came in while paused, the end has not
+  ReceivedBytes,          // bytes written as they arrive
+};
+// What the owner does inside that report.
+enum class OwnerStep { LetTheDownloaderGo, CancelTheDownload };
+
+struct ProgressEndCase {
+  const char* name;
+  ProgressFrom from;
+  OwnerStep step;
+};
+
+class ProgressEndTest : public ShareDownloaderTest,
+                        public ::testing::WithParamInterface<ProgressEndCase> {};
+
+TEST_P(ProgressEndTest, TheOwnerCanEndTheDownloadInsideAProgressReport) {
+  offer({{"a", 0, "abc"}});
+  sd->download(share, dir.path().c_str());
+  peerSaw();
+  const ProgressFrom from = GetParam().from;
+  if (from != ProgressFrom::ReceivedBytes) {
+    sd->pause(downloadId());
+    if (from == ProgressFrom::ResumeWritingAHeldEnd)
+      deliver(0);
+    else
+      send(Bytes().u32(6).u32(7).u32(0).u16(3).raw("abc"));
+    EXPECT_EQ(testing_support::readFile(at("a")), "");
+  }
+  int reportsSeen = 0;
+  reports.onProgress = [this, &reportsSeen](ShareDownloader::Id id) {
+    reportsSeen++;
+    if (GetParam().step == OwnerStep::LetTheDownloaderGo)
+      sd.reset();
+    else
+      sd->cancel(id);
+  };
+  if (from == ProgressFrom::ReceivedBytes)
+    send(Bytes().u32(6).u32(7).u32(0).u16(3).raw("abc"));
+  else
+    EXPECT_FALSE(sd->resume(downloadId()));
+  EXPECT_EQ(reportsSeen, 1);
+  if (GetParam().step == OwnerStep::LetTheDownloaderGo)
+    EXPECT_EQ(sd, nullptr);
+  else
+    EXPECT_FALSE(sd->hasDownload(downloadId()));
+  // The file was ended as cancelled, not taken for a complete one.
+  EXPECT_EQ(reports.log.back(), "root");
+  EXPECT_FALSE(exists("a"));
+  EXPECT_EQ(peerSaw("ShareRelease"), std::vector<std::string>({"ShareRelease 7"}));
+  // An end arriving afterwards finds no stream.
+  send(Bytes().u32(6).u32(7).u32(0).u16(0));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reports, ProgressEndTest,
+    ::testing::Values(
+        ProgressEndCase{"LetGoWhileResumeWritesAHeldEnd", ProgressFrom::ResumeWritingAHeldEnd,
+                        OwnerStep::LetTheDownloaderGo},
+        ProgressEndCase{"CancelWhileResumeWritesAHeldEnd", ProgressFrom::ResumeWritingAHeldEnd,
+                        OwnerStep::CancelTheDownload},
+        ProgressEndCase{"LetGoWhileResumeWritesHeldBytes", ProgressFrom::ResumeWritingHeldBytes,
+                        OwnerStep::LetTheDownloaderGo},
+        ProgressEndCase{"CancelWhileResumeWritesHeldBytes", ProgressFrom::ResumeWritingHeldBytes,
+                        OwnerStep::CancelTheDownload},
+        ProgressEndCase{"LetGoWhileReceivedBytesAreWritten", ProgressFrom::ReceivedBytes,
+                        OwnerStep::LetTheDownloaderGo},
+        ProgressEndCase{"CancelWhileReceivedBytesAreWritten", ProgressFrom::ReceivedBytes,
+                        OwnerStep::CancelTheDownload}),
+    [](const ::testing::TestParamInfo<ProgressEndCase>& info) {
+      return std::string(info.param.name);
+    });
+
+struct WriteFailureEndCase {
+  const char* name;
+  bool whileResuming; // else while received bytes are written
+  OwnerStep step;
+};
+
+class WriteFailureEndTest : public ShareDownloaderTest,
+                            public ::testing::WithParamInterface<WriteFailureEndCase> {};
+
+TEST_P(WriteFailureEndTest, TheOwnerCanEndTheDownloadInsideAWriteFailureReport) {
+  offer({{"a", 0, "abc"}});
+  sd->download(share, dir.path().c_str());
+  peerSaw();
+  int reportsSeen = 0;
+  reports.onFailed = [this, &reportsSeen](ShareDownloader::Id id) {
+    reportsSeen++;
+    if (GetParam().step == OwnerStep::LetTheDownloaderGo)
+      sd.reset();
+    else
+      sd->cancel(id);
+  };
+  if (GetParam().whileResuming) {
+    sd->pause(downloadId());
+    send(Bytes().u32(6).u32(7).u32(0).u16(3).raw("abc"));
+    bool resumed = true;
+    {
+      // A full disk: the held bytes cannot be written out.
+      testing_support::FileSizeLimit full(0);
+      resumed = sd->resume(downloadId());
+    }
+    EXPECT_FALSE(resumed);
+  } else {
+    testing_support::FileSizeLimit full(0);
+    send(Bytes().u32(6).u32(7).u32(0).u16(3).raw("abc"));
+  }
+  EXPECT_EQ(reportsSeen, 1);
+  EXPECT_EQ(reports.log.back().rfind("failed ", 0), 0u) << reports.log.back();
+  if (GetParam().step == OwnerStep::LetTheDownloaderGo)
+    EXPECT_EQ(sd, nullptr);
+  else
+    EXPECT_FALSE(sd->hasDownload(downloadId()));
+  EXPECT_FALSE(exists("a"));
+  EXPECT_EQ(peerSaw("ShareRelease"), std::vector<std::string>({"ShareRelease 7"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Reports, WriteFailureEndTest,
+                         ::testing::Values(WriteFailureEndCase{"LetGoWhileReceivedBytesAreWritten",
+                                                               false,
+                                                               OwnerStep::LetTheDownloaderGo},
+                                           WriteFailureEndCase{"CancelWhileReceivedBytesAreWritten",
+                                                               false, OwnerStep::CancelTheDownload},
+                                           WriteFailureEndCase{"LetGoWhileResumeWritesHeldBytes",
+                                                               true, OwnerStep::LetTheDownloaderGo},
+                                           WriteFailureEndCase{"CancelWhileResumeWritesHeldBytes",
+                                                               true, OwnerStep::CancelTheDownload}),
+                         [](const ::testing::TestParamInfo<WriteFailureEndCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST_F(ShareDownloaderTest, CancellingAPausedDownloadEndsTheFilesWhoseEndsItHolds) {
+  offer({{"a", 0, "abc"}, {"b", 0, "defg"}});
+  sd->download(share, dir.path().c_str());
+  sd->pause(downloadId());
+  deliver(0);
+  send(Bytes().u32(6).u32(7).u32(1).u16(2).raw("de"));
+  peerSaw();
+  sd->cancel(downloadId());
+  // The held file goes as the running one does; nothing is left to report
+  // to the downloader later.
+  EXPECT_FALSE(exists("a"));
+  EXPECT_FALSE(exists("b"));
+  EXPECT_EQ(peerSaw(), std::vector<std::string>({"FileAbort (7,1)", "ShareRelease 7"}));
 }
 
 TEST_F(ShareDownloaderTest, FolderModesAreAppliedOnceTheirFilesAreWritten) {

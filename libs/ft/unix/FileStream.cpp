@@ -76,10 +76,18 @@ int FileStream::write(const std::uint8_t* bytes, int length) {
     throw plat::Exception("The source sent more data than the file's announced size");
   if (after > limit)
     throw plat::Exception("The source sent more data than it was granted");
+  // A failed write's report may let the owner end the download, and with it
+  // this stream; the bytes are then taken as the ended download's.
+  std::weak_ptr<const bool> alive = lifeToken();
   bool wrote = drainBuffer();
+  if (alive.expired())
+    return length;
   int direct = 0;
-  if (buffered == 0)
+  if (buffered == 0) {
     direct = writeFile(bytes, length);
+    if (alive.expired())
+      return length;
+  }
   if (direct < length) {
     buffer.addData(bytes + direct, length - direct);
     buffered += length - direct;
@@ -113,6 +121,7 @@ int FileStream::writeFile(const std::uint8_t* bytes, int length) {
 }
 
 bool FileStream::drainBuffer() {
+  std::weak_ptr<const bool> alive = lifeToken();
   bool wrote = false;
   while (buffered > 0) {
     if (buffer.avail() == 0)
@@ -120,6 +129,8 @@ bool FileStream::drainBuffer() {
     int chunk = std::min(capacity, buffer.avail());
     PLAT_ASSERT_MSG(chunk != 0, "contiguous != 0");
     int written = writeFile(buffer.getptr(), chunk);
+    if (alive.expired())
+      return wrote;
     buffer.skip(written);
     buffer.checkpoint();
     buffered -= written;
@@ -131,8 +142,17 @@ bool FileStream::drainBuffer() {
 }
 
 bool FileStream::flushBuffer() {
-  if (drainBuffer())
+  // The owner may end the download from a report, and with it this stream
+  // (or, once its end is held, end it directly).
+  std::weak_ptr<const bool> alive = lifeToken();
+  bool wrote = drainBuffer();
+  if (alive.expired())
+    return false;
+  if (wrote) {
     callback->progress(this, total - static_cast<std::uint64_t>(buffered));
+    if (alive.expired())
+      return false;
+  }
   if (buffered > 0)
     return false;
   if (!finishPending)

@@ -62,7 +62,8 @@ public:
 
   // Writes buffered bytes; true when the buffer is empty and no finish is
   // pending. A pending finish runs once the buffer is empty, and the stream
-  // is then gone (the result is false).
+  // is then gone (the result is false); so is a stream that the owner ended
+  // from a progress or write failure report.
   bool flushBuffer();
   // One write to the file; the count written (0 while paused or on failure,
   // which is logged and reported through writeFailed).
@@ -79,6 +80,8 @@ private:
   // failure (logged and reported through writeFailed).
   int writeFile(const std::uint8_t* bytes, int length);
   // Writes buffered bytes until the file takes no more; true when any went.
+  // Stops at once when the owner ended the stream from a write failure
+  // report.
   bool drainBuffer();
   void fail(const char* message);
 

@@ -58,22 +58,6 @@ void addPrinterUri(ipp_t* request, const char* name) {
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
 }
 
-// Sends the request (which the library consumes) and tells whether the
-// printing system did what was asked: a response can carry a refusal.
-bool send(http_t* http, ipp_t* request, const char* ppdPath) {
-  ipp_t* response = ppdPath ? cupsDoFileRequest(http, request, "/admin/", ppdPath)
-                            : cupsDoRequest(http, request, "/admin/");
-  if (!response)
-    return false;
-  ippDelete(response);
-  ipp_status_t status = cupsLastError();
-  if (status > IPP_STATUS_OK_LAST) {
-    vlog.debug("request refused: %s", lastErrorString());
-    return false;
-  }
-  return true;
-}
-
 // A response of the printing system, freed however the operation ends.
 class Response {
 public:
@@ -89,6 +73,23 @@ public:
 private:
   ipp_t* response_;
 };
+
+// True when the printing system did what the last request asked: a
+// response can carry a refusal.
+bool lastRequestAccepted() {
+  if (cupsLastError() <= IPP_STATUS_OK_LAST)
+    return true;
+  vlog.debug("request refused: %s", lastErrorString());
+  return false;
+}
+
+// Sends the request (which the library consumes) and tells whether the
+// printing system did what was asked.
+bool send(http_t* http, ipp_t* request, const char* ppdPath) {
+  Response response(ppdPath ? cupsDoFileRequest(http, request, "/admin/", ppdPath)
+                            : cupsDoRequest(http, request, "/admin/"));
+  return response.get() && lastRequestAccepted();
+}
 
 } // namespace
 
@@ -167,13 +168,8 @@ bool getQueueAccess(const char* name, QueueAccess& access) {
     throw;
   }
   Response response(cupsDoRequest(http.get(), request, "/"));
-  if (!response.get())
+  if (!response.get() || !lastRequestAccepted())
     return false;
-  ipp_status_t status = cupsLastError();
-  if (status > IPP_STATUS_OK_LAST) {
-    vlog.debug("attributes of %s refused: %s", name, lastErrorString());
-    return false;
-  }
   ipp_attribute_t* device = ippFindAttribute(response.get(), "device-uri", IPP_TAG_ZERO);
   const char* uri = device ? ippGetString(device, 0, nullptr) : nullptr;
   if (uri)

@@ -75,7 +75,6 @@ protected:
   virtual void forgetChild(Widget* child);
 
 private:
-
   using Entry = std::pair<Widget*, rfb::Point>;
   std::vector<Entry>::iterator findChild(Widget* child);
   // Erases a list entry, keeping lostFocusAt_ on the same child.

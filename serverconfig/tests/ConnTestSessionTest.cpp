@@ -149,8 +149,9 @@ TEST(ConnTestSession, ConversionsInTheReportedAddressStayText) {
        std::string(configured) +
            "\n\nHowever, please note that Zav Server appears to be behind a NAT router with IP "
            "address " +
-           addr + ". If you are connecting from outside your LAN, then you will need to use "
-                  "this IP address."},
+           addr +
+           ". If you are connecting from outside your LAN, then you will need to use "
+           "this IP address."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -23,8 +23,7 @@ namespace {
 
 // Waits for a non-blocking connect until the deadline; the connect error,
 // 0 when the connection stands.
-int waitForConnect(io::FdIo* io, std::chrono::steady_clock::time_point deadline,
-                   const char* host) {
+int waitForConnect(io::FdIo* io, std::chrono::steady_clock::time_point deadline, const char* host) {
   for (;;) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                     deadline - std::chrono::steady_clock::now())

@@ -186,8 +186,8 @@ bool pointerGrabbed(const std::string& display) {
   Display* other = XOpenDisplay(display.c_str());
   if (!other)
     return false;
-  int status = XGrabPointer(other, DefaultRootWindow(other), False, ButtonPressMask,
-                            GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+  int status = XGrabPointer(other, DefaultRootWindow(other), False, ButtonPressMask, GrabModeAsync,
+                            GrabModeAsync, None, None, CurrentTime);
   XUngrabPointer(other, CurrentTime);
   XCloseDisplay(other);
   return status == AlreadyGrabbed;
@@ -269,8 +269,8 @@ TEST_F(RootLayoutTest, PopupUnmappedByAnotherClientDetachesItsWidget) {
   layout()->setPopup(&shown, rfb::Point(300, 300));
   Window popupWin = layout()->windowOf(&shown)->win();
   x.pumpFor(30);
-  ASSERT_EQ(shown.getParent(), static_cast<wvw::WParent*>(
-                                   static_cast<TXWParent*>(layout()->windowOf(&shown))));
+  ASSERT_EQ(shown.getParent(),
+            static_cast<wvw::WParent*>(static_cast<TXWParent*>(layout()->windowOf(&shown))));
   x.run({"xdotool", "windowunmap", std::to_string(popupWin)});
   ASSERT_TRUE(x.pumpUntil([&] { return layout()->windowOf(&shown) == nullptr; }));
   XSync(x.dpy, False);

@@ -70,7 +70,12 @@ ConnTestDialog::~ConnTestDialog() {
   scroll_.setChild(nullptr);
 }
 
+// Only a window coming up starts with empty details: following the status
+// text's test link while it is up shows it again as it is, a running test
+// with it.
 void ConnTestDialog::initDialog() {
+  if (isMapped())
+    return;
   session_.clearDetails();
   details_.setText("");
   updateLayout();

@@ -46,7 +46,7 @@ public:
                  int servicePort = zav::ConnectionTest::servicePort);
   ~ConnTestDialog() override;
 
-  // Every showing starts with empty details.
+  // Every showing of the window from unmapped starts with empty details.
   void initDialog() override;
   void startTest();
   // Sets the texts by the running state and places the widgets.

@@ -1,9 +1,11 @@
 #include "serverconfig/ConnTestSession.h"
 
+#include "plat/DString.h"
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -14,21 +16,16 @@ static plat::LogWriter vlog("ConnTestDialog");
 
 namespace {
 
-std::string format(const char* fmt, const char* text) {
-  std::string out;
-  const char* at = std::strstr(fmt, "%s");
-  out.append(fmt, at - fmt);
-  out += text;
-  out += at + 2;
-  return out;
-}
-
-std::string formatInt(const char* fmt, int value) {
-  const char* at = std::strstr(fmt, "%i");
-  std::string out(fmt, at - fmt);
-  out += std::to_string(value);
-  out += at + 2;
-  return out;
+// The sentence with its fields put in by the formatter: a field's text (an
+// address from the test service, an error message) is taken as it is.
+std::string sentence(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string sentence(const char* format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  plat::DString out;
+  out.appendFormatV(format, ap);
+  va_end(ap);
+  return out.c_str();
 }
 
 // True when address is one of the comma-separated entries of list.
@@ -88,10 +85,9 @@ void ConnTestSession::startTest() {
       running = true;
     } catch (plat::Exception& e) {
       test.stop();
-      details_ = std::string("Could not connect to ") + zav::ConnectionTest::serviceDomain +
-                 format(". The error message \"%s\". was returned. Zav Server may or may not be "
-                        "contactable over the Internet.",
-                        e.str());
+      details_ = sentence("Could not connect to %s. The error message \"%s\". was returned. Zav "
+                          "Server may or may not be contactable over the Internet.",
+                          zav::ConnectionTest::serviceDomain, e.str());
     }
   } else {
     details_ = "Zav Server is not listening on a port, so there is nothing to test.";
@@ -135,29 +131,26 @@ void ConnTestSession::testComplete(zav::ConnectionTest* t, const char* error) {
   std::string text = details_ + "\n\n";
   std::string ext = external ? external : "(null)";
   if (error) {
-    text += std::string("Could not read response from ") + zav::ConnectionTest::serviceDomain +
-            format(". The system returned the error message \"%s\". Zav Server may or may not be "
-                   "contactable over the Internet.",
-                   error);
+    text += sentence("Could not read response from %s. The system returned the error message "
+                     "\"%s\". Zav Server may or may not be contactable over the Internet.",
+                     zav::ConnectionTest::serviceDomain, error);
   } else if (t->reachable && localResult != 0) {
     text += "Zav Server and your network are correctly configured to accept connections over "
             "the Internet.";
     if (natted)
-      text += format("\n\nHowever, please note that Zav Server appears to be behind a NAT "
-                     "router with IP address %s. If you are connecting from outside your LAN, "
-                     "then you will need to use this IP address.",
-                     ext.c_str());
+      text += sentence("\n\nHowever, please note that Zav Server appears to be behind a NAT "
+                       "router with IP address %s. If you are connecting from outside your LAN, "
+                       "then you will need to use this IP address.",
+                       ext.c_str());
   } else if (natted) {
-    text += formatInt(format("Zav Server appears to be behind a NAT router with IP address %s. "
-                             "You will need to configure this router to forward port %i to this "
-                             "computer before you can connect to Zav Server over the Internet.",
-                             ext.c_str())
-                          .c_str(),
-                      port);
+    text += sentence("Zav Server appears to be behind a NAT router with IP address %s. You will "
+                     "need to configure this router to forward port %i to this computer before "
+                     "you can connect to Zav Server over the Internet.",
+                     ext.c_str(), port);
   } else {
-    text += formatInt("If you are running any firewall software on this computer, check that "
-                      "you have enabled Zav Server and/or port %i as an exception.",
-                      port);
+    text += sentence("If you are running any firewall software on this computer, check that you "
+                     "have enabled Zav Server and/or port %i as an exception.",
+                     port);
   }
   details_ = text;
   running = false;

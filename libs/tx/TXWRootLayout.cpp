@@ -1,5 +1,6 @@
 #include "tx/TXWRootLayout.h"
 
+#include "tx/TXWParent.h"
 #include "tx/TXWPopup.h"
 
 #include "plat/Exception.h"
@@ -87,23 +88,54 @@ void TXWRootLayout::removeChild(wvw::Widget* child) {
     removeEntry(child);
 }
 
-void TXWRootLayout::removeEntry(wvw::Widget* widget) {
+TXWindow* TXWRootLayout::takeEntry(wvw::Widget* widget) {
   auto i = windows_.find(widget);
   if (i == windows_.end())
-    return;
+    return nullptr;
   TXWindow* window = i->second;
   if (window->isGrabbing())
     window->grabPointer(false);
   windows_.erase(i);
-  TXWPopup* popup = nullptr;
-  for (TXWPopup* p : popups_)
-    if (static_cast<TXWindow*>(p) == window)
-      popup = p;
-  if (popup) {
-    popups_.erase(popup);
+  return window;
+}
+
+TXWPopup* TXWRootLayout::takePopup(TXWindow* window) {
+  for (TXWPopup* p : popups_) {
+    if (static_cast<TXWindow*>(p) == window) {
+      popups_.erase(p);
+      return p;
+    }
+  }
+  return nullptr;
+}
+
+// The entry and the popup leave the books before the widget is detached:
+// its detach handlers may delete it or open another popup.
+void TXWRootLayout::removeEntry(wvw::Widget* widget) {
+  TXWindow* window = takeEntry(widget);
+  if (!window)
+    return;
+  std::unique_ptr<TXWPopup> popup(takePopup(window));
+  if (!popup) {
+    if (window->isMapped())
+      window->unmap();
+    return;
+  }
+  popup->dropChild();
+  if (widget->getParent() == popup.get())
+    widget->clearParent();
+}
+
+void TXWRootLayout::forgetChild(wvw::Widget* child) {
+  wvw::WLayout::forgetChild(child);
+  TXWindow* window = takeEntry(child);
+  if (!window)
+    return;
+  if (TXWPopup* popup = takePopup(window)) {
+    popup->dropChild();
     delete popup;
-  } else if (window->isMapped()) {
-    window->unmap();
+  } else if (TXWParent* host = dynamic_cast<TXWParent*>(window)) {
+    host->dropChild();
   }
 }
 

@@ -48,13 +48,24 @@ public:
   // Closes the open popup and opens the widget's, which grabs the pointer.
   void setPopup(wvw::Widget* widget, const rfb::Point& position) override;
 
-  // Forgets the widget: a popup window made for it is deleted, a host window
-  // unmapped.
+  // Forgets the widget: a popup window made for it is deleted (the widget
+  // detached from it first, as when another client unmapped the window), a
+  // host window unmapped.
   virtual void removeEntry(wvw::Widget* widget);
   void closePopup();
 
+protected:
+  // A widget destroyed while shown: the popup window made for it goes (with
+  // its grab), a host window lets go of it; the widget is not called.
+  void forgetChild(wvw::Widget* child) override;
+
 private:
   explicit TXWRootLayout(Display* dpy);
+  // Erases the widget's entry, releasing the pointer grab its window holds;
+  // the window, or null for an unknown widget.
+  TXWindow* takeEntry(wvw::Widget* widget);
+  // Takes the window out of the popups made here; null when it is not one.
+  TXWPopup* takePopup(TXWindow* window);
 
   Display* dpy_;
   std::map<wvw::Widget*, TXWindow*> windows_;

@@ -65,14 +65,16 @@ public:
   int numChildren() const { return int(ws_.size()); }
   Widget* childAt(int i) const { return ws_[size_t(i)].first; }
 
-private:
+protected:
   friend class Widget;
   // Drops a child that is being destroyed from the list and from the focus,
   // grab and popup pointers without telling it: its handlers may be gone.
   // When it held the focus of an attached layout, the focus moves on at
-  // once, as on a removal.
-  void forgetChild(Widget* child);
+  // once, as on a removal. A layout that keeps more about its children
+  // forgets that too; nothing of the child may be called.
+  virtual void forgetChild(Widget* child);
 
+private:
   using Entry = std::pair<Widget*, rfb::Point>;
   std::vector<Entry>::iterator findChild(Widget* child);
   // Erases a list entry, keeping lostFocusAt_ on the same child.

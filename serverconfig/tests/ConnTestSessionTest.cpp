@@ -130,6 +130,39 @@ TEST(ConnTestSession, LogsTheOutcomeLineByLine) {
                          "local result:          1", "error:                 no error"}));
 }
 
+// The address the service reports is text from outside: conversions in it
+// are shown as they are, and the port goes where the sentence names it.
+TEST(ConnTestSession, ConversionsInTheReportedAddressStayText) {
+  struct Case {
+    const char* name;
+    const char* verdict;
+    const char* totalAfter;
+    std::string sentences;
+  };
+  const std::string addr = "10.%i.%s.%%";
+  const Case cases[] = {
+      {"BehindNat", "0", "3",
+       "Zav Server appears to be behind a NAT router with IP address " + addr +
+           ". You will need to configure this router to forward port 5901 to this computer "
+           "before you can connect to Zav Server over the Internet."},
+      {"ReachableBehindNat", "1", "4",
+       std::string(configured) +
+           "\n\nHowever, please note that Zav Server appears to be behind a NAT router with IP "
+           "address " +
+           addr +
+           ". If you are connecting from outside your LAN, then you will need to use "
+           "this IP address."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Fixture f;
+    f.status.status["ip_addrs"] = "10.0.0.2";
+    f.run(addr + "\r\n" + c.verdict + "\r\n",
+          [&] { f.status.status["total_connections"] = c.totalAfter; });
+    EXPECT_EQ(f.session.details(), std::string(connecting) + "\n\n" + c.sentences);
+  }
+}
+
 // A service that goes away before answering: the error text and an absent
 // external address written out as "(null)", also for an absent address list.
 TEST(ConnTestSession, BrokenAnswerIsReportedAndLogged) {

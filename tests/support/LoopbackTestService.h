@@ -1,11 +1,12 @@
-// A stand-in for the connection test's web service on 127.0.0.1: a listening
-// socket on a free port whose single client the test accepts, reads and
-// answers by hand, so every byte of the answer and its timing is the test's.
-// Owns its descriptors.
+// A stand-in for the connection test's web service on 127.0.0.1 (or another
+// loopback address): a listening socket on a free port (or a given one) whose
+// single client the test accepts, reads and answers by hand, so every byte of
+// the answer and its timing is the test's. Owns its descriptors.
 #pragma once
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdint>
 #include <netinet/in.h>
 #include <poll.h>
 #include <string>
@@ -16,11 +17,12 @@ namespace testing_support {
 
 class LoopbackTestService {
 public:
-  explicit LoopbackTestService(int backlog = 4) {
+  explicit LoopbackTestService(int backlog = 4, const char* address = "127.0.0.1", int port = 0) {
     listenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     struct sockaddr_in sa = {};
     sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sa.sin_port = htons(static_cast<uint16_t>(port));
+    inet_pton(AF_INET, address, &sa.sin_addr);
     bind(listenFd, reinterpret_cast<struct sockaddr*>(&sa), sizeof sa);
     listen(listenFd, backlog);
     socklen_t len = sizeof sa;

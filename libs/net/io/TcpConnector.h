@@ -35,6 +35,8 @@ public:
   // socket, owned by the caller. Failures move on to the next address; the
   // last one is thrown.
   FdIo* tryNext(bool nonBlocking);
+  // Whether tryNext has an address left to try (before resolving: maybe).
+  bool hasNext() const { return !resolved || !addresses.empty(); }
   int getFlag() const { return flag; }
 
   void readable(Io*) override {}

@@ -21,12 +21,9 @@ const char* const ConnectionTest::serviceDomain = "halbrin.example";
 
 namespace {
 
-// Connects to host:port without letting a silent peer hold the thread for
-// longer than timeoutMs; returns the connected channel, owned by the caller.
-io::FdIo* connectWithin(const char* host, int port, int timeoutMs) {
-  io::TcpConnector connector(nullptr, 0, host, port, 0);
-  std::unique_ptr<io::FdIo> io(connector.tryNext(true));
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+// Waits for a non-blocking connect until the deadline; the connect error,
+// 0 when the connection stands.
+int waitForConnect(io::FdIo* io, std::chrono::steady_clock::time_point deadline, const char* host) {
   for (;;) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                     deadline - std::chrono::steady_clock::now())
@@ -41,12 +38,25 @@ io::FdIo* connectWithin(const char* host, int port, int timeoutMs) {
       throw plat::SystemException("poll", errno);
     if (r == 0)
       throw plat::ExceptionFmt("Timed out connecting to %s", host);
-    break;
+    return io->connectError();
   }
-  int err = io->connectError();
-  if (err != 0)
-    throw plat::SystemException("connect", err);
-  return io.release();
+}
+
+// Connects to host:port, trying its addresses one after the other as a
+// blocking connect would, without letting silent peers hold the thread for
+// longer than timeoutMs in all; returns the connected channel, owned by the
+// caller. When every address fails, the last failure is thrown.
+io::FdIo* connectWithin(const char* host, int port, int timeoutMs) {
+  io::TcpConnector connector(nullptr, 0, host, port, 0);
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    std::unique_ptr<io::FdIo> io(connector.tryNext(true));
+    int err = waitForConnect(io.get(), deadline, host);
+    if (err == 0)
+      return io.release();
+    if (!connector.hasNext())
+      throw plat::SystemException("connect", err);
+  }
 }
 
 } // namespace

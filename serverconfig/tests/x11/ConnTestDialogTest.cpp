@@ -146,6 +146,44 @@ TEST_F(ConnTestDialogTest, RunsAndAnimatesUntilTheResult) {
   EXPECT_EQ(details(), "");
 }
 
+// Following the status text's test link while the window is up shows it
+// again as it is: a running test keeps its "Connecting to" line, and the
+// verdict follows it; the verdict is kept on the next showing too. Only a
+// window coming up from closed starts empty. With the window manager's
+// frame or internal decorations (which map the window afresh) alike.
+TEST_F(ConnTestDialogTest, ShowingTheOpenWindowAgainKeepsItsDetails) {
+  const std::string verdict =
+      std::string(connecting) +
+      "\n\nIf you are running any firewall software on this computer, check that you have "
+      "enabled Zav Server and/or port 5901 as an exception.";
+  for (bool decorated : {false, true}) {
+    SCOPED_TRACE(decorated ? "internal decorations" : "window manager's frame");
+    dialog.showWithDecorations(decorated);
+    ASSERT_TRUE(drive.waitShown());
+    EXPECT_EQ(details(), "");
+    drive.click(dialog.startButton());
+    ASSERT_TRUE(service.accept());
+    service.readRequest();
+
+    dialog.show();
+    x.pumpFor(30);
+    EXPECT_TRUE(dialog.isMapped());
+    EXPECT_TRUE(dialog.session().isRunning());
+    EXPECT_EQ(details(), connecting);
+
+    service.send("10.0.0.2\r\n0\r\n");
+    ASSERT_TRUE(runUntil([&] { return !dialog.session().isRunning(); }));
+    EXPECT_EQ(details(), verdict);
+    dialog.show();
+    x.pumpFor(30);
+    EXPECT_EQ(details(), verdict);
+
+    drive.click(dialog.closeButton());
+    ASSERT_TRUE(x.pumpUntil([&] { return !dialog.isMapped(); }));
+    service.closeClient();
+  }
+}
+
 // The verdicts as the dialog words and logs them, through its own Start.
 TEST_F(ConnTestDialogTest, VerdictTextsAndLogLines) {
   ScopedCapture capture("ConnTestDialog", 100);

@@ -6,10 +6,15 @@
 #include "tx/TXWParent.h"
 #include "tx/TXWPopup.h"
 
+#include "wvw/WChoice.h"
+
 #include "TxTestDisplay.h"
 #include "TxTestWidgets.h"
 
 #include "plat/Exception.h"
+
+#include <memory>
+#include <string>
 
 using testing_support::TxTestDisplay;
 
@@ -172,4 +177,113 @@ TEST_F(RootLayoutTest, PopupDeletedFromItsOwnEventHandlingIsNotTouchedAfterwards
   XUnmapWindow(x.dpy, popup->win());
   EXPECT_TRUE(x.pumpUntil([&] { return layout()->windowOf(&other) == nullptr; }));
   x.pumpFor(30);
+}
+
+namespace {
+// Whether some client holds the pointer grab: another connection's grab
+// attempt is refused while one does.
+bool pointerGrabbed(const std::string& display) {
+  Display* other = XOpenDisplay(display.c_str());
+  if (!other)
+    return false;
+  int status = XGrabPointer(other, DefaultRootWindow(other), False, ButtonPressMask, GrabModeAsync,
+                            GrabModeAsync, None, None, CurrentTime);
+  XUngrabPointer(other, CurrentTime);
+  XCloseDisplay(other);
+  return status == AlreadyGrabbed;
+}
+
+// A patch whose input is only counted while it is attached: a widget fed
+// input by a window it no longer belongs to shows as a stray event.
+class AttachedPatch : public Patch {
+public:
+  void pointerEvent(const rfb::Point& pos, int buttonMask) override {
+    if (!getParent())
+      stray++;
+    Patch::pointerEvent(pos, buttonMask);
+  }
+  int stray = 0;
+};
+} // namespace
+
+// However the widget goes (destroyed while shown, as a drop-down deleted
+// with its menu open), the root layout forgets it: the popup window goes
+// with its grab, and the next events reach nothing freed.
+TEST_F(RootLayoutTest, WidgetDestroyedWithItsPopupOpenTakesThePopupAlong) {
+  struct Case {
+    const char* name;
+    bool asPopup; // the grabbing popup child, or an ordinary child
+  };
+  for (const Case& c : {Case{"popup child", true}, Case{"ordinary child", false}}) {
+    SCOPED_TRACE(c.name);
+    auto shown = std::make_unique<Patch>();
+    shown->setSize(40, 20);
+    if (c.asPopup)
+      layout()->setPopup(shown.get(), rfb::Point(300, 300));
+    else
+      layout()->addChildAt(shown.get(), rfb::Point(300, 300));
+    Window popupWin = layout()->windowOf(shown.get())->win();
+    x.pumpFor(30);
+    EXPECT_EQ(pointerGrabbed(x.name()), c.asPopup);
+    shown.reset();
+    EXPECT_EQ(layout()->getPopup(), nullptr);
+    XSync(x.dpy, False);
+    EXPECT_FALSE(windowExists(x.dpy, popupWin));
+    EXPECT_FALSE(pointerGrabbed(x.name()));
+    // A click where the popup was is served without it.
+    x.run({"xdotool", "mousemove", "310", "305", "click", "1"});
+    x.pumpFor(30);
+  }
+  // A new widget at the same place in memory is a stranger to the layout.
+  Patch fresh;
+  EXPECT_EQ(layout()->windowOf(&fresh), nullptr);
+}
+
+TEST_F(RootLayoutTest, ChoiceDeletedWithItsMenuOpenClosesTheMenu) {
+  auto choice = std::make_unique<wvw::WChoice>(&board, false, false, 64);
+  choice->addItem(1, "one");
+  choice->addItem(2, "two");
+  board.addChildSized(choice.get(), rfb::Rect(10, 10, 150, 30));
+  x.pumpFor(30);
+  // The arrow button at the right of the field opens the drop-down.
+  rfb::Point arrow = choice->getButton()->mapPointTo(rfb::Point(2, 2), &board);
+  x.run({"xdotool", "mousemove", std::to_string(100 + arrow.x), std::to_string(50 + arrow.y),
+         "click", "1"});
+  ASSERT_TRUE(x.pumpUntil([&] { return layout()->windowOf(choice->getMenu()) != nullptr; }));
+  Window menuWin = layout()->windowOf(choice->getMenu())->win();
+  EXPECT_TRUE(pointerGrabbed(x.name()));
+  choice.reset();
+  XSync(x.dpy, False);
+  EXPECT_FALSE(windowExists(x.dpy, menuWin));
+  EXPECT_FALSE(pointerGrabbed(x.name()));
+  EXPECT_EQ(layout()->getPopup(), nullptr);
+  x.run({"xdotool", "mousemove", "120", "70", "click", "1"});
+  EXPECT_TRUE(x.pumpUntil([&] { return board.left.clicks > 0; }));
+}
+
+// Another client unmaps the popup: the window is deleted and its widget is
+// detached from it, so it can be shown again and fed input safely.
+TEST_F(RootLayoutTest, PopupUnmappedByAnotherClientDetachesItsWidget) {
+  AttachedPatch shown;
+  shown.setSize(40, 20);
+  layout()->setPopup(&shown, rfb::Point(300, 300));
+  Window popupWin = layout()->windowOf(&shown)->win();
+  x.pumpFor(30);
+  ASSERT_EQ(shown.getParent(),
+            static_cast<wvw::WParent*>(static_cast<TXWParent*>(layout()->windowOf(&shown))));
+  x.run({"xdotool", "windowunmap", std::to_string(popupWin)});
+  ASSERT_TRUE(x.pumpUntil([&] { return layout()->windowOf(&shown) == nullptr; }));
+  XSync(x.dpy, False);
+  EXPECT_FALSE(windowExists(x.dpy, popupWin));
+  EXPECT_EQ(shown.getParent(), nullptr);
+  EXPECT_FALSE(pointerGrabbed(x.name()));
+  // The widget damaged after the fact reaches no window.
+  shown.invalidate();
+  x.pumpFor(30);
+  // Shown again, it works as before.
+  layout()->setPopup(&shown, rfb::Point(300, 300));
+  x.pumpFor(30);
+  x.run({"xdotool", "mousemove", "310", "305", "click", "1"});
+  EXPECT_TRUE(x.pumpUntil([&] { return shown.clicks > 0; }));
+  EXPECT_EQ(shown.stray, 0);
 }

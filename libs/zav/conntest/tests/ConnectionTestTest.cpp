@@ -1,6 +1,8 @@
 #include "zav/conntest/ConnectionTest.h"
 
 #include "LoopbackTestService.h"
+#include "NssWrapper.h"
+#include "TempDir.h"
 #include "net/SelectSocketManager.h"
 #include "net/io/FdSelectManager.h"
 #include "plat/Exception.h"
@@ -9,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -183,6 +186,70 @@ TEST(ConnectionTest, RefusedConnectionIsThrown) {
   }
   EXPECT_FALSE(test.isRunning());
   EXPECT_EQ(outcome.calls, 0);
+}
+
+namespace {
+// A port on 127.0.0.1 that refuses connections: bound, never listening, so
+// that no other program can take it meanwhile.
+struct RefusingPort {
+  RefusingPort() {
+    fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    struct sockaddr_in sa = {};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<struct sockaddr*>(&sa), sizeof sa);
+    socklen_t len = sizeof sa;
+    getsockname(fd, reinterpret_cast<struct sockaddr*>(&sa), &len);
+    port = ntohs(sa.sin_port);
+  }
+  ~RefusingPort() { close(fd); }
+  int fd;
+  int port;
+};
+
+// The test's host name, resolved by the test's own hosts file.
+const char* const twoAddressHost = "conntest.example";
+} // namespace
+
+// The service's name resolves to two addresses, 127.0.0.1 (tried first),
+// which refuses, and 127.0.0.2: the second is tried within the same time
+// limit; when it refuses too, the refusal is thrown.
+TEST(ConnectionTest, EveryResolvedAddressIsTried) {
+  if (!testing_support::underNssWrapper()) {
+    testing_support::TempDir dir;
+    std::ofstream(dir / "hosts") << "127.0.0.1 " << twoAddressHost << "\n127.0.0.2 "
+                                 << twoAddressHost << "\n";
+    std::string hosts = dir / "hosts";
+    return testing_support::runUnderNssWrapper("root:x:0:0:root:/root:/bin/sh\n", "root:x:0:\n",
+                                               {{"NSS_WRAPPER_HOSTS", hosts.c_str()}});
+  }
+  for (bool secondListens : {true, false}) {
+    SCOPED_TRACE(secondListens ? "the second listens" : "both refuse");
+    Loop loop;
+    RefusingPort refusing;
+    std::optional<LoopbackTestService> service;
+    if (secondListens)
+      service.emplace(4, "127.0.0.2", refusing.port);
+    zav::ConnectionTest test(&loop.mgr, twoAddressHost, refusing.port);
+    Outcome outcome;
+    if (!service) {
+      try {
+        test.start(5900, &outcome);
+        ADD_FAILURE() << "start did not throw";
+      } catch (plat::Exception& e) {
+        EXPECT_NE(std::string(e.str()).find("connect"), std::string::npos) << e.str();
+      }
+      EXPECT_FALSE(test.isRunning());
+      continue;
+    }
+    test.start(5900, &outcome);
+    ASSERT_TRUE(service->accept());
+    EXPECT_NE(service->readRequest().find("port=5900\r\n"), std::string::npos);
+    service->send("203.0.113.7\r\n1\r\n");
+    ASSERT_TRUE(loop.runUntil([&] { return outcome.calls > 0; }));
+    EXPECT_FALSE(outcome.error.has_value()) << *outcome.error;
+    EXPECT_TRUE(outcome.reachable);
+  }
 }
 
 // A service whose accept queue is full answers no connection attempt: the

@@ -38,9 +38,9 @@ public:
   };
 
   // The most entries kept, and the most bytes of their texts (key, label and
-  // text): room for every line the chat history holds, each under a header.
-  // Past either, the oldest eighth goes at once, so the entries left move up
-  // only now and then.
+  // text): room for about every line the chat history holds, each under a
+  // header. Past either, the oldest eighth goes at once, so the entries left
+  // move up only now and then.
   static constexpr std::size_t maxEntries = 200000;
   static constexpr std::size_t maxTextBytes = 32 << 20;
 

@@ -4,18 +4,29 @@
 #include "chat/ChatRender.h"
 #include "plat/EnvExpandedString.h"
 #include "plat/Exception.h"
+#include "plat/LogWriter.h"
 #include "plat/Time.h"
 #include "plat/XMLNode.h"
 
 #include <cerrno>
 #include <cinttypes>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <sys/stat.h>
+
+static plat::LogWriter vlog("ChatHistory");
 
 namespace chat {
 
 namespace {
+
+// How many "<file>.unreadable.<n>" names are tried for an unreadable file.
+const int maxAsideNames = 100;
+
+std::size_t bytesOf(const ChatHistory::Record& r) {
+  return r.user.size() + r.text.size() + (r.endpoint ? r.endpoint->size() : 0);
+}
 
 // Seconds since the epoch, from the program's one time base (so tests can
 // set the clock).
@@ -105,9 +116,22 @@ void ChatHistory::addMessage(const char* sender, const char* endpoint, const cha
       Record r{now(), sender, std::nullopt, text};
       if (endpoint)
         r.endpoint = endpoint;
-      records_.push_back(std::move(r));
+      append(std::move(r));
+      trim();
     }
   });
+}
+
+void ChatHistory::append(Record record) {
+  textBytes_ += bytesOf(record);
+  records_.push_back(std::move(record));
+}
+
+void ChatHistory::trim() {
+  while (!records_.empty() && (records_.size() > maxRecords || textBytes_ > maxTextBytes)) {
+    textBytes_ -= bytesOf(records_.front());
+    records_.pop_front();
+  }
 }
 
 void ChatHistory::userJoined(const char* name, const char* endpoint) {
@@ -120,6 +144,8 @@ void ChatHistory::userLeft(const char* name, const char* endpoint) {
 
 void ChatHistory::redisplay() {
   header_ = std::string();
+  if (!notice_.empty())
+    view_->showHeader(notice_.c_str());
   for (const Record& r : records_)
     display(r.user.c_str(), r.endpoint ? r.endpoint->c_str() : nullptr, r.text.c_str(), r.time);
 }
@@ -144,13 +170,55 @@ void ChatHistory::load() {
     return;
   // The file's text and tree go before the transcript is built, so a long
   // history does not hold both at once.
-  std::vector<Record> loaded = readRecords(file);
-  records_.insert(records_.end(), std::make_move_iterator(loaded.begin()),
-                  std::make_move_iterator(loaded.end()));
+  std::deque<Record> loaded;
+  try {
+    loaded = readRecords(file);
+  } catch (plat::Exception& e) {
+    // Saving would replace a file that is there but unreadable: it goes
+    // aside first, kept whole for its owner.
+    struct stat st;
+    if (lstat(file.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+      setAside(file, e.str());
+    throw;
+  }
+  for (Record& r : loaded)
+    append(std::move(r));
+  trim();
   bracketed(view_, [&] { redisplay(); });
 }
 
-std::vector<ChatHistory::Record> ChatHistory::readRecords(const std::string& file) const {
+void ChatHistory::setAside(const std::string& file, const char* error) {
+  std::string aside;
+  for (int n = 0; n < maxAsideNames; n++) {
+    std::string name = file + ".unreadable";
+    if (n > 0)
+      name += "." + std::to_string(n);
+    struct stat st;
+    if (lstat(name.c_str(), &st) == 0 || errno != ENOENT)
+      continue;
+    if (rename(file.c_str(), name.c_str()) == 0)
+      aside = name;
+    else
+      vlog.error("rename(%s, %s): %s", file.c_str(), name.c_str(), strerror(errno));
+    break;
+  }
+  if (aside.empty()) {
+    unreadable_ = file;
+    notice_ = std::string("The chat history file could not be read (") + error +
+              ") nor moved aside; it is left as it is and the chat history is not saved.";
+  } else {
+    notice_ = std::string("The chat history file could not be read (") + error +
+              "); it is kept as " + aside + " and a new one is started.";
+  }
+  vlog.error("%s", notice_.c_str());
+  bracketed(view_, [&] {
+    view_->showHeader(notice_.c_str());
+    // The next line shows its time again below the notice.
+    header_ = std::string();
+  });
+}
+
+std::deque<ChatHistory::Record> ChatHistory::readRecords(const std::string& file) const {
   xml::XMLResults res;
   xml::XMLNode root;
   std::string content;
@@ -169,9 +237,10 @@ std::vector<ChatHistory::Record> ChatHistory::readRecords(const std::string& fil
   std::int64_t count = root.countChildren("message");
   std::int64_t start, cutoff;
   expiry(count, &start, &cutoff);
-  std::vector<Record> loaded;
-  if (start < count)
-    loaded.reserve(static_cast<size_t>(count - start));
+  // No more than can be held, and the texts within their bound as they come.
+  start = std::max<std::int64_t>(start, count - static_cast<std::int64_t>(maxRecords));
+  std::deque<Record> loaded;
+  std::size_t bytes = 0;
   int index = 0;
   for (std::int64_t i = 0; i < count; i++) {
     xml::XMLNode message = root.childNamedFrom("message", &index);
@@ -186,7 +255,12 @@ std::vector<ChatHistory::Record> ChatHistory::readRecords(const std::string& fil
     Record r{t, user, std::nullopt, text};
     if (const char* endpoint = message.attributeValue("endpoint"))
       r.endpoint = endpoint;
+    bytes += bytesOf(r);
     loaded.push_back(std::move(r));
+    while (bytes > maxTextBytes) {
+      bytes -= bytesOf(loaded.front());
+      loaded.pop_front();
+    }
   }
   return loaded;
 }
@@ -195,6 +269,9 @@ void ChatHistory::save() {
   std::string file = path();
   if (file.empty())
     return;
+  if (file == unreadable_)
+    throw plat::ExceptionFmt("Chat history not saved: %s could not be read and is left as it is",
+                             file.c_str());
   xml::XMLNode root = xml::XMLNode::createTopNode("chat");
   std::int64_t n = static_cast<std::int64_t>(records_.size());
   std::int64_t start, cutoff;

@@ -2,11 +2,16 @@
 // transcript with a time header whenever the minute changes, and kept as a
 // record while history is on; the records are loaded from and saved to the
 // XML history file that the options name, with expiry by age and by count
-// applied to what is read and written (records in memory are never pruned).
+// applied to what is read and written. Whatever the options say, the records
+// held are bounded (maxRecords, maxTextBytes): beyond either the oldest go,
+// so a flood of lines neither fills memory nor makes the file grow without
+// end. A history file that cannot be read is moved aside, never overwritten.
 // The view and the options are not owned.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,6 +31,11 @@ public:
     std::string text;
   };
 
+  // The most records held, and the most bytes of their texts (sender,
+  // endpoint and line together); no real conversation comes near either.
+  static constexpr std::size_t maxRecords = 100000;
+  static constexpr std::size_t maxTextBytes = 16 << 20;
+
   ChatHistory(ChatRender* view, ChatOptions* options);
   ChatHistory(const ChatHistory&) = delete;
   ChatHistory& operator=(const ChatHistory&) = delete;
@@ -39,17 +49,26 @@ public:
   // records held and shows them all. Throws plat::Exception
   // "<path>:<line>:<column>: <error>" when the file cannot be read or parsed,
   // before any record is added, and the expansion's error for an unknown
-  // environment variable in the path. An empty path does nothing.
+  // environment variable in the path. An existing file that cannot be read
+  // or parsed is first renamed to "<path>.unreadable" (or the first free
+  // "<path>.unreadable.<n>"), and the notice saying so is logged and shown
+  // at the top of the transcript; the next save starts a new file. An empty
+  // path does nothing.
   void load();
   // Writes the records within the expiry to the history file, replacing it
   // only once the new file is complete. Throws plat::Exception when the file
-  // cannot be written (the old file then stays as it was) or the path names
-  // an unknown environment variable. An empty path writes nothing.
+  // cannot be written (the old file then stays as it was), when an
+  // unreadable file could not be moved aside (it is left untouched), or the
+  // path names an unknown environment variable. An empty path writes
+  // nothing.
   void save();
-  // Shows every record again with its own time, each minute under a header.
+  // Shows every record again with its own time, each minute under a header,
+  // after the notice of an unreadable file if there was one.
   void redisplay();
 
-  const std::vector<Record>& records() const { return records_; }
+  const std::deque<Record>& records() const { return records_; }
+  // What load had to say about an unreadable history file; empty if nothing.
+  const std::string& notice() const { return notice_; }
 
   // The header text of a time: local time as "%a, %d %b %Y %H:%M".
   static std::string headerText(std::int64_t time);
@@ -57,13 +76,24 @@ public:
 private:
   void display(const char* user, const char* endpoint, const char* text, std::int64_t time);
   // The records of the history file within the expiry; throws as load().
-  std::vector<Record> readRecords(const std::string& file) const;
+  std::deque<Record> readRecords(const std::string& file) const;
   // The expanded history file path; empty when none.
   std::string path() const;
   // The first record index and the time at or before which records expire.
   void expiry(std::int64_t count, std::int64_t* start, std::int64_t* cutoff) const;
+  // Moves an unreadable history file aside and says so; error is why it
+  // could not be read.
+  void setAside(const std::string& file, const char* error);
+  void append(Record record);
+  // Drops the oldest records beyond maxRecords or maxTextBytes.
+  void trim();
 
-  std::vector<Record> records_;
+  std::deque<Record> records_;
+  std::size_t textBytes_ = 0;
+  std::string notice_;
+  // The path of an unreadable file that could not be moved aside: save
+  // leaves it alone.
+  std::string unreadable_;
   std::optional<std::string> header_;
   ChatRender* view_;
   ChatOptions* options_;

@@ -21,6 +21,10 @@ rfb::Colour toRfb(const Colour& c) {
 
 const std::string colonText = ":";
 
+std::size_t bytesOf(const ChatRenderImpl::Entry& e) {
+  return e.key.size() + e.label.size() + e.text.size();
+}
+
 } // namespace
 
 ChatRenderImpl::Window::~Window() = default;
@@ -41,6 +45,7 @@ ChatRenderImpl::ChatRenderImpl(wvw::WViewport* viewport, Window* window)
 
 void ChatRenderImpl::clear() {
   entries_.clear();
+  textBytes_ = 0;
   totalHeight_ = 0;
   scrollPos_ = 0;
   pushContentSize();
@@ -96,13 +101,35 @@ void ChatRenderImpl::endUpdate() {
 void ChatRenderImpl::append(Entry entry) {
   entry.y = totalHeight_;
   entry.height = 0;
+  textBytes_ += bytesOf(entry);
   entries_.push_back(std::move(entry));
   Entry& e = entries_.back();
   layout(e);
   totalHeight_ += entrySpacing + e.height;
+  trim();
   pushContentSize();
   scrollToEnd();
   invalidate();
+}
+
+void ChatRenderImpl::trim() {
+  if (entries_.size() <= maxEntries && textBytes_ <= maxTextBytes)
+    return;
+  while (!entries_.empty() &&
+         (entries_.size() > maxEntries / 8 * 7 || textBytes_ > maxTextBytes / 8 * 7)) {
+    textBytes_ -= bytesOf(entries_.front());
+    entries_.pop_front();
+  }
+  const int shift = entries_.empty() ? totalHeight_ : entries_.front().y;
+  for (Entry& e : entries_) {
+    e.y -= shift;
+    for (Run& r : e.runs) {
+      r.top -= shift;
+      r.bottom -= shift;
+    }
+  }
+  totalHeight_ -= shift;
+  scrollPos_ = std::max(scrollPos_ - shift, 0);
 }
 
 void ChatRenderImpl::pushContentSize() {

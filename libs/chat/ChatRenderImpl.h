@@ -4,14 +4,17 @@
 // area to repaint, keeps the scrolling frame's content size up to date and
 // jumps to the newest entry after every append. It draws with the bitmap
 // fonts into the pixel buffer it is given and never talks to the window
-// system. The scrolling frame (a viewport) and the chat window (through the
-// small interface below) are not owned, and either may be null.
+// system. Its entries are bounded (maxEntries, maxTextBytes): beyond either
+// the oldest go, so a flood of chat lines cannot fill memory. The scrolling
+// frame (a viewport) and the chat window (through the small interface below)
+// are not owned, and either may be null.
 #pragma once
 
 #include "chat/ChatRender.h"
 #include "wvw/WViewportChild.h"
 #include "wvw/Widget.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -33,6 +36,13 @@ public:
     virtual bool hasFocus() = 0;
     virtual void setUrgent(bool urgent) = 0;
   };
+
+  // The most entries kept, and the most bytes of their texts (key, label and
+  // text): room for about every line the chat history holds, each under a
+  // header. Past either, the oldest eighth goes at once, so the entries left
+  // move up only now and then.
+  static constexpr std::size_t maxEntries = 200000;
+  static constexpr std::size_t maxTextBytes = 32 << 20;
 
   // Layout constants, in pixels.
   static constexpr int horizontalMargin = 2;
@@ -93,6 +103,8 @@ public:
 
 private:
   void append(Entry entry);
+  // Drops the oldest entries when past a bound, moving the rest up.
+  void trim();
   void layout(Entry& entry);
   void wrapText(Entry& entry, int* y);
   void relayout();
@@ -104,6 +116,7 @@ private:
   Window* window_;
   // A deque, so a long transcript grows without moving its entries.
   std::deque<Entry> entries_;
+  std::size_t textBytes_ = 0;
   int totalHeight_ = 0;
   int scrollPos_ = 0;
   int laidOutWidth_ = 0;

@@ -120,7 +120,7 @@ void ChatWindowImpl::deleteWindow(TXWindow*) {
       state_->notifyChatVisible(false);
     } catch (plat::Exception& e) {
       vlog.error("%s", e.str());
-      showError(e.str());
+      errorBox_.show(e.str());
     }
   }
   if (history_) {
@@ -171,18 +171,6 @@ bool ChatWindowImpl::onClick(wvw::Widget* source) {
 
 void ChatWindowImpl::dialogFinished(TXDialog*, bool) {
   setInputDisabled(false);
-}
-
-void ChatWindowImpl::showError(const char* text) {
-  if (!errorBox_) {
-    errorBox_ = std::make_unique<TXMsgBox>(dpy_, text, TXMsgBox::IconError | TXMsgBox::OK, nullptr,
-                                           false, nullptr);
-    errorBox_->setCallback(this);
-  } else {
-    errorBox_->setText(text, 1, 1);
-  }
-  setInputDisabled(true);
-  errorBox_->show();
 }
 
 } // namespace chat

@@ -10,6 +10,7 @@
 
 #include "chat/ChatRenderImpl.h"
 #include "chat/ChatWindow.h"
+#include "chat/ErrorBox.h"
 #include "chat/OptionsDlg.h"
 #include "tx/TXDialog.h"
 #include "tx/TXMsgBox.h"
@@ -81,7 +82,7 @@ public:
   wvw::WMenuItem* optionsItem() { return optionsItem_; }
   OptionsDlg* optionsDialog() { return &optionsDlg_; }
   // The box of the last error shown; null before the first.
-  TXMsgBox* errorBox() { return errorBox_.get(); }
+  TXMsgBox* errorBox() { return errorBox_.box(); }
 
 private:
   // The transcript raises the urgency hint through this when a line comes
@@ -98,7 +99,6 @@ private:
 
   void layOut();
   void submit();
-  void showError(const char* text);
 
   wvw::WMenuBar menuBar_;
   wvw::WMenuGroup* toolsMenu_;
@@ -114,7 +114,7 @@ private:
   wvw::WText input_;
   OptionsDlg optionsDlg_;
   std::string localLabel_;
-  std::unique_ptr<TXMsgBox> errorBox_;
+  ErrorBox errorBox_{dpy_, this, this, nullptr};
 };
 
 } // namespace chat

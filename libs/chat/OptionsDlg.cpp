@@ -132,7 +132,7 @@ bool OptionsDlg::onClick(wvw::Widget* source) {
       ChatOptions::saveChanges(working_, *options_, configFile_.c_str());
     } catch (plat::Exception& e) {
       vlog.error("%s", e.str());
-      showError(e.str());
+      errorBox_.show(e.str());
       return true;
     }
     options_->setValuesFrom(working_);
@@ -158,18 +158,6 @@ void OptionsDlg::forgetEdits() {
 void OptionsDlg::deleteWindow(TXWindow* window) {
   forgetEdits();
   TXDialog::deleteWindow(window);
-}
-
-void OptionsDlg::showError(const char* text) {
-  if (!errorBox_) {
-    errorBox_ = std::make_unique<TXMsgBox>(dpy_, text, TXMsgBox::IconError | TXMsgBox::OK, nullptr,
-                                           false, this);
-    errorBox_->setCallback(this);
-  } else {
-    errorBox_->setText(text, 1, 1);
-  }
-  setInputDisabled(true);
-  errorBox_->show();
 }
 
 void OptionsDlg::dialogFinished(TXDialog*, bool) {

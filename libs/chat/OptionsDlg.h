@@ -7,6 +7,7 @@
 // are owned; the live settings and the parent window are not.
 #pragma once
 
+#include "chat/ErrorBox.h"
 #include "tx/TXDialog.h"
 #include "tx/TXMsgBox.h"
 #include "ui/WConfigLayout.h"
@@ -57,7 +58,7 @@ public:
   wvw::WLabelButton* okButton() { return &ok_; }
   wvw::WLabelButton* cancelButton() { return &cancel_; }
   // The error box of the last failed save; null before the first.
-  TXMsgBox* errorBox() { return errorBox_.get(); }
+  TXMsgBox* errorBox() { return errorBox_.box(); }
 
 private:
   void layOut();
@@ -67,7 +68,6 @@ private:
   void storeExpiry();
   // The working copy takes the live settings again.
   void forgetEdits();
-  void showError(const char* text);
 
   plat::ParameterSet working_;
   ui::WConfigLayout layout_;
@@ -80,7 +80,7 @@ private:
   wvw::WLabelButton cancel_;
   ChatOptions* options_;
   std::string configFile_;
-  std::unique_ptr<TXMsgBox> errorBox_;
+  chat::ErrorBox errorBox_{dpy_, this, this, this};
   // Set while the controls are loaded from the live settings: that is no
   // edit, and must not reach the working copy.
   bool loading_ = false;

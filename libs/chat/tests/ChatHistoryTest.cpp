@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -327,7 +328,133 @@ TEST_F(ChatHistoryTest, LoadFailuresNameTheFileAndPosition) {
       EXPECT_EQ(std::string(e.str()).rfind(file() + ":", 0), 0u) << e.str();
     }
     EXPECT_TRUE(history.records().empty()) << c.content;
-    EXPECT_TRUE(view.calls.empty()) << c.content;
+    for (const std::string& call : view.calls)
+      EXPECT_NE(call.rfind("message", 0), 0u) << c.content;
+  }
+}
+
+TEST_F(ChatHistoryTest, AnUnreadableFileIsKeptAsideAndANewOneStarted) {
+  const std::string cases[] = {
+      "<chat><message text='a' time='1' user='u'></chat>",
+      "<other/>",
+      std::string(kDecl) + "<chat>\n\t<message text=\"cut here",
+      std::string("\0\xff\x01binary", 9),
+      "",
+  };
+  for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); i++) {
+    const std::string& content = cases[i];
+    SCOPED_TRACE(i);
+    writeFile(file(), content);
+    chat_test::RecordingRender v;
+    chat::ChatHistory h(&v, &options);
+    EXPECT_THROW(h.load(), plat::Exception);
+    std::string aside = file() + ".unreadable" + (i > 0 ? "." + std::to_string(i) : "");
+    EXPECT_EQ(readFile(aside), content) << "kept whole, under a name of its own";
+    EXPECT_EQ(readFile(file()), "<missing>");
+    ASSERT_FALSE(v.lines.empty());
+    EXPECT_EQ(v.calls.front(), "begin");
+    EXPECT_EQ(v.lines.front().text, h.notice());
+    EXPECT_EQ(h.notice().rfind("The chat history file could not be read (" + file() + ":", 0), 0u)
+        << h.notice();
+    EXPECT_NE(h.notice().find("it is kept as " + aside + " and a new one is started."),
+              std::string::npos)
+        << h.notice();
+
+    // A new history starts; the notice stays at the top of the transcript.
+    h.addMessage("ann", "e", "after");
+    h.save();
+    chat::ChatHistory again(&v, &options);
+    again.load();
+    ASSERT_EQ(again.records().size(), 1u);
+    EXPECT_EQ(again.records()[0].text, "after");
+    EXPECT_EQ(readFile(aside), content);
+    v.clear();
+    h.redisplay();
+    ASSERT_EQ(v.lines.size(), 3u);
+    EXPECT_EQ(v.lines[0].text, h.notice());
+    EXPECT_EQ(v.lines[1].text, "Wed, 01 Jan 2020 00:00");
+    EXPECT_EQ(v.lines[2].text, "after");
+    writeFile(file(), "");
+  }
+
+  // Nothing to set aside: a missing file, or a directory in its place.
+  unlink(file().c_str());
+  view.clear();
+  EXPECT_THROW(history.load(), plat::Exception);
+  EXPECT_TRUE(history.notice().empty());
+  EXPECT_TRUE(view.calls.empty());
+  ASSERT_EQ(mkdir(dir.file("chat.dir.xml").c_str(), 0700), 0);
+  options.chatLogFile.setParam(dir.file("chat.dir.xml").c_str(), 50);
+  EXPECT_THROW(history.load(), plat::Exception);
+  EXPECT_TRUE(history.notice().empty());
+}
+
+TEST_F(ChatHistoryTest, AnUnreadableFileThatCannotBeMovedAsideIsLeftAlone) {
+  for (int n = 0; n < 100; n++)
+    writeFile(file() + ".unreadable" + (n > 0 ? "." + std::to_string(n) : ""), "taken");
+  writeFile(file(), "<chat>broken");
+  EXPECT_THROW(history.load(), plat::Exception);
+  EXPECT_NE(history.notice().find("nor moved aside"), std::string::npos) << history.notice();
+  history.addMessage("ann", "e", "new");
+  try {
+    history.save();
+    FAIL();
+  } catch (plat::Exception& e) {
+    EXPECT_EQ(std::string(e.str()),
+              "Chat history not saved: " + file() + " could not be read and is left as it is");
+  }
+  EXPECT_EQ(readFile(file()), "<chat>broken");
+  // Another file is saved as usual.
+  options.chatLogFile.setParam(dir.file("other.xml").c_str(), 50);
+  history.save();
+  EXPECT_NE(readFile(dir.file("other.xml")).find("text=\"new\""), std::string::npos);
+}
+
+// Lines beyond either bound push the oldest out, whether they come one by
+// one or from a file, and what is saved is what is held.
+TEST_F(ChatHistoryTest, AFloodKeepsOnlyTheNewestLinesWithinTheBounds) {
+  const size_t longLine = 1000; // with user "u" and endpoint "e": 1002 bytes
+  struct Case {
+    size_t lines;
+    size_t length;
+    size_t kept;
+  } cases[] = {
+      {chat::ChatHistory::maxRecords + 3, 0, chat::ChatHistory::maxRecords},
+      {chat::ChatHistory::maxTextBytes / (longLine + 2) + 5, longLine,
+       chat::ChatHistory::maxTextBytes / (longLine + 2)},
+  };
+  auto text = [](size_t i, size_t length) {
+    std::string t = "m" + std::to_string(i);
+    t.resize(std::max(length, t.size()), '.');
+    return t;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.length);
+    chat_test::RecordingRender v;
+    v.keep = false;
+    chat::ChatHistory flooded(&v, &options);
+    flooded.addMessage("u", "e", "oldest");
+    for (size_t i = 0; i < c.lines; i++)
+      flooded.addMessage("u", "e", text(i, c.length).c_str());
+    ASSERT_EQ(flooded.records().size(), c.kept);
+    EXPECT_EQ(flooded.records().front().text, text(c.lines - c.kept, c.length));
+    EXPECT_EQ(flooded.records().back().text, text(c.lines - 1, c.length));
+
+    flooded.save();
+    chat::ChatHistory reread(&v, &options);
+    reread.load();
+    EXPECT_EQ(reread.records().size(), c.kept);
+
+    // A file holding more than the bounds (as an older program wrote it).
+    std::vector<std::pair<std::int64_t, std::string>> lines;
+    for (size_t i = 0; i < c.lines; i++)
+      lines.push_back({kStart, text(i, c.length)});
+    writeHistory(lines);
+    chat::ChatHistory loaded(&v, &options);
+    loaded.load();
+    ASSERT_EQ(loaded.records().size(), c.kept);
+    EXPECT_EQ(loaded.records().front().text, text(c.lines - c.kept, c.length));
+    EXPECT_EQ(loaded.records().back().text, text(c.lines - 1, c.length));
   }
 }
 

@@ -323,3 +323,52 @@ TEST_F(ChatRenderImplTest, PaintsEntriesInTheirColoursWhereTheyAre) {
 }
 
 } // namespace
+
+namespace {
+
+// A flood of lines, many short ones or fewer long ones: past either bound
+// the oldest entries go, and those left stack from the top as before, the
+// view still at its end.
+TEST_F(ChatRenderImplTest, AFloodKeepsTheNewestEntriesWithinTheBounds) {
+  struct Case {
+    size_t count;
+    size_t length;
+  } cases[] = {
+      {ChatRenderImpl::maxEntries + 1, 0},
+      {ChatRenderImpl::maxTextBytes / 1004 + 1, 1000}, // "k", "ann" and the text
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.count);
+    view.clear();
+    for (size_t i = 0; i < c.count; i++) {
+      std::string text = std::to_string(i);
+      if (c.length == 0) {
+        view.appendHeader(text.c_str(), chat::ColourAllocator::timestamp);
+      } else {
+        text.resize(c.length, i % 7 == 0 ? ' ' : 'x');
+        view.appendMessage("k", "ann", text.c_str(), red);
+      }
+    }
+    const auto& entries = view.entries();
+    ASSERT_LT(entries.size(), c.count);
+    ASSERT_LE(entries.size(), ChatRenderImpl::maxEntries);
+    size_t bytes = 0;
+    int y = 0;
+    for (const auto& e : entries) {
+      bytes += e.key.size() + e.label.size() + e.text.size();
+      ASSERT_EQ(e.y, y);
+      for (const TextRun& r : e.runs)
+        ASSERT_TRUE(r.top >= e.y && r.bottom <= e.y + e.height);
+      y += ChatRenderImpl::entrySpacing + e.height;
+    }
+    EXPECT_LE(bytes, ChatRenderImpl::maxTextBytes);
+    EXPECT_EQ(view.totalHeight(), y);
+    EXPECT_EQ(entries.back().text.substr(0, std::to_string(c.count - 1).size()),
+              std::to_string(c.count - 1));
+    EXPECT_EQ(entries.front().text.substr(0, std::to_string(c.count - entries.size()).size()),
+              std::to_string(c.count - entries.size()));
+    EXPECT_EQ(view.scrollPosition(), view.totalHeight() - view.height());
+  }
+}
+
+} // namespace

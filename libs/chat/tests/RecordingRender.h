@@ -1,6 +1,7 @@
 // A transcript view for the chat tests: records every call of the view
 // interface as one line of text, and keeps the colour of each message line
-// so recolouring can be checked.
+// so recolouring can be checked. With keep off it only counts the lines, for
+// tests that show many.
 #pragma once
 
 #include "chat/ChatRender.h"
@@ -30,16 +31,28 @@ public:
         l.colour = colour;
   }
   void appendHeader(const char* text, const chat::Colour& colour) override {
+    shown++;
+    if (!keep)
+      return;
     calls.push_back(std::string("header ") + text);
     lines.push_back({"", "", text, colour});
   }
   void appendMessage(const char* key, const char* label, const char* text,
                      const chat::Colour& colour) override {
+    shown++;
+    if (!keep)
+      return;
     calls.push_back(std::string("message ") + label + ": " + text);
     lines.push_back({key, label, text, colour});
   }
-  void beginUpdate() override { calls.push_back("begin"); }
-  void endUpdate() override { calls.push_back("end"); }
+  void beginUpdate() override {
+    if (keep)
+      calls.push_back("begin");
+  }
+  void endUpdate() override {
+    if (keep)
+      calls.push_back("end");
+  }
 
   void clear() {
     calls.clear();
@@ -48,6 +61,8 @@ public:
 
   std::vector<std::string> calls;
   std::vector<Line> lines;
+  bool keep = true;
+  std::size_t shown = 0; // headers and lines appended
 };
 
 } // namespace chat_test

@@ -19,6 +19,7 @@
 #include "serverconfig/OptionsDialog.h"
 
 #include "ft/Extension.h"
+#include "net/AddressChangeCallback.h"
 #include "tx/TXDialog.h"
 #include "tx/TXMsgBox.h"
 #include "ui/AboutDialog.h"
@@ -26,6 +27,7 @@
 
 #include "plat/BoolParameter.h"
 #include "plat/String.h"
+#include "plat/unix/PrimaryIp4.h"
 #include "wvw/WImage.h"
 #include "wvw/WInputHandler.h"
 #include "wvw/WLabelButton.h"
@@ -34,6 +36,7 @@
 #include "zav/status/ServerStatus.h"
 
 #include <memory>
+#include <string>
 
 namespace ft {
 class ActiveShareAutoDownloader;
@@ -57,6 +60,7 @@ class StatusDialog : public TXDialog,
                      public wvw::WInputHandler,
                      public TXDialog::Callback,
                      public ft::Extension::PeerCallback,
+                     public net::AddressChangeCallback,
                      public OptionsDialog::Callback {
 public:
   class Callback {
@@ -104,7 +108,8 @@ public:
   // "QuitOnCloseStatusDialog".
   static plat::BoolParameter quitOnClose;
 
-  // The window is made (not mapped) and filled from the server.
+  // The window is made (not mapped) and filled from the server; its texts
+  // are shown once it is attached to its window.
   StatusDialog(Display* dpy, Callback* callback, ConnectionsList::Callback* connectionsCallback,
                bool iconic);
   ~StatusDialog() override;
@@ -154,7 +159,16 @@ public:
   // input until the box is closed.
   void showError(const char* text);
 
+  // Where the primary IPv4 address is asked for (a script whose first
+  // output line is the address); the system's script until set.
+  void setPrimaryAddressScript(const char* path) { primaryAddressScript_ = path; }
+
   bool onClick(wvw::Widget* source) override;
+  // The window's layout is given its parent: everything is read again and
+  // shown.
+  bool onAttach(wvw::Widget* source) override;
+  // The host's addresses changed: the listener state and the texts follow.
+  void addressChanged(net::SocketListener* listener) override;
   void deleteWindow(TXWindow* window) override;
   void dialogFinished(TXDialog* dialog, bool result) override;
   // A viewer's file transfer came or went: the icon's commands follow.
@@ -234,6 +248,7 @@ private:
   std::unique_ptr<DummyStatusIcon> windowMenu_;
   IconCallback* iconCallback_ = nullptr;
   bool trayAvailable_ = false;
+  std::string primaryAddressScript_ = os::primaryIp4Script;
 
   // The dialogs reached from this window. The file-transfer dialog goes
   // before its auto-downloader.

@@ -21,7 +21,10 @@
 #include "tx/TXWRootLayout.h"
 #include "tx/TXWindow.h"
 
+#include "CaptureLogger.h"
 #include "FakeStatusServer.h"
+#include "FileContents.h"
+#include "TempDir.h"
 #include "ThrownMessage.h"
 #include "TrayHost.h"
 #include "TxModalScript.h"
@@ -29,6 +32,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <functional>
@@ -85,6 +89,7 @@ struct RecordingIcon : StatusDialog::IconCallback {
 TEST_F(StatusDialogTest, StatusWindowShowsTheServersState) {
   FakeServer server;
   serverconfig::StatusDialog dialog(dpy, &server, &server, false);
+  dialog.map();
   std::string summary = dialog.summaryText();
   EXPECT_NE(summary.find("working normally"), std::string::npos) << summary;
   EXPECT_EQ(dialog.model().getRfbPort(), 5901u);
@@ -115,6 +120,49 @@ TEST_F(StatusDialogTest, StatusWindowShowsTheServersState) {
   // Closing without a tray icon iconifies the window.
   dialog.deleteWindow(&dialog);
   EXPECT_EQ(server.iconified, 1);
+}
+
+// The texts are read when the window's layout is attached, not when it is
+// made; a change of the host's addresses shows the new list, with the
+// primary address first and the loopback and duplicate entries left out
+// (or, without a primary, every entry in order).
+TEST_F(StatusDialogTest, TextsFollowAttachingAndAddressChanges) {
+  testing_support::TempDir dir;
+  std::string script = dir.file("primary");
+  testing_support::writeFile(script, "#!/bin/sh\necho 192.168.0.5\n");
+  chmod(script.c_str(), 0755);
+  FakeServer server;
+  StatusDialog dialog(dpy, &server, &server, false);
+  dialog.setPrimaryAddressScript(script.c_str());
+  EXPECT_TRUE(!dialog.summaryText() || !*dialog.summaryText()) << dialog.summaryText();
+  server.params["AllowRfb"] = "0";
+  dialog.map();
+  EXPECT_NE(std::string(dialog.summaryText()).find("Zav Server is disabled"), std::string::npos)
+      << dialog.summaryText();
+
+  server.params["AllowRfb"] = "1";
+  server.status["ip_addrs"] = "127.0.0.1,10.0.0.7,192.168.0.5,127.0.1.1";
+  testing_support::writeFile(script, "#!/bin/sh\necho 10.0.0.7\n");
+  net::AddressChangeCallback& changes = dialog;
+  changes.addressChanged(nullptr);
+  auto addresses = [&] {
+    std::vector<std::string> out;
+    for (const plat::String& a : dialog.model().getAddresses())
+      out.push_back(a.c_str());
+    return out;
+  };
+  EXPECT_EQ(addresses(), (std::vector<std::string>{"10.0.0.7", "192.168.0.5"}));
+  EXPECT_NE(std::string(dialog.detailsText()).find("10.0.0.7"), std::string::npos)
+      << dialog.detailsText();
+  EXPECT_NE(std::string(dialog.summaryText()).find("working normally"), std::string::npos)
+      << dialog.summaryText();
+
+  testing_support::writeFile(script, "#!/bin/sh\necho no address\nexit 3\n");
+  testing_support::ScopedCapture log("StatusDialog", 10);
+  changes.addressChanged(nullptr);
+  EXPECT_EQ(addresses(),
+            (std::vector<std::string>{"127.0.0.1", "10.0.0.7", "192.168.0.5", "127.0.1.1"}));
+  EXPECT_TRUE(log.logger.contains(script + ": no address")) << script;
 }
 
 TEST_F(StatusDialogTest, WindowMenuUntilATrayIconIsAvailable) {

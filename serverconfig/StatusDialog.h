@@ -181,38 +181,19 @@ public:
   void reloadParams(plat::ParameterSet* set) override;
   unsigned getMode() override;
 
-  zav::ServerStatus& model() { return model_; }
-  ConnectionsList& connections();
-  ConnectionsDialog* connectionsDialog() { return connectionsDialog_.get(); }
-  // Null until setOptions succeeded.
-  OptionsDialog* optionsDialog() { return options_.get(); }
-  ViewerConnector* viewerConnector() { return viewerConnector_.get(); }
-  // Null without a file-transfer stream.
-  ft::FileTransferDialog* fileTransferDialog() { return ftDialog_.get(); }
-  // Null until enableLinks.
-  ServerStatusHLCallback* links() { return hlCallback_.get(); }
-  const char* summaryText() { return summaryLabel_.getText(); }
-  const char* detailsText() { return detailsLabel_.getText(); }
-  wvw::WLabelMarkedUp* summaryLabel() { return &summaryLabel_; }
-  wvw::WPanel* detailsPanel() { return &details_; }
-  IconCallback* iconCallback() const { return iconCallback_; }
-  ui::LogoHeader* header() { return &header_; }
-  DummyStatusIcon* windowMenu() { return windowMenu_.get(); }
   // What the tray icon does to this window.
   StatusWindowActions& iconActions() { return *actions_; }
-  bool trayAvailable() const { return trayAvailable_; }
-  ui::AboutDialog* aboutDialog() { return &about_; }
-  TXMsgBox* errorBox() { return &errorBox_; }
-  TXMsgBox* guestLoginBox() { return &guestLoginBox_; }
-  wvw::WLabelButton* aboutButton() { return &aboutButton_; }
-  wvw::WLabelButton* optionsButton() { return &optionsButton_; }
-  wvw::WLabelButton* closeButton() { return &close_; }
 
 protected:
+  // Null without a file-transfer stream.
+  ft::FileTransferDialog* fileTransferDialog() { return ftDialog_.get(); }
+
   Callback* callback_;
 
 private:
   friend class StatusWindowActions;
+  // The tests' look at the model, the owned dialogs and the widgets.
+  friend class StatusDialogProbe;
   class LinkActions;
 
   // The status texts' links that this window can act on: none yet.
@@ -228,6 +209,7 @@ private:
     void runTest(int) override {}
   };
 
+  ConnectionsList& connections();
   void layOut();
   // The middle button of the row: "Options..." or the window menu's.
   wvw::Widget* middleButton();

@@ -43,7 +43,7 @@ BasicOptionsDlg::BasicOptionsDlg(Display* dpy, TXWParent* owner, OptionsDialog::
   const char* tip = "Allow people to connect to your computer using Zav Viewer.";
   for (wvw::Widget* w : std::initializer_list<wvw::Widget*>{&allowCheck_, allowCheck_.getCheckBox(),
                                                             allowCheck_.getLabel()})
-    tooltips_.setTooltip(w, tip, 320);
+    setTooltip(w, tip, 320);
 }
 
 BasicOptionsDlg::~BasicOptionsDlg() = default;

@@ -43,12 +43,12 @@ int idOrNone(int id) {
 ConnDlgBase::ConnDlgBase(Display* dpy, TXWParent* owner, bool offerNone,
                          OptionsDialog::Callback* callback, UnixAccessDialog* usersDialog,
                          plat::ParameterSet* params, plat::ParameterSet* reference)
-    : ui::WConfigLayout(dpy, owner, params, reference), callback_(callback),
+    : ui::WConfigLayout(dpy, owner, this, params, reference), callback_(callback),
       usersDialog_(usersDialog), security_(offerNone), securityBox_("Security"),
       authLabel_("Authentication:"), encLabel_("Encryption:"), actionLabel_(zav::sConnActionLabel),
       actionChoice_(this, false, true, 255), authChoice_(this, false, true, 255),
-      encChoice_(this, false, true, 255), configureButton_("Configure..."), tooltips_(this),
-      mode_(2), loading_(true), queryOnlyIfLoggedOn_(nullptr) {
+      encChoice_(this, false, true, 255), configureButton_("Configure..."), mode_(2),
+      loading_(true), queryOnlyIfLoggedOn_(nullptr) {
   actionLabel_.setMargin(0);
   // Never narrower than its text, which would be cut otherwise.
   int w, h;
@@ -101,7 +101,6 @@ ConnDlgBase::ConnDlgBase(Display* dpy, TXWParent* owner, bool offerNone,
 }
 
 ConnDlgBase::~ConnDlgBase() {
-  tooltips_.hideTooltip();
   if (usersDialog_ && usersDialog_->getCallback() == this)
     usersDialog_->setCallback(nullptr);
 }
@@ -110,17 +109,17 @@ void ConnDlgBase::bindSecurity() {
   if (security_.offerNone())
     authChoice_.addItem(SecuritySettings::authNone,
                         SecuritySettings::authenticationText(SecuritySettings::authNone));
-  tooltips_.setTooltip(&configureButton_, "Configure users and passwords.", tooltipWidth);
-  tooltips_.setTooltip(authChoice_.getButton(), "Configure the password authentication method.",
-                       tooltipWidth);
-  tooltips_.setTooltip(
+  setTooltip(&configureButton_, "Configure users and passwords.", tooltipWidth);
+  setTooltip(authChoice_.getButton(), "Configure the password authentication method.",
+             tooltipWidth);
+  setTooltip(
       encChoice_.getButton(),
       "Configure encryption:\n  Always maximum: Accept only maximum-strength encryption;\n  "
       "Always on: Do not accept unencrypted connections;\n  Prefer on: Use encryption if "
       "supported by Zav Viewer;\n  Prefer off: Do not use encryption unless requested by Zav "
       "Viewer.",
       tooltipWidth);
-  tooltips_.setTooltip(actionChoice_.getButton(), zav::ConnAction::helpText(mode_), tooltipWidth);
+  setTooltip(actionChoice_.getButton(), zav::ConnAction::helpText(mode_), tooltipWidth);
 }
 
 bool ConnDlgBase::makeSecurityTypes(int encryption, int authentication, plat::String* forward,
@@ -255,7 +254,7 @@ bool ConnDlgBase::onChange(wvw::Widget* source) {
 }
 
 void ConnDlgBase::configure() {
-  tooltips_.hideTooltip();
+  hideTooltip();
   switch (authenticationId()) {
   case SecuritySettings::authZav:
     passwordDialog_->show();
@@ -294,23 +293,6 @@ void ConnDlgBase::closeSubDialogs() {
     passwordDialog_->deleteWindow(passwordDialog_.get());
   if (usersDialog_ && usersDialog_->isMapped())
     usersDialog_->deleteWindow(usersDialog_);
-}
-
-bool ConnDlgBase::onPointerMove(const rfb::Point& pos, wvw::Widget* source) {
-  if (tooltips_.showTooltip(pos, source))
-    return true;
-  return ui::WConfigLayout::onPointerMove(pos, source);
-}
-
-bool ConnDlgBase::onPointerLeave(wvw::Widget* source) {
-  tooltips_.hideTooltip();
-  return ui::WConfigLayout::onPointerLeave(source);
-}
-
-bool ConnDlgBase::onDetach(wvw::Widget* source) {
-  if (source == this)
-    tooltips_.hideTooltip();
-  return ui::WConfigLayout::onDetach(source);
 }
 
 } // namespace serverconfig

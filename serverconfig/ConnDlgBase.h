@@ -15,7 +15,6 @@
 
 #include "tx/TXDialog.h"
 #include "tx/TXMsgBox.h"
-#include "ui/TooltipManager.h"
 #include "ui/WConfigLayout.h"
 
 #include "wvw/WChoice.h"
@@ -43,9 +42,6 @@ public:
   bool onClick(wvw::Widget* source) override;
   bool onAttach(wvw::Widget* source) override;
   bool onChange(wvw::Widget* source) override;
-  bool onPointerMove(const rfb::Point& pos, wvw::Widget* source) override;
-  bool onPointerLeave(wvw::Widget* source) override;
-  bool onDetach(wvw::Widget* source) override;
 
   // Enables or disables the security box; "Configure..." only when enabled
   // and an authentication that has something to configure is chosen.
@@ -80,7 +76,6 @@ public:
   wvw::WLabelButton* configureButton() { return &configureButton_; }
   PasswordDialog* passwordDialog() { return passwordDialog_.get(); }
   TXMsgBox* noPasswordBox() { return noPasswordBox_.get(); }
-  ui::TooltipManager* tooltips() { return &tooltips_; }
   bool offersNone() const { return security_.offerNone(); }
 
 protected:
@@ -105,7 +100,6 @@ protected:
   wvw::WChoice authChoice_;
   wvw::WChoice encChoice_;
   wvw::WLabelButton configureButton_;
-  ui::TooltipManager tooltips_;
   unsigned mode_;
 
 private:

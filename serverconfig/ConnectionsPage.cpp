@@ -164,15 +164,14 @@ void ConnectionsPage::bindAll() {
   bindChoice(&guestChoice_, "GuestAccess");
   bindText(&rfbPortField_, "rfbport");
   bindText(&httpPortField_, "httpport");
-  tooltips_.setTooltip(&rfbPortField_, "The port number on which to accept Zav Viewer connections.",
-                       tooltipWidth);
-  tooltips_.setTooltip(&httpPortField_, "The port number on which Zav Viewer for Java is served.",
-                       tooltipWidth);
-  tooltips_.setTooltip(&ipFilterButton_, "Configure IP addresses for access (advanced).",
-                       tooltipWidth);
-  tooltips_.setTooltip(guestChoice_.getButton(),
-                       "Configure the level of access given to the Guest login (when enabled).",
-                       tooltipWidth);
+  setTooltip(&rfbPortField_, "The port number on which to accept Zav Viewer connections.",
+             tooltipWidth);
+  setTooltip(&httpPortField_, "The port number on which Zav Viewer for Java is served.",
+             tooltipWidth);
+  setTooltip(&ipFilterButton_, "Configure IP addresses for access (advanced).", tooltipWidth);
+  setTooltip(guestChoice_.getButton(),
+             "Configure the level of access given to the Guest login (when enabled).",
+             tooltipWidth);
 }
 
 bool ConnectionsPage::ticked(wvw::WLabelCheckBox* box) {
@@ -202,7 +201,7 @@ bool ConnectionsPage::onClick(wvw::Widget* source) {
       return true;
     httpPortField_.setEnabled(on);
   } else if (source == &ipFilterButton_) {
-    tooltips_.hideTooltip();
+    hideTooltip();
     try {
       accessDialog_->showFor(getParameterSet());
       owner_->setInputDisabled(true);

@@ -14,7 +14,7 @@
 
 namespace serverconfig {
 
-static plat::LogWriter vlog("ExtendedAuth");
+static plat::LogWriter vlog("ExtPasswordDialog");
 
 namespace {
 const int minSetWidth = 120;

@@ -25,11 +25,11 @@ const int tooltipWidth = 320;
 
 InputsPage::InputsPage(_XDisplay* dpy, TXWParent* owner, plat::ParameterSet* set,
                        plat::ParameterSet* target)
-    : WConfigLayout(dpy, owner, set, target), label_("Inputs:"), choice_(this, false, false, 255),
-      keyboard_("Enable keyboard input", false), mouse_("Enable mouse input", false),
-      clipboard_("Share clipboard with Zav Viewers", false),
+    : WConfigLayout(dpy, owner, this, set, target), label_("Inputs:"),
+      choice_(this, false, false, 255), keyboard_("Enable keyboard input", false),
+      mouse_("Enable mouse input", false), clipboard_("Share clipboard with Zav Viewers", false),
       files_("Share files with Zav Viewers", false), chat_("Enable Chat", false),
-      customShown_(false), tooltips_(this) {
+      customShown_(false) {
   choice_.addItem(Enabled, "Enabled");
   choice_.addItem(Disabled, "Disabled (view-only mode)");
   choice_.setSelectedId(Enabled);
@@ -37,9 +37,7 @@ InputsPage::InputsPage(_XDisplay* dpy, TXWParent* owner, plat::ParameterSet* set
   bindAll();
 }
 
-InputsPage::~InputsPage() {
-  tooltips_.hideTooltip();
-}
+InputsPage::~InputsPage() = default;
 
 void InputsPage::layOut() {
   int s = hMargin_;
@@ -75,17 +73,13 @@ void InputsPage::bindAll() {
   } catch (plat::Exception& e) {
     vlog.error("%s", e.str());
   }
-  tooltips_.setTooltip(keyboard_.getCheckBox(), "Enable keyboard interaction with Zav Server.",
-                       tooltipWidth);
-  tooltips_.setTooltip(mouse_.getCheckBox(), "Enable mouse interaction with Zav Server.",
-                       tooltipWidth);
-  tooltips_.setTooltip(clipboard_.getCheckBox(),
-                       "Exchange the contents of the local clipboard with Zav Viewers.",
-                       tooltipWidth);
-  tooltips_.setTooltip(files_.getCheckBox(), "Enable file transfer to and from Zav Viewers.",
-                       tooltipWidth);
-  tooltips_.setTooltip(chat_.getCheckBox(), "Enable Chat with Zav Viewers.", tooltipWidth);
-  tooltips_.setTooltip(choice_.getButton(), "Select an input configuration.", tooltipWidth);
+  setTooltip(keyboard_.getCheckBox(), "Enable keyboard interaction with Zav Server.", tooltipWidth);
+  setTooltip(mouse_.getCheckBox(), "Enable mouse interaction with Zav Server.", tooltipWidth);
+  setTooltip(clipboard_.getCheckBox(),
+             "Exchange the contents of the local clipboard with Zav Viewers.", tooltipWidth);
+  setTooltip(files_.getCheckBox(), "Enable file transfer to and from Zav Viewers.", tooltipWidth);
+  setTooltip(chat_.getCheckBox(), "Enable Chat with Zav Viewers.", tooltipWidth);
+  setTooltip(choice_.getButton(), "Select an input configuration.", tooltipWidth);
 }
 
 bool InputsPage::isBox(wvw::Widget* source) {
@@ -145,27 +139,6 @@ bool InputsPage::onAttach(wvw::Widget* source) {
   if (!alive.gone() && source == chat_.getCheckBox()->getCheck())
     updateChoice();
   return handled;
-}
-
-bool InputsPage::onPointerMove(const rfb::Point& pos, wvw::Widget* source) {
-  try {
-    tooltips_.showTooltip(pos, source);
-  } catch (plat::Exception& e) {
-    // A page not placed in a window has nowhere to show its tooltip.
-    vlog.debug("no tooltip: %s", e.str());
-  }
-  return WConfigLayout::onPointerMove(pos, source);
-}
-
-bool InputsPage::onPointerLeave(wvw::Widget* source) {
-  tooltips_.hideTooltip();
-  return WConfigLayout::onPointerLeave(source);
-}
-
-bool InputsPage::onDetach(wvw::Widget* source) {
-  if (source == this)
-    tooltips_.hideTooltip();
-  return WConfigLayout::onDetach(source);
 }
 
 bool InputsPage::isOn(const char* name) {

@@ -4,11 +4,10 @@
 // and a drop-down summary ("Enabled", "Disabled (view-only mode)" and, while
 // it is the selection, "Custom") that sets all five at once. Before options
 // are applied in virtual mode it asks the user to confirm a view-only server.
-// The widgets and tooltips are owned; the parameter sets, display and owner
+// The widgets are owned; the parameter sets, display and owner
 // window are not.
 #pragma once
 
-#include "ui/TooltipManager.h"
 #include "ui/WConfigLayout.h"
 
 #include "wvw/WChoice.h"
@@ -31,9 +30,6 @@ public:
   bool onClick(wvw::Widget* source) override;
   // Loads the bound boxes; once the last box is loaded the summary follows.
   bool onAttach(wvw::Widget* source) override;
-  bool onPointerMove(const rfb::Point& pos, wvw::Widget* source) override;
-  bool onPointerLeave(wvw::Widget* source) override;
-  bool onDetach(wvw::Widget* source) override;
 
   // Whether the options may be applied: true when keyboard or mouse input
   // stays on, else the user's answer to a modal warning box (transient for
@@ -50,7 +46,6 @@ public:
   wvw::WLabelCheckBox* filesBox() { return &files_; }
   wvw::WLabelCheckBox* chatBox() { return &chat_; }
   bool customShown() const { return customShown_; }
-  ui::TooltipManager* tooltips() { return &tooltips_; }
 
 private:
   void layOut();
@@ -67,7 +62,6 @@ private:
   wvw::WLabelCheckBox files_;
   wvw::WLabelCheckBox chat_;
   bool customShown_;
-  ui::TooltipManager tooltips_;
 };
 
 } // namespace serverconfig

@@ -43,7 +43,7 @@ OptionsDialog::OptionsDialog(Display* dpy, Callback* callback, plat::ParameterSe
                                                    params_, reference_.get());
   inputs_ = std::make_unique<InputsPage>(dpy, this, params_, reference_.get());
   printing_ = std::make_unique<PrintingPage>(dpy, this, callback_, params_, reference_.get());
-  expert_ = std::make_unique<ui::AdvancedDialog>(dpy, this, params_, reference_.get());
+  expert_ = std::make_unique<ui::AdvancedDialog>(dpy, this, nullptr, params_, reference_.get());
   advancedList_.push_back({connections_.get(), "Connection", "Connection Options",
                            "Enable or disable Zav Server, or configure port numbers and security.",
                            this});

@@ -3,17 +3,21 @@
 #include "plat/ConfigParameter.h"
 #include "plat/EnvExpandedString.h"
 #include "plat/Exception.h"
+#include "plat/LogWriter.h"
 #include "plat/ObfuscatedPassword.h"
 #include "plat/ReplacementFile.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace serverconfig {
+
+static plat::LogWriter vlog("PasswordFile");
 
 namespace {
 
@@ -24,6 +28,27 @@ struct FileCloser {
   void operator()(FILE* f) const { fclose(f); }
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+// Owns a descriptor; -1 for none.
+class FdPtr {
+public:
+  explicit FdPtr(int fd) : fd_(fd) {}
+  ~FdPtr() {
+    if (fd_ >= 0)
+      close(fd_);
+  }
+  FdPtr(const FdPtr&) = delete;
+  FdPtr& operator=(const FdPtr&) = delete;
+  int get() const { return fd_; }
+  int release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+private:
+  int fd_;
+};
 
 } // namespace
 
@@ -37,20 +62,25 @@ PasswordFile::PasswordFile(const plat::ConfigParameter& parameter) {
 }
 
 void PasswordFile::write(const char* password) const {
-  std::unique_ptr<plat::ReplacementFile> file;
-  try {
-    file = std::make_unique<plat::ReplacementFile>(path(), true);
-  } catch (const plat::SystemException& e) {
-    throw plat::SystemException("Opening password file failed", e.getErrno());
-  }
-  // A file replaced keeps its old bits otherwise; this one is always private.
-  if (fchmod(fileno(file->get()), 0600) != 0)
-    throw plat::SystemException("Opening password file failed", errno);
-
   size_t length = strlen(password);
   plat::PlainPassword plain(static_cast<int>(length));
   memcpy(plain.buf(), password, length);
   plat::ObfuscatedPassword obfuscated(plain);
+
+  std::unique_ptr<plat::ReplacementFile> file;
+  try {
+    file = std::make_unique<plat::ReplacementFile>(path(), true);
+  } catch (const plat::SystemException& e) {
+    // A folder the user may not write to refuses the temporary file, while
+    // the file itself may still be theirs to rewrite.
+    if (e.getErrno() != EACCES && e.getErrno() != EPERM)
+      throw plat::SystemException("Opening password file failed", e.getErrno());
+    rewriteInPlace(obfuscated);
+    return;
+  }
+  // A file replaced keeps its old bits otherwise; this one is always private.
+  if (fchmod(fileno(file->get()), 0600) != 0)
+    throw plat::SystemException("Opening password file failed", errno);
   if (fwrite(obfuscated.data(), obfuscated.length(), 1, file->get()) != 1)
     throw plat::SystemException("Writing password file failed", errno);
   try {
@@ -58,6 +88,33 @@ void PasswordFile::write(const char* password) const {
   } catch (const plat::SystemException& e) {
     throw plat::SystemException("Writing password file failed", e.getErrno());
   }
+}
+
+void PasswordFile::rewriteInPlace(const plat::ObfuscatedPassword& obfuscated) const {
+  FdPtr fd(open(path(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+  if (fd.get() < 0)
+    throw plat::SystemException("Opening password file failed", errno);
+  if (fchmod(fd.get(), 0600) != 0)
+    throw plat::SystemException("Opening password file failed", errno);
+  const unsigned char* data = obfuscated.data();
+  size_t left = size_t(obfuscated.length());
+  while (left > 0) {
+    ssize_t n = ::write(fd.get(), data, left);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0) {
+      int err = n < 0 ? errno : ENOSPC;
+      // Part of a password would be read as another one: the file is left
+      // empty, as the truncation made it.
+      if (ftruncate(fd.get(), 0) != 0)
+        vlog.error("Truncating %s after a failed write: %s", path(), strerror(errno));
+      throw plat::SystemException("Writing password file failed", err);
+    }
+    data += n;
+    left -= size_t(n);
+  }
+  if (fsync(fd.get()) != 0 || close(fd.release()) != 0)
+    throw plat::SystemException("Writing password file failed", errno);
 }
 
 bool PasswordFile::hasPassword() const {

@@ -2,7 +2,8 @@
 // "AdminPasswordFile", "ViewOnlyPasswordFile"): exactly the bytes of the
 // obfuscated password, nothing before or after. The file is replaced whole
 // through a temporary file with mode 0600, since the obfuscation can be
-// reversed by anyone who can read it. Holds only the expanded path.
+// reversed by anyone who can read it; in a folder the user may not write
+// to, it is rewritten in place. Holds only the expanded path.
 #pragma once
 
 #include "plat/PlainPassword.h"
@@ -10,7 +11,8 @@
 
 namespace plat {
 class ConfigParameter;
-}
+class ObfuscatedPassword;
+} // namespace plat
 
 namespace serverconfig {
 
@@ -26,6 +28,9 @@ public:
   // Replaces the file with the obfuscated password, mode 0600. On failure
   // the old file is left as it was and plat::SystemException "Opening
   // password file failed" or "Writing password file failed" is thrown.
+  // When the folder refuses the temporary file, the file is rewritten in
+  // place instead; a failed write then leaves it empty, and is thrown all
+  // the same.
   void write(const char* password) const;
 
   // True when the file exists and holds at least one byte; false when it is
@@ -43,6 +48,8 @@ public:
   void remove() const;
 
 private:
+  void rewriteInPlace(const plat::ObfuscatedPassword& obfuscated) const;
+
   plat::String path_;
 };
 

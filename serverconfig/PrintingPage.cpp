@@ -12,7 +12,7 @@ namespace serverconfig {
 PrintingPage::PrintingPage(_XDisplay* dpy, TXWParent* owner, OptionsDialog::Callback* callback,
                            plat::ParameterSet* set, plat::ParameterSet* target,
                            PrintingPageModel::PrintingSystem* system)
-    : WConfigLayout(dpy, owner, set, target), callback_(callback),
+    : WConfigLayout(dpy, owner, this, set, target), callback_(callback),
       share_("Allow Zav Viewers to share printers", false),
       changeDefault_("Allow Zav Viewers to change the default printer", false),
       model_(*callback, *set, system) {

@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-static plat::LogWriter vlog("PrintingPage");
+static plat::LogWriter vlog("PrintingPageModel");
 
 namespace serverconfig {
 

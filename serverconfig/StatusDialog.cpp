@@ -111,7 +111,7 @@ StatusDialog::StatusDialog(Display* dpy, Callback* callback,
   model_.setMode(decimal(callback_->getStatusParam("is_module"), 0) != 0 ? 1 : 3);
   model_.setNoActionLinks(false);
   refreshAll(false);
-  refreshTexts();
+  layOut();
   setFixedSize(true);
   centreOnScreen();
   setupToplevel(model_.updateTitle(), this, 0, nullptr, nullptr, iconic);
@@ -160,7 +160,7 @@ void StatusDialog::updateNetworkStatus(bool refresh) {
   if (ipv4) {
     plat::String primary;
     try {
-      primary = os::getPrimaryIp4();
+      primary = os::getPrimaryIp4(primaryAddressScript_.c_str());
     } catch (plat::Exception& e) {
       vlog.write(10, "%s", e.str());
     }
@@ -202,6 +202,16 @@ void StatusDialog::updateSecurity(bool refresh) {
   model_.setSecurity(hasPassword, callback_->getParam("UserPasswdVerifier"));
   if (refresh)
     refreshTexts();
+}
+
+bool StatusDialog::onAttach(wvw::Widget* source) {
+  if (source == &content_)
+    refreshAll(true);
+  return false;
+}
+
+void StatusDialog::addressChanged(net::SocketListener*) {
+  updateNetworkStatus(true);
 }
 
 void StatusDialog::refreshAll(bool refresh) {

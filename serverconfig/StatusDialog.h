@@ -19,6 +19,7 @@
 #include "serverconfig/OptionsDialog.h"
 
 #include "ft/Extension.h"
+#include "net/AddressChangeCallback.h"
 #include "tx/TXDialog.h"
 #include "tx/TXMsgBox.h"
 #include "ui/AboutDialog.h"
@@ -26,6 +27,7 @@
 
 #include "plat/BoolParameter.h"
 #include "plat/String.h"
+#include "plat/unix/PrimaryIp4.h"
 #include "wvw/WImage.h"
 #include "wvw/WInputHandler.h"
 #include "wvw/WLabelButton.h"
@@ -34,6 +36,7 @@
 #include "zav/status/ServerStatus.h"
 
 #include <memory>
+#include <string>
 
 namespace ft {
 class ActiveShareAutoDownloader;
@@ -57,6 +60,7 @@ class StatusDialog : public TXDialog,
                      public wvw::WInputHandler,
                      public TXDialog::Callback,
                      public ft::Extension::PeerCallback,
+                     public net::AddressChangeCallback,
                      public OptionsDialog::Callback {
 public:
   class Callback {
@@ -104,7 +108,8 @@ public:
   // "QuitOnCloseStatusDialog".
   static plat::BoolParameter quitOnClose;
 
-  // The window is made (not mapped) and filled from the server.
+  // The window is made (not mapped) and filled from the server; its texts
+  // are shown once it is attached to its window.
   StatusDialog(Display* dpy, Callback* callback, ConnectionsList::Callback* connectionsCallback,
                bool iconic);
   ~StatusDialog() override;
@@ -154,7 +159,16 @@ public:
   // input until the box is closed.
   void showError(const char* text);
 
+  // Where the primary IPv4 address is asked for (a script whose first
+  // output line is the address); the system's script until set.
+  void setPrimaryAddressScript(const char* path) { primaryAddressScript_ = path; }
+
   bool onClick(wvw::Widget* source) override;
+  // The window's layout is given its parent: everything is read again and
+  // shown.
+  bool onAttach(wvw::Widget* source) override;
+  // The host's addresses changed: the listener state and the texts follow.
+  void addressChanged(net::SocketListener* listener) override;
   void deleteWindow(TXWindow* window) override;
   void dialogFinished(TXDialog* dialog, bool result) override;
   // A viewer's file transfer came or went: the icon's commands follow.
@@ -167,38 +181,19 @@ public:
   void reloadParams(plat::ParameterSet* set) override;
   unsigned getMode() override;
 
-  zav::ServerStatus& model() { return model_; }
-  ConnectionsList& connections();
-  ConnectionsDialog* connectionsDialog() { return connectionsDialog_.get(); }
-  // Null until setOptions succeeded.
-  OptionsDialog* optionsDialog() { return options_.get(); }
-  ViewerConnector* viewerConnector() { return viewerConnector_.get(); }
-  // Null without a file-transfer stream.
-  ft::FileTransferDialog* fileTransferDialog() { return ftDialog_.get(); }
-  // Null until enableLinks.
-  ServerStatusHLCallback* links() { return hlCallback_.get(); }
-  const char* summaryText() { return summaryLabel_.getText(); }
-  const char* detailsText() { return detailsLabel_.getText(); }
-  wvw::WLabelMarkedUp* summaryLabel() { return &summaryLabel_; }
-  wvw::WPanel* detailsPanel() { return &details_; }
-  IconCallback* iconCallback() const { return iconCallback_; }
-  ui::LogoHeader* header() { return &header_; }
-  DummyStatusIcon* windowMenu() { return windowMenu_.get(); }
   // What the tray icon does to this window.
   StatusWindowActions& iconActions() { return *actions_; }
-  bool trayAvailable() const { return trayAvailable_; }
-  ui::AboutDialog* aboutDialog() { return &about_; }
-  TXMsgBox* errorBox() { return &errorBox_; }
-  TXMsgBox* guestLoginBox() { return &guestLoginBox_; }
-  wvw::WLabelButton* aboutButton() { return &aboutButton_; }
-  wvw::WLabelButton* optionsButton() { return &optionsButton_; }
-  wvw::WLabelButton* closeButton() { return &close_; }
 
 protected:
+  // Null without a file-transfer stream.
+  ft::FileTransferDialog* fileTransferDialog() { return ftDialog_.get(); }
+
   Callback* callback_;
 
 private:
   friend class StatusWindowActions;
+  // The tests' look at the model, the owned dialogs and the widgets.
+  friend class StatusDialogProbe;
   class LinkActions;
 
   // The status texts' links that this window can act on: none yet.
@@ -214,6 +209,7 @@ private:
     void runTest(int) override {}
   };
 
+  ConnectionsList& connections();
   void layOut();
   // The middle button of the row: "Options..." or the window menu's.
   wvw::Widget* middleButton();
@@ -234,6 +230,7 @@ private:
   std::unique_ptr<DummyStatusIcon> windowMenu_;
   IconCallback* iconCallback_ = nullptr;
   bool trayAvailable_ = false;
+  std::string primaryAddressScript_ = os::primaryIp4Script;
 
   // The dialogs reached from this window. The file-transfer dialog goes
   // before its auto-downloader.

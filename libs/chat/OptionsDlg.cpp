@@ -14,7 +14,7 @@ const char* const unitLabels[] = {"Days", "Messages"};
 
 OptionsDlg::OptionsDlg(Display* dpy, ChatOptions* options, TXWindow* parent, const char* configFile)
     : TXDialog(dpy, 1, 1, "Options", false, true, parent), working_(*options),
-      layout_(dpy, this, &working_), panel_("Chat History"),
+      layout_(dpy, this, nullptr, &working_), panel_("Chat History"),
       keepHistory_("Log chat history", false), keepLast_("Keep the last"),
       number_(1, INT_MAX, false), unit_(&layout_, false, false, 255), ok_("OK"), cancel_("Cancel"),
       options_(options), configFile_(configFile ? configFile : "") {

@@ -88,7 +88,8 @@ uint32_t reverseEntry(uint32_t v, const PixelLayout& out) {
 
 // One entry per raw input value of 8 or 16 bits. The value is brought into
 // native order before it is cut to the depth, so that a big-endian layout
-// whose depth is below its size keeps its high byte.
+// whose depth is below its size keeps its high byte. Entries are stored in
+// the output's byte order, colour-mapped as well as true colour.
 std::unique_ptr<uint8_t[]> buildOneTable(const PixelLayout& in, ColourMap* inCM,
                                          const PixelLayout& out, ColourMap* outCM,
                                          const PixelLayout* limit, int* entries) {
@@ -104,12 +105,8 @@ std::unique_ptr<uint8_t[]> buildOneTable(const PixelLayout& in, ColourMap* inCM,
     else if (inCM)
       inCM->lookup(int(v), &c);
     c = limited(c, limit);
-    uint32_t p;
-    if (out.trueColour)
-      p = reverseEntry(pixelOf(c, out), out);
-    else
-      p = outCM ? uint32_t(outCM->lookupRGB(c)) : 0;
-    storeEntry(table.get(), i, out.bpp, p);
+    uint32_t p = out.trueColour ? pixelOf(c, out) : outCM ? uint32_t(outCM->lookupRGB(c)) : 0;
+    storeEntry(table.get(), i, out.bpp, reverseEntry(p, out));
   }
   *entries = n;
   return table;

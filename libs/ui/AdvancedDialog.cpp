@@ -2,9 +2,9 @@
 
 namespace ui {
 
-AdvancedDialog::AdvancedDialog(_XDisplay* dpy, TXWParent* owner, plat::ParameterSet* set,
-                               plat::ParameterSet* target)
-    : WConfigLayout(dpy, owner, set, target), list_(set) {
+AdvancedDialog::AdvancedDialog(_XDisplay* dpy, TXWParent* owner, wvw::Widget* tooltipOwner,
+                               plat::ParameterSet* set, plat::ParameterSet* target)
+    : WConfigLayout(dpy, owner, tooltipOwner, set, target), list_(set) {
   addChildAt(&list_, rfb::Point(hMargin_, vMargin_));
 }
 

@@ -12,8 +12,8 @@ namespace ui {
 
 class AdvancedDialog : public WConfigLayout, public PropertiesDialog::Validator {
 public:
-  AdvancedDialog(_XDisplay* dpy, TXWParent* owner, plat::ParameterSet* set,
-                 plat::ParameterSet* target);
+  AdvancedDialog(_XDisplay* dpy, TXWParent* owner, wvw::Widget* tooltipOwner,
+                 plat::ParameterSet* set, plat::ParameterSet* target);
   ~AdvancedDialog() override;
 
   bool onSizeChange(wvw::Widget* source) override;

@@ -1,5 +1,7 @@
 #include "ui/TooltipManager.h"
 
+#include "plat/Exception.h"
+
 namespace ui {
 
 static std::string doubleCarets(const std::string& text) {
@@ -47,8 +49,15 @@ const char* TooltipManager::getTooltip(wvw::Widget* widget) const {
   return i == entries_.end() || !i->second.hasText ? nullptr : i->second.text.c_str();
 }
 
-bool TooltipManager::showTooltip(const rfb::Point& p, wvw::Widget* widget) {
+bool TooltipManager::showTooltip(const rfb::Point& p, wvw::Widget* source) {
+  // The pointer may rest on a part of a widget that has a tooltip (the label
+  // of a list cell, the mark of a check box): the widget's entry counts.
+  wvw::Widget* widget = source;
   auto i = entries_.find(widget);
+  while (i == entries_.end() && widget && widget != owner_) {
+    widget = widget->getContainer();
+    i = entries_.find(widget);
+  }
   if (i == entries_.end()) {
     tooltip_->hide();
     return false;
@@ -68,9 +77,15 @@ bool TooltipManager::showTooltip(const rfb::Point& p, wvw::Widget* widget) {
       return true;
     tooltip_->hide();
   }
+  rfb::Point at;
+  try {
+    at = source->mapPointTo(p.translate(rfb::Point(2, 16)), owner_);
+  } catch (plat::Exception&) {
+    // A widget not (or no longer) in the owner's tree has nowhere to show it.
+    return true;
+  }
   tooltip_->setText(shown.c_str());
   tooltip_->setWrapWidth(e.wrapWidth);
-  rfb::Point at = widget->mapPointTo(p.translate(rfb::Point(2, 16)), owner_);
   tooltip_->showAt(at, widget);
   return true;
 }

@@ -32,9 +32,10 @@ public:
   // text.
   void setValueSource(std::function<int(wvw::Widget*)> valueOf) { valueOf_ = std::move(valueOf); }
 
-  // Shows the widget's tooltip near p (widget's coordinates); false when the
-  // widget has no entry (the tooltip is hidden then).
-  bool showTooltip(const rfb::Point& p, wvw::Widget* widget);
+  // Shows the tooltip of the widget, or of the nearest of its containers
+  // that has one, near p (the widget's coordinates); false when none has an
+  // entry (the tooltip is hidden then).
+  bool showTooltip(const rfb::Point& p, wvw::Widget* source);
   void hideTooltip() { tooltip_->hide(); }
   Tooltip* tooltip() { return tooltip_.get(); }
 

@@ -48,8 +48,11 @@ WAdvancedListBox::WAdvancedListBox(plat::ParameterSet* set)
     r->name.getFullLabel()->getPreferredSize(&w, &h);
     nameWidth = std::max(nameWidth, w);
   }
-  // Tooltips (the parameters' descriptions) belong to a tooltip layout,
-  // which this list does not have yet.
+  for (auto& r : rows_) {
+    const char* description = r->param->getDescription();
+    if (description && *description)
+      setTooltip(&r->name, description, 320);
+  }
   int w, th, ch;
   text_.getPreferredSize(&w, &th);
   choice_.getPreferredSize(&w, &ch);
@@ -65,6 +68,7 @@ WAdvancedListBox::WAdvancedListBox(plat::ParameterSet* set)
 }
 
 WAdvancedListBox::~WAdvancedListBox() {
+  hideTooltip();
   removeChild(&text_);
   removeChild(&choice_);
   removeChild(&scrollBar_);
@@ -160,7 +164,7 @@ void WAdvancedListBox::layoutRows() {
 void WAdvancedListBox::draw(rfb::WritablePixelBuffer* pb) {
   wvw::Style* style = getStyle();
   pb->fillRect(emptyArea_, wvw::colourToPixel(White, pb));
-  WLayout::draw(pb);
+  TooltipLayout::draw(pb);
   uint32_t dark = wvw::colourToPixel(style->bevelShadow, pb);
   int H = header_.height();
   pb->fillRect(rfb::Rect(dividerX_, H, dividerX_ + 1, height_), dark);
@@ -253,7 +257,7 @@ bool WAdvancedListBox::setSlider(int value) {
 bool WAdvancedListBox::onButtonPress(int button, wvw::Widget* source) {
   if (source == scrollBar_.getSlider())
     closeEditor();
-  return WLayout::onButtonPress(button, source);
+  return TooltipLayout::onButtonPress(button, source);
 }
 
 bool WAdvancedListBox::onButtonRelease(int button, wvw::Widget* source) {
@@ -281,7 +285,7 @@ bool WAdvancedListBox::onButtonRelease(int button, wvw::Widget* source) {
     if (alive.gone())
       return true;
   }
-  return WLayout::onButtonRelease(button, source);
+  return TooltipLayout::onButtonRelease(button, source);
 }
 
 bool WAdvancedListBox::onKey(uint32_t keysym, bool down, wvw::Widget* source) {
@@ -291,7 +295,7 @@ bool WAdvancedListBox::onKey(uint32_t keysym, bool down, wvw::Widget* source) {
       closeEditor();
       return true;
     }
-    return WLayout::onKey(keysym, down, source);
+    return TooltipLayout::onKey(keysym, down, source);
   }
   if (keysym < 0x80 && isalnum(int(keysym))) {
     if (!scrollBar_.isVisible())
@@ -310,7 +314,7 @@ bool WAdvancedListBox::onKey(uint32_t keysym, bool down, wvw::Widget* source) {
         if (toupper((unsigned char)r->param->getName()[0]) == toupper(int(keysym)))
           return true;
     }
-    return WLayout::onKey(keysym, down, source);
+    return TooltipLayout::onKey(keysym, down, source);
   }
   if (down) {
     int v = scrollBar_.getValue();
@@ -345,7 +349,7 @@ bool WAdvancedListBox::onKey(uint32_t keysym, bool down, wvw::Widget* source) {
       return true;
     }
   }
-  return WLayout::onKey(keysym, down, source);
+  return TooltipLayout::onKey(keysym, down, source);
 }
 
 bool WAdvancedListBox::onClick(wvw::Widget* source) {
@@ -353,7 +357,7 @@ bool WAdvancedListBox::onClick(wvw::Widget* source) {
     applyEdit();
   else if (scrollBar_.isArrowButton(source))
     closeEditor();
-  return WLayout::onClick(source);
+  return TooltipLayout::onClick(source);
 }
 
 bool WAdvancedListBox::onChange(wvw::Widget* source) {
@@ -364,7 +368,7 @@ bool WAdvancedListBox::onChange(wvw::Widget* source) {
     setEditValue(text_.getText());
     applyEdit();
   }
-  return WLayout::onChange(source);
+  return TooltipLayout::onChange(source);
 }
 
 bool WAdvancedListBox::onAttach(wvw::Widget* source) {
@@ -386,7 +390,7 @@ bool WAdvancedListBox::onAttach(wvw::Widget* source) {
 bool WAdvancedListBox::onSizeChange(wvw::Widget* source) {
   if (source == this)
     layoutRows();
-  return WLayout::onSizeChange(source);
+  return TooltipLayout::onSizeChange(source);
 }
 
 } // namespace ui

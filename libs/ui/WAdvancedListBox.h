@@ -2,11 +2,13 @@
 // left, current value on the right) under a "Name" / "Value" header whose
 // divider can be dragged. Clicking a value opens an editor in place (a
 // drop-down for booleans and enumerations, a text field otherwise) and the
-// edited value is written straight into the parameter. The list owns its
-// rows, cells, editors, header and scroll bar; the parameter set is not owned
+// edited value is written straight into the parameter. Resting the pointer
+// on a name shows the parameter's description. The list owns its rows,
+// cells, editors, header and scroll bar; the parameter set is not owned
 // and must outlive the list.
 #pragma once
 
+#include "ui/TooltipLayout.h"
 #include "ui/WChoiceItem.h"
 #include "ui/WDiscreteScrollBar.h"
 #include "ui/WHeader.h"
@@ -16,15 +18,13 @@
 #include "plat/ConfigParameter.h"
 #include "plat/ParameterSet.h"
 
-#include "wvw/WLayout.h"
-
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace ui {
 
-class WAdvancedListBox : public wvw::WLayout {
+class WAdvancedListBox : public TooltipLayout {
 public:
   // One row: the parameter (not owned) and its two cells (owned).
   class NameValuePair {

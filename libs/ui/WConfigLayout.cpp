@@ -4,10 +4,10 @@
 
 namespace ui {
 
-WConfigLayout::WConfigLayout(_XDisplay* dpy, TXWParent* owner, plat::ParameterSet* set,
-                             plat::ParameterSet* target)
-    : dpy_(dpy), owner_(owner), hMargin_(2), vMargin_(2), set_(set), target_(target),
-      writePriority_(50) {
+WConfigLayout::WConfigLayout(_XDisplay* dpy, TXWParent* owner, wvw::Widget* tooltipOwner,
+                             plat::ParameterSet* set, plat::ParameterSet* target)
+    : TooltipLayout(tooltipOwner), dpy_(dpy), owner_(owner), hMargin_(2), vMargin_(2), set_(set),
+      target_(target), writePriority_(50) {
 }
 
 WConfigLayout::~WConfigLayout() = default;
@@ -95,7 +95,7 @@ bool WConfigLayout::onAttach(wvw::Widget* source) {
   }
   if (alive.gone())
     return true;
-  return WLayout::onAttach(source);
+  return TooltipLayout::onAttach(source);
 }
 
 bool WConfigLayout::onChange(wvw::Widget* source) {
@@ -118,7 +118,7 @@ bool WConfigLayout::onChange(wvw::Widget* source) {
   }
   if (alive.gone())
     return true;
-  return WLayout::onChange(source);
+  return TooltipLayout::onChange(source);
 }
 
 } // namespace ui

@@ -1,18 +1,20 @@
-// The base of an option page: a layout whose check boxes, choices and text
-// fields are bound by name to configuration parameters of one set. Attaching
-// a bound widget loads it from its parameter; every change the user makes is
-// written back at once, at the write priority. A page may translate between
-// a parameter's text and a widget's text. The page owns its bindings; the
-// widgets, parameter sets, display and owner window are not owned.
+// The base of an option page: a tooltip-showing layout whose check boxes,
+// choices and text fields are bound by name to configuration parameters of
+// one set. Attaching a bound widget loads it from its parameter; every change
+// the user makes is written back at once, at the write priority. A page may
+// translate between a parameter's text and a widget's text. The page owns
+// its bindings and its tooltip texts; the widgets, parameter sets, display,
+// owner window and tooltip owner are not owned.
 #pragma once
 
 #include "plat/ConfigParameter.h"
 #include "plat/ParameterSet.h"
 
+#include "ui/TooltipLayout.h"
+
 #include "wvw/WCheck.h"
 #include "wvw/WCheckBox.h"
 #include "wvw/WChoice.h"
-#include "wvw/WLayout.h"
 #include "wvw/WText.h"
 
 #include <map>
@@ -25,7 +27,7 @@ class TXWParent;
 
 namespace ui {
 
-class WConfigLayout : public wvw::WLayout {
+class WConfigLayout : public TooltipLayout {
 public:
   // One parameter of a check box binding, for bindCheckValues.
   struct CheckBinding {
@@ -34,8 +36,10 @@ public:
     const char* unchecked;
   };
 
-  WConfigLayout(_XDisplay* dpy, TXWParent* owner, plat::ParameterSet* set,
-                plat::ParameterSet* target = nullptr);
+  // tooltipOwner: the widget relative to which the page's tooltips are
+  // placed; null for the page itself.
+  WConfigLayout(_XDisplay* dpy, TXWParent* owner, wvw::Widget* tooltipOwner,
+                plat::ParameterSet* set, plat::ParameterSet* target = nullptr);
   ~WConfigLayout() override;
 
   bool onChange(wvw::Widget* source) override;

@@ -46,9 +46,13 @@ void WLabelItem::setText(const char* text) {
   }
   int sum = font->textWidth("...");
   size_t n = 0;
+  // Whole characters: a UTF-8 sequence is measured and kept as one.
   while (n < text_.size() && sum < limit) {
-    sum += font->textWidth(text_.c_str() + n, text_.c_str() + n + 1);
-    n++;
+    size_t next = n + 1;
+    while (next < text_.size() && (static_cast<unsigned char>(text_[next]) & 0xC0) == 0x80)
+      next++;
+    sum += font->textWidth(text_.c_str() + n, text_.c_str() + next);
+    n = next;
   }
   shortLabel_.setText((text_.substr(0, n) + "...").c_str());
   shortLabel_.setVisible(true);

@@ -155,10 +155,10 @@ void WDesktop::pointerEvent(const rfb::Point& pos, int buttonMask, bool relative
       if (target && target == focused_)
         grab_ = target;
     }
-    if (previous && previous != target)
+    // Either window may have left the desktop in between (a menu that lost
+    // the focus removes itself, and may be deleted).
+    if (previous && previous != target && findWindow(previous) != windows_.end())
       previous->pointerLeave();
-    // The window may have left the desktop in between (a menu that lost the
-    // focus removes itself).
     auto t = findWindow(target);
     if (target && target == focused_ && t != windows_.end())
       target->pointerEvent(pos.subtract(t->position), buttonMask);

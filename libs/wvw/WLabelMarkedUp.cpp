@@ -95,8 +95,9 @@ void WLabelMarkedUp::setStyle(int style, int link) {
   curLink_ = link;
 }
 
+// Before any text is laid out the current font is the style's.
 int WLabelMarkedUp::fontHeight() {
-  return int(curFont_->height);
+  return int((curFont_ ? curFont_ : getStyle()->font)->height);
 }
 
 int WLabelMarkedUp::textWidth(const char* begin, const char* end) {

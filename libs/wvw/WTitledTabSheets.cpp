@@ -42,8 +42,13 @@ int WTitledTabSheets::addSheet(const char* tabText, const char* title, const cha
     titles_.push_back(texts);
   else
     titles_.insert(titles_.begin() + index, texts);
+  int added = sheets_.addSheet(tabText, content, index);
+  // A sheet inserted before the current one moves it along without a change
+  // of sheet being reported: the header follows it here.
+  if (headerIndex_ >= 0)
+    headerIndex_ = sheets_.getCurrent();
   updateHeader();
-  return sheets_.addSheet(tabText, content, index);
+  return added;
 }
 
 void WTitledTabSheets::removeSheet(int index) {

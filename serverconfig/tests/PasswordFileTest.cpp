@@ -15,12 +15,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -88,6 +90,71 @@ TEST_F(PasswordFiles, ATruncatedWriteLeavesTheOldFileAndIsReported) {
   EXPECT_EQ(0u, message.rfind("Writing password file failed: File too large (27)", 0)) << message;
   EXPECT_EQ(before, readFile(path));
   EXPECT_NE(0, access((path + ".tmp").c_str(), F_OK));
+}
+
+// A file the user may write in a folder they may not: the temporary file is
+// refused, so the file is rewritten in place, still private; a write that
+// fails there is reported. Root passes every permission check, so it runs
+// the writes as nobody.
+TEST_F(PasswordFiles, AFileInAFolderThatRefusesTheTemporaryFileIsRewrittenInPlace) {
+  struct Case {
+    const char* name;
+    rlim_t sizeLimit;    // 0: none
+    const char* message; // null: written
+  } cases[] = {
+      {"written", 0, nullptr},
+      {"write fails", 4, "Writing password file failed: File too large (27)"},
+  };
+  std::string folder = dir.file("locked");
+  mkdir(folder.c_str(), 0700);
+  file.setParam((folder + "/passwd").c_str(), 50);
+  std::string target = folder + "/passwd";
+  uid_t user = geteuid() == 0 ? 65534 : geteuid();
+  gid_t group = geteuid() == 0 ? 65534 : getegid();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeFile(target, "old bytes of another password");
+    chmod(target.c_str(), 0644);
+    ASSERT_EQ(0, chown(target.c_str(), user, group));
+    chmod(folder.c_str(), 0555);
+    chmod(dir.path().c_str(), 0755);
+    int pipeFds[2];
+    ASSERT_EQ(0, pipe(pipeFds));
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      close(pipeFds[0]);
+      std::string m;
+      if (geteuid() == 0 && (setgid(group) != 0 || setuid(user) != 0))
+        m = "setuid failed";
+      else if (c.sizeLimit) {
+        testing_support::FileSizeLimit limit(c.sizeLimit);
+        m = thrownMessage([&] { PasswordFile(file).write("newpassword"); });
+      } else {
+        m = thrownMessage([&] { PasswordFile(file).write("newpassword"); });
+      }
+      _exit(write(pipeFds[1], m.data(), m.size()) == ssize_t(m.size()) ? 0 : 1);
+    }
+    close(pipeFds[1]);
+    char buf[256];
+    ssize_t n = read(pipeFds[0], buf, sizeof buf);
+    close(pipeFds[0]);
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    std::string message(buf, size_t(std::max<ssize_t>(n, 0)));
+    chmod(folder.c_str(), 0700);
+    chmod(dir.path().c_str(), 0700);
+    EXPECT_NE(0, access((target + ".tmp").c_str(), F_OK));
+    EXPECT_EQ(0600, fileMode(target));
+    if (c.message) {
+      EXPECT_EQ(0u, message.rfind(c.message, 0)) << message;
+      EXPECT_EQ("", readFile(target));
+    } else {
+      EXPECT_EQ("<no exception>", message);
+      EXPECT_EQ(obfuscatedPasswordFileText("newpassword"), readFile(target));
+    }
+  }
 }
 
 TEST_F(PasswordFiles, AMissingDirectoryIsReported) {

@@ -11,6 +11,8 @@ namespace os {
 // characters). Throws plat::Exception kinds when the script is missing, not
 // executable by others, writes nothing or exits with a non-zero status (the
 // message then carries the line it wrote).
-plat::String getPrimaryIp4(const char* scriptPath = "/etc/zav/get_primary_ip4");
+constexpr const char* primaryIp4Script = "/etc/zav/get_primary_ip4";
+
+plat::String getPrimaryIp4(const char* scriptPath = primaryIp4Script);
 
 } // namespace os

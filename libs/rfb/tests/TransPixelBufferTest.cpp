@@ -190,6 +190,40 @@ TEST(TransPixelBuffer, OwnersCubeMapsToItsPixels) {
   EXPECT_EQ(out, 15);
 }
 
+// A big-endian colour-mapped output gets its pixel values in its own byte
+// order, from true-colour and from colour-mapped input alike.
+TEST(TransPixelBuffer, BigEndianColourMappedOutputIsWrittenInItsOrder) {
+  const PixelLayout bePal16(16, 8, true, false, 0, 0, 0, 0, 0, 0);
+  std::unique_ptr<uint32_t[]> table(new uint32_t[8]);
+  for (int i = 0; i < 8; i++)
+    table[i] = uint32_t(i * 3);
+  rfb::ColourCube cube(2, 2, 2, std::move(table));
+  Palette pal(2);
+  pal.setEntry(0, rfb::Colour(255, 255, 255));
+  pal.setEntry(1, rfb::Colour(255, 0, 255));
+  struct Case {
+    PixelLayout in;
+    rfb::ColourMap* map;
+    uint32_t white, magenta;
+  } cases[] = {{PixelLayout::rgb565, nullptr, 0xffff, 0xf81f}, {PixelLayout::pal8, &pal, 0, 1}};
+  for (const Case& c : cases) {
+    ManagedPixelBuffer src(c.in, 2, 1, c.map);
+    src.setPixel(Point(0, 0), c.white);
+    src.setPixel(Point(1, 0), c.magenta);
+    TransPixelBuffer t;
+    t.setSource(&src);
+    t.setPF(bePal16);
+    t.setColourCube(&cube);
+    uint8_t out[4] = {};
+    t.getImage(out, src.getRect());
+    // Cells 7 and 5 of the cube: pixels 21 and 15, high byte first.
+    EXPECT_EQ(out[0], 0) << c.in.bpp;
+    EXPECT_EQ(out[1], 21) << c.in.bpp;
+    EXPECT_EQ(out[2], 0) << c.in.bpp;
+    EXPECT_EQ(out[3], 15) << c.in.bpp;
+  }
+}
+
 TEST(TransPixelBuffer, ColourMappedInputToTrueColour) {
   Palette pal(256);
   for (int i = 0; i < 256; i++)

@@ -154,7 +154,7 @@ TEST(AdvancedDialog, ApplyingCopiesEditedValuesIntoTheTarget) {
   plat::StringParameter name("Name", "", "x", false, &edited);
   plat::ParameterSet target("Target");
   plat::IntParameter targetPort("Port", "", 5900, 0, 65535, false, &target);
-  ui::AdvancedDialog page(nullptr, nullptr, &edited, &target);
+  ui::AdvancedDialog page(nullptr, nullptr, nullptr, &edited, &target);
   page.setSize(300, 200);
   EXPECT_EQ(rfb::Rect(2, 2, 298, 198), page.getChildRect(page.getList()));
   EXPECT_FALSE(page.changed());
@@ -170,7 +170,7 @@ TEST(AdvancedDialog, ApplyingCopiesEditedValuesIntoTheTarget) {
 TEST(AdvancedDialog, WithoutATargetNothingChangesOrIsCopied) {
   plat::ParameterSet edited("Edited");
   plat::IntParameter port("Port", "", 5900, 0, 65535, false, &edited);
-  ui::AdvancedDialog page(nullptr, nullptr, &edited, nullptr);
+  ui::AdvancedDialog page(nullptr, nullptr, nullptr, &edited, nullptr);
   port.setParam("5901", 50);
   EXPECT_FALSE(page.changed());
   page.apply();

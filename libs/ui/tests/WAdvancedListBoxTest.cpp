@@ -5,6 +5,9 @@
 #include "plat/EnumParameter.h"
 #include "plat/IntParameter.h"
 #include "plat/StringParameter.h"
+#include "plat/Utf8.h"
+
+#include "wvw/Font.h"
 
 #include "WidgetTestHost.h"
 
@@ -162,6 +165,26 @@ TEST(LabelItem, AValueWiderThanItsCellIsShortened) {
   item.setSize(1000, 20);
   EXPECT_FALSE(item.isShortened());
   EXPECT_STREQ("a rather long value that cannot fit", item.getShownText());
+}
+
+// Shortening counts whole characters: at every width the shown text is
+// valid UTF-8, a prefix of the text followed by "...".
+TEST(LabelItem, ShorteningNeverCutsACharacter) {
+  const std::string text = "\xc3\xa9t\xc3\xa9 \xc3\xa0 Z\xc3\xbcrich"; // été à Zürich
+  ui::WLabelItem item(text.c_str(), false);
+  item.setSize(1000, 20);
+  ASSERT_FALSE(item.isShortened());
+  int fullWidth = item.getFullLabel()->getStyle()->font->textWidth(text.c_str()) + 8;
+  for (int w = 0; w <= fullWidth; w++) {
+    item.setSize(w, 20);
+    std::string shown = item.getShownText();
+    EXPECT_TRUE(plat::checkUtf8(&shown[0])) << w << ": " << shown;
+    if (!item.isShortened())
+      continue;
+    ASSERT_GE(shown.size(), 3u) << w;
+    EXPECT_EQ("...", shown.substr(shown.size() - 3)) << w;
+    EXPECT_EQ(0u, text.find(shown.substr(0, shown.size() - 3))) << w;
+  }
 }
 
 } // namespace

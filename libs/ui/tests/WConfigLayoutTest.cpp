@@ -19,7 +19,7 @@ using testing_support::WidgetTestHost;
 struct PageFixture : ::testing::Test {
   PageFixture()
       : set("Test"), a("A", "", "1", false, &set), b("B", "", "0", false, &set),
-        number("Number", "", 5, 0, 100, false, &set), page(nullptr, nullptr, &set) {
+        number("Number", "", 5, 0, 100, false, &set), page(nullptr, nullptr, nullptr, &set) {
     page.setSize(200, 200);
     page.addChild(&box);
     page.addChild(&text);
@@ -71,7 +71,7 @@ TEST_F(PageFixture, LoadingSetsTheBoxByTheParameterValue) {
     SCOPED_TRACE(c.value);
     a.setParam(c.value, 10);
     wvw::WCheckBox own;
-    ui::WConfigLayout p(nullptr, nullptr, &set);
+    ui::WConfigLayout p(nullptr, nullptr, nullptr, &set);
     p.addChild(&own);
     p.bindCheck(&own, "A", "1", "0");
     WidgetTestHost h;
@@ -128,7 +128,7 @@ public:
 TEST(ConfigLayoutTranslation, AChoiceShowsTheTranslatedTextAndWritesTheOriginal) {
   plat::ParameterSet set("Test");
   plat::StringParameter access("GuestAccess", "", "f", false, &set);
-  RightsPage page(nullptr, nullptr, &set);
+  RightsPage page(nullptr, nullptr, nullptr, &set);
   page.setSize(200, 200);
   wvw::WChoice choice(&page, false, false, 255);
   choice.addItem(0, "None");

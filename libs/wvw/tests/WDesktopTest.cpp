@@ -358,6 +358,36 @@ TEST_F(Desktop, RemovingTheWindowThatHasTheDragEndsIt) {
   EXPECT_EQ(desk.getFocusWindow(), &a);
 }
 
+// A window that removes and deletes itself when it loses the focus, as a
+// menu does: the press that takes the focus away must not tell it that the
+// pointer left.
+TEST_F(Desktop, AWindowThatGoesAwayOnLosingTheFocusIsNotToldItWasLeft) {
+  struct Menu : Patch {
+    explicit Menu(wvw::WDesktop* d) : desk(d) {}
+    bool onFocusChange(bool reverse, wvw::Widget* source) override {
+      if (source == this && !desk->isFocused(this)) {
+        desk->removeWindow(this);
+        delete this;
+        return true;
+      }
+      return Patch::onFocusChange(reverse, source);
+    }
+    wvw::WDesktop* desk;
+  };
+  twoWindows();
+  desk.attachServer(&server);
+  Menu* menu = new Menu(&desk);
+  menu->setSize(10, 10);
+  desk.addWindow(menu, Point(80, 0));
+  ASSERT_EQ(desk.getFocusWindow(), menu);
+  pointer(85, 5, 0);  // over the menu
+  pointer(15, 15, 1); // a press in a takes the focus: the menu goes
+  pointer(15, 15, 0);
+  EXPECT_EQ(desk.getFocusWindow(), &a);
+  EXPECT_EQ(desk.getWindows().size(), 2u);
+  EXPECT_EQ(rec.events, (Events{"move 5,5 A", "press 0 A", "release 0 A"}));
+}
+
 TEST_F(Desktop, RelativePointerEventsAreRefused) {
   twoWindows();
   desk.attachServer(&server);

@@ -214,6 +214,31 @@ TEST(WTitledTabSheets, HeaderFollowsTheSheet) {
   EXPECT_EQ(titled.getSheets()->getCount(), 1);
 }
 
+// A sheet inserted before (or at) the current one moves the current sheet
+// along; the header keeps showing that sheet's texts.
+TEST(WTitledTabSheets, InsertingBeforeTheCurrentSheetKeepsItsHeader) {
+  struct Case {
+    int index;
+    const char* title;
+  } cases[] = {{0, "Second"}, {1, "Second"}, {2, "Second"}, {-1, "Second"}};
+  for (const Case& c : cases) {
+    wvw::WCanvas root;
+    wvw::WTitledTabSheets titled(nullptr, 5);
+    root.addChildSized(&titled, Rect(0, 0, 300, 300));
+    root.setSize(300, 300);
+    WidgetTestHost host;
+    host.attach(&root);
+    Patch a, b, inserted;
+    titled.addSheet("A", "First", "The first sheet", &a, -1);
+    titled.addSheet("B", "Second", "The second sheet", &b, -1);
+    titled.getSheets()->setCurrent(1);
+    titled.addSheet("N", "New", "The new sheet", &inserted, c.index);
+    EXPECT_STREQ(titled.getTitle()->getText(), c.title) << c.index;
+    EXPECT_STREQ(titled.getDescription()->getText(), "The second sheet") << c.index;
+    EXPECT_EQ(titled.getSheets()->getCurrent(), c.index == 0 || c.index == 1 ? 2 : 1) << c.index;
+  }
+}
+
 TEST(WTabSheets, Looks) {
   wvw::WCanvas root;
   wvw::WTabSheets sheets;

@@ -176,7 +176,7 @@ TEST_F(BasicOptionsDlgTest, NoneIsOfferedOnlyOnceTheSettingsUseIt) {
   EXPECT_NE(page->authChoice()->getItem(0), nullptr);
   EXPECT_STREQ(page->authChoice()->getText(), "Zav password");
   // The page's tooltip on its switch.
-  EXPECT_STREQ(page->tooltips()->getTooltip(allow()),
+  EXPECT_STREQ(page->getTooltip(allow()),
                "Allow people to connect to your computer using Zav Viewer.");
 }
 

@@ -262,7 +262,7 @@ TEST_F(ConnDlgBaseTest, TheActionRowLoadsAndWritesTheThreeSettings) {
     for (unsigned i = 0; i < count; i++)
       expected.push_back(zav::ConnAction::name(mode, actions[i]));
     EXPECT_EQ(menu(page->actionChoice()), expected);
-    EXPECT_STREQ(page->tooltips()->getTooltip(page->actionChoice()->getButton()),
+    EXPECT_STREQ(page->getTooltip(page->actionChoice()->getButton()),
                  zav::ConnAction::helpText(mode));
     for (unsigned i = 0; i < count; i++) {
       choose(page->actionChoice(), int(actions[i]));

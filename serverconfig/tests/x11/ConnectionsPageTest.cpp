@@ -217,7 +217,7 @@ TEST_F(ConnectionsPageTest, LayoutAndPicture) {
   EXPECT_EQ(page->width(), box.width() + 2 * u);
   EXPECT_EQ(page->height(), box.br.y + u);
   EXPECT_EQ(page->guestChoice()->width(), page->encChoice()->width());
-  EXPECT_STREQ(page->tooltips()->getTooltip(page->ipFilterButton()),
+  EXPECT_STREQ(page->getTooltip(page->ipFilterButton()),
                "Configure IP addresses for access (advanced).");
 
   ASSERT_TRUE(x.pumpUntil([&] { return window.getImage() != nullptr; }));

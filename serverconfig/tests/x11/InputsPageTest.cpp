@@ -156,8 +156,7 @@ TEST(InputsPage, AParameterMissingFromTheSetLeavesTheBoxesAfterItUnbound) {
   clickBox(host, page, page.clipboardBox());
   clickBox(host, page, page.keyboardBox());
   EXPECT_EQ(server.values(), "0111-1") << "the clipboard and chat boxes write nothing";
-  EXPECT_STREQ(page.tooltips()->getTooltip(page.chatBox()->getCheckBox()),
-               "Enable Chat with Zav Viewers.");
+  EXPECT_STREQ(page.getTooltip(page.chatBox()->getCheckBox()), "Enable Chat with Zav Viewers.");
 }
 
 TEST(InputsPage, LayoutAndTooltips) {
@@ -181,9 +180,8 @@ TEST(InputsPage, LayoutAndTooltips) {
   }
   EXPECT_EQ(page.width(), 7 * s + cw + label.width());
   EXPECT_EQ(page.height(), last.tl.y + 6 * s + last.height());
-  EXPECT_STREQ(page.tooltips()->getTooltip(page.choice()->getButton()),
-               "Select an input configuration.");
-  EXPECT_STREQ(page.tooltips()->getTooltip(page.clipboardBox()->getCheckBox()),
+  EXPECT_STREQ(page.getTooltip(page.choice()->getButton()), "Select an input configuration.");
+  EXPECT_STREQ(page.getTooltip(page.clipboardBox()->getCheckBox()),
                "Exchange the contents of the local clipboard with Zav Viewers.");
 }
 

@@ -14,10 +14,15 @@
 #include "serverconfig/UnixAccessDialog.h"
 
 #include "plat/XmlConfig.h"
+#include "tx/TXWRootLayout.h"
 #include "ui/AdvancedDialog.h"
 
+#include "DialogDriver.h"
 #include "OptionsTestWorld.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -122,6 +127,83 @@ TEST_F(OptionsDialogTest, TitleListsAndToggle) {
   ASSERT_TRUE(x.pumpUntil([&] { return d.getImage() != nullptr; }));
   x.pumpFor(100);
   testing_support::screenshot(x, d.win(), "optionsdialog");
+}
+
+// Resting the pointer on a control of each page shows its tooltip, the
+// expert page's list included (a parameter's description); a picture of the
+// window with the tooltip is left for review.
+TEST_F(OptionsDialogTest, EveryPageShowsItsTooltips) {
+  plat::StringParameter desktop{"DesktopName", "The name of this desktop as viewers see it.", "",
+                                false, &server.set};
+  owner.mode = 2;
+  OptionsDialog d(x.dpy, &owner, &server.set);
+  d.showOptions();
+  ASSERT_TRUE(x.pumpUntil([&] { return d.getImage() != nullptr; }));
+  ui::WAdvancedListBox* list = d.expertPage()->getList();
+  wvw::Widget* described = nullptr;
+  int describedRow = 0;
+  for (int i = 0; i < list->numRows() && !described; i++)
+    if (strcmp(list->row(i)->param->getName(), "DesktopName") == 0) {
+      described = &list->row(i)->name;
+      describedRow = i;
+    }
+  ASSERT_NE(described, nullptr);
+  struct Case {
+    const char* picture;
+    int tab; // -1: the basic page
+    ui::TooltipManager* tips;
+    wvw::Widget* widget;
+  } cases[] = {
+      {"options_tooltip_basic", -1, d.basicPage(), d.basicPage()->encChoice()->getButton()},
+      {"options_tooltip_connection", 0, d.connectionsPage(), d.connectionsPage()->ipFilterButton()},
+      {"options_tooltip_inputs", 1, d.inputsPage(), d.inputsPage()->choice()->getButton()},
+      {"options_tooltip_expert", 3, list, described},
+  };
+  TXWRootLayout* root = TXWRootLayout::get(x.dpy);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.picture);
+    if (c.tab >= 0) {
+      if (!OptionsDialog::advancedParam.getValue())
+        d.properties()->onClick(d.properties()->getToggleButton());
+      d.properties()->getTabSheets()->getSheets()->setCurrent(c.tab);
+    }
+    x.pumpFor(50);
+    const char* text = c.tips->getTooltip(c.widget);
+    ASSERT_NE(text, nullptr);
+    testing_support::DialogDriver driver(x, d);
+    if (c.widget == described) {
+      // The wheel brings the row into the list, one row a notch.
+      rfb::Point tl = list->mapPointTo(rfb::Point(0, 0), d.content());
+      rfb::Point over = driver.onRoot(tl.translate(rfb::Point(list->width() / 2, 40)));
+      x.run({"xdotool", "mousemove", std::to_string(over.x), std::to_string(over.y), "click",
+             "--repeat", std::to_string(describedRow - 1), "5"});
+      ASSERT_TRUE(x.pumpUntil([&] { return described->isVisible(); }));
+    }
+    rfb::Point tl = c.widget->mapPointTo(rfb::Point(0, 0), d.content());
+    rfb::Point at = driver.onRoot(tl.translate(rfb::Point(c.widget->width() / 2, 3)));
+    x.run({"xdotool", "mousemove", std::to_string(at.x), std::to_string(at.y)});
+    ui::Tooltip* tip = c.tips->tooltip();
+    ASSERT_TRUE(x.pumpUntil([&] { return root->windowOf(tip) != nullptr; }));
+    // The label wraps the text into runs: compared without the spaces.
+    std::string shown, expected;
+    for (const auto& run : tip->label()->getRuns())
+      shown += run.text;
+    for (const char* t = text; *t; t++)
+      expected += *t;
+    for (std::string* s : {&shown, &expected})
+      s->erase(std::remove_if(s->begin(), s->end(), [](char ch) { return isspace(ch); }), s->end());
+    EXPECT_EQ(shown, expected);
+    x.pumpFor(100);
+    int px = 0, py = 0;
+    d.positionOnRoot(&px, &py);
+    rfb::Rect area = rfb::Rect::at(rfb::Point(px, py), d.width(), d.height())
+                         .unionBoundary(root->getChildRect(tip))
+                         .intersect(rfb::Rect(0, 0, 1280, 1024));
+    testing_support::screenshotOfArea(x, area, c.picture);
+    // Away from the page the tooltip goes.
+    x.run({"xdotool", "mousemove", "1270", "1010"});
+    EXPECT_TRUE(x.pumpUntil([&] { return root->windowOf(tip) == nullptr; }));
+  }
 }
 
 // A parameter that only has its server value: an edit is dropped by Cancel

@@ -21,7 +21,11 @@
 #include "tx/TXWRootLayout.h"
 #include "tx/TXWindow.h"
 
+#include "CaptureLogger.h"
 #include "FakeStatusServer.h"
+#include "FileContents.h"
+#include "StatusDialogProbe.h"
+#include "TempDir.h"
 #include "ThrownMessage.h"
 #include "TrayHost.h"
 #include "TxModalScript.h"
@@ -29,6 +33,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <functional>
@@ -85,48 +90,96 @@ struct RecordingIcon : StatusDialog::IconCallback {
 TEST_F(StatusDialogTest, StatusWindowShowsTheServersState) {
   FakeServer server;
   serverconfig::StatusDialog dialog(dpy, &server, &server, false);
-  std::string summary = dialog.summaryText();
+  dialog.map();
+  std::string summary = probe(dialog).summaryText();
   EXPECT_NE(summary.find("working normally"), std::string::npos) << summary;
-  EXPECT_EQ(dialog.model().getRfbPort(), 5901u);
+  EXPECT_EQ(probe(dialog).model().getRfbPort(), 5901u);
 
   server.params["AllowRfb"] = "0";
   server.connections.push_back(Entry("alice", "10.0.0.1", "1", 0xFFFF));
   dialog.updateConnections(true);
   dialog.updateNetworkStatus(true);
-  EXPECT_EQ(dialog.model().getRfbPort(), 0u);
-  EXPECT_NE(std::string(dialog.summaryText()).find("Zav Server is disabled"), std::string::npos)
-      << dialog.summaryText();
-  EXPECT_NE(std::string(dialog.detailsText()).find("1 user connected"), std::string::npos)
-      << dialog.detailsText();
+  EXPECT_EQ(probe(dialog).model().getRfbPort(), 0u);
+  EXPECT_NE(std::string(probe(dialog).summaryText()).find("Zav Server is disabled"),
+            std::string::npos)
+      << probe(dialog).summaryText();
+  EXPECT_NE(std::string(probe(dialog).detailsText()).find("1 user connected"), std::string::npos)
+      << probe(dialog).detailsText();
 
   server.params["AllowRfb"] = "1";
   server.params["InTransports"] = "IPv6";
   dialog.updateNetworkStatus(true);
-  EXPECT_TRUE(dialog.model().getAddresses().empty());
-  EXPECT_NE(std::string(dialog.detailsText()).find("Unable to determine Zav Server address"),
+  EXPECT_TRUE(probe(dialog).model().getAddresses().empty());
+  EXPECT_NE(std::string(probe(dialog).detailsText()).find("Unable to determine Zav Server address"),
             std::string::npos);
   // The header keeps its wrapped description and its logo through every
   // new layout.
-  rfb::Rect description = dialog.header()->getChildRect(dialog.header()->description());
+  rfb::Rect description =
+      probe(dialog).header()->getChildRect(probe(dialog).header()->description());
   EXPECT_GE(description.height(), 30);
-  EXPECT_GE(dialog.header()->height(), ui::HalbrinLogo::logoHeight + 4);
-  EXPECT_EQ(dialog.content()->getChildRect(dialog.header()).width(), 420);
+  EXPECT_GE(probe(dialog).header()->height(), ui::HalbrinLogo::logoHeight + 4);
+  EXPECT_EQ(dialog.content()->getChildRect(probe(dialog).header()).width(), 420);
 
   // Closing without a tray icon iconifies the window.
   dialog.deleteWindow(&dialog);
   EXPECT_EQ(server.iconified, 1);
 }
 
+// The texts are read when the window's layout is attached, not when it is
+// made; a change of the host's addresses shows the new list, with the
+// primary address first and the loopback and duplicate entries left out
+// (or, without a primary, every entry in order).
+TEST_F(StatusDialogTest, TextsFollowAttachingAndAddressChanges) {
+  testing_support::TempDir dir;
+  std::string script = dir.file("primary");
+  testing_support::writeFile(script, "#!/bin/sh\necho 192.168.0.5\n");
+  chmod(script.c_str(), 0755);
+  FakeServer server;
+  StatusDialog dialog(dpy, &server, &server, false);
+  dialog.setPrimaryAddressScript(script.c_str());
+  EXPECT_TRUE(!probe(dialog).summaryText() || !*probe(dialog).summaryText())
+      << probe(dialog).summaryText();
+  server.params["AllowRfb"] = "0";
+  dialog.map();
+  EXPECT_NE(std::string(probe(dialog).summaryText()).find("Zav Server is disabled"),
+            std::string::npos)
+      << probe(dialog).summaryText();
+
+  server.params["AllowRfb"] = "1";
+  server.status["ip_addrs"] = "127.0.0.1,10.0.0.7,192.168.0.5,127.0.1.1";
+  testing_support::writeFile(script, "#!/bin/sh\necho 10.0.0.7\n");
+  net::AddressChangeCallback& changes = dialog;
+  changes.addressChanged(nullptr);
+  auto addresses = [&] {
+    std::vector<std::string> out;
+    for (const plat::String& a : probe(dialog).model().getAddresses())
+      out.push_back(a.c_str());
+    return out;
+  };
+  EXPECT_EQ(addresses(), (std::vector<std::string>{"10.0.0.7", "192.168.0.5"}));
+  EXPECT_NE(std::string(probe(dialog).detailsText()).find("10.0.0.7"), std::string::npos)
+      << probe(dialog).detailsText();
+  EXPECT_NE(std::string(probe(dialog).summaryText()).find("working normally"), std::string::npos)
+      << probe(dialog).summaryText();
+
+  testing_support::writeFile(script, "#!/bin/sh\necho no address\nexit 3\n");
+  testing_support::ScopedCapture log("StatusDialog", 10);
+  changes.addressChanged(nullptr);
+  EXPECT_EQ(addresses(),
+            (std::vector<std::string>{"127.0.0.1", "10.0.0.7", "192.168.0.5", "127.0.1.1"}));
+  EXPECT_TRUE(log.logger.contains(script + ": no address")) << script;
+}
+
 TEST_F(StatusDialogTest, WindowMenuUntilATrayIconIsAvailable) {
   FakeServer server;
   StatusDialog dialog(dpy, &server, &server, false);
   // At the start the window menu is the icon and stands in the row.
-  EXPECT_EQ(dialog.iconCallback(), dialog.windowMenu());
-  EXPECT_TRUE(inRow(dialog, dialog.windowMenu()->getButton()));
-  EXPECT_FALSE(inRow(dialog, dialog.optionsButton()));
-  rfb::Rect about = dialog.content()->getChildRect(dialog.aboutButton());
-  rfb::Rect menu = dialog.content()->getChildRect(dialog.windowMenu()->getButton());
-  rfb::Rect close = dialog.content()->getChildRect(dialog.closeButton());
+  EXPECT_EQ(probe(dialog).iconCallback(), probe(dialog).windowMenu());
+  EXPECT_TRUE(inRow(dialog, probe(dialog).windowMenu()->getButton()));
+  EXPECT_FALSE(inRow(dialog, probe(dialog).optionsButton()));
+  rfb::Rect about = dialog.content()->getChildRect(probe(dialog).aboutButton());
+  rfb::Rect menu = dialog.content()->getChildRect(probe(dialog).windowMenu()->getButton());
+  rfb::Rect close = dialog.content()->getChildRect(probe(dialog).closeButton());
   EXPECT_EQ(about.tl.x, 6);
   EXPECT_EQ(menu.width(), 110);
   EXPECT_EQ(menu.tl.x, 420 - 110 - 110 - 9);
@@ -137,28 +190,28 @@ TEST_F(StatusDialogTest, WindowMenuUntilATrayIconIsAvailable) {
   RecordingIcon tray;
   dialog.iconActions().setIconCallback(&tray);
   dialog.iconActions().setTrayIconEmbedded(true);
-  EXPECT_EQ(dialog.iconCallback(), &tray);
+  EXPECT_EQ(probe(dialog).iconCallback(), &tray);
   EXPECT_EQ(tray.calls,
             (std::vector<std::string>{"guest off", "untick", "icon 0", "ft", "chat", "tooltip"}));
-  EXPECT_TRUE(inRow(dialog, dialog.optionsButton()));
-  EXPECT_FALSE(inRow(dialog, dialog.windowMenu()->getButton()));
-  EXPECT_EQ(dialog.content()->getChildRect(dialog.optionsButton()), menu);
+  EXPECT_TRUE(inRow(dialog, probe(dialog).optionsButton()));
+  EXPECT_FALSE(inRow(dialog, probe(dialog).windowMenu()->getButton()));
+  EXPECT_EQ(dialog.content()->getChildRect(probe(dialog).optionsButton()), menu);
 
   // Null brings the window menu back; null again changes nothing.
   tray.calls.clear();
   dialog.setIconCallback(nullptr);
-  EXPECT_EQ(dialog.iconCallback(), dialog.windowMenu());
+  EXPECT_EQ(probe(dialog).iconCallback(), probe(dialog).windowMenu());
   dialog.setIconCallback(nullptr);
-  EXPECT_EQ(dialog.iconCallback(), dialog.windowMenu());
+  EXPECT_EQ(probe(dialog).iconCallback(), probe(dialog).windowMenu());
   EXPECT_TRUE(tray.calls.empty());
   dialog.setTrayAvailable(false);
-  EXPECT_TRUE(inRow(dialog, dialog.windowMenu()->getButton()));
+  EXPECT_TRUE(inRow(dialog, probe(dialog).windowMenu()->getButton()));
 
   // The window menu follows the server's settings.
   server.params["GuestAccess"] = "v";
   server.params["EnableGuestLogin"] = "1";
   dialog.refreshIcon();
-  wvw::WMenuItem* guest = dialog.windowMenu()->getItem(3);
+  wvw::WMenuItem* guest = probe(dialog).windowMenu()->getItem(3);
   EXPECT_TRUE(guest->isEnabled());
   EXPECT_TRUE(guest->getTick()->isChecked());
 }
@@ -167,15 +220,15 @@ TEST_F(StatusDialogTest, AboutButtonShowsTheAboutDialog) {
   FakeServer server;
   StatusDialog dialog(dpy, &server, &server, false);
   dialog.map();
-  EXPECT_TRUE(dialog.onClick(dialog.aboutButton()));
+  EXPECT_TRUE(dialog.onClick(probe(dialog).aboutButton()));
   settle();
-  EXPECT_TRUE(dialog.aboutDialog()->isMapped());
-  EXPECT_EQ(dialog.aboutDialog()->transientFor(), &dialog);
-  dialog.aboutDialog()->onClick(dialog.aboutDialog()->okButton());
+  EXPECT_TRUE(probe(dialog).aboutDialog()->isMapped());
+  EXPECT_EQ(probe(dialog).aboutDialog()->transientFor(), &dialog);
+  probe(dialog).aboutDialog()->onClick(probe(dialog).aboutDialog()->okButton());
   settle();
-  EXPECT_FALSE(dialog.aboutDialog()->isMapped());
+  EXPECT_FALSE(probe(dialog).aboutDialog()->isMapped());
   // "Options..." waits for its dialog.
-  EXPECT_FALSE(dialog.optionsButton()->isEnabled());
+  EXPECT_FALSE(probe(dialog).optionsButton()->isEnabled());
 }
 
 TEST_F(StatusDialogTest, GuestLoginTogglesAndSaysWhenItIsNotSupported) {
@@ -190,23 +243,23 @@ TEST_F(StatusDialogTest, GuestLoginTogglesAndSaysWhenItIsNotSupported) {
   EXPECT_EQ(server.params["EnableGuestLogin"], "1");
   EXPECT_EQ(tray.calls.back(), "chat") << "the icon was refreshed";
   settle();
-  EXPECT_TRUE(dialog.guestLoginBox()->isMapped());
-  EXPECT_STREQ(dialog.guestLoginBox()->label()->getText(), "Guest login not supported");
+  EXPECT_TRUE(probe(dialog).guestLoginBox()->isMapped());
+  EXPECT_STREQ(probe(dialog).guestLoginBox()->label()->getText(), "Guest login not supported");
   EXPECT_FALSE(dialog.content()->isEnabled());
-  dialog.guestLoginBox()->onClick(dialog.guestLoginBox()->button(0));
+  probe(dialog).guestLoginBox()->onClick(probe(dialog).guestLoginBox()->button(0));
   EXPECT_TRUE(dialog.content()->isEnabled());
 
   // Turning it off never complains; twice is back where it began.
   dialog.toggleGuestLogin();
   EXPECT_EQ(server.params["EnableGuestLogin"], "0");
   settle();
-  EXPECT_FALSE(dialog.guestLoginBox()->isMapped());
+  EXPECT_FALSE(probe(dialog).guestLoginBox()->isMapped());
   server.params["GuestAccess"] = "v";
   dialog.toggleGuestLogin();
   dialog.toggleGuestLogin();
   EXPECT_EQ(server.params["EnableGuestLogin"], "0");
   settle();
-  EXPECT_FALSE(dialog.guestLoginBox()->isMapped());
+  EXPECT_FALSE(probe(dialog).guestLoginBox()->isMapped());
   EXPECT_TRUE(dialog.content()->isEnabled());
 }
 
@@ -215,7 +268,7 @@ TEST_F(StatusDialogTest, ClosingAsksTheIconOrWithQuitOnCloseTheWindowMenu) {
   StatusDialog dialog(dpy, &server, &server, false);
   RecordingIcon tray;
   dialog.setIconCallback(&tray);
-  dialog.onClick(dialog.closeButton());
+  dialog.onClick(probe(dialog).closeButton());
   EXPECT_EQ(tray.calls.back(), "check");
   EXPECT_EQ(server.iconified, 0);
 
@@ -232,7 +285,7 @@ TEST_F(StatusDialogTest, ErrorBoxShowsTheTextAndHoldsInput) {
   dialog.map();
   dialog.showError("Failed to connect to viewer.example");
   settle();
-  TXMsgBox* box = dialog.errorBox();
+  TXMsgBox* box = probe(dialog).errorBox();
   EXPECT_TRUE(box->isMapped());
   EXPECT_STREQ(box->label()->getText(), "Failed to connect to viewer.example");
   ASSERT_NE(box->icon(), nullptr);
@@ -254,41 +307,41 @@ TEST_F(StatusDialogTest, ConnectionsDialogLinksAndMissingDialogs) {
   server.connections.push_back(Entry("alice", "10.0.0.1", "1", 0xFFFF));
   net::SelectSocketManager sockets;
   StatusDialog dialog(dpy, &server, &server, false);
-  ASSERT_NE(dialog.connectionsDialog(), nullptr);
-  EXPECT_EQ(&dialog.connections(), &dialog.connectionsDialog()->connections());
-  EXPECT_EQ(dialog.connections().count(), 1u);
+  ASSERT_NE(probe(dialog).connectionsDialog(), nullptr);
+  EXPECT_EQ(&probe(dialog).connections(), &probe(dialog).connectionsDialog()->connections());
+  EXPECT_EQ(probe(dialog).connections().count(), 1u);
   server.connections.push_back(Entry("bob", "10.0.0.2", "2", 1));
   dialog.updateConnections(true);
-  serverconfig::ConnectionsDialog* connections = dialog.connectionsDialog();
+  serverconfig::ConnectionsDialog* connections = probe(dialog).connectionsDialog();
   EXPECT_EQ(connections->getItemCount(connections->listBox()), 2);
-  EXPECT_NE(std::string(dialog.detailsText()).find("2 users connected"), std::string::npos)
-      << dialog.detailsText();
+  EXPECT_NE(std::string(probe(dialog).detailsText()).find("2 users connected"), std::string::npos)
+      << probe(dialog).detailsText();
 
   dialog.map();
-  EXPECT_EQ(dialog.links(), nullptr);
+  EXPECT_EQ(probe(dialog).links(), nullptr);
   dialog.enableLinks(&sockets);
-  ASSERT_NE(dialog.links(), nullptr);
-  EXPECT_NE(dialog.links()->getCapabilities(), 0u);
+  ASSERT_NE(probe(dialog).links(), nullptr);
+  EXPECT_NE(probe(dialog).links()->getCapabilities(), 0u);
   // The summary with its link may wrap: the details stay below it.
-  rfb::Rect summary = dialog.content()->getChildRect(dialog.summaryLabel());
-  rfb::Rect details = dialog.content()->getChildRect(dialog.detailsPanel());
+  rfb::Rect summary = dialog.content()->getChildRect(probe(dialog).summaryLabel());
+  rfb::Rect details = dialog.content()->getChildRect(probe(dialog).detailsPanel());
   EXPECT_GE(details.tl.y, summary.br.y);
-  EXPECT_NE(std::string(dialog.summaryText()).find("what is this?"), std::string::npos)
-      << dialog.summaryText();
-  dialog.links()->showUsers(0);
+  EXPECT_NE(std::string(probe(dialog).summaryText()).find("what is this?"), std::string::npos)
+      << probe(dialog).summaryText();
+  probe(dialog).links()->showUsers(0);
   settle();
   EXPECT_TRUE(connections->isMapped());
 
-  EXPECT_EQ(dialog.fileTransferDialog(), nullptr);
+  EXPECT_EQ(probe(dialog).fileTransferDialog(), nullptr);
   dialog.showFileTransfer();
   settle();
-  EXPECT_TRUE(dialog.errorBox()->isMapped());
-  EXPECT_NE(std::string(dialog.errorBox()->label()->getText()).find("File transfer"),
+  EXPECT_TRUE(probe(dialog).errorBox()->isMapped());
+  EXPECT_NE(std::string(probe(dialog).errorBox()->label()->getText()).find("File transfer"),
             std::string::npos);
-  dialog.errorBox()->onClick(dialog.errorBox()->button(0));
+  probe(dialog).errorBox()->onClick(probe(dialog).errorBox()->button(0));
 
-  EXPECT_EQ(dialog.optionsDialog(), nullptr);
-  EXPECT_FALSE(dialog.optionsButton()->isEnabled());
+  EXPECT_EQ(probe(dialog).optionsDialog(), nullptr);
+  EXPECT_FALSE(probe(dialog).optionsButton()->isEnabled());
   dialog.showOptions();
   settle();
   EXPECT_TRUE(dialog.content()->isEnabled());
@@ -377,10 +430,10 @@ protected:
 
 TEST_F(StatusDialogIconTest, StartsOnItsCommandsMenuAndOffersOptionsWhileATrayIconIsEmbedded) {
   CountingDialog dialog(dpy, &server);
-  serverconfig::DummyStatusIcon* fallback = dialog.windowMenu();
+  serverconfig::DummyStatusIcon* fallback = probe(dialog).windowMenu();
   ASSERT_NE(fallback, nullptr);
-  EXPECT_EQ(dialog.iconCallback(), fallback);
-  EXPECT_FALSE(dialog.trayAvailable());
+  EXPECT_EQ(probe(dialog).iconCallback(), fallback);
+  EXPECT_FALSE(probe(dialog).trayAvailable());
   wvw::Widget* commands = fallback->getButton();
   EXPECT_NE(commands->getContainer(), nullptr);
   EXPECT_EQ(std::string(fallback->getButton()->getLabel()->getText()), "Commands");
@@ -397,7 +450,7 @@ TEST_F(StatusDialogIconTest, StartsOnItsCommandsMenuAndOffersOptionsWhileATrayIc
   EXPECT_EQ(tray.calls, (std::vector<std::string>{"guest on", "untick", "icon 0", "ft on",
                                                   "chat on", "tooltip"}));
   dialog.setTrayAvailable(true);
-  EXPECT_TRUE(dialog.trayAvailable());
+  EXPECT_TRUE(probe(dialog).trayAvailable());
   EXPECT_EQ(commands->getContainer(), nullptr);
   // "Options..." stands where "Commands" stood.
   server.params["EnableChat"] = "0";
@@ -409,7 +462,7 @@ TEST_F(StatusDialogIconTest, StartsOnItsCommandsMenuAndOffersOptionsWhileATrayIc
   // tray icon.
   dialog.setTrayAvailable(false);
   EXPECT_NE(commands->getContainer(), nullptr);
-  EXPECT_EQ(dialog.iconCallback(), &tray);
+  EXPECT_EQ(probe(dialog).iconCallback(), &tray);
 
   // Closing asks the current icon; with "QuitOnCloseStatusDialog" the
   // fallback, which iconifies at once.
@@ -427,7 +480,7 @@ TEST_F(StatusDialogIconTest, StartsOnItsCommandsMenuAndOffersOptionsWhileATrayIc
 
   // Null puts the fallback back, and a second null changes nothing.
   dialog.setIconCallback(nullptr);
-  EXPECT_EQ(dialog.iconCallback(), fallback);
+  EXPECT_EQ(probe(dialog).iconCallback(), fallback);
   EXPECT_FALSE(fallback->getItem(4)->isEnabled());
   tray.calls.clear();
   dialog.setIconCallback(nullptr);
@@ -438,7 +491,7 @@ TEST_F(StatusDialogIconTest, StartsOnItsCommandsMenuAndOffersOptionsWhileATrayIc
 
 TEST_F(StatusDialogIconTest, CommandsMenuItemsActOnTheWindowAndTheServer) {
   CountingDialog dialog(dpy, &server);
-  serverconfig::DummyStatusIcon* fallback = dialog.windowMenu();
+  serverconfig::DummyStatusIcon* fallback = probe(dialog).windowMenu();
   // Options..., Connect, Disconnect, Guest Login, Chat..., File Transfer...
   for (int i = 0; i < 6; i++)
     EXPECT_TRUE(fallback->onClick(fallback->getItem(i)));
@@ -463,9 +516,9 @@ TEST_F(StatusDialogIconTest, TrayIconDrivesTheWindow) {
   TrayHost tray(xvfb_.display());
   CountingDialog dialog(dpy, &server);
   StatusIcon icon(dialog.iconActions(), xvfb_.display().c_str());
-  ASSERT_TRUE(pumpUntil(icon, [&] { return dialog.trayAvailable(); }));
-  EXPECT_EQ(dialog.iconCallback(), &icon);
-  EXPECT_EQ(dialog.windowMenu()->getButton()->getContainer(), nullptr);
+  ASSERT_TRUE(pumpUntil(icon, [&] { return probe(dialog).trayAvailable(); }));
+  EXPECT_EQ(probe(dialog).iconCallback(), &icon);
+  EXPECT_EQ(probe(dialog).windowMenu()->getButton()->getContainer(), nullptr);
 
   std::string win = tray.iconWindow();
   ASSERT_FALSE(win.empty());
@@ -501,17 +554,17 @@ TEST_F(StatusDialogIconTest, BrokenTrayIconPutsTheCommandsMenuBack) {
   TrayHost tray(xvfb_.display());
   CountingDialog dialog(dpy, &server);
   StatusIcon icon(dialog.iconActions(), xvfb_.display().c_str());
-  ASSERT_TRUE(pumpUntil(icon, [&] { return dialog.trayAvailable(); }));
+  ASSERT_TRUE(pumpUntil(icon, [&] { return probe(dialog).trayAvailable(); }));
   kill(icon.childPid(), SIGKILL);
   EXPECT_EQ(testing_support::thrownMessage([&] { pumpUntil(icon, [] { return false; }); }),
             "End of stream");
-  EXPECT_EQ(dialog.iconCallback(), dialog.windowMenu());
-  EXPECT_FALSE(dialog.trayAvailable());
-  EXPECT_NE(dialog.windowMenu()->getButton()->getContainer(), nullptr);
+  EXPECT_EQ(probe(dialog).iconCallback(), probe(dialog).windowMenu());
+  EXPECT_FALSE(probe(dialog).trayAvailable());
+  EXPECT_NE(probe(dialog).windowMenu()->getButton()->getContainer(), nullptr);
   // Writes to the dead child change nothing.
   dialog.refreshIcon();
   dialog.updateTooltip();
-  EXPECT_EQ(dialog.iconCallback(), dialog.windowMenu());
+  EXPECT_EQ(probe(dialog).iconCallback(), probe(dialog).windowMenu());
 }
 
 } // namespace

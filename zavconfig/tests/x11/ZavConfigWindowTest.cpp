@@ -15,6 +15,7 @@
 #include "zavconfig/Main.h"
 #include "zavconfig/zavext.h"
 
+#include "StatusDialogProbe.h"
 #include "XzavSharedDisplay.h"
 #include "ZavconfigAppInit.h"
 
@@ -91,8 +92,8 @@ TEST_F(ZavConfigWindowTest, AFailingHandlerIsShownAndTheQueryEventAfterItServed)
   server->control("{\"cmd\": \"event\", \"event\": \"query\", \"b\": 0}");
 
   ASSERT_TRUE(serveUntil([&] { return window.queryPrompt() && window.queryPrompt()->isMapped(); }));
-  EXPECT_TRUE(window.errorBox()->isMapped());
-  EXPECT_STREQ(window.errorBox()->label()->getText(), "broken handler");
+  EXPECT_TRUE(probe(window).errorBox()->isMapped());
+  EXPECT_STREQ(probe(window).errorBox()->label()->getText(), "broken handler");
 
   // The prompt still answers the server.
   window.queryPrompt()->linkClicked(1);

@@ -134,4 +134,17 @@ inline std::string screenshot(TxTestDisplay& x, Window w, const std::string& nam
   return path;
 }
 
+// A picture of an area of the screen (a window with the popups it shows),
+// written like screenshot; the path written.
+inline std::string screenshotOfArea(TxTestDisplay& x, const rfb::Rect& r, const std::string& name) {
+  std::string dir = std::string(ZAV_BINARY_DIR) + "/screenshots";
+  std::string path = dir + "/" + name + ".png";
+  std::string crop = std::to_string(r.width()) + "x" + std::to_string(r.height()) + "+" +
+                     std::to_string(r.tl.x) + "+" + std::to_string(r.tl.y);
+  x.run({"sh", "-c",
+         "mkdir -p '" + dir + "' && xwd -silent -root | convert xwd:- -crop " + crop +
+             " +repage '" + path + "'"});
+  return path;
+}
+
 } // namespace testing_support

@@ -14,6 +14,8 @@
 #include "plat/unix/AppInit.h"
 #include "zavconfig/zavext.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -135,7 +137,7 @@ void StatusDialogCallback::notifyChanges(const std::vector<Entry>& added,
   // Without windows (command mode) there is nobody to tell.
   if (!windows_)
     return;
-  int seconds = int(decimal(getParam("ConnNotifyTimeout"), 4));
+  int seconds = int(std::clamp<long>(decimal(getParam("ConnNotifyTimeout"), 4), INT_MIN, INT_MAX));
   for (const Entry& entry : gone)
     windows_->notifyConnect(entry, false, seconds);
   for (const Entry& entry : added)

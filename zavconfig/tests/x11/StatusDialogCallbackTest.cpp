@@ -235,6 +235,37 @@ TEST_F(StatusDialogCallbackTest, ConnectionsModelListsDisconnectsAndSetsAccess) 
   EXPECT_EQ(model.count(), 0u);
 }
 
+// Notice times beyond what an int holds reach the notices cut to it.
+TEST_F(StatusDialogCallbackTest, NoticeTimesAreCutToAnInt) {
+  StatusDialogCallback callback(dpy, nullptr);
+  RecordingWindows windows;
+  callback.setWindows(&windows);
+  serverconfig::ConnectionsList model(&callback);
+  const struct {
+    const char* value;
+    const char* seconds;
+  } cases[] = {{"3000000", "3000000"},
+               {"2147483647", "2147483647"},
+               {"3000000000", "2147483647"},
+               {"99999999999999999999", "2147483647"},
+               {"-5", "-5"},
+               {"-3000000000", "-2147483648"}};
+  for (const auto& c : cases) {
+    control(std::string("{\"cmd\": \"set\", \"params\": [{\"name\": \"ConnNotifyTimeout\", "
+                        "\"value\": \"") +
+            c.value + "\"}]}");
+    windows.calls.clear();
+    setConnections({connection("alice", "10.0.0.1", "1", 1)});
+    model.refresh();
+    setConnections({});
+    model.refresh();
+    EXPECT_EQ(windows.calls,
+              (std::vector<std::string>{std::string("connected alice ") + c.seconds,
+                                        std::string("disconnected alice ") + c.seconds}))
+        << c.value;
+  }
+}
+
 TEST_F(StatusDialogCallbackTest, IconifyChatAndFileTransfer) {
   StatusDialogCallback callback(dpy, nullptr);
   callback.iconify(); // no windows yet: nothing happens

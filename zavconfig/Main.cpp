@@ -286,7 +286,7 @@ private:
         // would stay with a menu that does nothing) is ended and the status
         // window goes back to its own "Commands" menu.
         vlog.error("%s", e.str());
-        statusIcon->reapChild();
+        statusIcon->endChild();
         statusIcon = nullptr;
       }
     }

@@ -15,7 +15,7 @@ namespace zavext {
 namespace {
 
 const char extensionName[] = "ZAV-EXTENSION";
-const size_t maxText = 255;
+const size_t maxText = maxTextLength;
 
 enum Minor {
   SetParam = 0,

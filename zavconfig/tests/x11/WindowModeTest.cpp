@@ -741,4 +741,52 @@ TEST(ZavconfigWindowMode, ASignalDuringAModalBoxEndsTheProgramAtOnce) {
   }
 }
 
+// One run meets, in turn, what the server may send that once ended or froze
+// the program: notice times that are negative or overflow milliseconds, a
+// query time-out beyond an int, and a viewer's cut text longer than the X
+// server's largest request. It lives through all of them and still ends at
+// once on a signal.
+TEST(ZavconfigWindowMode, OneRunLivesThroughTheServersOddValuesInTurn) {
+  XzavDouble server;
+  WindowMode zavconfig(server);
+  std::string d = server.display();
+  std::string notice = "xdotool search --onlyvisible --name \"^Connection notice$\"";
+  auto connections = [&](const char* list) {
+    server.control(std::string("{\"cmd\": \"set\", \"connections\": [") + list + "]}");
+    zavconfig.event("status");
+  };
+  // A negative time shows the notice for a second instead of for good.
+  server.control(R"({"cmd": "put_param", "name": "ConnNotifyTimeout", "value": "-5"})");
+  connections(R"({"user": "alice", "address": "10.0.0.1", "suffix": "1", "rights": 1})");
+  EXPECT_TRUE(waitFor([&] { return !shell(d, notice).empty(); })) << zavconfig.err();
+  EXPECT_TRUE(waitFor([&] { return shell(d, notice).empty(); })) << "the notice stayed up";
+  // 3,000,000 seconds are more milliseconds than an int holds.
+  server.control(R"({"cmd": "put_param", "name": "ConnNotifyTimeout", "value": "3000000"})");
+  connections("");
+  EXPECT_TRUE(waitFor([&] { return !shell(d, notice).empty(); })) << zavconfig.err();
+
+  // A query time-out of 2^32 - 1 seconds counts down from the largest int.
+  server.control(R"({"cmd": "set", "query": {"user": "eve", "timeout": 4294967295, "id": 3}})");
+  zavconfig.event("query");
+  std::string prompt = "xdotool search --onlyvisible --name \"^Connection query$\"";
+  EXPECT_TRUE(waitFor([&] { return !shell(d, prompt).empty(); })) << zavconfig.err();
+
+  // 17,000,000 ASCII bytes: more than a 16 MB request of the X server
+  // carries. The desktop is offered as much as fits.
+  std::string text(17000000, 'x');
+  server.control("{\"cmd\": \"set\", \"client_cut_text\": \"" + text + "\"}");
+  zavconfig.event("cut");
+  std::string size;
+  EXPECT_TRUE(waitFor([&] {
+    size = shell(d, "xclip -o -selection clipboard | wc -c");
+    return !size.empty() && std::stol(size) > 16000000;
+  })) << size << zavconfig.err();
+  EXPECT_LT(std::stol(size), 17000000L);
+
+  long ms = 0;
+  EXPECT_EQ(zavconfig.stopWith(SIGTERM, &ms), 1) << zavconfig.err();
+  EXPECT_LT(ms, 1000);
+  expectCleanExit(zavconfig);
+}
+
 } // namespace

@@ -304,8 +304,7 @@ TEST_F(StatusIconTest, AFailedActionEndsTheChildAndItsTrayIcon) {
   std::string win = tray->iconWindow();
   ASSERT_FALSE(win.empty());
   ASSERT_TRUE(tray->chooseMenuItem(win, 3));
-  EXPECT_EQ(thrownMessage([&] { pumpUntil(icon, [] { return false; }); }),
-            "disconnecting failed");
+  EXPECT_EQ(thrownMessage([&] { pumpUntil(icon, [] { return false; }); }), "disconnecting failed");
   icon.endChild();
   EXPECT_NE(icon.childStatus(), -1) << "collected";
   EXPECT_EQ(access(("/proc/" + std::to_string(icon.childPid())).c_str(), F_OK), -1);

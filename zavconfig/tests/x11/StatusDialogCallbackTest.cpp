@@ -375,9 +375,9 @@ TEST_F(StatusDialogCallbackTest, ApplyOptionsTellsWhichSettingsWereNotApplied) {
   ASSERT_EQ(windows.calls.size(), 1u);
   const std::string& message = windows.calls[0];
   EXPECT_EQ(message.rfind("message These settings were not applied:\n\n", 0), 0u) << message;
-  EXPECT_NE(message.find(
-                "\nHosts: the value is too long: name and value may have 255 bytes at most"),
-            std::string::npos)
+  EXPECT_NE(
+      message.find("\nHosts: the value is too long: name and value may have 255 bytes at most"),
+      std::string::npos)
       << message;
   EXPECT_NE(message.find("\nNoSuchParam: the server refused the value"), std::string::npos)
       << message;

@@ -641,8 +641,7 @@ std::string oldHistoryFile(XzavDouble& server) {
   mkdir((home + "/.zav").c_str(), 0700);
   std::string path = home + "/.zav/zavchat.xml";
   std::ofstream(path) << "<?xml version=\"1.0\"?>\n<chat>\n  <message text=\"from before\" time=\""
-                      << time(nullptr) - 60
-                      << "\" user=\"ann\" endpoint=\"10.0.0.1\"/>\n</chat>\n";
+                      << time(nullptr) - 60 << "\" user=\"ann\" endpoint=\"10.0.0.1\"/>\n</chat>\n";
   struct timespec times[2] = {{0, 0}, {0, 0}};
   utimensat(AT_FDCWD, path.c_str(), times, 0);
   return path;
@@ -780,7 +779,8 @@ TEST(ZavconfigWindowMode, OneRunLivesThroughTheServersOddValuesInTurn) {
   EXPECT_TRUE(waitFor([&] {
     size = shell(d, "xclip -o -selection clipboard | wc -c");
     return !size.empty() && std::stol(size) > 16000000;
-  })) << size << zavconfig.err();
+  })) << size
+      << zavconfig.err();
   EXPECT_LT(std::stol(size), 17000000L);
 
   long ms = 0;

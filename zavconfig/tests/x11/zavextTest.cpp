@@ -462,10 +462,8 @@ TEST_F(ZavExtTest, QueryTimeOutsBeyondAnIntAreCutToIt) {
   const struct {
     uint32_t sent;
     int read;
-  } cases[] = {{1, 1},
-               {2147483647u, 2147483647},
-               {2147483648u, 2147483647},
-               {4294967295u, 2147483647}};
+  } cases[] = {
+      {1, 1}, {2147483647u, 2147483647}, {2147483648u, 2147483647}, {4294967295u, 2147483647}};
   for (const auto& c : cases) {
     server->control("{\"cmd\": \"set\", \"query\": {\"address\": \"10.0.0.9\", \"user\": "
                     "\"dan\", \"timeout\": " +

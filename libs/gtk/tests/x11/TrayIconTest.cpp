@@ -81,7 +81,6 @@ XvfbServer& sharedXvfb() {
 
 class GtkTray : public ::testing::Test {
 protected:
-
   void startTray() {
     int out = -1;
     tray = testing_support::child::spawn({"trayer", "--expand", "false"}, &out, 3, "/dev/null");

@@ -170,7 +170,8 @@ TEST_P(DialogTest, AnEndRequestLeavesTheModalLoopAtOnce) {
   action.sa_handler = [](int) { os::EndSignal::raise(); };
   sigaction(SIGALRM, &action, &old);
   TestDialog dialog(x.dpy, true);
-  TxModalScript script({[&] { return dialog.getImage() != nullptr; }, [&] {
+  TxModalScript script({[&] { return dialog.getImage() != nullptr; },
+                        [&] {
                           itimerval once = {{0, 0}, {0, 100000}};
                           setitimer(ITIMER_REAL, &once, nullptr);
                           return true;

@@ -3,6 +3,9 @@
 #include "plat/DString.h"
 #include "plat/Time.h"
 
+#include <algorithm>
+#include <climits>
+
 namespace serverconfig {
 
 namespace {
@@ -52,7 +55,9 @@ void NotifyConnectDlg::notify(const ConnectionsList::Entry& entry, bool connecte
   text.append(connected ? "connected." : "disconnected.");
   text_ = text.str();
   label_.setText(text_.c_str());
-  popUp(seconds * 1000);
+  // The hide timer holds int milliseconds. A negative time would leave the
+  // notice up for good: it shows for the shortest time instead.
+  popUp(std::clamp(seconds, 1, INT_MAX / 1000) * 1000);
 }
 
 } // namespace serverconfig

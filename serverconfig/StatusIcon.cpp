@@ -42,7 +42,10 @@ StatusIcon::StatusIcon(Window& window, const char* display)
   setNonBlocking(getInStream()->getFd());
 }
 
-StatusIcon::~StatusIcon() = default;
+StatusIcon::~StatusIcon() {
+  if (!isChild())
+    stopChild();
+}
 
 // Messages.
 
@@ -90,12 +93,38 @@ void StatusIcon::parentSend(const std::function<void()>& write) {
   }
 }
 
-void StatusIcon::reapChild() {
+void StatusIcon::fallBack() {
   childGone_ = true;
   window_.setIconCallback(nullptr);
   // The button row offers the fallback's "Commands" menu again: with the
   // tray icon gone, "Options..." would leave no way to its commands.
   window_.setTrayIconEmbedded(false);
+}
+
+void StatusIcon::stopChild() {
+  childGone_ = true;
+  closeStreams();
+  if (child_ <= 0 || childStatus_ != -1)
+    return;
+  // The child ends when it reads the end of its stream, but one that is
+  // stuck would keep its icon: it is told to end as well.
+  kill(child_, SIGTERM);
+  int status = 0;
+  pid_t done;
+  do
+    done = waitpid(child_, &status, 0);
+  while (done < 0 && errno == EINTR);
+  if (done == child_)
+    childStatus_ = status;
+}
+
+void StatusIcon::endChild() {
+  fallBack();
+  stopChild();
+}
+
+void StatusIcon::reapChild() {
+  fallBack();
   if (childStatus_ != -1)
     return;
   int status = 0;

@@ -106,6 +106,11 @@ public:
   void showStatus();
   // Falls back to the window's own icon and collects the child if it ended.
   void reapChild();
+  // Falls back to the window's own icon and ends the child, whose tray icon
+  // would otherwise stay on screen with a menu that does nothing: its pipes
+  // are closed and it is collected. Nothing is read from or written to it
+  // afterwards (getFd() is no longer valid).
+  void endChild();
 
 protected:
   void run() override;
@@ -132,6 +137,10 @@ private:
   void handleParent(std::uint32_t type);
   void handleChild(std::uint32_t type);
   void closeOtherDescriptors();
+  // The window's own icon and menu take over from the tray icon.
+  void fallBack();
+  // Closes the pipes, ends the child and collects it, unless it was.
+  void stopChild();
   std::string readText();
 
   Window& window_;

@@ -10,6 +10,7 @@
 #include "plat/ModuleFileName.h"
 #include "plat/ParameterSet.h"
 #include "plat/unix/AppInit.h"
+#include "plat/unix/EndSignal.h"
 #include "serverconfig/ConnectionsList.h"
 #include "serverconfig/StatusIcon.h"
 #include "serverconfig/StatusWindowActions.h"
@@ -65,31 +66,17 @@ Display* openDisplay() {
   return dpy;
 }
 
-namespace {
-
-// The pipe on which the signal handler tells the main loop to end; -1 while
-// window mode does not run.
-volatile sig_atomic_t signalPipeWrite = -1;
-int signalPipeRead = -1;
-
-} // namespace
-
 void CleanupSignalHandler(int) {
-  // Only what is safe in a handler: window mode hears of the signal through
-  // its pipe and ends its loop; elsewhere the process ends at once.
-  int fd = signalPipeWrite;
-  if (fd < 0) {
+  // Only what is safe in a handler: window mode hears of the signal in
+  // whichever wait it is and ends from there; elsewhere the process ends at
+  // once.
+  if (!os::EndSignal::raise()) {
     // The logger is not safe here; a plain write is.
     static const char notice[] = "zavconfig: CleanupSignalHandler called\n";
     ssize_t ignored = write(2, notice, sizeof(notice) - 1);
     (void)ignored;
     _exit(1);
   }
-  int saved = errno;
-  char byte = 1;
-  ssize_t ignored = write(fd, &byte, 1);
-  (void)ignored;
-  errno = saved;
 }
 
 void usage() {
@@ -222,28 +209,6 @@ int runCommandMode(Display* display, int argc, char** argv, int first) {
 
 namespace {
 
-// The self-pipe of CleanupSignalHandler, for as long as window mode runs.
-class SignalPipe {
-public:
-  SignalPipe() {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
-      throw plat::SystemException("pipe", errno);
-    signalPipeRead = fds[0];
-    signalPipeWrite = fds[1];
-  }
-  ~SignalPipe() {
-    int fd = signalPipeWrite;
-    signalPipeWrite = -1;
-    close(fd);
-    close(signalPipeRead);
-    signalPipeRead = -1;
-  }
-  SignalPipe(const SignalPipe&) = delete;
-  SignalPipe& operator=(const SignalPipe&) = delete;
-  int readFd() const { return signalPipeRead; }
-};
-
 // The toolkit's display-wide state, from TXWindow::init until every window
 // is gone.
 class Toolkit {
@@ -260,10 +225,12 @@ private:
   Display* display_;
 };
 
-// The one loop of window mode. Returns 1 when a signal asked the program to
-// end; throws plat::Exception on a failure that ends it.
-int runMainLoop(Display* display, net::SelectSocketManager* sockets, plat::TimerManager* timers,
-                ZavConfigWindow* window, serverconfig::StatusIcon* statusIcon, int signalFd) {
+// The one loop of window mode. Throws os::EndSignal::Ended when a signal
+// asked the program to end, plat::Exception on a failure that ends it.
+[[noreturn]] void runMainLoop(Display* display, net::SelectSocketManager* sockets,
+                              plat::TimerManager* timers, ZavConfigWindow* window,
+                              serverconfig::StatusIcon* statusIcon) {
+  const int signalFd = os::EndSignal::fd();
   for (;;) {
     // Failures in the handlers of windows and timers are reported and the
     // program goes on; only the loop's own failures end it.
@@ -308,20 +275,18 @@ int runMainLoop(Display* display, net::SelectSocketManager* sockets, plat::Timer
     int n = sockets->getSelectManager()->doSelect(nfds, &readFds, nullptr, nullptr, timeout);
     if (n < 0)
       throw plat::SystemException("select", errno);
-    if (FD_ISSET(signalFd, &readFds)) {
-      vlog.status("CleanupSignalHandler called");
-      return 1;
-    }
+    if (FD_ISSET(signalFd, &readFds))
+      throw os::EndSignal::Ended();
     if (statusIconFd >= 0 && FD_ISSET(statusIconFd, &readFds)) {
       try {
         statusIcon->handleRequest();
       } catch (plat::Exception& e) {
         // The co-process failed or ended, or an action of the status window
-        // failed: the status window goes back to its own "Commands" menu
-        // (already done when the co-process failed), and the pipe is not
-        // watched again.
+        // failed: the pipe is not watched again, so the child (whose icon
+        // would stay with a menu that does nothing) is ended and the status
+        // window goes back to its own "Commands" menu.
         vlog.error("%s", e.str());
-        statusIcon->reapChild();
+        statusIcon->endChild();
         statusIcon = nullptr;
       }
     }
@@ -351,7 +316,7 @@ private:
 
 int runWindowMode(Display* display, ChatOptions* chatOptions) {
   setProductWindowIcon();
-  SignalPipe signalPipe;
+  os::EndSignal::Scope endSignal;
   // Destroyed in the reverse order. The socket manager tells the servers of
   // its streams (the file-transfer and chat connections) of their removal
   // when it goes, so those are built before it and outlive it; whatever is
@@ -421,7 +386,12 @@ int runWindowMode(Display* display, ChatOptions* chatOptions) {
       vlog.error("%s", e.str());
     }
     statusCallback.setChat(&chatWindow);
-    return runMainLoop(display, &sockets, &timers, &window, statusIcon.get(), signalPipe.readFd());
+    runMainLoop(display, &sockets, &timers, &window, statusIcon.get());
+  } catch (os::EndSignal::Ended&) {
+    // Every window-mode object is gone by now, whichever wait saw the signal:
+    // the chat history is saved and the tray icon's child ended.
+    vlog.status("CleanupSignalHandler called");
+    return 1;
   } catch (plat::Exception& e) {
     vlog.error("%s", e.str());
     return 0;

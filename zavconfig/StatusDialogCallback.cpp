@@ -14,9 +14,13 @@
 #include "plat/unix/AppInit.h"
 #include "zavconfig/zavext.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
+#include <string>
 
 static plat::LogWriter vlog("XzavConfig");
 
@@ -56,10 +60,18 @@ StatusDialogCallback::StatusDialogCallback(Display* dpy, ft::UploadManager* uplo
 
 StatusDialogCallback::~StatusDialogCallback() = default;
 
-void StatusDialogCallback::setParam(const char* name, const char* value) {
+const char* StatusDialogCallback::sendParam(const char* name, const char* value) {
   plat::DString text;
   text.appendFormat("%s=%s", name, value);
+  if (size_t(text.length()) > zavext::maxTextLength)
+    return "the value is too long: name and value may have 255 bytes at most";
   if (!zavext::setParam(dpy_, text.c_str()))
+    return "the server refused the value";
+  return nullptr;
+}
+
+void StatusDialogCallback::setParam(const char* name, const char* value) {
+  if (sendParam(name, value))
     vlog.status("setting %s failed", name);
 }
 
@@ -135,7 +147,7 @@ void StatusDialogCallback::notifyChanges(const std::vector<Entry>& added,
   // Without windows (command mode) there is nobody to tell.
   if (!windows_)
     return;
-  int seconds = int(decimal(getParam("ConnNotifyTimeout"), 4));
+  int seconds = int(std::clamp<long>(decimal(getParam("ConnNotifyTimeout"), 4), INT_MIN, INT_MAX));
   for (const Entry& entry : gone)
     windows_->notifyConnect(entry, false, seconds);
   for (const Entry& entry : added)
@@ -143,6 +155,10 @@ void StatusDialogCallback::notifyChanges(const std::vector<Entry>& added,
 }
 
 void StatusDialogCallback::applyOptions(plat::ParameterSet* changed, plat::ParameterSet* server) {
+  // The settings the server did not take, each with why; the server set
+  // mirrors the server, so they keep their old values there.
+  std::set<std::string> notApplied;
+  plat::DString report;
   for (plat::ParameterSet* set = changed; set; set = set->getNext()) {
     for (plat::ConfigParameter* p = set->getFirst(); p; p = p->getNext()) {
       plat::String now = p->getValueStr();
@@ -152,14 +168,27 @@ void StatusDialogCallback::applyOptions(plat::ParameterSet* changed, plat::Param
           before.isNull() ? now.isNull() : !now.isNull() && strcmp(before.get(), now.get()) == 0;
       if (same) {
         vlog.debug("%s unchanged", p->getName());
-      } else {
-        vlog.status("%s: %s -> %s", p->getName(), before.isNull() ? "(none)" : before.get(),
-                    now.c_str());
-        setParam(p->getName(), now.c_str());
+        continue;
+      }
+      vlog.status("%s: %s -> %s", p->getName(), before.isNull() ? "(none)" : before.get(),
+                  now.c_str());
+      if (const char* why = sendParam(p->getName(), now.c_str())) {
+        vlog.error("%s not applied: %s", p->getName(), why);
+        notApplied.insert(p->getName());
+        report.appendFormat("\n%s: %s", p->getName(), why);
       }
     }
   }
-  server->setValuesFrom(*changed);
+  for (plat::ConfigParameter* p = changed->getFirst(); p; p = p->getNext()) {
+    plat::ConfigParameter* mine = server->find(p->getName());
+    if (mine && !notApplied.count(p->getName()))
+      mine->setParam(p->getValueStr().c_str(), p->getPriority());
+  }
+  if (!notApplied.empty() && windows_) {
+    plat::DString text;
+    text.appendFormat("These settings were not applied:\n%s", report.c_str());
+    windows_->showMessage(text.c_str());
+  }
   AppInit* app = AppInit::instance();
   if (!app)
     return;

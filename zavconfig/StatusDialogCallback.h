@@ -83,6 +83,8 @@ private:
     notifyChanges(added, removed);
   }
   unsigned getMode() override { return getServerMode(); }
+  // Sets a server parameter: null when the server took it, else why not.
+  const char* sendParam(const char* name, const char* value);
 
   Display* dpy_;
   ft::UploadManager* uploadManager_;

@@ -7,6 +7,7 @@
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
 #include "plat/Time.h"
+#include "plat/unix/EndSignal.h"
 #include "rdr/FramedOutStream.h"
 #include "rdr/RandomStream.h"
 
@@ -102,12 +103,16 @@ void XServerConnection::connect(Display* dpy, net::SocketManager* manager, int t
     fds.push_back({listener.getFd(), POLLIN, 0});
     for (const Pending& p : pending)
       fds.push_back({p.fd, POLLIN, 0});
+    // A request to end the program ends the wait too (the last entry).
+    fds.push_back({os::EndSignal::fd(), POLLIN, 0});
     int n = poll(fds.data(), fds.size(), remainingMs(deadline));
     if (n < 0) {
       if (errno == EINTR)
         continue;
       throw plat::SystemException("poll", errno);
     }
+    if (fds.back().revents != 0)
+      throw os::EndSignal::Ended();
     if (n == 0)
       throw plat::Exception(
           (std::string("The X Server did not open the ") + what() + " connection").c_str());

@@ -35,7 +35,8 @@ public:
   // side, so one that sends too little holds up none of the others. The
   // stream is then served by manager, with this object as its server. Throws
   // plat::Exception when the request is refused, nothing arrives in time or
-  // the listener fails.
+  // the listener fails, and os::EndSignal::Ended as soon as the program is
+  // asked to end.
   void connect(Display* dpy, net::SocketManager* manager, int timeoutMs = defaultTimeoutMs);
 
   // Asks the server to connect to port and present cookie; throws

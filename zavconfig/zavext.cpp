@@ -4,6 +4,7 @@
 
 #include <X11/Xlibint.h>
 
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -14,7 +15,7 @@ namespace zavext {
 namespace {
 
 const char extensionName[] = "ZAV-EXTENSION";
-const size_t maxText = 255;
+const size_t maxText = maxTextLength;
 
 enum Minor {
   SetParam = 0,
@@ -499,7 +500,9 @@ bool getQueryConnect(Display* dpy, char** firstText, char** user, int* timeout, 
         name[userLength] = '\0';
         *firstText = first;
         *user = name;
-        *timeout = int(replyU32(rep, 16));
+        // The count-down counts whole seconds in an int.
+        uint32_t seconds = replyU32(rep, 16);
+        *timeout = seconds > uint32_t(INT_MAX) ? INT_MAX : int(seconds);
         *id = replyU32(rep, 20);
         ok = true;
       } else {

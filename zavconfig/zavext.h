@@ -63,7 +63,11 @@ enum {
 // extension.
 bool queryExtension(Display* dpy, int* eventBase, int* errorBase);
 
-// The reply's success byte. Texts over 255 bytes fail without a request.
+// The longest text a request carries.
+const size_t maxTextLength = 255;
+
+// The reply's success byte. Texts over maxTextLength bytes fail without a
+// request.
 bool setParam(Display* dpy, const char* nameAndValue);
 // value and length are set to null and 0 first; on success the value is a
 // NUL-terminated copy, freed with XFree.

@@ -3,9 +3,11 @@
 #include "plat/Assert.h"
 #include "plat/Exception.h"
 #include "plat/TimerManager.h"
+#include "plat/unix/EndSignal.h"
 
 #include <sys/select.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <exception>
 
@@ -99,6 +101,37 @@ void TXDialog::setDecorations(bool decorate) {
   }
 }
 
+namespace {
+
+// Waits up to ms milliseconds (-1: without limit) for input on the X
+// connection fd; false when none came in time. Throws os::EndSignal::Ended
+// as soon as the program is asked to end.
+bool waitForInput(int fd, int ms) {
+  for (;;) {
+    fd_set rfds;
+    FD_ZERO(&rfds);
+    FD_SET(fd, &rfds);
+    int endFd = os::EndSignal::fd();
+    if (endFd >= 0)
+      FD_SET(endFd, &rfds);
+    timeval tv = {0, 0};
+    if (ms > 0) {
+      tv.tv_sec = (ms + 1) / 1000;
+      tv.tv_usec = ((ms + 1) % 1000) * 1000;
+    }
+    int n = select(std::max(fd, endFd) + 1, &rfds, nullptr, nullptr, ms < 0 ? nullptr : &tv);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0)
+      throw plat::SystemException("select", errno);
+    if (endFd >= 0 && FD_ISSET(endFd, &rfds))
+      throw os::EndSignal::Ended();
+    return n > 0;
+  }
+}
+
+} // namespace
+
 bool TXDialog::show() {
   PLAT_CHECK(!inModalLoop_);
   done_ = false;
@@ -125,6 +158,8 @@ bool TXDialog::show() {
   map();
   int fd = ConnectionNumber(dpy_);
   for (;;) {
+    // A request to end the program leaves the loop however busy it is.
+    os::EndSignal::check();
     TXWindow::handleXEvents(dpy_, this);
     if (done_) {
       if (mapped_)
@@ -139,20 +174,7 @@ bool TXDialog::show() {
     // not see them.
     if (XPending(dpy_))
       continue;
-    for (;;) {
-      fd_set rfds;
-      FD_ZERO(&rfds);
-      FD_SET(fd, &rfds);
-      timeval tv = {0, 0};
-      if (t > 0) {
-        tv.tv_sec = (t + 1) / 1000;
-        tv.tv_usec = ((t + 1) % 1000) * 1000;
-      }
-      if (select(fd + 1, &rfds, nullptr, nullptr, t < 0 ? nullptr : &tv) >= 0)
-        break;
-      if (errno != EINTR)
-        throw plat::SystemException("select", errno);
-    }
+    waitForInput(fd, t);
   }
 }
 
@@ -172,16 +194,7 @@ void TXDialog::mapAndWaitForExpose() {
       }
       continue;
     }
-    fd_set rfds;
-    FD_ZERO(&rfds);
-    FD_SET(fd, &rfds);
-    timeval tv = {0, 100000};
-    int n = select(fd + 1, &rfds, nullptr, nullptr, &tv);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n < 0)
-      throw plat::SystemException("select", errno);
-    if (n == 0)
+    if (!waitForInput(fd, 100))
       return;
     // Reads what arrived into Xlib's queue.
     XPending(dpy_);

@@ -42,7 +42,8 @@ public:
   // it ends (input for the program's other windows is dropped meanwhile,
   // unless a popup holds the pointer grab) and returns its result; a
   // non-modal one returns true at once. Throws plat::SystemException
-  // "select" when waiting for the X connection fails.
+  // "select" when waiting for the X connection fails, and
+  // os::EndSignal::Ended as soon as the program is asked to end.
   bool show();
   // Adds internal decorations first when asked and not there yet.
   bool showWithDecorations(bool decorate);

@@ -598,10 +598,24 @@ void TXWindow::convertSelection(Atom selection, Atom target, Atom property, Time
   XConvertSelection(dpy_, selection, target, property, win_, time);
 }
 
+// The most bytes of 8-bit property data that one ChangeProperty request can
+// carry on this display; a longer request fails with BadLength.
+static long maxPropertyBytes(Display* dpy) {
+  long maxRequest = XExtendedMaxRequestSize(dpy);
+  if (maxRequest == 0)
+    maxRequest = XMaxRequestSize(dpy);
+  return maxRequest * 4 - 64;
+}
+
 void TXWindow::storeCutBuffer(int length, const char* utf8) {
   plat::MBuf<unsigned char> latin1;
   plat::utf8BufToLatin1(length, reinterpret_cast<const unsigned char*>(utf8), latin1);
-  XStoreBytes(dpy_, reinterpret_cast<const char*>(latin1.data()), int(latin1.size()));
+  // The text comes from a viewer: cut it to what one request can carry, and
+  // keep any refusal of the server from ending the program.
+  int n = int(std::min<long>(long(latin1.size()), maxPropertyBytes(dpy_)));
+  beginXErrorTrap(dpy_);
+  XStoreBytes(dpy_, reinterpret_cast<const char*>(latin1.data()), n);
+  endXErrorTrap(dpy_);
 }
 
 void TXWindow::setSelectionProperty(Window requestor, Atom property, Atom target, int length,
@@ -609,10 +623,7 @@ void TXWindow::setSelectionProperty(Window requestor, Atom property, Atom target
   // One ChangeProperty request must fit the server's maximum request size,
   // or Xlib ends the program: serve no more than that, cut at a whole
   // character.
-  long maxRequest = XExtendedMaxRequestSize(dpy_);
-  if (maxRequest == 0)
-    maxRequest = XMaxRequestSize(dpy_);
-  long cap = maxRequest * 4 - 64;
+  long cap = maxPropertyBytes(dpy_);
   if (target == XA_STRING) {
     plat::MBuf<unsigned char> latin1;
     plat::utf8BufToLatin1(length, reinterpret_cast<const unsigned char*>(utf8), latin1);

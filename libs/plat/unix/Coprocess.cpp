@@ -36,6 +36,11 @@ Coprocess::Coprocess() = default;
 
 Coprocess::~Coprocess() = default;
 
+void Coprocess::closeStreams() {
+  in_.reset();
+  out_.reset();
+}
+
 void Coprocess::makePipe(std::unique_ptr<rdr::FdInStream>& in,
                          std::unique_ptr<rdr::FdOutStream>& out) {
   int fds[2];

@@ -32,10 +32,15 @@ public:
                        std::unique_ptr<rdr::FdOutStream>& out);
 
   bool isChild() const { return isChild_; }
-  // What the other process writes; null before start().
+  // What the other process writes; null before start() and after
+  // closeStreams().
   rdr::FdInStream* getInStream() const { return in_.get(); }
-  // What the other process reads; null before start().
+  // What the other process reads; null before start() and after
+  // closeStreams().
   rdr::FdOutStream* getOutStream() const { return out_.get(); }
+  // Closes this side's ends of both pipes: the other side reads the end of
+  // its stream.
+  void closeStreams();
 
 protected:
   // The body, run in the child with the streams connected to the parent.

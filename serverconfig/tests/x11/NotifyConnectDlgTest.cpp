@@ -74,6 +74,32 @@ TEST_F(NotifyConnectDlgTest, ConnectNoticesFoldWithinOneSecond) {
   EXPECT_FALSE(notices.isMapped()) << "hidden after its seconds";
 }
 
+// Times the server sends are cut to what the hide timer holds: a negative
+// one shows the notice for a second, not for good; a huge one does not
+// overflow the milliseconds.
+TEST_F(NotifyConnectDlgTest, HideTimesAreCutToWhatTheTimerHolds) {
+  Entry alice("alice", "10.0.0.1", "1", 1);
+  const struct {
+    int seconds;
+    int64_t shownMs; // still up this long after the notice
+  } cases[] = {{-1, 999},
+               {-2147483647 - 1, 999},
+               {1, 999},
+               {3000000, 2147483000 - 1},
+               {2147483647, 2147483000 - 1}};
+  for (const auto& c : cases) {
+    serverconfig::NotifyConnectDlg notices(dpy);
+    notices.notify(alice, true, c.seconds);
+    advance(0);
+    EXPECT_TRUE(notices.isMapped()) << c.seconds;
+    clock.advanceMs(c.shownMs);
+    timers.processTimers();
+    EXPECT_TRUE(notices.isMapped()) << c.seconds;
+    advance(1);
+    EXPECT_FALSE(notices.isMapped()) << c.seconds;
+  }
+}
+
 // The logo at the border, the text beside it, the popup flush in the
 // screen's bottom-right corner.
 TEST_F(NotifyConnectDlgTest, LogoAndTextInTheCorner) {

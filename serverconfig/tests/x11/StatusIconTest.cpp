@@ -4,6 +4,8 @@
 
 #include "serverconfig/StatusIcon.h"
 
+#include "plat/Exception.h"
+
 #include "CaptureLogger.h"
 #include "PrivateMounts.h"
 #include "ThrownMessage.h"
@@ -41,6 +43,7 @@ struct RecordingWindow : StatusIcon::Window {
   std::vector<std::string> calls;
   serverconfig::StatusDialog::IconCallback* icon = nullptr;
   int fallbacks = 0;
+  bool failDisconnect = false;
   void setIconCallback(serverconfig::StatusDialog::IconCallback* i) override {
     icon = i;
     if (!i)
@@ -53,7 +56,11 @@ struct RecordingWindow : StatusIcon::Window {
   void hideStatus() override { calls.push_back("hide"); }
   void showFileTransfer() override { calls.push_back("file transfer"); }
   void openAddClientDialog() override { calls.push_back("connect"); }
-  void disconnectAll() override { calls.push_back("disconnect"); }
+  void disconnectAll() override {
+    calls.push_back("disconnect");
+    if (failDisconnect)
+      throw plat::Exception("disconnecting failed");
+  }
   void setGuestLogin() override { calls.push_back("guest login"); }
   void showChat() override { calls.push_back("chat"); }
   void showOptions() override { calls.push_back("options"); }
@@ -221,6 +228,11 @@ TEST_F(StatusIconTest, GtkMissingIsReportedAndTheChildExitsZero) {
     path.pop_back();
   ASSERT_FALSE(path.empty());
   ASSERT_EQ(mount("/dev/null", path.c_str(), nullptr, MS_BIND, nullptr), 0) << path;
+  // The tests after this one find GTK again.
+  struct Uncover {
+    std::string path;
+    ~Uncover() { umount2(path.c_str(), MNT_DETACH); }
+  } uncover{path};
 
   StatusIcon icon(window, xvfb.display().c_str());
   std::string message = thrownMessage([&] {
@@ -279,6 +291,30 @@ TEST_F(StatusIconTest, BrokenPipeFallsBackOnceAndTheReaderReportsTheEnd) {
   // The reader reports the end, and its caller stops watching.
   EXPECT_EQ(thrownMessage([&] { icon.handleRequest(); }), "End of stream");
   EXPECT_EQ(window.fallbacks, 2);
+}
+
+// An action of the status window that fails ends the icon, as the main loop
+// does with it: the child is ended and collected, its icon leaves the tray,
+// and the window takes over with its own menu.
+TEST_F(StatusIconTest, AFailedActionEndsTheChildAndItsTrayIcon) {
+  startTray();
+  window.failDisconnect = true;
+  StatusIcon icon(window, xvfb.display().c_str());
+  ASSERT_TRUE(pumpUntil(icon, [&] { return window.count("embedded") == 1; }));
+  std::string win = tray->iconWindow();
+  ASSERT_FALSE(win.empty());
+  ASSERT_TRUE(tray->chooseMenuItem(win, 3));
+  EXPECT_EQ(thrownMessage([&] { pumpUntil(icon, [] { return false; }); }), "disconnecting failed");
+  icon.endChild();
+  EXPECT_NE(icon.childStatus(), -1) << "collected";
+  EXPECT_EQ(access(("/proc/" + std::to_string(icon.childPid())).c_str(), F_OK), -1);
+  EXPECT_EQ(window.fallbacks, 1);
+  EXPECT_EQ(window.calls.back(), "not embedded");
+  EXPECT_TRUE(tray->iconWindow(2).empty()) << "the icon left the tray";
+  // The window's later reports reach nobody and fail nothing.
+  icon.setTooltip("status");
+  icon.enableChat(true);
+  EXPECT_EQ(window.fallbacks, 1);
 }
 
 } // namespace

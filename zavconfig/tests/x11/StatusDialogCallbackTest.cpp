@@ -23,6 +23,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -235,6 +236,37 @@ TEST_F(StatusDialogCallbackTest, ConnectionsModelListsDisconnectsAndSetsAccess) 
   EXPECT_EQ(model.count(), 0u);
 }
 
+// Notice times beyond what an int holds reach the notices cut to it.
+TEST_F(StatusDialogCallbackTest, NoticeTimesAreCutToAnInt) {
+  StatusDialogCallback callback(dpy, nullptr);
+  RecordingWindows windows;
+  callback.setWindows(&windows);
+  serverconfig::ConnectionsList model(&callback);
+  const struct {
+    const char* value;
+    const char* seconds;
+  } cases[] = {{"3000000", "3000000"},
+               {"2147483647", "2147483647"},
+               {"3000000000", "2147483647"},
+               {"99999999999999999999", "2147483647"},
+               {"-5", "-5"},
+               {"-3000000000", "-2147483648"}};
+  for (const auto& c : cases) {
+    control(std::string("{\"cmd\": \"set\", \"params\": [{\"name\": \"ConnNotifyTimeout\", "
+                        "\"value\": \"") +
+            c.value + "\"}]}");
+    windows.calls.clear();
+    setConnections({connection("alice", "10.0.0.1", "1", 1)});
+    model.refresh();
+    setConnections({});
+    model.refresh();
+    EXPECT_EQ(windows.calls,
+              (std::vector<std::string>{std::string("connected alice ") + c.seconds,
+                                        std::string("disconnected alice ") + c.seconds}))
+        << c.value;
+  }
+}
+
 TEST_F(StatusDialogCallbackTest, IconifyChatAndFileTransfer) {
   StatusDialogCallback callback(dpy, nullptr);
   callback.iconify(); // no windows yet: nothing happens
@@ -301,6 +333,62 @@ TEST_F(StatusDialogCallbackTest, ApplyOptionsSendsOnlyChangedValues) {
   // Nothing changed: nothing sent.
   callback.applyOptions(&changed, &serverSet);
   EXPECT_EQ(requests(), (std::vector<std::string>{"setParam \"Hosts=-\""}));
+}
+
+// A setting that the server refuses, or that is too long to send, is not
+// copied into the server set, and the user is told which and why; the
+// others are applied as usual.
+TEST_F(StatusDialogCallbackTest, ApplyOptionsTellsWhichSettingsWereNotApplied) {
+  testing_support::zavconfigAppInit();
+  plat::ParameterSet serverSet("Xzav");
+  plat::StringParameter serverDesktop("Desktop", "", "Xzav demo desktop", false, &serverSet);
+  plat::StringParameter serverHosts("Hosts", "", "+", false, &serverSet);
+  plat::StringParameter serverOdd("NoSuchParam", "", "a", false, &serverSet);
+  plat::StringParameter serverFits("AllowedUsers", "", "", false, &serverSet);
+  plat::ParameterSet changed("working");
+  plat::StringParameter desktop("Desktop", "", "new desk", false, &changed);
+  // "Hosts=" and 250 bytes: 256 bytes, one more than a request carries.
+  const std::string tooLong = "+" + std::string(249, 'h');
+  plat::StringParameter hosts("Hosts", "", tooLong.c_str(), false, &changed);
+  plat::StringParameter odd("NoSuchParam", "", "b", false, &changed);
+  // "AllowedUsers=" and 242 bytes: exactly 255.
+  const std::string fits(242, 'u');
+  plat::StringParameter allowed("AllowedUsers", "", fits.c_str(), false, &changed);
+
+  control("{\"cmd\": \"put_param\", \"name\": \"AllowedUsers\", \"value\": \"\"}");
+  StatusDialogCallback callback(dpy, nullptr);
+  RecordingWindows windows;
+  callback.setWindows(&windows);
+  requests();
+  serverconfig::OptionsDialog::Callback& options = callback;
+  options.applyOptions(&changed, &serverSet);
+
+  std::vector<std::string> sent = requests();
+  std::sort(sent.begin(), sent.end());
+  EXPECT_EQ(sent, (std::vector<std::string>{"setParam \"AllowedUsers=" + fits + "\"",
+                                            "setParam \"Desktop=new desk\"",
+                                            "setParam \"NoSuchParam=b\""}));
+  EXPECT_STREQ(serverDesktop.getValueStr().c_str(), "new desk");
+  EXPECT_STREQ(serverFits.getValueStr().c_str(), fits.c_str());
+  EXPECT_STREQ(serverHosts.getValueStr().c_str(), "+") << "never sent";
+  EXPECT_STREQ(serverOdd.getValueStr().c_str(), "a") << "refused";
+  ASSERT_EQ(windows.calls.size(), 1u);
+  const std::string& message = windows.calls[0];
+  EXPECT_EQ(message.rfind("message These settings were not applied:\n\n", 0), 0u) << message;
+  EXPECT_NE(
+      message.find("\nHosts: the value is too long: name and value may have 255 bytes at most"),
+      std::string::npos)
+      << message;
+  EXPECT_NE(message.find("\nNoSuchParam: the server refused the value"), std::string::npos)
+      << message;
+  EXPECT_EQ(message.find("Desktop"), std::string::npos) << message;
+
+  // Applying again sends the two again, as they still differ from the server.
+  windows.calls.clear();
+  options.applyOptions(&changed, &serverSet);
+  sent = requests();
+  EXPECT_EQ(sent, (std::vector<std::string>{"setParam \"NoSuchParam=b\""}));
+  EXPECT_EQ(windows.calls.size(), 1u);
 }
 
 TEST_F(StatusDialogCallbackTest, ReloadParamsLoadsTheServersXml) {

@@ -12,6 +12,7 @@
 #include "XzavDouble.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -19,6 +20,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <functional>
@@ -70,9 +72,11 @@ std::string fileText(const std::string& path) {
 // destructor when the test has not stopped it.
 class WindowMode {
 public:
-  // env: further "NAME=value" settings of the program's environment.
+  // env: further "NAME=value" settings of the program's environment; ready:
+  // the request in the server's log that shows the program is far enough.
   explicit WindowMode(XzavDouble& server, const std::vector<std::string>& args = {},
-                      const std::vector<std::string>& env = {})
+                      const std::vector<std::string>& env = {},
+                      const std::string& ready = "selectInput")
       : server_(server) {
     errPath_ = server.dir() + "/zavconfig.err";
     home_ = server.dir() + "/home";
@@ -85,19 +89,25 @@ public:
     int out;
     pid_ = child::spawn(argv, &out, 1, errPath_);
     close(out);
-    // Ready once the main window has chosen its extension events.
-    if (!waitFor([&] { return log().find("selectInput") != std::string::npos; }))
+    // Ready by default once the main window has chosen its extension events.
+    if (!waitFor([&] { return log().find(ready) != std::string::npos; }))
       throw std::runtime_error("window mode did not start: " + err());
   }
   ~WindowMode() { child::stop(pid_); }
   WindowMode(const WindowMode&) = delete;
   WindowMode& operator=(const WindowMode&) = delete;
 
-  // Sends the signal and gives the exit status (or 128 + the fatal signal).
-  int stopWith(int sig) {
+  // Sends the signal and gives the exit status (or 128 + the fatal signal);
+  // how long the program took to end after it, in elapsedMs.
+  int stopWith(int sig, long* elapsedMs = nullptr) {
+    auto start = std::chrono::steady_clock::now();
     kill(pid_, sig);
     int status = 0;
     waitFor([&] { return waitpid(pid_, &status, WNOHANG) == pid_; });
+    if (elapsedMs)
+      *elapsedMs = long(std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - start)
+                            .count());
     pid_ = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
@@ -616,6 +626,167 @@ TEST(ZavconfigWindowMode, ChatWindowComesUpAndTheHistoryIsSavedAtTheEnd) {
   EXPECT_NE(before, std::string::npos) << saved;
   EXPECT_NE(hello, std::string::npos) << saved;
   EXPECT_LT(before, hello) << saved;
+}
+
+// Whether the process is gone altogether (ended and collected).
+bool processGone(pid_t pid) {
+  return access(("/proc/" + std::to_string(pid)).c_str(), F_OK) != 0;
+}
+
+// A chat history file whose time is the epoch: one that is saved again gets
+// a new time.
+std::string oldHistoryFile(XzavDouble& server) {
+  std::string home = server.dir() + "/home";
+  mkdir(home.c_str(), 0700);
+  mkdir((home + "/.zav").c_str(), 0700);
+  std::string path = home + "/.zav/zavchat.xml";
+  std::ofstream(path) << "<?xml version=\"1.0\"?>\n<chat>\n  <message text=\"from before\" time=\""
+                      << time(nullptr) - 60 << "\" user=\"ann\" endpoint=\"10.0.0.1\"/>\n</chat>\n";
+  struct timespec times[2] = {{0, 0}, {0, 0}};
+  utimensat(AT_FDCWD, path.c_str(), times, 0);
+  return path;
+}
+
+bool savedAgain(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && st.st_mtime != 0 &&
+         fileText(path).find("from before") != std::string::npos;
+}
+
+// A signal while start-up waits for the server to connect a loopback stream
+// back ends the program at once with status 1. During the chat stream's wait
+// the history is loaded and the tray icon's child runs: the history is saved
+// and the child is gone, as after a signal in the main loop.
+TEST(ZavconfigWindowMode, ASignalDuringTheConnectBackEndsTheProgramAtOnce) {
+  struct Case {
+    const char* stream;
+    const char* request;
+    int sig;
+  };
+  const Case cases[] = {
+      {"ft", "requestFileTransferStream", SIGTERM},
+      {"chat", "requestChatStream", SIGHUP},
+      {"chat", "requestChatStream", SIGINT},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.stream) + " " + strsignal(c.sig));
+    XzavDouble server;
+    server.control(std::string("{\"cmd\": \"stream\", \"kind\": \"") + c.stream +
+                   "\", \"set\": {\"cookie\": \"none\"}}");
+    std::string history = oldHistoryFile(server);
+    WindowMode zavconfig(server, {}, {}, c.request);
+    std::vector<pid_t> children = childrenOf(zavconfig.pid());
+    EXPECT_EQ(children.size(), std::string(c.stream) == "chat" ? 1u : 0u);
+    long ms = 0;
+    EXPECT_EQ(zavconfig.stopWith(c.sig, &ms), 1);
+    EXPECT_LT(ms, 1000);
+    expectCleanExit(zavconfig);
+    EXPECT_NE(zavconfig.err().find("CleanupSignalHandler called"), std::string::npos)
+        << zavconfig.err();
+    for (pid_t child : children)
+      EXPECT_TRUE(processGone(child));
+    EXPECT_EQ(savedAgain(history), std::string(c.stream) == "chat");
+  }
+}
+
+// A signal while a modal box runs its own loop (the question before
+// disabling mouse and keyboard input) ends the program at once with status
+// 1, after saving the chat history and ending the tray icon's child.
+TEST(ZavconfigWindowMode, ASignalDuringAModalBoxEndsTheProgramAtOnce) {
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(strsignal(sig));
+    XzavDouble server;
+    putOptionsParams(server);
+    for (const char* name : {"AcceptKeyEvents", "AcceptPointerEvents"})
+      server.control(std::string("{\"cmd\": \"put_param\", \"name\": \"") + name +
+                     "\", \"value\": \"0\", \"kind\": \"bool\"}");
+    std::string history = oldHistoryFile(server);
+    mkdir((server.dir() + "/home/.zav/config.d").c_str(), 0700);
+    std::ofstream(server.dir() + "/home/.zav/config.d/zavconfig") << "AdvancedOptions=1\n";
+    WindowMode zavconfig(server);
+    std::string d = server.display();
+    ASSERT_TRUE(waitFor(
+        [&] { return !shell(d, "xdotool search --onlyvisible --name \"Zav Server\"").empty(); }));
+    std::vector<pid_t> children = childrenOf(zavconfig.pid());
+    EXPECT_EQ(children.size(), 1u);
+    chooseCommand(d, 0);
+    std::string options = "xdotool search --onlyvisible --name \"^Options \\(\"";
+    ASSERT_TRUE(waitFor([&] { return !shell(d, options).empty(); })) << zavconfig.err();
+    std::string win = "$(" + options + " | head -1)";
+    // The "Inputs" page, then "Apply" at the bottom right.
+    shell(d, "xdotool mousemove --sync --window " + win + " 100 100 key ctrl+Tab");
+    std::string geometry = shell(d, "xdotool getwindowgeometry --shell " + win);
+    int width = std::stoi(geometry.substr(geometry.find("WIDTH=") + 6));
+    int height = std::stoi(geometry.substr(geometry.find("HEIGHT=") + 7));
+    std::string windows = shell(d, "xdotool search --onlyvisible --name .");
+    shell(d, "xdotool mousemove --sync --window " + win + " " + std::to_string(width - 40) + " " +
+                 std::to_string(height - 12) + " click 1");
+    // The question is up: one more window.
+    ASSERT_TRUE(waitFor([&] {
+      return shell(d, "xdotool search --onlyvisible --name .").size() > windows.size();
+    })) << zavconfig.err();
+    std::string dir = std::string(ZAV_BINARY_DIR) + "/screenshots";
+    mkdir(dir.c_str(), 0755);
+    shell(d, "xwd -silent -root | convert xwd:- " + dir + "/signal-during-modal-box.png");
+    long ms = 0;
+    EXPECT_EQ(zavconfig.stopWith(sig, &ms), 1);
+    EXPECT_LT(ms, 1000);
+    expectCleanExit(zavconfig);
+    EXPECT_NE(zavconfig.err().find("CleanupSignalHandler called"), std::string::npos)
+        << zavconfig.err();
+    for (pid_t child : children)
+      EXPECT_TRUE(processGone(child));
+    EXPECT_TRUE(savedAgain(history));
+  }
+}
+
+// One run meets, in turn, what the server may send that once ended or froze
+// the program: notice times that are negative or overflow milliseconds, a
+// query time-out beyond an int, and a viewer's cut text longer than the X
+// server's largest request. It lives through all of them and still ends at
+// once on a signal.
+TEST(ZavconfigWindowMode, OneRunLivesThroughTheServersOddValuesInTurn) {
+  XzavDouble server;
+  WindowMode zavconfig(server);
+  std::string d = server.display();
+  std::string notice = "xdotool search --onlyvisible --name \"^Connection notice$\"";
+  auto connections = [&](const char* list) {
+    server.control(std::string("{\"cmd\": \"set\", \"connections\": [") + list + "]}");
+    zavconfig.event("status");
+  };
+  // A negative time shows the notice for a second instead of for good.
+  server.control(R"({"cmd": "put_param", "name": "ConnNotifyTimeout", "value": "-5"})");
+  connections(R"({"user": "alice", "address": "10.0.0.1", "suffix": "1", "rights": 1})");
+  EXPECT_TRUE(waitFor([&] { return !shell(d, notice).empty(); })) << zavconfig.err();
+  EXPECT_TRUE(waitFor([&] { return shell(d, notice).empty(); })) << "the notice stayed up";
+  // 3,000,000 seconds are more milliseconds than an int holds.
+  server.control(R"({"cmd": "put_param", "name": "ConnNotifyTimeout", "value": "3000000"})");
+  connections("");
+  EXPECT_TRUE(waitFor([&] { return !shell(d, notice).empty(); })) << zavconfig.err();
+
+  // A query time-out of 2^32 - 1 seconds counts down from the largest int.
+  server.control(R"({"cmd": "set", "query": {"user": "eve", "timeout": 4294967295, "id": 3}})");
+  zavconfig.event("query");
+  std::string prompt = "xdotool search --onlyvisible --name \"^Connection query$\"";
+  EXPECT_TRUE(waitFor([&] { return !shell(d, prompt).empty(); })) << zavconfig.err();
+
+  // 17,000,000 ASCII bytes: more than a 16 MB request of the X server
+  // carries. The desktop is offered as much as fits.
+  std::string text(17000000, 'x');
+  server.control("{\"cmd\": \"set\", \"client_cut_text\": \"" + text + "\"}");
+  zavconfig.event("cut");
+  std::string size;
+  EXPECT_TRUE(waitFor([&] {
+    size = shell(d, "xclip -o -selection clipboard | wc -c");
+    return !size.empty() && std::stol(size) > 16000000;
+  })) << size
+      << zavconfig.err();
+  EXPECT_LT(std::stol(size), 17000000L);
+
+  long ms = 0;
+  EXPECT_EQ(zavconfig.stopWith(SIGTERM, &ms), 1) << zavconfig.err();
+  EXPECT_LT(ms, 1000);
+  expectCleanExit(zavconfig);
 }
 
 } // namespace

@@ -457,6 +457,27 @@ TEST_F(ZavExtTest, QueryConnectAndApproval) {
   EXPECT_EQ(log[2], "approveConnect id=4242 rights=0x1f");
 }
 
+// The count-down of a query holds an int: longer time-outs are cut to it.
+TEST_F(ZavExtTest, QueryTimeOutsBeyondAnIntAreCutToIt) {
+  const struct {
+    uint32_t sent;
+    int read;
+  } cases[] = {
+      {1, 1}, {2147483647u, 2147483647}, {2147483648u, 2147483647}, {4294967295u, 2147483647}};
+  for (const auto& c : cases) {
+    server->control("{\"cmd\": \"set\", \"query\": {\"address\": \"10.0.0.9\", \"user\": "
+                    "\"dan\", \"timeout\": " +
+                    std::to_string(c.sent) + ", \"id\": 7}}");
+    char *address, *user;
+    int timeout = 0;
+    unsigned id = 0;
+    ASSERT_TRUE(zavext::getQueryConnect(dpy, &address, &user, &timeout, &id));
+    EXPECT_EQ(timeout, c.read) << c.sent;
+    XFree(address);
+    XFree(user);
+  }
+}
+
 TEST_F(ZavExtTest, ParametersAndDescriptions) {
   char* value;
   int length;

@@ -61,17 +61,26 @@ struct CountingIcon : gtk::TrayIcon {
   }
 };
 
-class GtkTray : public ::testing::Test {
-protected:
-  void SetUp() override {
+// GTK is set up once per process, on the display it opens then, and keeps
+// that display to the end: every test of the process shares one Xvfb, made
+// on first use and stopped when the process ends.
+XvfbServer& sharedXvfb() {
+  static XvfbServer xvfb("800x600x24");
+  static bool ready = false;
+  if (!ready) {
     setenv("DISPLAY", xvfb.display().c_str(), 1);
     int argc = 1;
     char name[] = "gtk-tests";
     char* args[] = {name, nullptr};
     char** argv = args;
     gtk::gtk_init(&argc, &argv);
+    ready = true;
   }
+  return xvfb;
+}
 
+class GtkTray : public ::testing::Test {
+protected:
   void startTray() {
     int out = -1;
     tray = testing_support::child::spawn({"trayer", "--expand", "false"}, &out, 3, "/dev/null");
@@ -83,7 +92,7 @@ protected:
       testing_support::child::stop(tray);
   }
 
-  XvfbServer xvfb{"800x600x24"};
+  XvfbServer& xvfb = sharedXvfb();
   pid_t tray = -1;
 };
 

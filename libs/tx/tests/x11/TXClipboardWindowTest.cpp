@@ -195,6 +195,34 @@ TEST(ClipboardServing, TextLargerThanTheServerTakesIsCutToFit) {
             (text.size() + 1) / 2);
 }
 
+TEST(ClipboardServing, AsciiTextLargerThanTheServerTakesIsCutToFitInCutBuffer) {
+  TxTestDisplay x("640x480x24", {"-maxbigreqsize", "1"});
+  size_t limit = size_t(XExtendedMaxRequestSize(x.dpy)) * 4;
+  Owner owner;
+  TXClipboardWindow clip(x.dpy, &owner);
+  ASSERT_TRUE(x.pumpUntil([&] { return !clip.fetchPending(); }));
+  // Latin-1 is as long as the text itself: the cut buffer gets it all.
+  std::string text;
+  while (text.size() < limit + 100000)
+    text += char('a' + text.size() % 26);
+  clip.setCutText(int(text.size()), text.data());
+  clip.acquireSelections(x.serverTime(clip.win()));
+  XSync(x.dpy, False);
+  EXPECT_TRUE(clip.ownsSelection(xaCLIPBOARD));
+  int n = 0;
+  char* bytes = XFetchBytes(x.dpy, &n);
+  ASSERT_NE(bytes, nullptr);
+  EXPECT_LT(size_t(n), limit);
+  EXPECT_GT(size_t(n), limit - 1000);
+  EXPECT_EQ(std::string(bytes, size_t(n)), text.substr(0, size_t(n)));
+  XFree(bytes);
+  for (const char* target : {"UTF8_STRING", "STRING"}) {
+    std::string served = x.run({"xclip", "-o", "-selection", "clipboard", "-t", target});
+    EXPECT_EQ(served.size(), size_t(n)) << target;
+    EXPECT_EQ(served, text.substr(0, served.size())) << target;
+  }
+}
+
 namespace {
 
 // Another client that owns PRIMARY and CLIPBOARD at one and the same time

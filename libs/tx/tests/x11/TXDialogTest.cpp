@@ -11,6 +11,7 @@
 #include "TxTestWidgets.h"
 
 #include "plat/Exception.h"
+#include "plat/unix/EndSignal.h"
 
 #include <signal.h>
 #include <sys/time.h>
@@ -158,6 +159,31 @@ TEST_P(DialogTest, InterruptedWaitsDoNotEndTheModalLoop) {
   setitimer(ITIMER_REAL, &off, nullptr);
   sigaction(SIGALRM, &old, nullptr);
   EXPECT_FALSE(result);
+}
+
+// A signal whose handler asks the program to end, arriving while the modal
+// loop waits with nothing else to do, leaves the loop at once; so does a
+// request made before the dialog is shown.
+TEST_P(DialogTest, AnEndRequestLeavesTheModalLoopAtOnce) {
+  os::EndSignal::Scope endSignal;
+  struct sigaction action = {}, old = {};
+  action.sa_handler = [](int) { os::EndSignal::raise(); };
+  sigaction(SIGALRM, &action, &old);
+  TestDialog dialog(x.dpy, true);
+  TxModalScript script({[&] { return dialog.getImage() != nullptr; },
+                        [&] {
+                          itimerval once = {{0, 0}, {0, 100000}};
+                          setitimer(ITIMER_REAL, &once, nullptr);
+                          return true;
+                        }});
+  dialog.script = &script;
+  EXPECT_THROW(dialog.show(), os::EndSignal::Ended);
+  sigaction(SIGALRM, &old, nullptr);
+  EXPECT_TRUE(dialog.finished.empty());
+  // The loop is left behind: the dialog can be shown again, and the request
+  // still stands.
+  dialog.script = nullptr;
+  EXPECT_THROW(dialog.show(), os::EndSignal::Ended);
 }
 
 TEST_P(DialogTest, NonModalDialogReturnsAtOnceAndIsBroughtUpAfresh) {

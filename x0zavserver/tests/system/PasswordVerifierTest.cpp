@@ -344,3 +344,29 @@ TEST_F(PasswordVerifierTest, ControlCharactersInNamesAreEscapedInTheSystemLog) {
     unlink(blacklistFile().c_str());
   }
 }
+
+TEST_F(PasswordVerifierTest, ChannelStaysReadyAfterTenThousandMixedRequests) {
+  // Refusals, acceptances, printing and single sign-on requests in a row
+  // over the one channel of a core, as remote viewers guessing passwords
+  // cause them; then, once a minute has passed for the blacklist (root
+  // ages its file when the core asks through a FIFO), the right password
+  // through both modules.
+  LauncherRig::Options opt;
+  opt.extraShell = "mkfifo -m 0666 /run/zavage /run/zavaged\n"
+                   "( read x < /run/zavage; touch -d '2 minutes ago' " +
+                   std::string("/run/zavserver-auth/") + std::to_string(uid) +
+                   "; echo > /run/zavaged ) &\n";
+  auto r = rig.run(user,
+                   {"AllowedUsers=*:f", "PamApplicationName=zavunix", "mixed", "10000", user, "sh",
+                    "echo > /run/zavage; cat /run/zavaged", "etc", user, "Secret-1", "pam", user,
+                    "Secret-1", "finish"},
+                   opt);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(linesWith(r.out, "mixed "), std::vector<std::string>{"mixed 10000 answered, 0 wrong"})
+      << r.out;
+  EXPECT_EQ(linesWith(r.out, "first wrong "), std::vector<std::string>{}) << r.out;
+  EXPECT_EQ(linesWith(r.out, "verify "),
+            (std::vector<std::string>{"verify 0 " + user + "|f|Full", "verify 0 " + user + "|f|Full"}))
+      << r.err;
+  EXPECT_NE(r.out.find("coprocess exit 0"), std::string::npos) << r.out;
+}

@@ -65,8 +65,7 @@ std::unique_ptr<Session> RootCodeUPV::verifyViaCoprocess(const char* user, const
   // there is a co-process.
   if (plat::strLen(user) > maxStringLength || plat::strLen(password) > maxStringLength) {
     vlog.error("user name or password longer than %d bytes refused", maxStringLength);
-    throw rfb::AuthFailureException(
-        "Either the username was not recognised, or the password was incorrect");
+    throw rfb::AuthFailureException(failureText);
   }
   Channel ch = channel();
   if (ch.in && ch.out) {

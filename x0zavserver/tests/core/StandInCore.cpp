@@ -25,6 +25,9 @@
 //                           password request); prints "mixed N answered, K wrong" and the first
 //                           wrong answer, after which the channel is out of
 //                           step: only "sh" and "finish" still run
+//   service NAME            the PAM service of later "pam" commands
+//   killco SIGNAL           send the co-process a signal as the core's user;
+//                           prints "killco " and the result
 //   sh COMMAND              run a shell command as the core's user
 //   raw HEX                 write raw bytes to the request pipe
 //   reply                   read the rest of the reply pipe and print it in hex
@@ -319,6 +322,11 @@ int main(int argc, char** argv) {
     } else if (cmd == "mixed" && i + 2 < argc) {
       inStep = mixed(atoi(argv[i + 1]), argv[i + 2], etc, pam, printing);
       i += 2;
+    } else if (cmd == "service" && i + 1 < argc) {
+      zav::pamApplicationName.setParam(argv[++i], 50);
+    } else if (cmd == "killco" && i + 1 < argc) {
+      int rc = kill(coprocessPid(), atoi(argv[++i]));
+      printf("killco %s\n", rc == 0 ? "sent" : strerror(errno));
     } else if (cmd == "sh" && i + 1 < argc) {
       fflush(stdout);
       int rc = system(argv[++i]);

@@ -4,6 +4,7 @@
 #include "plat/LogWriter.h"
 #include "plat/Time.h"
 #include "x0zavserver/AuthFailureException.h"
+#include "x0zavserver/unix/OwnedFd.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -18,25 +19,7 @@ namespace zav {
 
 namespace {
 
-class Fd {
-public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0)
-      close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
-private:
-  int fd_;
-};
+using Fd = os::OwnedFd;
 
 // Refuses anything that is not ours and private: the directory and the file
 // hold security state, so a planted object must never be followed or used.

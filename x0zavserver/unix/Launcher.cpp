@@ -2,7 +2,6 @@
 
 #include "plat/DString.h"
 #include "plat/Exception.h"
-#include "plat/LogWriter.h"
 #include "plat/unix/Passwd.h"
 #include "rdr/FdInStream.h"
 #include "rdr/FdOutStream.h"
@@ -26,7 +25,6 @@
 #include <unistd.h>
 #include <vector>
 
-static plat::LogWriter vlog("Launcher");
 
 namespace os {
 

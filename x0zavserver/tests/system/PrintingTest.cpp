@@ -594,3 +594,35 @@ TEST_F(PrintingModule, QueueCountIsLimited) {
   EXPECT_EQ(serve(module, addRequest("one-more", server->ppd(), "7", 0, 0)), reply(true, 0));
   EXPECT_EQ(module.printers().size(), size_t(RootCodePrinting::maxQueues));
 }
+
+TEST_F(PrintingThroughLauncher, QueueOfACoprocessThatDiedIsRemovedAtTheNextStart) {
+  // The user cannot kill the co-process, but root (or the system) can: then
+  // its queue stays behind, and the clean-up of the next launcher of the
+  // same user removes it.
+  TempDir dir;
+  chmod(dir.path().c_str(), 0755);
+  std::string home = dir / "home";
+  ASSERT_EQ(TestUsers::run("usermod -d " + home + " " + user), 0);
+  ASSERT_EQ(TestUsers::run("mkdir -p " + home + "/.zav && chown -R " + user + ": " + home), 0);
+  options.extraShell += "export HOME=" + home + "\n";
+  LauncherRig::Options killing = options;
+  // root kills the co-process whose id the core sends through a FIFO.
+  killing.extraShell += "mkfifo -m 0666 /run/zavkill /run/zavkilled\n"
+                        "( read pid < /run/zavkill; kill -KILL $pid; echo > /run/zavkilled ) &\n";
+  LauncherRig::Result r = rig->run(
+      user,
+      {"printadd", "left", "7", "0", server->ppd(), "sh",
+       "lpoptions -p left -o zav-id=s1 -o zav-user=" + user + " >/dev/null", "killco", "9", "sh",
+       "echo $(pgrep -P $PPID -x x0zavserver) > /run/zavkill; cat /run/zavkilled", "finish"},
+      killing);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("print 1 0000\nsh 0\nkillco Operation not permitted\n"), std::string::npos)
+      << r.out << r.err;
+  EXPECT_NE(r.out.find("coprocess signal 9\n"), std::string::npos) << r.out << r.err;
+  ASSERT_EQ(server->queues(), "left\n");
+
+  r = rig->run(user, {"printcleanup", "finish"}, options);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("cleanup done\ncoprocess exit 0\n"), std::string::npos) << r.out << r.err;
+  EXPECT_EQ(server->queues(), "");
+}

@@ -19,8 +19,9 @@ std::vector<std::string> settingsHashed;
 } // namespace
 
 extern "C" char* crypt(const char* phrase, const char* setting) {
-  static auto next = reinterpret_cast<char* (*)(const char*, const char*)>(dlsym(RTLD_NEXT, "crypt"));
-  settingsHashed.push_back(setting ? setting : "");
+  static auto next =
+      reinterpret_cast<char* (*)(const char*, const char*)>(dlsym(RTLD_NEXT, "crypt"));
+  settingsHashed.push_back(setting);
   return next(phrase, setting);
 }
 
@@ -32,13 +33,13 @@ using testing_support::thrownMessage;
 std::string kindOf(const std::string& hash) {
   size_t second = hash.find('$', 1);
   return hash.empty() || hash[0] != '$' || second == std::string::npos ? hash
-                                                                        : hash.substr(0, second + 1);
+                                                                       : hash.substr(0, second + 1);
 }
 
 TEST(RootCodeEtcPasswd, UnknownUserCostsAHashOfTheSystemsKind) {
   settingsHashed.clear();
-  std::string message = thrownMessage(
-      [] { zav::RootCodeEtcPasswd::instance().verify("zav-no-such-user", "guess"); });
+  std::string message =
+      thrownMessage([] { zav::RootCodeEtcPasswd::instance().verify("zav-no-such-user", "guess"); });
   EXPECT_EQ(message, zav::RootCodeUPV::failureText);
   ASSERT_EQ(settingsHashed.size(), 1u) << "the password of an unknown user was not hashed";
   // A hash of a real method, with its cost, never a setting that fails at

@@ -82,8 +82,8 @@ void FailureBlacklist::recordAttempt() {
   lockWhole(file.get());
   struct stat st = fstatOrThrow(file.get());
   // In 100-nanosecond ticks, from the file's time to its full resolution.
-  long long changed = static_cast<long long>(plat::unixTimeToTicks(st.st_mtim.tv_sec)) +
-                      st.st_mtim.tv_nsec / 100;
+  long long changed =
+      static_cast<long long>(plat::unixTimeToTicks(st.st_mtim.tv_sec)) + st.st_mtim.tv_nsec / 100;
   long long age = static_cast<long long>(plat::currentTime()) - changed;
   // A time ahead of the clock means the clock was stepped back since: the
   // block it recorded is over, or it would last until the clock caught up.

@@ -25,7 +25,6 @@
 #include <unistd.h>
 #include <vector>
 
-
 namespace os {
 
 const char* const serverCorePath = "/etc/zav/x0zavserver-core";

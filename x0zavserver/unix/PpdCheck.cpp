@@ -67,9 +67,9 @@ std::string lineRefusal(const std::string& line) {
   }
   // Keywords that name a program or another file for the print server or
   // its drivers; compared without case, since a reader may.
-  static const char* const refused[] = {"cupsPreFilter", "cupsPortMonitor", "Foomatic", "Include",
-                                        "cupsBackend",   "APDialogExtension", "APPrinterUtility",
-                                        "APAutoSetupTool"};
+  static const char* const refused[] = {"cupsPreFilter",    "cupsPortMonitor", "Foomatic",
+                                        "Include",          "cupsBackend",     "APDialogExtension",
+                                        "APPrinterUtility", "APAutoSetupTool"};
   for (const char* prefix : refused)
     if (startsWithNoCase(keyword, prefix))
       return "a program or file for the print server (*" + keyword + ")";

@@ -11,10 +11,10 @@
 #include <crypt.h>
 #include <cstdlib>
 #include <cstring>
-#include <pwd.h>
-#include <string>
 #include <ctime>
+#include <pwd.h>
 #include <shadow.h>
+#include <string>
 #include <unistd.h>
 
 static plat::LogWriter vlog("EtcPasswdAuth");
@@ -89,8 +89,8 @@ const char* dummyHash() {
                                           static_cast<int>(sizeof(data.setting)));
       setting = made ? made : "$6$zavdummysalt$";
     }
-    const char* h = crypt_rn("zav dummy password", setting.c_str(), &data,
-                             static_cast<int>(sizeof(data)));
+    const char* h =
+        crypt_rn("zav dummy password", setting.c_str(), &data, static_cast<int>(sizeof(data)));
     return plat::String(h && *h != '*' ? h : "$6$zavdummysalt$");
   }();
   return hash.c_str();

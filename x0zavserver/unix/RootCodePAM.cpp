@@ -13,9 +13,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <pwd.h>
+#include <security/pam_appl.h>
 #include <string>
 #include <sys/wait.h>
-#include <security/pam_appl.h>
 #include <unistd.h>
 
 static plat::LogWriter vlog("PAMAuth");
@@ -116,8 +116,8 @@ using PamStrerror = const char* (*)(pam_handle_t*, int);
 
 // The PAM transaction, in the child: start, authenticate, check the account,
 // end.
-Outcome converse(const char* service, const char* user, const char* password,
-                 PamStart pamStart, PamCall pamAuthenticate, PamCall pamAcctMgmt, PamCall pamEnd,
+Outcome converse(const char* service, const char* user, const char* password, PamStart pamStart,
+                 PamCall pamAuthenticate, PamCall pamAcctMgmt, PamCall pamEnd,
                  PamStrerror pamStrerror) {
   struct pam_conv conversation = {supply_password, nullptr};
   pam_handle_t* handle = nullptr;
@@ -147,7 +147,8 @@ Outcome converse(const char* service, const char* user, const char* password,
   }
   // The password was right; the account itself may still not be usable.
   result = pamAcctMgmt(handle, 0);
-  std::string refusal = result == PAM_SUCCESS ? std::string() : accountRefusal(result, errorText(result).c_str());
+  std::string refusal =
+      result == PAM_SUCCESS ? std::string() : accountRefusal(result, errorText(result).c_str());
   pamEnd(handle, result);
   if (result != PAM_SUCCESS) {
     vlog.debug("pam_acct_mgmt: %i", result);

@@ -8,7 +8,6 @@
 #include "x0zavserver/unix/FailureBlacklist.h"
 #include "x0zavserver/unix/UnixSession.h"
 
-
 static plat::LogWriter vlog("RootCodeUPV");
 
 namespace zav {

@@ -37,10 +37,10 @@
 #include "x0zavserver/AuthFailureException.h"
 #include "x0zavserver/unix/AcceptorFactory.h"
 #include "x0zavserver/unix/RootCode.h"
+#include "x0zavserver/unix/RootCodePAM.h"
 #include "x0zavserver/unix/RootCodePrinting.h"
 #include "x0zavserver/unix/RootCodeUPV.h"
 #include "x0zavserver/unix/UserPasswdVerifierEtcPasswd.h"
-#include "x0zavserver/unix/RootCodePAM.h"
 #include "x0zavserver/unix/UserPasswdVerifierPAM.h"
 
 #include <algorithm>

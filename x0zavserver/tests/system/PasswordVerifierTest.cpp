@@ -366,8 +366,8 @@ TEST_F(PasswordVerifierTest, ChannelStaysReadyAfterTenThousandMixedRequests) {
   EXPECT_EQ(linesWith(r.out, "mixed "), std::vector<std::string>{"mixed 10000 answered, 0 wrong"})
       << r.out;
   EXPECT_EQ(linesWith(r.out, "first wrong "), std::vector<std::string>{}) << r.out;
-  EXPECT_EQ(linesWith(r.out, "verify "),
-            (std::vector<std::string>{"verify 0 " + user + "|f|Full", "verify 0 " + user + "|f|Full"}))
+  EXPECT_EQ(linesWith(r.out, "verify "), (std::vector<std::string>{"verify 0 " + user + "|f|Full",
+                                                                   "verify 0 " + user + "|f|Full"}))
       << r.err;
   EXPECT_NE(r.out.find("coprocess exit 0"), std::string::npos) << r.out;
 }
@@ -387,7 +387,8 @@ TEST_F(PasswordVerifierTest, AccountsThatMayNotBeUsedAreRefusedWithTheReason) {
        "verify 1 The account has expired"},
       {"expires in the future", "chage -E 2999-01-01 " + other, "verify 0 " + other + "|f|Full",
        "verify 0 " + other + "|f|Full"},
-      {"locked", "usermod -L " + other, "verify 1 The account is locked", "verify 1 " + failureText},
+      {"locked", "usermod -L " + other, "verify 1 The account is locked",
+       "verify 1 " + failureText},
       {"password must be changed", "chage -d 0 " + other,
        "verify 1 The password has expired and must be changed",
        "verify 1 The password has expired and must be changed"},
@@ -429,6 +430,7 @@ TEST_F(PasswordVerifierTest, UserCannotKillTheCoprocess) {
             (std::vector<std::string>{"verify 1 The password check was ended by a signal",
                                       "verify 0 " + user + "|f|Full"}))
       << r.out << r.err;
-  EXPECT_EQ(linesWith(r.out, "killco "), std::vector<std::string>{"killco Operation not permitted"});
+  EXPECT_EQ(linesWith(r.out, "killco "),
+            std::vector<std::string>{"killco Operation not permitted"});
   EXPECT_NE(r.out.find("coprocess exit 0"), std::string::npos) << r.out;
 }

@@ -517,10 +517,9 @@ TEST_F(PrintingThroughLauncher, PpdThatNamesProgramsIsRefused) {
     std::string content;
   } cases[] = {
       {"filter", withLine("*cupsFilter: \"application/postscript 0 " + program + "\"")},
-      {"filter2", withLine("*cupsFilter2: \"application/postscript printer/zav 0 " + program +
-                           "\"")},
-      {"prefilter", base + "*cupsPreFilter: \"application/postscript 0 " +
-                        program + "\"\n"},
+      {"filter2",
+       withLine("*cupsFilter2: \"application/postscript printer/zav 0 " + program + "\"")},
+      {"prefilter", base + "*cupsPreFilter: \"application/postscript 0 " + program + "\"\n"},
       {"crlf", withLine("*cupsFilter: \"application/postscript 0 " + program + "\"\r")},
   };
   std::vector<std::string> args;
@@ -539,11 +538,11 @@ TEST_F(PrintingThroughLauncher, PpdThatNamesProgramsIsRefused) {
   std::string ps = dir / "job.ps";
   std::ofstream(ps) << "%!PS\nshowpage\n";
   chmod(ps.c_str(), 0644);
-  args.insert(args.end(), {"printadd", "good", "8", "0", server->ppd(), "sh", "lp -d good " + ps,
-                           "sh",
-                           "for i in $(seq 200); do [ -e " + server->dir() +
-                               "/jobs/job1.args ] && break; sleep 0.1; done",
-                           "sh", "lpstat -e | sort", "finish"});
+  args.insert(args.end(),
+              {"printadd", "good", "8", "0", server->ppd(), "sh", "lp -d good " + ps, "sh",
+               "for i in $(seq 200); do [ -e " + server->dir() +
+                   "/jobs/job1.args ] && break; sleep 0.1; done",
+               "sh", "lpstat -e | sort", "finish"});
   LauncherRig::Result r = rig->run(user, args, options);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("print 0 0401\nprint 0 0401\nprint 0 0401\nprint 0 0401\nprint 0 0401\n"

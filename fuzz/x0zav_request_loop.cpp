@@ -3,7 +3,7 @@
 // modules parse their requests and reply as usual; only the verification
 // itself (blacklist files, the user database, PAM) is left out. Any failure
 // must be a plat::Exception, never a crash.
-#include "rdr/BufferedInStream.h"
+#include "PipeSource.h"
 #include "rdr/Exception.h"
 #include "rdr/MemOutStream.h"
 #include "x0zavserver/AuthFailureException.h"
@@ -11,33 +11,9 @@
 #include "x0zavserver/unix/RootCodeEtcPasswd.h"
 #include "x0zavserver/unix/RootCodePAM.h"
 
-#include <algorithm>
 #include <cstdint>
-#include <cstring>
 
 namespace {
-
-// A pipe's view of the input: small reads, then end of stream.
-class Source : public rdr::BufferedInStream {
-public:
-  Source(const std::uint8_t* data, size_t size)
-      : rdr::BufferedInStream(0), data_(data), size_(size) {}
-
-protected:
-  int readData(std::uint8_t* buffer, int length) override {
-    if (next_ == size_)
-      throw rdr::EndOfStream();
-    size_t n = std::min<size_t>({size_t(length), size_ - next_, size_t(7)});
-    std::memcpy(buffer, data_ + next_, n);
-    next_ += n;
-    return static_cast<int>(n);
-  }
-
-private:
-  const std::uint8_t* data_;
-  size_t size_;
-  size_t next_ = 0;
-};
 
 // The verdict comes from the password's first byte.
 void decide(const char* password) {
@@ -69,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   os::ModuleRegistry registry;
   registry.add(&etc);
   registry.add(&pam);
-  Source in(data, size);
+  PipeSource in(data, size);
   rdr::MemOutStream out;
   try {
     registry.serve(in, out);

@@ -32,10 +32,16 @@ protected:
     struct stat st;
     return stat(file.c_str(), &st) == 0 ? long(st.st_size) : -1;
   }
-  void age(int seconds) {
+  void age(int seconds) { ageMs(seconds * 1000); }
+  // Negative: the file's time lies ahead, as after the clock was stepped
+  // back.
+  void ageMs(long ms) {
+    struct timeval now;
+    gettimeofday(&now, nullptr);
+    long long us = now.tv_sec * 1000000LL + now.tv_usec - ms * 1000;
     struct timeval t[2];
-    gettimeofday(&t[0], nullptr);
-    t[0].tv_sec -= seconds;
+    t[0].tv_sec = us / 1000000;
+    t[0].tv_usec = us % 1000000;
     t[1] = t[0];
     ASSERT_EQ(utimes(file.c_str(), t), 0);
   }
@@ -55,6 +61,31 @@ TEST_F(FailureBlacklistTest, CountsBlocksAndRestarts) {
   age(60);
   b.recordAttempt();
   EXPECT_EQ(size(), 1);
+}
+
+TEST_F(FailureBlacklistTest, ClockSteppedBackEndsTheBlock) {
+  zav::FailureBlacklist b(dir.c_str(), 1234);
+  struct {
+    long ageMs;
+    bool blocks;
+  } cases[] = {
+      {-3600 * 1000L, false}, // the clock went back an hour after the failures
+      {-2000, false},
+      {59500, true}, // half a second short of the minute: whole seconds would round it up
+      {60500, false},
+  };
+  b.recordAttempt(); // makes the directory and the file
+  for (const auto& c : cases) {
+    std::ofstream(file, std::ios::trunc) << std::string(10, ' ');
+    ageMs(c.ageMs);
+    if (c.blocks) {
+      EXPECT_THROW(b.recordAttempt(), rfb::AuthFailureException) << c.ageMs;
+      EXPECT_EQ(size(), 10) << c.ageMs;
+    } else {
+      EXPECT_NO_THROW(b.recordAttempt()) << c.ageMs;
+      EXPECT_EQ(size(), 1) << c.ageMs << " ms: counting starts afresh";
+    }
+  }
 }
 
 TEST_F(FailureBlacklistTest, NineOldFailuresDoNotBlock) {

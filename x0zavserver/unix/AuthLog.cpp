@@ -1,12 +1,8 @@
 #include "x0zavserver/unix/AuthLog.h"
 
-#include "plat/LogWriter.h"
-
 #include <cstdio>
 #include <string>
 #include <syslog.h>
-
-static plat::LogWriter vlog("AuthLog");
 
 namespace zav {
 

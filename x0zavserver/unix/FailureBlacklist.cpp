@@ -4,6 +4,7 @@
 #include "plat/LogWriter.h"
 #include "plat/Time.h"
 #include "x0zavserver/AuthFailureException.h"
+#include "x0zavserver/unix/OwnedFd.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -18,25 +19,7 @@ namespace zav {
 
 namespace {
 
-class Fd {
-public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0)
-      close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
-private:
-  int fd_;
-};
+using Fd = os::OwnedFd;
 
 // Refuses anything that is not ours and private: the directory and the file
 // hold security state, so a planted object must never be followed or used.
@@ -98,9 +81,14 @@ void FailureBlacklist::recordAttempt() {
   Fd file(openFile());
   lockWhole(file.get());
   struct stat st = fstatOrThrow(file.get());
-  // In 100-nanosecond ticks; signed, as the file's time may lie ahead.
-  long long age = static_cast<long long>(plat::currentTime()) -
-                  static_cast<long long>(plat::unixTimeToTicks(st.st_mtime));
+  // In 100-nanosecond ticks, from the file's time to its full resolution.
+  long long changed =
+      static_cast<long long>(plat::unixTimeToTicks(st.st_mtim.tv_sec)) + st.st_mtim.tv_nsec / 100;
+  long long age = static_cast<long long>(plat::currentTime()) - changed;
+  // A time ahead of the clock means the clock was stepped back since: the
+  // block it recorded is over, or it would last until the clock caught up.
+  if (age < 0)
+    age = blockTicks;
   if (st.st_size > maxFailures && age < blockTicks) {
     // Released before standard error, which the user controls, can block.
     close(file.release());

@@ -2,8 +2,6 @@
 
 #include "plat/DString.h"
 #include "plat/LogWriter.h"
-#include "x0zavserver/AccessControl.h"
-#include "x0zavserver/unix/AuthLog.h"
 #include "x0zavserver/unix/GssRootCode.h"
 #include "x0zavserver/unix/UnixSession.h"
 
@@ -39,10 +37,5 @@ std::unique_ptr<zav::Session> GssAcceptor::accept(int tokenLength, const void* t
   if (!module.acceptContext(contextId_, tokenLength, token, output))
     return nullptr;
   plat::String user = module.displayName(contextId_);
-  std::unique_ptr<zav::Session> session(
-      new zav::UnixSession(user.c_str(), zav::getRights(user.c_str())));
-  plat::DString line;
-  line.appendFormat("Session started: %s access", session->rights.names().c_str());
-  zav::authLog(user.c_str(), line.c_str());
-  return session;
+  return zav::UnixSession::start(user.c_str());
 }

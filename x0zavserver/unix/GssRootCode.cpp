@@ -153,11 +153,7 @@ namespace {
 plat::String readPath(rdr::InStream& in) {
   std::uint32_t length = in.readU32();
   if (length > static_cast<std::uint32_t>(GssRootCode::maxPathLength)) {
-    while (length > 0) {
-      int n = length > (1u << 20) ? 1 << 20 : static_cast<int>(length);
-      in.skip(n);
-      length -= static_cast<std::uint32_t>(n);
-    }
+    os::RootCode::skipLongField(in, length);
     throw rdr::StringTooLongException();
   }
   std::vector<char> text(length + 1, '\0');
@@ -202,7 +198,7 @@ void GssRootCode::serveRequest(int kind, rdr::InStream& in, rdr::OutStream& out)
     std::uint32_t id = in.readU32();
     int length = in.readU16();
     std::vector<std::uint8_t> token(length ? length : 1);
-    in.readBytes(token.data(), length);
+    readLongField(in, token.data(), static_cast<std::size_t>(length));
     sso::OutputToken output;
     bool complete = acceptContextHere(id, length, token.data(), output);
     // The reply's length field is 16 bits: a longer token cannot be sent.
@@ -285,7 +281,7 @@ bool GssRootCode::acceptContext(std::uint32_t id, int tokenLength, const void* t
   int length = ch.in->readU16();
   output.length = static_cast<std::uint32_t>(length);
   output.data.reset(new std::uint8_t[length ? length : 1]);
-  ch.in->readBytes(output.data.get(), length);
+  readLongField(*ch.in, output.data.get(), static_cast<std::size_t>(length));
   return ch.in->readU8() != 0;
 }
 

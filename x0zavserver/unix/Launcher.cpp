@@ -2,7 +2,6 @@
 
 #include "plat/DString.h"
 #include "plat/Exception.h"
-#include "plat/LogWriter.h"
 #include "plat/unix/Passwd.h"
 #include "rdr/FdInStream.h"
 #include "rdr/FdOutStream.h"
@@ -26,13 +25,14 @@
 #include <unistd.h>
 #include <vector>
 
-static plat::LogWriter vlog("Launcher");
-
 namespace os {
 
 const char* const serverCorePath = "/etc/zav/x0zavserver-core";
 
 namespace {
+
+// How the user started the launcher, for messages.
+const char* programName = "x0zavserver";
 
 // A closed standard descriptor would be taken by the first pipe, and every
 // later message to standard error would land in it.
@@ -126,6 +126,12 @@ void resetLimits() {
 }
 
 void becomeRoot() {
+  // Without the set-user-id bit (or on a file system mounted nosuid) the
+  // launcher runs as the user: nothing below could work.
+  if (geteuid() != 0)
+    throw plat::ExceptionFmt("%s must be installed set-user-id root (owner root, mode 4755) to "
+                             "check passwords and set up printers; it runs as user %u",
+                             programName, static_cast<unsigned>(geteuid()));
   if (setgroups(0, nullptr) != 0)
     throw plat::SystemException("setgroups", errno);
   if (setresgid(0, 0, 0) != 0)
@@ -156,6 +162,8 @@ void dropToRealUser() {
 } // namespace
 
 int launcherMain(int argc, char** argv) {
+  if (argc > 0 && argv[0] && *argv[0])
+    programName = argv[0];
   try {
     os::Passwd::setMissingEntryThrows(true);
     openStandardDescriptors();
@@ -195,7 +203,12 @@ void execServerCore(int argc, char** argv, int readFd, int writeFd) {
   args.push_back(const_cast<char*>(writeArg.c_str()));
   args.push_back(nullptr);
   execv(serverCorePath, args.data());
-  throw plat::SystemException("execv", errno);
+  int err = errno;
+  if (err == ENOENT)
+    throw plat::ExceptionFmt("%s: the server core %s is missing; it must be installed there",
+                             programName, serverCorePath);
+  throw plat::SystemExceptionFmt("%s: cannot run the server core %s", err, programName,
+                                 serverCorePath);
 }
 
 void runRootCoprocess(int readFd, int writeFd) {

@@ -1,5 +1,6 @@
 #include "x0zavserver/unix/LibraryPathCheck.h"
 
+#include "x0zavserver/unix/OwnedFd.h"
 #include "x0zavserver/unix/SecurityExceptionFmt.h"
 
 #include <cerrno>
@@ -14,26 +15,7 @@ namespace gssapi {
 
 namespace {
 
-// Closes a descriptor when it goes.
-class Fd {
-public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0)
-      close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  void reset(int fd) {
-    if (fd_ >= 0)
-      close(fd_);
-    fd_ = fd;
-  }
-
-private:
-  int fd_;
-};
+using Fd = os::OwnedFd;
 
 struct stat statOf(int fd) {
   struct stat st;

@@ -63,6 +63,10 @@ RootCode::Channel RootCode::channel() {
   }
   if (!s.in || !s.out)
     return {nullptr, nullptr};
+  // The replies before this request were read whole: the stream need not
+  // keep them. Without this every reply would stay in its buffer until it
+  // overflowed.
+  s.in->checkpoint();
   int n = plat::strLen(name());
   if (n > maxNameLength)
     n = maxNameLength;
@@ -70,6 +74,31 @@ RootCode::Channel RootCode::channel() {
   s.out->writeBytes(name(), n);
   s.out->flush();
   return {s.in.get(), s.out.get()};
+}
+
+namespace {
+// Well below any stream's buffer size.
+constexpr std::size_t piece = 4096;
+} // namespace
+
+void RootCode::readLongField(rdr::InStream& in, void* data, std::size_t length) {
+  auto* out = static_cast<std::uint8_t*>(data);
+  while (length > 0) {
+    std::size_t n = length < piece ? length : piece;
+    in.checkpoint();
+    in.readBytes(out, static_cast<int>(n));
+    out += n;
+    length -= n;
+  }
+}
+
+void RootCode::skipLongField(rdr::InStream& in, std::size_t length) {
+  while (length > 0) {
+    std::size_t n = length < piece ? length : piece;
+    in.checkpoint();
+    in.skip(static_cast<int>(n));
+    length -= n;
+  }
 }
 
 } // namespace os

@@ -8,6 +8,7 @@
 
 #include "plat/IntParameter.h"
 
+#include <cstddef>
 #include <sys/types.h>
 
 namespace rdr {
@@ -35,6 +36,13 @@ public:
   // channel() looks at the pipe parameters afresh: for a forked child that
   // is given pipes of its own.
   static void forgetChannel();
+
+  // A field that may be longer than a stream's buffer (a single sign-on
+  // token, a refused string): read or passed over in pieces, a checkpoint
+  // before each, since a stream keeps everything since its last checkpoint.
+  // Both sides use them; neither side rewinds within a request or a reply.
+  static void readLongField(rdr::InStream& in, void* data, std::size_t length);
+  static void skipLongField(rdr::InStream& in, std::size_t length);
 
   // The real user id of the user who started the launcher.
   static uid_t uid;

@@ -5,12 +5,16 @@
 #include "plat/unix/Passwd.h"
 #include "x0zavserver/AuthFailureException.h"
 #include "x0zavserver/unix/AuthLog.h"
+#include "x0zavserver/unix/RootCode.h"
 
 #include <cerrno>
 #include <crypt.h>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <pwd.h>
 #include <shadow.h>
+#include <string>
 #include <unistd.h>
 
 static plat::LogWriter vlog("EtcPasswdAuth");
@@ -18,9 +22,6 @@ static plat::LogWriter vlog("EtcPasswdAuth");
 namespace zav {
 
 namespace {
-
-const char* const failureText =
-    "Either the username was not recognised, or the password was incorrect";
 
 // The stored password field of a user, wiped when freed.
 struct StoredPassword {
@@ -30,6 +31,70 @@ struct StoredPassword {
       explicit_bzero(text.buf(), strlen(text.buf()));
   }
 };
+
+// What the shadow entry says about the account's life, in days since 1970;
+// -1 where a field is empty.
+struct Aging {
+  long lastChange = -1, maxDays = -1, inactive = -1, expire = -1;
+  bool known = false;
+};
+
+Aging agingOf(const struct spwd* sp) {
+  Aging a;
+  a.lastChange = sp->sp_lstchg;
+  a.maxDays = sp->sp_max;
+  a.inactive = sp->sp_inact;
+  a.expire = sp->sp_expire;
+  a.known = true;
+  return a;
+}
+
+// Why an account whose password was right may not be used, or null: the
+// rules the system's own password module applies.
+const char* accountRefusal(const Aging& a, long today) {
+  if (!a.known)
+    return nullptr;
+  if (a.expire != -1 && today > a.expire)
+    return "The account has expired";
+  if (a.lastChange == 0)
+    return "The password has expired and must be changed";
+  if (a.lastChange > 0 && a.maxDays != -1 && a.maxDays < 99999) {
+    long passwordEnd = a.lastChange + a.maxDays;
+    if (a.inactive != -1 && today > passwordEnd + a.inactive)
+      return "The password has expired and the account is inactive";
+    if (today > passwordEnd)
+      return "The password has expired and must be changed";
+  }
+  return nullptr;
+}
+
+// A stored hash that no password matches, of the kind and cost that the
+// system gives its users' passwords (taken from the launching user's own
+// entry, else the hashing library's default), so that an unknown user
+// costs the same work as a known one.
+const char* dummyHash() {
+  static const plat::String hash = [] {
+    std::string setting;
+    if (const struct passwd* pw = getpwuid(os::RootCode::uid)) {
+      std::string name = pw->pw_name;
+      setspent();
+      const struct spwd* sp = getspnam(name.c_str());
+      if (sp && sp->sp_pwdp && sp->sp_pwdp[0] == '$')
+        setting = sp->sp_pwdp;
+      endspent();
+    }
+    struct crypt_data data = {};
+    if (setting.empty()) {
+      const char* made = crypt_gensalt_rn(nullptr, 0, nullptr, 0, data.setting,
+                                          static_cast<int>(sizeof(data.setting)));
+      setting = made ? made : "$6$zavdummysalt$";
+    }
+    const char* h =
+        crypt_rn("zav dummy password", setting.c_str(), &data, static_cast<int>(sizeof(data)));
+    return plat::String(h && *h != '*' ? h : "$6$zavdummysalt$");
+  }();
+  return hash.c_str();
+}
 
 // Looks the user up in the user database; false when there is no entry
 // (the launcher's lookups throw for that, other programs' leave the entry
@@ -57,9 +122,10 @@ RootCodeEtcPasswd& RootCodeEtcPasswd::instance() {
 
 void RootCodeEtcPasswd::verify(const char* user, const char* password) {
   StoredPassword stored;
+  Aging aging;
   uid_t uid = 0;
-  bool accepted = false;
-  if (lookupUser(user, stored.text, uid)) {
+  bool known = lookupUser(user, stored.text, uid);
+  if (known) {
     if (stored.text == "x") {
       setspent();
       const struct spwd* sp = getspnam(user);
@@ -68,6 +134,7 @@ void RootCodeEtcPasswd::verify(const char* user, const char* password) {
         throw plat::Exception("Unable to get shadow password entry");
       }
       stored.text = sp->sp_pwdp;
+      aging = agingOf(sp);
       endspent();
     } else if (stored.text == "*NP*") {
       uid_t saved = geteuid();
@@ -75,25 +142,45 @@ void RootCodeEtcPasswd::verify(const char* user, const char* password) {
         throw plat::Exception("Unable to seteuid to use NIS+");
       const struct spwd* sp = getspnam(user);
       plat::String field(sp ? sp->sp_pwdp : nullptr);
+      Aging found = sp ? agingOf(sp) : Aging();
       if (seteuid(saved) != 0)
         abort(); // must never go on serving requests with the user's ids
       if (!sp)
         throw plat::Exception("Unable to get NIS+ password entry");
       stored.text = field;
+      aging = found;
     }
     if (stored.text.isNull())
       throw plat::Exception("Password entry is empty");
-    if (*stored.text.c_str() == '\0') {
-      accepted = true;
-    } else {
-      const char* hashed = crypt(password, stored.text.c_str());
-      accepted = hashed && strcmp(hashed, stored.text.c_str()) == 0;
-    }
   }
-  if (!accepted) {
+  bool accepted = false;
+  const char* refusal = nullptr;
+  if (known && *stored.text.c_str() == '\0') {
+    accepted = true;
+  } else {
+    // An unknown user's password is hashed all the same, against a hash
+    // that nothing matches: the time of a refusal must not tell whether the
+    // user exists.
+    const char* hash = known ? stored.text.c_str() : dummyHash();
+    // A locked account ("!" before the hash): a right password is told
+    // that the account is locked rather than that it was wrong.
+    bool locked = hash[0] == '!';
+    const char* compared = hash;
+    while (*compared == '!')
+      compared++;
+    const char* hashed = crypt(password, compared);
+    bool matches = hashed && *compared && strcmp(hashed, compared) == 0;
+    if (matches && locked)
+      refusal = "The account is locked";
+    accepted = known && matches && !locked;
+  }
+  if (accepted)
+    refusal = accountRefusal(aging, static_cast<long>(time(nullptr) / 86400));
+  if (!accepted || refusal) {
+    const char* text = refusal ? refusal : failureText;
     vlog.debug("rejected %s", user);
-    authLog(user, failureText);
-    throw rfb::AuthFailureException(failureText);
+    authLog(user, text);
+    throw rfb::AuthFailureException(text);
   }
 }
 

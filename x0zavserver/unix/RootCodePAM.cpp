@@ -11,8 +11,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <pwd.h>
 #include <security/pam_appl.h>
+#include <string>
+#include <sys/wait.h>
 #include <unistd.h>
 
 static plat::LogWriter vlog("PAMAuth");
@@ -63,28 +66,96 @@ bool isPlainServiceName(const char* name) {
   return true;
 }
 
-// Runs the PAM conversation with the launching user as the real user, so
-// modules that trust a root caller (pam_rootok) do not pass; the effective
-// user stays root to read the shadow database.
-class RealUserScope {
-public:
-  explicit RealUserScope(uid_t user) {
-    getresuid(&ruid_, &euid_, &suid_);
-    if (euid_ == 0 && ruid_ == 0 && user != 0) {
-      if (setresuid(user, 0, 0) != 0)
-        throw plat::SystemException("setresuid", errno);
-      changed_ = true;
-    }
-  }
-  ~RealUserScope() {
-    if (changed_ && setresuid(ruid_, euid_, suid_) != 0)
-      abort(); // must never go on with half-changed ids
-  }
-
-private:
-  uid_t ruid_, euid_, suid_;
-  bool changed_ = false;
+// What the child that ran PAM found: a result code of RootCodeUPV and, for
+// a refusal, its message.
+struct Outcome {
+  int code;
+  std::string message;
 };
+
+// The message for a pam_acct_mgmt refusal: what the user must know.
+std::string accountRefusal(int result, const char* text) {
+  switch (result) {
+  case PAM_ACCT_EXPIRED:
+    return "The account has expired";
+  case PAM_NEW_AUTHTOK_REQD:
+    return "The password has expired and must be changed";
+  default:
+    return std::string("The account may not be used: ") + text;
+  }
+}
+
+void writeAll(int fd, const std::string& data) {
+  size_t done = 0;
+  while (done < data.size()) {
+    ssize_t n = write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return;
+    done += static_cast<size_t>(n);
+  }
+}
+
+std::string readAll(int fd) {
+  std::string data;
+  char buf[512];
+  for (;;) {
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return data;
+    data.append(buf, static_cast<size_t>(n));
+  }
+}
+
+using PamStart = int (*)(const char*, const char*, const struct pam_conv*, pam_handle_t**);
+using PamCall = int (*)(pam_handle_t*, int);
+using PamStrerror = const char* (*)(pam_handle_t*, int);
+
+// The PAM transaction, in the child: start, authenticate, check the account,
+// end.
+Outcome converse(const char* service, const char* user, const char* password, PamStart pamStart,
+                 PamCall pamAuthenticate, PamCall pamAcctMgmt, PamCall pamEnd,
+                 PamStrerror pamStrerror) {
+  struct pam_conv conversation = {supply_password, nullptr};
+  pam_handle_t* handle = nullptr;
+  int result = pamStart(service, user, &conversation, &handle);
+  auto errorText = [&](int code) {
+    const char* text = "<pam_strerror unavailable>";
+    if (pamStrerror) {
+      text = pamStrerror(handle, code);
+      if (!text)
+        text = "<null>";
+    }
+    return std::string(text);
+  };
+  if (result != PAM_SUCCESS) {
+    char text[300];
+    snprintf(text, sizeof text, "pam_start failed: %s (%i)", errorText(result).c_str(), result);
+    pamEnd(handle, result);
+    return {RootCodeUPV::OtherFailure, text};
+  }
+  conversationPassword = password;
+  result = pamAuthenticate(handle, 0);
+  conversationPassword = nullptr;
+  if (result != PAM_SUCCESS) {
+    vlog.debug("pam_authenticate: %i", result);
+    pamEnd(handle, result);
+    return {RootCodeUPV::AuthFailed, RootCodeUPV::failureText};
+  }
+  // The password was right; the account itself may still not be usable.
+  result = pamAcctMgmt(handle, 0);
+  std::string refusal =
+      result == PAM_SUCCESS ? std::string() : accountRefusal(result, errorText(result).c_str());
+  pamEnd(handle, result);
+  if (result != PAM_SUCCESS) {
+    vlog.debug("pam_acct_mgmt: %i", result);
+    return {RootCodeUPV::AuthFailed, refusal};
+  }
+  return {RootCodeUPV::Accepted, std::string()};
+}
 
 } // namespace
 
@@ -131,14 +202,11 @@ void RootCodePAM::verify(const char* user, const char* password) {
   plat::DynamicFn startFn(libraryName, "pam_start");
   plat::DynamicFn authenticateFn(libraryName, "pam_authenticate");
   plat::DynamicFn endFn(libraryName, "pam_end");
-  auto pamStrerror =
-      reinterpret_cast<const char* (*)(pam_handle_t*, int)>(strerrorFn.getFunction());
-  auto pamStart =
-      reinterpret_cast<int (*)(const char*, const char*, const struct pam_conv*, pam_handle_t**)>(
-          startFn.getFunction());
-  auto pamAuthenticate =
-      reinterpret_cast<int (*)(pam_handle_t*, int)>(authenticateFn.getFunction());
-  auto pamEnd = reinterpret_cast<int (*)(pam_handle_t*, int)>(endFn.getFunction());
+  plat::DynamicFn acctMgmtFn(libraryName, "pam_acct_mgmt");
+  auto pamStrerror = reinterpret_cast<PamStrerror>(strerrorFn.getFunction());
+  auto pamStart = reinterpret_cast<PamStart>(startFn.getFunction());
+  auto pamAuthenticate = reinterpret_cast<PamCall>(authenticateFn.getFunction());
+  auto pamEnd = reinterpret_cast<PamCall>(endFn.getFunction());
   if (!pamStart || !pamAuthenticate || !pamEnd) {
     char text[48] = "";
     if (!pamStart)
@@ -151,29 +219,54 @@ void RootCodePAM::verify(const char* user, const char* password) {
     throw NotAvailableException(text);
   }
 
-  RealUserScope realUser(os::RootCode::uid);
-  struct pam_conv conversation = {supply_password, nullptr};
-  pam_handle_t* handle = nullptr;
-  int result = pamStart(service.c_str(), userName.c_str(), &conversation, &handle);
-  if (result != PAM_SUCCESS) {
-    const char* text = "<pam_strerror unavailable>";
-    if (pamStrerror) {
-      text = pamStrerror(handle, result);
-      if (!text)
-        text = "<null>";
-    }
-    plat::ExceptionFmt failure("pam_start failed: %s (%i)", text, result);
-    pamEnd(handle, result);
-    throw failure;
+  auto pamAcctMgmt = reinterpret_cast<PamCall>(acctMgmtFn.getFunction());
+  if (!pamAcctMgmt)
+    throw NotAvailableException("pam_acct_mgmt not found.");
+
+  // The conversation runs in a child whose real user is the launching user,
+  // so that modules which trust a root caller (pam_rootok) do not pass; its
+  // effective user stays root to read the shadow database. That user may
+  // signal the child, and killing it refuses this one check; the
+  // co-process itself keeps root as its real user, out of the user's reach.
+  int result[2];
+  if (pipe2(result, O_CLOEXEC) != 0)
+    throw plat::SystemException("pipe", errno);
+  pid_t pid = fork();
+  if (pid < 0) {
+    int err = errno;
+    close(result[0]);
+    close(result[1]);
+    throw plat::SystemException("fork", err);
   }
-  conversationPassword = password;
-  result = pamAuthenticate(handle, 0);
-  conversationPassword = nullptr;
-  pamEnd(handle, result);
-  if (result != PAM_SUCCESS) {
-    vlog.debug("pam_authenticate: %i", result);
-    throw rfb::AuthFailureException(
-        "Either the username was not recognised, or the password was incorrect");
+  if (pid == 0) {
+    close(result[0]);
+    uid_t user = os::RootCode::uid;
+    if (geteuid() == 0 && getuid() == 0 && user != 0 && setresuid(user, 0, 0) != 0)
+      _exit(1);
+    Outcome outcome = converse(service.c_str(), userName.c_str(), password, pamStart,
+                               pamAuthenticate, pamAcctMgmt, pamEnd, pamStrerror);
+    std::string frame(1, static_cast<char>(outcome.code));
+    writeAll(result[1], frame + outcome.message);
+    _exit(0);
+  }
+  close(result[1]);
+  std::string reply = readAll(result[0]);
+  close(result[0]);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFSIGNALED(status))
+    throw rfb::AuthFailureException("The password check was ended by a signal");
+  if (reply.empty() || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    throw plat::Exception("The password check ended without a result");
+  std::string message = reply.substr(1);
+  switch (reply[0]) {
+  case Accepted:
+    return;
+  case AuthFailed:
+    throw rfb::AuthFailureException(message.c_str());
+  default:
+    throw plat::Exception(message.c_str());
   }
 }
 

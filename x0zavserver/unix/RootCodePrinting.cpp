@@ -14,8 +14,11 @@
 #include "plat/unix/Passwd.h"
 #include "rdr/InStream.h"
 #include "rdr/OutStream.h"
+#include "x0zavserver/unix/PpdCheck.h"
 
 #include <cerrno>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -23,6 +26,7 @@
 #include <iterator>
 #include <memory>
 #include <strings.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -118,11 +122,73 @@ public:
   UserFile(const UserFile&) = delete;
   UserFile& operator=(const UserFile&) = delete;
 
-  // A name by which root's printing library reads this very file.
-  std::string procPath() const { return "/proc/self/fd/" + std::to_string(fd_); }
+  // The content, or an exception when there is more than limit bytes.
+  std::string read(std::size_t limit) const {
+    std::string content;
+    char buf[65536];
+    for (;;) {
+      ssize_t n = ::read(fd_, buf, sizeof buf);
+      if (n < 0 && errno == EINTR)
+        continue;
+      if (n < 0)
+        throw plat::SystemException("read", errno);
+      if (n == 0)
+        return content;
+      if (content.size() + static_cast<size_t>(n) > limit)
+        throw TooLarge();
+      content.append(buf, static_cast<size_t>(n));
+    }
+  }
+  struct TooLarge {};
 
 private:
   int fd_ = -1;
+};
+
+// Why a request that the wire would carry is refused: to the log, and to
+// standard error, where whoever started the launcher reads it (the reply
+// carries only an error code).
+__attribute__((format(printf, 1, 2))) void tellRefusal(const char* format, ...) {
+  char text[512];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  vlog.error("%s", text);
+  fprintf(stderr, "%s\n", text);
+}
+
+// A private copy of a checked PPD, which the user can no longer change: an
+// anonymous file of the co-process, sealed against writes.
+class PpdCopy {
+public:
+  explicit PpdCopy(const std::string& content) {
+    fd_ = memfd_create("ppd", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    if (fd_ < 0)
+      throw plat::SystemException("memfd_create", errno);
+    size_t done = 0;
+    while (done < content.size()) {
+      ssize_t n = write(fd_, content.data() + done, content.size() - done);
+      if (n < 0 && errno == EINTR)
+        continue;
+      if (n <= 0) {
+        int err = errno;
+        close(fd_);
+        throw plat::SystemException("write", err);
+      }
+      done += static_cast<size_t>(n);
+    }
+    fcntl(fd_, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL);
+  }
+  ~PpdCopy() { close(fd_); }
+  PpdCopy(const PpdCopy&) = delete;
+  PpdCopy& operator=(const PpdCopy&) = delete;
+
+  // A name by which root's printing library reads the copy.
+  std::string procPath() const { return "/proc/self/fd/" + std::to_string(fd_); }
+
+private:
+  int fd_;
 };
 
 } // namespace
@@ -191,10 +257,24 @@ bool RootCodePrinting::addPrinterForCore(const char* name, const char* descripti
       return false;
     }
   }
-  std::unique_ptr<UserFile> ppd;
+  if (!added(name) && printers_.size() >= static_cast<size_t>(maxQueues)) {
+    tellRefusal("Printer %s refused: this session has %d queues already, the most it may have",
+                name, maxQueues);
+    lastError_ = cups::IPP_STATUS_ERROR_FORBIDDEN;
+    return false;
+  }
+  std::unique_ptr<PpdCopy> ppd;
   if (*ppdPath) {
+    // Read once, with the user's rights, checked, and handed over as a copy
+    // that nobody but root can change.
+    std::string content;
     try {
-      ppd.reset(new UserFile(ppdPath, os::RootCode::uid));
+      UserFile file(ppdPath, os::RootCode::uid);
+      content = file.read(maxPpdSize);
+    } catch (UserFile::TooLarge&) {
+      tellRefusal("PPD file %s refused: larger than %zu bytes", ppdPath, maxPpdSize);
+      lastError_ = tooLarge;
+      return false;
     } catch (plat::SystemException& e) {
       vlog.error("PPD file: %s", e.str());
       lastError_ = e.getErrno() == ENOENT ? cups::IPP_STATUS_ERROR_NOT_FOUND
@@ -205,6 +285,13 @@ bool RootCodePrinting::addPrinterForCore(const char* name, const char* descripti
       lastError_ = cups::IPP_STATUS_ERROR_FORBIDDEN;
       return false;
     }
+    std::string refusal = ppdRefusal(content.data(), content.size());
+    if (!refusal.empty()) {
+      tellRefusal("PPD file %s refused: %s", ppdPath, refusal.c_str());
+      lastError_ = cups::IPP_STATUS_ERROR_FORBIDDEN;
+      return false;
+    }
+    ppd.reset(new PpdCopy(content));
   }
   std::string path = ppd ? ppd->procPath() : std::string();
   return addPrinterHere(name, description, ppd ? path.c_str() : nullptr, deviceId,

@@ -49,6 +49,11 @@ public:
   static constexpr int maxDescription = 256;
   static constexpr int maxPpdPath = 4096;
   static constexpr int maxDeviceId = 256;
+  // The most queues one co-process adds; real sessions share a handful.
+  static constexpr int maxQueues = 32;
+  // The reply's error for a PPD above the size limit
+  // (client-error-request-entity-too-large).
+  static constexpr std::uint16_t tooLarge = 0x0409;
   // The reply's error when the printing library cannot be bound.
   static constexpr std::uint16_t libraryMissing = 0x0500;
   // The session socket of a session, by its user's home and its id.

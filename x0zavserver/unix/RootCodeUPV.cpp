@@ -4,14 +4,9 @@
 #include "plat/StringUtils.h"
 #include "rdr/InStream.h"
 #include "rdr/OutStream.h"
-#include "x0zavserver/AccessControl.h"
 #include "x0zavserver/AuthFailureException.h"
-#include "x0zavserver/unix/AuthLog.h"
 #include "x0zavserver/unix/FailureBlacklist.h"
 #include "x0zavserver/unix/UnixSession.h"
-
-#include <cstdio>
-#include <cstring>
 
 static plat::LogWriter vlog("RootCodeUPV");
 
@@ -65,8 +60,7 @@ std::unique_ptr<Session> RootCodeUPV::verifyViaCoprocess(const char* user, const
   // there is a co-process.
   if (plat::strLen(user) > maxStringLength || plat::strLen(password) > maxStringLength) {
     vlog.error("user name or password longer than %d bytes refused", maxStringLength);
-    throw rfb::AuthFailureException(
-        "Either the username was not recognised, or the password was incorrect");
+    throw rfb::AuthFailureException(failureText);
   }
   Channel ch = channel();
   if (ch.in && ch.out) {
@@ -86,12 +80,7 @@ std::unique_ptr<Session> RootCodeUPV::verifyViaCoprocess(const char* user, const
   } else {
     verify(user, password);
   }
-  std::unique_ptr<Session> session(new UnixSession(user, getRights(user)));
-  plat::String names = session->rights.names();
-  char line[300];
-  snprintf(line, sizeof(line), "Session started: %s access", names.c_str());
-  authLog(user, line);
-  return session;
+  return UnixSession::start(user);
 }
 
 } // namespace zav

@@ -24,6 +24,10 @@ public:
 
   // Reply codes of both modules.
   enum { Accepted = 0, AuthFailed = 1, OtherFailure = 2, NotAvailable = 3 };
+  // The refusal of a name or password, the same whatever was wrong, so that
+  // it tells nothing about which users exist.
+  static constexpr const char* failureText =
+      "Either the username was not recognised, or the password was incorrect";
   // The longest user name, password and reply message on the wire.
   static constexpr int maxStringLength = 256;
 

@@ -1,10 +1,6 @@
 #include "x0zavserver/unix/ScrubbingFdInStream.h"
 
-#include "plat/LogWriter.h"
-
 #include <cstring>
-
-static plat::LogWriter vlog("ScrubbingFdInStream");
 
 namespace os {
 

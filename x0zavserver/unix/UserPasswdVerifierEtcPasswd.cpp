@@ -1,9 +1,6 @@
 #include "x0zavserver/unix/UserPasswdVerifierEtcPasswd.h"
 
-#include "plat/LogWriter.h"
 #include "x0zavserver/unix/RootCodeEtcPasswd.h"
-
-static plat::LogWriter vlog("UserPasswdVerifierEtcPasswd");
 
 namespace zav {
 

@@ -1,9 +1,6 @@
 #include "x0zavserver/unix/UserPasswdVerifierPAM.h"
 
-#include "plat/LogWriter.h"
 #include "x0zavserver/unix/RootCodePAM.h"
-
-static plat::LogWriter vlog("UserPasswdVerifierPAM");
 
 namespace zav {
 

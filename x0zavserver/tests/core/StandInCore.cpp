@@ -15,6 +15,19 @@
 //                           add a printer queue through "Printing"
 //   printremove NAME        remove a printer queue through "Printing"
 //   printcleanup            clean up the queues of sessions that have gone
+//   mixed N USER            N requests, the first half password requests,
+//                           the rest of every module in turn, each of which
+//                           must get its expected answer: a refused name
+//                           ("EtcPasswdVerifier"), USER accepted by the PAM
+//                           service "zavpermit" and refused by "zavdeny", a
+//                           refused queue removal, a failed single sign-on
+//                           (the blacklist's refusal is right for every
+//                           password request); prints "mixed N answered, K wrong" and the first
+//                           wrong answer, after which the channel is out of
+//                           step: only "sh" and "finish" still run
+//   service NAME            the PAM service of later "pam" commands
+//   killco SIGNAL           send the co-process a signal as the core's user;
+//                           prints "killco " and the result
 //   sh COMMAND              run a shell command as the core's user
 //   raw HEX                 write raw bytes to the request pipe
 //   reply                   read the rest of the reply pipe and print it in hex
@@ -24,6 +37,7 @@
 #include "x0zavserver/AuthFailureException.h"
 #include "x0zavserver/unix/AcceptorFactory.h"
 #include "x0zavserver/unix/RootCode.h"
+#include "x0zavserver/unix/RootCodePAM.h"
 #include "x0zavserver/unix/RootCodePrinting.h"
 #include "x0zavserver/unix/RootCodeUPV.h"
 #include "x0zavserver/unix/UserPasswdVerifierEtcPasswd.h"
@@ -159,6 +173,81 @@ void singleSignOn(char** tokens, int n) {
   }
 }
 
+// What one request of the mixed run answered, as "<code> <message>".
+std::string answer(zav::UserPasswdVerifier& verifier, const char* user, const char* password) {
+  try {
+    verifier.verify(user, password);
+    return "0";
+  } catch (rfb::AuthFailureException& e) {
+    return std::string("1 ") + e.str();
+  } catch (plat::Exception& e) {
+    return std::string("2 ") + e.str();
+  }
+}
+
+// False after the first wrong answer, where the run stops.
+bool mixed(int n, const char* user, zav::UserPasswdVerifier& etc, zav::UserPasswdVerifier& pam,
+           print::RootCodePrinting& printing) {
+  const std::string refused =
+      "1 Either the username was not recognised, or the password was incorrect";
+  plat::String service = zav::pamApplicationName.getValue();
+  int wrong = 0;
+  std::string first;
+  for (int i = 0; i < n; i++) {
+    std::string got, expected;
+    // The first half only password requests, whose replies no client
+    // operation of another module reads past.
+    int kind = i < n / 2 ? i % 4 : i % 6;
+    switch (kind) {
+    case 0:
+      got = answer(etc, "zav-no-such-user", "guess");
+      expected = refused;
+      break;
+    case 1:
+    case 3:
+      zav::pamApplicationName.setParam("zavpermit", 50);
+      got = answer(pam, user, "anything");
+      expected = "0";
+      break;
+    case 2:
+      zav::pamApplicationName.setParam("zavdeny", 50);
+      got = answer(pam, user, "guess");
+      expected = refused;
+      break;
+    case 4: {
+      bool ok = printing.removePrinter("zav-no-such-queue");
+      char text[32];
+      snprintf(text, sizeof text, "%d %04x", ok ? 1 : 0, printing.lastError());
+      got = text;
+      expected = "0 0401";
+      break;
+    }
+    default:
+      try {
+        gssapi::AcceptorFactory::global.createAcceptor("Kerberos");
+        got = "accepted";
+      } catch (plat::Exception& e) {
+        got = std::string("error ") + e.str();
+      }
+      expected = "error GSS-API DLL not found";
+      break;
+    }
+    // Once too many guesses were refused, the blacklist answers every
+    // password request until a minute has passed: that is a right answer.
+    bool blocked = kind < 4 && got == "1 Too many security failures";
+    if (got != expected && !blocked) {
+      wrong++;
+      first = "request " + std::to_string(i) + ": " + got;
+      break;
+    }
+  }
+  zav::pamApplicationName.setParam(service.c_str(), 50);
+  printf("mixed %d answered, %d wrong\n", n, wrong);
+  if (wrong)
+    printf("first wrong %s\n", first.c_str());
+  return wrong == 0;
+}
+
 void writeRaw(const char* hex) {
   std::string bytes = fromHex(hex);
   if (write(os::privWriteFd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
@@ -202,8 +291,11 @@ int main(int argc, char** argv) {
   zav::UserPasswdVerifierEtcPasswd etc;
   zav::UserPasswdVerifierPAM pam;
   print::RootCodePrinting printing;
+  bool inStep = true;
   for (int i = 1; i < argc; i++) {
     std::string cmd = argv[i];
+    if (!inStep && cmd != "sh" && cmd != "finish")
+      continue;
     if (cmd == "report") {
       report(argc, argv);
     } else if (cmd == "costatus") {
@@ -227,6 +319,14 @@ int main(int argc, char** argv) {
     } else if (cmd == "printcleanup") {
       printing.cleanUpPrinters();
       printf("cleanup done\n");
+    } else if (cmd == "mixed" && i + 2 < argc) {
+      inStep = mixed(atoi(argv[i + 1]), argv[i + 2], etc, pam, printing);
+      i += 2;
+    } else if (cmd == "service" && i + 1 < argc) {
+      zav::pamApplicationName.setParam(argv[++i], 50);
+    } else if (cmd == "killco" && i + 1 < argc) {
+      int rc = kill(coprocessPid(), atoi(argv[++i]));
+      printf("killco %s\n", rc == 0 ? "sent" : strerror(errno));
     } else if (cmd == "sh" && i + 1 < argc) {
       fflush(stdout);
       int rc = system(argv[++i]);

@@ -48,11 +48,12 @@ protected:
     const struct passwd* pw = getpwnam(user.c_str());
     ASSERT_NE(pw, nullptr);
     uid = pw->pw_uid;
-    rig.addPamService("zavunix", "auth required pam_unix.so nodelay\n");
-    rig.addPamService("zavpermit", "auth required pam_permit.so\n");
-    rig.addPamService("zavdeny", "auth required pam_deny.so\n");
-    rig.addPamService("zavrootok",
-                      "auth sufficient pam_rootok.so\nauth required pam_unix.so nodelay\n");
+    rig.addPamService("zavunix",
+                      "auth required pam_unix.so nodelay\naccount required pam_unix.so\n");
+    rig.addPamService("zavpermit", "auth required pam_permit.so\naccount required pam_permit.so\n");
+    rig.addPamService("zavdeny", "auth required pam_deny.so\naccount required pam_permit.so\n");
+    rig.addPamService("zavrootok", "auth sufficient pam_rootok.so\nauth required pam_unix.so "
+                                   "nodelay\naccount required pam_unix.so\n");
   }
 
   std::string blacklistFile() const { return rig.blacklistDir() + "/" + std::to_string(uid); }
@@ -343,4 +344,93 @@ TEST_F(PasswordVerifierTest, ControlCharactersInNamesAreEscapedInTheSystemLog) {
             << "control character " << int(ch) << " in the line: " << l;
     unlink(blacklistFile().c_str());
   }
+}
+
+TEST_F(PasswordVerifierTest, ChannelStaysReadyAfterTenThousandMixedRequests) {
+  // Refusals, acceptances, printing and single sign-on requests in a row
+  // over the one channel of a core, as remote viewers guessing passwords
+  // cause them; then, once a minute has passed for the blacklist (root
+  // ages its file when the core asks through a FIFO), the right password
+  // through both modules.
+  LauncherRig::Options opt;
+  opt.extraShell = "mkfifo -m 0666 /run/zavage /run/zavaged\n"
+                   "( read x < /run/zavage; touch -d '2 minutes ago' " +
+                   std::string("/run/zavserver-auth/") + std::to_string(uid) +
+                   "; echo > /run/zavaged ) &\n";
+  auto r = rig.run(user,
+                   {"AllowedUsers=*:f", "PamApplicationName=zavunix", "mixed", "10000", user, "sh",
+                    "echo > /run/zavage; cat /run/zavaged", "etc", user, "Secret-1", "pam", user,
+                    "Secret-1", "finish"},
+                   opt);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(linesWith(r.out, "mixed "), std::vector<std::string>{"mixed 10000 answered, 0 wrong"})
+      << r.out;
+  EXPECT_EQ(linesWith(r.out, "first wrong "), std::vector<std::string>{}) << r.out;
+  EXPECT_EQ(linesWith(r.out, "verify "), (std::vector<std::string>{"verify 0 " + user + "|f|Full",
+                                                                   "verify 0 " + user + "|f|Full"}))
+      << r.err;
+  EXPECT_NE(r.out.find("coprocess exit 0"), std::string::npos) << r.out;
+}
+
+TEST_F(PasswordVerifierTest, AccountsThatMayNotBeUsedAreRefusedWithTheReason) {
+  // The right password of an account that has expired, is locked, or whose
+  // password has expired: refused through both modules, saying why; a
+  // wrong password says only that. The account of the other user is
+  // changed, as its administrator would.
+  struct Case {
+    const char* what;
+    std::string change; // run in the namespace, on the private /etc
+    std::string etc, pam;
+  } cases[] = {
+      {"unchanged", "true", "verify 0 " + other + "|f|Full", "verify 0 " + other + "|f|Full"},
+      {"expired", "chage -E 1 " + other, "verify 1 The account has expired",
+       "verify 1 The account has expired"},
+      {"expires in the future", "chage -E 2999-01-01 " + other, "verify 0 " + other + "|f|Full",
+       "verify 0 " + other + "|f|Full"},
+      {"locked", "usermod -L " + other, "verify 1 The account is locked",
+       "verify 1 " + failureText},
+      {"password must be changed", "chage -d 0 " + other,
+       "verify 1 The password has expired and must be changed",
+       "verify 1 The password has expired and must be changed"},
+      {"password too old", "chage -d 2000-01-01 -M 30 " + other,
+       "verify 1 The password has expired and must be changed",
+       "verify 1 The password has expired and must be changed"},
+  };
+  for (const Case& c : cases) {
+    LauncherRig::Options opt;
+    opt.extraShell = c.change + " >/dev/null";
+    auto r = rig.run(user,
+                     {"AllowedUsers=*:f", "PamApplicationName=zavunix", "etc", other, "Other-22",
+                      "pam", other, "Other-22", "etc", other, "wrong", "pam", other, "wrong"},
+                     opt);
+    EXPECT_EQ(linesWith(r.out, "verify "),
+              (std::vector<std::string>{c.etc, c.pam, "verify 1 " + failureText,
+                                        "verify 1 " + failureText}))
+        << c.what << "\n"
+        << r.err;
+    unlink(blacklistFile().c_str());
+    // The private /etc of the namespace is made afresh for the next case.
+    LauncherRig::sh("rm -f '" + rig.dir + "/etcup/shadow' '" + rig.dir + "/etcup/passwd'");
+  }
+}
+
+TEST_F(PasswordVerifierTest, UserCannotKillTheCoprocess) {
+  // A PAM module runs a program of the user's choosing as the user (as
+  // pam_exec does by default), which kills the process that runs the
+  // conversation: only that check is refused. The co-process itself cannot
+  // be signalled by the user, and serves on.
+  std::ofstream(rig.dir + "/etcup/zav/kill-parent") << "#!/bin/sh\nkill -KILL $PPID\n";
+  chmod((rig.dir + "/etcup/zav/kill-parent").c_str(), 0755);
+  rig.addPamService("zavkill", "auth required pam_exec.so /etc/zav/kill-parent\n"
+                               "account required pam_permit.so\n");
+  auto r = rig.run(user, {"AllowedUsers=*:f", "service", "zavkill", "pam", user, "Secret-1",
+                          "killco", "9", "service", "zavunix", "pam", user, "Secret-1", "finish"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(linesWith(r.out, "verify "),
+            (std::vector<std::string>{"verify 1 The password check was ended by a signal",
+                                      "verify 0 " + user + "|f|Full"}))
+      << r.out << r.err;
+  EXPECT_EQ(linesWith(r.out, "killco "),
+            std::vector<std::string>{"killco Operation not permitted"});
+  EXPECT_NE(r.out.find("coprocess exit 0"), std::string::npos) << r.out;
 }

@@ -14,6 +14,7 @@
 #include "plat/unix/Passwd.h"
 #include "rdr/MemInStream.h"
 #include "rdr/MemOutStream.h"
+#include "x0zavserver/unix/PpdCheck.h"
 #include "x0zavserver/unix/RootCodePrinting.h"
 
 #include <gtest/gtest.h>
@@ -490,4 +491,137 @@ TEST_F(PrintingThroughLauncher, CoreThatGoesMidRequestLeavesNoQueue) {
     EXPECT_NE(r.out.find(c.end), std::string::npos) << c.what << r.out << r.err;
     EXPECT_EQ(server->queues(), "") << c.what;
   }
+}
+
+TEST_F(PrintingThroughLauncher, PpdThatNamesProgramsIsRefused) {
+  // The attack: a PPD of the user's names a program, which the print server
+  // would run as its own user with arguments the user controls. The program
+  // here is a script that leaves a mark; it is root's and private, as the
+  // print server wants its filters.
+  TempDir dir;
+  chmod(dir.path().c_str(), 0755);
+  std::string mark = dir / "ran";
+  std::string program = dir / "attack";
+  std::ofstream(program) << "#!/bin/sh\ntouch " << mark << "\ncat\n";
+  chmod(program.c_str(), 0755);
+  std::string base = LauncherRig::read(server->ppd());
+  std::string plain = "*cupsFilter: \"application/postscript 0 -\"\n";
+  ASSERT_NE(base.find(plain), std::string::npos);
+  auto withLine = [&](const std::string& line) {
+    std::string text = base;
+    text.replace(text.find(plain), plain.size(), line + "\n");
+    return text;
+  };
+  struct {
+    const char* name;
+    std::string content;
+  } cases[] = {
+      {"filter", withLine("*cupsFilter: \"application/postscript 0 " + program + "\"")},
+      {"filter2",
+       withLine("*cupsFilter2: \"application/postscript printer/zav 0 " + program + "\"")},
+      {"prefilter", base + "*cupsPreFilter: \"application/postscript 0 " + program + "\"\n"},
+      {"crlf", withLine("*cupsFilter: \"application/postscript 0 " + program + "\"\r")},
+  };
+  std::vector<std::string> args;
+  for (const auto& c : cases) {
+    std::string path = dir / (std::string(c.name) + ".ppd");
+    std::ofstream(path) << c.content;
+    chmod(path.c_str(), 0644);
+    args.insert(args.end(), {"printadd", c.name, "7", "0", path});
+  }
+  // The same, compressed: the print server would read it all the same.
+  std::string gz = dir / "gz.ppd";
+  ASSERT_EQ(CupsServer::sh("gzip -c " + dir / "filter.ppd" + " > " + gz + " && chmod 644 " + gz),
+            0);
+  args.insert(args.end(), {"printadd", "gz", "7", "0", gz});
+  // A plain PPD still works, and a job through it never meets the program.
+  std::string ps = dir / "job.ps";
+  std::ofstream(ps) << "%!PS\nshowpage\n";
+  chmod(ps.c_str(), 0644);
+  args.insert(args.end(),
+              {"printadd", "good", "8", "0", server->ppd(), "sh", "lp -d good " + ps, "sh",
+               "for i in $(seq 200); do [ -e " + server->dir() +
+                   "/jobs/job1.args ] && break; sleep 0.1; done",
+               "sh", "lpstat -e | sort", "finish"});
+  LauncherRig::Result r = rig->run(user, args, options);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("print 0 0401\nprint 0 0401\nprint 0 0401\nprint 0 0401\nprint 0 0401\n"
+                       "print 1 0000\n"),
+            std::string::npos)
+      << r.out << r.err << server->errorLog();
+  EXPECT_NE(r.out.find("\ngood\nsh 0\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("PPD file " + dir / "filter.ppd" +
+                       " refused: names a filter program (*cupsFilter)"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("refused: not a PPD file"), std::string::npos) << r.err;
+  EXPECT_EQ(server->waitForJob(1), "zav:/PS/8|" + user + "|job.ps|1") << server->errorLog();
+  EXPECT_FALSE(exists(mark)) << "the user's program ran as the print server";
+  EXPECT_EQ(server->queues(), "");
+}
+
+TEST_F(PrintingThroughLauncher, PpdSizeIsLimited) {
+  TempDir dir;
+  chmod(dir.path().c_str(), 0755);
+  std::string base = LauncherRig::read(server->ppd());
+  std::string fits = dir / "fits.ppd", over = dir / "over.ppd";
+  std::ofstream(fits) << base << std::string(print::maxPpdSize - base.size(), '\n');
+  std::ofstream(over) << base << std::string(print::maxPpdSize - base.size() + 1, '\n');
+  chmod(fits.c_str(), 0644);
+  chmod(over.c_str(), 0644);
+  LauncherRig::Result r = rig->run(
+      user, {"printadd", "over", "7", "0", over, "printadd", "fits", "8", "0", fits, "finish"},
+      options);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("print 0 0409\nprint 1 0000\ncoprocess exit 0\n"), std::string::npos)
+      << r.out << r.err;
+  EXPECT_NE(r.err.find("PPD file " + over + " refused: larger than 4194304 bytes"),
+            std::string::npos)
+      << r.err;
+}
+
+TEST_F(PrintingModule, QueueCountIsLimited) {
+  RootCodePrinting module;
+  for (int i = 0; i < RootCodePrinting::maxQueues; i++)
+    ASSERT_EQ(serve(module, addRequest("q" + std::to_string(i), server->ppd(), "7", 0, 0)),
+              reply(true, 0))
+        << i;
+  EXPECT_EQ(serve(module, addRequest("one-more", server->ppd(), "7", 0, 0)), reply(false, 0x0401));
+  // Its own queues may still be changed; a removed one makes room.
+  EXPECT_EQ(serve(module, addRequest("Q0", server->ppd(), "9", 0, 1)), reply(true, 0));
+  EXPECT_EQ(serve(module, removeRequest("q1")), reply(true, 0));
+  EXPECT_EQ(serve(module, addRequest("one-more", server->ppd(), "7", 0, 0)), reply(true, 0));
+  EXPECT_EQ(module.printers().size(), size_t(RootCodePrinting::maxQueues));
+}
+
+TEST_F(PrintingThroughLauncher, QueueOfACoprocessThatDiedIsRemovedAtTheNextStart) {
+  // The user cannot kill the co-process, but root (or the system) can: then
+  // its queue stays behind, and the clean-up of the next launcher of the
+  // same user removes it.
+  TempDir dir;
+  chmod(dir.path().c_str(), 0755);
+  std::string home = dir / "home";
+  ASSERT_EQ(TestUsers::run("usermod -d " + home + " " + user), 0);
+  ASSERT_EQ(TestUsers::run("mkdir -p " + home + "/.zav && chown -R " + user + ": " + home), 0);
+  options.extraShell += "export HOME=" + home + "\n";
+  LauncherRig::Options killing = options;
+  // root kills the co-process whose id the core sends through a FIFO.
+  killing.extraShell += "mkfifo -m 0666 /run/zavkill /run/zavkilled\n"
+                        "( read pid < /run/zavkill; kill -KILL $pid; echo > /run/zavkilled ) &\n";
+  LauncherRig::Result r = rig->run(
+      user,
+      {"printadd", "left", "7", "0", server->ppd(), "sh",
+       "lpoptions -p left -o zav-id=s1 -o zav-user=" + user + " >/dev/null", "killco", "9", "sh",
+       "echo $(pgrep -P $PPID -x x0zavserver) > /run/zavkill; cat /run/zavkilled", "finish"},
+      killing);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("print 1 0000\nsh 0\nkillco Operation not permitted\n"), std::string::npos)
+      << r.out << r.err;
+  EXPECT_NE(r.out.find("coprocess signal 9\n"), std::string::npos) << r.out << r.err;
+  ASSERT_EQ(server->queues(), "left\n");
+
+  r = rig->run(user, {"printcleanup", "finish"}, options);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("cleanup done\ncoprocess exit 0\n"), std::string::npos) << r.out << r.err;
+  EXPECT_EQ(server->queues(), "");
 }

@@ -259,6 +259,30 @@ TEST_F(SingleSignOnTest, LibraryPathChecksInTheCoprocess) {
   }
 }
 
+TEST_F(SingleSignOnTest, FullSizeTokensBothWays) {
+  // Tokens up to the wire's limit, to the co-process and back (tickets
+  // that carry many groups are this large), then a plain exchange on the
+  // same channel.
+  configure("SSOLib=/etc/zav/gss/libgss_standin.so\n");
+  std::string script = "name=erin@ZAV.TEST;outlen=65535;pad=";
+  std::string full = script + std::string(65535 - script.size(), 'p');
+  std::vector<std::string> args = {"AllowedUsers=erin:v"};
+  for (const std::string& exchange :
+       {this->exchange({full}), this->exchange({"name=erin;out=ok"})}) {
+    std::vector<std::string> more = split(exchange);
+    args.insert(args.end(), more.begin(), more.end());
+  }
+  args.push_back("finish");
+  auto r = rig.run(user, args);
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<std::string> expected = {"sso 0 erin@ZAV.TEST|v|View " +
+                                           hexOf(std::string(65535, 'x')),
+                                       "sso 0 erin|v|View " + hexOf("ok#1")};
+  std::vector<std::string> got = linesWith(r.out, "sso ");
+  EXPECT_EQ(got, expected) << r.err;
+  EXPECT_TRUE(hasLine(r.out, "coprocess exit 0")) << r.err;
+}
+
 TEST_F(SingleSignOnTest, RawRequestsKeepTheCoprocessServing) {
   configure("SSOLib=/etc/zav/gss/libgss_standin.so\n");
   std::string unknown = "\x05" + str("unknown request");
@@ -278,10 +302,24 @@ TEST_F(SingleSignOnTest, RawRequestsKeepTheCoprocessServing) {
       {"release of a context never made", frame("\x01") + u32(77), "\x04"},
       {"accept step of an unknown context", frame("\x02") + u32(5) + u16(1) + "x",
        "\x05" + str("unknown context")},
+      // Fields longer than the co-process's stream buffer: read to their
+      // end all the same.
+      {"path of 60000 bytes, then kind 9",
+       frame(std::string(1, '\0')) + str(std::string(60000, '/')) + frame("\x09"),
+       tooLong + unknown},
+      {"token of 65535 bytes for an unknown context, then kind 9",
+       frame("\x02") + u32(5) + u16(65535) + std::string(65535, 't') + frame("\x09"),
+       "\x05" + str("unknown context") + unknown},
   };
   std::vector<std::vector<std::string>> runs;
-  for (const Case& c : cases)
-    runs.push_back({"raw", hexOf(c.request), "finish", "reply"});
+  for (const Case& c : cases) {
+    // In pieces: one argument holds at most 128 KiB.
+    std::vector<std::string> args;
+    for (size_t at = 0; at < c.request.size(); at += 30000)
+      args.insert(args.end(), {"raw", hexOf(c.request.substr(at, 30000))});
+    args.insert(args.end(), {"finish", "reply"});
+    runs.push_back(args);
+  }
   auto results = rig.runParallel(user, runs);
   for (size_t i = 0; i < results.size(); i++) {
     EXPECT_TRUE(hasLine(results[i].out, "reply " + hexOf(cases[i].reply)))

@@ -30,9 +30,10 @@ DownloadManager::~DownloadManager() {
   // starting its next file): take one stream at a time off the map.
   while (!streams.empty()) {
     auto it = streams.begin();
+    std::uint64_t id = it->first;
     Stream* stream = it->second;
     streams.erase(it);
-    requests.erase(it->first);
+    requests.erase(id);
     stream->finish("Connection closed");
   }
   extension->orphanShares(this);

@@ -46,8 +46,9 @@ public:
   };
 
   Extension();
-  // Forgets the records without deleting their readers, writers or
-  // managers: connections are removed first.
+  // Removes every connection first (its readers and writers are deleted,
+  // its managers handed back), then tells the connection manager that the
+  // extension is gone.
   ~Extension() override;
 
   static ConnectionId idOf(rfb::MsgHandler* connection) {
@@ -97,7 +98,9 @@ public:
   bool hasPendingWork(ConnectionId connection);
   bool hasConnection(ConnectionId connection) const { return connections.count(connection) != 0; }
 
-  void setConnectionManager(ConnectionManager* manager) { connectionManager = manager; }
+  // A manager that is replaced (or cleared) gets every record's managers
+  // back at once: they must not be used after their owner has gone.
+  void setConnectionManager(ConnectionManager* manager);
   UploadManager* getUploadManager(ConnectionId connection);
   DownloadManager* getDownloadManager(ConnectionId connection);
   // The record must exist (fatal check).
@@ -129,6 +132,8 @@ private:
   };
 
   Record* findRecord(ConnectionId connection);
+  // Hands a record's managers back to the connection manager.
+  void releaseManagers(ConnectionId id, Record& record);
 
   ConnectionManager* connectionManager = nullptr;
   std::map<ConnectionId, Record> connections;

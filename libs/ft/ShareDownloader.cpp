@@ -3,6 +3,7 @@
 #include "ft/DownloadManager.h"
 #include "ft/DownloadSpeedEstimator.h"
 #include "ft/Extension.h"
+#include "ft/Farewell.h"
 #include "ft/ShareProxy.h"
 #include "plat/Exception.h"
 #include "plat/FileOps.h"
@@ -117,6 +118,7 @@ ShareDownloader::~ShareDownloader() {
   for (const DownloadPtr& d : all)
     abort(d);
 }
+
 
 ShareDownloader::DownloadPtr ShareDownloader::find(Id id) const {
   for (const DownloadPtr& d : downloads)
@@ -273,7 +275,8 @@ void ShareDownloader::abort(const DownloadPtr& d) {
     FileId fid{d->share->getShareId(), slot.entry};
     DownloadManager* manager = d->share->getManager();
     if (manager && manager->getStream(fid) == slot.stream) {
-      manager->cancel(fid);
+      // The stream is finished before the abort is sent.
+      farewell(vlog, "Aborting a file", [&] { manager->cancel(fid); });
       continue;
     }
     // The manager let go of a stream whose end the pause held: the source
@@ -283,7 +286,7 @@ void ShareDownloader::abort(const DownloadPtr& d) {
   }
   if (DownloadManager* manager = d->share->getManager()) {
     manager->queueRelease(d->share->getShareId());
-    manager->sendReleases();
+    farewell(vlog, "Releasing a share", [&] { manager->sendReleases(); });
   }
 }
 

@@ -2,10 +2,14 @@
 
 #include "ft/DownloadManager.h"
 #include "ft/Extension.h"
+#include "ft/Farewell.h"
 #include "plat/Assert.h"
+#include "plat/LogWriter.h"
 
 #include <cinttypes>
 #include <cstdio>
+
+static plat::LogWriter vlog("ShareProxy");
 
 namespace ft {
 
@@ -23,7 +27,8 @@ ShareProxy::ShareProxy(DownloadManager* manager_, Extension* extension_)
 ShareProxy::~ShareProxy() {
   if (manager) {
     manager->queueRelease(shareId);
-    manager->sendReleases();
+    // The release stays queued when the peer cannot take it now.
+    farewell(vlog, "Releasing a share", [this] { manager->sendReleases(); });
   }
   extension->removeShare(this);
 }

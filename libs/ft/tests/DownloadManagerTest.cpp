@@ -1,5 +1,6 @@
 #include "ft/DownloadManager.h"
 
+#include "CaptureLogger.h"
 #include "FramedConnection.h"
 #include "RecordingExtension.h"
 #include "TempDir.h"
@@ -243,6 +244,19 @@ TEST_F(DownloadManagerTest, ReleasingTheProxySendsAShareRelease) {
   listShare();
   peerSaw();
   ext.setActiveShare(nullptr);
+  EXPECT_EQ(peerSaw(), std::vector<std::string>({"ShareRelease 7"}));
+}
+
+TEST_F(DownloadManagerTest, ReleasingTheProxyAfterThePeerHasGoneIsLogged) {
+  listShare();
+  peerSaw();
+  conn.peerGone = true;
+  testing_support::ScopedCapture log("ShareProxy", 0);
+  EXPECT_NO_THROW(ext.setActiveShare(nullptr));
+  EXPECT_TRUE(log.logger.contains("Releasing a share failed: write"));
+  // The release waits for a peer that can take it.
+  conn.peerGone = false;
+  ext.checkOutput(id());
   EXPECT_EQ(peerSaw(), std::vector<std::string>({"ShareRelease 7"}));
 }
 

@@ -1,5 +1,6 @@
 #include "ft/ShareDownloader.h"
 
+#include "CaptureLogger.h"
 #include "FakeDownloadsUI.h"
 #include "FileContents.h"
 #include "FileSizeLimit.h"
@@ -317,6 +318,21 @@ TEST_F(ShareDownloaderTest, DestroyingTheDownloaderAbortsItsFiles) {
   sd.reset();
   EXPECT_EQ(peerSaw("FileAbort").size(), 4u);
   // Data arriving afterwards finds no stream (and no dangling callback).
+  deliver(0);
+}
+
+TEST_F(ShareDownloaderTest, DestroyingTheDownloaderAfterThePeerHasGoneEndsItsFilesQuietly) {
+  offer(manyFiles(4));
+  sd->download(share, dir.path().c_str());
+  conn.peerGone = true;
+  testing_support::ScopedCapture log("ShareDownloader", 0);
+  EXPECT_NO_THROW(sd.reset());
+  EXPECT_TRUE(log.logger.contains("Aborting a file failed: write"));
+  EXPECT_TRUE(log.logger.contains("Releasing a share failed: write"));
+  // Every file was ended and removed, none left reporting to the downloader.
+  for (int i = 0; i < 4; i++)
+    EXPECT_FALSE(exists("f" + std::to_string(i) + ".txt")) << i;
+  conn.peerGone = false;
   deliver(0);
 }
 

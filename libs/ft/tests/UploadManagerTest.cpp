@@ -138,6 +138,18 @@ TEST_F(UploadManagerTest, ListsTheShareAtDepthZeroAndOneInBatches) {
   EXPECT_EQ(entryNames(peerSaw()), (std::vector<std::string>{"x/y", "ShareEOF"}));
 }
 
+TEST_F(UploadManagerTest, SharingWhileThePeerHasGoneIsLoggedAndTheShareKept) {
+  writeFile(dir.file("f"), "f");
+  conn.peerGone = true;
+  ScopedCapture log("ShareWriter", 0);
+  std::uint32_t sid = 0;
+  EXPECT_NO_THROW(sid = share({"f"}));
+  EXPECT_TRUE(log.logger.contains("Advertising the share failed: write"));
+  EXPECT_TRUE(upload.isComplete());
+  ASSERT_NE(upload.getEntries(sid), nullptr);
+  EXPECT_EQ(upload.getEntries(sid)->size(), 1u);
+}
+
 TEST_F(UploadManagerTest, ARequestForAnotherShareIsRefused) {
   writeFile(dir.file("f"), "f");
   std::uint32_t sid = share({"f"});

@@ -1,6 +1,7 @@
 #include "ft/unix/ShareWriter.h"
 
 #include "ft/Extension.h"
+#include "ft/Farewell.h"
 #include "ft/UploadManager.h"
 #include "ft/unix/FileProxyUnixFile.h"
 #include "plat/Exception.h"
@@ -24,7 +25,10 @@ ShareWriter::~ShareWriter() {
   if (!started)
     return;
   manager->setComplete();
-  manager->getExtension()->advertiseShare(manager);
+  // A peer gone meanwhile makes the advertisement fail; the share stays
+  // complete for the connections still there.
+  farewell(vlog, "Advertising the share",
+           [this] { manager->getExtension()->advertiseShare(manager); });
 }
 
 void ShareWriter::begin() {

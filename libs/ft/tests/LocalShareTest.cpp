@@ -14,6 +14,7 @@
 #include "plat/Time.h"
 #include "rdr/InStream.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -145,6 +146,47 @@ TEST_F(LocalShareTest, AFileProxyDescribesAndOpensItsFile) {
   EXPECT_EQ(thrownMessage([&] { in->readU8(); }), "End of stream");
   EXPECT_EQ(thrownMessage([&] { delete proxy.open(1ull << 63, 0, nullptr); }),
             "Attempt to seek beyond 9223372036854775807");
+}
+
+// What was shared is served only while its path holds that same regular
+// file: a swapped path is refused whatever now stands there.
+TEST_F(LocalShareTest, AFileSwappedAfterSharingIsRefused) {
+  writeFile(dir.file("private"), "secret");
+  struct Case {
+    const char* name;
+    std::function<void(const std::string&)> swap;
+    const char* refusal;
+  };
+  const Case cases[] = {
+      {"link", [&](const std::string& p) { symlink(dir.file("private").c_str(), p.c_str()); },
+       "open: "},
+      {"fifo", [](const std::string& p) { mkfifo(p.c_str(), 0644); },
+       "fifo is no longer the file that was shared"},
+      {"other", [](const std::string& p) { writeFile(p, "another file"); },
+       "other is no longer the file that was shared"},
+      {"folder", [](const std::string& p) { mkdir(p.c_str(), 0755); },
+       "folder is no longer the file that was shared"},
+  };
+  for (const Case& c : cases) {
+    std::string path = dir.file(c.name);
+    writeFile(path, "shared");
+    ft::FileProxyUnixFile proxy(path.c_str(), c.name);
+    // The listed file is moved aside (keeping its inode alive) and replaced.
+    ASSERT_EQ(rename(path.c_str(), (path + ".old").c_str()), 0);
+    c.swap(path);
+    std::string message = thrownMessage([&] { delete proxy.open(0, 0, nullptr); });
+    EXPECT_NE(message.find(c.refusal), std::string::npos) << c.name << ": " << message;
+  }
+}
+
+TEST_F(LocalShareTest, ASharedLinkIsServedAsTheFileItNamed) {
+  writeFile(dir.file("target"), "through the link");
+  symlink(dir.file("target").c_str(), dir.file("link").c_str());
+  ft::FileProxyUnixFile proxy(dir.file("link").c_str(), "link");
+  std::unique_ptr<rdr::InStream> in(proxy.open(8, 0, nullptr));
+  char buf[8];
+  in->readBytes(buf, 8);
+  EXPECT_EQ(std::string(buf, 8), "the link");
 }
 
 // A share entry that is never opened.

@@ -20,6 +20,10 @@ namespace ft {
 namespace {
 constexpr int pauseLogLevel = 101;
 constexpr std::uint64_t maxChunk = 65535;
+// Bounds on what one connection can make this side hold: open files (far
+// above any real viewer's concurrency) and refusals not yet sent.
+constexpr std::size_t maxOpenFiles = 64;
+constexpr std::size_t maxUnsentRefusals = 256;
 } // namespace
 
 std::uint32_t UploadManager::drawShareId() {
@@ -60,6 +64,7 @@ std::uint32_t UploadManager::newShare(std::uint32_t requestedId, std::uint32_t s
   std::unique_ptr<History>& record = history[currentShareId];
   if (!record)
     record.reset(new History());
+  record->byName.clear();
   record->entries.clear();
   record->shareFlags = shareFlags;
   shareStates.clear();
@@ -76,6 +81,8 @@ void UploadManager::addEntry(FileProxy* entry) {
   std::unique_ptr<History>& record = history[currentShareId];
   if (!record)
     record.reset(new History());
+  // The first entry of a name is the one served, as a scan would find it.
+  record->byName.emplace(owned->name, owned.get());
   record->entries.push_back(owned.release());
 }
 
@@ -227,19 +234,36 @@ bool UploadManager::handleShareRequest(ConnectionId connection, std::uint32_t sh
 bool UploadManager::handleFileRequest(ConnectionId connection, const char* name, FileId id,
                                       std::uint64_t limit, std::uint64_t start, std::uint64_t end,
                                       bool compressed) {
+  std::size_t open = 0, refusals = 0;
+  auto held = uploads.find(connection);
+  if (held != uploads.end())
+    for (const std::unique_ptr<Upload>& u : held->second)
+      ++(u->is ? open : refusals);
+  // A peer that floods requests without reading the answers gets no more
+  // answers: its refusals would pile up without bound.
+  if (refusals >= maxUnsentRefusals) {
+    vlog.debug("File request for %s dropped: %u refusals not yet sent", name ? name : "",
+               static_cast<unsigned>(refusals));
+    return false;
+  }
   std::unique_ptr<Upload> upload(new Upload());
   upload->name = name ? name : "";
   upload->id = id;
   FileProxy* entry = nullptr;
   auto h = history.find(id.shareId);
   if (h != history.end()) {
-    for (std::size_t i = 0; i < h->second->entries.size() && !entry; i++)
-      if (h->second->entries[i]->name == upload->name)
-        entry = h->second->entries[i];
+    auto found = h->second->byName.find(upload->name);
+    if (found != h->second->byName.end())
+      entry = found->second;
   }
   std::string failure;
   if (!entry) {
     plat::ExceptionFmt e("File not shared: %s", upload->name.c_str());
+    failure = e.str();
+  } else if (open >= maxOpenFiles) {
+    plat::ExceptionFmt e("Too many files requested at once (at most %u): %s",
+                         static_cast<unsigned>(maxOpenFiles), upload->name.c_str());
+    vlog.status("%s", e.str());
     failure = e.str();
   } else {
     vlog.debug("Request received for file %s", upload->name.c_str());

@@ -17,6 +17,8 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 namespace rdr {
 class InStream;
@@ -111,6 +113,8 @@ private:
   struct History {
     std::uint32_t shareFlags = 0;
     ManagedVector<FileProxy> entries;
+    // The entries by name; the views point into the entries' own names.
+    std::unordered_map<std::string_view, FileProxy*> byName;
     std::set<ConnectionId> holders;
   };
 

@@ -97,4 +97,8 @@ void ActiveShareAutoDownloader::shareActivated(ShareProxy* share) {
   }
 }
 
+void ActiveShareAutoDownloader::shareRefused(std::uint32_t, const char* reason) {
+  showMessage(reason);
+}
+
 } // namespace ft

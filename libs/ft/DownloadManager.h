@@ -71,7 +71,9 @@ public:
 
   // Input from the extension's handlers.
   virtual void setShare(std::uint32_t shareId, std::uint32_t shareFlags);
-  // Takes ownership of entry.
+  // Takes ownership of entry. A listing that grows beyond the bounds of
+  // a real folder is refused: the entries go, the share is released and
+  // the extension's share callbacks are told.
   virtual void addEntry(ShareEntry* entry);
   // The end of the listing. Throws plat::Exception "Bad sequence number in
   // ready" when shareId is not the current share.
@@ -135,7 +137,10 @@ private:
 
   enum : std::uint32_t { noShare = 0, shareToRequest = 1, shareRequested = 2, listingComplete = 3 };
 
+  void refuseShare();
+
   ManagedVector<ShareEntry> entries;
+  std::uint64_t nameBytes = 0; // the names of the entries
   std::uint32_t shareId = 0;
   std::uint32_t shareFlags = 0;
   std::set<std::uint32_t> releases;

@@ -205,6 +205,12 @@ void Extension::advertiseShare(UploadManager* upload) {
     upload->advertise(id);
 }
 
+void Extension::shareRefused(std::uint32_t shareId, const char* reason) {
+  for (ShareCallback* cb :
+       std::vector<ShareCallback*>(shareCallbacks.begin(), shareCallbacks.end()))
+    cb->shareRefused(shareId, reason);
+}
+
 void Extension::withdrawShareEverywhere(UploadManager* upload, std::uint32_t shareId) {
   std::vector<ConnectionId> ids;
   for (auto& c : connections)

@@ -38,6 +38,8 @@ public:
     virtual void shareAdvertised(std::uint32_t shareId, std::uint32_t flags) = 0;
     virtual void shareActivated(ShareProxy* share) = 0;
     virtual void shareDeactivated(ShareProxy* share) = 0;
+    // A share the peer offered was refused (reason for the desktop user).
+    virtual void shareRefused(std::uint32_t, const char*) {}
   };
   class ShareIteratorCallback {
   public:
@@ -107,6 +109,8 @@ public:
   MsgWriter* getWriter(ConnectionId connection);
 
   void advertiseShare(UploadManager* upload);
+  // Tells the share callbacks that the download side refused a share.
+  void shareRefused(std::uint32_t shareId, const char* reason);
   void withdrawShareEverywhere(UploadManager* upload, std::uint32_t shareId);
 
   // Takes over the caller's reference to share (nullptr for none).

@@ -148,6 +148,37 @@ TEST_F(LocalShareTest, AFileProxyDescribesAndOpensItsFile) {
             "Attempt to seek beyond 9223372036854775807");
 }
 
+// Receivers refuse names over 1024 bytes: deeper entries are left out of
+// the share (with their contents) and logged, an exact fit stays.
+TEST_F(LocalShareTest, EntriesWithNamesTooLongForTheReceiverAreLeftOut) {
+  std::string name = "d", path = dir.file("d");
+  mkdir(path.c_str(), 0755);
+  for (int i = 0; i < 4; i++) {
+    std::string component(250, static_cast<char>('a' + i));
+    name += "/" + component;
+    path += "/" + component;
+    mkdir(path.c_str(), 0755);
+  }
+  ASSERT_EQ(name.size(), 1005u);
+  writeFile(path + "/" + std::string(18, 'x'), "fits");
+  writeFile(path + "/" + std::string(19, 'y'), "too long");
+  mkdir((path + "/" + std::string(30, 'z')).c_str(), 0755);
+  writeFile(path + "/" + std::string(30, 'z') + "/f", "under a folder too long");
+  testing_support::ScopedCapture log("ShareWriter", 30);
+  {
+    ft::ShareWriter writer(&manager.upload, 0);
+    writer.addPath(dir.file("d").c_str());
+  }
+  std::vector<std::string> got = names(shared());
+  ASSERT_EQ(got.size(), 6u);
+  EXPECT_EQ(got[4].size(), 1005u);
+  EXPECT_EQ(got[5], name + "/" + std::string(18, 'x'));
+  for (char c : {'y', 'z'})
+    EXPECT_TRUE(log.logger.contains(path + "/" + std::string(c == 'y' ? 19 : 30, c) +
+                                    ": its name in the share is longer than 1024 bytes"))
+        << c;
+}
+
 // What was shared is served only while its path holds that same regular
 // file: a swapped path is refused whatever now stands there.
 TEST_F(LocalShareTest, AFileSwappedAfterSharingIsRefused) {

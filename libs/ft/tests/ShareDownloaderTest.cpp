@@ -15,6 +15,7 @@
 #include "plat/TimerManager.h"
 
 #include <algorithm>
+#include <cstring>
 #include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
@@ -688,6 +689,41 @@ TEST_F(ListOverDownloaderTest, AFailedFileEndsTheRowWithNothingLeftRunning) {
   EXPECT_EQ(peerSaw("FileAbort").size(), 3u);
   for (std::uint32_t i = 0; i < 4; i++)
     deliver(i); // late data finds no stream
+}
+
+bool onlyXExists(const char* path) {
+  const char* slash = std::strrchr(path, '/');
+  return (slash ? slash + 1 : path)[0] == 'x';
+}
+
+// A failure that could be retried still holds the share and the files in
+// flight: removing its row (or clearing it) ends the download as Cancel does.
+TEST_F(ListOverDownloaderTest, RemovingARetryableFailureEndsTheDownload) {
+  for (bool clear : {false, true}) {
+    ScopedParam p("ftConcurrency", "2");
+    offer({{"a", 0, "in flight"}, {"x", 0, "clashes"}});
+    auto saved = ShareDownloader::Download::fileExistsFn;
+    ShareDownloader::Download::fileExistsFn = onlyXExists;
+    sd->download(share, dir.path().c_str());
+    ShareDownloader::Download::fileExistsFn = saved;
+    ft_test::FakeRow* row = ui.row(0);
+    EXPECT_EQ(row->actionText(), "Retry|Cancel|Remove from list|Open containing folder");
+    EXPECT_TRUE(ui.clearEnabled);
+    peerSaw();
+    if (clear)
+      dialog->clearFinished();
+    else
+      dialog->performAction(ft::DownloadsDialog::RemoveFromList, row);
+    EXPECT_TRUE(ui.rows.empty()) << clear;
+    EXPECT_EQ(sd->downloadCount(), 0u) << clear;
+    std::vector<std::string> saw = peerSaw();
+    EXPECT_EQ(saw, std::vector<std::string>({"FileAbort (7,0)", "ShareRelease 7"})) << clear;
+    EXPECT_FALSE(exists("a")) << clear;
+    deliver(0); // late data finds no stream
+    share->unref();
+    share = nullptr;
+    send(Bytes().u32(1).u32(0).u8(0).u32(0)); // the next round offers share 7 afresh
+  }
 }
 
 TEST_F(ListOverDownloaderTest, CancelFromTheRowAbortsTheFiles) {

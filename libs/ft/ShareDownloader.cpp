@@ -229,6 +229,10 @@ bool ShareDownloader::startNext(const DownloadPtr& d, size_t k) {
         callback->downloadFailed(d->id, "Invalid download folder.", true);
       return true;
     } catch (plat::Exception& ex) {
+      // The name found free may have been taken before the exclusive
+      // create ("File exists"): the next try checks it again.
+      d->freeNames.erase(e->name);
+      d->renames.erase(e->name);
       if (callback)
         callback->downloadFailed(d->id, ex.str(), true);
       return true;

@@ -252,6 +252,33 @@ TEST_F(ShareDownloaderTest, TooManyClashesIsRetryableAndRetryStartsTheFile) {
   EXPECT_EQ(testing_support::readFile(at("x")), "payload");
 }
 
+// Another program creates the file between the clash check and the
+// exclusive create: the retry checks the name again and numbers it.
+std::string raceFolder;
+bool createdRightAfterTheCheck(const char* path) {
+  if (raceFolder + "/x" == path)
+    testing_support::writeFile(path, "theirs");
+  return false;
+}
+
+TEST_F(ShareDownloaderTest, ARetryAfterALostCreateRaceChecksTheNameAgain) {
+  offer({{"x", 0, "payload"}});
+  ScopedParam p("ftConcurrency", "1");
+  raceFolder = dir.path();
+  auto saved = ShareDownloader::Download::fileExistsFn;
+  ShareDownloader::Download::fileExistsFn = createdRightAfterTheCheck;
+  sd->download(share, dir.path().c_str());
+  ShareDownloader::Download::fileExistsFn = saved;
+  ASSERT_EQ(reports.log.size(), 3u);
+  EXPECT_EQ(reports.log[2], "failed open: File exists (17) (retryable)");
+  EXPECT_TRUE(sd->resume(downloadId()));
+  EXPECT_EQ(peerSaw("FileReq").size(), 1u);
+  deliver(0);
+  EXPECT_EQ(reports.log.back(), "complete");
+  EXPECT_EQ(testing_support::readFile(at("x")), "theirs");
+  EXPECT_EQ(testing_support::readFile(at("x (1)")), "payload");
+}
+
 TEST_F(ShareDownloaderTest, ThousandClashesExhaustTheTries) {
   testing_support::writeFile(at("x"), "");
   for (int i = 1; i <= 1000; i++)

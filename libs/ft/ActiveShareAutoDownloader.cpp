@@ -94,6 +94,11 @@ void ActiveShareAutoDownloader::shareActivated(ShareProxy* share) {
     decline(share);
     showMessage("No download directory is configured, and no default could be\n"
                 "determined. Please configure a download directory below.");
+  } catch (std::exception& ex) {
+    vlog.error("%s", ex.what());
+    decline(share);
+    showMessage("No download directory is configured, and no default could be\n"
+                "determined. Please configure a download directory below.");
   }
 }
 

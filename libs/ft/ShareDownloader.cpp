@@ -12,11 +12,15 @@
 #include "plat/ParentDirectory.h"
 #include "plat/Time.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 
 static plat::LogWriter vlog("ShareDownloader");
 
+// Files in flight per download are capped below what a source serves at
+// once; each takes a slot, so a huge setting must not allocate its slots.
+static constexpr int maxConcurrency = 64;
 static plat::IntParameter ftConcurrency("ftConcurrency",
                                         "The number of concurrent downloads within a single share.",
                                         8, 1, INT_MAX);
@@ -143,7 +147,8 @@ void ShareDownloader::remove(const DownloadPtr& d) {
 }
 
 void ShareDownloader::download(ShareProxy* share, const char* folder) {
-  DownloadPtr d = std::make_shared<Download>(share, folder, ftConcurrency.getValue());
+  DownloadPtr d = std::make_shared<Download>(share, folder,
+                                           std::min(ftConcurrency.getValue(), maxConcurrency));
   std::set<std::string> topLevel;
   for (std::uint32_t i = 0; i < share->size(); i++) {
     const std::string& name = (*share)[i]->name;

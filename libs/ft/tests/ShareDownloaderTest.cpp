@@ -204,6 +204,15 @@ TEST_F(ShareDownloaderTest, ConcurrencyFollowsTheParameter) {
   EXPECT_EQ(peerSaw("FileReq").size(), 3u);
 }
 
+TEST_F(ShareDownloaderTest, AHugeConcurrencyIsCappedAtSixtyFourFiles) {
+  ScopedParam p("ftConcurrency", "2147483647");
+  offer(manyFiles(100));
+  sd->download(share, dir.path().c_str());
+  EXPECT_EQ(peerSaw("FileReq").size(), 64u);
+  deliver(0);
+  EXPECT_EQ(peerSaw("FileReq").size(), 1u);
+}
+
 TEST_F(ShareDownloaderTest, ClashingNamesAreNumberedBeforeTheLastDot) {
   testing_support::writeFile(at("report.txt"), "old");
   testing_support::writeFile(at("report (1).txt"), "old");

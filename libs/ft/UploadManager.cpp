@@ -201,7 +201,8 @@ void UploadManager::sendListing(ConnectionId connection) {
   vlog.debug("Upload %i share entries (%smore pending)", static_cast<int>(left),
              complete ? "no " : "");
   if (left > 0) {
-    PartialShareEnum entries(h->second->entries, state.sent, state.directory.c_str(), state.depth);
+    PartialShareEnum entries(h->second->entries, state.sent, state.directory.c_str(), state.depth,
+                             &state.presented);
     writer->writeShareData(state.shareId, &entries);
     state.sent += static_cast<std::uint32_t>(entries.consumed());
   }
@@ -228,6 +229,7 @@ bool UploadManager::handleShareRequest(ConnectionId connection, std::uint32_t sh
   it->second.directory = directory ? directory : "";
   it->second.depth = depth;
   it->second.sent = 0;
+  it->second.presented = PartialShareEnum::Presented();
   return true;
 }
 

@@ -10,6 +10,7 @@
 #include "ft/FileId.h"
 #include "ft/FileProxy.h"
 #include "ft/ManagedVector.h"
+#include "ft/PartialShareEnum.h"
 
 #include <cstdint>
 #include <list>
@@ -109,6 +110,7 @@ private:
     std::string directory;
     std::uint32_t depth = 0;
     std::uint32_t sent = 0;
+    PartialShareEnum::Presented presented;
   };
   struct History {
     std::uint32_t shareFlags = 0;

@@ -245,6 +245,28 @@ std::vector<std::string> listing(const std::vector<const char*>& entries, size_t
   return out;
 }
 
+// A listing goes out in several messages sharing one record of what was
+// passed; an invented folder that found no room is presented by the next.
+TEST(PartialShareEnumTest, ARefusedInventedFolderComesInTheNextMessage) {
+  ft::ManagedVector<ft::FileProxy> list;
+  for (const char* e : {"d/a", "d/b", "x/y/z", "x/w", "d/c"})
+    list.push_back(new Stub(e));
+  ft::PartialShareEnum::Presented presented;
+  {
+    ft::PartialShareEnum full(list, 0, "", 1, &presented);
+    ASSERT_NE(full.current(), nullptr);
+    EXPECT_EQ(full.current()->name, "d");
+    EXPECT_EQ(full.consumed(), 0u);
+  }
+  std::vector<std::string> out;
+  ft::PartialShareEnum next(list, 0, "", 1, &presented);
+  while (const ft::ShareEntry* e = next.current()) {
+    out.push_back(e->name);
+    next.next();
+  }
+  EXPECT_EQ(out, (std::vector<std::string>{"d", "x"}));
+}
+
 TEST(PartialShareEnumTest, ListsByDirectoryAndDepth) {
   std::vector<const char*> tree = {"d", "d/a", "d/e", "d/e/f", "d/e/g"};
   EXPECT_EQ(listing({"d", "d/a", "x/y/z"}, 0, "", 1), (std::vector<std::string>{"d", "x/"}));

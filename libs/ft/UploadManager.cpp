@@ -377,73 +377,85 @@ bool UploadManager::sendData(ConnectionId connection) {
   return false;
 }
 
-bool UploadManager::step(ConnectionId connection, Upload* u) {
-  MsgWriter* writer = extension->getWriter(connection);
+bool UploadManager::sendChunk(ConnectionId connection, Upload* u) {
   std::uint64_t chunk = u->position < u->limit ? std::min(u->limit - u->position, maxChunk) : 0;
-  bool wrote = false;
-  if (chunk > 0 && u->is) {
-    try {
-      if (u->compression == -1) {
-        rdr::InStream* is = u->is.get();
-        if (is->avail() == 0)
-          is->overrun(false, 1);
-        int ready = is->avail();
-        int n = std::min<std::uint64_t>({1024, static_cast<std::uint64_t>(ready), chunk});
-        u->compression = n > 0 && MsgWriter::isCompressible(is->getptr(), n) ? 1 : 0;
-      }
-      int n =
-          writer->writeFileData(u->id, u->is.get(), static_cast<int>(chunk), u->compression == 1);
-      if (n > 0) {
-        u->position += static_cast<std::uint64_t>(n);
-        wrote = true;
-        for (Listener* l : std::vector<Listener*>(listeners.begin(), listeners.end()))
-          l->dataSent(connection, u->id.shareId, u->name.c_str(), static_cast<std::uint64_t>(n));
-      }
-    } catch (rdr::EndOfStream&) {
-      u->limit = u->end = u->position;
-      for (Listener* l : std::vector<Listener*>(listeners.begin(), listeners.end()))
-        l->endChanged(connection, u->id.shareId, u->name.c_str(), u->end);
-    } catch (plat::Exception& e) {
-      vlog.error("file read/network write failed: %s", e.str());
-      u->hasError = true;
-      u->error = e.str();
+  if (chunk == 0 || !u->is)
+    return false;
+  MsgWriter* writer = extension->getWriter(connection);
+  try {
+    if (u->compression == -1) {
+      rdr::InStream* is = u->is.get();
+      if (is->avail() == 0)
+        is->overrun(false, 1);
+      int ready = is->avail();
+      int n = std::min<std::uint64_t>({1024, static_cast<std::uint64_t>(ready), chunk});
+      u->compression = n > 0 && MsgWriter::isCompressible(is->getptr(), n) ? 1 : 0;
     }
+    int n = writer->writeFileData(u->id, u->is.get(), static_cast<int>(chunk), u->compression == 1);
+    if (n <= 0)
+      return false;
+    u->position += static_cast<std::uint64_t>(n);
+    for (Listener* l : std::vector<Listener*>(listeners.begin(), listeners.end()))
+      l->dataSent(connection, u->id.shareId, u->name.c_str(), static_cast<std::uint64_t>(n));
+    return true;
+  } catch (rdr::EndOfStream&) {
+    u->limit = u->end = u->position;
+    for (Listener* l : std::vector<Listener*>(listeners.begin(), listeners.end()))
+      l->endChanged(connection, u->id.shareId, u->name.c_str(), u->end);
+  } catch (plat::Exception& e) {
+    vlog.error("file read/network write failed: %s", e.str());
+    u->hasError = true;
+    u->error = e.str();
   }
+  return false;
+}
 
-  bool done = false;
-  bool last = wrote;
-  if (u->hasError) {
-    try {
-      if (writer->writeFileError(u->id, u->error.c_str())) {
-        // Sent once: a refused end of file that follows does not repeat it.
-        u->hasError = false;
-        wrote = last = true;
-        done = u->is != nullptr;
-      } else {
-        // The end of file waits for the error it would otherwise hide.
-        last = false;
-      }
-    } catch (plat::Exception& e) {
-      vlog.error("writeFileError failed: %s", e.str());
-      u->hasError = false;
-      done = true;
-    }
+UploadManager::Report UploadManager::sendFailure(ConnectionId connection, Upload* u) {
+  try {
+    if (!extension->getWriter(connection)->writeFileError(u->id, u->error.c_str()))
+      return Report::refused;
+  } catch (plat::Exception& e) {
+    vlog.error("writeFileError failed: %s", e.str());
+    u->hasError = false;
+    return Report::failed;
   }
-  if (!u->hasError && (!u->is || u->position >= u->end)) {
-    try {
-      last = writer->writeFileEOF(u->id) > 0;
-    } catch (plat::Exception& e) {
-      vlog.error("writeFileEOF failed: %s", e.str());
-      last = false;
-    }
-    done = last;
-    wrote = wrote || last;
+  // Sent once: a refused end of file that follows does not repeat it.
+  u->hasError = false;
+  return Report::written;
+}
+
+bool UploadManager::sendEnd(ConnectionId connection, Upload* u) {
+  try {
+    return extension->getWriter(connection)->writeFileEOF(u->id) > 0;
+  } catch (plat::Exception& e) {
+    vlog.error("writeFileEOF failed: %s", e.str());
+    return false;
+  }
+}
+
+// One step: file data within the limit, then the report of a failure, then
+// the end of file, each only as far as the one before allows. The upload is
+// done once its failure was reported (a failed request also needs its end
+// of file) or its end of file went out; a step that wrote something and is
+// not done sends the upload to the back of the queue.
+bool UploadManager::step(ConnectionId connection, Upload* u) {
+  bool wrote = sendChunk(connection, u);
+  bool done = false;
+  // A refused report holds back the end of file it would otherwise hide.
+  bool reportWaits = false;
+  if (u->hasError) {
+    Report report = sendFailure(connection, u);
+    reportWaits = report == Report::refused;
+    wrote = wrote || report == Report::written;
+    done = report == Report::failed || (report == Report::written && u->is);
+  }
+  if (!reportWaits && (!u->is || u->position >= u->end)) {
+    done = sendEnd(connection, u);
+    wrote = wrote || done;
   }
   if (done) {
     endUpload(connection, u);
-    return wrote;
-  }
-  if (wrote) {
+  } else if (wrote) {
     auto it = uploads.find(connection);
     if (it != uploads.end()) {
       auto pos = std::find_if(it->second.begin(), it->second.end(),

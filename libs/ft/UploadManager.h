@@ -120,8 +120,15 @@ private:
     std::set<ConnectionId> holders;
   };
 
-  // One step of an upload; true when its last message was written.
+  enum class Report { written, refused, failed };
+
+  // One step of an upload; true when it wrote something.
   bool step(ConnectionId connection, Upload* upload);
+  // The parts of a step: file data (true when some was written), the
+  // upload's failure report, its end of file (true when written).
+  bool sendChunk(ConnectionId connection, Upload* upload);
+  Report sendFailure(ConnectionId connection, Upload* upload);
+  bool sendEnd(ConnectionId connection, Upload* upload);
   void dropHolder(ConnectionId connection, std::uint32_t shareId);
   static std::uint32_t drawShareId();
 

@@ -34,10 +34,10 @@ public:
 // Each named message fills one framed message, closed and flushed by endMsg.
 class FramedMsgWriter : public rfb::MsgWriter {
 public:
-  FramedMsgWriter(rdr::FramedOutStream* fos_, int* writesLeft_, bool* peerGone_)
+  FramedMsgWriter(rdr::FramedOutStream* fos_, int* writesLeft_, bool* peerGone_ = nullptr)
       : rfb::MsgWriter(nullptr, fos_), fos(fos_), writesLeft(writesLeft_), peerGone(peerGone_) {}
   rdr::OutStream* startNamedMsg(const char*) override {
-    if (*peerGone)
+    if (peerGone && *peerGone)
       throw plat::SystemException("write", EPIPE);
     if (*writesLeft > 0)
       --*writesLeft;

@@ -66,6 +66,11 @@ void DownloadManager::addEntry(ShareEntry* entry) {
   entries.push_back(owned.release());
 }
 
+void DownloadManager::handOverEntries(ManagedVector<ShareEntry>* to) {
+  to->takeAll(entries);
+  nameBytes = 0;
+}
+
 void DownloadManager::refuseShare() {
   std::uint32_t refused = shareId;
   entries.clear();

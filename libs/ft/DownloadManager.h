@@ -103,6 +103,8 @@ public:
 
   // The listing received for the current share, its id and its flags.
   virtual const ManagedVector<ShareEntry>& getEntries() const { return entries; }
+  // Moves the listing to a new share proxy (a big listing is not copied).
+  virtual void handOverEntries(ManagedVector<ShareEntry>* to);
   virtual std::uint32_t getShareId() const { return shareId; }
   virtual std::uint32_t getShareFlags() const { return shareFlags; }
   int getState() const { return static_cast<int>(state); }

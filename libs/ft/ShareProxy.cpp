@@ -16,9 +16,7 @@ namespace ft {
 ShareProxy::ShareProxy(DownloadManager* manager_, Extension* extension_)
     : manager(manager_), extension(extension_), shareFlags(0), shareId(0) {
   PLAT_ASSERT(manager);
-  const ManagedVector<ShareEntry>& entries = manager->getEntries();
-  for (std::size_t i = 0; i < entries.size(); i++)
-    push_back(new ShareEntry(*entries[i]));
+  manager->handOverEntries(this);
   shareFlags = manager->getShareFlags();
   shareId = manager->getShareId();
   extension->setActiveShare(this);

@@ -247,6 +247,17 @@ TEST_F(DownloadManagerTest, ReleasingTheProxySendsAShareRelease) {
   EXPECT_EQ(peerSaw(), std::vector<std::string>({"ShareRelease 7"}));
 }
 
+TEST_F(DownloadManagerTest, TheProxyTakesTheListingOver) {
+  listShare();
+  ft::ShareProxy* share = ext.getActiveShare();
+  ASSERT_NE(share, nullptr);
+  ASSERT_EQ(share->size(), 2u);
+  EXPECT_EQ((*share)[0]->name, "a");
+  EXPECT_EQ((*share)[1]->name, "d");
+  EXPECT_TRUE(download->getEntries().empty());
+  share->unref();
+}
+
 TEST_F(DownloadManagerTest, ReleasingTheProxyAfterThePeerHasGoneIsLogged) {
   listShare();
   peerSaw();

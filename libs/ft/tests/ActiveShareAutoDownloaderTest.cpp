@@ -11,6 +11,7 @@
 #include "plat/unix/Passwd.h"
 
 #include <gtest/gtest.h>
+#include <new>
 #include <unistd.h>
 
 using ft::ActiveShareAutoDownloader;
@@ -195,6 +196,23 @@ TEST_F(AutoDownloaderTest, AskEveryTimeWithoutCallbackShowsTheMessage) {
             std::vector<std::string>({"message No download directory is configured, and no "
                                       "default could be\ndetermined. Please configure a download "
                                       "directory below."}));
+}
+
+// Whatever fails in asking for a folder (out of memory, say) declines the
+// share with the same message; the connection goes on.
+TEST_F(AutoDownloaderTest, AStandardExceptionWhileAskingDeclinesTheShare) {
+  struct Failing : ActiveShareAutoDownloader::GetDirCallback {
+    void getDir(ft::ShareProxy*) override { throw std::bad_alloc(); }
+  } failing;
+  ScopedParam p("FetchDir", "?");
+  make(&failing);
+  push(viewers[0], 7, 1, 1, "a");
+  EXPECT_EQ(auto_->pendingCount(), 0u);
+  EXPECT_EQ(reports.log,
+            std::vector<std::string>({"message No download directory is configured, and no "
+                                      "default could be\ndetermined. Please configure a download "
+                                      "directory below."}));
+  EXPECT_TRUE(ext.hasConnection(ft::Extension::idOf(&viewers[0].conn)));
 }
 
 TEST_F(AutoDownloaderTest, AFolderChosenAfterThePeerLeftFindsNoFiles) {

@@ -94,7 +94,16 @@ void ActiveShareAutoDownloader::shareActivated(ShareProxy* share) {
     decline(share);
     showMessage("No download directory is configured, and no default could be\n"
                 "determined. Please configure a download directory below.");
+  } catch (std::exception& ex) {
+    vlog.error("%s", ex.what());
+    decline(share);
+    showMessage("No download directory is configured, and no default could be\n"
+                "determined. Please configure a download directory below.");
   }
+}
+
+void ActiveShareAutoDownloader::shareRefused(std::uint32_t, const char* reason) {
+  showMessage(reason);
 }
 
 } // namespace ft

@@ -53,6 +53,7 @@ public:
   void shareAdvertised(std::uint32_t, std::uint32_t) override {}
   void shareActivated(ShareProxy* share) override;
   void shareDeactivated(ShareProxy*) override {}
+  void shareRefused(std::uint32_t shareId, const char* reason) override;
 
 private:
   Extension* extension;

@@ -19,6 +19,8 @@ public:
   virtual DownloadManager* newDownloadManager(Extension* extension, ConnectionId connection) = 0;
   // The connection is gone: deletes the download manager (when there is one).
   virtual void releaseConnection(UploadManager* upload, DownloadManager* download) = 0;
+  // The extension is being destroyed: it must not be called any more.
+  virtual void extensionDestroyed(Extension*) {}
   virtual ~ConnectionManager() = default;
 };
 

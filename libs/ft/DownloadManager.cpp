@@ -20,6 +20,12 @@ static plat::IntParameter
 
 namespace ft {
 
+namespace {
+// Far above any real folder: a listing beyond either is refused.
+constexpr std::size_t maxListingEntries = 1000000;
+constexpr std::uint64_t maxListingNameBytes = std::uint64_t(256) << 20;
+} // namespace
+
 DownloadManager::DownloadManager(Extension* extension_, ConnectionId connection_)
     : extension(extension_), connection(connection_) {
 }
@@ -30,9 +36,10 @@ DownloadManager::~DownloadManager() {
   // starting its next file): take one stream at a time off the map.
   while (!streams.empty()) {
     auto it = streams.begin();
+    std::uint64_t id = it->first;
     Stream* stream = it->second;
     streams.erase(it);
-    requests.erase(it->first);
+    requests.erase(id);
     stream->finish("Connection closed");
   }
   extension->orphanShares(this);
@@ -42,6 +49,7 @@ void DownloadManager::setShare(std::uint32_t id, std::uint32_t flags) {
   if (connection == 0 || id == shareId)
     return;
   entries.clear();
+  nameBytes = 0;
   shareId = id;
   shareFlags = flags;
   state = id != 0 ? shareToRequest : noShare;
@@ -49,7 +57,37 @@ void DownloadManager::setShare(std::uint32_t id, std::uint32_t flags) {
 }
 
 void DownloadManager::addEntry(ShareEntry* entry) {
-  entries.push_back(entry);
+  std::unique_ptr<ShareEntry> owned(entry);
+  nameBytes += owned->name.size();
+  if (entries.size() >= maxListingEntries || nameBytes > maxListingNameBytes) {
+    refuseShare();
+    return;
+  }
+  entries.push_back(owned.release());
+}
+
+void DownloadManager::handOverEntries(ManagedVector<ShareEntry>* to) {
+  to->takeAll(entries);
+  nameBytes = 0;
+}
+
+void DownloadManager::refuseShare() {
+  std::uint32_t refused = shareId;
+  entries.clear();
+  nameBytes = 0;
+  // The rest of its listing finds no share to join.
+  shareId = 0;
+  state = noShare;
+  plat::ExceptionFmt reason("The files offered could not be received: their list is longer "
+                            "than %u entries or %u MB of names.",
+                            static_cast<unsigned>(maxListingEntries),
+                            static_cast<unsigned>(maxListingNameBytes >> 20));
+  vlog.error("Share %u refused: %s", static_cast<unsigned>(refused), reason.str());
+  extension->shareRefused(refused, reason.str());
+  if (refused != 0) {
+    queueRelease(refused);
+    sendReleases();
+  }
 }
 
 void DownloadManager::ready(std::uint32_t id) {
@@ -74,6 +112,7 @@ void DownloadManager::withdrawn(std::uint32_t id) {
     clearShareProxy();
   if (id == shareId) {
     entries.clear();
+    nameBytes = 0;
     shareId = 0;
     state = noShare;
   }

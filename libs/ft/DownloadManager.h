@@ -71,7 +71,9 @@ public:
 
   // Input from the extension's handlers.
   virtual void setShare(std::uint32_t shareId, std::uint32_t shareFlags);
-  // Takes ownership of entry.
+  // Takes ownership of entry. A listing that grows beyond the bounds of
+  // a real folder is refused: the entries go, the share is released and
+  // the extension's share callbacks are told.
   virtual void addEntry(ShareEntry* entry);
   // The end of the listing. Throws plat::Exception "Bad sequence number in
   // ready" when shareId is not the current share.
@@ -101,6 +103,8 @@ public:
 
   // The listing received for the current share, its id and its flags.
   virtual const ManagedVector<ShareEntry>& getEntries() const { return entries; }
+  // Moves the listing to a new share proxy (a big listing is not copied).
+  virtual void handOverEntries(ManagedVector<ShareEntry>* to);
   virtual std::uint32_t getShareId() const { return shareId; }
   virtual std::uint32_t getShareFlags() const { return shareFlags; }
   int getState() const { return static_cast<int>(state); }
@@ -135,7 +139,10 @@ private:
 
   enum : std::uint32_t { noShare = 0, shareToRequest = 1, shareRequested = 2, listingComplete = 3 };
 
+  void refuseShare();
+
   ManagedVector<ShareEntry> entries;
+  std::uint64_t nameBytes = 0; // the names of the entries
   std::uint32_t shareId = 0;
   std::uint32_t shareFlags = 0;
   std::set<std::uint32_t> releases;

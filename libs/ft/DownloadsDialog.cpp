@@ -126,9 +126,9 @@ void DownloadsDialog::downloadFailed(ShareDownloader::Id id, const char* message
     row->setActions({RemoveFromList, OpenContainingFolder});
   row->hideProgress();
   info->active = false;
-  // A retryable failure has not ended the download (it is paused or waits
-  // for a retry, and other files may still run): "Clear" leaves it.
-  info->done = !retryable;
+  // Failed rows are cleared alike; removing one that could be retried ends
+  // its download as Cancel does.
+  info->done = true;
   row->setStatus(message, true);
   updateClearState();
   ui->notifyFailed();
@@ -252,11 +252,18 @@ void DownloadsDialog::performAction(Action action, Download* row) {
     updateClearState();
     break;
   }
-  case RemoveFromList:
-    downloads.erase(i);
+  case RemoveFromList: {
+    // A download that can still be retried holds its share and maybe files
+    // in flight; one that has ended is unknown to the share downloader.
+    shareDownloader->cancel(id);
+    auto again = downloads.find(id);
+    if (again == downloads.end() || again->second.item != row)
+      return;
+    downloads.erase(again);
     ui->removeDownload(row);
     updateClearState();
     break;
+  }
   case Open:
     // Offered only once the path is known.
     if (!info.iconPath.empty())

@@ -38,6 +38,31 @@ Extension::Extension() = default;
 Extension::~Extension() {
   while (!connections.empty())
     removeConnection(connectionOf(connections.begin()->first));
+  if (connectionManager)
+    connectionManager->extensionDestroyed(this);
+}
+
+void Extension::setConnectionManager(ConnectionManager* manager) {
+  if (connectionManager && manager != connectionManager)
+    for (auto& c : connections)
+      releaseManagers(c.first, c.second);
+  connectionManager = manager;
+}
+
+void Extension::releaseManagers(ConnectionId id, Record& record) {
+  UploadManager* upload = record.upload;
+  DownloadManager* download = record.download;
+  // Cleared first: a download manager's end may reach back into the record.
+  record.upload = nullptr;
+  record.download = nullptr;
+  if (upload) {
+    upload->connectionClosed(id);
+    upload->abortAll(id);
+  }
+  if (connectionManager)
+    connectionManager->releaseConnection(upload, download);
+  else
+    delete download;
 }
 
 Extension::Record* Extension::findRecord(ConnectionId connection) {
@@ -76,14 +101,7 @@ void Extension::removeConnection(rfb::MsgHandler* connection) {
   Record* record = findRecord(id);
   if (!record)
     return;
-  if (record->upload) {
-    record->upload->connectionClosed(id);
-    record->upload->abortAll(id);
-  }
-  if (connectionManager)
-    connectionManager->releaseConnection(record->upload, record->download);
-  else
-    delete record->download;
+  releaseManagers(id, *record);
   connections.erase(id);
 }
 
@@ -185,6 +203,12 @@ void Extension::advertiseShare(UploadManager* upload) {
       ids.push_back(c.first);
   for (ConnectionId id : ids)
     upload->advertise(id);
+}
+
+void Extension::shareRefused(std::uint32_t shareId, const char* reason) {
+  for (ShareCallback* cb :
+       std::vector<ShareCallback*>(shareCallbacks.begin(), shareCallbacks.end()))
+    cb->shareRefused(shareId, reason);
 }
 
 void Extension::withdrawShareEverywhere(UploadManager* upload, std::uint32_t shareId) {

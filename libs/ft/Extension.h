@@ -38,6 +38,8 @@ public:
     virtual void shareAdvertised(std::uint32_t shareId, std::uint32_t flags) = 0;
     virtual void shareActivated(ShareProxy* share) = 0;
     virtual void shareDeactivated(ShareProxy* share) = 0;
+    // A share the peer offered was refused (reason for the desktop user).
+    virtual void shareRefused(std::uint32_t, const char*) {}
   };
   class ShareIteratorCallback {
   public:
@@ -46,8 +48,9 @@ public:
   };
 
   Extension();
-  // Forgets the records without deleting their readers, writers or
-  // managers: connections are removed first.
+  // Removes every connection first (its readers and writers are deleted,
+  // its managers handed back), then tells the connection manager that the
+  // extension is gone.
   ~Extension() override;
 
   static ConnectionId idOf(rfb::MsgHandler* connection) {
@@ -97,13 +100,17 @@ public:
   bool hasPendingWork(ConnectionId connection);
   bool hasConnection(ConnectionId connection) const { return connections.count(connection) != 0; }
 
-  void setConnectionManager(ConnectionManager* manager) { connectionManager = manager; }
+  // A manager that is replaced (or cleared) gets every record's managers
+  // back at once: they must not be used after their owner has gone.
+  void setConnectionManager(ConnectionManager* manager);
   UploadManager* getUploadManager(ConnectionId connection);
   DownloadManager* getDownloadManager(ConnectionId connection);
   // The record must exist (fatal check).
   MsgWriter* getWriter(ConnectionId connection);
 
   void advertiseShare(UploadManager* upload);
+  // Tells the share callbacks that the download side refused a share.
+  void shareRefused(std::uint32_t shareId, const char* reason);
   void withdrawShareEverywhere(UploadManager* upload, std::uint32_t shareId);
 
   // Takes over the caller's reference to share (nullptr for none).
@@ -129,6 +136,8 @@ private:
   };
 
   Record* findRecord(ConnectionId connection);
+  // Hands a record's managers back to the connection manager.
+  void releaseManagers(ConnectionId id, Record& record);
 
   ConnectionManager* connectionManager = nullptr;
   std::map<ConnectionId, Record> connections;

@@ -24,6 +24,12 @@ public:
 
   // Takes ownership of item.
   void push_back(T* item) { items_.push_back(item); }
+  // Moves every element of other to the end of this vector; other is left
+  // empty.
+  void takeAll(ManagedVector& other) {
+    items_.insert(items_.end(), other.items_.begin(), other.items_.end());
+    other.items_.clear();
+  }
   // Removes the element at i and hands it to the caller, who then owns it.
   T* release(std::size_t i) {
     T* item = items_[i];

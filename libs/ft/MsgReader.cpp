@@ -3,6 +3,7 @@
 #include "ft/Extension.h"
 #include "ft/MsgType.h"
 #include "ft/ShareEntry.h"
+#include "ft/U64.h"
 #include "plat/ConfigParameter.h"
 #include "plat/LogWriter.h"
 #include "plat/ParameterSet.h"
@@ -12,15 +13,6 @@
 #include <memory>
 
 static plat::LogWriter vlog("FTMsgReader");
-
-namespace {
-
-std::uint64_t readU64(rdr::InStream* is) {
-  std::uint64_t high = is->readU32();
-  return (high << 32) | is->readU32();
-}
-
-} // namespace
 
 namespace ft {
 

@@ -2,6 +2,7 @@
 
 #include "ft/MsgType.h"
 #include "ft/ShareEntry.h"
+#include "ft/U64.h"
 #include "plat/BoolParameter.h"
 #include "plat/IntParameter.h"
 #include "plat/LogWriter.h"
@@ -24,15 +25,6 @@ static plat::IntParameter
                      25);
 static plat::BoolParameter ftCompress("FtCompress",
                                       "Compress file transfer for uncompressed file types.", true);
-
-namespace {
-
-void writeU64(rdr::OutStream* os, std::uint64_t v) {
-  os->writeU32(static_cast<std::uint32_t>(v >> 32));
-  os->writeU32(static_cast<std::uint32_t>(v));
-}
-
-} // namespace
 
 namespace ft {
 

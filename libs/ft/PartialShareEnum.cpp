@@ -1,11 +1,14 @@
 #include "ft/PartialShareEnum.h"
 
+#include <algorithm>
+
 namespace ft {
 
 PartialShareEnum::PartialShareEnum(const ManagedVector<FileProxy>& entries_, std::size_t start,
-                                   const char* directory_, std::uint32_t depth_)
+                                   const char* directory_, std::uint32_t depth_,
+                                   Presented* presented_)
     : entries(entries_), first(start), position(start), directory(directory_ ? directory_ : ""),
-      depth(depth_) {
+      depth(depth_), presented(presented_ ? presented_ : &own) {
   seek();
 }
 
@@ -37,16 +40,22 @@ bool PartialShareEnum::liesUnder(const std::string& name, const std::string& dir
   return false;
 }
 
+// An entry is a cut directory or lies under one when its name, cut before
+// the slash that ends that many components, is the directory.
 bool PartialShareEnum::presentedBefore(const std::string& dir) {
-  if (cutSeen.count(dir))
-    return true;
-  for (std::size_t i = 0; i < position; i++) {
-    const std::string& name = entries[i]->name;
-    std::size_t rest;
-    if (name == dir || liesUnder(name, dir, &rest))
-      return true;
+  Presented& p = *presented;
+  if (p.components == 0)
+    p.components = static_cast<std::size_t>(std::count(dir.begin(), dir.end(), '/')) + 1;
+  for (; p.scanned < position && p.scanned < entries.size(); p.scanned++) {
+    const std::string& name = entries[p.scanned]->name;
+    std::size_t slashes = 0, i = 0;
+    for (; i < name.size(); i++)
+      if (name[i] == '/' && ++slashes == p.components)
+        break;
+    if (slashes + 1 >= p.components)
+      p.cuts.insert(name.substr(0, i));
   }
-  return false;
+  return p.cuts.count(dir) != 0;
 }
 
 void PartialShareEnum::seek() {
@@ -69,9 +78,9 @@ void PartialShareEnum::seek() {
     if (cut == std::string::npos)
       return;
     std::string dir = name.substr(0, cut);
+    // Once passed, the entry that caused it stands for it in the scan.
     if (presentedBefore(dir))
       continue;
-    cutSeen.insert(dir);
     invented.name = dir;
     invented.flags = ShareEntry::flagDirectory;
     invented.size = invented.created = invented.accessed = invented.modified = 0;

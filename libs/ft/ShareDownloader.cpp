@@ -3,6 +3,7 @@
 #include "ft/DownloadManager.h"
 #include "ft/DownloadSpeedEstimator.h"
 #include "ft/Extension.h"
+#include "ft/Farewell.h"
 #include "ft/ShareProxy.h"
 #include "plat/Exception.h"
 #include "plat/FileOps.h"
@@ -11,11 +12,15 @@
 #include "plat/ParentDirectory.h"
 #include "plat/Time.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 
 static plat::LogWriter vlog("ShareDownloader");
 
+// Files in flight per download are capped below what a source serves at
+// once; each takes a slot, so a huge setting must not allocate its slots.
+static constexpr int maxConcurrency = 64;
 static plat::IntParameter ftConcurrency("ftConcurrency",
                                         "The number of concurrent downloads within a single share.",
                                         8, 1, INT_MAX);
@@ -118,6 +123,7 @@ ShareDownloader::~ShareDownloader() {
     abort(d);
 }
 
+
 ShareDownloader::DownloadPtr ShareDownloader::find(Id id) const {
   for (const DownloadPtr& d : downloads)
     if (d->id == id)
@@ -141,7 +147,8 @@ void ShareDownloader::remove(const DownloadPtr& d) {
 }
 
 void ShareDownloader::download(ShareProxy* share, const char* folder) {
-  DownloadPtr d = std::make_shared<Download>(share, folder, ftConcurrency.getValue());
+  DownloadPtr d = std::make_shared<Download>(share, folder,
+                                           std::min(ftConcurrency.getValue(), maxConcurrency));
   std::set<std::string> topLevel;
   for (std::uint32_t i = 0; i < share->size(); i++) {
     const std::string& name = (*share)[i]->name;
@@ -227,6 +234,10 @@ bool ShareDownloader::startNext(const DownloadPtr& d, size_t k) {
         callback->downloadFailed(d->id, "Invalid download folder.", true);
       return true;
     } catch (plat::Exception& ex) {
+      // The name found free may have been taken before the exclusive
+      // create ("File exists"): the next try checks it again.
+      d->freeNames.erase(e->name);
+      d->renames.erase(e->name);
       if (callback)
         callback->downloadFailed(d->id, ex.str(), true);
       return true;
@@ -273,7 +284,8 @@ void ShareDownloader::abort(const DownloadPtr& d) {
     FileId fid{d->share->getShareId(), slot.entry};
     DownloadManager* manager = d->share->getManager();
     if (manager && manager->getStream(fid) == slot.stream) {
-      manager->cancel(fid);
+      // The stream is finished before the abort is sent.
+      farewell(vlog, "Aborting a file", [&] { manager->cancel(fid); });
       continue;
     }
     // The manager let go of a stream whose end the pause held: the source
@@ -283,7 +295,7 @@ void ShareDownloader::abort(const DownloadPtr& d) {
   }
   if (DownloadManager* manager = d->share->getManager()) {
     manager->queueRelease(d->share->getShareId());
-    manager->sendReleases();
+    farewell(vlog, "Releasing a share", [&] { manager->sendReleases(); });
   }
 }
 

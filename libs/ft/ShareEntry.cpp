@@ -1,5 +1,6 @@
 #include "ft/ShareEntry.h"
 
+#include "ft/U64.h"
 #include "plat/Exception.h"
 #include "plat/Utf8.h"
 #include "rdr/InStream.h"
@@ -11,16 +12,6 @@
 namespace {
 
 ft::ShareEntry::AttributeFilter* attributeFilter = nullptr;
-
-std::uint64_t readU64(rdr::InStream* is) {
-  std::uint64_t high = is->readU32();
-  return (high << 32) | is->readU32();
-}
-
-void writeU64(rdr::OutStream* os, std::uint64_t v) {
-  os->writeU32(static_cast<std::uint32_t>(v >> 32));
-  os->writeU32(static_cast<std::uint32_t>(v));
-}
 
 } // namespace
 

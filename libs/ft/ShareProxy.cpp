@@ -2,19 +2,21 @@
 
 #include "ft/DownloadManager.h"
 #include "ft/Extension.h"
+#include "ft/Farewell.h"
 #include "plat/Assert.h"
+#include "plat/LogWriter.h"
 
 #include <cinttypes>
 #include <cstdio>
+
+static plat::LogWriter vlog("ShareProxy");
 
 namespace ft {
 
 ShareProxy::ShareProxy(DownloadManager* manager_, Extension* extension_)
     : manager(manager_), extension(extension_), shareFlags(0), shareId(0) {
   PLAT_ASSERT(manager);
-  const ManagedVector<ShareEntry>& entries = manager->getEntries();
-  for (std::size_t i = 0; i < entries.size(); i++)
-    push_back(new ShareEntry(*entries[i]));
+  manager->handOverEntries(this);
   shareFlags = manager->getShareFlags();
   shareId = manager->getShareId();
   extension->setActiveShare(this);
@@ -23,7 +25,8 @@ ShareProxy::ShareProxy(DownloadManager* manager_, Extension* extension_)
 ShareProxy::~ShareProxy() {
   if (manager) {
     manager->queueRelease(shareId);
-    manager->sendReleases();
+    // The release stays queued when the peer cannot take it now.
+    farewell(vlog, "Releasing a share", [this] { manager->sendReleases(); });
   }
   extension->removeShare(this);
 }

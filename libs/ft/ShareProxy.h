@@ -18,7 +18,8 @@ class Extension;
 
 class ShareProxy : public ManagedVector<ShareEntry> {
 public:
-  // Copies the manager's listing and becomes the extension's active share.
+  // Takes over the manager's listing (not a copy: a listing may be big) and
+  // becomes the extension's active share.
   ShareProxy(DownloadManager* manager, Extension* extension);
 
   void ref() { refCount++; }

@@ -20,6 +20,10 @@ namespace ft {
 namespace {
 constexpr int pauseLogLevel = 101;
 constexpr std::uint64_t maxChunk = 65535;
+// Bounds on what one connection can make this side hold: open files (far
+// above any real viewer's concurrency) and refusals not yet sent.
+constexpr std::size_t maxOpenFiles = 64;
+constexpr std::size_t maxUnsentRefusals = 256;
 } // namespace
 
 std::uint32_t UploadManager::drawShareId() {
@@ -60,6 +64,7 @@ std::uint32_t UploadManager::newShare(std::uint32_t requestedId, std::uint32_t s
   std::unique_ptr<History>& record = history[currentShareId];
   if (!record)
     record.reset(new History());
+  record->byName.clear();
   record->entries.clear();
   record->shareFlags = shareFlags;
   shareStates.clear();
@@ -76,6 +81,8 @@ void UploadManager::addEntry(FileProxy* entry) {
   std::unique_ptr<History>& record = history[currentShareId];
   if (!record)
     record.reset(new History());
+  // The first entry of a name is the one served, as a scan would find it.
+  record->byName.emplace(owned->name, owned.get());
   record->entries.push_back(owned.release());
 }
 
@@ -194,7 +201,8 @@ void UploadManager::sendListing(ConnectionId connection) {
   vlog.debug("Upload %i share entries (%smore pending)", static_cast<int>(left),
              complete ? "no " : "");
   if (left > 0) {
-    PartialShareEnum entries(h->second->entries, state.sent, state.directory.c_str(), state.depth);
+    PartialShareEnum entries(h->second->entries, state.sent, state.directory.c_str(), state.depth,
+                             &state.presented);
     writer->writeShareData(state.shareId, &entries);
     state.sent += static_cast<std::uint32_t>(entries.consumed());
   }
@@ -221,25 +229,43 @@ bool UploadManager::handleShareRequest(ConnectionId connection, std::uint32_t sh
   it->second.directory = directory ? directory : "";
   it->second.depth = depth;
   it->second.sent = 0;
+  it->second.presented = PartialShareEnum::Presented();
   return true;
 }
 
 bool UploadManager::handleFileRequest(ConnectionId connection, const char* name, FileId id,
                                       std::uint64_t limit, std::uint64_t start, std::uint64_t end,
                                       bool compressed) {
+  std::size_t open = 0, refusals = 0;
+  auto held = uploads.find(connection);
+  if (held != uploads.end())
+    for (const std::unique_ptr<Upload>& u : held->second)
+      ++(u->is ? open : refusals);
+  // A peer that floods requests without reading the answers gets no more
+  // answers: its refusals would pile up without bound.
+  if (refusals >= maxUnsentRefusals) {
+    vlog.debug("File request for %s dropped: %u refusals not yet sent", name ? name : "",
+               static_cast<unsigned>(refusals));
+    return false;
+  }
   std::unique_ptr<Upload> upload(new Upload());
   upload->name = name ? name : "";
   upload->id = id;
   FileProxy* entry = nullptr;
   auto h = history.find(id.shareId);
   if (h != history.end()) {
-    for (std::size_t i = 0; i < h->second->entries.size() && !entry; i++)
-      if (h->second->entries[i]->name == upload->name)
-        entry = h->second->entries[i];
+    auto found = h->second->byName.find(upload->name);
+    if (found != h->second->byName.end())
+      entry = found->second;
   }
   std::string failure;
   if (!entry) {
     plat::ExceptionFmt e("File not shared: %s", upload->name.c_str());
+    failure = e.str();
+  } else if (open >= maxOpenFiles) {
+    plat::ExceptionFmt e("Too many files requested at once (at most %u): %s",
+                         static_cast<unsigned>(maxOpenFiles), upload->name.c_str());
+    vlog.status("%s", e.str());
     failure = e.str();
   } else {
     vlog.debug("Request received for file %s", upload->name.c_str());
@@ -351,73 +377,85 @@ bool UploadManager::sendData(ConnectionId connection) {
   return false;
 }
 
-bool UploadManager::step(ConnectionId connection, Upload* u) {
-  MsgWriter* writer = extension->getWriter(connection);
+bool UploadManager::sendChunk(ConnectionId connection, Upload* u) {
   std::uint64_t chunk = u->position < u->limit ? std::min(u->limit - u->position, maxChunk) : 0;
-  bool wrote = false;
-  if (chunk > 0 && u->is) {
-    try {
-      if (u->compression == -1) {
-        rdr::InStream* is = u->is.get();
-        if (is->avail() == 0)
-          is->overrun(false, 1);
-        int ready = is->avail();
-        int n = std::min<std::uint64_t>({1024, static_cast<std::uint64_t>(ready), chunk});
-        u->compression = n > 0 && MsgWriter::isCompressible(is->getptr(), n) ? 1 : 0;
-      }
-      int n =
-          writer->writeFileData(u->id, u->is.get(), static_cast<int>(chunk), u->compression == 1);
-      if (n > 0) {
-        u->position += static_cast<std::uint64_t>(n);
-        wrote = true;
-        for (Listener* l : std::vector<Listener*>(listeners.begin(), listeners.end()))
-          l->dataSent(connection, u->id.shareId, u->name.c_str(), static_cast<std::uint64_t>(n));
-      }
-    } catch (rdr::EndOfStream&) {
-      u->limit = u->end = u->position;
-      for (Listener* l : std::vector<Listener*>(listeners.begin(), listeners.end()))
-        l->endChanged(connection, u->id.shareId, u->name.c_str(), u->end);
-    } catch (plat::Exception& e) {
-      vlog.error("file read/network write failed: %s", e.str());
-      u->hasError = true;
-      u->error = e.str();
+  if (chunk == 0 || !u->is)
+    return false;
+  MsgWriter* writer = extension->getWriter(connection);
+  try {
+    if (u->compression == -1) {
+      rdr::InStream* is = u->is.get();
+      if (is->avail() == 0)
+        is->overrun(false, 1);
+      int ready = is->avail();
+      int n = std::min<std::uint64_t>({1024, static_cast<std::uint64_t>(ready), chunk});
+      u->compression = n > 0 && MsgWriter::isCompressible(is->getptr(), n) ? 1 : 0;
     }
+    int n = writer->writeFileData(u->id, u->is.get(), static_cast<int>(chunk), u->compression == 1);
+    if (n <= 0)
+      return false;
+    u->position += static_cast<std::uint64_t>(n);
+    for (Listener* l : std::vector<Listener*>(listeners.begin(), listeners.end()))
+      l->dataSent(connection, u->id.shareId, u->name.c_str(), static_cast<std::uint64_t>(n));
+    return true;
+  } catch (rdr::EndOfStream&) {
+    u->limit = u->end = u->position;
+    for (Listener* l : std::vector<Listener*>(listeners.begin(), listeners.end()))
+      l->endChanged(connection, u->id.shareId, u->name.c_str(), u->end);
+  } catch (plat::Exception& e) {
+    vlog.error("file read/network write failed: %s", e.str());
+    u->hasError = true;
+    u->error = e.str();
   }
+  return false;
+}
 
-  bool done = false;
-  bool last = wrote;
-  if (u->hasError) {
-    try {
-      if (writer->writeFileError(u->id, u->error.c_str())) {
-        // Sent once: a refused end of file that follows does not repeat it.
-        u->hasError = false;
-        wrote = last = true;
-        done = u->is != nullptr;
-      } else {
-        // The end of file waits for the error it would otherwise hide.
-        last = false;
-      }
-    } catch (plat::Exception& e) {
-      vlog.error("writeFileError failed: %s", e.str());
-      u->hasError = false;
-      done = true;
-    }
+UploadManager::Report UploadManager::sendFailure(ConnectionId connection, Upload* u) {
+  try {
+    if (!extension->getWriter(connection)->writeFileError(u->id, u->error.c_str()))
+      return Report::refused;
+  } catch (plat::Exception& e) {
+    vlog.error("writeFileError failed: %s", e.str());
+    u->hasError = false;
+    return Report::failed;
   }
-  if (!u->hasError && (!u->is || u->position >= u->end)) {
-    try {
-      last = writer->writeFileEOF(u->id) > 0;
-    } catch (plat::Exception& e) {
-      vlog.error("writeFileEOF failed: %s", e.str());
-      last = false;
-    }
-    done = last;
-    wrote = wrote || last;
+  // Sent once: a refused end of file that follows does not repeat it.
+  u->hasError = false;
+  return Report::written;
+}
+
+bool UploadManager::sendEnd(ConnectionId connection, Upload* u) {
+  try {
+    return extension->getWriter(connection)->writeFileEOF(u->id) > 0;
+  } catch (plat::Exception& e) {
+    vlog.error("writeFileEOF failed: %s", e.str());
+    return false;
+  }
+}
+
+// One step: file data within the limit, then the report of a failure, then
+// the end of file, each only as far as the one before allows. The upload is
+// done once its failure was reported (a failed request also needs its end
+// of file) or its end of file went out; a step that wrote something and is
+// not done sends the upload to the back of the queue.
+bool UploadManager::step(ConnectionId connection, Upload* u) {
+  bool wrote = sendChunk(connection, u);
+  bool done = false;
+  // A refused report holds back the end of file it would otherwise hide.
+  bool reportWaits = false;
+  if (u->hasError) {
+    Report report = sendFailure(connection, u);
+    reportWaits = report == Report::refused;
+    wrote = wrote || report == Report::written;
+    done = report == Report::failed || (report == Report::written && u->is);
+  }
+  if (!reportWaits && (!u->is || u->position >= u->end)) {
+    done = sendEnd(connection, u);
+    wrote = wrote || done;
   }
   if (done) {
     endUpload(connection, u);
-    return wrote;
-  }
-  if (wrote) {
+  } else if (wrote) {
     auto it = uploads.find(connection);
     if (it != uploads.end()) {
       auto pos = std::find_if(it->second.begin(), it->second.end(),

@@ -10,6 +10,7 @@
 #include "ft/FileId.h"
 #include "ft/FileProxy.h"
 #include "ft/ManagedVector.h"
+#include "ft/PartialShareEnum.h"
 
 #include <cstdint>
 #include <list>
@@ -17,6 +18,8 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 namespace rdr {
 class InStream;
@@ -107,15 +110,25 @@ private:
     std::string directory;
     std::uint32_t depth = 0;
     std::uint32_t sent = 0;
+    PartialShareEnum::Presented presented;
   };
   struct History {
     std::uint32_t shareFlags = 0;
     ManagedVector<FileProxy> entries;
+    // The entries by name; the views point into the entries' own names.
+    std::unordered_map<std::string_view, FileProxy*> byName;
     std::set<ConnectionId> holders;
   };
 
-  // One step of an upload; true when its last message was written.
+  enum class Report { written, refused, failed };
+
+  // One step of an upload; true when it wrote something.
   bool step(ConnectionId connection, Upload* upload);
+  // The parts of a step: file data (true when some was written), the
+  // upload's failure report, its end of file (true when written).
+  bool sendChunk(ConnectionId connection, Upload* upload);
+  Report sendFailure(ConnectionId connection, Upload* upload);
+  bool sendEnd(ConnectionId connection, Upload* upload);
   void dropHolder(ConnectionId connection, std::uint32_t shareId);
   static std::uint32_t drawShareId();
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "FeedInStream.h"
+#include "plat/Exception.h"
 #include "rdr/Exception.h"
 #include "rdr/InStreamV4.h"
 #include "rdr/MemOutStream.h"
@@ -14,6 +15,7 @@
 #include "rfb/MsgHandler.h"
 #include "rfb/MsgWriter.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <vector>
@@ -32,9 +34,11 @@ public:
 // Each named message fills one framed message, closed and flushed by endMsg.
 class FramedMsgWriter : public rfb::MsgWriter {
 public:
-  FramedMsgWriter(rdr::FramedOutStream* fos_, int* writesLeft_)
-      : rfb::MsgWriter(nullptr, fos_), fos(fos_), writesLeft(writesLeft_) {}
+  FramedMsgWriter(rdr::FramedOutStream* fos_, int* writesLeft_, bool* peerGone_ = nullptr)
+      : rfb::MsgWriter(nullptr, fos_), fos(fos_), writesLeft(writesLeft_), peerGone(peerGone_) {}
   rdr::OutStream* startNamedMsg(const char*) override {
+    if (peerGone && *peerGone)
+      throw plat::SystemException("write", EPIPE);
     if (*writesLeft > 0)
       --*writesLeft;
     fos->startMsg();
@@ -46,11 +50,12 @@ public:
 private:
   rdr::FramedOutStream* fos;
   int* writesLeft;
+  bool* peerGone;
 };
 
 class FramedConnection : public rfb::MsgHandler {
 public:
-  FramedConnection() : framed(&out), writer(&framed, &writesLeft) {}
+  FramedConnection() : framed(&out), writer(&framed, &writesLeft, &peerGone) {}
   rfb::MsgWriter* getWriter() override { return hasWriter && writesLeft != 0 ? &writer : nullptr; }
 
   // How many more messages the connection takes before it has no writer;
@@ -60,6 +65,8 @@ public:
   rdr::OutStreamV4 framed;
   FramedMsgWriter writer;
   bool hasWriter = true;
+  // Every message fails as a write to a closed peer does (SIGPIPE ignored).
+  bool peerGone = false;
 };
 
 // Reads whole framed messages from fed bytes through an rfb::Extension.

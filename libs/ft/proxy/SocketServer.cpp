@@ -8,6 +8,8 @@
 #include "rdr/InStreamV4.h"
 #include "rdr/OutStreamV4.h"
 
+#include <exception>
+
 static plat::LogWriter vlog("FTSocketServer");
 
 namespace ft {
@@ -80,6 +82,10 @@ void SocketServer::socketReadable(net::Socket* sock) {
   } catch (plat::Exception& e) {
     vlog.status("readMsg: %s", e.str());
     sock->close();
+  } catch (std::exception& e) {
+    // Out of memory, say: the stream goes, the program stays.
+    vlog.error("readMsg: %s", e.what());
+    sock->close();
   }
 }
 
@@ -89,7 +95,12 @@ void SocketServer::socketWritable(net::Socket* sock) {
     vlog.error("socketWritable on unknown socket");
     return;
   }
-  extension->checkOutput(it->second.connection.get());
+  try {
+    extension->checkOutput(it->second.connection.get());
+  } catch (std::exception& e) {
+    vlog.error("checkOutput: %s", e.what());
+    sock->close();
+  }
 }
 
 } // namespace proxy

@@ -11,6 +11,7 @@
 #include "plat/unix/Passwd.h"
 
 #include <gtest/gtest.h>
+#include <new>
 #include <unistd.h>
 
 using ft::ActiveShareAutoDownloader;
@@ -124,6 +125,40 @@ TEST_F(AutoDownloaderTest, PushedSharesFromTwoViewersLandInFetchDirTogether) {
   }
 }
 
+TEST_F(AutoDownloaderTest, AListingBeyondAMillionEntriesIsRefusedAndTheUserTold) {
+  ScopedParam p("FetchDir", dir.path().c_str());
+  make(nullptr);
+  Viewer& v = viewers[0];
+  ft::ConnectionId id = ft::Extension::idOf(&v.conn);
+  send(v, Bytes().u32(1).u32(7).u8(0).u32(1));
+  ft::DownloadManager* download = ext.getDownloadManager(id);
+  for (int i = 0; i < 1000000; i++)
+    download->addEntry(new ft::ShareEntry(("f" + std::to_string(i)).c_str(), 0, 4, 0, 0, 0));
+  EXPECT_EQ(download->getEntries().size(), 1000000u);
+  EXPECT_TRUE(reports.log.empty());
+  // One entry more, and the rest of the listing with its end.
+  send(v, Bytes().u32(3).u32(7).u32(2).entry("g", 0, 4).entry("h", 0, 4));
+  send(v, Bytes().u32(3).u32(7).u32(0));
+  EXPECT_EQ(reports.log, std::vector<std::string>({"message The files offered could not be "
+                                                   "received: their list is longer than 1000000 "
+                                                   "entries or 256 MB of names."}));
+  EXPECT_TRUE(download->getEntries().empty());
+  EXPECT_EQ(download->getShareId(), 0u);
+  EXPECT_EQ(auto_->downloadCount(), 0u);
+  ASSERT_TRUE(ext.hasConnection(id));
+  // The peer is told the share is released; the connection goes on.
+  ft_test::RecordingExtension peer;
+  FramedConnection peerConn;
+  FramedPump pump;
+  peer.addConnection(&peerConn);
+  pump.in.feed(v.conn.out.bytes());
+  pump.run(&peer, &peerConn);
+  EXPECT_EQ(peer.calls, std::vector<std::string>({"ShareReq 7 '' 0", "ShareRelease 7"}));
+  peer.removeConnection(&peerConn);
+  push(v, 8, 1, 2, "a");
+  EXPECT_EQ(auto_->downloadCount(), 1u);
+}
+
 TEST_F(AutoDownloaderTest, AShareWithoutTheFetchFlagIsLeftAlone) {
   ScopedParam p("FetchDir", dir.path().c_str());
   make(nullptr);
@@ -161,6 +196,23 @@ TEST_F(AutoDownloaderTest, AskEveryTimeWithoutCallbackShowsTheMessage) {
             std::vector<std::string>({"message No download directory is configured, and no "
                                       "default could be\ndetermined. Please configure a download "
                                       "directory below."}));
+}
+
+// Whatever fails in asking for a folder (out of memory, say) declines the
+// share with the same message; the connection goes on.
+TEST_F(AutoDownloaderTest, AStandardExceptionWhileAskingDeclinesTheShare) {
+  struct Failing : ActiveShareAutoDownloader::GetDirCallback {
+    void getDir(ft::ShareProxy*) override { throw std::bad_alloc(); }
+  } failing;
+  ScopedParam p("FetchDir", "?");
+  make(&failing);
+  push(viewers[0], 7, 1, 1, "a");
+  EXPECT_EQ(auto_->pendingCount(), 0u);
+  EXPECT_EQ(reports.log,
+            std::vector<std::string>({"message No download directory is configured, and no "
+                                      "default could be\ndetermined. Please configure a download "
+                                      "directory below."}));
+  EXPECT_TRUE(ext.hasConnection(ft::Extension::idOf(&viewers[0].conn)));
 }
 
 TEST_F(AutoDownloaderTest, AFolderChosenAfterThePeerLeftFindsNoFiles) {

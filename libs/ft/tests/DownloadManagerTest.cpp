@@ -1,13 +1,17 @@
 #include "ft/DownloadManager.h"
 
+#include "CaptureLogger.h"
 #include "FramedConnection.h"
 #include "RecordingExtension.h"
+#include "TempDir.h"
 #include "ft/ShareProxy.h"
 #include "ft/proxy/Extension.h"
+#include "ft/unix/ShareWriter.h"
 #include "ft/unix/UnixFileTransferManager.h"
 #include "plat/ParameterSet.h"
 
 #include <gtest/gtest.h>
+#include <memory>
 
 using ft::FileId;
 using ft_test::Bytes;
@@ -243,6 +247,30 @@ TEST_F(DownloadManagerTest, ReleasingTheProxySendsAShareRelease) {
   EXPECT_EQ(peerSaw(), std::vector<std::string>({"ShareRelease 7"}));
 }
 
+TEST_F(DownloadManagerTest, TheProxyTakesTheListingOver) {
+  listShare();
+  ft::ShareProxy* share = ext.getActiveShare();
+  ASSERT_NE(share, nullptr);
+  ASSERT_EQ(share->size(), 2u);
+  EXPECT_EQ((*share)[0]->name, "a");
+  EXPECT_EQ((*share)[1]->name, "d");
+  EXPECT_TRUE(download->getEntries().empty());
+  share->unref();
+}
+
+TEST_F(DownloadManagerTest, ReleasingTheProxyAfterThePeerHasGoneIsLogged) {
+  listShare();
+  peerSaw();
+  conn.peerGone = true;
+  testing_support::ScopedCapture log("ShareProxy", 0);
+  EXPECT_NO_THROW(ext.setActiveShare(nullptr));
+  EXPECT_TRUE(log.logger.contains("Releasing a share failed: write"));
+  // The release waits for a peer that can take it.
+  conn.peerGone = false;
+  ext.checkOutput(id());
+  EXPECT_EQ(peerSaw(), std::vector<std::string>({"ShareRelease 7"}));
+}
+
 TEST_F(DownloadManagerTest, ClosingTheConnectionEndsEveryStreamAndOrphansTheProxy) {
   listShare();
   ft::ShareProxy* kept = ext.getActiveShare();
@@ -253,6 +281,54 @@ TEST_F(DownloadManagerTest, ClosingTheConnectionEndsEveryStreamAndOrphansTheProx
   ASSERT_NE(kept, nullptr);
   EXPECT_EQ(kept->getManager(), nullptr);
   kept->unref();
+}
+
+TEST_F(DownloadManagerTest, ClosingTheConnectionWithARefusedRequestPendingEndsItsStream) {
+  stream(FileId{7, 0}, "a", 100);
+  stream(FileId{7, 1}, "b", 100);
+  download->addFileRequest(FileId{7, 0}, "a", 0, 10);
+  download->addFileRequest(FileId{7, 1}, "b", 0, 10);
+  conn.hasWriter = false;
+  EXPECT_TRUE(download->sendFileRequests());
+  ext.closeConnection(&conn);
+  EXPECT_EQ(ends, std::vector<std::string>({"a 'Connection closed'", "b 'Connection closed'"}));
+}
+
+// The extension and the connection manager are members of one owner and
+// may be destroyed in either order, with a connection still open, a file
+// being uploaded and a stream being downloaded.
+TEST(UnixFileTransferManagerTest, TeardownIsSafeInEitherOrder) {
+  testing_support::TempDir dir;
+  FILE* f = fopen(dir.file("f").c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  fputs("contents", f);
+  fclose(f);
+  for (bool extensionFirst : {true, false}) {
+    std::vector<std::string> ends;
+    FramedConnection conn;
+    auto ext = std::make_unique<ft::proxy::Extension>();
+    auto manager = std::make_unique<ft::UnixFileTransferManager>(ext.get());
+    ext->extensionEnabled(&conn, "FileTransfer");
+    ft::ConnectionId id = ft::Extension::idOf(&conn);
+    ft::UploadManager* upload = ext->getUploadManager(id);
+    {
+      ft::ShareWriter writer(upload, 0);
+      writer.addPath(dir.file("f").c_str());
+    }
+    conn.hasWriter = false;
+    ASSERT_TRUE(upload->handleFileRequest(id, "f", FileId{upload->getCurrentShareId(), 1}, 100, 0,
+                                          100, false));
+    ext->getDownloadManager(id)->addStream(FileId{9, 1}, new TestStream(&ends, "s", 10));
+    if (extensionFirst) {
+      ext.reset();
+      EXPECT_FALSE(upload->hasUploads());
+      manager.reset();
+    } else {
+      manager.reset();
+      ext.reset();
+    }
+    EXPECT_EQ(ends, std::vector<std::string>({"s 'Connection closed'"})) << extensionFirst;
+  }
 }
 
 TEST(UnixFileTransferManagerTest, FiltersAttributesOnlyWhileItExists) {

@@ -78,6 +78,7 @@ public:
   }
   bool hasPending() const override { return !streams.empty(); }
   const ft::ManagedVector<ft::ShareEntry>& getEntries() const override { return entries; }
+  void handOverEntries(ft::ManagedVector<ft::ShareEntry>* to) override { to->takeAll(entries); }
   std::uint32_t getShareId() const override { return shareId; }
   std::uint32_t getShareFlags() const override { return shareFlags; }
   bool sendAborts() override { return step("sendAborts"); }

@@ -14,6 +14,7 @@
 #include "plat/Time.h"
 #include "rdr/InStream.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -147,6 +148,78 @@ TEST_F(LocalShareTest, AFileProxyDescribesAndOpensItsFile) {
             "Attempt to seek beyond 9223372036854775807");
 }
 
+// Receivers refuse names over 1024 bytes: deeper entries are left out of
+// the share (with their contents) and logged, an exact fit stays.
+TEST_F(LocalShareTest, EntriesWithNamesTooLongForTheReceiverAreLeftOut) {
+  std::string name = "d", path = dir.file("d");
+  mkdir(path.c_str(), 0755);
+  for (int i = 0; i < 4; i++) {
+    std::string component(250, static_cast<char>('a' + i));
+    name += "/" + component;
+    path += "/" + component;
+    mkdir(path.c_str(), 0755);
+  }
+  ASSERT_EQ(name.size(), 1005u);
+  writeFile(path + "/" + std::string(18, 'x'), "fits");
+  writeFile(path + "/" + std::string(19, 'y'), "too long");
+  mkdir((path + "/" + std::string(30, 'z')).c_str(), 0755);
+  writeFile(path + "/" + std::string(30, 'z') + "/f", "under a folder too long");
+  testing_support::ScopedCapture log("ShareWriter", 30);
+  {
+    ft::ShareWriter writer(&manager.upload, 0);
+    writer.addPath(dir.file("d").c_str());
+  }
+  std::vector<std::string> got = names(shared());
+  ASSERT_EQ(got.size(), 6u);
+  EXPECT_EQ(got[4].size(), 1005u);
+  EXPECT_EQ(got[5], name + "/" + std::string(18, 'x'));
+  for (char c : {'y', 'z'})
+    EXPECT_TRUE(log.logger.contains(path + "/" + std::string(c == 'y' ? 19 : 30, c) +
+                                    ": its name in the share is longer than 1024 bytes"))
+        << c;
+}
+
+// What was shared is served only while its path holds that same regular
+// file: a swapped path is refused whatever now stands there.
+TEST_F(LocalShareTest, AFileSwappedAfterSharingIsRefused) {
+  writeFile(dir.file("private"), "secret");
+  struct Case {
+    const char* name;
+    std::function<void(const std::string&)> swap;
+    const char* refusal;
+  };
+  const Case cases[] = {
+      {"link", [&](const std::string& p) { symlink(dir.file("private").c_str(), p.c_str()); },
+       "open: "},
+      {"fifo", [](const std::string& p) { mkfifo(p.c_str(), 0644); },
+       "fifo is no longer the file that was shared"},
+      {"other", [](const std::string& p) { writeFile(p, "another file"); },
+       "other is no longer the file that was shared"},
+      {"folder", [](const std::string& p) { mkdir(p.c_str(), 0755); },
+       "folder is no longer the file that was shared"},
+  };
+  for (const Case& c : cases) {
+    std::string path = dir.file(c.name);
+    writeFile(path, "shared");
+    ft::FileProxyUnixFile proxy(path.c_str(), c.name);
+    // The listed file is moved aside (keeping its inode alive) and replaced.
+    ASSERT_EQ(rename(path.c_str(), (path + ".old").c_str()), 0);
+    c.swap(path);
+    std::string message = thrownMessage([&] { delete proxy.open(0, 0, nullptr); });
+    EXPECT_NE(message.find(c.refusal), std::string::npos) << c.name << ": " << message;
+  }
+}
+
+TEST_F(LocalShareTest, ASharedLinkIsServedAsTheFileItNamed) {
+  writeFile(dir.file("target"), "through the link");
+  symlink(dir.file("target").c_str(), dir.file("link").c_str());
+  ft::FileProxyUnixFile proxy(dir.file("link").c_str(), "link");
+  std::unique_ptr<rdr::InStream> in(proxy.open(8, 0, nullptr));
+  char buf[8];
+  in->readBytes(buf, 8);
+  EXPECT_EQ(std::string(buf, 8), "the link");
+}
+
 // A share entry that is never opened.
 class Stub : public ft::FileProxy {
 public:
@@ -170,6 +243,28 @@ std::vector<std::string> listing(const std::vector<const char*>& entries, size_t
   if (consumed)
     *consumed = en.consumed();
   return out;
+}
+
+// A listing goes out in several messages sharing one record of what was
+// passed; an invented folder that found no room is presented by the next.
+TEST(PartialShareEnumTest, ARefusedInventedFolderComesInTheNextMessage) {
+  ft::ManagedVector<ft::FileProxy> list;
+  for (const char* e : {"d/a", "d/b", "x/y/z", "x/w", "d/c"})
+    list.push_back(new Stub(e));
+  ft::PartialShareEnum::Presented presented;
+  {
+    ft::PartialShareEnum full(list, 0, "", 1, &presented);
+    ASSERT_NE(full.current(), nullptr);
+    EXPECT_EQ(full.current()->name, "d");
+    EXPECT_EQ(full.consumed(), 0u);
+  }
+  std::vector<std::string> out;
+  ft::PartialShareEnum next(list, 0, "", 1, &presented);
+  while (const ft::ShareEntry* e = next.current()) {
+    out.push_back(e->name);
+    next.next();
+  }
+  EXPECT_EQ(out, (std::vector<std::string>{"d", "x"}));
 }
 
 TEST(PartialShareEnumTest, ListsByDirectoryAndDepth) {

@@ -1,5 +1,6 @@
 #include "ft/ShareDownloader.h"
 
+#include "CaptureLogger.h"
 #include "FakeDownloadsUI.h"
 #include "FileContents.h"
 #include "FileSizeLimit.h"
@@ -14,6 +15,7 @@
 #include "plat/TimerManager.h"
 
 #include <algorithm>
+#include <cstring>
 #include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
@@ -202,6 +204,15 @@ TEST_F(ShareDownloaderTest, ConcurrencyFollowsTheParameter) {
   EXPECT_EQ(peerSaw("FileReq").size(), 3u);
 }
 
+TEST_F(ShareDownloaderTest, AHugeConcurrencyIsCappedAtSixtyFourFiles) {
+  ScopedParam p("ftConcurrency", "2147483647");
+  offer(manyFiles(100));
+  sd->download(share, dir.path().c_str());
+  EXPECT_EQ(peerSaw("FileReq").size(), 64u);
+  deliver(0);
+  EXPECT_EQ(peerSaw("FileReq").size(), 1u);
+}
+
 TEST_F(ShareDownloaderTest, ClashingNamesAreNumberedBeforeTheLastDot) {
   testing_support::writeFile(at("report.txt"), "old");
   testing_support::writeFile(at("report (1).txt"), "old");
@@ -248,6 +259,33 @@ TEST_F(ShareDownloaderTest, TooManyClashesIsRetryableAndRetryStartsTheFile) {
   deliver(0);
   EXPECT_EQ(reports.log.back(), "complete");
   EXPECT_EQ(testing_support::readFile(at("x")), "payload");
+}
+
+// Another program creates the file between the clash check and the
+// exclusive create: the retry checks the name again and numbers it.
+std::string raceFolder;
+bool createdRightAfterTheCheck(const char* path) {
+  if (raceFolder + "/x" == path)
+    testing_support::writeFile(path, "theirs");
+  return false;
+}
+
+TEST_F(ShareDownloaderTest, ARetryAfterALostCreateRaceChecksTheNameAgain) {
+  offer({{"x", 0, "payload"}});
+  ScopedParam p("ftConcurrency", "1");
+  raceFolder = dir.path();
+  auto saved = ShareDownloader::Download::fileExistsFn;
+  ShareDownloader::Download::fileExistsFn = createdRightAfterTheCheck;
+  sd->download(share, dir.path().c_str());
+  ShareDownloader::Download::fileExistsFn = saved;
+  ASSERT_EQ(reports.log.size(), 3u);
+  EXPECT_EQ(reports.log[2], "failed open: File exists (17) (retryable)");
+  EXPECT_TRUE(sd->resume(downloadId()));
+  EXPECT_EQ(peerSaw("FileReq").size(), 1u);
+  deliver(0);
+  EXPECT_EQ(reports.log.back(), "complete");
+  EXPECT_EQ(testing_support::readFile(at("x")), "theirs");
+  EXPECT_EQ(testing_support::readFile(at("x (1)")), "payload");
 }
 
 TEST_F(ShareDownloaderTest, ThousandClashesExhaustTheTries) {
@@ -317,6 +355,21 @@ TEST_F(ShareDownloaderTest, DestroyingTheDownloaderAbortsItsFiles) {
   sd.reset();
   EXPECT_EQ(peerSaw("FileAbort").size(), 4u);
   // Data arriving afterwards finds no stream (and no dangling callback).
+  deliver(0);
+}
+
+TEST_F(ShareDownloaderTest, DestroyingTheDownloaderAfterThePeerHasGoneEndsItsFilesQuietly) {
+  offer(manyFiles(4));
+  sd->download(share, dir.path().c_str());
+  conn.peerGone = true;
+  testing_support::ScopedCapture log("ShareDownloader", 0);
+  EXPECT_NO_THROW(sd.reset());
+  EXPECT_TRUE(log.logger.contains("Aborting a file failed: write"));
+  EXPECT_TRUE(log.logger.contains("Releasing a share failed: write"));
+  // Every file was ended and removed, none left reporting to the downloader.
+  for (int i = 0; i < 4; i++)
+    EXPECT_FALSE(exists("f" + std::to_string(i) + ".txt")) << i;
+  conn.peerGone = false;
   deliver(0);
 }
 
@@ -672,6 +725,41 @@ TEST_F(ListOverDownloaderTest, AFailedFileEndsTheRowWithNothingLeftRunning) {
   EXPECT_EQ(peerSaw("FileAbort").size(), 3u);
   for (std::uint32_t i = 0; i < 4; i++)
     deliver(i); // late data finds no stream
+}
+
+bool onlyXExists(const char* path) {
+  const char* slash = std::strrchr(path, '/');
+  return (slash ? slash + 1 : path)[0] == 'x';
+}
+
+// A failure that could be retried still holds the share and the files in
+// flight: removing its row (or clearing it) ends the download as Cancel does.
+TEST_F(ListOverDownloaderTest, RemovingARetryableFailureEndsTheDownload) {
+  for (bool clear : {false, true}) {
+    ScopedParam p("ftConcurrency", "2");
+    offer({{"a", 0, "in flight"}, {"x", 0, "clashes"}});
+    auto saved = ShareDownloader::Download::fileExistsFn;
+    ShareDownloader::Download::fileExistsFn = onlyXExists;
+    sd->download(share, dir.path().c_str());
+    ShareDownloader::Download::fileExistsFn = saved;
+    ft_test::FakeRow* row = ui.row(0);
+    EXPECT_EQ(row->actionText(), "Retry|Cancel|Remove from list|Open containing folder");
+    EXPECT_TRUE(ui.clearEnabled);
+    peerSaw();
+    if (clear)
+      dialog->clearFinished();
+    else
+      dialog->performAction(ft::DownloadsDialog::RemoveFromList, row);
+    EXPECT_TRUE(ui.rows.empty()) << clear;
+    EXPECT_EQ(sd->downloadCount(), 0u) << clear;
+    std::vector<std::string> saw = peerSaw();
+    EXPECT_EQ(saw, std::vector<std::string>({"FileAbort (7,0)", "ShareRelease 7"})) << clear;
+    EXPECT_FALSE(exists("a")) << clear;
+    deliver(0); // late data finds no stream
+    share->unref();
+    share = nullptr;
+    send(Bytes().u32(1).u32(0).u8(0).u32(0)); // the next round offers share 7 afresh
+  }
 }
 
 TEST_F(ListOverDownloaderTest, CancelFromTheRowAbortsTheFiles) {

@@ -11,6 +11,7 @@
 #include "rdr/FramedOutStream.h"
 
 #include <gtest/gtest.h>
+#include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -110,6 +111,27 @@ TEST_F(SocketServerTest, AMalformedMessageClosesTheStream) {
   received(&closed);
   EXPECT_TRUE(closed);
   EXPECT_EQ(server.connectionOf(sock), nullptr);
+}
+
+// Whatever a handler throws ends the stream, never the program.
+TEST_F(SocketServerTest, AStandardExceptionInAHandlerClosesTheStream) {
+  struct Throwing : ft::Extension::ShareCallback {
+    void shareAdvertised(std::uint32_t, std::uint32_t) override {
+      throw std::runtime_error("thrown by a handler");
+    }
+    void shareActivated(ft::ShareProxy*) override {}
+    void shareDeactivated(ft::ShareProxy*) override {}
+  } throwing;
+  ext.addShareCallback(&throwing);
+  ScopedCapture log("FTSocketServer", 0);
+  send(framed(Bytes().u32(1).u32(7).u8(0).u32(0)));
+  passes();
+  EXPECT_TRUE(log.logger.contains("readMsg: thrown by a handler"));
+  bool closed = false;
+  received(&closed);
+  EXPECT_TRUE(closed);
+  EXPECT_EQ(server.connectionOf(sock), nullptr);
+  ext.removeShareCallback(&throwing);
 }
 
 } // namespace

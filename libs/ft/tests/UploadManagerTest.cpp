@@ -9,6 +9,7 @@
 #include "ft/unix/ShareWriter.h"
 
 #include <gtest/gtest.h>
+#include <dirent.h>
 #include <sys/stat.h>
 
 using ft_test::Bytes;
@@ -136,6 +137,68 @@ TEST_F(UploadManagerTest, ListsTheShareAtDepthZeroAndOneInBatches) {
   send(Bytes().u32(2).u32(sid).str("x").u32(1));
   turns(5);
   EXPECT_EQ(entryNames(peerSaw()), (std::vector<std::string>{"x/y", "ShareEOF"}));
+}
+
+TEST_F(UploadManagerTest, SharingWhileThePeerHasGoneIsLoggedAndTheShareKept) {
+  writeFile(dir.file("f"), "f");
+  conn.peerGone = true;
+  ScopedCapture log("ShareWriter", 0);
+  std::uint32_t sid = 0;
+  EXPECT_NO_THROW(sid = share({"f"}));
+  EXPECT_TRUE(log.logger.contains("Advertising the share failed: write"));
+  EXPECT_TRUE(upload.isComplete());
+  ASSERT_NE(upload.getEntries(sid), nullptr);
+  EXPECT_EQ(upload.getEntries(sid)->size(), 1u);
+}
+
+int openDescriptors() {
+  int n = 0;
+  if (DIR* d = opendir("/proc/self/fd")) {
+    while (readdir(d))
+      n++;
+    closedir(d);
+  }
+  return n;
+}
+
+TEST_F(UploadManagerTest, FilesInFlightAreBoundedPerConnection) {
+  writeFile(dir.file("f"), "data");
+  std::uint32_t sid = share({"f"});
+  peerSaw();
+  int before = openDescriptors();
+  // Requests granting no bytes keep their files open.
+  for (std::uint32_t i = 0; i < 70; i++)
+    send(Bytes().u32(4).str("f").u32(sid).u32(i).u64(0).u64(0).u64(4).u8(0));
+  turns(20);
+  EXPECT_EQ(openDescriptors() - before, 64);
+  std::vector<std::string> refused;
+  for (std::uint32_t i = 64; i < 70; i++) {
+    std::string ids = "(" + std::to_string(sid) + "," + std::to_string(i) + ")";
+    refused.push_back("FileError " + ids + " 'Too many files requested at once (at most 64): f'");
+    refused.push_back("FileEOF " + ids);
+  }
+  EXPECT_EQ(peerSaw(), refused);
+  // A file that ends makes room for the next request.
+  send(Bytes().u32(8).u32(sid).u32(0));
+  send(Bytes().u32(4).str("f").u32(sid).u32(70).u64(100).u64(0).u64(4).u8(0));
+  turns(5);
+  std::string ids = "(" + std::to_string(sid) + ",70)";
+  EXPECT_EQ(peerSaw(), (std::vector<std::string>{"FileData " + ids + " data", "FileEOF " + ids}));
+}
+
+TEST_F(UploadManagerTest, RefusalsAPeerDoesNotReadAreBounded) {
+  writeFile(dir.file("f"), "data");
+  std::uint32_t sid = share({"f"});
+  peerSaw();
+  conn.hasWriter = false;
+  for (std::uint32_t i = 0; i < 1000; i++)
+    send(Bytes().u32(4).str("nope").u32(sid).u32(i).u64(100));
+  ASSERT_NE(upload.getUploads(id()), nullptr);
+  EXPECT_EQ(upload.getUploads(id())->size(), 256u);
+  conn.hasWriter = true;
+  turns(600);
+  EXPECT_EQ(peerSaw().size(), 2u * 256);
+  EXPECT_FALSE(upload.hasUploads());
 }
 
 TEST_F(UploadManagerTest, ARequestForAnotherShareIsRefused) {

@@ -1,5 +1,6 @@
 // A local file or directory offered in a share: described from stat() of
-// its path (symbolic links followed) and opened for reading on request.
+// its path (symbolic links followed) and opened for reading on request,
+// only while the path still holds the same regular file.
 #pragma once
 
 #include "ft/FileProxy.h"
@@ -17,7 +18,8 @@ public:
   FileProxyUnixFile(const char* path, const char* name);
 
   // Throws plat::SystemException "open" or "lseek", or plat::Exception for
-  // an offset beyond the largest file offset.
+  // an offset beyond the largest file offset or when the path no longer
+  // holds the regular file (device and inode) that was shared.
   rdr::InStream* open(std::uint64_t offset, ConnectionId connection,
                       UploadManager* manager) override;
 

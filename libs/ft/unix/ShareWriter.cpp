@@ -1,6 +1,7 @@
 #include "ft/unix/ShareWriter.h"
 
 #include "ft/Extension.h"
+#include "ft/Farewell.h"
 #include "ft/UploadManager.h"
 #include "ft/unix/FileProxyUnixFile.h"
 #include "plat/Exception.h"
@@ -24,7 +25,10 @@ ShareWriter::~ShareWriter() {
   if (!started)
     return;
   manager->setComplete();
-  manager->getExtension()->advertiseShare(manager);
+  // A peer gone meanwhile makes the advertisement fail; the share stays
+  // complete for the connections still there.
+  farewell(vlog, "Advertising the share",
+           [this] { manager->getExtension()->advertiseShare(manager); });
 }
 
 void ShareWriter::begin() {
@@ -68,6 +72,12 @@ void ShareWriter::addFile(const char* path, const char* name) {
       continue;
     std::string childPath = std::string(path) + "/" + d->d_name;
     std::string childName = std::string(name) + "/" + d->d_name;
+    // Receivers refuse longer names, and with them the whole listing.
+    if (childName.size() > static_cast<std::size_t>(ShareEntry::maxNameLength)) {
+      vlog.status("Leaving out %s: its name in the share is longer than %d bytes",
+                  childPath.c_str(), ShareEntry::maxNameLength);
+      continue;
+    }
     try {
       addFile(childPath.c_str(), childName.c_str());
     } catch (plat::Exception& e) {

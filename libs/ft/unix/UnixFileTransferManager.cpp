@@ -15,7 +15,13 @@ UnixFileTransferManager::UnixFileTransferManager(Extension* extension_)
 UnixFileTransferManager::~UnixFileTransferManager() {
   if (ShareEntry::getAttributeFilter() == this)
     ShareEntry::setAttributeFilter(nullptr);
-  extension->setConnectionManager(nullptr);
+  if (extension)
+    extension->setConnectionManager(nullptr);
+}
+
+void UnixFileTransferManager::extensionDestroyed(Extension* gone) {
+  if (gone == extension)
+    extension = nullptr;
 }
 
 UploadManager* UnixFileTransferManager::getUploadManager(Extension*, ConnectionId) {

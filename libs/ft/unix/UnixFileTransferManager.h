@@ -2,7 +2,8 @@
 // manager, makes a download manager for each connection on demand (the
 // extension owns it until the connection is released), and while it exists
 // is the global attribute filter that keeps only the "UNIX" attribute of
-// received share entries. The extension is borrowed and must outlive it.
+// received share entries. The extension is borrowed; either may be destroyed
+// first.
 #pragma once
 
 #include "ft/ConnectionManager.h"
@@ -27,6 +28,7 @@ public:
   // The caller (the extension) owns the new manager.
   DownloadManager* newDownloadManager(Extension* extension, ConnectionId connection) override;
   void releaseConnection(UploadManager* upload, DownloadManager* download) override;
+  void extensionDestroyed(Extension* extension) override;
 
   // ShareEntry::AttributeFilter
   bool accept(const FileAttributes* attribute) override;

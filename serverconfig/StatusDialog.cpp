@@ -302,7 +302,11 @@ void StatusDialog::showFileTransfer() {
 
 void StatusDialog::showOptions() {
   if (!options_) {
-    vlog.status("The options dialog is not available");
+    // As "File Transfer..." does: the user hears why nothing opens.
+    std::string text = "The options are not available: " +
+                       (optionsFailure_.empty() ? std::string("the server's parameters were not read.")
+                                                : optionsFailure_);
+    showError(text.c_str());
     return;
   }
   options_->showOptions();
@@ -317,8 +321,10 @@ void StatusDialog::setOptions(plat::ParameterSet* params, OptionsDialog::Callbac
   optionsServer_ = server;
   try {
     options_.reset(new OptionsDialog(display(), this, params));
+    optionsFailure_.clear();
   } catch (plat::Exception& e) {
     vlog.error("The options dialog is not available: %s", e.str());
+    optionsFailure_ = e.str();
   }
   optionsButton_.setEnabled(options_ != nullptr);
 }

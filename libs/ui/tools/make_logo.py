@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Draws the product logo (58 x 55 pixels, on white) with the shapes of the
 toolkit's icon drawer and writes it as a C++ array of 32-bit pixels, bytes
-red, green, blue, unused.
+red, green, blue, unused. Given a size and an array name it draws the same
+logo at that size (the options dialog's header logo is 74 x 70).
 
-    make_logo.py OUTPUT.cpp
+    make_logo.py OUTPUT.cpp [WIDTH HEIGHT ARRAY]
 """
 
 import os
@@ -32,14 +33,17 @@ def logo():
 
 
 def main():
-    size = WIDTH
+    width, height, name = WIDTH, HEIGHT, "halbrinLogoData"
+    if len(sys.argv) == 5:
+        width, height, name = int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
+    size = width
     pixels = render(logo(), size)
-    top = (size - HEIGHT) // 2
+    top = (size - height) // 2
     out = ["// Drawn by libs/ui/tools/make_logo.py; do not edit.",
            "#include <cstdint>", "", "namespace ui {", "",
-           "extern const uint8_t halbrinLogoData[%d * %d * 4];" % (WIDTH, HEIGHT),
-           "const uint8_t halbrinLogoData[%d * %d * 4] = {" % (WIDTH, HEIGHT)]
-    for row in pixels[top:top + HEIGHT]:
+           "extern const uint8_t %s[%d * %d * 4];" % (name, width, height),
+           "const uint8_t %s[%d * %d * 4] = {" % (name, width, height)]
+    for row in pixels[top:top + height]:
         values = []
         for r, g, b, a in row:
             f = a / 255.0  # over white

@@ -19,13 +19,14 @@ SKY = (120, 170, 230, 255)
 WHITE = (255, 255, 255, 255)
 
 
-def logo():
+def logo(blue=BLUE, sky=SKY):
     # Two overlapping screens joined by an arc: a desktop reached from afar.
-    return [(ring(0.5, 0.5, 0.40, 0.47, 200, 340), SKY),
-            (rect(0.06, 0.30, 0.52, 0.70, 0.05), BLUE),
+    # Other colours for blue and sky give the same logo in another hue.
+    return [(ring(0.5, 0.5, 0.40, 0.47, 200, 340), sky),
+            (rect(0.06, 0.30, 0.52, 0.70, 0.05), blue),
             (rect(0.10, 0.34, 0.48, 0.62), WHITE),
-            (rect(0.48, 0.40, 0.94, 0.80, 0.05), BLUE),
-            (rect(0.52, 0.44, 0.90, 0.72), SKY),
+            (rect(0.48, 0.40, 0.94, 0.80, 0.05), blue),
+            (rect(0.52, 0.44, 0.90, 0.72), sky),
             (polygon((0.60, 0.50), (0.84, 0.50), (0.84, 0.54), (0.67, 0.66), (0.84, 0.66),
                      (0.84, 0.70), (0.60, 0.70), (0.60, 0.66), (0.77, 0.54), (0.60, 0.54)),
              WHITE),

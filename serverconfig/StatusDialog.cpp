@@ -414,9 +414,9 @@ void StatusDialog::layOut() {
   int pw, ph;
   // The header is as high as its title and wrapped description (or its
   // logo, when that is higher), with its bevelled line below.
-  int textWidth = w - ui::HalbrinLogo::logoWidth;
+  int textWidth = ui::LogoHeader::descriptionWidth(w);
   header_.title()->getPreferredSize(&pw, &ph);
-  int headerHeight = ph;
+  int headerHeight = ui::LogoHeader::edge + ph;
   // Measured at its width, then put back: the header lays it out again
   // only when its own size changes.
   rfb::Rect description = header_.getChildRect(header_.description());

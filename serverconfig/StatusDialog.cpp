@@ -312,7 +312,11 @@ void StatusDialog::showFileTransfer() {
 
 void StatusDialog::showOptions() {
   if (!options_) {
-    vlog.status("The options dialog is not available");
+    // As "File Transfer..." does: the user hears why nothing opens.
+    std::string text = "The options are not available: " +
+                       (optionsFailure_.empty() ? std::string("the server's parameters were not read.")
+                                                : optionsFailure_);
+    showError(text.c_str());
     return;
   }
   options_->showOptions();
@@ -327,8 +331,10 @@ void StatusDialog::setOptions(plat::ParameterSet* params, OptionsDialog::Callbac
   optionsServer_ = server;
   try {
     options_.reset(new OptionsDialog(display(), this, params));
+    optionsFailure_.clear();
   } catch (plat::Exception& e) {
     vlog.error("The options dialog is not available: %s", e.str());
+    optionsFailure_ = e.str();
   }
   optionsButton_.setEnabled(options_ != nullptr);
 }
@@ -418,9 +424,9 @@ void StatusDialog::layOut() {
   int pw, ph;
   // The header is as high as its title and wrapped description (or its
   // logo, when that is higher), with its bevelled line below.
-  int textWidth = w - ui::HalbrinLogo::logoWidth;
+  int textWidth = ui::LogoHeader::descriptionWidth(w);
   header_.title()->getPreferredSize(&pw, &ph);
-  int headerHeight = ph;
+  int headerHeight = ui::LogoHeader::edge + ph;
   // Measured at its width, then put back: the header lays it out again
   // only when its own size changes.
   rfb::Rect description = header_.getChildRect(header_.description());

@@ -236,6 +236,9 @@ private:
   // before its auto-downloader.
   OptionsDialog::Callback* optionsServer_ = nullptr;
   std::unique_ptr<OptionsDialog> options_;
+  // Why the options dialog could not be built, for the box "Options..."
+  // shows instead.
+  std::string optionsFailure_;
   std::unique_ptr<ViewerConnector> viewerConnector_;
   std::unique_ptr<ft::ActiveShareAutoDownloader> autoDownloader_;
   std::unique_ptr<ft::FileTransferDialog> ftDialog_;

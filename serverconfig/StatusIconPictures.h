@@ -1,5 +1,6 @@
 // The four 48 by 48 pictures of the tray icon, 8-bit RGB without alpha, rows
-// of 144 bytes: a disc whose colour tells the server's state.
+// of 144 bytes: the product logo on a mid-grey ground, its colours telling
+// the server's state.
 #pragma once
 
 #include <array>

@@ -43,6 +43,7 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <string>
 #include <vector>
 
 static plat::LogWriter vlog("zavconfig");
@@ -101,21 +102,52 @@ void usage() {
   exit(1);
 }
 
+void usageError(const std::string& reason) {
+  fflush(stdout);
+  fprintf(stderr, "%s\n", reason.c_str());
+  fflush(stderr);
+  usage();
+}
+
 namespace {
 
-// The argument after a command, or usage() when there is none.
+// The argument after a command, or usageError() when there is none.
 const char* commandArgument(int argc, char** argv, int* i) {
   if (*i + 1 >= argc)
-    usage();
+    usageError(std::string(argv[*i]) + " needs a value");
   return argv[++*i];
 }
 
-void getStatusValues(Display* display, const char* arg) {
+// Why an argument that is neither a command nor a setting the server takes
+// was refused: a parameter of zavconfig itself says what its value lacks;
+// for the server's parameters the server is asked whether it has the name.
+std::string refusedCommandReason(Display* display, int argc, char** argv, int at,
+                                 const std::vector<plat::ParameterSet*>& localSets) {
+  bool known = false;
+  std::string reason = plat::ParameterSet::refusalReason(argc, argv, at, localSets, &known);
+  if (known)
+    return reason;
+  const char* arg = argv[at];
+  const char* equals = strchr(arg, '=');
+  if (!equals)
+    return std::string(arg) + (arg[0] == '-' ? ": no such command or parameter"
+                                             : ": not a command or a parameter setting");
+  std::string name(arg, equals - arg);
+  char* value;
+  int length;
+  if (name.empty() || !zavext::getParam(display, name.c_str(), &value, &length))
+    return name + ": the server has no such parameter";
+  XFree(value);
+  return name + ": the server does not take the value " + (equals + 1);
+}
+
+// False when the request failed.
+bool getStatusValues(Display* display, const char* arg) {
   // "#" alone lists every name=value text; "#name" gives one value.
   char** list = zavext::getStatus(display, arg[1] ? arg + 1 : nullptr);
   if (!list) {
     fprintf(stderr, "getting status param %s failed\n", arg);
-    return;
+    return false;
   }
   if (arg[1]) {
     puts(list[0]);
@@ -125,6 +157,7 @@ void getStatusValues(Display* display, const char* arg) {
   }
   XFree(list[0]);
   XFree(list);
+  return true;
 }
 
 // One line per connection: user, peer address and access text. A failed
@@ -137,39 +170,45 @@ void listConnections(Display* display) {
     printf("%s@%s %s\n", e.user.c_str(), e.address.c_str(), e.accessText());
 }
 
-void getParam(Display* display, const char* name) {
+bool getParam(Display* display, const char* name) {
   char* value;
   int length;
   if (!zavext::getParam(display, name, &value, &length)) {
     fprintf(stderr, "getting param %s failed\n", name);
-    return;
+    return false;
   }
   printf("%.*s\n", length, value);
   XFree(value);
+  return true;
 }
 
 } // namespace
 
-int runCommandMode(Display* display, int argc, char** argv, int first) {
+int runCommandMode(Display* display, int argc, char** argv, int first,
+                   const std::vector<plat::ParameterSet*>& localSets) {
+  // Every command runs; the status tells a script whether any failed.
+  bool failed = false;
   for (int i = first; i < argc; i++) {
     const char* cmd = argv[i];
     if (strcmp(cmd, "-connect") == 0) {
       const char* host = commandArgument(argc, argv, &i);
-      if (!zavext::connect(display, host))
+      if (!zavext::connect(display, host)) {
         fprintf(stderr, "connecting to %s failed\n", host);
+        failed = true;
+      }
     } else if (strcmp(cmd, "-disconnect") == 0) {
-      if (!zavext::connect(display, ""))
+      if (!zavext::connect(display, "")) {
         fprintf(stderr, "disconnecting all clients failed\n");
+        failed = true;
+      }
     } else if (strcmp(cmd, "-listconnections") == 0) {
       // The connections are the whole answer: the commands after it do not run.
       listConnections(display);
       return 0;
     } else if (strcmp(cmd, "-get") == 0) {
       const char* name = commandArgument(argc, argv, &i);
-      if (name[0] == '#')
-        getStatusValues(display, name);
-      else
-        getParam(display, name);
+      if (!(name[0] == '#' ? getStatusValues(display, name) : getParam(display, name)))
+        failed = true;
     } else if (strcmp(cmd, "-desc") == 0) {
       const char* name = commandArgument(argc, argv, &i);
       char* desc = zavext::getParamDesc(display, name);
@@ -178,33 +217,42 @@ int runCommandMode(Display* display, int argc, char** argv, int first) {
         XFree(desc);
       } else {
         fprintf(stderr, "getting description for param %s failed\n", name);
+        failed = true;
       }
     } else if (strcmp(cmd, "-list") == 0) {
       int count;
       char** names = zavext::listParams(display, &count);
+      if (!names)
+        failed = true;
       for (int n = 0; n < count; n++)
         puts(names[n]);
       zavext::freeList(names);
     } else if (strcmp(cmd, "-set") == 0) {
       const char* text = commandArgument(argc, argv, &i);
-      if (!zavext::setParam(display, text))
+      if (!zavext::setParam(display, text)) {
         fprintf(stderr, "setting param %s failed\n", text);
+        failed = true;
+      }
     } else if (strcmp(cmd, "-dumpxml") == 0) {
       char* xml = zavext::getParamsXml(display);
       if (xml) {
         puts(xml);
         XFree(xml);
+      } else {
+        failed = true;
       }
     } else if (strcmp(cmd, "-reload") == 0) {
-      if (!zavext::reloadConfig(display))
+      if (!zavext::reloadConfig(display)) {
         fputs("Could not reload server configuration.", stderr);
+        failed = true;
+      }
     } else if (zavext::setParam(display, cmd)) {
       fprintf(stderr, "set parameter %s\n", cmd);
     } else {
-      usage();
+      usageError(refusedCommandReason(display, argc, argv, i, localSets));
     }
   }
-  return 0;
+  return failed ? 1 : 0;
 }
 
 namespace {
@@ -473,7 +521,7 @@ int zavconfigMain(int argc, char** argv) {
     setenv("DISPLAY", display.c_str(), 1);
 
   if (first < argc)
-    return runCommandMode(dpy, argc, argv, first);
+    return runCommandMode(dpy, argc, argv, first, sets);
   return runWindowMode(dpy, &chatOptions);
 }
 

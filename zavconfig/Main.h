@@ -9,7 +9,14 @@
 
 #include <X11/Xlib.h>
 
+#include <string>
+#include <vector>
+
 class ChatOptions;
+
+namespace plat {
+class ParameterSet;
+}
 
 namespace zavconfig {
 
@@ -39,11 +46,16 @@ void CleanupSignalHandler(int sig);
 // Prints the banner, the command forms and the parameter help to stdout and
 // exits with status 1.
 [[noreturn]] void usage();
+// A bad argument: one line on stderr naming it and the reason, then usage().
+[[noreturn]] void usageError(const std::string& reason);
 
 // Runs argv[first..argc) as commands on the display, each result on stdout,
 // each failure on stderr; a command missing its argument, or a name=value
-// that the server refuses, ends in usage(). Returns the exit status.
-int runCommandMode(Display* display, int argc, char** argv, int first);
+// that the server refuses, ends in usageError(). localSets are zavconfig's
+// own parameters, which such a refusal names when it was one of theirs.
+// Returns the exit status: 1 when any command failed, else 0.
+int runCommandMode(Display* display, int argc, char** argv, int first,
+                   const std::vector<plat::ParameterSet*>& localSets = {});
 
 // Window mode on the display: the main window with the clipboard bridge, the
 // connection prompts and notices, the chat window over the chat settings,

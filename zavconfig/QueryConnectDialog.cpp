@@ -14,6 +14,9 @@ namespace {
 
 // The prompt is at least this high beside the logo.
 const int minHeight = 72;
+// White below the message's last line, so that its descenders stay off the
+// border.
+const int textBottomGap = 3;
 
 void appendEscaped(plat::DString& out, const char* text) {
   out.appendReplacing(text, "^", "^^");
@@ -86,11 +89,11 @@ QueryConnectDialog::QueryConnectDialog(Display* dpy, const char* userName,
   const int b = borderWidth, w = ui::HalbrinLogo::logoWidth;
   // The message wraps within its width. The popup is at least as high as
   // the logo, and higher when the text (the longest count is the first)
-  // needs it, so that no line is cut off.
+  // needs it, so that no line is cut off or touches the border.
   messageLabel_.setSize(messageWidth, 1);
   int prefW, prefH;
   messageLabel_.getPreferredSize(&prefW, &prefH);
-  int h = std::max({int(ui::HalbrinLogo::logoHeight), minHeight, prefH});
+  int h = std::max({int(ui::HalbrinLogo::logoHeight), minHeight, prefH + textBottomGap});
   layout_.addChildAt(&logo_, rfb::Point(b, b));
   layout_.addChildSized(&messageLabel_, rfb::Rect(w + b, b, w + b + messageWidth, h + b));
   layout_.addChildSized(&choicesLabel_, rfb::Rect(w + b + messageWidth, b,

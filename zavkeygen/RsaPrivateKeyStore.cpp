@@ -37,7 +37,11 @@ void RsaPrivateKeyStore::ensureKey(bool loadFirst) {
   generateAndStore(key);
 }
 
+void RsaPrivateKeyStore::checkStorable() {
+}
+
 void RsaPrivateKeyStore::generateAndStore(RsaPrivateKey& key) {
+  checkStorable();
   if (callback)
     callback->generationStarted();
   try {

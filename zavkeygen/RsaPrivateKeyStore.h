@@ -32,14 +32,17 @@ public:
   // Makes sure a key is stored: with loadFirst a key that loads is kept as
   // it is; otherwise a new one is generated and stored.
   void ensureKey(bool loadFirst);
-  // Generates, checks and stores a new key. Failures throw RsaException
-  // "Error generating private key: %s".
+  // Generates, checks and stores a new key. A store that cannot take a key
+  // says so before any time is spent generating one (checkStorable); other
+  // failures throw RsaException "Error generating private key: %s".
   void generateAndStore(RsaPrivateKey& key);
 
   // False when there is nothing to load; true when a key was read and
   // checked.
   virtual bool load(RsaPrivateKey& key) = 0;
   virtual void store(RsaPrivateKey& key) = 0;
+  // Throws when store could not keep a key; by default every store can.
+  virtual void checkStorable();
 
   // The stream halves of load and store, in hex when the store says so.
   void readKey(RsaPrivateKey& key, rdr::InStream& in);

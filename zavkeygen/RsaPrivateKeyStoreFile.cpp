@@ -41,6 +41,36 @@ std::string shownName(const char* path) {
   return "..." + std::string(path + length - (maxShownName - 3));
 }
 
+// What stands at a path, in words, when it is not a regular file; null for a
+// regular file.
+const char* nonRegularKind(mode_t mode) {
+  if (S_ISREG(mode))
+    return nullptr;
+  if (S_ISDIR(mode))
+    return "a folder";
+  if (S_ISCHR(mode))
+    return "a character device";
+  if (S_ISBLK(mode))
+    return "a block device";
+  if (S_ISFIFO(mode))
+    return "a FIFO";
+  if (S_ISSOCK(mode))
+    return "a socket";
+  return "not a regular file";
+}
+
+// Throws when something other than a regular file stands at path (links
+// followed): opening a FIFO or a device would hang or read the device, and
+// storing would put the key file in its place.
+void refuseNonRegular(const char* path, const char* action, const std::string& shown) {
+  struct stat st;
+  if (stat(path, &st) != 0)
+    return;
+  if (const char* kind = nonRegularKind(st.st_mode))
+    throw RsaException("%s %s: it is %s, not a regular file; it was left untouched", action,
+                       shown.c_str(), kind);
+}
+
 } // namespace
 
 RsaPrivateKeyStoreFile::RsaPrivateKeyStoreFile(const char* fileName_, Callback* callback,
@@ -56,12 +86,51 @@ bool RsaPrivateKeyStoreFile::load(RsaPrivateKey& key) {
   try {
     if (!plat::fileExists(fileName.c_str()))
       return false;
+    struct stat st;
+    if (stat(fileName.c_str(), &st) == 0 && nonRegularKind(st.st_mode))
+      throw plat::ExceptionFmt("it is %s, not a regular file", nonRegularKind(st.st_mode));
     rdr::FileInStream in(fileName.c_str(), true);
     readKey(key, in);
     return true;
   } catch (plat::Exception& e) {
     throw RsaException("Error getting private key from %s: %s", fileName.c_str(), e.str());
   }
+}
+
+plat::String RsaPrivateKeyStoreFile::resolvedTarget(const std::string& shown) const {
+  try {
+    return plat::fileResolveLinks(fileName.c_str());
+  } catch (plat::SystemException& e) {
+    throw plat::SystemExceptionFmt("fileOpen(%s)", e.getErrno(), shown.c_str());
+  }
+}
+
+void RsaPrivateKeyStoreFile::checkStorable() {
+  if (fileName.length() == 0)
+    throw RsaException("Error generating private key: No private key file specified");
+  static const char action[] = "Cannot store the private key in";
+  std::string shown = shownName(fileName.c_str());
+  // Links that cannot be followed (a file where a folder should be) leave
+  // the name as it is: making its folder says what is wrong.
+  plat::String target(fileName.c_str());
+  try {
+    target = plat::fileResolveLinks(fileName.c_str());
+  } catch (plat::SystemException&) {
+  }
+  refuseNonRegular(target.c_str(), action, shown);
+  plat::DirName dir(target.c_str());
+  try {
+    plat::mkDirWithParents(dir.c_str(), true, false);
+  } catch (plat::SystemException& e) {
+    vlog.debug("%s", e.str());
+    throw RsaException("%s %s: the folder %s cannot be made: %s", action, shown.c_str(),
+                       shownName(dir.c_str()).c_str(), strerror(e.getErrno()));
+  }
+  // The folder takes the new file, or else the key file is written in place.
+  if (access(dir.c_str(), W_OK | X_OK) != 0 &&
+      !(plat::fileExists(target.c_str()) && access(target.c_str(), W_OK) == 0))
+    throw RsaException("%s %s: the folder %s is not writable", action, shown.c_str(),
+                       shownName(dir.c_str()).c_str());
 }
 
 void RsaPrivateKeyStoreFile::store(RsaPrivateKey& key) {
@@ -71,12 +140,8 @@ void RsaPrivateKeyStoreFile::store(RsaPrivateKey& key) {
   // the reason at their end is never cut off.
   std::string shown = shownName(fileName.c_str());
   // A key file reached through symbolic links is replaced where it lies.
-  plat::String target;
-  try {
-    target = plat::fileResolveLinks(fileName.c_str());
-  } catch (plat::SystemException& e) {
-    throw plat::SystemExceptionFmt("fileOpen(%s)", e.getErrno(), shown.c_str());
-  }
+  plat::String target = resolvedTarget(shown);
+  refuseNonRegular(target.c_str(), "Cannot store the private key in", shown);
   plat::DirName dir(target.c_str());
   plat::mkDirWithParents(dir.c_str(), true, false);
 

@@ -5,6 +5,8 @@
 #pragma once
 
 #include "plat/String.h"
+
+#include <string>
 #include "zavkeygen/RsaPrivateKeyStore.h"
 
 namespace crypto {
@@ -29,10 +31,19 @@ public:
   // made private and written in place, which the log notes. Messages name
   // the key file (shortened in front when long) and end with the reason.
   void store(RsaPrivateKey& key) override;
+  // Before a key is generated: throws RsaException "Cannot store the private
+  // key in %s: ..." when something other than a regular file stands at the
+  // key file's place (it is never replaced or opened), when its folder cannot
+  // be made, or when neither the folder nor the key file is writable.
+  void checkStorable() override;
 
   const char* getFileName() const { return fileName.c_str(); }
 
 private:
+  // The file name with its links followed; shown names the key file in
+  // messages.
+  plat::String resolvedTarget(const std::string& shown) const;
+
   plat::String fileName;
 };
 

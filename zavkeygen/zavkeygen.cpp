@@ -14,6 +14,8 @@
 #include "zavkeygen/RsaPrivateKeyStoreFile.h"
 
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 static plat::LogWriter vlog("zavkeygen");
 
@@ -32,6 +34,10 @@ static KeyGenCallback keyGenCallback(stdout, quietParam);
 
 // The program's name in the banner; the rest of the banner is the product's.
 static const char productName[] = "Zav\u00ae Key Generator";
+
+static bool isHelpRequest(const char* arg) {
+  return strcmp(arg, "--help") == 0 || strcmp(arg, "-help") == 0 || strcmp(arg, "-?") == 0;
+}
 
 static void usage(const char* programName) {
   using plat::ProductInfo;
@@ -55,8 +61,13 @@ int main(int argc, char** argv) {
 
     // Every argument must be a parameter: -name=value and its other forms, or
     // "-name value" with the value as the next argument.
-    if (plat::ParameterSet::parseCommandLine(argc, argv, 1, 50, {&plat::ParameterSet::global()}) <
-        argc) {
+    // A bad argument is named, with the reason, before the usage; a help
+    // request gets the usage alone.
+    std::vector<plat::ParameterSet*> sets = {&plat::ParameterSet::global()};
+    int stop = plat::ParameterSet::parseCommandLine(argc, argv, 1, 50, sets);
+    if (stop < argc) {
+      if (!isHelpRequest(argv[stop]))
+        fprintf(stderr, "%s\n", plat::ParameterSet::refusalReason(argc, argv, stop, sets).c_str());
       usage(argv[0]);
       return 1;
     }

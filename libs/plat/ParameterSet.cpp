@@ -1,9 +1,12 @@
 #include "plat/ParameterSet.h"
 
 #include "plat/Exception.h"
+#include "plat/IntParameter.h"
 #include "plat/LogWriter.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 static plat::LogWriter vlog("ParameterSet");
@@ -144,6 +147,52 @@ int ParameterSet::parseCommandLine(int argc, const char* const* argv, int first,
     break;
   }
   return i;
+}
+
+namespace {
+
+// Why an integer parameter refuses a text.
+std::string intRefusal(const IntParameter& param, const char* text) {
+  std::string name = std::string(param.getName()) + ": " + text;
+  char* end;
+  errno = 0;
+  long long value = strtoll(text, &end, 0);
+  if (end == text)
+    return name + " is not a number";
+  // Out of the range of long long, strtoll answers its extremes.
+  if (value < param.getMin())
+    return name + " is below the minimum " + std::to_string(param.getMin());
+  if (value > param.getMax())
+    return name + " is above the maximum " + std::to_string(param.getMax());
+  return name + " is not a valid value";
+}
+
+} // namespace
+
+std::string ParameterSet::refusalReason(int argc, const char* const* argv, int at,
+                                        const std::vector<ParameterSet*>& sets, bool* known) {
+  const char* arg = argv[at];
+  bool dash = arg[0] == '-';
+  const char* name = dash ? arg + (arg[1] == '-' ? 2 : 1) : arg;
+  const char* equals = strchr(name, '=');
+  std::string shown = equals ? std::string(name, equals - name) : std::string(arg);
+  ConfigParameter* param = nullptr;
+  std::string bare = equals ? shown : std::string(name);
+  for (ParameterSet* s : sets)
+    if ((param = s->find(bare.c_str())))
+      break;
+  if (known)
+    *known = param != nullptr;
+  if (!dash && !equals)
+    return shown + ": not a parameter";
+  if (!param)
+    return shown + ": no such parameter";
+  const char* value = equals ? equals + 1 : at + 1 < argc ? argv[at + 1] : nullptr;
+  if (!value)
+    return shown + " needs a value";
+  if (const IntParameter* i = dynamic_cast<const IntParameter*>(param))
+    return intRefusal(*i, value);
+  return std::string(param->getName()) + ": " + value + " is not a valid value";
 }
 
 const char* ParameterSet::usageText() {

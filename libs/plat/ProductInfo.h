@@ -11,9 +11,13 @@ struct ProductInfo {
   static const char version[];
   // Edition, version and revision as the banner's first line shows them.
   static const char editionAndVersion[];
+  // The maker's name, as the notices and the connection test give it.
+  static const char maker[];
   static const char ownershipNotice[];
   static const char trademarkNotice[];
   static const char warrantyNotice[];
+  // Where the third-party licences are: the acknowledgements page of this
+  // version (acknowledgementsFormat).
   static const char thirdPartyNotice[];
   // Where to find information and support on the web.
   static const char webNotice[];

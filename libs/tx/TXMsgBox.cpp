@@ -1,5 +1,6 @@
 #include "tx/TXMsgBox.h"
 
+#include "plat/UserErrorText.h"
 #include "plat/unix/AppInit.h"
 
 #include <algorithm>
@@ -88,7 +89,7 @@ TXMsgBox::~TXMsgBox() {
 }
 
 void TXMsgBox::setText(const char* text, int hAlign, int vAlign) {
-  label_.setText(text);
+  label_.setText(text ? plat::userErrorText(text).c_str() : nullptr);
   label_.setAlignment(hAlign, vAlign);
   layOut();
 }

@@ -4,7 +4,8 @@
 // others none), bits 4-6 the icon (0x10 error, 0x20 question, 0x30 warning,
 // 0x40 information, others none), 0x100 the focus on the last button. A
 // modal box returns true from show() exactly when its first button was
-// pressed. The label, icon and buttons are owned.
+// pressed. The label, icon and buttons are owned. A failed file operation's
+// system message is shown in the user's terms.
 #pragma once
 
 #include "tx/TXDialog.h"
@@ -40,7 +41,9 @@ public:
   ~TXMsgBox() override;
 
   // The text and its alignment (0 left or top, 1 centre, 2 right or
-  // bottom); lays the box out again.
+  // bottom); lays the box out again. A failed file operation's system
+  // message is shown in the user's terms (plat::userErrorText); the caller
+  // logs the system's text.
   void setText(const char* text, int hAlign, int vAlign);
 
   bool onClick(wvw::Widget* source) override;

@@ -49,7 +49,7 @@ bool LogoHeader::onSizeChange(wvw::Widget* source) {
 
 void LogoHeader::layOut() {
   int w = width(), h = height();
-  int a = w - HalbrinLogo::logoWidth;
+  int a = w - HalbrinLogo::logoWidth - edge;
   const char* title = title_.getText();
   if (!title || !*title) {
     title_.setSize(0, 0);
@@ -57,8 +57,9 @@ void LogoHeader::layOut() {
   } else {
     int tw = 0, th = 0;
     title_.getPreferredSize(&tw, &th);
-    setChildRect(&title_, rfb::Rect::at(rfb::Point(2, 0), a, th));
-    setChildRect(&description_, rfb::Rect::at(rfb::Point(6, th), a, h - th));
+    setChildRect(&title_, rfb::Rect::at(rfb::Point(2, edge), a - 2, th));
+    setChildRect(&description_,
+                 rfb::Rect::at(rfb::Point(6, edge + th), descriptionWidth(w), h - th - edge));
   }
   moveChild(&logo_, rfb::Point(a, (h - HalbrinLogo::logoHeight) / 2));
 }
@@ -80,7 +81,7 @@ void LogoHeader::getPreferredSize(int* width, int* height) {
     right = std::max(right, r.br.x);
     bottom = std::max(bottom, r.br.y);
   }
-  *width = right;
+  *width = right + edge;
   *height = bottom + 4;
 }
 

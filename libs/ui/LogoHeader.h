@@ -15,6 +15,13 @@ namespace ui {
 
 class LogoHeader : public wvw::WCanvas {
 public:
+  // Space between the bold title and the top edge, and between the logo and
+  // the right edge, so that neither touches the header's border.
+  static constexpr int edge = 3;
+  // The width of a titled header's description in a header w wide: from its
+  // indent to the logo.
+  static int descriptionWidth(int w) { return w - HalbrinLogo::logoWidth - edge - 6; }
+
   explicit LogoHeader(plat::MarkUp::LinkCallback* linkCallback);
   ~LogoHeader() override;
 

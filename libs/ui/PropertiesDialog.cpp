@@ -8,26 +8,15 @@
 
 namespace ui {
 
+// The product logo at the header's size, drawn by tools/make_logo.py.
+extern const uint8_t propertiesLogoData[74 * 70 * 4];
+
 static plat::LogWriter vlog("PropertiesDialog");
 
 namespace {
 
 const int logoWidth = 74, logoHeight = 70;
 const int buttonWidth = 60, buttonHeight = 25;
-
-// The logo: a blue tile with a white bar, drawn here rather than stored.
-std::vector<uint32_t> logoPixels() {
-  std::vector<uint32_t> pixels(size_t(logoWidth * logoHeight));
-  for (int y = 0; y < logoHeight; y++)
-    for (int x = 0; x < logoWidth; x++) {
-      uint32_t r = 0x20, g = uint32_t(0x40 + y), b = 0xc0;
-      bool bar = y >= 28 && y < 42 && x >= 10 && x < 64;
-      if (bar)
-        r = g = b = 0xff;
-      pixels[size_t(y * logoWidth + x)] = r | (g << 8) | (b << 16);
-    }
-  return pixels;
-}
 
 } // namespace
 
@@ -40,8 +29,7 @@ PropertiesDialog::PropertiesDialog(TXWindow* host, const std::vector<Page>& basi
   tabSheets_.getSheets()->addCallback(this);
   rfb::PixelLayout pf(32, 24, false, true, 255, 255, 255, 0, 8, 16);
   logo_.resizeImage(pf, logoWidth, logoHeight);
-  std::vector<uint32_t> pixels = logoPixels();
-  logo_.setPixels(pixels.data(), logoWidth, true);
+  logo_.setPixels(propertiesLogoData, logoWidth, true);
   logo_.setSize(logoWidth, logoHeight);
 
   // Sized for every page of both lists.

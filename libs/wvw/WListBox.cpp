@@ -19,8 +19,11 @@ const int wheelRows = 3;
 
 WListBox::ItemGetter::~ItemGetter() = default;
 
+// Space between a row's text and the frame beside it.
+const int rowTextMargin = 3;
+
 WListBox::Item::Item() : label_(nullptr, 0) {
-  label_.setMargin(0);
+  label_.setMargin(rowTextMargin);
   label_.setWordWrap(false);
   setContent(&label_);
 }

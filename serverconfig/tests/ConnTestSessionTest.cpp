@@ -9,8 +9,11 @@
 #include "LoopbackTestService.h"
 #include "net/SelectSocketManager.h"
 #include "net/io/FdSelectManager.h"
+#include "plat/ProductInfo.h"
 #include "plat/TimerManager.h"
 
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <optional>
@@ -242,6 +245,28 @@ TEST(ConnTestSession, StopCancelsAndStartBeginsAgain) {
   ASSERT_TRUE(f.loop.runUntil([&] { return !f.session.isRunning(); }));
   EXPECT_EQ(f.session.details(), std::string(connecting) + "\n\n" + nat);
   EXPECT_GE(f.changes, 4);
+}
+
+} // namespace
+
+namespace {
+
+// The product names one maker: the connection test's header, the banner's
+// notices and the About box agree; and the banner points to the
+// acknowledgements page of this version, where the key generator does too.
+TEST(ConnTestSessionText, NamesTheMakerOfTheProductsNotices) {
+  using plat::ProductInfo;
+  std::string header = serverconfig::ConnTestSession::headerText(false);
+  EXPECT_NE(header.find(std::string("connection to ") + ProductInfo::maker + " "),
+            std::string::npos)
+      << header;
+  for (const char* notice : {ProductInfo::ownershipNotice, ProductInfo::trademarkNotice})
+    EXPECT_NE(std::string(notice).find(ProductInfo::maker), std::string::npos) << notice;
+  char acknowledgements[128];
+  snprintf(acknowledgements, sizeof(acknowledgements), ProductInfo::acknowledgementsFormat,
+           ProductInfo::version);
+  std::string thirdParty = ProductInfo::thirdPartyNotice;
+  EXPECT_EQ(thirdParty.substr(thirdParty.size() - strlen(acknowledgements)), acknowledgements);
 }
 
 } // namespace

@@ -31,7 +31,9 @@ namespace testing_support {
 
 class XzavDouble {
 public:
-  XzavDouble() {
+  // stateFile: a JSON file of the initial state (as the demo gives it), or
+  // empty for the stand-in's own.
+  explicit XzavDouble(const std::string& stateFile = "") : stateFile_(stateFile) {
     char tmpl[] = "/tmp/xzavtest.XXXXXX";
     if (!mkdtemp(tmpl))
       throw std::runtime_error("mkdtemp failed");
@@ -102,9 +104,11 @@ private:
 
     int out = -1;
     std::string script = std::string(ZAV_SOURCE_DIR) + "/tests/xzav/xzav_double.py";
-    doublePid_ = child::spawn({"python3", script, "--xvfb-display", xvfb_->number(), "--control",
-                               controlPath_, "--log", logPath_},
-                              &out, 1);
+    std::vector<std::string> args = {"python3",    script,       "--xvfb-display", xvfb_->number(),
+                                     "--control", controlPath_, "--log",          logPath_};
+    if (!stateFile_.empty())
+      args.insert(args.end(), {"--state", stateFile_});
+    doublePid_ = child::spawn(args, &out, 1);
     std::string ready = child::readLine(out);
     close(out);
     // "READY :M <control path>"
@@ -125,6 +129,7 @@ private:
       fprintf(stderr, "could not remove %s\n", dir_.c_str());
   }
 
+  std::string stateFile_;
   std::string dir_;
   std::string controlPath_;
   std::string logPath_;

@@ -181,8 +181,8 @@ TEST_F(StoreFileTest, UnreadableKeyFile) {
     store.load(key);
     FAIL() << "a directory loaded";
   } catch (crypto::RsaException& e) {
-    EXPECT_EQ(std::string(e.str()), "Error getting private key from " + path +
-                                        ": reading from file failed: Is a directory (21)");
+    EXPECT_EQ(std::string(e.str()),
+              "Error getting private key from " + path + ": it is a folder, not a regular file");
   }
 }
 
@@ -233,10 +233,10 @@ TEST_F(StoreFileTest, EmptyFileNameIsRefused) {
   }
 }
 
+// A folder in the key file's place is never replaced: the store says so
+// before a key is generated and leaves no temporary file.
 TEST_F(StoreFileTest, FailedReplacementLeavesNoTemporaryFile) {
   ASSERT_TRUE(crypto::rsaModulusBits.setParam("1024", 50));
-  // The key file's place is taken by a directory: the finished temporary
-  // file cannot be renamed over it.
   std::string path = dir / "key";
   ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
   writeFile(path + "/inside", "x");
@@ -245,9 +245,9 @@ TEST_F(StoreFileTest, FailedReplacementLeavesNoTemporaryFile) {
     store.ensureKey(false);
     FAIL() << "stored over a directory";
   } catch (crypto::RsaException& e) {
-    EXPECT_EQ(std::string(e.str()).rfind("Error generating private key: rename(" + path + "): ", 0),
-              0u)
-        << e.str();
+    EXPECT_EQ(std::string(e.str()), "Cannot store the private key in " + path +
+                                        ": it is a folder, not a regular file; it was left "
+                                        "untouched");
   }
   EXPECT_EQ(listDir(dir.path()), std::vector<std::string>{"key"});
   EXPECT_EQ(readFile(path + "/inside"), "x");
@@ -329,6 +329,59 @@ TEST_F(StoreFileTest, KeyFileInADirectoryThatRefusesNewFiles) {
   EXPECT_EQ(listDir(locked), std::vector<std::string>{"private.key"});
 }
 
+// Counts the generations a store starts.
+struct CountingCallback : crypto::RsaPrivateKeyStore::Callback {
+  int started = 0;
+  void generationStarted() override { started++; }
+};
+
+// No time is spent generating a key that could not be stored: a folder that
+// cannot be made, or one that takes no file while no writable key file is
+// there, is reported first.
+TEST_F(StoreFileTest, AKeyThatCannotBeStoredIsNotGenerated) {
+  ASSERT_TRUE(crypto::rsaModulusBits.setParam("1024", 50));
+  std::string locked = dir / "locked", plain = dir / "plain";
+  ASSERT_EQ(mkdir(locked.c_str(), 0500), 0);
+  writeFile(plain, "p");
+  ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+  struct Case {
+    std::string keyFile;
+    std::string error;
+  } cases[] = {
+      {plain + "/key", "Cannot store the private key in " + plain + "/key: the folder " + plain +
+                           " cannot be made: File exists"},
+      {plain + "/sub/key", "Cannot store the private key in " + plain +
+                               "/sub/key: the folder " + plain + "/sub cannot be made: Not a "
+                                                                 "directory"},
+      {locked + "/key",
+       "Cannot store the private key in " + locked + "/key: the folder " + locked +
+           " is not writable"},
+  };
+  int status = asUnprivilegedUser({locked}, [&] {
+    int failures = 0;
+    for (const Case& c : cases) {
+      CountingCallback counting;
+      crypto::RsaPrivateKeyStoreFile store(c.keyFile.c_str(), &counting, false, true);
+      try {
+        store.ensureKey(false);
+        fprintf(stderr, "%s: stored\n", c.keyFile.c_str());
+        failures++;
+      } catch (crypto::RsaException& e) {
+        if (e.str() != c.error || counting.started != 0) {
+          fprintf(stderr, "%s: \"%s\", %d generations\n", c.keyFile.c_str(), e.str(),
+                  counting.started);
+          failures++;
+        }
+      }
+    }
+    return failures;
+  });
+  chmod(locked.c_str(), 0700);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(listDir(locked), std::vector<std::string>{});
+  EXPECT_EQ(readFile(plain), "p");
+}
+
 // Temporary names are short and of fixed length, so the longest name the
 // system allows is still a key file; a failure names the key file (shortened
 // in front when it is long) and ends with the reason.
@@ -355,8 +408,9 @@ TEST_F(StoreFileTest, LongKeyFileNames) {
   } catch (crypto::RsaException& e) {
     std::string text = e.str();
     EXPECT_LT(text.size(), size_t(plat::Exception::maxLength)) << text;
-    EXPECT_EQ(text.rfind("Error generating private key: rename(...", 0), 0u) << text;
-    const std::string reason = std::string(100, 't') + "): Is a directory (21)";
+    EXPECT_EQ(text.rfind("Cannot store the private key in ...", 0), 0u) << text;
+    const std::string reason =
+        std::string(100, 't') + ": it is a folder, not a regular file; it was left untouched";
     EXPECT_EQ(text.substr(text.size() - reason.size()), reason) << text;
   }
   EXPECT_EQ(listDir(deep), std::vector<std::string>{std::string(250, 't')});

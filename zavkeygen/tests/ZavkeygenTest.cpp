@@ -10,8 +10,12 @@
 #include <openssl/param_build.h>
 #include <openssl/pem.h>
 
+#include <cstring>
+#include <dirent.h>
+#include <iostream>
 #include <regex>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/time.h>
 
 using namespace testing_support;
@@ -135,13 +139,31 @@ TEST_F(ZavkeygenTest, EveryFormOfChoosingTheKeyFile) {
   EXPECT_FALSE(exists(keyFile));
 }
 
+// A bad argument is named on standard error with the reason, then comes the
+// usage; a help request gets the usage alone.
 TEST_F(ZavkeygenTest, BadArgumentsPrintTheUsage) {
-  std::vector<std::vector<std::string>> cases = {
-      {"--help"}, {"word"}, {"-nosuch"}, {"-nosuch", "value"}, {"-q", "word"}, {"-f", "-q", "-"},
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{"--help"}, ""},
+      {{"word"}, "word: not a parameter\n"},
+      {{"-nosuch"}, "-nosuch: no such parameter\n"},
+      {{"-nosuch", "value"}, "-nosuch: no such parameter\n"},
+      {{"nosuch=1"}, "nosuch: no such parameter\n"},
+      {{"-q", "word"}, "word: not a parameter\n"},
+      {{"-f", "-q", "-"}, "-: no such parameter\n"},
+      {{"-RsaPrivateKeyFile"}, "-RsaPrivateKeyFile needs a value\n"},
+      {{"RSA_Modulus_Bits=100"}, "RSA_Modulus_Bits: 100 is below the minimum 512\n"},
+      {{"-RSA_Modulus_Bits", "99999999999"},
+       "RSA_Modulus_Bits: 99999999999 is above the maximum 2147483647\n"},
+      {{"--rsa_modulus_bits=big"}, "RSA_Modulus_Bits: big is not a number\n"},
   };
-  for (const auto& args : cases) {
-    ProgramResult r = run(args);
-    EXPECT_EQ(r.status, 1) << args[0];
+  for (const Case& c : cases) {
+    ProgramResult r = run(c.args);
+    SCOPED_TRACE(c.args[0]);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, c.err);
     EXPECT_NE(r.out.find(std::string("\n\nUsage: ") + ZAVKEYGEN_PATH + " [parameters]\n"),
               std::string::npos)
         << r.out;
@@ -149,7 +171,7 @@ TEST_F(ZavkeygenTest, BadArgumentsPrintTheUsage) {
     // All parameters are listed, the hidden key size too.
     for (const char* name : {"RSA_Modulus_Bits", "RsaPrivateKeyFile", "  f ", "  q "})
       EXPECT_NE(r.out.find(name), std::string::npos) << name;
-    EXPECT_FALSE(exists(keyFile)) << args[0];
+    EXPECT_FALSE(exists(keyFile));
   }
 }
 
@@ -203,6 +225,71 @@ TEST_F(ZavkeygenTest, FailuresAreReportedWithStatus1) {
   }
   EXPECT_EQ(slurp(bad), "00000400zz");
   EXPECT_FALSE(exists(keyFile));
+}
+
+// Whatever stands at the key path that is not a regular file (here the
+// test's own FIFO, character device and socket) is refused, with or without
+// -f, before any key is generated, and left exactly as it was.
+TEST_F(ZavkeygenTest, SomethingOtherThanAFileAtTheKeyPathIsLeftUntouched) {
+  struct Node {
+    std::string name;
+    std::string kind;
+    mode_t type;
+  } nodes[] = {
+      {"fifo", "a FIFO", S_IFIFO},
+      {"device", "a character device", S_IFCHR},
+  };
+  std::string linked = home + "/link";
+  ASSERT_EQ(symlink((home + "/fifo").c_str(), linked.c_str()), 0);
+  for (const Node& n : nodes) {
+    std::string path = home + "/" + n.name;
+    // The device is a second null device, owned by the test.
+    if (mknod(path.c_str(), n.type | 0644, n.type == S_IFCHR ? makedev(1, 3) : 0) != 0) {
+      std::cout << "no " << n.kind << " made here: " << strerror(errno) << "\n";
+      continue;
+    }
+    struct stat before;
+    ASSERT_EQ(lstat(path.c_str(), &before), 0);
+    for (const std::string& chosen : {path, n.name == "fifo" ? linked : path}) {
+      for (bool force : {false, true}) {
+        std::vector<std::string> args = {"RsaPrivateKeyFile=" + chosen, "RSA_Modulus_Bits=1024"};
+        if (force)
+          args.push_back("-f");
+        ProgramResult r = run(args);
+        SCOPED_TRACE(chosen + (force ? " -f" : ""));
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "") << "a key was generated";
+        std::string reason = "it is " + n.kind + ", not a regular file";
+        EXPECT_EQ(r.err, force ? "failed: Cannot store the private key in " + chosen + ": " +
+                                     reason + "; it was left untouched\n"
+                               : "failed: Error getting private key from " + chosen + ": " +
+                                     reason + "\n");
+        struct stat after;
+        ASSERT_EQ(lstat(path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        EXPECT_EQ(after.st_rdev, before.st_rdev);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+      }
+    }
+  }
+  // No temporary file was left beside them.
+  DIR* d = opendir(home.c_str());
+  ASSERT_NE(d, nullptr);
+  while (struct dirent* e = readdir(d))
+    EXPECT_EQ(std::string(e->d_name).find(".zavkey"), std::string::npos) << e->d_name;
+  closedir(d);
+  EXPECT_FALSE(exists(keyFile));
+}
+
+// The key's folder is checked before any time is spent generating.
+TEST_F(ZavkeygenTest, AFolderThatCannotBeMadeIsReportedBeforeGenerating) {
+  { std::ofstream(home + "/plain") << "p"; }
+  ProgramResult r = run({"-f", "RsaPrivateKeyFile=" + home + "/plain/key"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "failed: Cannot store the private key in " + home + "/plain/key: the folder " +
+                       home + "/plain cannot be made: File exists\n");
+  EXPECT_EQ(slurp(home + "/plain"), "p");
 }
 
 // Parses the key file independently of the program's own reader and hands

@@ -1,5 +1,7 @@
 #include "ft/ui/FileTransferDialog.h"
 
+#include "wvw/Font.h"
+
 #include "ft/MsgType.h"
 #include "ft/ShareProxy.h"
 #include "ft/UploadManager.h"
@@ -119,10 +121,12 @@ FileTransferDialog::FileTransferDialog(Display* dpy, ActiveShareAutoDownloader* 
   content_.addChild(&fetchLabel);
   content_.addChild(&fetchChoice);
   int w = 0, h = 0;
+  // The buttons keep some space round their labels.
+  const int buttonXPad = 8, buttonYPad = 2;
   sendButton.getPreferredSize(&w, &h);
-  sendButton.setSize(w, h);
+  sendButton.setSize(w + 2 * buttonXPad, h + 2 * buttonYPad);
   clearButton.getPreferredSize(&w, &h);
-  clearButton.setSize(w, h);
+  clearButton.setSize(w + 2 * buttonXPad, h + 2 * buttonYPad);
   fetchLabel.getPreferredSize(&w, &h);
   fetchLabel.setSize(w, h);
   content_.setInputHandler(this);
@@ -206,7 +210,33 @@ bool FileTransferDialog::onSizeChange(wvw::Widget* source) {
   if (source != &content_)
     return false;
   layOut();
+  // The folder labels are cut to the field's new width (not while a folder
+  // is being chosen: the choice shows "Other..." then).
+  if (!choosingFolder)
+    fillFetchChoice();
   return true;
+}
+
+std::string FileTransferDialog::fittedLabel(const std::string& label, wvw::Font* font,
+                                            int width) {
+  if (!font || width <= 0 || font->textWidth(label.c_str()) <= width)
+    return label;
+  static const char dots[] = "...";
+  // Drop whole characters from the start until the rest fits behind "...".
+  for (size_t at = 1; at < label.size(); at++) {
+    if ((static_cast<unsigned char>(label[at]) & 0xc0) == 0x80)
+      continue;
+    std::string cut = dots + label.substr(at);
+    if (font->textWidth(cut.c_str()) <= width)
+      return cut;
+  }
+  return dots;
+}
+
+std::string FileTransferDialog::fetchLabelOf(const std::string& label) {
+  wvw::Widget* field = fetchChoice.getTextField();
+  // The field's text stands a few pixels in from its frame on both sides.
+  return fittedLabel(label, field->getStyle()->font, field->width() - 8);
 }
 
 void FileTransferDialog::fillFetchChoice() {
@@ -231,13 +261,13 @@ void FileTransferDialog::fillFetchChoice() {
     if (currentFetchDir(&folder)) {
       std::string label = displayFolder(folder, home);
       currentIsDefault = haveDefault && label == defaultLabel;
-      fetchChoice.addItem(CurrentFolder, label.c_str());
+      fetchChoice.addItem(CurrentFolder, fetchLabelOf(label).c_str());
     } else {
       fetchChoice.addItem(CurrentFolder, "Download directory unavailable.");
     }
   }
   if (haveDefault && !currentIsDefault)
-    fetchChoice.addItem(DefaultFolder, defaultLabel.c_str());
+    fetchChoice.addItem(DefaultFolder, fetchLabelOf(defaultLabel).c_str());
   fetchChoice.addItem(Other, "Other...");
   fetchChoice.setSelectedId(asking ? AskEveryTime : CurrentFolder);
   settingChoice = false;

@@ -86,6 +86,9 @@ public:
   // A folder as the user reads it: relative to the home folder when inside
   // it, otherwise whole.
   static std::string displayFolder(const std::string& folder, const std::string& home);
+  // The label cut at its start, behind "...", to what a field width pixels
+  // wide shows in the font; a label that fits comes back whole.
+  static std::string fittedLabel(const std::string& label, wvw::Font* font, int width);
 
   // wvw::WInputHandler
   bool onSizeChange(wvw::Widget* source) override;
@@ -122,6 +125,8 @@ private:
   void layOut();
   // Fills the "Fetch files to:" items and selects the one in force.
   void fillFetchChoice();
+  // A folder's label as the fetch choice's field can show it whole.
+  std::string fetchLabelOf(const std::string& label);
   // Selects the item in force again (without acting on it).
   void selectCurrent();
   void fetchChoiceChanged();

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -146,6 +147,28 @@ TEST_F(DialogFixture, TheLogoIsSeventyFourBySeventy) {
   auto d = make(true);
   EXPECT_EQ(74, d->getLogo()->width());
   EXPECT_EQ(70, d->getLogo()->height());
+}
+
+// The header shows the product's logo, drawn with the shapes of the other
+// logos on the header's white: white at its edges, the logo's blue and white
+// inside, and nothing in its last rows that could run over the header's line.
+TEST_F(DialogFixture, TheLogoIsTheProductsOnWhite) {
+  auto d = make(true);
+  rfb::ManagedPixelBuffer& image = d->getLogo()->image();
+  auto rgb = [&](int x, int y) {
+    uint32_t p = image.getPixel(rfb::Point(x, y));
+    return std::array<int, 3>{int(p & 0xff), int((p >> 8) & 0xff), int((p >> 16) & 0xff)};
+  };
+  const std::array<int, 3> white{255, 255, 255}, blue{38, 98, 180};
+  int blues = 0;
+  for (int y = 0; y < 70; y++)
+    for (int x = 0; x < 74; x++) {
+      blues += rgb(x, y) == blue;
+      if (x == 0 || x == 73 || y >= 66) {
+        EXPECT_EQ(rgb(x, y), white) << x << "," << y;
+      }
+    }
+  EXPECT_GT(blues, 300);
 }
 
 TEST(AdvancedDialog, ApplyingCopiesEditedValuesIntoTheTarget) {

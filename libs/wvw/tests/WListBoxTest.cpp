@@ -3,6 +3,8 @@
 #include "wvw/WListBox.h"
 
 #include "wvw/WCanvas.h"
+#include "rfb/ManagedPixelBuffer.h"
+#include "rfb/PixelLayout.h"
 
 #include "GoldenImage.h"
 #include "PixelProbe.h"
@@ -64,6 +66,26 @@ struct Tree {
 };
 
 } // namespace
+
+// A row's text keeps clear of the frame at its left: the pixels just inside
+// the frame are the row's background, the text starts a few pixels in.
+TEST(WListBox, RowTextKeepsOffTheFrame) {
+  Tree t(3);
+  rfb::ManagedPixelBuffer pb(rfb::PixelLayout::rgb565, 220, 186);
+  t.host.paint(&pb);
+  Rect row = t.list.getFocusFrame()->getChildRect(t.list.getRow(1));
+  // The list at (10, 10), its frame at (0, 0) in it.
+  int left = 10 + row.tl.x, top = 10 + row.tl.y;
+  uint32_t background = pb.getPixel(rfb::Point(left, top));
+  int firstText = -1;
+  for (int x = left; x < left + 20 && firstText < 0; x++)
+    for (int y = top; y < top + row.height(); y++)
+      if (pb.getPixel(rfb::Point(x, y)) != background) {
+        firstText = x - left;
+        break;
+      }
+  EXPECT_GE(firstText, 3) << "text at the frame";
+}
 
 TEST(WListBox, RowsFitTheHeight) {
   Tree t(100);

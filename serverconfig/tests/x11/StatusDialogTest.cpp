@@ -301,7 +301,8 @@ TEST_F(StatusDialogTest, ErrorBoxShowsTheTextAndHoldsInput) {
 // The connections dialog's model is the window's: its records give the
 // user count, a status change refreshes it, and the users link opens it.
 // Without a file-transfer stream "File Transfer..." is an error box; without
-// options "Options..." stays disabled.
+// options the "Options..." button stays disabled and the item is an error
+// box.
 TEST_F(StatusDialogTest, ConnectionsDialogLinksAndMissingDialogs) {
   FakeServer server;
   server.connections.push_back(Entry("alice", "10.0.0.1", "1", 0xFFFF));
@@ -340,11 +341,32 @@ TEST_F(StatusDialogTest, ConnectionsDialogLinksAndMissingDialogs) {
             std::string::npos);
   probe(dialog).errorBox()->onClick(probe(dialog).errorBox()->button(0));
 
+  // "Options..." without options says why, as "File Transfer..." does:
+  // before the server's parameters came, and when they lack what the pages
+  // need.
   EXPECT_EQ(probe(dialog).optionsDialog(), nullptr);
   EXPECT_FALSE(probe(dialog).optionsButton()->isEnabled());
   dialog.showOptions();
   settle();
+  ASSERT_TRUE(probe(dialog).errorBox()->isMapped());
+  EXPECT_STREQ(probe(dialog).errorBox()->label()->getText(),
+               "The options are not available: the server's parameters were not read.");
+  EXPECT_FALSE(dialog.content()->isEnabled());
+  probe(dialog).errorBox()->onClick(probe(dialog).errorBox()->button(0));
+  settle();
   EXPECT_TRUE(dialog.content()->isEnabled());
+
+  plat::ParameterSet lacking("Xzav");
+  dialog.setOptions(&lacking, nullptr);
+  EXPECT_EQ(probe(dialog).optionsDialog(), nullptr);
+  dialog.showOptions();
+  settle();
+  ASSERT_TRUE(probe(dialog).errorBox()->isMapped());
+  std::string text = probe(dialog).errorBox()->label()->getText();
+  const std::string lead = "The options are not available: ";
+  EXPECT_EQ(text.rfind(lead, 0), 0u) << text;
+  EXPECT_GT(text.size(), lead.size() + 10) << "no reason given: " << text;
+  probe(dialog).errorBox()->onClick(probe(dialog).errorBox()->button(0));
 }
 
 // A file-transfer extension that takes every message.

@@ -8,6 +8,9 @@
 #include "plat/TimerManager.h"
 #include "tx/TXWRootLayout.h"
 #include "tx/TXWindow.h"
+#include "ui/HalbrinLogo.h"
+#include "wvw/FontProp.h"
+#include "wvw/Style.h"
 #include "zav/Access.h"
 
 #include "ManualClock.h"
@@ -132,8 +135,16 @@ TEST_F(Popups, QueryLinksAnswerAndEndThePrompt) {
 }
 
 // The logo at the border, the message and the choices beside it, and the
-// popup as high as its text needs (never less than 72 pixels).
+// popup as high as its text needs with a little white below it (never less
+// than 72 pixels), in the fonts zavconfig draws with.
 TEST_F(Popups, QueryPromptLaysOutLogoMessageAndChoices) {
+  wvw::Style* style = wvw::Widget::getDefaultStyle();
+  struct FontBack {
+    wvw::Style* style;
+    wvw::Font* font;
+    ~FontBack() { style->font = font; }
+  } back{style, style->font};
+  style->font = &wvw::FontProp::helv15_u;
   Answers answers;
   QueryConnectDialog prompt(dpy, "eve", zav::Access::Full, zav::Access::NoAccess, 30, &answers);
   const int b = ui::NotificationDialog::borderWidth, w = ui::HalbrinLogo::logoWidth;
@@ -147,7 +158,8 @@ TEST_F(Popups, QueryPromptLaysOutLogoMessageAndChoices) {
   EXPECT_GE(message.height(), 72);
   int prefW, prefH;
   layout->childAt(1)->getPreferredSize(&prefW, &prefH);
-  EXPECT_GE(message.height(), prefH) << "no line of the message is cut off";
+  EXPECT_GE(message.height(), prefH + 3)
+      << "a line of the message is cut off, or its descenders touch the border";
   EXPECT_EQ(layout->width(), w + 2 * b + 330);
   EXPECT_EQ(layout->height(), message.height() + 2 * b);
 }

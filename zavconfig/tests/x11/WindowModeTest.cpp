@@ -540,6 +540,23 @@ TEST(ZavconfigWindowMode, CommandsMenuOpensTheStatusWindowsDialogs) {
   }
 }
 
+// The demo's stand-in server has every parameter that window mode reads:
+// the options open from the "Commands" menu with nothing reported missing.
+TEST(ZavconfigWindowMode, TheDemoServerServesTheOptions) {
+  XzavDouble server(std::string(ZAV_SOURCE_DIR) + "/tests/xzav/demo_server.json");
+  WindowMode zavconfig(server);
+  std::string d = server.display();
+  ASSERT_TRUE(waitFor(
+      [&] { return !shell(d, "xdotool search --onlyvisible --name \"Zav Server\"").empty(); }));
+  chooseCommand(d, 0);
+  EXPECT_TRUE(waitFor(
+      [&] { return !shell(d, "xdotool search --onlyvisible --name \"^Options \\(\"").empty(); }))
+      << zavconfig.err();
+  EXPECT_EQ(zavconfig.err().find("not available"), std::string::npos) << zavconfig.err();
+  EXPECT_EQ(zavconfig.stopWith(SIGTERM), 1);
+  expectCleanExit(zavconfig);
+}
+
 // The options that the status window opens send what changed: the switch
 // of the basic page turned off and "Apply" set the server's listeners off
 // once, and the per-user configuration file keeps the dialog's

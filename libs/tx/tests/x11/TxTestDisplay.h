@@ -2,8 +2,10 @@
 // chosen by the test), a display connection set up with TXWindow::init, a
 // timer manager, and the means to run real X clients (xclip, xsel, xdotool,
 // xprop) while this process serves its X events and timers, as the main loop
-// would (through the event pump it is). Declare it before the windows of the
-// test: it closes the display.
+// would (through the event pump it is). Widgets are drawn in the 15-pixel
+// proportional font, as zavconfig draws them, so that the pictures the tests
+// leave show what users see. Declare it before the windows of the test: it
+// closes the display.
 #pragma once
 
 #include "tx/TXWRootLayout.h"
@@ -14,6 +16,9 @@
 #include "XvfbServer.h"
 
 #include "plat/TimerManager.h"
+#include "wvw/FontProp.h"
+#include "wvw/Style.h"
+#include "wvw/Widget.h"
 
 #include <X11/Xatom.h>
 #include <poll.h>
@@ -33,7 +38,8 @@ class TxTestDisplay : public TxEventPump {
 public:
   explicit TxTestDisplay(const std::string& screen = "640x480x24",
                          const std::vector<std::string>& xvfbArgs = {})
-      : xvfb_(screen, xvfbArgs) {
+      : xvfb_(screen, xvfbArgs), savedFont_(wvw::Widget::getDefaultStyle()->font) {
+    wvw::Widget::getDefaultStyle()->font = &wvw::FontProp::helv15_u;
     setenv("DISPLAY", xvfb_.display().c_str(), 1);
     dpy = XOpenDisplay(xvfb_.display().c_str());
     if (!dpy)
@@ -46,6 +52,7 @@ public:
     TXWRootLayout::release(dpy);
     TXWindow::shutdown(dpy);
     XCloseDisplay(dpy);
+    wvw::Widget::getDefaultStyle()->font = savedFont_;
   }
   TxTestDisplay(const TxTestDisplay&) = delete;
   TxTestDisplay& operator=(const TxTestDisplay&) = delete;
@@ -139,6 +146,7 @@ public:
 
 private:
   XvfbServer xvfb_;
+  wvw::Font* savedFont_;
   std::vector<pid_t> clients_;
 };
 

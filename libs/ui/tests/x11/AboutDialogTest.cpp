@@ -79,14 +79,16 @@ TEST_F(AboutTest, LogoHeaderPlacesTheLogoAtTheRightAndGivesAnUntitledTextTheHeig
   ui::LogoHeader header(nullptr);
   header.setText("Some ^bstatus^n text");
   header.setSize(420, 80);
+  // The logo keeps 3 pixels from the right edge, the title 3 from the top;
+  // the texts end where the logo begins.
   EXPECT_EQ(header.getChildRect(header.logo()),
-            rfb::Rect::at(rfb::Point(362, (80 - 55) / 2), 58, 55));
-  EXPECT_EQ(header.getChildRect(header.description()), rfb::Rect(0, 0, 362, 80));
+            rfb::Rect::at(rfb::Point(359, (80 - 55) / 2), 58, 55));
+  EXPECT_EQ(header.getChildRect(header.description()), rfb::Rect(0, 0, 359, 80));
   header.setTitle("Zav Server");
   rfb::Rect title = header.getChildRect(header.title());
-  EXPECT_EQ(title.tl, rfb::Point(2, 0));
+  EXPECT_EQ(title, rfb::Rect::at(rfb::Point(2, 3), 357, title.height()));
   EXPECT_EQ(header.getChildRect(header.description()),
-            rfb::Rect::at(rfb::Point(6, title.height()), 362, 80 - title.height()));
+            rfb::Rect::at(rfb::Point(6, 3 + title.height()), 353, 80 - 3 - title.height()));
   int w = 0, h = 0;
   header.getPreferredSize(&w, &h);
   EXPECT_EQ(w, 420);

@@ -7,6 +7,8 @@
 // gtest comes before the X headers, whose macros (None, Bool) clash with it.
 #include <gtest/gtest.h>
 
+#include "wvw/FontProp.h"
+
 #include "ft/ui/FileTransferDialog.h"
 
 #include "ft/ShareProxy.h"
@@ -157,6 +159,39 @@ TEST(FileTransferDialogFolders, AreShownRelativeToTheHomeFolderOnlyInsideIt) {
   EXPECT_EQ(FileTransferDialog::displayFolder("/x/y", ""), "/x/y");
 }
 
+// A folder label too wide for the field keeps its end behind "...", cut at a
+// character boundary, and fits; one that fits stays whole.
+TEST(FileTransferDialogFolders, LongLabelsAreCutInFrontWithASign) {
+  wvw::Font* font = &wvw::FontProp::helv15_u;
+  const std::string longPath = "/srv/exports/projects/2026/reports/quarterly/final";
+  struct Case {
+    std::string label;
+    int width;
+  } cases[] = {
+      {"Downloads", 200},
+      {longPath, 200},
+      {longPath, font->textWidth(longPath.c_str())},
+      {longPath, font->textWidth(longPath.c_str()) - 1},
+      {"/srv/caf\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9/d", 60},
+      {longPath, 5},
+  };
+  for (const Case& c : cases) {
+    std::string shown = FileTransferDialog::fittedLabel(c.label, font, c.width);
+    SCOPED_TRACE(c.label + " in " + std::to_string(c.width) + ": " + shown);
+    if (font->textWidth(c.label.c_str()) <= c.width) {
+      EXPECT_EQ(shown, c.label);
+      continue;
+    }
+    ASSERT_EQ(shown.rfind("...", 0), 0u);
+    std::string tail = shown.substr(3);
+    EXPECT_EQ(c.label.substr(c.label.size() - tail.size()), tail);
+    EXPECT_TRUE(tail.empty() || (static_cast<unsigned char>(tail[0]) & 0xc0) != 0x80);
+    if (!tail.empty()) {
+      EXPECT_LE(font->textWidth(shown.c_str()), c.width);
+    }
+  }
+}
+
 TEST_F(FileTransferDialogTest, TheFetchChoiceHoldsTheFolderInForceAndTheDefault) {
   std::string desktop = FileTransferDialog::displayFolder(home() + "/Desktop", home());
   struct Case {
@@ -197,6 +232,13 @@ TEST_F(FileTransferDialogTest, TheBottomRowAndTheViewportFollowTheWindowSize) {
   EXPECT_TRUE(hints.flags & PMinSize);
   EXPECT_EQ(hints.min_width, 400);
   EXPECT_EQ(hints.min_height, 150);
+  // The buttons keep space round their labels.
+  for (wvw::WLabelButton* b : {dialog->getSendButton(), dialog->getClearButton()}) {
+    int w = 0, h = 0;
+    b->getLabel()->getPreferredSize(&w, &h);
+    EXPECT_GE(b->width(), w + 16) << b->getLabel()->getText();
+    EXPECT_GE(b->height(), h + 4) << b->getLabel()->getText();
+  }
   wvw::WCanvas* c = dialog->content();
   for (rfb::Point size : {rfb::Point(480, 330), rfb::Point(640, 200)}) {
     dialog->setContentSize(size.x, size.y);
@@ -214,9 +256,27 @@ TEST_F(FileTransferDialogTest, TheBottomRowAndTheViewportFollowTheWindowSize) {
   }
 }
 
+// A fetch folder longer than its field shows its end behind "...", and a
+// wider window shows more of it.
+TEST_F(FileTransferDialogTest, ALongFetchFolderShowsItsEndBehindASign) {
+  std::string longPath = "/srv/" + std::string(60, 'x') + "/the-end";
+  setFetchDir(longPath);
+  make();
+  dialog->setContentSize(480, 330);
+  std::string narrow = label(1);
+  EXPECT_EQ(narrow.rfind("...", 0), 0u) << narrow;
+  EXPECT_EQ(narrow.substr(narrow.size() - 8), "/the-end");
+  EXPECT_EQ(choice()->getSelectedId(), 1);
+  dialog->setContentSize(1100, 330);
+  EXPECT_EQ(label(1), longPath);
+  EXPECT_EQ(choice()->getSelectedId(), 1);
+}
+
 TEST_F(FileTransferDialogTest, AChangedFetchFolderIsSavedToTheConfigurationFile) {
   setFetchDir("/srv/files");
   make();
+  // Wide enough for the folders' whole labels.
+  dialog->setContentSize(800, 330);
   // The folder of the file is made when missing.
   dialog->show();
   std::string config = dir.file("conf/zav/zavconfig");
@@ -285,8 +345,10 @@ TEST_F(FileTransferDialogTest, AConfigurationFileThatCannotBeWrittenIsReportedIn
   EXPECT_EQ(choice()->getSelectedId(), 0);
   ASSERT_TRUE(boxShown());
   EXPECT_TRUE(dialog->isInputDisabled());
+  // In the user's terms, not the system call's.
   std::string text = dialog->getMessageBox()->label()->getText();
-  EXPECT_NE(text.find("plain"), std::string::npos) << text;
+  EXPECT_EQ(text, "Could not create the folder " + dir.file("plain") +
+                      ": a file of that name exists");
   x.pumpFor(100);
   testing_support::screenshot(x, dialog->getMessageBox()->win(), "file-transfer-error");
 
@@ -365,7 +427,7 @@ TEST_F(FileTransferDialogTest, AFileThatCannotBeSentIsReportedAndNothingIsOffere
   ASSERT_TRUE(boxShown());
   EXPECT_TRUE(dialog->isInputDisabled());
   EXPECT_EQ(std::string(dialog->getMessageBox()->label()->getText()),
-            "stat(" + dir.file("vanished.txt") + "): No such file or directory (2)");
+            "Could not look up " + dir.file("vanished.txt") + ": no such file or folder");
   // No share was made, so none is offered.
   EXPECT_EQ(manager.getUploadManager()->getCurrentShareId(), 0u);
   dialog->getMessageBox()->onClick(dialog->getMessageBox()->button(0));

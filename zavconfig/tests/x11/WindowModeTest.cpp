@@ -163,8 +163,13 @@ TEST(ZavconfigWindowMode, ClipboardBothWaysWithAndWithoutXfixes) {
     EXPECT_EQ(shell(d, "xclip -o -selection primary -target STRING"), latin1Text);
 
     shell(d, "printf \"from the desktop\" | xclip -i -selection primary >/dev/null");
-    if (!withXfixes) // the server tells of the new owner
+    if (!withXfixes) {
+      // xclip takes the selection in a child after its command has returned:
+      // the server tells of the new owner only once it owns it.
+      ASSERT_TRUE(waitFor(
+          [&] { return shell(d, "xclip -o -selection primary") == "from the desktop"; }));
       zavconfig.event("selection", 1 /* PRIMARY */);
+    }
     EXPECT_TRUE(waitFor([&] {
       return zavconfig.state().find("\"server_cut_text\": \"from the desktop\"") !=
              std::string::npos;

@@ -1,5 +1,7 @@
 #include "ui/WEditListBox.h"
 
+#include "rfb/KeysymNames.h"
+
 #include "plat/LogWriter.h"
 
 #include <algorithm>
@@ -10,7 +12,7 @@ namespace ui {
 static plat::LogWriter vlog("WEditListBox");
 
 namespace {
-const uint32_t keyReturn = 0xff0d;
+namespace keys = rfb::keys;
 const int scrollBarWidth = 16;
 } // namespace
 
@@ -302,7 +304,7 @@ bool WEditListBox::onButtonPress(int button, wvw::Widget* source) {
 }
 
 bool WEditListBox::onKey(uint32_t keysym, bool down, wvw::Widget* source) {
-  if (keysym == keyReturn && !down && source == &edit_) {
+  if (keysym == keys::Return && !down && source == &edit_) {
     AliveCheck alive(this);
     endEdit(true);
     if (selected_ >= 0 && callback_) {

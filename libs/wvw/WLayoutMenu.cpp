@@ -1,5 +1,7 @@
 #include "wvw/WLayoutMenu.h"
 
+#include "rfb/KeysymNames.h"
+
 #include "plat/LogWriter.h"
 
 #include <algorithm>
@@ -9,7 +11,7 @@ static plat::LogWriter vlog("WLayoutMenu");
 namespace wvw {
 
 namespace {
-const uint32_t XK_Return = 0xFF0D, XK_space = 0x20;
+namespace keys = rfb::keys;
 }
 
 WLayoutMenu::WLayoutMenu(WLayout* owner) : owner_(owner), opener_(nullptr) {
@@ -68,7 +70,7 @@ bool WLayoutMenu::onDetach(Widget* source) {
 }
 
 bool WLayoutMenu::onKey(uint32_t keysym, bool down, Widget* source) {
-  if (opener_ && source != this && isItem(source) && keysym != XK_Return && keysym != XK_space) {
+  if (opener_ && source != this && isItem(source) && keysym != keys::Return && keysym != keys::space) {
     if (clickMnemonic(keysym, down))
       return true;
     AliveCheck alive(this);

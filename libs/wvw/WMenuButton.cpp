@@ -2,6 +2,8 @@
 
 #include "wvw/WMenuItem.h"
 
+#include "rfb/KeysymNames.h"
+
 #include "plat/LogWriter.h"
 
 static plat::LogWriter vlog("WMenuButton");
@@ -9,8 +11,7 @@ static plat::LogWriter vlog("WMenuButton");
 namespace wvw {
 
 namespace {
-const uint32_t XK_Tab = 0xFF09, XK_Return = 0xFF0D, XK_Escape = 0xFF1B, XK_Up = 0xFF52,
-               XK_Down = 0xFF54;
+namespace keys = rfb::keys;
 }
 
 WMenuButton::WMenuButton(WLayout* owner, const char* text, int direction)
@@ -71,23 +72,23 @@ bool WMenuButton::onKey(uint32_t keysym, bool down, Widget* source) {
   if (!down)
     return WBevelButton::onKey(keysym, down, source);
   switch (keysym) {
-  case XK_Escape:
+  case keys::Escape:
     menu_.popdown();
     break;
-  case XK_Return:
+  case keys::Return:
     if (WMenuItem* item = menu_.getFocusedItem())
       item->onClick(item);
     break;
-  case XK_Tab:
+  case keys::Tab:
     if (isShiftDown())
       menu_.focusPrevious();
     else
       menu_.focusNext();
     break;
-  case XK_Down:
+  case keys::Down:
     menu_.focusNext();
     break;
-  case XK_Up:
+  case keys::Up:
     menu_.focusPrevious();
     break;
   }

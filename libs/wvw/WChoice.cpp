@@ -205,25 +205,14 @@ bool WChoice::onKey(uint32_t keysym, bool down, Widget* source) {
     return true;
   }
   if (down && source == &button_ && menu_.isVisible()) {
-    switch (keysym) {
-    case keys::Tab:
-      if (isShiftDown())
-        menu_.focusPrevious();
-      else
-        menu_.focusNext();
-      break;
-    case keys::Down:
-      menu_.focusNext();
-      break;
-    case keys::Up:
-      menu_.focusPrevious();
-      break;
-    case keys::Return:
-      if (WMenuItem* item = menu_.getFocusedItem())
-        choose(item);
-      break;
-    case keys::Escape:
+    switch (menu_.onOpenerKey(keysym, isShiftDown())) {
+    case WLayoutMenu::OpenerKey::Close:
       menu_.popdown();
+      break;
+    case WLayoutMenu::OpenerKey::Choose:
+      choose(menu_.getFocusedItem());
+      break;
+    case WLayoutMenu::OpenerKey::Other:
       break;
     }
     return true;

@@ -80,4 +80,26 @@ bool WLayoutMenu::onKey(uint32_t keysym, bool down, Widget* source) {
   return WMenu::onKey(keysym, down, source);
 }
 
+WLayoutMenu::OpenerKey WLayoutMenu::onOpenerKey(uint32_t keysym, bool shiftDown) {
+  switch (keysym) {
+  case keys::Escape:
+    return OpenerKey::Close;
+  case keys::Return:
+    return getFocusedItem() ? OpenerKey::Choose : OpenerKey::Other;
+  case keys::Tab:
+    if (shiftDown)
+      focusPrevious();
+    else
+      focusNext();
+    break;
+  case keys::Down:
+    focusNext();
+    break;
+  case keys::Up:
+    focusPrevious();
+    break;
+  }
+  return OpenerKey::Other;
+}
+
 } // namespace wvw

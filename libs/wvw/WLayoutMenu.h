@@ -26,6 +26,13 @@ public:
   virtual void popup(const rfb::Point& point);
   virtual void popdown();
 
+  // What a key pressed on the opener while the menu is up asks of the opener.
+  enum class OpenerKey { Other, Close, Choose };
+  // Tab, Shift+Tab, Down and Up move the focus among the items here. Escape
+  // answers Close, and Return answers Choose when an item has the focus: the
+  // opener closes or chooses in its own way. Any other key does nothing.
+  OpenerKey onOpenerKey(uint32_t keysym, bool shiftDown);
+
   // The widget that gets the keys and the focus back; null: none.
   void setOpener(Widget* opener) { opener_ = opener; }
   WLayout* getOwner() const { return owner_; }

@@ -2,17 +2,11 @@
 
 #include "wvw/WMenuItem.h"
 
-#include "rfb/KeysymNames.h"
-
 #include "plat/LogWriter.h"
 
 static plat::LogWriter vlog("WMenuButton");
 
 namespace wvw {
-
-namespace {
-namespace keys = rfb::keys;
-}
 
 WMenuButton::WMenuButton(WLayout* owner, const char* text, int direction)
     : menu_(owner), label_(text), arrow_(direction), owner_(owner), keyPressSeen_(false) {
@@ -71,25 +65,16 @@ bool WMenuButton::onKey(uint32_t keysym, bool down, Widget* source) {
   }
   if (!down)
     return WBevelButton::onKey(keysym, down, source);
-  switch (keysym) {
-  case keys::Escape:
+  switch (menu_.onOpenerKey(keysym, isShiftDown())) {
+  case WLayoutMenu::OpenerKey::Close:
     menu_.popdown();
     break;
-  case keys::Return:
-    if (WMenuItem* item = menu_.getFocusedItem())
-      item->onClick(item);
+  case WLayoutMenu::OpenerKey::Choose: {
+    WMenuItem* item = menu_.getFocusedItem();
+    item->onClick(item);
     break;
-  case keys::Tab:
-    if (isShiftDown())
-      menu_.focusPrevious();
-    else
-      menu_.focusNext();
-    break;
-  case keys::Down:
-    menu_.focusNext();
-    break;
-  case keys::Up:
-    menu_.focusPrevious();
+  }
+  case WLayoutMenu::OpenerKey::Other:
     break;
   }
   return true;

@@ -91,25 +91,16 @@ bool WMenuGroup::onEnabledChange(Widget* source) {
 
 bool WMenuGroup::onKey(uint32_t keysym, bool down, Widget* source) {
   if (source == this && down && open_ && keysym != keys::Left && keysym != keys::Right) {
-    switch (keysym) {
-    case keys::Escape:
+    switch (menu_.onOpenerKey(keysym, isShiftDown())) {
+    case WLayoutMenu::OpenerKey::Close:
       popdown();
       break;
-    case keys::Return:
-      if (WMenuItem* item = menu_.getFocusedItem())
-        item->onClick(item);
+    case WLayoutMenu::OpenerKey::Choose: {
+      WMenuItem* item = menu_.getFocusedItem();
+      item->onClick(item);
       break;
-    case keys::Tab:
-      if (isShiftDown())
-        menu_.focusPrevious();
-      else
-        menu_.focusNext();
-      break;
-    case keys::Down:
-      menu_.focusNext();
-      break;
-    case keys::Up:
-      menu_.focusPrevious();
+    }
+    case WLayoutMenu::OpenerKey::Other:
       break;
     }
     return true;

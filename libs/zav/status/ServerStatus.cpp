@@ -6,6 +6,7 @@
 #include "plat/DString.h"
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
+#include "plat/StringUtils.h"
 #include "plat/crypto/KeySignature.h"
 #include "rdr/InStream.h"
 #include "rdr/OutStream.h"
@@ -25,12 +26,6 @@ namespace {
 // does not use; written as zeros, skipped when read.
 const int leadingBytes = 7;
 const int addressInUse = 98;
-
-bool sameText(const char* a, const char* b) {
-  if (!a || !b)
-    return a == b;
-  return strcmp(a, b) == 0;
-}
 
 // Appends text with every caret doubled, so that data never reads as mark-up.
 void appendEscaped(plat::DString& out, const char* text) {
@@ -93,7 +88,7 @@ void ServerStatus::setSecurity(bool hasPassword, const char* verifierList) {
 void ServerStatus::setKeySignature(const char* signature) {
   if (signature && !*signature)
     signature = nullptr;
-  if (!sameText(signature, keySignature_.get()))
+  if (!plat::strEqual(signature, keySignature_.get()))
     keySignature_ = plat::String(signature);
 }
 

@@ -1,16 +1,9 @@
 #include "ui/TooltipManager.h"
 
-namespace ui {
+#include "plat/DString.h"
+#include "plat/MarkUp.h"
 
-static std::string doubleCarets(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    out += c;
-    if (c == '^')
-      out += '^';
-  }
-  return out;
-}
+namespace ui {
 
 TooltipManager::TooltipManager(wvw::Widget* owner)
     : owner_(owner), tooltip_(new Tooltip(owner, 320)) {
@@ -62,7 +55,9 @@ bool TooltipManager::showTooltip(const rfb::Point& p, wvw::Widget* widget) {
   }
   if (!text)
     return true;
-  std::string shown = doubleCarets(*text);
+  plat::DString escaped;
+  plat::MarkUp::appendEscaped(escaped, text->c_str());
+  std::string shown = escaped.c_str();
   if (tooltip_->isShown()) {
     if (tooltip_->getText() == shown)
       return true;

@@ -99,21 +99,16 @@ void WEditListBox::removeItem(const char* text) {
     }
 }
 
-void WEditListBox::removeSelected(char** text) {
+plat::String WEditListBox::removeSelected() {
   if (selected_ < 0)
-    return;
-  if (text && *text) {
-    const char* t = items_[size_t(selected_)]->getText();
-    char* copy = new char[strlen(t) + 1];
-    strcpy(copy, t);
-    delete[] * text;
-    *text = copy;
-  }
+    return plat::String();
+  plat::String text(items_[size_t(selected_)]->getText());
   removeAt(selected_);
   adding_ = false;
   renaming_ = false;
   if (callback_)
     callback_->selectionCleared(this);
+  return text;
 }
 
 bool WEditListBox::isUnique(const char* text) {

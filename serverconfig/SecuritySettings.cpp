@@ -79,7 +79,8 @@ SecuritySettings::Loaded SecuritySettings::load(const plat::ParameterSet& workin
     for (int auth = 0; auth < noItem; auth++) {
       plat::String forward, reverse, check;
       makeSecurityTypes(enc, auth, &forward, &reverse, &check);
-      if (plat::strEqual(forward.get(), types.get()) && plat::strEqual(check.get(), verifier.get())) {
+      if (plat::strEqual(forward.get(), types.get()) &&
+          plat::strEqual(check.get(), verifier.get())) {
         result.encryption = enc;
         result.authentication = auth;
         break;

@@ -70,7 +70,8 @@ bool WLayoutMenu::onDetach(Widget* source) {
 }
 
 bool WLayoutMenu::onKey(uint32_t keysym, bool down, Widget* source) {
-  if (opener_ && source != this && isItem(source) && keysym != keys::Return && keysym != keys::space) {
+  if (opener_ && source != this && isItem(source) && keysym != keys::Return &&
+      keysym != keys::space) {
     if (clickMnemonic(keysym, down))
       return true;
     AliveCheck alive(this);

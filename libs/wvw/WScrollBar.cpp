@@ -42,7 +42,8 @@ bool WScrollBar::onSizeChange(Widget* source) {
     rfb::Point size(width_, height_);
     int length = along(orientation_, size), thickness = across(orientation_, size);
     auto rect = [this](int fromAlong, int toAlong, int thick) {
-      return rfb::Rect(pointAlong(orientation_, fromAlong, 0), pointAlong(orientation_, toAlong, thick));
+      return rfb::Rect(pointAlong(orientation_, fromAlong, 0),
+                       pointAlong(orientation_, toAlong, thick));
     };
     setChildRect(&decButton_, rect(0, thickness, thickness));
     setChildRect(&incButton_, rect(length - thickness, length, thickness));

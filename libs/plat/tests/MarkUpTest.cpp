@@ -15,7 +15,8 @@ TEST(MarkUpEscape, DoubledCaretsReadBackAsTheText) {
     plat::DString out;
     out.append("before ");
     plat::MarkUp::appendEscaped(out, text);
-    EXPECT_STREQ(plat::MarkUp::Stripper(out.c_str()).c_str(), (std::string("before ") + text).c_str());
+    EXPECT_STREQ(plat::MarkUp::Stripper(out.c_str()).c_str(),
+                 (std::string("before ") + text).c_str());
   }
   plat::DString out;
   out.append("x");

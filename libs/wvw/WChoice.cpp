@@ -205,16 +205,7 @@ bool WChoice::onKey(uint32_t keysym, bool down, Widget* source) {
     return true;
   }
   if (down && source == &button_ && menu_.isVisible()) {
-    switch (menu_.onOpenerKey(keysym, isShiftDown())) {
-    case WLayoutMenu::OpenerKey::Close:
-      menu_.popdown();
-      break;
-    case WLayoutMenu::OpenerKey::Choose:
-      choose(menu_.getFocusedItem());
-      break;
-    case WLayoutMenu::OpenerKey::Other:
-      break;
-    }
+    menu_.onOpenerKey(keysym, isShiftDown(), nullptr, [this](WMenuItem* item) { choose(item); });
     return true;
   }
   return WLayout::onKey(keysym, down, source);

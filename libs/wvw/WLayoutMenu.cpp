@@ -1,5 +1,7 @@
 #include "wvw/WLayoutMenu.h"
 
+#include "wvw/WMenuItem.h"
+
 #include "rfb/KeysymNames.h"
 
 #include "plat/LogWriter.h"
@@ -81,12 +83,23 @@ bool WLayoutMenu::onKey(uint32_t keysym, bool down, Widget* source) {
   return WMenu::onKey(keysym, down, source);
 }
 
-WLayoutMenu::OpenerKey WLayoutMenu::onOpenerKey(uint32_t keysym, bool shiftDown) {
+void WLayoutMenu::onOpenerKey(uint32_t keysym, bool shiftDown, const std::function<void()>& close,
+                              const std::function<void(WMenuItem*)>& choose) {
   switch (keysym) {
   case keys::Escape:
-    return OpenerKey::Close;
+    if (close)
+      close();
+    else
+      popdown();
+    break;
   case keys::Return:
-    return getFocusedItem() ? OpenerKey::Choose : OpenerKey::Other;
+    if (WMenuItem* item = getFocusedItem()) {
+      if (choose)
+        choose(item);
+      else
+        item->onClick(item);
+    }
+    break;
   case keys::Tab:
     if (shiftDown)
       focusPrevious();
@@ -100,7 +113,6 @@ WLayoutMenu::OpenerKey WLayoutMenu::onOpenerKey(uint32_t keysym, bool shiftDown)
     focusPrevious();
     break;
   }
-  return OpenerKey::Other;
 }
 
 } // namespace wvw

@@ -65,18 +65,7 @@ bool WMenuButton::onKey(uint32_t keysym, bool down, Widget* source) {
   }
   if (!down)
     return WBevelButton::onKey(keysym, down, source);
-  switch (menu_.onOpenerKey(keysym, isShiftDown())) {
-  case WLayoutMenu::OpenerKey::Close:
-    menu_.popdown();
-    break;
-  case WLayoutMenu::OpenerKey::Choose: {
-    WMenuItem* item = menu_.getFocusedItem();
-    item->onClick(item);
-    break;
-  }
-  case WLayoutMenu::OpenerKey::Other:
-    break;
-  }
+  menu_.onOpenerKey(keysym, isShiftDown());
   return true;
 }
 

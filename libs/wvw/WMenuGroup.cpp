@@ -91,18 +91,7 @@ bool WMenuGroup::onEnabledChange(Widget* source) {
 
 bool WMenuGroup::onKey(uint32_t keysym, bool down, Widget* source) {
   if (source == this && down && open_ && keysym != keys::Left && keysym != keys::Right) {
-    switch (menu_.onOpenerKey(keysym, isShiftDown())) {
-    case WLayoutMenu::OpenerKey::Close:
-      popdown();
-      break;
-    case WLayoutMenu::OpenerKey::Choose: {
-      WMenuItem* item = menu_.getFocusedItem();
-      item->onClick(item);
-      break;
-    }
-    case WLayoutMenu::OpenerKey::Other:
-      break;
-    }
+    menu_.onOpenerKey(keysym, isShiftDown(), [this] { popdown(); });
     return true;
   }
   return WBevelButton::onKey(keysym, down, source);

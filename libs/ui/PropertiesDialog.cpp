@@ -38,11 +38,8 @@ PropertiesDialog::PropertiesDialog(TXWindow* host, const std::vector<Page>& basi
       ok_("OK"), cancel_("Cancel"), apply_("Apply"), toggle_(nullptr), tabSheets_(&logo_, 8),
       sheetsWidth_(0), sheetsHeight_(0), close_(false), rebuilding_(false), callback_(nullptr) {
   tabSheets_.getSheets()->addCallback(this);
-  rfb::PixelLayout pf(32, 24, false, true, 255, 255, 255, 0, 8, 16);
-  logo_.resizeImage(pf, logoWidth, logoHeight);
   std::vector<uint32_t> pixels = logoPixels();
-  logo_.setPixels(pixels.data(), logoWidth, true);
-  logo_.setSize(logoWidth, logoHeight);
+  logo_.setRgbPixels(pixels.data(), logoWidth, logoHeight);
 
   // Sized for every page of both lists.
   rebuilding_ = true;

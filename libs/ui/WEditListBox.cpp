@@ -241,14 +241,18 @@ void WEditListBox::draw(rfb::WritablePixelBuffer* pb) {
   drawBevel(pb, rfb::Rect(0, 0, width_, height_), true, false);
 }
 
+void WEditListBox::settleBeforePress() {
+  if (adding_ || renaming_)
+    endEdit(true);
+  else
+    layoutItems();
+}
+
 bool WEditListBox::onButtonPress(int button, wvw::Widget* source) {
   AliveCheck alive(this);
   bool handled = false;
   if (source == scrollBar_.getSlider() || source == &emptyButton_) {
-    if (adding_ || renaming_)
-      endEdit(true);
-    else
-      layoutItems();
+    settleBeforePress();
     if (alive.gone())
       return true;
     selected_ = -1;
@@ -264,10 +268,7 @@ bool WEditListBox::onButtonPress(int button, wvw::Widget* source) {
         callback_->itemSelected(text.c_str(), this);
       if (alive.gone())
         return true;
-      if (adding_ || renaming_)
-        endEdit(true);
-      else
-        layoutItems();
+      settleBeforePress();
       if (alive.gone())
         return true;
       // The item may have moved or gone while the edit ended.

@@ -66,6 +66,9 @@ private:
   bool isUnique(const char* text);
   void restyle();
   void layoutItems();
+  // Before a press is handled: an edit in progress ends accepted, otherwise
+  // the items are laid out again.
+  void settleBeforePress();
   int itemIndex(wvw::Widget* w);
 
   Callback* callback_;

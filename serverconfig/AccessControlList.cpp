@@ -3,6 +3,7 @@
 #include "plat/ConfigParameter.h"
 #include "plat/Exception.h"
 #include "plat/ParameterSet.h"
+#include "plat/StringUtils.h"
 
 #include <string>
 #include <utility>
@@ -14,11 +15,7 @@ void AccessControlList::load(const plat::ParameterSet& config) {
   plat::ConfigParameter* hosts = config.get("Hosts");
   plat::String value = hosts->getValueStr();
   if (!value.isNull()) {
-    std::string text = value.get();
-    size_t start = 0;
-    for (;;) {
-      size_t comma = text.find(',', start);
-      std::string item = text.substr(start, comma == std::string::npos ? comma : comma - start);
+    for (const std::string& item : plat::strSplitAll(value.get(), ',')) {
       try {
         entries_.emplace_back(item.c_str());
       } catch (const plat::Exception&) {
@@ -26,9 +23,6 @@ void AccessControlList::load(const plat::ParameterSet& config) {
       }
       if (!entries_.empty() && entries_.back().isDefault())
         break;
-      if (comma == std::string::npos)
-        break;
-      start = comma + 1;
     }
   }
   if (entries_.empty() || !entries_.back().isDefault())

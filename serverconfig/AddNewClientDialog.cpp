@@ -1,5 +1,7 @@
 #include "serverconfig/AddNewClientDialog.h"
 
+#include "rfb/KeysymNames.h"
+
 #include "plat/LogWriter.h"
 
 #include <algorithm>
@@ -15,7 +17,7 @@ const int buttonWidth = 76;
 const int buttonHeight = 26;
 const int iconSize = ConnectionIcon::iconSize;
 const int fieldWidth = 260;
-const uint32_t returnKey = 0xFF0D;
+namespace keys = rfb::keys;
 } // namespace
 
 AddNewClientDialog::AddNewClientDialog(Display* dpy)
@@ -70,7 +72,7 @@ bool AddNewClientDialog::onChange(wvw::Widget* source) {
 }
 
 bool AddNewClientDialog::onKey(uint32_t keysym, bool down, wvw::Widget* source) {
-  if (keysym == returnKey && down && source == &address_ && ok_.isEnabled()) {
+  if (keysym == keys::Return && down && source == &address_ && ok_.isEnabled()) {
     endDialog(true);
     return true;
   }

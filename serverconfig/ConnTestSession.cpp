@@ -3,6 +3,7 @@
 #include "plat/DString.h"
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
+#include "plat/StringUtils.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -30,19 +31,12 @@ std::string sentence(const char* format, ...) {
 
 // True when address is one of the comma-separated entries of list.
 bool listed(const char* list, const char* address) {
-  if (!list || !address)
+  if (!address)
     return false;
-  std::string all(list);
-  size_t start = 0;
-  for (;;) {
-    size_t comma = all.find(',', start);
-    if (all.compare(start, comma == std::string::npos ? std::string::npos : comma - start,
-                    address) == 0)
+  for (const std::string& entry : plat::strSplitAll(list, ','))
+    if (entry == address)
       return true;
-    if (comma == std::string::npos)
-      return false;
-    start = comma + 1;
-  }
+  return false;
 }
 
 } // namespace

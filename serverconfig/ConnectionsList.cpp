@@ -1,22 +1,12 @@
 #include "serverconfig/ConnectionsList.h"
 
 #include "plat/Assert.h"
+#include "plat/StringUtils.h"
 #include "zav/Access.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace serverconfig {
-
-namespace {
-
-bool sameText(const plat::String& a, const plat::String& b) {
-  if (a.isNull() || b.isNull())
-    return a.isNull() && b.isNull();
-  return strcmp(a.get(), b.get()) == 0;
-}
-
-} // namespace
 
 const char* ConnectionsList::Entry::accessText() const {
   if (rights == zav::Access::Full)
@@ -29,8 +19,9 @@ const char* ConnectionsList::Entry::accessText() const {
 }
 
 bool ConnectionsList::Entry::operator==(const Entry& other) const {
-  return sameText(user, other.user) && sameText(address, other.address) &&
-         sameText(suffix, other.suffix) && rights == other.rights;
+  return plat::strEqual(user.get(), other.user.get()) &&
+         plat::strEqual(address.get(), other.address.get()) &&
+         plat::strEqual(suffix.get(), other.suffix.get()) && rights == other.rights;
 }
 
 void ConnectionsList::missingFrom(std::vector<Entry>& out, const std::vector<Entry>& from,

@@ -75,7 +75,8 @@ ConnectionsPage::ConnectionsPage(Display* dpy, TXWParent* owner, OptionsDialog::
       javaCheck_("Serve Java viewer on port", false), rfbPortField_(255), httpPortField_(255),
       ipFilterButton_("IP Filter..."), guestLabel_("Guest access:"),
       guestChoice_(this, false, true, 255), rfbPort_(params->get("rfbport")),
-      httpPort_(params->get("httpport")), portOffset_(0), settingHttpPort_(false), loading_(false) {
+      httpPort_(params->get("httpport")), portOffset_(0), settingHttpPort_(false),
+      loadingControl_(false) {
   portOffset_ = httpPort_->getValueInt() - rfbPort_->getValueInt();
   plat::ConfigParameter* guest = params->get("GuestAccess");
   customGuestAccess_ = guest->getValueStr().c_str();
@@ -225,7 +226,7 @@ bool ConnectionsPage::onChange(wvw::Widget* source) {
     }
     // A showing loads both ports from the parameters: the HTTP port is then
     // loaded as it is, not made up from the distance.
-    if (loading_)
+    if (loadingControl_)
       return ConnDlgBase::onChange(source);
     int http = std::max(0, std::min(maxPort, n + portOffset_));
     settingHttpPort_ = true;
@@ -247,11 +248,11 @@ bool ConnectionsPage::onChange(wvw::Widget* source) {
 
 bool ConnectionsPage::onAttach(wvw::Widget* source) {
   AliveCheck alive(this);
-  loading_ = true;
+  loadingControl_ = true;
   bool handled = ConnDlgBase::onAttach(source);
   if (alive.gone())
     return true;
-  loading_ = false;
+  loadingControl_ = false;
   if (source == acceptCheck_.getCheckBox()->getCheck())
     setSecurityEnabled(ticked(&acceptCheck_));
   else if (source == javaCheck_.getCheckBox()->getCheck())

@@ -71,7 +71,7 @@ private:
   int portOffset_;
   bool settingHttpPort_;
   // True while a control is loaded from its parameter.
-  bool loading_;
+  bool loadingControl_;
   // The decimal text last handed to a port parameter.
   std::string portText_;
   std::unique_ptr<AccessControlDlg> accessDialog_;

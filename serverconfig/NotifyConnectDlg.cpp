@@ -1,6 +1,7 @@
 #include "serverconfig/NotifyConnectDlg.h"
 
 #include "plat/DString.h"
+#include "plat/MarkUp.h"
 #include "plat/Time.h"
 
 #include <algorithm>
@@ -47,7 +48,7 @@ void NotifyConnectDlg::notify(const ConnectionsList::Entry& entry, bool connecte
   if (count_ == 1) {
     const char* user = entry.user.get();
     plat::DString name;
-    name.appendReplacing(user && *user ? user : "(anonymous)", "^", "^^");
+    plat::MarkUp::appendEscaped(name, user && *user ? user : "(anonymous)");
     text.appendFormat("User ^b%s^n has ", name.c_str());
   } else {
     text.appendFormat("%u users have ", count_);

@@ -3,6 +3,8 @@
 #include "serverconfig/ExtPasswordDialog.h"
 #include "serverconfig/PasswordDialogModel.h"
 
+#include "rfb/KeysymNames.h"
+
 #include "plat/ConfigParameter.h"
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
@@ -19,7 +21,7 @@ const int buttonWidth = 60;
 const int buttonHeight = 25;
 const int extendedWidth = 160;
 const int tooltipWidth = 320;
-const uint32_t returnKey = 0xFF0D;
+namespace keys = rfb::keys;
 } // namespace
 
 PasswordDialog::PasswordDialog(Display* dpy, TXWindow* owner, const char* title,
@@ -132,7 +134,7 @@ bool PasswordDialog::onAttach(wvw::Widget* source) {
 }
 
 bool PasswordDialog::onKey(uint32_t keysym, bool down, wvw::Widget* source) {
-  if (keysym == returnKey && !down) {
+  if (keysym == keys::Return && !down) {
     if (source == &password_)
       confirm_.takeFocus();
     else if (source == &confirm_)

@@ -3,6 +3,7 @@
 #include "plat/ConfigParameter.h"
 #include "plat/Exception.h"
 #include "plat/ParameterSet.h"
+#include "plat/StringUtils.h"
 
 #include <cctype>
 #include <cstdio>
@@ -36,12 +37,6 @@ bool validId(int id) {
 plat::String valueOf(const plat::ParameterSet& set, const char* name) {
   plat::ConfigParameter* p = set.find(name);
   return p ? p->getValueStr() : plat::String();
-}
-
-bool sameText(const plat::String& a, const plat::String& b) {
-  if (a.isNull() || b.isNull())
-    return a.isNull() && b.isNull();
-  return strcmp(a.get(), b.get()) == 0;
 }
 
 void setText(plat::ParameterSet& set, const char* name, const char* value) {
@@ -84,7 +79,8 @@ SecuritySettings::Loaded SecuritySettings::load(const plat::ParameterSet& workin
     for (int auth = 0; auth < noItem; auth++) {
       plat::String forward, reverse, check;
       makeSecurityTypes(enc, auth, &forward, &reverse, &check);
-      if (sameText(forward, types) && sameText(check, verifier)) {
+      if (plat::strEqual(forward.get(), types.get()) &&
+          plat::strEqual(check.get(), verifier.get())) {
         result.encryption = enc;
         result.authentication = auth;
         break;

@@ -11,6 +11,7 @@
 
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
+#include "plat/StringUtils.h"
 #include "plat/unix/PrimaryIp4.h"
 #include "zav/Access.h"
 
@@ -30,31 +31,6 @@ namespace {
 
 const int headerWidth = 420, iconSize = 24, buttonWidth = 110, buttonHeight = 25;
 const int xSpacing = 3, ySpacing = 3;
-
-// A decimal number, or def when the text is absent or not a number.
-long decimal(const char* text, long def) {
-  if (!text || !*text)
-    return def;
-  char* end;
-  long value = strtol(text, &end, 10);
-  return *end ? def : value;
-}
-
-// The comma-separated entries of text.
-std::vector<std::string> entries(const char* text) {
-  std::vector<std::string> out;
-  std::string all = text ? text : "";
-  size_t start = 0;
-  while (start <= all.size()) {
-    size_t comma = all.find(',', start);
-    if (comma == std::string::npos)
-      comma = all.size();
-    if (comma > start)
-      out.push_back(all.substr(start, comma - start));
-    start = comma + 1;
-  }
-  return out;
-}
 
 } // namespace
 
@@ -108,7 +84,7 @@ StatusDialog::StatusDialog(Display* dpy, Callback* callback,
                       static_cast<TXDialog*>(&guestLoginBox_)})
     d->setCallback(this);
 
-  model_.setMode(decimal(callback_->getStatusParam("is_module"), 0) != 0 ? 1 : 3);
+  model_.setMode(plat::strDecimal(callback_->getStatusParam("is_module"), 0) != 0 ? 1 : 3);
   model_.setNoActionLinks(false);
   refreshAll(false);
   layOut();
@@ -137,8 +113,8 @@ void StatusDialog::updateNetworkStatus(bool refresh) {
     model_.setRfbPort(0);
   } else {
     model_.setRfbListenerError(
-        unsigned(decimal(callback_->getStatusParam("active_listener_error_number"), 0)));
-    model_.setRfbPort(unsigned(decimal(callback_->getParam("rfbPort"), 0)));
+        unsigned(plat::strDecimal(callback_->getStatusParam("active_listener_error_number"), 0)));
+    model_.setRfbPort(unsigned(plat::strDecimal(callback_->getParam("rfbPort"), 0)));
   }
   allow = callback_->getParam("AllowHttp");
   if (allow && strcmp(allow, "0") == 0) {
@@ -146,8 +122,8 @@ void StatusDialog::updateNetworkStatus(bool refresh) {
     model_.setWebPort(0);
   } else {
     model_.setWebListenerError(
-        unsigned(decimal(callback_->getStatusParam("passive_listener_error_number"), 0)));
-    model_.setWebPort(unsigned(decimal(callback_->getParam("httpPort"), 0)));
+        unsigned(plat::strDecimal(callback_->getStatusParam("passive_listener_error_number"), 0)));
+    model_.setWebPort(unsigned(plat::strDecimal(callback_->getParam("httpPort"), 0)));
   }
   plat::String hosts(callback_->getParam("Hosts"));
   plat::String transports(callback_->getParam("InTransports"));
@@ -155,7 +131,7 @@ void StatusDialog::updateNetworkStatus(bool refresh) {
 
   std::vector<plat::String> addresses;
   bool ipv4 = false;
-  for (const std::string& t : entries(transports.get()))
+  for (const std::string& t : plat::strSplitAll(transports.get(), ','))
     ipv4 = ipv4 || strcasecmp(t.c_str(), "ipv4") == 0;
   if (ipv4) {
     plat::String primary;
@@ -167,8 +143,8 @@ void StatusDialog::updateNetworkStatus(bool refresh) {
     bool havePrimary = !primary.isNull() && primary.get()[0];
     if (havePrimary)
       addresses.push_back(primary);
-    for (const std::string& a : entries(callback_->getStatusParam("ip_addrs"))) {
-      if (havePrimary && (a == primary.get() || a.compare(0, 4, "127.") == 0))
+    for (const std::string& a : plat::strSplitAll(callback_->getStatusParam("ip_addrs"), ',')) {
+      if (a.empty() || (havePrimary && (a == primary.get() || a.compare(0, 4, "127.") == 0)))
         continue;
       addresses.push_back(plat::String(a.c_str()));
     }
@@ -198,7 +174,7 @@ void StatusDialog::updateKeySignature(bool refresh) {
 
 void StatusDialog::updateSecurity(bool refresh) {
   const char* has = callback_->getStatusParam("has_zav_passwd");
-  bool hasPassword = !(has && decimal(has, -1) == 0);
+  bool hasPassword = !(has && plat::strDecimal(has, -1) == 0);
   model_.setSecurity(hasPassword, callback_->getParam("UserPasswdVerifier"));
   if (refresh)
     refreshTexts();
@@ -236,10 +212,10 @@ void StatusDialog::refreshTexts() {
 }
 
 void StatusDialog::refreshIcon() {
-  long shareFiles = decimal(callback_->getParam("ShareFiles"), 0);
-  long enableChat = decimal(callback_->getParam("EnableChat"), 0);
-  long guestLogin = decimal(callback_->getParam("EnableGuestLogin"), 0);
-  long disableTray = decimal(callback_->getParam("DisableTrayIcon"), 0);
+  long shareFiles = plat::strDecimal(callback_->getParam("ShareFiles"), 0);
+  long enableChat = plat::strDecimal(callback_->getParam("EnableChat"), 0);
+  long guestLogin = plat::strDecimal(callback_->getParam("EnableGuestLogin"), 0);
+  long disableTray = plat::strDecimal(callback_->getParam("DisableTrayIcon"), 0);
   zav::Access::Rights guest(zav::Access::NoAccess);
   const char* guestText = callback_->getParam("GuestAccess");
   if (guestText)
@@ -289,7 +265,7 @@ wvw::Widget* StatusDialog::middleButton() {
 }
 
 void StatusDialog::toggleGuestLogin() {
-  bool wasOn = decimal(callback_->getParam("EnableGuestLogin"), 0) != 0;
+  bool wasOn = plat::strDecimal(callback_->getParam("EnableGuestLogin"), 0) != 0;
   callback_->setParam("EnableGuestLogin", wasOn ? "0" : "1");
   refreshIcon();
   // Only turning it on can meet a server without guest rights.

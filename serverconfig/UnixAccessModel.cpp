@@ -3,6 +3,7 @@
 #include "plat/ConfigParameter.h"
 #include "plat/Exception.h"
 #include "plat/ParameterSet.h"
+#include "plat/StringUtils.h"
 #include "zav/Access.h"
 
 #include <cctype>
@@ -114,21 +115,11 @@ void UnixAccessModel::load(const plat::ParameterSet& config, const char* current
 void UnixAccessModel::loadList(List list, const char* text, const char* currentUser) {
   std::vector<Entry>& entries = lists_[list];
   entries.clear();
-  if (!text)
-    return;
-  std::string all = text;
-  size_t start = 0;
-  for (;;) {
-    size_t comma = all.find(',', start);
-    std::string piece = all.substr(start, comma == std::string::npos ? comma : comma - start);
-    if (piece.empty()) {
-      // An empty piece carries nothing; dropping it keeps later additions
-      // from following a stray ",".
-      if (comma == std::string::npos)
-        break;
-      start = comma + 1;
+  for (const std::string& piece : plat::strSplitAll(text, ',')) {
+    // An empty piece carries nothing; dropping it keeps later additions
+    // from following a stray ",".
+    if (piece.empty())
       continue;
-    }
     Entry entry;
     size_t colon = piece.find(':');
     std::string name = colon == std::string::npos ? "" : piece.substr(0, colon);
@@ -152,9 +143,6 @@ void UnixAccessModel::loadList(List list, const char* text, const char* currentU
       }
     }
     entries.push_back(std::move(entry));
-    if (comma == std::string::npos)
-      break;
-    start = comma + 1;
   }
 }
 

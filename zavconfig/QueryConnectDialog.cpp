@@ -2,6 +2,7 @@
 
 #include "plat/DString.h"
 #include "plat/LogWriter.h"
+#include "plat/MarkUp.h"
 
 #include <algorithm>
 #include <cstring>
@@ -18,13 +19,9 @@ const int minHeight = 72;
 // border.
 const int textBottomGap = 3;
 
-void appendEscaped(plat::DString& out, const char* text) {
-  out.appendReplacing(text, "^", "^^");
-}
-
 void appendChoice(plat::DString& out, int link, const char* label) {
   plat::DString escaped;
-  appendEscaped(escaped, label);
+  plat::MarkUp::appendEscaped(escaped, label);
   out.append("^b\xe2\x80\xa2^n ");
   out.appendFormat("^%d{%s^}", link, escaped.c_str());
 }
@@ -50,7 +47,7 @@ plat::String QueryConnectDialog::shownUserName(const char* userName) {
 plat::String QueryConnectDialog::makeMessage(const char* userName, int seconds,
                                              zav::Access::Rights timeoutRights) {
   plat::DString name;
-  appendEscaped(name, shownUserName(userName).c_str());
+  plat::MarkUp::appendEscaped(name, shownUserName(userName).c_str());
   plat::DString out;
   out.appendFormat("User ^b%s^n is requesting remote access to your computer.\n\nIf you do "
                    "nothing within the next ^b%d^n seconds then the request will be ^b%s^n.",

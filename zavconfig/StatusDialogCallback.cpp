@@ -28,15 +28,6 @@ namespace zavconfig {
 
 namespace {
 
-// A decimal number, or def when the text is absent or not a number.
-long decimal(const char* text, long def) {
-  if (!text || !*text)
-    return def;
-  char* end;
-  long value = strtol(text, &end, 10);
-  return *end ? def : value;
-}
-
 // The text the server knows a connection by: "%s+%s" of address and suffix,
 // or the address alone when the server sent no suffix, so that the text goes
 // back as it came.
@@ -55,7 +46,7 @@ const char* const StatusDialogCallback::chatUnavailableText =
 
 StatusDialogCallback::StatusDialogCallback(Display* dpy, ft::UploadManager* uploadManager)
     : dpy_(dpy), uploadManager_(uploadManager) {
-  serverMode_ = decimal(getStatusParam("is_module"), 0) != 0 ? 1 : 3;
+  serverMode_ = plat::strDecimal(getStatusParam("is_module"), 0) != 0 ? 1 : 3;
 }
 
 StatusDialogCallback::~StatusDialogCallback() = default;
@@ -147,7 +138,8 @@ void StatusDialogCallback::notifyChanges(const std::vector<Entry>& added,
   // Without windows (command mode) there is nobody to tell.
   if (!windows_)
     return;
-  int seconds = int(std::clamp<long>(decimal(getParam("ConnNotifyTimeout"), 4), INT_MIN, INT_MAX));
+  int seconds =
+      int(std::clamp<long>(plat::strDecimal(getParam("ConnNotifyTimeout"), 4), INT_MIN, INT_MAX));
   for (const Entry& entry : gone)
     windows_->notifyConnect(entry, false, seconds);
   for (const Entry& entry : added)

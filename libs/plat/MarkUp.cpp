@@ -196,4 +196,9 @@ void MarkUp::Layout::onText(const char* text, int style, int link, bool emptyLin
   }
 }
 
+void MarkUp::appendEscaped(DString& out, const char* text) {
+  if (text)
+    out.appendReplacing(text, "^", "^^");
+}
+
 } // namespace plat

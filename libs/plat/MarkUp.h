@@ -84,6 +84,9 @@ public:
   // Splits text into runs for handler. Throws plat::Exception "Bad mark-up
   // char %c", "Bad margin operator %c" or "Malformed hyperlink".
   static void parse(const char* text, Handler* handler);
+  // Appends text (nothing for nullptr) with every caret doubled, so that
+  // outside data never reads as mark-up.
+  static void appendEscaped(DString& out, const char* text);
 };
 
 } // namespace plat

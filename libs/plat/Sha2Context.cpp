@@ -77,63 +77,46 @@ static inline void storeBE64(unsigned char* p, uint64_t v) {
   storeBE32(p + 4, static_cast<uint32_t>(v));
 }
 
-static void compress256(uint32_t state[8], const unsigned char* block) {
-  uint32_t w[16];
-  for (int i = 0; i < 16; i++)
-    w[i] = loadBE32(block + 4 * i);
-  uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
-  uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
-  for (int t = 0; t < 64; t++) {
-    uint32_t wt = w[t & 15];
-    if (t >= 16) {
-      uint32_t w15 = w[(t + 1) & 15], w2 = w[(t + 14) & 15];
-      uint32_t s0 = rotr32(w15, 7) ^ rotr32(w15, 18) ^ (w15 >> 3);
-      uint32_t s1 = rotr32(w2, 17) ^ rotr32(w2, 19) ^ (w2 >> 10);
-      wt += s0 + w[(t + 9) & 15] + s1;
-      w[t & 15] = wt;
-    }
-    uint32_t t1 =
-        h + (rotr32(e, 6) ^ rotr32(e, 11) ^ rotr32(e, 25)) + ((e & f) ^ (~e & g)) + k256[t] + wt;
-    uint32_t t2 = (rotr32(a, 2) ^ rotr32(a, 13) ^ rotr32(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
-    h = g;
-    g = f;
-    f = e;
-    e = d + t1;
-    d = c;
-    c = b;
-    b = a;
-    a = t1 + t2;
-  }
-  state[0] += a;
-  state[1] += b;
-  state[2] += c;
-  state[3] += d;
-  state[4] += e;
-  state[5] += f;
-  state[6] += g;
-  state[7] += h;
-}
+// The two widths run the same compression; they differ in the word, the
+// number of rounds, the round constants and the rotation amounts.
+struct Sha256Words {
+  using Word = uint32_t;
+  static const int rounds = 64;
+  static Word load(const unsigned char* p) { return loadBE32(p); }
+  static Word k(int t) { return k256[t]; }
+  static Word sum0(Word a) { return rotr32(a, 2) ^ rotr32(a, 13) ^ rotr32(a, 22); }
+  static Word sum1(Word e) { return rotr32(e, 6) ^ rotr32(e, 11) ^ rotr32(e, 25); }
+  static Word sigma0(Word w) { return rotr32(w, 7) ^ rotr32(w, 18) ^ (w >> 3); }
+  static Word sigma1(Word w) { return rotr32(w, 17) ^ rotr32(w, 19) ^ (w >> 10); }
+};
 
-static void compress512(uint64_t state[8], const unsigned char* block) {
-  uint64_t w[16];
+struct Sha512Words {
+  using Word = uint64_t;
+  static const int rounds = 80;
+  static Word load(const unsigned char* p) { return loadBE64(p); }
+  static Word k(int t) { return k512[t]; }
+  static Word sum0(Word a) { return rotr64(a, 28) ^ rotr64(a, 34) ^ rotr64(a, 39); }
+  static Word sum1(Word e) { return rotr64(e, 14) ^ rotr64(e, 18) ^ rotr64(e, 41); }
+  static Word sigma0(Word w) { return rotr64(w, 1) ^ rotr64(w, 8) ^ (w >> 7); }
+  static Word sigma1(Word w) { return rotr64(w, 19) ^ rotr64(w, 61) ^ (w >> 6); }
+};
+
+template <class Words>
+static void compress(typename Words::Word state[8], const unsigned char* block) {
+  using Word = typename Words::Word;
+  Word w[16];
   for (int i = 0; i < 16; i++)
-    w[i] = loadBE64(block + 8 * i);
-  uint64_t a = state[0], b = state[1], c = state[2], d = state[3];
-  uint64_t e = state[4], f = state[5], g = state[6], h = state[7];
-  for (int t = 0; t < 80; t++) {
-    uint64_t wt;
-    if (t < 16) {
-      wt = w[t];
-    } else {
-      uint64_t w15 = w[(t + 1) & 15], w2 = w[(t + 14) & 15];
-      uint64_t s0 = rotr64(w15, 1) ^ rotr64(w15, 8) ^ (w15 >> 7);
-      uint64_t s1 = rotr64(w2, 19) ^ rotr64(w2, 61) ^ (w2 >> 6);
-      wt = w[t & 15] + s0 + w[(t + 9) & 15] + s1;
+    w[i] = Words::load(block + sizeof(Word) * i);
+  Word a = state[0], b = state[1], c = state[2], d = state[3];
+  Word e = state[4], f = state[5], g = state[6], h = state[7];
+  for (int t = 0; t < Words::rounds; t++) {
+    Word wt = w[t & 15];
+    if (t >= 16) {
+      wt += Words::sigma0(w[(t + 1) & 15]) + w[(t + 9) & 15] + Words::sigma1(w[(t + 14) & 15]);
       w[t & 15] = wt;
     }
-    uint64_t t1 =
-        h + (rotr64(e, 14) ^ rotr64(e, 18) ^ rotr64(e, 41)) + ((e & f) ^ (~e & g)) + k512[t] + wt;
-    uint64_t t2 = (rotr64(a, 28) ^ rotr64(a, 34) ^ rotr64(a, 39)) + ((a & b) ^ (a & c) ^ (b & c));
+    Word t1 = h + Words::sum1(e) + ((e & f) ^ (~e & g)) + Words::k(t) + wt;
+    Word t2 = Words::sum0(a) + ((a & b) ^ (a & c) ^ (b & c));
     h = g;
     g = f;
     f = e;
@@ -215,16 +198,16 @@ void sha2Update(const void* data, size_t length, Sha2Context* ctx) {
     if (used + take < blockSize)
       return;
     if (wide)
-      compress512(ctx->state.s64, ctx->block);
+      compress<Sha512Words>(ctx->state.s64, ctx->block);
     else
-      compress256(ctx->state.s32, ctx->block);
+      compress<Sha256Words>(ctx->state.s32, ctx->block);
   }
   if (wide) {
     for (; length >= 128; p += 128, length -= 128)
-      compress512(ctx->state.s64, p);
+      compress<Sha512Words>(ctx->state.s64, p);
   } else {
     for (; length >= 64; p += 64, length -= 64)
-      compress256(ctx->state.s32, p);
+      compress<Sha256Words>(ctx->state.s32, p);
   }
   if (length)
     memcpy(ctx->block, p, length);
@@ -239,9 +222,9 @@ void sha2Final(unsigned char* digest, Sha2Context* ctx) {
   if (used > blockSize - lengthField) {
     memset(ctx->block + used, 0, blockSize - used);
     if (wide)
-      compress512(ctx->state.s64, ctx->block);
+      compress<Sha512Words>(ctx->state.s64, ctx->block);
     else
-      compress256(ctx->state.s32, ctx->block);
+      compress<Sha256Words>(ctx->state.s32, ctx->block);
     used = 0;
   }
   memset(ctx->block + used, 0, blockSize - used);
@@ -252,11 +235,11 @@ void sha2Final(unsigned char* digest, Sha2Context* ctx) {
     storeBE64(ctx->block + blockSize - 16, ctx->length >> 61);
   unsigned char full[64];
   if (wide) {
-    compress512(ctx->state.s64, ctx->block);
+    compress<Sha512Words>(ctx->state.s64, ctx->block);
     for (int i = 0; i < 8; i++)
       storeBE64(full + 8 * i, ctx->state.s64[i]);
   } else {
-    compress256(ctx->state.s32, ctx->block);
+    compress<Sha256Words>(ctx->state.s32, ctx->block);
     for (int i = 0; i < 8; i++)
       storeBE32(full + 4 * i, ctx->state.s32[i]);
   }

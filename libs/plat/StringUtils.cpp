@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -148,6 +149,35 @@ bool strStartsWith(const char* text, const char* prefix) {
   if (!text)
     return *prefix == '\0';
   return strncmp(text, prefix, strlen(prefix)) == 0;
+}
+
+bool strEqual(const char* a, const char* b) {
+  if (!a || !b)
+    return a == b;
+  return strcmp(a, b) == 0;
+}
+
+long strDecimal(const char* text, long def) {
+  if (!text || !*text)
+    return def;
+  char* end;
+  long value = strtol(text, &end, 10);
+  return *end ? def : value;
+}
+
+std::vector<std::string> strSplitAll(const char* text, char c) {
+  std::vector<std::string> pieces;
+  if (!text)
+    return pieces;
+  for (;;) {
+    const char* at = strchr(text, c);
+    if (!at) {
+      pieces.emplace_back(text);
+      return pieces;
+    }
+    pieces.emplace_back(text, at);
+    text = at + 1;
+  }
 }
 
 // Shared by the three tokenizers: cuts the text at 'at' (sepLen bytes long).

@@ -6,6 +6,8 @@
 #include "plat/String.h"
 
 #include <cstdarg>
+#include <string>
+#include <vector>
 
 namespace plat {
 
@@ -43,6 +45,11 @@ int strLen(const char* text);
 // output may be nullptr, and the text may be the one an output holds.
 bool strSplit(const char* text, char c, String* head, String* tail, bool fromEnd = false);
 
+// The pieces of text between the occurrences of c, empty ones included: the
+// whole text when c does not occur, one empty piece for an empty text, none
+// for nullptr.
+std::vector<std::string> strSplitAll(const char* text, char c);
+
 // Cuts trailing white space.
 void strTrimRight(String& text);
 // Removes leading white space.
@@ -54,6 +61,11 @@ void strToLower(String& text);
 // True when text begins with prefix; a null prefix always matches; a null
 // text matches only an empty prefix.
 bool strStartsWith(const char* text, const char* prefix);
+// Equal texts, or both absent.
+bool strEqual(const char* a, const char* b);
+// The base-10 number (strtol's leading blanks and sign allowed) that fills
+// the whole text; def for nullptr, an empty text or anything after the digits.
+long strDecimal(const char* text, long def);
 
 // In-place tokenizers over a writable text. Each returns the text at the
 // cursor; when the separator occurs it is overwritten by a NUL and the cursor

@@ -66,9 +66,15 @@ uint64_t addMs(uint64_t time, int ms) {
 
 void sleepMs(int ms) {
   struct timeval tv;
-  tv.tv_sec = ms / 1000;
-  tv.tv_usec = (ms % 1000) * 1000;
-  select(0, nullptr, nullptr, nullptr, &tv);
+  select(0, nullptr, nullptr, nullptr, selectTimeout(ms, &tv));
+}
+
+struct timeval* selectTimeout(int ms, struct timeval* tv) {
+  if (ms < 0)
+    return nullptr;
+  tv->tv_sec = ms / 1000;
+  tv->tv_usec = (ms % 1000) * 1000;
+  return tv;
 }
 
 } // namespace plat

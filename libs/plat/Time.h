@@ -2,6 +2,8 @@
 // since 1601-01-01 00:00 UTC, with conversions and millisecond arithmetic.
 #pragma once
 
+#include <sys/time.h>
+
 #include <cstdint>
 
 namespace plat {
@@ -19,5 +21,8 @@ int msDiff(uint64_t a, uint64_t b);
 uint64_t addMs(uint64_t time, int ms);
 // Waits ms milliseconds in select() on no descriptors.
 void sleepMs(int ms);
+// The time-out argument of select() for ms milliseconds, filled into tv;
+// nullptr (no limit) for a negative ms.
+struct timeval* selectTimeout(int ms, struct timeval* tv);
 
 } // namespace plat

@@ -2,6 +2,7 @@
 
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
+#include "plat/Time.h"
 
 #include <sys/select.h>
 
@@ -17,13 +18,8 @@ int waitForFd(int fd, bool forWrite, int timeoutMs) {
   FD_ZERO(&fds);
   FD_SET(fd, &fds);
   struct timeval tv;
-  struct timeval* tvp = nullptr;
-  if (timeoutMs >= 0) {
-    tv.tv_sec = timeoutMs / 1000;
-    tv.tv_usec = (timeoutMs % 1000) * 1000;
-    tvp = &tv;
-  }
-  return select(fd + 1, forWrite ? nullptr : &fds, forWrite ? &fds : nullptr, nullptr, tvp);
+  return select(fd + 1, forWrite ? nullptr : &fds, forWrite ? &fds : nullptr, nullptr,
+                plat::selectTimeout(timeoutMs, &tv));
 }
 
 } // namespace rdr

@@ -46,6 +46,13 @@ public:
   Point hotspot() const { return image_.getOrigin().negate(); }
 
 protected:
+  // Whether the image's pixel at (x, y), (0, 0) being its top-left, shows.
+  virtual bool isVisible(int x, int y) const = 0;
+  // The first half of a crop: moves the hotspot onto the image's nearest
+  // pixel and gives the box of the visible pixels in the cursor's
+  // coordinates, with the hotspot's own pixel so that the hotspot stays
+  // inside; getRect() when there is nothing to cut.
+  Rect visibleBox();
   // Moves the image to r's top-left without touching its pixels; r must
   // have the image's size.
   void moveImage(const Rect& r);

@@ -51,23 +51,13 @@ std::unique_ptr<uint8_t[]> CursorWithAlpha::getBitmask(uint32_t*, uint32_t*) con
   return nullptr;
 }
 
+bool CursorWithAlpha::isVisible(int x, int y) const {
+  return alphaAt(x, y) != 0;
+}
+
 void CursorWithAlpha::crop() {
-  int w = image_.width(), h = image_.height();
-  if (w == 0 || h == 0)
-    return;
-  Point hot = hotspot();
-  hot.x = std::min(std::max(hot.x, 0), w - 1);
-  hot.y = std::min(std::max(hot.y, 0), h - 1);
-  Rect whole = Rect::at(hot.negate(), w, h);
-  moveImage(whole);
-  // The box keeps the hotspot's own pixel, so that the hotspot stays inside
-  // the image.
-  Rect box(0, 0, 1, 1);
-  for (int y = 0; y < h; y++)
-    for (int x = 0; x < w; x++)
-      if (alphaAt(x, y) != 0)
-        box = box.unionBoundary(Rect(x, y, x + 1, y + 1).translate(whole.tl));
-  if (box == whole)
+  Rect box = visibleBox();
+  if (box == getRect())
     return;
   CursorWithAlpha cropped(image_.getPF(), box);
   cropped.image_.setColourMap(image_.getColourMap(), false);

@@ -28,6 +28,9 @@ public:
 
   int alphaThreshold() const { return alphaThreshold_; }
 
+protected:
+  bool isVisible(int x, int y) const override;
+
 private:
   int alphaAt(int x, int y) const;
 

@@ -103,29 +103,13 @@ std::unique_ptr<uint8_t[]> CursorWithMask::getBitmask(uint32_t* pixel0, uint32_t
   return bits;
 }
 
-// The image box of the shown pixels, in the image's own coordinates.
-static Rect shownBox(const CursorWithMask& c) {
-  Rect box;
-  const ManagedPixelBuffer& im = c.image();
-  for (int y = 0; y < im.height(); y++)
-    for (int x = 0; x < im.width(); x++)
-      if (c.isShown(x, y))
-        box = box.unionBoundary(Rect(x, y, x + 1, y + 1));
-  return box;
+bool CursorWithMask::isVisible(int x, int y) const {
+  return isShown(x, y);
 }
 
 void CursorWithMask::crop() {
-  int w = image_.width(), h = image_.height();
-  if (w == 0 || h == 0)
-    return;
-  Point hot = hotspot();
-  hot.x = std::min(std::max(hot.x, 0), w - 1);
-  hot.y = std::min(std::max(hot.y, 0), h - 1);
-  Rect whole = Rect::at(hot.negate(), w, h);
-  moveImage(whole);
-  // The box keeps the hotspot's own pixel, so that the hotspot stays inside
-  // the image.
-  Rect box = shownBox(*this).translate(hot.negate()).unionBoundary(Rect(0, 0, 1, 1));
+  Rect box = visibleBox();
+  Rect whole = getRect();
   if (box == whole)
     return;
   CursorWithMask cropped;

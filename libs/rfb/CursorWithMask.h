@@ -39,6 +39,7 @@ public:
   bool isShown(int x, int y) const;
 
 protected:
+  bool isVisible(int x, int y) const override;
   void setShown(int x, int y);
 
 private:

@@ -1,7 +1,6 @@
 #include "ui/PropertiesDialog.h"
 
 #include "plat/LogWriter.h"
-#include "rfb/PixelLayout.h"
 #include "tx/TXWindow.h"
 
 #include <cstdint>
@@ -27,10 +26,7 @@ PropertiesDialog::PropertiesDialog(TXWindow* host, const std::vector<Page>& basi
       ok_("OK"), cancel_("Cancel"), apply_("Apply"), toggle_(nullptr), tabSheets_(&logo_, 8),
       sheetsWidth_(0), sheetsHeight_(0), close_(false), rebuilding_(false), callback_(nullptr) {
   tabSheets_.getSheets()->addCallback(this);
-  rfb::PixelLayout pf(32, 24, false, true, 255, 255, 255, 0, 8, 16);
-  logo_.resizeImage(pf, logoWidth, logoHeight);
-  logo_.setPixels(propertiesLogoData, logoWidth, true);
-  logo_.setSize(logoWidth, logoHeight);
+  logo_.setRgbPixels(propertiesLogoData, logoWidth, logoHeight);
 
   // Sized for every page of both lists.
   rebuilding_ = true;

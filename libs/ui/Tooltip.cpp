@@ -1,5 +1,8 @@
 #include "ui/Tooltip.h"
 
+#include "plat/DString.h"
+#include "plat/MarkUp.h"
+
 #include <algorithm>
 
 namespace ui {
@@ -31,12 +34,8 @@ void Tooltip::setText(const char* markedUp) {
 }
 
 void Tooltip::setPlainText(const char* text) {
-  std::string escaped;
-  for (const char* p = text ? text : ""; *p; p++) {
-    escaped += *p;
-    if (*p == '^')
-      escaped += '^';
-  }
+  plat::DString escaped;
+  plat::MarkUp::appendEscaped(escaped, text);
   setText(escaped.c_str());
 }
 

@@ -1,18 +1,10 @@
 #include "ui/TooltipManager.h"
 
+#include "plat/DString.h"
 #include "plat/Exception.h"
+#include "plat/MarkUp.h"
 
 namespace ui {
-
-static std::string doubleCarets(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    out += c;
-    if (c == '^')
-      out += '^';
-  }
-  return out;
-}
 
 TooltipManager::TooltipManager(wvw::Widget* owner)
     : owner_(owner), tooltip_(new Tooltip(owner, 320)) {
@@ -71,7 +63,9 @@ bool TooltipManager::showTooltip(const rfb::Point& p, wvw::Widget* source) {
   }
   if (!text)
     return true;
-  std::string shown = doubleCarets(*text);
+  plat::DString escaped;
+  plat::MarkUp::appendEscaped(escaped, text->c_str());
+  std::string shown = escaped.c_str();
   if (tooltip_->isShown()) {
     if (tooltip_->getText() == shown)
       return true;

@@ -1,5 +1,7 @@
 #include "ui/WAdvancedListBox.h"
 
+#include "rfb/KeysymNames.h"
+
 #include "plat/BoolParameter.h"
 #include "plat/EnumParameter.h"
 #include "plat/LogWriter.h"
@@ -16,8 +18,7 @@ namespace ui {
 static plat::LogWriter vlog("WAdvancedLB");
 
 namespace {
-const uint32_t keyHome = 0xff50, keyUp = 0xff52, keyDown = 0xff54, keyPageUp = 0xff55,
-               keyPageDown = 0xff56, keyEnd = 0xff57, keyEscape = 0xff1b;
+namespace keys = rfb::keys;
 const int scrollBarWidth = 16;
 } // namespace
 
@@ -291,7 +292,7 @@ bool WAdvancedListBox::onButtonRelease(int button, wvw::Widget* source) {
 bool WAdvancedListBox::onKey(uint32_t keysym, bool down, wvw::Widget* source) {
   bool editing = text_.isVisible() || choice_.isVisible();
   if (editing) {
-    if (down && keysym == keyEscape) {
+    if (down && keysym == keys::Escape) {
       closeEditor();
       return true;
     }
@@ -322,22 +323,22 @@ bool WAdvancedListBox::onKey(uint32_t keysym, bool down, wvw::Widget* source) {
     int end = int(rows_.size()) * rowHeight_;
     bool moved = false;
     switch (keysym) {
-    case keyHome:
+    case keys::Home:
       moved = setSlider(0);
       break;
-    case keyUp:
+    case keys::Up:
       moved = setSlider(v - rowHeight_);
       break;
-    case keyDown:
+    case keys::Down:
       moved = setSlider(v + rowHeight_);
       break;
-    case keyPageUp:
+    case keys::Page_Up:
       moved = setSlider(v - page < 1 ? 0 : v - page);
       break;
-    case keyPageDown:
+    case keys::Page_Down:
       moved = setSlider(v + page > end ? end : v + page);
       break;
-    case keyEnd:
+    case keys::End:
       moved = setSlider(end);
       break;
     default:

@@ -1,5 +1,7 @@
 #include "ui/WEditListBox.h"
 
+#include "rfb/KeysymNames.h"
+
 #include "plat/LogWriter.h"
 
 #include <algorithm>
@@ -10,7 +12,7 @@ namespace ui {
 static plat::LogWriter vlog("WEditListBox");
 
 namespace {
-const uint32_t keyReturn = 0xff0d;
+namespace keys = rfb::keys;
 const int scrollBarWidth = 16;
 } // namespace
 
@@ -97,21 +99,16 @@ void WEditListBox::removeItem(const char* text) {
     }
 }
 
-void WEditListBox::removeSelected(char** text) {
+plat::String WEditListBox::removeSelected() {
   if (selected_ < 0)
-    return;
-  if (text && *text) {
-    const char* t = items_[size_t(selected_)]->getText();
-    char* copy = new char[strlen(t) + 1];
-    strcpy(copy, t);
-    delete[] * text;
-    *text = copy;
-  }
+    return plat::String();
+  plat::String text(items_[size_t(selected_)]->getText());
   removeAt(selected_);
   adding_ = false;
   renaming_ = false;
   if (callback_)
     callback_->selectionCleared(this);
+  return text;
 }
 
 bool WEditListBox::isUnique(const char* text) {
@@ -244,14 +241,18 @@ void WEditListBox::draw(rfb::WritablePixelBuffer* pb) {
   drawBevel(pb, rfb::Rect(0, 0, width_, height_), true, false);
 }
 
+void WEditListBox::settleBeforePress() {
+  if (adding_ || renaming_)
+    endEdit(true);
+  else
+    layoutItems();
+}
+
 bool WEditListBox::onButtonPress(int button, wvw::Widget* source) {
   AliveCheck alive(this);
   bool handled = false;
   if (source == scrollBar_.getSlider() || source == &emptyButton_) {
-    if (adding_ || renaming_)
-      endEdit(true);
-    else
-      layoutItems();
+    settleBeforePress();
     if (alive.gone())
       return true;
     selected_ = -1;
@@ -267,10 +268,7 @@ bool WEditListBox::onButtonPress(int button, wvw::Widget* source) {
         callback_->itemSelected(text.c_str(), this);
       if (alive.gone())
         return true;
-      if (adding_ || renaming_)
-        endEdit(true);
-      else
-        layoutItems();
+      settleBeforePress();
       if (alive.gone())
         return true;
       // The item may have moved or gone while the edit ended.
@@ -302,7 +300,7 @@ bool WEditListBox::onButtonPress(int button, wvw::Widget* source) {
 }
 
 bool WEditListBox::onKey(uint32_t keysym, bool down, wvw::Widget* source) {
-  if (keysym == keyReturn && !down && source == &edit_) {
+  if (keysym == keys::Return && !down && source == &edit_) {
     AliveCheck alive(this);
     endEdit(true);
     if (selected_ >= 0 && callback_) {

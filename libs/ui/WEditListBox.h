@@ -8,6 +8,8 @@
 #include "ui/WDiscreteScrollBar.h"
 #include "ui/WLabelItem.h"
 
+#include "plat/String.h"
+
 #include "wvw/Style.h"
 #include "wvw/WButton.h"
 #include "wvw/WLayout.h"
@@ -42,9 +44,8 @@ public:
   // False, changing nothing, when an item has exactly that text.
   bool addItem(const char* text);
   void removeItem(const char* text);
-  // When text points at a non-null text, it is replaced by a new[] copy of
-  // the removed item's text, which the caller frees with delete[].
-  void removeSelected(char** text = nullptr);
+  // The removed item's text; absent when no item was selected.
+  plat::String removeSelected();
   void beginAdd();
   void endEdit(bool accept);
 
@@ -65,6 +66,9 @@ private:
   bool isUnique(const char* text);
   void restyle();
   void layoutItems();
+  // Before a press is handled: an edit in progress ends accepted, otherwise
+  // the items are laid out again.
+  void settleBeforePress();
   int itemIndex(wvw::Widget* w);
 
   Callback* callback_;

@@ -1,5 +1,7 @@
 #include "ui/WFileDialog.h"
 
+#include "rfb/KeysymNames.h"
+
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
 
@@ -13,8 +15,7 @@
 static plat::LogWriter vlog("WFileDialog");
 
 namespace {
-const uint32_t keyBackSpace = 0xFF08, keyReturn = 0xFF0D, keyEscape = 0xFF1B, keyUp = 0xFF52,
-               keyDown = 0xFF54, keyDelete = 0xFFFF, keySlash = 0x2F;
+namespace keys = rfb::keys;
 // Room for the horizontal scroll bar under a list wider than its view.
 const int scrollBarHeight = 16;
 // What an item keeps clear of the view's edge when scrolled into view.
@@ -380,17 +381,17 @@ bool WFileDialog::onKey(uint32_t keysym, bool down, wvw::Widget* source) {
   if (done_)
     return true;
   bool inField = source == &pathField_;
-  if (down && keysym == keyEscape) {
+  if (down && keysym == keys::Escape) {
     onClick(&cancel_);
     return true;
   }
-  if (down && keysym == keyReturn && (inField || source == &list_)) {
+  if (down && keysym == keys::Return && (inField || source == &list_)) {
     onClick(&ok_);
     return true;
   }
-  if (keysym == keyUp || keysym == keyDown) {
+  if (keysym == keys::Up || keysym == keys::Down) {
     if (down) {
-      if (keysym == keyUp)
+      if (keysym == keys::Up)
         list_.selectPrevious();
       else
         list_.selectNext();
@@ -398,11 +399,11 @@ bool WFileDialog::onKey(uint32_t keysym, bool down, wvw::Widget* source) {
     return true;
   }
   if (inField && down) {
-    if (keysym == keySlash) {
+    if (keysym == keys::slash) {
       pathField_.clearSelection();
-    } else if (keysym == keyBackSpace && pathField_.isControlDown()) {
+    } else if (keysym == keys::BackSpace && pathField_.isControlDown()) {
       selectPathComponent(true);
-    } else if (keysym == keyDelete && pathField_.isControlDown()) {
+    } else if (keysym == keys::Delete && pathField_.isControlDown()) {
       selectPathComponent(false);
     }
   }

@@ -1,5 +1,7 @@
 #include "ui/WFileList.h"
 
+#include "rfb/KeysymNames.h"
+
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
 #include "wvw/Font.h"
@@ -11,8 +13,7 @@
 static plat::LogWriter vlog("WFileList");
 
 namespace {
-const uint32_t keyReturn = 0xFF0D, keyHome = 0xFF50, keyLeft = 0xFF51, keyUp = 0xFF52,
-               keyRight = 0xFF53, keyDown = 0xFF54, keyEnd = 0xFF57;
+namespace keys = rfb::keys;
 // The gap around and between the items, and the step of the Left and Right
 // keys into the neighbouring column.
 const int margin = 4;
@@ -310,7 +311,7 @@ bool WFileList::onKey(uint32_t keysym, bool down, wvw::Widget* source) {
   }
   endTypeAhead();
   switch (keysym) {
-  case keyReturn: {
+  case keys::Return: {
     // Return on a selected item activates it; with none it goes on to the
     // handlers (a dialog takes it as its default button), not to the
     // button, which would click the list where the pointer last was.
@@ -320,21 +321,21 @@ bool WFileList::onKey(uint32_t keysym, bool down, wvw::Widget* source) {
     }
     return WLayout::onKey(keysym, down, source);
   }
-  case keyDown:
+  case keys::Down:
     selectNext();
     return true;
-  case keyUp:
+  case keys::Up:
     selectPrevious();
     return true;
-  case keyLeft:
-  case keyRight:
-    if (selectBeside(keysym == keyRight))
+  case keys::Left:
+  case keys::Right:
+    if (selectBeside(keysym == keys::Right))
       return true;
     break;
-  case keyHome:
-  case keyEnd:
+  case keys::Home:
+  case keys::End:
     if (!items_.empty()) {
-      Item* target = keysym == keyHome ? &items_.front() : &items_.back();
+      Item* target = keysym == keys::Home ? &items_.front() : &items_.back();
       selectOnly(target);
       if (reportSelection(target))
         invalidate();

@@ -1,5 +1,7 @@
 #include "wvw/WButton.h"
 
+#include "rfb/KeysymNames.h"
+
 #include "plat/LogWriter.h"
 
 static plat::LogWriter vlog("WButton");
@@ -7,7 +9,7 @@ static plat::LogWriter vlog("WButton");
 namespace wvw {
 
 namespace {
-const uint32_t XK_Return = 0xFF0D, XK_space = 0x20;
+namespace keys = rfb::keys;
 // The buttons that press a push button: 0-2 (3 and 4 are the wheel).
 const int pressButtons = 0x7;
 } // namespace
@@ -94,7 +96,7 @@ bool WButton::onButtonRelease(int button, Widget* source) {
 }
 
 bool WButton::onKey(uint32_t keysym, bool down, Widget* source) {
-  if (source == this && (keysym == XK_Return || keysym == XK_space)) {
+  if (source == this && (keysym == keys::Return || keysym == keys::space)) {
     AliveCheck alive(this);
     bool wasPressed = pressed_;
     bool changed = setPressed(down && enabled_);

@@ -64,8 +64,12 @@ void WCheck::draw(rfb::WritablePixelBuffer* pb) {
   if (!checked_)
     return;
   uint32_t pixel = colourToPixel(enabled_ ? s->textColour : s->disabledTextColour, pb);
-  pb->maskRect(rfb::Rect::at(rfb::Point((width_ - 8) / 2, (height_ - 8) / 2), 8, 8), pixel,
-               radio_ ? dot : tick, 1, 0);
+  drawMark(pb, pixel);
+}
+
+void WCheck::drawMark(rfb::WritablePixelBuffer* pb, uint32_t pixel) {
+  rfb::Rect r = rfb::Rect::at(rfb::Point((width_ - 8) / 2, (height_ - 8) / 2), 8, 8);
+  pb->maskRect(r, pixel, radio_ ? dot : tick);
 }
 
 } // namespace wvw

@@ -27,6 +27,10 @@ public:
   bool isRadio() const { return radio_; }
   bool isIndeterminate() const { return indeterminate_; }
 
+protected:
+  // The 8 x 8 tick, or the dot of a radio button, centred in the widget.
+  void drawMark(rfb::WritablePixelBuffer* pb, uint32_t pixel);
+
 private:
   bool checked_;
   bool radio_;

@@ -1,5 +1,7 @@
 #include "wvw/WCheckBox.h"
 
+#include "rfb/KeysymNames.h"
+
 #include "plat/LogWriter.h"
 
 static plat::LogWriter vlog("WCheckBox");
@@ -7,7 +9,7 @@ static plat::LogWriter vlog("WCheckBox");
 namespace wvw {
 
 namespace {
-const uint32_t XK_space = 0x20;
+namespace keys = rfb::keys;
 }
 
 WCheckBox::WCheckBox() : check_(false, false) {
@@ -54,7 +56,7 @@ bool WCheckBox::onClick(Widget* source) {
 
 // Only a release that ends a press of space clicks.
 bool WCheckBox::onKey(uint32_t keysym, bool down, Widget* source) {
-  if (source == this && keysym == XK_space) {
+  if (source == this && keysym == keys::space) {
     AliveCheck alive(this);
     bool changed = setPressed(down && enabled_);
     if (alive.gone())

@@ -1,5 +1,7 @@
 #include "wvw/WChoice.h"
 
+#include "rfb/KeysymNames.h"
+
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
 
@@ -11,8 +13,7 @@ static plat::LogWriter vlog("WChoice");
 namespace wvw {
 
 namespace {
-const uint32_t XK_Tab = 0xFF09, XK_Return = 0xFF0D, XK_Escape = 0xFF1B, XK_Up = 0xFF52,
-               XK_Down = 0xFF54;
+namespace keys = rfb::keys;
 const int buttonWidth = 19;
 
 const char* labelOf(WMenuItem* item) {
@@ -196,35 +197,15 @@ bool WChoice::onClick(Widget* source) {
 }
 
 bool WChoice::onKey(uint32_t keysym, bool down, Widget* source) {
-  if (down && source == &text_ && (keysym == XK_Up || keysym == XK_Down)) {
+  if (down && source == &text_ && (keysym == keys::Up || keysym == keys::Down)) {
     AliveCheck alive(this);
-    stepSelection(keysym == XK_Down);
+    stepSelection(keysym == keys::Down);
     if (!alive.gone())
       selectAll();
     return true;
   }
   if (down && source == &button_ && menu_.isVisible()) {
-    switch (keysym) {
-    case XK_Tab:
-      if (isShiftDown())
-        menu_.focusPrevious();
-      else
-        menu_.focusNext();
-      break;
-    case XK_Down:
-      menu_.focusNext();
-      break;
-    case XK_Up:
-      menu_.focusPrevious();
-      break;
-    case XK_Return:
-      if (WMenuItem* item = menu_.getFocusedItem())
-        choose(item);
-      break;
-    case XK_Escape:
-      menu_.popdown();
-      break;
-    }
+    menu_.onOpenerKey(keysym, isShiftDown(), nullptr, [this](WMenuItem* item) { choose(item); });
     return true;
   }
   return WLayout::onKey(keysym, down, source);

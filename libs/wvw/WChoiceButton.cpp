@@ -2,6 +2,8 @@
 
 #include "wvw/WLayoutMenu.h"
 
+#include "rfb/KeysymNames.h"
+
 #include "plat/LogWriter.h"
 
 static plat::LogWriter vlog("WChoiceButton");
@@ -9,7 +11,7 @@ static plat::LogWriter vlog("WChoiceButton");
 namespace wvw {
 
 namespace {
-const uint32_t XK_Return = 0xFF0D;
+namespace keys = rfb::keys;
 }
 
 WChoiceButton::WChoiceButton(WLayoutMenu* menu)
@@ -24,7 +26,7 @@ bool WChoiceButton::onKey(uint32_t keysym, bool down, Widget* source) {
       menuClosedAtPress_ = !menu_->isVisible();
     } else if (!menuClosedAtPress_) {
       menuClosedAtPress_ = true;
-      if (keysym == XK_Return)
+      if (keysym == keys::Return)
         setPressed(false);
       return true;
     }

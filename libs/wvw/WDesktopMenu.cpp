@@ -2,10 +2,12 @@
 
 #include "wvw/WDesktop.h"
 
+#include "rfb/KeysymNames.h"
+
 namespace wvw {
 
 namespace {
-const uint32_t XK_Escape = 0xFF1B;
+namespace keys = rfb::keys;
 } // namespace
 
 WDesktopMenu::WDesktopMenu(WDesktop* desktop) : WMenu(), desktop_(desktop) {
@@ -17,7 +19,7 @@ WDesktopMenu::~WDesktopMenu() {
 }
 
 bool WDesktopMenu::onKey(uint32_t keysym, bool down, Widget* source) {
-  if (down && keysym == XK_Escape) {
+  if (down && keysym == keys::Escape) {
     // Handlers told of the removal may delete the menu.
     AliveCheck alive(this);
     desktop_->removeWindow(this);

@@ -2,27 +2,13 @@
 // x axis plus the minimum.
 #pragma once
 
-#include "wvw/WSlider.h"
+#include "wvw/WAxisSlider.h"
 
 namespace wvw {
 
-class WHSlider : public WSlider {
+class WHSlider : public WAxisSlider {
 public:
-  WHSlider();
-  ~WHSlider() override;
-
-  // The position stays where it was, clamped into the new range.
-  void setRange(int minimum, int maximum);
-  // Clamped into the range.
-  void setValue(int value);
-  int getValue();
-  void setPageSize(int page);
-
-  int getMinimum() const { return minimum_; }
-  int getMaximum() const { return minimum_ + getMaxPos().x; }
-
-private:
-  int minimum_;
+  WHSlider() : WAxisSlider(Orientation::Horizontal) {}
 };
 
 } // namespace wvw

@@ -35,6 +35,13 @@ void WImage::setPixels(const void* data, int stride, bool premultiplied) {
   invalidate();
 }
 
+void WImage::setRgbPixels(const void* data, int width, int height) {
+  rfb::PixelLayout pf(32, 24, false, true, 255, 255, 255, 0, 8, 16);
+  resizeImage(pf, width, height);
+  setPixels(data, width, true);
+  setSize(width, height);
+}
+
 void WImage::setIcon(const char* name, int size) {
   IconFile icon = findIcon(name);
   if (icon.size == 0)

@@ -25,6 +25,10 @@ public:
   // pixels apart (negative: bottom-up); unless premultiplied, each pixel is
   // then multiplied by its alpha.
   void setPixels(const void* data, int stride, bool premultiplied);
+  // Sizes the image and the widget to width x height and copies in data:
+  // premultiplied 32-bit pixels, bytes red, green, blue (as a little-endian
+  // true-colour layout of depth 24), rows width pixels apart.
+  void setRgbPixels(const void* data, int width, int height);
   // Loads the registered icon's 32-bit image of size x size pixels and sizes
   // the widget to it. Throws plat::Exception "Bad icon name '%s'" for a name
   // not registered, and the icon reader's errors for a damaged file or a

@@ -1,5 +1,9 @@
 #include "wvw/WLayoutMenu.h"
 
+#include "wvw/WMenuItem.h"
+
+#include "rfb/KeysymNames.h"
+
 #include "plat/LogWriter.h"
 
 #include <algorithm>
@@ -9,7 +13,7 @@ static plat::LogWriter vlog("WLayoutMenu");
 namespace wvw {
 
 namespace {
-const uint32_t XK_Return = 0xFF0D, XK_space = 0x20;
+namespace keys = rfb::keys;
 }
 
 WLayoutMenu::WLayoutMenu(WLayout* owner) : owner_(owner), opener_(nullptr) {
@@ -68,7 +72,8 @@ bool WLayoutMenu::onDetach(Widget* source) {
 }
 
 bool WLayoutMenu::onKey(uint32_t keysym, bool down, Widget* source) {
-  if (opener_ && source != this && isItem(source) && keysym != XK_Return && keysym != XK_space) {
+  if (opener_ && source != this && isItem(source) && keysym != keys::Return &&
+      keysym != keys::space) {
     if (clickMnemonic(keysym, down))
       return true;
     AliveCheck alive(this);
@@ -76,6 +81,38 @@ bool WLayoutMenu::onKey(uint32_t keysym, bool down, Widget* source) {
       return true;
   }
   return WMenu::onKey(keysym, down, source);
+}
+
+void WLayoutMenu::onOpenerKey(uint32_t keysym, bool shiftDown, const std::function<void()>& close,
+                              const std::function<void(WMenuItem*)>& choose) {
+  switch (keysym) {
+  case keys::Escape:
+    if (close)
+      close();
+    else
+      popdown();
+    break;
+  case keys::Return:
+    if (WMenuItem* item = getFocusedItem()) {
+      if (choose)
+        choose(item);
+      else
+        item->onClick(item);
+    }
+    break;
+  case keys::Tab:
+    if (shiftDown)
+      focusPrevious();
+    else
+      focusNext();
+    break;
+  case keys::Down:
+    focusNext();
+    break;
+  case keys::Up:
+    focusPrevious();
+    break;
+  }
 }
 
 } // namespace wvw

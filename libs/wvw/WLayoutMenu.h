@@ -7,6 +7,8 @@
 
 #include "wvw/WMenu.h"
 
+#include <functional>
+
 namespace wvw {
 
 class WLayoutMenu : public WMenu {
@@ -25,6 +27,13 @@ public:
   // in as many columns as fit the root's height, and gives it the focus.
   virtual void popup(const rfb::Point& point);
   virtual void popdown();
+
+  // A key pressed on the opener while the menu is up: Tab, Shift+Tab, Down
+  // and Up move the focus among the items, Escape calls close (by default
+  // popdown) and Return hands the focused item, if any, to choose (by default
+  // the item is clicked). Any other key does nothing.
+  void onOpenerKey(uint32_t keysym, bool shiftDown, const std::function<void()>& close = nullptr,
+                   const std::function<void(WMenuItem*)>& choose = nullptr);
 
   // The widget that gets the keys and the focus back; null: none.
   void setOpener(Widget* opener) { opener_ = opener; }

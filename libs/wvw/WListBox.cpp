@@ -2,6 +2,8 @@
 
 #include "wvw/Font.h"
 
+#include "rfb/KeysymNames.h"
+
 #include "plat/LogWriter.h"
 
 #include <algorithm>
@@ -11,8 +13,7 @@ static plat::LogWriter vlog("WListBox");
 namespace wvw {
 
 namespace {
-const uint32_t XK_Home = 0xFF50, XK_Up = 0xFF52, XK_Down = 0xFF54, XK_Page_Up = 0xFF55,
-               XK_Page_Down = 0xFF56, XK_End = 0xFF57;
+namespace keys = rfb::keys;
 const int barWidth = 16;
 const int wheelRows = 3;
 } // namespace
@@ -234,33 +235,33 @@ bool WListBox::onClick(Widget* source) {
 }
 
 bool WListBox::onKey(uint32_t keysym, bool down, Widget* source) {
-  if (source != &focusFrame_ || !down || keysym < XK_Home || keysym > XK_End)
+  if (source != &focusFrame_ || !down || keysym < keys::Home || keysym > keys::End)
     return WLayout::onKey(keysym, down, source);
   int sel = selected_, top = getTopRow(), vis = int(rows_.size()), rel = sel - top;
   int step = 0;
   switch (keysym) {
-  case XK_Home:
+  case keys::Home:
     step = -sel;
     break;
-  case XK_Up:
+  case keys::Up:
     step = -1;
     break;
-  case XK_Down:
+  case keys::Down:
     step = 1;
     break;
-  case XK_Page_Up:
+  case keys::Page_Up:
     step = rel != 0 ? -rel : -vis;
     break;
-  case XK_Page_Down:
+  case keys::Page_Down:
     step = rel != vis - 1 ? vis - rel - 1 : vis;
     break;
-  case XK_End:
+  case keys::End:
     step = count_ - 1 - sel;
     break;
   default:
     return WLayout::onKey(keysym, down, source);
   }
-  if (step == 0 && keysym != XK_Up && keysym != XK_Down)
+  if (step == 0 && keysym != keys::Up && keysym != keys::Down)
     return WLayout::onKey(keysym, down, source);
   int index = count_ == 0 ? -1 : std::clamp(sel + step, 0, count_ - 1);
   AliveCheck alive(this);

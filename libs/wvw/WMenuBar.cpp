@@ -3,6 +3,8 @@
 #include "wvw/WMenuGroup.h"
 #include "wvw/WMenuItem.h"
 
+#include "rfb/KeysymNames.h"
+
 #include "plat/LogWriter.h"
 
 static plat::LogWriter vlog("WMenuBar");
@@ -10,7 +12,7 @@ static plat::LogWriter vlog("WMenuBar");
 namespace wvw {
 
 namespace {
-const uint32_t XK_Left = 0xFF51, XK_Right = 0xFF53;
+namespace keys = rfb::keys;
 }
 
 WMenuBar::WMenuBar() : lastEntry_(nullptr) {
@@ -87,7 +89,7 @@ bool WMenuBar::onKey(uint32_t keysym, bool down, Widget* source) {
       return true;
     }
   }
-  if (entries_.size() < 2 || (keysym != XK_Left && keysym != XK_Right))
+  if (entries_.size() < 2 || (keysym != keys::Left && keysym != keys::Right))
     return WLayout::onKey(keysym, down, source);
   int n = int(entries_.size()), current = -1;
   for (int i = 0; i < n && current < 0; i++)
@@ -100,7 +102,7 @@ bool WMenuBar::onKey(uint32_t keysym, bool down, Widget* source) {
   int next;
   if (current < 0)
     next = 0;
-  else if (keysym == XK_Left)
+  else if (keysym == keys::Left)
     next = (current + n - 1) % n;
   else
     next = (current + 1) % n;

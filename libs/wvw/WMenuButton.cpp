@@ -8,11 +8,6 @@ static plat::LogWriter vlog("WMenuButton");
 
 namespace wvw {
 
-namespace {
-const uint32_t XK_Tab = 0xFF09, XK_Return = 0xFF0D, XK_Escape = 0xFF1B, XK_Up = 0xFF52,
-               XK_Down = 0xFF54;
-}
-
 WMenuButton::WMenuButton(WLayout* owner, const char* text, int direction)
     : menu_(owner), label_(text), arrow_(direction), owner_(owner), keyPressSeen_(false) {
   content_.addChild(&label_);
@@ -70,27 +65,7 @@ bool WMenuButton::onKey(uint32_t keysym, bool down, Widget* source) {
   }
   if (!down)
     return WBevelButton::onKey(keysym, down, source);
-  switch (keysym) {
-  case XK_Escape:
-    menu_.popdown();
-    break;
-  case XK_Return:
-    if (WMenuItem* item = menu_.getFocusedItem())
-      item->onClick(item);
-    break;
-  case XK_Tab:
-    if (isShiftDown())
-      menu_.focusPrevious();
-    else
-      menu_.focusNext();
-    break;
-  case XK_Down:
-    menu_.focusNext();
-    break;
-  case XK_Up:
-    menu_.focusPrevious();
-    break;
-  }
+  menu_.onOpenerKey(keysym, isShiftDown());
   return true;
 }
 

@@ -5,6 +5,8 @@
 #include "wvw/WMenuBar.h"
 #include "wvw/WMenuItem.h"
 
+#include "rfb/KeysymNames.h"
+
 #include "plat/LogWriter.h"
 
 #include <cctype>
@@ -15,8 +17,7 @@ static plat::LogWriter vlog("WMenuGroup");
 namespace wvw {
 
 namespace {
-const uint32_t XK_Tab = 0xFF09, XK_Return = 0xFF0D, XK_Escape = 0xFF1B, XK_Left = 0xFF51,
-               XK_Up = 0xFF52, XK_Right = 0xFF53, XK_Down = 0xFF54;
+namespace keys = rfb::keys;
 }
 
 WMenuGroup::WMenuGroup(WMenuBar* bar, const char* text)
@@ -89,28 +90,8 @@ bool WMenuGroup::onEnabledChange(Widget* source) {
 }
 
 bool WMenuGroup::onKey(uint32_t keysym, bool down, Widget* source) {
-  if (source == this && down && open_ && keysym != XK_Left && keysym != XK_Right) {
-    switch (keysym) {
-    case XK_Escape:
-      popdown();
-      break;
-    case XK_Return:
-      if (WMenuItem* item = menu_.getFocusedItem())
-        item->onClick(item);
-      break;
-    case XK_Tab:
-      if (isShiftDown())
-        menu_.focusPrevious();
-      else
-        menu_.focusNext();
-      break;
-    case XK_Down:
-      menu_.focusNext();
-      break;
-    case XK_Up:
-      menu_.focusPrevious();
-      break;
-    }
+  if (source == this && down && open_ && keysym != keys::Left && keysym != keys::Right) {
+    menu_.onOpenerKey(keysym, isShiftDown(), [this] { popdown(); });
     return true;
   }
   return WBevelButton::onKey(keysym, down, source);

@@ -3,6 +3,8 @@
 #include "wvw/Font.h"
 #include "wvw/Style.h"
 
+#include "rfb/KeysymNames.h"
+
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
 
@@ -14,7 +16,7 @@ static plat::LogWriter vlog("WRange");
 namespace wvw {
 
 namespace {
-const uint32_t XK_Left = 0xFF51, XK_Right = 0xFF53;
+namespace keys = rfb::keys;
 const int firstRepeatMs = 300, fastestRepeatMs = 100;
 } // namespace
 
@@ -85,11 +87,11 @@ bool WRange::timerCallback(plat::Timer* timer) {
 
 bool WRange::onKey(uint32_t keysym, bool down, Widget* source) {
   if ((source == this || source == &decButton_ || source == &incButton_) && !down) {
-    if (keysym == XK_Left) {
+    if (keysym == keys::Left) {
       decrement();
       return true;
     }
-    if (keysym == XK_Right) {
+    if (keysym == keys::Right) {
       increment();
       return true;
     }

@@ -1,5 +1,7 @@
 #include "wvw/WTabSheets.h"
 
+#include "rfb/KeysymNames.h"
+
 #include "plat/Assert.h"
 #include "plat/LogWriter.h"
 
@@ -10,7 +12,7 @@ static plat::LogWriter vlog("WTabSheets");
 namespace wvw {
 
 namespace {
-const uint32_t XK_Tab = 0xFF09;
+namespace keys = rfb::keys;
 const int scrollStep = 25;
 } // namespace
 
@@ -230,7 +232,7 @@ bool WTabSheets::onClick(Widget* source) {
 }
 
 bool WTabSheets::onKey(uint32_t keysym, bool down, Widget* source) {
-  if (keysym == XK_Tab && down && isControlDown()) {
+  if (keysym == keys::Tab && down && isControlDown()) {
     int n = int(sheets_.size());
     if (n > 0) {
       int next;

@@ -4,6 +4,7 @@
 #include "wvw/Style.h"
 
 #include "rfb/FullFramePixelBuffer.h"
+#include "rfb/KeysymNames.h"
 #include "rfb/Keysyms.h"
 
 #include "plat/LogWriter.h"
@@ -19,8 +20,7 @@ static plat::LogWriter vlog("WText");
 namespace wvw {
 
 namespace {
-const uint32_t XK_BackSpace = 0xFF08, XK_Tab = 0xFF09, XK_Home = 0xFF50, XK_Left = 0xFF51,
-               XK_Right = 0xFF53, XK_End = 0xFF57, XK_Delete = 0xFFFF;
+namespace keys = rfb::keys;
 
 int leadingOnes(unsigned char b) {
   int n = 0;
@@ -322,11 +322,11 @@ bool WText::onKey(uint32_t keysym, bool down, Widget* source) {
 void WText::processKey(uint32_t keysym) {
   bool shift = isShiftDown(), ctrl = isControlDown(), alt = isAltDown();
   switch (keysym) {
-  case XK_Left:
-  case XK_Right:
+  case keys::Left:
+  case keys::Right:
     if (selection_ && !shift)
       clearSelection();
-    if (keysym == XK_Left) {
+    if (keysym == keys::Left) {
       if (ctrl)
         wordLeft(shift);
       else
@@ -338,19 +338,19 @@ void WText::processKey(uint32_t keysym) {
         moveRight(shift);
     }
     return;
-  case XK_Home:
+  case keys::Home:
     setCaret(0, shift);
     return;
-  case XK_End:
+  case keys::End:
     setCaret(length(), shift);
     return;
-  case XK_BackSpace:
+  case keys::BackSpace:
     if (selection_)
       deleteSelection();
     else
       backspace();
     return;
-  case XK_Delete:
+  case keys::Delete:
     if (selection_)
       deleteSelection();
     else
@@ -420,7 +420,7 @@ int WText::hit(int x) {
 
 bool WText::onFocusChange(bool reverse, Widget* source) {
   if (source == this) {
-    if (isKeyDown(XK_Tab))
+    if (isKeyDown(keys::Tab))
       setSelection(0, -1);
     invalidate();
   }

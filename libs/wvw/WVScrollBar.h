@@ -1,45 +1,14 @@
 // A vertical scroll bar: an arrow button at each end (repeating while held)
 // and a slider between them; a press on the track beside the thumb pages.
-// The slider, buttons and repeat timer are members.
 #pragma once
 
-#include "wvw/WIconButton.h"
-#include "wvw/WLayout.h"
-#include "wvw/WVSlider.h"
-
-#include "plat/Timer.h"
+#include "wvw/WScrollBar.h"
 
 namespace wvw {
 
-class WVScrollBar : public WLayout, public plat::Timer::Callback {
+class WVScrollBar : public WScrollBar {
 public:
-  WVScrollBar();
-  ~WVScrollBar() override;
-
-  // A press on the track beside the thumb moves a page toward the pointer.
-  bool onButtonPress(int button, Widget* source) override;
-  // The arrow buttons step by one.
-  bool onClick(Widget* source) override;
-  // An arrow button pressed or released (re)starts the repeat timer.
-  bool onChange(Widget* source) override;
-  bool onSizeChange(Widget* source) override;
-  bool timerCallback(plat::Timer* timer) override;
-
-  int getValue() { return slider_.getValue(); }
-  void setValue(int value) { slider_.setValue(value); }
-  void setRange(int minimum, int maximum) { slider_.setRange(minimum, maximum); }
-  void setPageSize(int page) { slider_.setPageSize(page); }
-
-  WVSlider* getSlider() { return &slider_; }
-  WIconButton* getDecButton() { return &decButton_; }
-  WIconButton* getIncButton() { return &incButton_; }
-  plat::Timer* getRepeatTimer() { return &repeatTimer_; }
-
-private:
-  WVSlider slider_;
-  WIconButton decButton_;
-  WIconButton incButton_;
-  plat::Timer repeatTimer_;
+  WVScrollBar() : WScrollBar(Orientation::Vertical) {}
 };
 
 } // namespace wvw

@@ -2,27 +2,13 @@
 // y axis plus the minimum.
 #pragma once
 
-#include "wvw/WSlider.h"
+#include "wvw/WAxisSlider.h"
 
 namespace wvw {
 
-class WVSlider : public WSlider {
+class WVSlider : public WAxisSlider {
 public:
-  WVSlider();
-  ~WVSlider() override;
-
-  // The position stays where it was, clamped into the new range.
-  virtual void setRange(int minimum, int maximum);
-  // Clamped into the range.
-  virtual void setValue(int value);
-  virtual int getValue();
-  virtual void setPageSize(int page);
-
-  int getMinimum() const { return minimum_; }
-  int getMaximum() const { return minimum_ + getMaxPos().y; }
-
-private:
-  int minimum_;
+  WVSlider() : WAxisSlider(Orientation::Vertical) {}
 };
 
 } // namespace wvw

@@ -4,6 +4,7 @@
 #include "wvw/Style.h"
 #include "wvw/WLayout.h"
 
+#include "rfb/KeysymNames.h"
 #include "rfb/Keysyms.h"
 
 #include "plat/Exception.h"
@@ -14,9 +15,7 @@ static plat::LogWriter vlog("Widget");
 namespace wvw {
 
 namespace {
-const uint32_t XK_Tab = 0xFF09, XK_Up = 0xFF52, XK_Down = 0xFF54;
-const uint32_t XK_Shift_L = 0xFFE1, XK_Shift_R = 0xFFE2, XK_Control_L = 0xFFE3,
-               XK_Control_R = 0xFFE4, XK_Alt_L = 0xFFE9, XK_Alt_R = 0xFFEA;
+namespace keys = rfb::keys;
 } // namespace
 
 rfb::Colour Widget::Black(0, 0, 0);
@@ -156,7 +155,7 @@ bool Widget::onKey(uint32_t keysym, bool down, Widget* source) {
   if (!down || source != this)
     return false;
   switch (keysym) {
-  case XK_Tab:
+  case keys::Tab:
     if (parent_) {
       if (isShiftDown())
         parent_->focusPrevious();
@@ -164,11 +163,11 @@ bool Widget::onKey(uint32_t keysym, bool down, Widget* source) {
         parent_->focusNext();
     }
     return true;
-  case XK_Down:
+  case keys::Down:
     if (parent_)
       parent_->focusNext();
     return true;
-  case XK_Up:
+  case keys::Up:
     if (parent_)
       parent_->focusPrevious();
     return true;
@@ -371,13 +370,13 @@ void Widget::takeFocus() {
 }
 
 bool Widget::isShiftDown() {
-  return isKeyDown(XK_Shift_L) || isKeyDown(XK_Shift_R);
+  return isKeyDown(keys::Shift_L) || isKeyDown(keys::Shift_R);
 }
 bool Widget::isControlDown() {
-  return isKeyDown(XK_Control_L) || isKeyDown(XK_Control_R);
+  return isKeyDown(keys::Control_L) || isKeyDown(keys::Control_R);
 }
 bool Widget::isAltDown() {
-  return isKeyDown(XK_Alt_L) || isKeyDown(XK_Alt_R);
+  return isKeyDown(keys::Alt_L) || isKeyDown(keys::Alt_R);
 }
 
 WLayout* Widget::findRoot(rfb::Point* offset) {

@@ -4,6 +4,7 @@
 
 #include "rfb/Composite.h"
 #include "rfb/FullFramePixelBuffer.h"
+#include "rfb/KeysymNames.h"
 
 #include "plat/Assert.h"
 #include "plat/DString.h"
@@ -19,10 +20,7 @@ const int buttonStep = 23;
 const int buttonSide = 20;
 const int badgeSide = 17;
 
-const uint32_t keyUp = 0xFF52;
-const uint32_t keyDown = 0xFF54;
-const uint32_t keyReturn = 0xFF0D;
-const uint32_t keyDelete = 0xFFFF;
+namespace keys = rfb::keys;
 
 } // namespace
 
@@ -453,7 +451,7 @@ bool DownloadsUI::onKey(uint32_t keysym, bool down, wvw::Widget* source) {
     return WLayout::onKey(keysym, down, source);
   Item* sel = selectedRow();
   switch (keysym) {
-  case keyUp:
+  case keys::Up:
     if (!sel) {
       if (!rows.empty())
         select(rows.back(), true);
@@ -463,7 +461,7 @@ bool DownloadsUI::onKey(uint32_t keysym, bool down, wvw::Widget* source) {
       select(*std::prev(i), true);
     }
     return true;
-  case keyDown:
+  case keys::Down:
     if (!sel) {
       if (!rows.empty())
         select(rows.front(), true);
@@ -475,11 +473,11 @@ bool DownloadsUI::onKey(uint32_t keysym, bool down, wvw::Widget* source) {
       }
     }
     return true;
-  case keyReturn:
+  case keys::Return:
     if (sel && sel->offers(DownloadsDialog::Open))
       perform(DownloadsDialog::Open, sel);
     return true;
-  case keyDelete:
+  case keys::Delete:
     if (sel && sel->offers(DownloadsDialog::RemoveFromList))
       perform(DownloadsDialog::RemoveFromList, sel);
     return true;

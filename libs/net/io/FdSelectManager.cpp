@@ -3,6 +3,7 @@
 #include "net/io/FdIo.h"
 #include "net/io/FdListener.h"
 #include "plat/LogWriter.h"
+#include "plat/Time.h"
 #include "plat/TimerManager.h"
 
 #include <algorithm>
@@ -58,13 +59,7 @@ int FdSelectManager::doSelect(int nfds, fd_set* readFds, fd_set* writeFds, fd_se
   if (timeoutMs > 0)
     timeoutMs += 1;
   struct timeval tv;
-  struct timeval* tvp = nullptr;
-  if (timeoutMs >= 0) {
-    tv.tv_sec = timeoutMs / 1000;
-    tv.tv_usec = (timeoutMs % 1000) * 1000;
-    tvp = &tv;
-  }
-  int n = select(nfds, readFds, writeFds, exceptFds, tvp);
+  int n = select(nfds, readFds, writeFds, exceptFds, plat::selectTimeout(timeoutMs, &tv));
   if (n >= 0) {
     if (n > 0) {
       for (auto& l : listeners)

@@ -9,6 +9,21 @@
 
 namespace {
 
+TEST(MarkUpEscape, DoubledCaretsReadBackAsTheText) {
+  const char* texts[] = {"", "plain", "^", "a^b^^c", "^1{x^}", "end^"};
+  for (const char* text : texts) {
+    plat::DString out;
+    out.append("before ");
+    plat::MarkUp::appendEscaped(out, text);
+    EXPECT_STREQ(plat::MarkUp::Stripper(out.c_str()).c_str(),
+                 (std::string("before ") + text).c_str());
+  }
+  plat::DString out;
+  out.append("x");
+  plat::MarkUp::appendEscaped(out, nullptr);
+  EXPECT_STREQ(out.c_str(), "x");
+}
+
 TEST(MarkUpStripper, RemovesEveryCode) {
   struct Case {
     const char* text;

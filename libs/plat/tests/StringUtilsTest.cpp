@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -145,6 +146,40 @@ TEST(StrStartsWith, AbsentTextAndPrefix) {
   EXPECT_TRUE(plat::strStartsWith("hello", nullptr));
   EXPECT_TRUE(plat::strStartsWith(nullptr, ""));
   EXPECT_FALSE(plat::strStartsWith(nullptr, "a"));
+}
+
+TEST(StrSplitAll, KeepsEmptyPieces) {
+  struct Case {
+    const char* text;
+    std::vector<std::string> pieces;
+  } cases[] = {
+      {nullptr, {}},
+      {"", {""}},
+      {"a", {"a"}},
+      {"a,b", {"a", "b"}},
+      {",a,,b,", {"", "a", "", "b", ""}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(plat::strSplitAll(c.text, ','), c.pieces) << (c.text ? c.text : "(null)");
+}
+
+TEST(StrEqual, AbsentTextsAreEqualOnlyToEachOther) {
+  EXPECT_TRUE(plat::strEqual(nullptr, nullptr));
+  EXPECT_FALSE(plat::strEqual(nullptr, ""));
+  EXPECT_FALSE(plat::strEqual("", nullptr));
+  EXPECT_TRUE(plat::strEqual("ab", "ab"));
+  EXPECT_FALSE(plat::strEqual("ab", "abc"));
+}
+
+TEST(StrDecimal, WholeTextOrDefault) {
+  struct Case {
+    const char* text;
+    long value;
+  } cases[] = {
+      {nullptr, -7}, {"", -7}, {"12", 12}, {" -3", -3}, {"12x", -7}, {"x", -7}, {"0", 0},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(plat::strDecimal(c.text, -7), c.value) << (c.text ? c.text : "(null)");
 }
 
 TEST(StringVector, EraseMovesFollowingElementsDown) {

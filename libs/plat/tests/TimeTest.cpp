@@ -34,6 +34,17 @@ TEST(Time, MsDiffRoundsPositiveDifferencesUpAndClamps) {
     EXPECT_EQ(plat::msDiff(base + static_cast<uint64_t>(c.ticks), base), c.ms) << c.ticks;
 }
 
+TEST(Time, SelectTimeoutSplitsMillisecondsAndNegativeMeansNoLimit) {
+  struct timeval tv;
+  EXPECT_EQ(plat::selectTimeout(-1, &tv), nullptr);
+  ASSERT_EQ(plat::selectTimeout(0, &tv), &tv);
+  EXPECT_EQ(tv.tv_sec, 0);
+  EXPECT_EQ(tv.tv_usec, 0);
+  plat::selectTimeout(2345, &tv);
+  EXPECT_EQ(tv.tv_sec, 2);
+  EXPECT_EQ(tv.tv_usec, 345000);
+}
+
 TEST(Time, ConversionsCountFrom1601) {
   EXPECT_EQ(plat::unixTimeToTicks(0), 116444736000000000ULL);
   EXPECT_EQ(plat::unixTimeToTicks(1), 116444736010000000ULL);

@@ -6,6 +6,8 @@
 #include "plat/DString.h"
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
+#include "plat/MarkUp.h"
+#include "plat/StringUtils.h"
 #include "plat/crypto/KeySignature.h"
 #include "rdr/InStream.h"
 #include "rdr/OutStream.h"
@@ -26,20 +28,9 @@ namespace {
 const int leadingBytes = 7;
 const int addressInUse = 98;
 
-bool sameText(const char* a, const char* b) {
-  if (!a || !b)
-    return a == b;
-  return strcmp(a, b) == 0;
-}
-
-// Appends text with every caret doubled, so that data never reads as mark-up.
-void appendEscaped(plat::DString& out, const char* text) {
-  out.appendReplacing(text ? text : "", "^", "^^");
-}
-
 void appendLink(plat::DString& out, int link, const char* label) {
   out.appendFormat("^%d{", link);
-  appendEscaped(out, label);
+  plat::MarkUp::appendEscaped(out, label);
   out.append("^}");
 }
 
@@ -93,7 +84,7 @@ void ServerStatus::setSecurity(bool hasPassword, const char* verifierList) {
 void ServerStatus::setKeySignature(const char* signature) {
   if (signature && !*signature)
     signature = nullptr;
-  if (!sameText(signature, keySignature_.get()))
+  if (!plat::strEqual(signature, keySignature_.get()))
     keySignature_ = plat::String(signature);
 }
 
@@ -248,7 +239,7 @@ plat::String ServerStatus::listenerProblemText(const char* name, unsigned error,
   if (error == addressInUse) {
     plat::String owner = callback_ ? callback_->portOwner(int(port)) : plat::String();
     plat::DString escapedOwner;
-    appendEscaped(escapedOwner, owner.isNull() ? "another program" : owner.c_str());
+    plat::MarkUp::appendEscaped(escapedOwner, owner.isNull() ? "another program" : owner.c_str());
     text.appendFormat("Zav Server is unable to accept %s connections on port %u because the port "
                       "is in use by %s.",
                       name, port, escapedOwner.c_str());
@@ -265,7 +256,7 @@ plat::String ServerStatus::listenerProblemText(const char* name, unsigned error,
     plat::DString systemText;
     systemText.appendFormat("%s (%u)", strerror(int(error)), error);
     text.append("^b");
-    appendEscaped(text, systemText.c_str());
+    plat::MarkUp::appendEscaped(text, systemText.c_str());
     text.append("^n.");
   } else {
     text.appendFormat("Zav Server has been configured not to accept %s connections.", name);
@@ -289,7 +280,7 @@ plat::String ServerStatus::detailsMarkup() const {
       plat::String rfbAddr = rfbAddress();
       PLAT_ASSERT(rfbAddr.get());
       text.append("Address: ");
-      appendEscaped(text, rfbAddr.c_str());
+      plat::MarkUp::appendEscaped(text, rfbAddr.c_str());
       plat::DString links;
       auto addLink = [&links](int link, const char* label) {
         if (links.length())
@@ -311,7 +302,7 @@ plat::String ServerStatus::detailsMarkup() const {
         plat::String httpAddr = webAddress();
         PLAT_ASSERT(httpAddr.get());
         text.append("URL: ");
-        appendEscaped(text, httpAddr.c_str());
+        plat::MarkUp::appendEscaped(text, httpAddr.c_str());
         if (can(HLCallback::_copy))
           appendBracketedLink(text, 11, "copy");
       } else {
@@ -341,7 +332,7 @@ plat::String ServerStatus::detailsMarkup() const {
   text.append("\n");
   if (!keySignature_.isNull()) {
     text.append("Zav Server signature: ");
-    appendEscaped(text, keySignature_.c_str());
+    plat::MarkUp::appendEscaped(text, keySignature_.c_str());
     if (can(HLCallback::_showPopup))
       appendBracketedLink(text, 15, "what is this?");
   }
@@ -397,7 +388,7 @@ void ServerStatus::linkClicked(int link) {
                 "connections on any of the following IP addresses:");
     for (const plat::String& address : addresses_) {
       text.append("\n    ");
-      appendEscaped(text, address.c_str());
+      plat::MarkUp::appendEscaped(text, address.c_str());
     }
     popup("Multiple IP addresses", text.c_str());
     break;

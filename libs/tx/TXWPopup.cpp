@@ -2,8 +2,8 @@
 
 #include "tx/TXWRootLayout.h"
 
-TXWPopup::TXWPopup(Display* dpy, wvw::Widget* widget, TXWindow* parent, TXWRootLayout* rootLayout)
-    : TXWParent(dpy, widget, parent), rootLayout_(rootLayout) {
+TXWPopup::TXWPopup(Display* dpy, wvw::Widget* widget, TXWindow* parent, TXWRootLayout*)
+    : TXWParent(dpy, widget, parent) {
   XSetWindowAttributes attr;
   attr.override_redirect = True;
   XChangeWindowAttributes(dpy, win_, CWOverrideRedirect, &attr);

@@ -12,7 +12,4 @@ public:
   TXWPopup(Display* dpy, wvw::Widget* widget, TXWindow* parent, TXWRootLayout* rootLayout);
 
   void handleEvent(TXWindow* window, XEvent* event) override;
-
-private:
-  TXWRootLayout* rootLayout_;
 };

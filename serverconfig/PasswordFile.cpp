@@ -6,6 +6,7 @@
 #include "plat/LogWriter.h"
 #include "plat/ObfuscatedPassword.h"
 #include "plat/ReplacementFile.h"
+#include "plat/unix/OwnedFd.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -28,27 +29,6 @@ struct FileCloser {
   void operator()(FILE* f) const { fclose(f); }
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
-
-// Owns a descriptor; -1 for none.
-class FdPtr {
-public:
-  explicit FdPtr(int fd) : fd_(fd) {}
-  ~FdPtr() {
-    if (fd_ >= 0)
-      close(fd_);
-  }
-  FdPtr(const FdPtr&) = delete;
-  FdPtr& operator=(const FdPtr&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
-private:
-  int fd_;
-};
 
 } // namespace
 
@@ -91,7 +71,7 @@ void PasswordFile::write(const char* password) const {
 }
 
 void PasswordFile::rewriteInPlace(const plat::ObfuscatedPassword& obfuscated) const {
-  FdPtr fd(open(path(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+  os::OwnedFd fd(open(path(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
   if (fd.get() < 0)
     throw plat::SystemException("Opening password file failed", errno);
   if (fchmod(fd.get(), 0600) != 0)

@@ -4,7 +4,7 @@
 #include "plat/LogWriter.h"
 #include "plat/Time.h"
 #include "x0zavserver/AuthFailureException.h"
-#include "x0zavserver/unix/OwnedFd.h"
+#include "plat/unix/OwnedFd.h"
 
 #include <cerrno>
 #include <cstdio>

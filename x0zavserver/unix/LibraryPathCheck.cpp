@@ -1,6 +1,6 @@
 #include "x0zavserver/unix/LibraryPathCheck.h"
 
-#include "x0zavserver/unix/OwnedFd.h"
+#include "plat/unix/OwnedFd.h"
 #include "x0zavserver/unix/SecurityExceptionFmt.h"
 
 #include <cerrno>

@@ -330,6 +330,24 @@ void chooseCommand(const std::string& d, int downs) {
   shell(d, "xdotool key" + keys + " Return");
 }
 
+// Opens the options from the status window's Commands menu and waits for
+// them; the window as an xdotool argument.
+std::string openOptions(const std::string& d, WindowMode& zavconfig) {
+  chooseCommand(d, 0);
+  std::string options = "xdotool search --onlyvisible --name \"^Options \\(\"";
+  EXPECT_TRUE(waitFor([&] { return !shell(d, options).empty(); })) << zavconfig.err();
+  return "$(" + options + " | head -1)";
+}
+
+// Clicks "Apply", at the bottom right of the options window.
+void clickApply(const std::string& d, const std::string& win) {
+  std::string geometry = shell(d, "xdotool getwindowgeometry --shell " + win);
+  int width = std::stoi(geometry.substr(geometry.find("WIDTH=") + 6));
+  int height = std::stoi(geometry.substr(geometry.find("HEIGHT=") + 7));
+  shell(d, "xdotool mousemove --sync --window " + win + " " + std::to_string(width - 40) + " " +
+               std::to_string(height - 12) + " click 1");
+}
+
 // The lines of text that hold both parts.
 int linesWith(const std::string& text, const std::string& a, const std::string& b) {
   std::istringstream lines(text);
@@ -575,17 +593,11 @@ TEST(ZavconfigWindowMode, OptionsApplySendsTheChangedParameters) {
   std::string d = server.display();
   ASSERT_TRUE(waitFor(
       [&] { return !shell(d, "xdotool search --onlyvisible --name \"Zav Server\"").empty(); }));
-  chooseCommand(d, 0);
-  std::string options = "xdotool search --onlyvisible --name \"^Options \\(\"";
-  ASSERT_TRUE(waitFor([&] { return !shell(d, options).empty(); })) << zavconfig.err();
-  std::string win = "$(" + options + " | head -1)";
-  // The switch at the top of the page, then "Apply" at the bottom right.
+  std::string win = openOptions(d, zavconfig);
+  ASSERT_FALSE(testing::Test::HasFailure());
+  // The switch at the top of the page, then "Apply".
   shell(d, "xdotool mousemove --sync --window " + win + " 32 121 click 1");
-  std::string geometry = shell(d, "xdotool getwindowgeometry --shell " + win);
-  int width = std::stoi(geometry.substr(geometry.find("WIDTH=") + 6));
-  int height = std::stoi(geometry.substr(geometry.find("HEIGHT=") + 7));
-  shell(d, "xdotool mousemove --sync --window " + win + " " + std::to_string(width - 40) + " " +
-               std::to_string(height - 12) + " click 1");
+  clickApply(d, win);
   EXPECT_TRUE(waitFor([&] { return count(server.log(), "setParam \"AllowRfb=0\"") == 1; }))
       << zavconfig.log();
   std::string dir = std::string(ZAV_BINARY_DIR) + "/screenshots";
@@ -731,18 +743,12 @@ TEST(ZavconfigWindowMode, ASignalDuringAModalBoxEndsTheProgramAtOnce) {
         [&] { return !shell(d, "xdotool search --onlyvisible --name \"Zav Server\"").empty(); }));
     std::vector<pid_t> children = childrenOf(zavconfig.pid());
     EXPECT_EQ(children.size(), 1u);
-    chooseCommand(d, 0);
-    std::string options = "xdotool search --onlyvisible --name \"^Options \\(\"";
-    ASSERT_TRUE(waitFor([&] { return !shell(d, options).empty(); })) << zavconfig.err();
-    std::string win = "$(" + options + " | head -1)";
-    // The "Inputs" page, then "Apply" at the bottom right.
+    std::string win = openOptions(d, zavconfig);
+    ASSERT_FALSE(testing::Test::HasFailure());
+    // The "Inputs" page, then "Apply".
     shell(d, "xdotool mousemove --sync --window " + win + " 100 100 key ctrl+Tab");
-    std::string geometry = shell(d, "xdotool getwindowgeometry --shell " + win);
-    int width = std::stoi(geometry.substr(geometry.find("WIDTH=") + 6));
-    int height = std::stoi(geometry.substr(geometry.find("HEIGHT=") + 7));
     std::string windows = shell(d, "xdotool search --onlyvisible --name .");
-    shell(d, "xdotool mousemove --sync --window " + win + " " + std::to_string(width - 40) + " " +
-                 std::to_string(height - 12) + " click 1");
+    clickApply(d, win);
     // The question is up: one more window.
     ASSERT_TRUE(waitFor([&] {
       return shell(d, "xdotool search --onlyvisible --name .").size() > windows.size();

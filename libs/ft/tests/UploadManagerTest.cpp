@@ -3,13 +3,14 @@
 #include "CaptureLogger.h"
 #include "FakeDownloadManager.h"
 #include "FramedConnection.h"
+#include "OpenDescriptors.h"
 #include "RecordingExtension.h"
 #include "TempDir.h"
 #include "ft/proxy/Extension.h"
 #include "ft/unix/ShareWriter.h"
 
 #include <gtest/gtest.h>
-#include <dirent.h>
+
 #include <sys/stat.h>
 
 using ft_test::Bytes;
@@ -152,13 +153,7 @@ TEST_F(UploadManagerTest, SharingWhileThePeerHasGoneIsLoggedAndTheShareKept) {
 }
 
 int openDescriptors() {
-  int n = 0;
-  if (DIR* d = opendir("/proc/self/fd")) {
-    while (readdir(d))
-      n++;
-    closedir(d);
-  }
-  return n;
+  return int(testing_support::openDescriptors().size());
 }
 
 TEST_F(UploadManagerTest, FilesInFlightAreBoundedPerConnection) {

@@ -4,10 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "OpenDescriptors.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <string>
 #include <sys/socket.h>
@@ -19,13 +20,7 @@
 namespace {
 
 int openFds() {
-  int n = 0;
-  DIR* d = opendir("/proc/self/fd");
-  while (struct dirent* e = readdir(d))
-    if (e->d_name[0] != '.')
-      n++;
-  closedir(d);
-  return n;
+  return int(testing_support::openDescriptors().size());
 }
 
 // Sends data with the given descriptors in one control message.

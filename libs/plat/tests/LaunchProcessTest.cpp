@@ -3,6 +3,7 @@
 #include "plat/Exception.h"
 
 #include "FileContents.h"
+#include "OpenDescriptors.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -95,18 +96,7 @@ int count(const std::vector<std::pair<int, char>>& procs, bool zombies) {
   return n;
 }
 
-// The descriptors open in this process.
-std::set<int> openFds() {
-  std::set<int> fds;
-  DIR* d = opendir("/proc/self/fd");
-  while (dirent* e = readdir(d)) {
-    int fd = atoi(e->d_name);
-    if (e->d_name[0] != '.' && fd != dirfd(d))
-      fds.insert(fd);
-  }
-  closedir(d);
-  return fds;
-}
+using testing_support::openDescriptors;
 
 // Runs the body in a child process and gives the status it exits with (-1
 // when it did not exit). The body may end the process itself.
@@ -381,7 +371,7 @@ TEST(LaunchProcessDeathTest, Dup2FromAnUnredirectedDescriptorAborts) {
 TEST(LaunchProcess, ChildDescriptorsAreClosedOnEveryPath) {
   TempDir dir;
   std::string path = dir.file("out.txt");
-  std::set<int> before = openFds();
+  std::set<int> before = openDescriptors();
   int kept;
   {
     LaunchProcess l(sh("true"), false);
@@ -390,14 +380,14 @@ TEST(LaunchProcess, ChildDescriptorsAreClosedOnEveryPath) {
     l.redirectDup2(1, 2);
     l.redirectSocketPair(3);
   }
-  std::set<int> after = openFds();
+  std::set<int> after = openDescriptors();
   after.erase(kept);
   EXPECT_EQ(after.size(), before.size() + 1); // the socket pair's parent end
   for (int fd : after)
     if (!before.count(fd))
       close(fd);
   close(kept);
-  EXPECT_EQ(openFds(), before);
+  EXPECT_EQ(openDescriptors(), before);
 
   // 0: all closed; 1: a descriptor left open; 2: no failure; 3: another one.
   struct Case {
@@ -406,7 +396,7 @@ TEST(LaunchProcess, ChildDescriptorsAreClosedOnEveryPath) {
   } cases[] = {
       {"start",
        [&] {
-         std::set<int> fds = openFds();
+         std::set<int> fds = openDescriptors();
          LaunchProcess l(sh("true"), false);
          int parentEnd = l.redirectPipe(false, 1);
          l.redirectFile(false, 2, "/dev/null", true);
@@ -418,17 +408,17 @@ TEST(LaunchProcess, ChildDescriptorsAreClosedOnEveryPath) {
              return 3;
          }
          close(parentEnd);
-         return openFds() == fds ? 0 : 1;
+         return openDescriptors() == fds ? 0 : 1;
        }},
       {"launchWithInputPipe",
        [&] {
-         std::set<int> fds = openFds();
+         std::set<int> fds = openDescriptors();
          try {
            os::launchWithInputPipe("/bin/cat", nullptr);
            return 2;
          } catch (const plat::SystemException&) {
          }
-         return openFds() == fds ? 0 : 1;
+         return openDescriptors() == fds ? 0 : 1;
        }},
   };
   for (const Case& c : cases)

@@ -12,8 +12,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <pwd.h>
 #include <security/pam_appl.h>
+#include <signal.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -97,17 +99,48 @@ void writeAll(int fd, const std::string& data) {
   }
 }
 
-std::string readAll(int fd) {
-  std::string data;
+// What the child left: its reply and its wait status.
+struct ChildEnd {
+  std::string reply;
+  int status = 0;
+};
+
+// Reads the child's reply to its end and collects the child. The user may
+// stop the child (SIGSTOP cannot be ignored) and so hold the co-process in
+// this read for good: a child found stopped is killed, which refuses this one
+// check as a killed child does.
+ChildEnd collect(int fd, pid_t pid) {
+  ChildEnd end;
+  bool reaped = false;
   char buf[512];
   for (;;) {
-    ssize_t n = read(fd, buf, sizeof buf);
+    struct pollfd ready = {fd, POLLIN, 0};
+    int r = poll(&ready, 1, 200);
+    if (r < 0 && errno == EINTR)
+      continue;
+    if (r == 0) {
+      if (reaped)
+        break; // the child has gone and nothing more comes
+      pid_t w = waitpid(pid, &end.status, WNOHANG | WUNTRACED);
+      if (w == pid && WIFSTOPPED(end.status)) {
+        vlog.error("The password check was stopped; ending it");
+        kill(pid, SIGKILL);
+        break;
+      }
+      reaped = w == pid;
+      continue;
+    }
+    ssize_t n = r < 0 ? -1 : read(fd, buf, sizeof buf);
     if (n < 0 && errno == EINTR)
       continue;
     if (n <= 0)
-      return data;
-    data.append(buf, static_cast<size_t>(n));
+      break;
+    end.reply.append(buf, static_cast<size_t>(n));
   }
+  if (!reaped)
+    while (waitpid(pid, &end.status, 0) < 0 && errno == EINTR) {
+    }
+  return end;
 }
 
 using PamStart = int (*)(const char*, const char*, const struct pam_conv*, pam_handle_t**);
@@ -226,8 +259,9 @@ void RootCodePAM::verify(const char* user, const char* password) {
   // The conversation runs in a child whose real user is the launching user,
   // so that modules which trust a root caller (pam_rootok) do not pass; its
   // effective user stays root to read the shadow database. That user may
-  // signal the child, and killing it refuses this one check; the
-  // co-process itself keeps root as its real user, out of the user's reach.
+  // signal the child, and killing or stopping it refuses this one check;
+  // the co-process itself keeps root as its real user, out of the user's
+  // reach.
   int result[2];
   if (pipe2(result, O_CLOEXEC) != 0)
     throw plat::SystemException("pipe", errno);
@@ -250,11 +284,10 @@ void RootCodePAM::verify(const char* user, const char* password) {
     _exit(0);
   }
   close(result[1]);
-  std::string reply = readAll(result[0]);
+  ChildEnd end = collect(result[0], pid);
   close(result[0]);
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
+  const std::string& reply = end.reply;
+  int status = end.status;
   if (WIFSIGNALED(status))
     throw rfb::AuthFailureException("The password check was ended by a signal");
   if (reply.empty() || !WIFEXITED(status) || WEXITSTATUS(status) != 0)

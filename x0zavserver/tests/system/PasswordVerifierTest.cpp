@@ -414,23 +414,34 @@ TEST_F(PasswordVerifierTest, AccountsThatMayNotBeUsedAreRefusedWithTheReason) {
   }
 }
 
-TEST_F(PasswordVerifierTest, UserCannotKillTheCoprocess) {
+TEST_F(PasswordVerifierTest, UserCannotKillOrStopTheCoprocess) {
   // A PAM module runs a program of the user's choosing as the user (as
-  // pam_exec does by default), which kills the process that runs the
-  // conversation: only that check is refused. The co-process itself cannot
-  // be signalled by the user, and serves on.
-  std::ofstream(rig.dir + "/etcup/zav/kill-parent") << "#!/bin/sh\nkill -KILL $PPID\n";
-  chmod((rig.dir + "/etcup/zav/kill-parent").c_str(), 0755);
-  rig.addPamService("zavkill", "auth required pam_exec.so /etc/zav/kill-parent\n"
-                               "account required pam_permit.so\n");
-  auto r = rig.run(user, {"AllowedUsers=*:f", "service", "zavkill", "pam", user, "Secret-1",
-                          "killco", "9", "service", "zavunix", "pam", user, "Secret-1", "finish"});
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(linesWith(r.out, "verify "),
-            (std::vector<std::string>{"verify 1 The password check was ended by a signal",
-                                      "verify 0 " + user + "|f|Full"}))
-      << r.out << r.err;
-  EXPECT_EQ(linesWith(r.out, "killco "),
-            std::vector<std::string>{"killco Operation not permitted"});
-  EXPECT_NE(r.out.find("coprocess exit 0"), std::string::npos) << r.out;
+  // pam_exec does by default), which kills or stops the process that runs
+  // the conversation: only that check is refused. The co-process itself
+  // cannot be signalled by the user, and serves on.
+  struct Case {
+    const char* signal;
+    const char* number;
+  };
+  for (const Case& c : {Case{"KILL", "9"}, Case{"STOP", "19"}}) {
+    std::string script = rig.dir + "/etcup/zav/signal-parent";
+    std::ofstream(script) << "#!/bin/sh\nkill -" << c.signal << " $PPID\n";
+    chmod(script.c_str(), 0755);
+    rig.addPamService("zavsignal", "auth required pam_exec.so /etc/zav/signal-parent\n"
+                                   "account required pam_permit.so\n");
+    auto r = rig.run(user, {"AllowedUsers=*:f", "service", "zavsignal", "pam", user, "Secret-1",
+                            "killco", c.number, "service", "zavunix", "pam", user, "Secret-1",
+                            "finish"});
+    EXPECT_EQ(r.status, 0) << c.signal << "\n" << r.err;
+    EXPECT_EQ(linesWith(r.out, "verify "),
+              (std::vector<std::string>{"verify 1 The password check was ended by a signal",
+                                        "verify 0 " + user + "|f|Full"}))
+        << c.signal << "\n"
+        << r.out << r.err;
+    EXPECT_EQ(linesWith(r.out, "killco "),
+              std::vector<std::string>{"killco Operation not permitted"})
+        << c.signal;
+    EXPECT_NE(r.out.find("coprocess exit 0"), std::string::npos) << c.signal << "\n" << r.out;
+    unlink(blacklistFile().c_str());
+  }
 }

@@ -429,9 +429,9 @@ TEST_F(PasswordVerifierTest, UserCannotKillOrStopTheCoprocess) {
     chmod(script.c_str(), 0755);
     rig.addPamService("zavsignal", "auth required pam_exec.so /etc/zav/signal-parent\n"
                                    "account required pam_permit.so\n");
-    auto r = rig.run(user, {"AllowedUsers=*:f", "service", "zavsignal", "pam", user, "Secret-1",
-                            "killco", c.number, "service", "zavunix", "pam", user, "Secret-1",
-                            "finish"});
+    auto r = rig.run(user,
+                     {"AllowedUsers=*:f", "service", "zavsignal", "pam", user, "Secret-1", "killco",
+                      c.number, "service", "zavunix", "pam", user, "Secret-1", "finish"});
     EXPECT_EQ(r.status, 0) << c.signal << "\n" << r.err;
     EXPECT_EQ(linesWith(r.out, "verify "),
               (std::vector<std::string>{"verify 1 The password check was ended by a signal",

@@ -101,6 +101,7 @@ protected:
     }
   }
   std::string at(const std::string& rel) { return dir.path() + "/" + rel; }
+  void refusesOneEntryBeyond(int entries, std::size_t nameLength);
 
   TempDir dir;
   ft::proxy::Extension ext;
@@ -125,16 +126,23 @@ TEST_F(AutoDownloaderTest, PushedSharesFromTwoViewersLandInFetchDirTogether) {
   }
 }
 
-TEST_F(AutoDownloaderTest, AListingBeyondAMillionEntriesIsRefusedAndTheUserTold) {
+// A listing of `entries` names, each padded to `nameLength` bytes, is held;
+// one entry more refuses the share, tells the user, releases it at the peer
+// and keeps the connection.
+void AutoDownloaderTest::refusesOneEntryBeyond(int entries, std::size_t nameLength) {
   ScopedParam p("FetchDir", dir.path().c_str());
   make(nullptr);
   Viewer& v = viewers[0];
   ft::ConnectionId id = ft::Extension::idOf(&v.conn);
   send(v, Bytes().u32(1).u32(7).u8(0).u32(1));
   ft::DownloadManager* download = ext.getDownloadManager(id);
-  for (int i = 0; i < 1000000; i++)
-    download->addEntry(new ft::ShareEntry(("f" + std::to_string(i)).c_str(), 0, 4, 0, 0, 0));
-  EXPECT_EQ(download->getEntries().size(), 1000000u);
+  for (int i = 0; i < entries; i++) {
+    std::string name = "f" + std::to_string(i);
+    if (name.size() < nameLength)
+      name.append(nameLength - name.size(), 'x');
+    download->addEntry(new ft::ShareEntry(name.c_str(), 0, 4, 0, 0, 0));
+  }
+  EXPECT_EQ(download->getEntries().size(), std::size_t(entries));
   EXPECT_TRUE(reports.log.empty());
   // One entry more, and the rest of the listing with its end.
   send(v, Bytes().u32(3).u32(7).u32(2).entry("g", 0, 4).entry("h", 0, 4));
@@ -157,6 +165,15 @@ TEST_F(AutoDownloaderTest, AListingBeyondAMillionEntriesIsRefusedAndTheUserTold)
   peer.removeConnection(&peerConn);
   push(v, 8, 1, 2, "a");
   EXPECT_EQ(auto_->downloadCount(), 1u);
+}
+
+TEST_F(AutoDownloaderTest, AListingBeyondAMillionEntriesIsRefusedAndTheUserTold) {
+  refusesOneEntryBeyond(1000000, 0);
+}
+
+TEST_F(AutoDownloaderTest, AListingBeyond256MiBOfNamesIsRefusedAndTheUserTold) {
+  // 262,144 names of 1,024 bytes, the longest a receiver takes: 256 MiB.
+  refusesOneEntryBeyond(262144, 1024);
 }
 
 TEST_F(AutoDownloaderTest, AShareWithoutTheFetchFlagIsLeftAlone) {

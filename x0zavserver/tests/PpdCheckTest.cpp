@@ -49,6 +49,27 @@ TEST(PpdCheck, LinesThatNameProgramsAreRefused) {
       {"*FoomaticRIPCommandLine: \"cat /etc/shadow\"",
        "names a program or file for the print server (*FoomaticRIPCommandLine)"},
       {"*Include: \"/etc/other.ppd\"", "names a program or file for the print server (*Include)"},
+      // The reader takes all after the cost as the program, blanks included.
+      {"*cupsFilter: \"application/postscript 0 /x 0 -\"", "names a filter program (*cupsFilter)"},
+      {"*cupsFilter: \"application/postscript 0 /x \"y 0 -\"",
+       "names a filter program (*cupsFilter)"},
+      {"*cupsFilter2: \"application/postscript 0 -\"", "names a filter program (*cupsFilter2)"},
+      {"*cupsFilter: \"application/pdf application/x 0 -\"",
+       "names a filter program (*cupsFilter)"},
+      {"*cupsFilter3: \"application/pdf application/x 0 -\"",
+       "names a filter program (*cupsFilter3)"},
+      {"*cupsFilter: \"application/postscript x -\"", "names a filter program (*cupsFilter)"},
+      // The reader drops Ctrl-Z wherever it stands.
+      {"\x1a*cupsFilter: \"application/postscript 0 /usr/bin/cat\"",
+       "names a filter program (*cupsFilter)"},
+      {"*cups\x1a"
+       "Filter: \"application/postscript 0 /usr/bin/cat\"",
+       "names a filter program (*cupsFilter)"},
+      {"*cupsPre\x1a"
+       "Filter: \"application/postscript 0 /usr/bin/cat\"",
+       "names a program or file for the print server (*cupsPreFilter)"},
+      {"*cupsFilter: \"application/postscript 0 -\"\x1a", ""},
+      {"*Foo: \"\x01\"", "holds a control character (0x01)"},
   };
   for (const auto& c : cases) {
     std::string ppd = head + c.line + "\n*ShortNickName: \"Zav\"\n";

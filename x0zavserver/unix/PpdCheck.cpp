@@ -1,8 +1,11 @@
 #include "x0zavserver/unix/PpdCheck.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <strings.h>
+#include <vector>
 
 namespace print {
 
@@ -16,10 +19,12 @@ bool isBlank(char c) {
   return c == ' ' || c == '\t';
 }
 
-// A filter line's value: "<type> <cost> <program>" ("<source> <destination>
-// <cost> <program>" for the second form), quoted, on one line. Only the
-// program "-", which runs nothing, is accepted.
-bool filterRunsNothing(const std::string& line) {
+// A filter line's value, quoted on one line: "<type> <cost> <program>", or
+// "<source> <destination> <cost> <program>" for the second form. The reader
+// takes everything after the cost as the program, blanks included, so only
+// the exact form whose program is the single word "-", which runs nothing,
+// is accepted.
+bool filterRunsNothing(const std::string& line, std::size_t words) {
   size_t colon = line.find(':');
   if (colon == std::string::npos)
     return false;
@@ -29,19 +34,24 @@ bool filterRunsNothing(const std::string& line) {
   size_t close = line.find('"', open + 1);
   if (close == std::string::npos)
     return false; // a value that goes on past the line is not a plain filter
-  std::string value = line.substr(open + 1, close - open - 1);
-  while (!value.empty() && isBlank(value.back()))
-    value.pop_back();
-  if (value.size() < 2 || value.back() != '-' || !isBlank(value[value.size() - 2]))
+  std::vector<std::string> value;
+  size_t at = open + 1;
+  while (at < close) {
+    if (isBlank(line[at])) {
+      at++;
+      continue;
+    }
+    size_t end = at;
+    while (end < close && !isBlank(line[end]))
+      end++;
+    value.push_back(line.substr(at, end - at));
+    at = end;
+  }
+  if (value.size() != words || value.back() != "-")
     return false;
-  // The word before the program is the cost, a number.
-  size_t end = value.size() - 2;
-  while (end > 0 && isBlank(value[end - 1]))
-    end--;
-  size_t begin = end;
-  while (begin > 0 && isdigit(static_cast<unsigned char>(value[begin - 1])))
-    begin--;
-  return begin < end && begin > 0 && isBlank(value[begin - 1]);
+  const std::string& cost = value[words - 2];
+  return std::all_of(cost.begin(), cost.end(),
+                     [](char c) { return isdigit(static_cast<unsigned char>(c)) != 0; });
 }
 
 // The keyword of a line that begins with "*": up to a blank, ":" or "/".
@@ -61,7 +71,9 @@ std::string lineRefusal(const std::string& line) {
   std::string text = line.substr(first);
   std::string keyword = keywordOf(text);
   if (startsWithNoCase(keyword, "cupsFilter")) {
-    if (filterRunsNothing(text))
+    bool second = strcasecmp(keyword.c_str(), "cupsFilter2") == 0;
+    bool first = strcasecmp(keyword.c_str(), "cupsFilter") == 0;
+    if ((first || second) && filterRunsNothing(text, second ? 4 : 3))
       return std::string();
     return "a filter program (*" + keyword + ")";
   }
@@ -84,14 +96,31 @@ std::string ppdRefusal(const char* data, std::size_t length) {
   static const char magic[] = "*PPD-Adobe:";
   if (length < sizeof(magic) - 1 || memcmp(data, magic, sizeof(magic) - 1) != 0)
     return "not a PPD file (it must begin with \"*PPD-Adobe:\")";
+  // The print server's reader drops Ctrl-Z wherever it stands, so that
+  // "*cups<Ctrl-Z>Filter" is a filter line to it: the lines are checked as
+  // the reader sees them. No other control character has a place in a PPD;
+  // rather than guess how a reader takes one, the file is refused.
+  std::string text;
+  text.reserve(length);
+  for (size_t i = 0; i < length; i++) {
+    unsigned char c = static_cast<unsigned char>(data[i]);
+    if (c == 0x1a)
+      continue;
+    if (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f') {
+      char code[8];
+      snprintf(code, sizeof code, "0x%02X", c);
+      return std::string("holds a control character (") + code + ")";
+    }
+    text.push_back(static_cast<char>(c));
+  }
   // The print server ends a line at a carriage return as well as at a line
   // feed.
   size_t start = 0;
-  while (start < length) {
-    size_t end = start;
-    while (end < length && data[end] != '\n' && data[end] != '\r')
-      end++;
-    std::string refusal = lineRefusal(std::string(data + start, end - start));
+  while (start < text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string::npos)
+      end = text.size();
+    std::string refusal = lineRefusal(text.substr(start, end - start));
     if (!refusal.empty())
       return "names " + refusal;
     start = end + 1;

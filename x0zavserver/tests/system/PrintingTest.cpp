@@ -521,6 +521,10 @@ TEST_F(PrintingThroughLauncher, PpdThatNamesProgramsIsRefused) {
        withLine("*cupsFilter2: \"application/postscript printer/zav 0 " + program + "\"")},
       {"prefilter", base + "*cupsPreFilter: \"application/postscript 0 " + program + "\"\n"},
       {"crlf", withLine("*cupsFilter: \"application/postscript 0 " + program + "\"\r")},
+      // The print server's reader drops Ctrl-Z inside a keyword.
+      {"ctrlz", withLine("*cups\x1a"
+                         "Filter: \"application/postscript 0 " +
+                         program + "\"")},
   };
   std::vector<std::string> args;
   for (const auto& c : cases) {
@@ -546,7 +550,7 @@ TEST_F(PrintingThroughLauncher, PpdThatNamesProgramsIsRefused) {
   LauncherRig::Result r = rig->run(user, args, options);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("print 0 0401\nprint 0 0401\nprint 0 0401\nprint 0 0401\nprint 0 0401\n"
-                       "print 1 0000\n"),
+                       "print 0 0401\nprint 1 0000\n"),
             std::string::npos)
       << r.out << r.err << server->errorLog();
   EXPECT_NE(r.out.find("\ngood\nsh 0\n"), std::string::npos) << r.out;

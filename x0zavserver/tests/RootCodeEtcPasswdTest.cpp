@@ -3,6 +3,7 @@
 // wrapped here, for this test program, to count what is hashed.
 #include "x0zavserver/unix/RootCodeEtcPasswd.h"
 
+#include "NssWrapper.h"
 #include "ThrownMessage.h"
 #include "x0zavserver/AuthFailureException.h"
 #include "x0zavserver/unix/RootCode.h"
@@ -54,6 +55,29 @@ TEST(RootCodeEtcPasswd, UnknownUserCostsAHashOfTheSystemsKind) {
   EXPECT_THROW(zav::RootCodeEtcPasswd::instance().verify("zav-another-unknown", "x"),
                rfb::AuthFailureException);
   EXPECT_EQ(settingsHashed.size(), 1u);
+}
+
+TEST(RootCodeEtcPasswd, AccountsWithoutAPasswordHashCostAHashToo) {
+  // Service accounts and users never given a password hold a marker, not a
+  // hash: refusing them must cost what a wrong password costs, or they could
+  // be told from unknown users.
+  if (!testing_support::underNssWrapper())
+    return testing_support::runUnderNssWrapper(
+        "zavstar:*:4001:4001::/nonexistent:/bin/false\n"
+        "zavbang:!:4002:4002::/nonexistent:/bin/false\n"
+        "zavbangstar:!*:4003:4003::/nonexistent:/bin/false\n",
+        "");
+  char made[CRYPT_GENSALT_OUTPUT_SIZE];
+  ASSERT_NE(crypt_gensalt_rn(nullptr, 0, nullptr, 0, made, sizeof made), nullptr);
+  for (const char* user : {"zavstar", "zavbang", "zavbangstar"}) {
+    settingsHashed.clear();
+    std::string message =
+        thrownMessage([user] { zav::RootCodeEtcPasswd::instance().verify(user, "guess"); });
+    EXPECT_EQ(message, zav::RootCodeUPV::failureText) << user;
+    ASSERT_FALSE(settingsHashed.empty()) << user;
+    EXPECT_EQ(kindOf(settingsHashed.back()), kindOf(made)) << user << " " << settingsHashed.back();
+    EXPECT_GT(settingsHashed.back().size(), kindOf(made).size() + 20) << settingsHashed.back();
+  }
 }
 
 } // namespace

@@ -169,7 +169,14 @@ void RootCodeEtcPasswd::verify(const char* user, const char* password) {
     while (*compared == '!')
       compared++;
     const char* hashed = crypt(password, compared);
-    bool matches = hashed && *compared && strcmp(hashed, compared) == 0;
+    bool usable = hashed && *hashed != '*' && *compared;
+    bool matches = usable && strcmp(hashed, compared) == 0;
+    // A field that holds a marker rather than a hash ("*", "!" alone, as
+    // service accounts and users never given a password have) fails at
+    // once; hashing against the dummy makes its refusal cost what a wrong
+    // password costs, so such an account is not told from an unknown user.
+    if (!usable)
+      crypt(password, dummyHash());
     if (matches && locked)
       refusal = "The account is locked";
     accepted = known && matches && !locked;

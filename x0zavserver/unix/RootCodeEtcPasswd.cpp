@@ -54,7 +54,7 @@ Aging agingOf(const struct spwd* sp) {
 const char* accountRefusal(const Aging& a, long today) {
   if (!a.known)
     return nullptr;
-  if (a.expire != -1 && today > a.expire)
+  if (a.expire != -1 && today >= a.expire)
     return "The account has expired";
   if (a.lastChange == 0)
     return "The password has expired and must be changed";

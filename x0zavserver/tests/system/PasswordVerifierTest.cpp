@@ -387,6 +387,17 @@ TEST_F(PasswordVerifierTest, AccountsThatMayNotBeUsedAreRefusedWithTheReason) {
        "verify 1 The account has expired"},
       {"expires in the future", "chage -E 2999-01-01 " + other, "verify 0 " + other + "|f|Full",
        "verify 0 " + other + "|f|Full"},
+      // The day given is the first on which the account may not be used.
+      {"expires today", "chage -E $(($(date +%s) / 86400)) " + other,
+       "verify 1 The account has expired", "verify 1 The account has expired"},
+      {"expires tomorrow", "chage -E $(($(date +%s) / 86400 + 1)) " + other,
+       "verify 0 " + other + "|f|Full", "verify 0 " + other + "|f|Full"},
+      // A password may be used on the last day of its maximum age.
+      {"password at its maximum age", "chage -d $(($(date +%s) / 86400 - 30)) -M 30 " + other,
+       "verify 0 " + other + "|f|Full", "verify 0 " + other + "|f|Full"},
+      {"password a day past it", "chage -d $(($(date +%s) / 86400 - 31)) -M 30 " + other,
+       "verify 1 The password has expired and must be changed",
+       "verify 1 The password has expired and must be changed"},
       {"locked", "usermod -L " + other, "verify 1 The account is locked",
        "verify 1 " + failureText},
       {"password must be changed", "chage -d 0 " + other,

@@ -8,6 +8,7 @@
 #include "x0zavserver/AuthFailureException.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -99,19 +100,24 @@ void writeAll(int fd, const std::string& data) {
   }
 }
 
-// What the child left: its reply and its wait status.
+// What the child left: its reply and its wait status, and whether it was
+// ended for taking too long.
 struct ChildEnd {
   std::string reply;
   int status = 0;
+  bool tooLong = false;
 };
 
 // Reads the child's reply to its end and collects the child. The user may
-// stop the child (SIGSTOP cannot be ignored) and so hold the co-process in
-// this read for good: a child found stopped is killed, which refuses this one
-// check as a killed child does.
+// stop the child (SIGSTOP cannot be ignored), or a program the PAM stack
+// runs as the user, and so hold the co-process in this read for good: a
+// child found stopped is killed, which refuses this one check as a killed
+// child does, and so is a child that has not answered within the limit.
 ChildEnd collect(int fd, pid_t pid) {
   ChildEnd end;
   bool reaped = false;
+  auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::seconds(RootCodePAM::timeLimitSeconds);
   char buf[512];
   for (;;) {
     struct pollfd ready = {fd, POLLIN, 0};
@@ -128,6 +134,13 @@ ChildEnd collect(int fd, pid_t pid) {
         break;
       }
       reaped = w == pid;
+      if (!reaped && std::chrono::steady_clock::now() >= deadline) {
+        vlog.error("The password check took longer than %d seconds; ending it",
+                   RootCodePAM::timeLimitSeconds);
+        kill(pid, SIGKILL);
+        end.tooLong = true;
+        break;
+      }
       continue;
     }
     ssize_t n = r < 0 ? -1 : read(fd, buf, sizeof buf);
@@ -288,6 +301,8 @@ void RootCodePAM::verify(const char* user, const char* password) {
   close(result[0]);
   const std::string& reply = end.reply;
   int status = end.status;
+  if (end.tooLong)
+    throw rfb::AuthFailureException("The password check took too long");
   if (WIFSIGNALED(status))
     throw rfb::AuthFailureException("The password check was ended by a signal");
   if (reply.empty() || !WIFEXITED(status) || WEXITSTATUS(status) != 0)

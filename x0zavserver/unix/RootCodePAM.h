@@ -21,6 +21,9 @@ public:
 
   // The library specification PAM is bound from.
   static const char* libraryName;
+  // How long one check may take before it is ended and refused: far beyond
+  // what a PAM stack takes, even one that asks servers on the network.
+  static constexpr int timeLimitSeconds = 60;
 };
 
 } // namespace zav

@@ -456,3 +456,26 @@ TEST_F(PasswordVerifierTest, UserCannotKillOrStopTheCoprocess) {
     unlink(blacklistFile().c_str());
   }
 }
+
+TEST_F(PasswordVerifierTest, ACheckThatHangsIsEndedAfterItsTimeLimit) {
+  // A program the PAM stack runs as the user never ends (the user stopped
+  // it): the check is ended after its time limit and refused, and the
+  // co-process serves on.
+  std::string pids = rig.dir + "/hung-pids";
+  std::string script = rig.dir + "/etcup/zav/hang";
+  std::ofstream(script) << "#!/bin/sh\necho $$ >> " << pids << "\nkill -STOP $$\n";
+  chmod(script.c_str(), 0755);
+  std::ofstream(pids).close();
+  chmod(pids.c_str(), 0666);
+  rig.addPamService("zavhang", "auth required pam_exec.so /etc/zav/hang\n"
+                               "account required pam_permit.so\n");
+  auto r = rig.run(user, {"AllowedUsers=*:f", "service", "zavhang", "pam", user, "Secret-1",
+                          "service", "zavunix", "pam", user, "Secret-1", "finish"});
+  LauncherRig::sh("xargs -r kill -KILL < '" + pids + "'");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(linesWith(r.out, "verify "),
+            (std::vector<std::string>{"verify 1 The password check took too long",
+                                      "verify 0 " + user + "|f|Full"}))
+      << r.out << r.err;
+  EXPECT_NE(r.out.find("coprocess exit 0"), std::string::npos) << r.out;
+}

@@ -1,4 +1,4 @@
-// A named log source. Every source file owns one as a static object; the log
+// A named log source. A source file that logs owns one as a static object; the log
 // setting routes it to at most one Logger and gives it a level. A message of
 // level L is written when the writer has a logger and its level is at least L.
 // Levels: 0 errors, 10 notices, 30 status, 100 debugging, 120 loudest traces.

@@ -3,40 +3,18 @@
 // file-transfer socket server reads them. A bad message must be a
 // plat::Exception, never a crash, an overflow or an unbounded allocation;
 // after one the rest of its framed message is skipped and reading goes on.
+#include "ReleasedSource.h"
 #include "ft/Extension.h"
 #include "ft/ShareEntry.h"
-#include "rdr/BufferedInStream.h"
 #include "rdr/Exception.h"
 #include "rdr/InStreamV4.h"
 #include "rfb/MsgHandler.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 
 namespace {
-
-class Source : public rdr::BufferedInStream {
-public:
-  Source(const std::uint8_t* data, size_t size, int chunk)
-      : data_(data), size_(size), chunk_(chunk) {}
-  void release(size_t n) { released_ = std::min(size_, released_ + n); }
-  bool exhausted() const { return released_ == size_; }
-
-protected:
-  int readData(std::uint8_t* buffer, int length) override {
-    size_t n = std::min<size_t>({size_t(length), released_ - next_, size_t(chunk_)});
-    std::memcpy(buffer, data_ + next_, n);
-    next_ += n;
-    return static_cast<int>(n);
-  }
-
-private:
-  const std::uint8_t* data_;
-  size_t size_, released_ = 0, next_ = 0;
-  int chunk_;
-};
 
 // Touches what every handler is given, so that a bad pointer shows.
 class SinkExtension : public ft::Extension {
@@ -82,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   if (size < 1)
     return 0;
   int chunk = 1 + data[0] % 64;
-  Source source(data + 1, size - 1, chunk);
+  ReleasedSource source(data + 1, size - 1, chunk);
   rdr::InStreamV4 in(&source);
   SinkExtension ext;
   NoWriter conn;

@@ -8,38 +8,15 @@
 // throw under the address sanitizer clears the stack's shadow), which is
 // where the time went; short inputs still arrive a chunk at a time, and long
 // ones still stop at arbitrary points inside their frames.
-#include "rdr/BufferedInStream.h"
+#include "ReleasedSource.h"
 #include "rdr/InStreamV4.h"
 #include "rdr/MemOutStream.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 
 namespace {
-
-// Delivers the bytes released so far, at most `chunk` per read.
-class Source : public rdr::BufferedInStream {
-public:
-  Source(const std::uint8_t* data, size_t size, int bufSize, int chunk)
-      : rdr::BufferedInStream(bufSize), data_(data), size_(size), chunk_(chunk) {}
-  void release(size_t n) { released_ = std::min(size_, released_ + n); }
-  bool exhausted() const { return released_ == size_; }
-
-protected:
-  int readData(std::uint8_t* buffer, int length) override {
-    size_t n = std::min<size_t>({size_t(length), released_ - next_, size_t(chunk_)});
-    std::memcpy(buffer, data_ + next_, n);
-    next_ += n;
-    return static_cast<int>(n);
-  }
-
-private:
-  const std::uint8_t* data_;
-  size_t size_, released_ = 0, next_ = 0;
-  int chunk_;
-};
 
 // One message: fields chosen by the first byte of the body.
 void readMessage(rdr::InStreamV4& in, rdr::MemOutStream& sink) {
@@ -72,7 +49,7 @@ void readMessage(rdr::InStreamV4& in, rdr::MemOutStream& sink) {
 }
 
 void runFramed(const std::uint8_t* data, size_t size, int bufSize, int chunk, int step) {
-  Source source(data, size, bufSize, chunk);
+  ReleasedSource source(data, size, chunk, bufSize);
   rdr::InStreamV4 in(&source);
   rdr::MemOutStream sink(1024, 1 << 20);
   // A reader may go on using the stream after a failure (to skip the
@@ -94,7 +71,7 @@ void runFramed(const std::uint8_t* data, size_t size, int bufSize, int chunk, in
 }
 
 void runStrings(const std::uint8_t* data, size_t size, int chunk, int step) {
-  Source source(data, size, 64, chunk);
+  ReleasedSource source(data, size, chunk, 64);
   for (int rounds = 0; rounds < 100000; rounds++) {
     try {
       source.checkpoint();

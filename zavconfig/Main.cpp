@@ -9,6 +9,7 @@
 #include "plat/LogWriter.h"
 #include "plat/ModuleFileName.h"
 #include "plat/ParameterSet.h"
+#include "plat/QuietLogWriter.h"
 #include "plat/unix/AppInit.h"
 #include "plat/unix/EndSignal.h"
 #include "serverconfig/ConnectionsList.h"
@@ -118,6 +119,42 @@ const char* commandArgument(int argc, char** argv, int* i) {
   return argv[++*i];
 }
 
+// Whether the server has a parameter of this name.
+bool serverHasParam(Display* display, const std::string& name) {
+  char* value;
+  int length;
+  if (name.empty() || !zavext::getParam(display, name.c_str(), &value, &length))
+    return false;
+  XFree(value);
+  return true;
+}
+
+// Why an argument with a dash, which is never sent to the server (no server
+// parameter begins with one), is neither a command nor a parameter: a command
+// given its value after '=', or a setting of the server written as though it
+// were one of zavconfig's own parameters.
+std::string dashedArgumentReason(Display* display, int argc, char** argv, int at) {
+  static const char* const takeValue[] = {"-connect", "-get", "-desc", "-set"};
+  static const char* const takeNone[] = {"-disconnect", "-listconnections", "-list", "-dumpxml",
+                                         "-reload"};
+  const char* arg = argv[at];
+  const char* equals = strchr(arg, '=');
+  std::string before = equals ? std::string(arg, equals - arg) : std::string(arg);
+  for (const char* command : takeValue)
+    if (equals && before == command)
+      return before + " takes its value as the next argument";
+  for (const char* command : takeNone)
+    if (equals && before == command)
+      return before + " takes no value";
+  std::string name = before.substr(before.compare(0, 2, "--") == 0 ? 2 : 1);
+  if (!serverHasParam(display, name))
+    return std::string(arg) + ": no such command or parameter";
+  std::string value = equals                                    ? std::string(equals + 1)
+                      : at + 1 < argc && argv[at + 1][0] != '-' ? std::string(argv[at + 1])
+                                                                : std::string("<value>");
+  return std::string(arg) + ": the server's parameter is set as " + name + "=" + value;
+}
+
 // Why an argument that is neither a command nor a setting the server takes
 // was refused: a parameter of zavconfig itself says what its value lacks;
 // for the server's parameters the server is asked whether it has the name.
@@ -128,17 +165,16 @@ std::string refusedCommandReason(Display* display, int argc, char** argv, int at
   if (known)
     return reason;
   const char* arg = argv[at];
+  if (arg[0] == '-')
+    return dashedArgumentReason(display, argc, argv, at);
   const char* equals = strchr(arg, '=');
   if (!equals)
-    return std::string(arg) + (arg[0] == '-' ? ": no such command or parameter"
-                                             : ": not a command or a parameter setting");
+    return std::string(arg) + ": not a command or a parameter setting";
   std::string name(arg, equals - arg);
-  char* value;
-  int length;
-  if (name.empty() || !zavext::getParam(display, name.c_str(), &value, &length))
+  if (!serverHasParam(display, name))
     return name + ": the server has no such parameter";
-  XFree(value);
-  return name + ": the server does not take the value " + (equals + 1);
+  return name + ": the server does not take " +
+         (equals[1] ? "the value " + std::string(equals + 1) : std::string("an empty value"));
 }
 
 // False when the request failed.
@@ -160,14 +196,18 @@ bool getStatusValues(Display* display, const char* arg) {
   return true;
 }
 
-// One line per connection: user, peer address and access text. A failed
-// request prints nothing.
-void listConnections(Display* display) {
+// One line per connection: user, peer address and access text. False when
+// the request failed.
+bool listConnections(Display* display) {
   StatusDialogCallback callback(display, nullptr);
-  serverconfig::ConnectionsList connections(&callback);
-  connections.refresh();
-  for (const serverconfig::ConnectionsList::Entry& e : connections.getEntries())
+  std::vector<serverconfig::ConnectionsList::Entry> entries;
+  if (!callback.listConnections(entries)) {
+    fprintf(stderr, "listing the connections failed\n");
+    return false;
+  }
+  for (const serverconfig::ConnectionsList::Entry& e : entries)
     printf("%s@%s %s\n", e.user.c_str(), e.address.c_str(), e.accessText());
+  return true;
 }
 
 bool getParam(Display* display, const char* name) {
@@ -203,8 +243,7 @@ int runCommandMode(Display* display, int argc, char** argv, int first,
       }
     } else if (strcmp(cmd, "-listconnections") == 0) {
       // The connections are the whole answer: the commands after it do not run.
-      listConnections(display);
-      return 0;
+      return listConnections(display) && !failed ? 0 : 1;
     } else if (strcmp(cmd, "-get") == 0) {
       const char* name = commandArgument(argc, argv, &i);
       if (!(name[0] == '#' ? getStatusValues(display, name) : getParam(display, name)))
@@ -222,8 +261,10 @@ int runCommandMode(Display* display, int argc, char** argv, int first,
     } else if (strcmp(cmd, "-list") == 0) {
       int count;
       char** names = zavext::listParams(display, &count);
-      if (!names)
+      if (!names) {
+        fprintf(stderr, "listing the parameters failed\n");
         failed = true;
+      }
       for (int n = 0; n < count; n++)
         puts(names[n]);
       zavext::freeList(names);
@@ -239,6 +280,7 @@ int runCommandMode(Display* display, int argc, char** argv, int first,
         puts(xml);
         XFree(xml);
       } else {
+        fprintf(stderr, "getting the parameters as XML failed\n");
         failed = true;
       }
     } else if (strcmp(cmd, "-reload") == 0) {
@@ -246,7 +288,7 @@ int runCommandMode(Display* display, int argc, char** argv, int first,
         fputs("Could not reload server configuration.", stderr);
         failed = true;
       }
-    } else if (zavext::setParam(display, cmd)) {
+    } else if (cmd[0] != '-' && zavext::setParam(display, cmd)) {
       fprintf(stderr, "set parameter %s\n", cmd);
     } else {
       usageError(refusedCommandReason(display, argc, argv, i, localSets));
@@ -498,6 +540,8 @@ int zavconfigMain(int argc, char** argv) {
   std::vector<plat::ParameterSet*> sets = {&chatOptions, &plat::ParameterSet::global()};
   int first;
   try {
+    // A refused value is told in the one reason line of the command mode.
+    plat::QuietLogWriter quiet("ConfigParameter");
     first = plat::ParameterSet::parseCommandLine(argc, argv, 1, 50, sets);
   } catch (plat::Exception& e) {
     fprintf(stderr, "%s: %s\n", programName, e.str());

@@ -118,11 +118,11 @@ bool StatusDialogCallback::setAccess(const Entry& entry, std::uint16_t rights) {
   return zavext::setAccess(dpy_, entry.user.c_str(), addressAndSuffix(entry).c_str(), text);
 }
 
-void StatusDialogCallback::listConnections(std::vector<Entry>& list) {
+bool StatusDialogCallback::listConnections(std::vector<Entry>& list) {
   int count;
   char** texts = zavext::listConnections(dpy_, &count);
   if (!texts)
-    return;
+    return false;
   for (int i = 0; i < count; i++) {
     Entry entry;
     entry.user = texts[3 * i];
@@ -131,6 +131,7 @@ void StatusDialogCallback::listConnections(std::vector<Entry>& list) {
     list.push_back(entry);
   }
   zavext::freeList(texts);
+  return true;
 }
 
 void StatusDialogCallback::notifyChanges(const std::vector<Entry>& added,

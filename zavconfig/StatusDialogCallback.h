@@ -68,7 +68,9 @@ public:
   // serverconfig::ConnectionsList::Callback and its continuation
   bool disconnect(const Entry& entry) override;
   bool setAccess(const Entry& entry, std::uint16_t rights) override;
-  void listConnections(std::vector<Entry>& list);
+  // False when the request failed: nothing is added, which the model shows
+  // as no connections.
+  bool listConnections(std::vector<Entry>& list);
   void notifyChanges(const std::vector<Entry>& added, const std::vector<Entry>& gone);
 
   // serverconfig::OptionsDialog::Callback and its continuation

@@ -5,16 +5,20 @@
 #include "plat/DString.h"
 #include "plat/EnvExpandedString.h"
 #include "plat/Exception.h"
+#include "plat/IntParameter.h"
 #include "plat/LogWriter.h"
 #include "plat/ParameterSet.h"
 #include "plat/ProductInfo.h"
+#include "plat/QuietLogWriter.h"
 #include "plat/StringParameter.h"
+#include "plat/crypto/RsaKey.h"
 #include "plat/unix/AppInit.h"
 #include "zavkeygen/KeyGenCallback.h"
 #include "zavkeygen/RsaPrivateKeyStoreFile.h"
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 static plat::LogWriter vlog("zavkeygen");
@@ -54,6 +58,16 @@ static void usage(const char* programName) {
   fflush(stdout);
 }
 
+// Why the key size in force cannot be generated, or empty when it can. The
+// parameter itself takes any int; libcrypto makes no key above this size.
+static std::string keySizeRefusal() {
+  if (crypto::rsaModulusBits.getValue() <= int(crypto::RsaKey::maxBits))
+    return std::string();
+  return std::string(crypto::rsaModulusBits.getName()) + ": " +
+         std::to_string(crypto::rsaModulusBits.getValue()) + " is above the maximum " +
+         std::to_string(crypto::RsaKey::maxBits);
+}
+
 int main(int argc, char** argv) {
   (void)keyFileAliasAdded;
   try {
@@ -64,10 +78,22 @@ int main(int argc, char** argv) {
     // A bad argument is named, with the reason, before the usage; a help
     // request gets the usage alone.
     std::vector<plat::ParameterSet*> sets = {&plat::ParameterSet::global()};
-    int stop = plat::ParameterSet::parseCommandLine(argc, argv, 1, 50, sets);
+    std::string refusal;
+    int stop;
+    {
+      // The one reason line below says why a value was refused.
+      plat::QuietLogWriter quiet("ConfigParameter");
+      stop = plat::ParameterSet::parseCommandLine(argc, argv, 1, 50, sets);
+    }
     if (stop < argc) {
       if (!isHelpRequest(argv[stop]))
-        fprintf(stderr, "%s\n", plat::ParameterSet::refusalReason(argc, argv, stop, sets).c_str());
+        refusal = plat::ParameterSet::refusalReason(argc, argv, stop, sets);
+    } else {
+      refusal = keySizeRefusal();
+    }
+    if (stop < argc || !refusal.empty()) {
+      if (!refusal.empty())
+        fprintf(stderr, "%s\n", refusal.c_str());
       usage(argv[0]);
       return 1;
     }

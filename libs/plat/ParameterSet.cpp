@@ -183,8 +183,12 @@ std::string ParameterSet::refusalReason(int argc, const char* const* argv, int a
       break;
   if (known)
     *known = param != nullptr;
-  if (!dash && !equals)
-    return shown + ": not a parameter";
+  if (!dash && !equals) {
+    // A parameter's bare name lacks what makes it a setting.
+    if (!param)
+      return shown + ": not a parameter";
+    return shown + (param->isBool() ? " needs a dash or a value" : " needs a value");
+  }
   if (!param)
     return shown + ": no such parameter";
   const char* value = equals ? equals + 1 : at + 1 < argc ? argv[at + 1] : nullptr;

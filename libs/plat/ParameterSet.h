@@ -73,10 +73,10 @@ public:
                               const std::vector<ParameterSet*>& sets);
 
   // Why argv[at], the argument parseCommandLine stopped at, is not a
-  // parameter, in one line that names it: "-name needs a value", "Name: 100
-  // is below the minimum 512", "-name: no such parameter", "word: not a
-  // parameter". known (when given) tells whether the name is a parameter of
-  // the sets.
+  // parameter, in one line that names it: "-name needs a value", "name
+  // needs a value" (a bare name), "Name: 100 is below the minimum 512",
+  // "-name: no such parameter", "word: not a parameter". known (when given)
+  // tells whether the name is a parameter of the sets.
   static std::string refusalReason(int argc, const char* const* argv, int at,
                                    const std::vector<ParameterSet*>& sets,
                                    bool* known = nullptr);

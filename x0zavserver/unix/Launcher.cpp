@@ -20,8 +20,10 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <grp.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #include <vector>
 
@@ -125,13 +127,32 @@ void resetLimits() {
     throw plat::SystemException("setrlimit(RLIMIT_CORE)", errno);
 }
 
+// Says why the launcher runs as the user: its file is not set-user-id root,
+// or it is and the kernel did not honour that. The running file is the one
+// looked at, whatever path started it.
+[[noreturn]] void throwNotRoot() {
+  const unsigned uid = static_cast<unsigned>(geteuid());
+  struct stat st;
+  if (stat("/proc/self/exe", &st) != 0 || !(st.st_mode & S_ISUID) || st.st_uid != 0)
+    throw plat::ExceptionFmt(
+        "%s must be installed set-user-id root (owner root, mode 4755) to check "
+        "passwords and set up printers; it runs as user %u",
+        programName, uid);
+  const char* why = "the system did not run it as root";
+  struct statvfs fs;
+  if (statvfs("/proc/self/exe", &fs) == 0 && (fs.f_flag & ST_NOSUID))
+    why = "its file system is mounted nosuid";
+  else if (prctl(PR_GET_NO_NEW_PRIVS, 0, 0, 0, 0) == 1)
+    why = "it was started with no_new_privs set, which keeps it from becoming root";
+  throw plat::ExceptionFmt("%s is set-user-id root, but %s: it runs as user %u and cannot check "
+                           "passwords or set up printers",
+                           programName, why, uid);
+}
+
 void becomeRoot() {
-  // Without the set-user-id bit (or on a file system mounted nosuid) the
-  // launcher runs as the user: nothing below could work.
+  // Not root, the launcher runs as the user: nothing below could work.
   if (geteuid() != 0)
-    throw plat::ExceptionFmt("%s must be installed set-user-id root (owner root, mode 4755) to "
-                             "check passwords and set up printers; it runs as user %u",
-                             programName, static_cast<unsigned>(geteuid()));
+    throwNotRoot();
   if (setgroups(0, nullptr) != 0)
     throw plat::SystemException("setgroups", errno);
   if (setresgid(0, 0, 0) != 0)

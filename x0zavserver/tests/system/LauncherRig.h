@@ -39,6 +39,7 @@ struct RunOptions {
   // output then goes through a pipe (a file size limit set here must not
   // stop the output) and the exit status is not collected.
   std::string launcherPrefix;
+  std::string setprivOptions; // more options of the setpriv that starts the launcher
 };
 
 class LauncherRig {
@@ -114,12 +115,12 @@ public:
       if (!opt.launcherPrefix.empty())
         ns << "( ( " << opt.launcherPrefix
            << "; ASAN_OPTIONS=detect_leaks=0 exec setpriv --reuid=" << user << " --regid=" << user
-           << " --init-groups -- " << dir << "/bin/x0zavserver";
+           << " --init-groups " << opt.setprivOptions << " -- " << dir << "/bin/x0zavserver";
       else if (opt.direct)
         ns << "( /etc/zav/x0zavserver-core";
       else
         ns << "( ASAN_OPTIONS=detect_leaks=0 setpriv --reuid=" << user << " --regid=" << user
-           << " --init-groups -- " << dir << "/bin/x0zavserver";
+           << " --init-groups " << opt.setprivOptions << " -- " << dir << "/bin/x0zavserver";
       for (const std::string& a : argLists[i])
         ns << " '" << a << "'";
       if (!opt.launcherPrefix.empty())

@@ -198,6 +198,35 @@ TEST_F(LauncherTest, CoprocessThatCannotBecomeRootEndsWithAMessage) {
   EXPECT_EQ(r.err.find("setgroups"), std::string::npos) << r.err;
 }
 
+TEST_F(LauncherTest, SetUserIdRootThatTheKernelIgnoredIsToldApart) {
+  // The file is set-user-id root in every case: the message says why it did
+  // not take, not that it must be installed so.
+  struct Case {
+    const char* what;
+    std::string extraShell, setprivOptions;
+    std::string why;
+  } cases[] = {
+      {"nosuid mount", "mount -o remount,bind,nosuid " + rig.dir + "/bin", "",
+       "its file system is mounted nosuid"},
+      {"no_new_privs", "", "--no-new-privs",
+       "it was started with no_new_privs set, which keeps it from becoming root"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    LauncherRig::Options opt;
+    opt.extraShell = c.extraShell;
+    opt.setprivOptions = c.setprivOptions;
+    auto r = rig.run(user, {"etc", user, "Secret-1", "finish"}, opt);
+    EXPECT_TRUE(hasLine(r.out, "coprocess exit 1")) << r.out;
+    EXPECT_NE(r.err.find(rig.dir + "/bin/x0zavserver is set-user-id root, but " + c.why +
+                         ": it runs as user " + std::to_string(uid) +
+                         " and cannot check passwords or set up printers\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("must be installed"), std::string::npos) << r.err;
+  }
+}
+
 TEST_F(LauncherTest, RequestFramesEndTheCoprocess) {
   std::string etc = frame("EtcPasswdVerifier");
   std::string pam = frame("PamVerifier");

@@ -1,8 +1,8 @@
 #include "ft/ActiveShareAutoDownloader.h"
 
 #include "FileContents.h"
-#include "FullListing.h"
 #include "FramedConnection.h"
+#include "FullListing.h"
 #include "RecordingExtension.h"
 #include "TempDir.h"
 #include "ft/ShareProxy.h"

@@ -2,8 +2,8 @@
 // every share that becomes the extension's active share into a folder,
 // folders first, then up to eight files at a time through file streams
 // registered with the share's download manager; failures are collected as
-// texts, and so are the reasons of shares refused. Borrows the extension, which must outlive it; holds one reference to
-// the last share.
+// texts, and so are the reasons of shares refused. Borrows the extension,
+// which must outlive it; holds one reference to the last share.
 #pragma once
 
 #include "ft/DownloadManager.h"

@@ -108,8 +108,7 @@ protected:
   long statusNumber(const std::string& key) {
     std::smatch m;
     std::string st = status();
-    return std::regex_search(st, m, std::regex("\"" + key + "\": ([0-9]+)")) ? std::stol(m[1])
-                                                                          : -1;
+    return std::regex_search(st, m, std::regex("\"" + key + "\": ([0-9]+)")) ? std::stol(m[1]) : -1;
   }
   // Offers the path to the viewer as the program's share.
   void offer(const std::string& path) {
@@ -375,8 +374,8 @@ TEST_F(XServerConnectionTest, APushedListingBeyondTheBoundIsRefusedAndTheStreamK
   ASSERT_TRUE(runUntil([&] { return status().find("\"released\": [1]") != std::string::npos; }))
       << status();
   writeBytes(dir.file("next.txt"), "after the refusal");
-  server.control("{\"cmd\": \"stream\", \"kind\": \"ft\", \"push\": " +
-                 q(dir.file("next.txt")) + "}");
+  server.control("{\"cmd\": \"stream\", \"kind\": \"ft\", \"push\": " + q(dir.file("next.txt")) +
+                 "}");
   ASSERT_TRUE(runUntil([&] { return fetcher.completed == 1; }, 60));
   EXPECT_EQ(testing_support::readFile(fetch.file("next.txt")), "after the refusal");
 }

@@ -18,6 +18,7 @@
 #include "wvw/FontProp.h"
 #include "wvw/Style.h"
 #include "wvw/Widget.h"
+#include "zavconfig/HistorySaver.h"
 #include "zavconfig/StatusDialogCallback.h"
 #include "zavconfig/WindowIcon.h"
 #include "zavconfig/XServerConnectionChat.h"
@@ -383,25 +384,6 @@ private:
   }
 }
 
-// Writes the chat history when window mode ends, however it ends, before the
-// chat objects go; a failure is logged and the end goes on.
-class HistorySaver {
-public:
-  explicit HistorySaver(chat::ChatHistory* history) : history_(history) {}
-  ~HistorySaver() {
-    try {
-      history_->save();
-    } catch (plat::Exception& e) {
-      vlog.error("Error saving Chat log: %s", e.str());
-    }
-  }
-  HistorySaver(const HistorySaver&) = delete;
-  HistorySaver& operator=(const HistorySaver&) = delete;
-
-private:
-  chat::ChatHistory* history_;
-};
-
 } // namespace
 
 int runWindowMode(Display* display, ChatOptions* chatOptions) {
@@ -484,6 +466,10 @@ int runWindowMode(Display* display, ChatOptions* chatOptions) {
     return 1;
   } catch (plat::Exception& e) {
     vlog.error("%s", e.str());
+    return 0;
+  } catch (std::exception& e) {
+    // Out of memory, say: ended as any other failure, not in silence.
+    vlog.error("%s", e.what());
     return 0;
   }
 }

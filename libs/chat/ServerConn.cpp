@@ -5,12 +5,15 @@
 #include "net/Socket.h"
 #include "net/io/FdIo.h"
 #include "plat/Exception.h"
+#include "plat/LogWriter.h"
 #include "rdr/Exception.h"
 
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+
+static plat::LogWriter vlog("ServerConn");
 
 namespace chat {
 
@@ -104,6 +107,10 @@ void ServerConn::socketReadable(net::Socket* s) {
     // The rest of the message has not arrived; it is read again from its
     // type byte when it has.
   } catch (plat::Exception&) {
+    s->close();
+  } catch (std::exception& e) {
+    // Out of memory, say: the stream goes, the program stays.
+    vlog.error("socketReadable: %s", e.what());
     s->close();
   }
 }

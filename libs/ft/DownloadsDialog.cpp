@@ -85,12 +85,20 @@ void DownloadsDialog::downloadStarted(ShareDownloader::Id id,
   info.active = true;
   info.multiple = topLevel.size() != 1;
   row->setActions({Pause, Cancel, OpenContainingFolder});
+  // A pushed share may hold a million top-level names: the title, drawn at
+  // every repaint, names the first few and counts the rest.
   std::string name;
+  std::size_t named = 0;
   for (const std::string& n : topLevel) {
+    if (named == titleNames)
+      break;
     if (!name.empty())
       name += ", ";
     name += n;
+    named++;
   }
+  if (named < topLevel.size())
+    name += ", ... (" + std::to_string(topLevel.size() - named) + " more)";
   row->setName(name.c_str());
   info.name = name;
   if (info.multiple)

@@ -10,6 +10,7 @@
 #include "ft/ShareDownloader.h"
 #include "plat/Timer.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -67,6 +68,9 @@ public:
   // Pause, Resume, Retry and Cancel are buttons; the rest are offered by the
   // row's menu.
   static bool isButton(int action) { return action < 5 || action > 7; }
+
+  // The top-level names a row's title shows; more are counted after them.
+  static constexpr std::size_t titleNames = 5;
 
   static const char* emptyListText();
   static const char* completeNotification();

@@ -12,18 +12,15 @@
 #include "plat/ParentDirectory.h"
 #include "plat/Time.h"
 
-#include <algorithm>
-#include <climits>
 #include <cstdio>
 
 static plat::LogWriter vlog("ShareDownloader");
 
-// Files in flight per download are capped below what a source serves at
-// once; each takes a slot, so a huge setting must not allocate its slots.
-static constexpr int maxConcurrency = 64;
+// Files in flight per download stay within what a source serves at once
+// (64); each takes a slot, so a huge setting must not allocate its slots.
 static plat::IntParameter ftConcurrency("ftConcurrency",
                                         "The number of concurrent downloads within a single share.",
-                                        8, 1, INT_MAX);
+                                        8, 1, 64);
 
 namespace ft {
 
@@ -77,6 +74,25 @@ void ShareDownloader::Download::makeClashFree(const std::string& name, int tries
     if (slash == std::string::npos)
       return;
     pos = slash + 1;
+  }
+}
+
+void ShareDownloader::Download::forgetNames(const std::string& name) {
+  // Deepest first: the local path of a name depends on the folders above it,
+  // which must still be mapped when it is looked at.
+  std::string prefix = name;
+  for (bool own = true;; own = false) {
+    if (own || !plat::isDirectory(localPath(prefix).c_str())) {
+      std::string below = prefix + "/";
+      freeNames.erase(prefix);
+      renames.erase(prefix);
+      freeNames.erase(freeNames.lower_bound(below), freeNames.lower_bound(prefix + "0"));
+      renames.erase(renames.lower_bound(below), renames.lower_bound(prefix + "0"));
+    }
+    size_t slash = prefix.rfind('/');
+    if (slash == std::string::npos)
+      return;
+    prefix.resize(slash);
   }
 }
 
@@ -147,8 +163,7 @@ void ShareDownloader::remove(const DownloadPtr& d) {
 }
 
 void ShareDownloader::download(ShareProxy* share, const char* folder) {
-  DownloadPtr d = std::make_shared<Download>(share, folder,
-                                           std::min(ftConcurrency.getValue(), maxConcurrency));
+  DownloadPtr d = std::make_shared<Download>(share, folder, ftConcurrency.getValue());
   std::set<std::string> topLevel;
   for (std::uint32_t i = 0; i < share->size(); i++) {
     const std::string& name = (*share)[i]->name;
@@ -234,10 +249,10 @@ bool ShareDownloader::startNext(const DownloadPtr& d, size_t k) {
         callback->downloadFailed(d->id, "Invalid download folder.", true);
       return true;
     } catch (plat::Exception& ex) {
-      // The name found free may have been taken before the exclusive
-      // create ("File exists"): the next try checks it again.
-      d->freeNames.erase(e->name);
-      d->renames.erase(e->name);
+      // A name found free may have been taken before the exclusive create
+      // ("File exists"), or a folder's name by a file: the next try checks
+      // them again.
+      d->forgetNames(e->name);
       if (callback)
         callback->downloadFailed(d->id, ex.str(), true);
       return true;

@@ -63,6 +63,11 @@ public:
     // most tries numbered names each. Throws plat::Exception "Too many name
     // clashes".
     void makeClashFree(const std::string& name, int tries);
+    // After a failed create: forgets what was found about the name and about
+    // every folder above it that is not a folder on disk now (another program
+    // may have taken the name since it was checked), so the next try checks
+    // them again under the clash rules.
+    void forgetNames(const std::string& name);
     // The name as it is stored on disk below the folder.
     std::string mappedPath(const std::string& name) const;
     std::string localPath(const std::string& name) const;

@@ -2,8 +2,8 @@
 // every share that becomes the extension's active share into a folder,
 // folders first, then up to eight files at a time through file streams
 // registered with the share's download manager; failures are collected as
-// texts. Borrows the extension, which must outlive it; holds one reference to
-// the last share.
+// texts, and so are the reasons of shares refused. Borrows the extension,
+// which must outlive it; holds one reference to the last share.
 #pragma once
 
 #include "ft/DownloadManager.h"
@@ -33,6 +33,7 @@ public:
 
   void shareAdvertised(std::uint32_t, std::uint32_t) override {}
   void shareDeactivated(ft::ShareProxy*) override {}
+  void shareRefused(std::uint32_t, const char* reason) override { refusals.push_back(reason); }
   void shareActivated(ft::ShareProxy* s) override {
     if (share)
       share->unref();
@@ -92,6 +93,7 @@ public:
   std::deque<std::uint32_t> waiting;
   std::vector<ft::FileStream*> running;
   std::vector<std::string> failures;
+  std::vector<std::string> refusals;
   int completed = 0;
   bool pauseFirst = false;
   ft::FileStream* paused = nullptr;

@@ -20,6 +20,16 @@ Settings:
   vanish_after  close the stream after this many file bytes were sent
   fetch_dir  folder that receives the files of shares the program offers
   chunk      file bytes per data message (default 32752: one whole frame)
+  flood      instead of fetching an offered share, ask for its first file this many
+             times at once (file ids 0, 1, ...) with a byte limit of 0
+  listed     offer, once connected, a share of this many made-up four-byte files
+             ("f0", "f1", ...) that are listed but never served
+Live commands on the file-transfer stream:
+  {"cmd": "stream", "kind": "ft", "push": path}       offer a share now
+  {"cmd": "stream", "kind": "ft", "close": "reset"}   close with a reset (no farewell
+                                                      reaches the program's writes)
+The status counts the file errors received under "file_errors" (with the first text
+under "file_error"), so a flood needs no long list to be read back.
 
 On the chat stream it plays the viewers' side of the chat service: it sends chat
 messages (2: bring the window up; 3: a chat line; 4: a participant joined or left) and
@@ -115,9 +125,16 @@ class FtPeer:
                     full = os.path.join(root, name)
                     if name in dirs or os.path.isfile(full):
                         add(os.path.relpath(full, base), full)
-        self.share = 1
+        self.offer(entries)
+
+    def offer(self, entries):
+        self.share = (self.share or 0) + 1
         self.entries = entries
         self.send(struct.pack(">IIBI", 1, self.share, 0, 1))
+
+    def offer_made_up(self, count):
+        """A share of count four-byte files that exist nowhere."""
+        self.offer([("f%d" % i, None, False, 4, 0o644, 0) for i in range(count)])
 
     def entry_bytes(self, e):
         rel, _full, is_dir, size, mode, mtime = e
@@ -161,6 +178,9 @@ class FtPeer:
                 self.send_listing(sid)
         elif kind == 3:
             self.listing_message(body)
+        elif kind == 7:
+            self.status["file_errors"] += 1
+            self.status.setdefault("file_error", self.decoder.lines[-1])
         elif kind == 4:
             name = r.string().decode()
             sid, fid, window = r.u32(), r.u32(), r.u64()
@@ -208,6 +228,13 @@ class FtPeer:
                 self.fetch_listing[sid].append((name, flags, size))
             return
         # The whole listing is there: fetch every file.
+        flood = int(self.settings.get("flood", 0))
+        files = [e for e in self.fetch_listing[sid] if not e[1] & 1]
+        if flood and files:
+            request = struct.pack(">I", 4) + s(files[0][0].encode())
+            for fid in range(flood):
+                self.send(request + struct.pack(">IIQQQB", sid, fid, 0, 0, ALL, 0))
+            return
         root = self.settings["fetch_dir"]
         for index, (name, flags, _size) in enumerate(self.fetch_listing[sid]):
             target = os.path.join(root, name)
@@ -479,7 +506,7 @@ class Streams:
     def reset_status(self):
         self.status = {k: {"connected": False, "closed": False, "received": [], "uploads": {},
                            "aborted": [], "released": [], "served": [], "errors": [],
-                           "attempts": 0}
+                           "attempts": 0, "file_errors": 0}
                        for k in ("ft", "chat")}
 
     def reset(self):
@@ -505,9 +532,19 @@ class Streams:
                 raise ValueError("only the chat stream takes messages to send")
             for peer in live:
                 peer.send(cmd["send"])
+        if "push" in cmd:
+            live = [p for p in self.peers if p.kind == "ft" and not p.closed]
+            if kind != "ft" or not live:
+                raise ValueError("no live file-transfer stream to push on")
+            for peer in live:
+                peer.push(cmd["push"])
+                self.want(peer)
         if cmd.get("close"):
             for peer in list(self.peers):
                 if peer.kind == kind:
+                    if cmd["close"] == "reset":
+                        peer.sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER,
+                                             struct.pack("ii", 1, 0))
                     peer.close()
         answer = {"ok": True}
         if cmd.get("status"):
@@ -559,6 +596,8 @@ class Streams:
         self.sel.register(sock, selectors.EVENT_READ, ("stream", peer))
         if settings.get("push"):
             peer.push(settings["push"])
+        elif settings.get("listed"):
+            peer.offer_made_up(int(settings["listed"]))
         if how == "with_message":
             peer.out.insert(0, big)
             peer.out_len += len(big)

@@ -1,5 +1,6 @@
 #include "chat/ServerConn.h"
 
+#include "CaptureLogger.h"
 #include "RecordingRender.h"
 #include "chat/ChatHistory.h"
 #include "chat/ChatOptions.h"
@@ -15,6 +16,7 @@
 
 #include <cerrno>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -26,6 +28,8 @@ class ShowingWindow : public chat::ChatWindow {
 public:
   void show() override {
     shows++;
+    if (throwOnShow)
+      throw std::runtime_error("thrown by the window");
     if (state)
       state->notifyChatVisible(true);
   }
@@ -33,6 +37,7 @@ public:
   chat::ChatState* state = nullptr;
   int shows = 0;
   int closes = 0;
+  bool throwOnShow = false;
 };
 
 // The tool's end of a socket pair served by a select socket manager, and the
@@ -231,6 +236,23 @@ TEST_F(ServerConnTest, UnknownTypeClosesWithOneLineAndNothingAfterIsRead) {
   EXPECT_TRUE(history.records().empty());
   EXPECT_TRUE(peerSeesEnd());
   EXPECT_THROW(conn.notifyChatFocus(true), plat::Exception);
+}
+
+// Whatever a handler throws (out of memory, say) ends the stream, logged,
+// never the program.
+TEST_F(ServerConnTest, AStandardExceptionInAHandlerClosesTheStream) {
+  testing_support::ScopedCapture log("ServerConn", 0);
+  ASSERT_TRUE(log.found());
+  connect();
+  peerReceived();
+  window.throwOnShow = true;
+  peerSend("\x02" + chatLine("ann", "ep", "never read"));
+  runUntil([&] { return window.closes > 0; });
+  EXPECT_EQ(window.shows, 1);
+  EXPECT_EQ(log.logger.textsAt(0),
+            std::vector<std::string>({"socketReadable: thrown by the window"}));
+  EXPECT_TRUE(history.records().empty());
+  EXPECT_TRUE(peerSeesEnd());
 }
 
 TEST_F(ServerConnTest, AnotherConnectionGetsTheState) {

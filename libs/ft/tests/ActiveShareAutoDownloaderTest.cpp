@@ -2,6 +2,7 @@
 
 #include "FileContents.h"
 #include "FramedConnection.h"
+#include "FullListing.h"
 #include "RecordingExtension.h"
 #include "TempDir.h"
 #include "ft/ShareProxy.h"
@@ -136,12 +137,7 @@ void AutoDownloaderTest::refusesOneEntryBeyond(int entries, std::size_t nameLeng
   ft::ConnectionId id = ft::Extension::idOf(&v.conn);
   send(v, Bytes().u32(1).u32(7).u8(0).u32(1));
   ft::DownloadManager* download = ext.getDownloadManager(id);
-  for (int i = 0; i < entries; i++) {
-    std::string name = "f" + std::to_string(i);
-    if (name.size() < nameLength)
-      name.append(nameLength - name.size(), 'x');
-    download->addEntry(new ft::ShareEntry(name.c_str(), 0, 4, 0, 0, 0));
-  }
+  ft_test::fillListing(download, entries, nameLength);
   EXPECT_EQ(download->getEntries().size(), std::size_t(entries));
   EXPECT_TRUE(reports.log.empty());
   // One entry more, and the rest of the listing with its end.
@@ -168,12 +164,11 @@ void AutoDownloaderTest::refusesOneEntryBeyond(int entries, std::size_t nameLeng
 }
 
 TEST_F(AutoDownloaderTest, AListingBeyondAMillionEntriesIsRefusedAndTheUserTold) {
-  refusesOneEntryBeyond(1000000, 0);
+  refusesOneEntryBeyond(ft_test::listingEntryBound, 0);
 }
 
 TEST_F(AutoDownloaderTest, AListingBeyond256MiBOfNamesIsRefusedAndTheUserTold) {
-  // 262,144 names of 1,024 bytes, the longest a receiver takes: 256 MiB.
-  refusesOneEntryBeyond(262144, 1024);
+  refusesOneEntryBeyond(ft_test::listingNameBound, ft_test::longestName);
 }
 
 TEST_F(AutoDownloaderTest, AShareWithoutTheFetchFlagIsLeftAlone) {

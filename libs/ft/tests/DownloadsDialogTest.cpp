@@ -72,6 +72,31 @@ TEST_F(DownloadsDialogTest, SeveralTopLevelItems) {
   EXPECT_EQ(row->actionText(), "Open containing folder|Remove from list");
 }
 
+// The title names the first few top-level names, in order, and counts the
+// rest, however many a share holds.
+TEST_F(DownloadsDialogTest, ATitleNamesFiveAndCountsTheRest) {
+  auto names = [](int n) {
+    std::set<std::string> s;
+    for (int i = 0; i < n; i++)
+      s.insert("n" + std::to_string(1000000 + i));
+    return s;
+  };
+  struct Case {
+    int names;
+    const char* title;
+  } cases[] = {
+      {5, "n1000000, n1000001, n1000002, n1000003, n1000004"},
+      {6, "n1000000, n1000001, n1000002, n1000003, n1000004, ... (1 more)"},
+      {1000000, "n1000000, n1000001, n1000002, n1000003, n1000004, ... (999995 more)"},
+  };
+  std::uint32_t share = 1;
+  for (const Case& c : cases) {
+    start(ShareDownloader::Id(2, share++), names(c.names));
+    EXPECT_EQ(ui.rows.back()->name, c.title) << c.names;
+    EXPECT_TRUE(ui.rows.back()->multipleIcon);
+  }
+}
+
 TEST_F(DownloadsDialogTest, ProgressWeighsEachFile) {
   start(idA, {"a", "b"});
   start(idB, {"c"});

@@ -204,8 +204,17 @@ TEST_F(ShareDownloaderTest, ConcurrencyFollowsTheParameter) {
   EXPECT_EQ(peerSaw("FileReq").size(), 3u);
 }
 
-TEST_F(ShareDownloaderTest, AHugeConcurrencyIsCappedAtSixtyFourFiles) {
-  ScopedParam p("ftConcurrency", "2147483647");
+TEST_F(ShareDownloaderTest, ConcurrencyAboveSixtyFourIsRefused) {
+  plat::ConfigParameter* param = plat::ParameterSet::global().find("ftConcurrency");
+  for (const char* text : {"65", "2147483647", "0"})
+    EXPECT_FALSE(param->setParam(text, 0)) << text;
+  offer(manyFiles(100));
+  sd->download(share, dir.path().c_str());
+  EXPECT_EQ(peerSaw("FileReq").size(), 8u);
+}
+
+TEST_F(ShareDownloaderTest, SixtyFourFilesGoAtOnceAtTheLargestConcurrency) {
+  ScopedParam p("ftConcurrency", "64");
   offer(manyFiles(100));
   sd->download(share, dir.path().c_str());
   EXPECT_EQ(peerSaw("FileReq").size(), 64u);
@@ -264,8 +273,9 @@ TEST_F(ShareDownloaderTest, TooManyClashesIsRetryableAndRetryStartsTheFile) {
 // Another program creates the file between the clash check and the
 // exclusive create: the retry checks the name again and numbers it.
 std::string raceFolder;
+std::string raceName = "x";
 bool createdRightAfterTheCheck(const char* path) {
-  if (raceFolder + "/x" == path)
+  if (raceFolder + "/" + raceName == path)
     testing_support::writeFile(path, "theirs");
   return false;
 }
@@ -286,6 +296,29 @@ TEST_F(ShareDownloaderTest, ARetryAfterALostCreateRaceChecksTheNameAgain) {
   EXPECT_EQ(reports.log.back(), "complete");
   EXPECT_EQ(testing_support::readFile(at("x")), "theirs");
   EXPECT_EQ(testing_support::readFile(at("x (1)")), "payload");
+}
+
+// The listing names no folder "a", so "a" is made as the parent of "a/b";
+// a file "a" made by another program after the check must not fail every
+// retry: the retry finds the name taken and numbers the folder.
+TEST_F(ShareDownloaderTest, ARetryAfterAFileTookAParentFolderNameNumbersTheFolder) {
+  offer({{"a/b", 0, "payload"}});
+  ScopedParam p("ftConcurrency", "1");
+  raceFolder = dir.path();
+  raceName = "a";
+  auto saved = ShareDownloader::Download::fileExistsFn;
+  ShareDownloader::Download::fileExistsFn = createdRightAfterTheCheck;
+  sd->download(share, dir.path().c_str());
+  ShareDownloader::Download::fileExistsFn = saved;
+  raceName = "x";
+  ASSERT_EQ(reports.log.size(), 3u);
+  EXPECT_EQ(reports.log[2], "failed mkDir(" + dir.path() + "/a/): File exists (17) (retryable)");
+  EXPECT_TRUE(sd->resume(downloadId()));
+  EXPECT_EQ(peerSaw("FileReq").size(), 1u);
+  deliver(0);
+  EXPECT_EQ(reports.log.back(), "complete");
+  EXPECT_EQ(testing_support::readFile(at("a")), "theirs");
+  EXPECT_EQ(testing_support::readFile(at("a (1)/b")), "payload");
 }
 
 TEST_F(ShareDownloaderTest, ThousandClashesExhaustTheTries) {

@@ -202,6 +202,10 @@ void DownloadsUI::show() {
   fileTransferDialog->dialog()->show();
 }
 
+void DownloadsUI::showMessage(const char* text) {
+  fileTransferDialog->showError(text);
+}
+
 void DownloadsUI::addDownload(DownloadsDialog::Download* download) {
   menu.popdown();
   Item* row = static_cast<Item*>(download);

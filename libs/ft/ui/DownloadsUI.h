@@ -52,6 +52,9 @@ public:
     virtual void setClearEnabled(bool enabled) = 0;
     virtual void notifyComplete() = 0;
     virtual void notifyFailed() = 0;
+    // Shows a text the user must read (a share refused, no download
+    // folder) in the dialog's error box; the caller has logged it.
+    virtual void showError(const char* text) = 0;
   };
 
   // One row: a share download as the list sees it, positioned and drawn by
@@ -141,6 +144,7 @@ public:
   void setClearEnabled(bool enabled) override;
   void notifyComplete() override;
   void notifyFailed() override;
+  void showMessage(const char* text) override;
 
   const std::list<Item*>& getRows() const { return rows; }
   Item* getHoveredRow() const { return hoveredRow; }

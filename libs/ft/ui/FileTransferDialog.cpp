@@ -317,6 +317,7 @@ void FileTransferDialog::fetchChoiceChanged() {
     }
   } catch (plat::Exception& e) {
     selectCurrent();
+    vlog.error("%s", e.str());
     showError(e.str());
   }
 }
@@ -430,6 +431,7 @@ void FileTransferDialog::dialogFinished(TXDialog* finished, bool result) {
       folderChosen(result);
     }
   } catch (plat::Exception& e) {
+    vlog.error("%s", e.str());
     showError(e.str());
   }
   askNextFolder();
@@ -457,7 +459,6 @@ void FileTransferDialog::askNextFolder() {
 }
 
 void FileTransferDialog::showError(const char* text) {
-  vlog.error("%s", text);
   setInputDisabled(true);
   messageShown = true;
   messageBox.setText(text, 1, 1);

@@ -105,6 +105,7 @@ public:
   TXDialog* dialog() override { return this; }
   void notifyComplete() override { showCompleteNotification(); }
   void notifyFailed() override { showFailedNotification(); }
+  void showError(const char* text) override;
 
   DownloadsUI* getDownloadsUI() { return downloadsUI.get(); }
   wvw::WViewport* getViewport() { return &viewport; }
@@ -136,7 +137,6 @@ private:
   void folderChosen(bool ok);
   // Shows the folder dialog for the first pending request, unless it is up.
   void askNextFolder();
-  void showError(const char* text);
   // Takes the first pending request off the list and gives it back.
   ShareProxy* takeFirstRequest();
   // Whether a dialog of this one is still up, so input stays disabled.

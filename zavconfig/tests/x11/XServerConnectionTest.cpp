@@ -1,7 +1,10 @@
 // The loopback file-transfer stream against the stand-in server in front of a
 // real Xvfb: the stand-in connects back with the cookie (in several ways, and
 // wrongly) and plays the viewer, pushing files that are downloaded into a
-// fetch folder and fetching a share that the program offers.
+// fetch folder and fetching a share that the program offers; and the stand-in
+// as a hostile viewer: flooding file requests, pushing a listing beyond the
+// bound, fetching a shared file that was swapped meanwhile, and resetting
+// the stream in the middle of a download.
 // gtest comes before the X headers, whose macros (None, Bool) clash with it.
 #include <gtest/gtest.h>
 
@@ -10,14 +13,17 @@
 
 #include "CaptureLogger.h"
 #include "FileContents.h"
+#include "OpenDescriptors.h"
 #include "ShareFetcher.h"
 #include "TempDir.h"
+#include "ft/ActiveShareAutoDownloader.h"
 #include "ft/ShareProxy.h"
 #include "ft/unix/FileStream.h"
 #include "ft/unix/ShareWriter.h"
 #include "net/SelectSocketManager.h"
 #include "net/io/FdSelectManager.h"
 #include "plat/Exception.h"
+#include "plat/StringParameter.h"
 #include "plat/TimerManager.h"
 #include "zavconfig/tests/x11/XzavTestServer.h"
 
@@ -30,6 +36,7 @@
 #include <memory>
 #include <netinet/in.h>
 #include <poll.h>
+#include <regex>
 #include <string>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -97,6 +104,17 @@ protected:
     return pred();
   }
   std::string q(const std::string& s) { return "\"" + s + "\""; }
+  // A number of the stream's status ("file_errors", "sent_file_bytes").
+  long statusNumber(const std::string& key) {
+    std::smatch m;
+    std::string st = status();
+    return std::regex_search(st, m, std::regex("\"" + key + "\": ([0-9]+)")) ? std::stol(m[1]) : -1;
+  }
+  // Offers the path to the viewer as the program's share.
+  void offer(const std::string& path) {
+    ft::ShareWriter writer(connection->getManager()->getUploadManager(), 1);
+    writer.addPath(path.c_str());
+  }
 
   XzavDouble& server;
   Display* dpy;
@@ -309,6 +327,141 @@ TEST_F(XServerConnectionTest, AnUploadReachesTheViewerIntact) {
       << status();
   EXPECT_TRUE(testing_support::readFile(fetched.file("out/a.bin")) == a);
   EXPECT_EQ(testing_support::readFile(fetched.file("out/b.txt")), b);
+}
+
+// A viewer asking for the same file a thousand times at once, granting no
+// bytes: 64 are opened and held, the rest refused or dropped; the program's
+// descriptors stay bounded.
+TEST_F(XServerConnectionTest, AFloodOfFileRequestsHoldsAtMostSixtyFourFilesOpen) {
+  const int flood = 1000;
+  TempDir fetched;
+  writeBytes(dir.file("a.txt"), "alpha");
+  set("{\"fetch_dir\": " + q(fetched.path()) + ", \"flood\": " + std::to_string(flood) + "}");
+  ScopedCapture log("UploadManager", 100);
+  size_t before = testing_support::openDescriptors().size();
+  connect();
+  offer(dir.file("a.txt"));
+  auto handled = [&] {
+    int n = 0;
+    for (const testing_support::CaptureLogger::Line& l : log.logger.lines)
+      n += l.text.rfind("Request received for file", 0) == 0 ||
+           l.text.rfind("Too many files requested at once", 0) == 0 ||
+           l.text.rfind("File request for a.txt dropped", 0) == 0;
+    return n;
+  };
+  ASSERT_TRUE(runUntil([&] { return handled() == flood; })) << handled();
+  size_t held = testing_support::openDescriptors().size() - before;
+  // The 64 files, the stream and its listener.
+  EXPECT_GE(held, 64u);
+  EXPECT_LE(held, 64u + 4);
+  ASSERT_TRUE(runUntil([&] { return statusNumber("file_errors") > 0; }));
+  EXPECT_NE(status().find("Too many files requested at once (at most 64): a.txt"),
+            std::string::npos);
+}
+
+// A pushed listing one entry beyond a million is refused with the reason,
+// released at the viewer, and the stream goes on: the next share arrives.
+TEST_F(XServerConnectionTest, APushedListingBeyondTheBoundIsRefusedAndTheStreamKept) {
+  TempDir fetch;
+  set("{\"listed\": 1000001}");
+  Fetcher fetcher(connection->getExtension(), fetch.path());
+  connect();
+  ASSERT_TRUE(runUntil([&] { return !fetcher.refusals.empty(); }, 300));
+  EXPECT_EQ(fetcher.refusals, std::vector<std::string>({"The files offered could not be "
+                                                        "received: their list is longer than "
+                                                        "1000000 entries or 256 MB of names."}));
+  EXPECT_EQ(fetcher.share, nullptr);
+  ASSERT_TRUE(runUntil([&] { return status().find("\"released\": [1]") != std::string::npos; }))
+      << status();
+  writeBytes(dir.file("next.txt"), "after the refusal");
+  server.control("{\"cmd\": \"stream\", \"kind\": \"ft\", \"push\": " + q(dir.file("next.txt")) +
+                 "}");
+  ASSERT_TRUE(runUntil([&] { return fetcher.completed == 1; }, 60));
+  EXPECT_EQ(testing_support::readFile(fetch.file("next.txt")), "after the refusal");
+}
+
+// A shared file replaced after sharing and before the viewer fetches it is
+// refused with a file error; nothing of the replacement is sent, and a pipe
+// does not hold up the program.
+TEST_F(XServerConnectionTest, ASharedFileSwappedBeforeTheFetchIsRefused) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string& path, const std::string& secret)> swap;
+    const char* error;
+  } cases[] = {
+      {"a link to a private file",
+       [](const std::string& path, const std::string& secret) {
+         unlink(path.c_str());
+         ASSERT_EQ(symlink(secret.c_str(), path.c_str()), 0);
+       },
+       "open: "},
+      {"a pipe",
+       [](const std::string& path, const std::string&) {
+         unlink(path.c_str());
+         ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+       },
+       "shared.txt is no longer the file that was shared"},
+      {"another file",
+       [](const std::string& path, const std::string& secret) {
+         std::string other = path + ".new";
+         writeBytes(other, testing_support::readFile(secret));
+         ASSERT_EQ(rename(other.c_str(), path.c_str()), 0);
+       },
+       "shared.txt is no longer the file that was shared"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    server.reset();
+    fresh();
+    TempDir shared, fetched;
+    writeBytes(shared.file("secret"), "private contents", 0600);
+    mkdir(shared.file("out").c_str(), 0755);
+    writeBytes(shared.file("out/shared.txt"), "shared contents");
+    set("{\"fetch_dir\": " + q(fetched.path()) + "}");
+    connect();
+    offer(shared.file("out"));
+    // The viewer asks for the file only once the program serves the stream.
+    c.swap(shared.file("out/shared.txt"), shared.file("secret"));
+    ASSERT_TRUE(runUntil([&] { return statusNumber("file_errors") == 1; }, 30)) << status();
+    EXPECT_NE(status().find(c.error), std::string::npos) << status();
+    EXPECT_EQ(statusNumber("sent_file_bytes"), 0);
+    EXPECT_NE(testing_support::readFile(fetched.file("out/shared.txt")), "private contents");
+  }
+}
+
+// The viewer's side resets the stream in the middle of a download, and the
+// program ends its downloader before it has read of it: the farewells to the
+// peer fail, are logged, and the program goes on.
+TEST_F(XServerConnectionTest, AStreamResetDuringADownloadIsLoggedAndTheProgramGoesOn) {
+  TempDir fetch;
+  writeBytes(dir.file("big.bin"), pattern(20u << 20, 9));
+  set("{\"push\": " + q(dir.file("big.bin")) + ", \"chunk\": 4000}");
+  ft::ActiveShareAutoDownloader::fetchDir.setParam(fetch.path().c_str(), 60);
+  std::unique_ptr<ft::ActiveShareAutoDownloader> downloader(
+      new ft::ActiveShareAutoDownloader(connection->getExtension(), nullptr));
+  connect();
+  bool started = runUntil([&] {
+    struct stat st;
+    return stat(fetch.file("big.bin").c_str(), &st) == 0 && st.st_size > 0;
+  });
+  ft::ActiveShareAutoDownloader::fetchDir.unsetParam(60);
+  ASSERT_TRUE(started);
+  EXPECT_EQ(downloader->downloadCount(), 1u);
+  server.control(R"({"cmd": "stream", "kind": "ft", "close": "reset"})");
+  {
+    ScopedCapture log("ShareDownloader", 0);
+    EXPECT_NO_THROW(downloader.reset());
+    EXPECT_TRUE(log.logger.contains("Aborting a file failed: ")) << log.logger.lines.size();
+  }
+  // The rest of the stream's objects go as well, and a new stream serves.
+  server.reset();
+  fresh();
+  writeBytes(dir.file("next.txt"), "served");
+  set("{\"push\": " + q(dir.file("next.txt")) + "}");
+  Fetcher fetcher(connection->getExtension(), fetch.path());
+  connect();
+  ASSERT_TRUE(runUntil([&] { return fetcher.completed == 1; }, 30));
+  EXPECT_EQ(testing_support::readFile(fetch.file("next.txt")), "served");
 }
 
 } // namespace

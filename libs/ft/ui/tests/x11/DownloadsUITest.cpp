@@ -56,6 +56,7 @@ public:
   void setClearEnabled(bool enabled) override { clearEnabled = enabled; }
   void notifyComplete() override { completes++; }
   void notifyFailed() override { failures++; }
+  void showError(const char* text) override { errors.push_back(text); }
   void dialogFinished(TXDialog* dialog, bool) override {
     if (dialog == ui->getMessageBox()) {
       setInputDisabled(false);
@@ -69,6 +70,7 @@ public:
   int completes = 0;
   int failures = 0;
   int boxesClosed = 0;
+  std::vector<std::string> errors;
 };
 
 const ShareDownloader::Id idA(1, 1), idB(1, 2), idC(1, 3), idD(1, 4), idE(2, 1);
@@ -403,6 +405,14 @@ TEST_F(DownloadsUITest, TheWindowGoingAwayWithRowsLaysNoRowsOut) {
   viewport.reset();
   window.reset();
   EXPECT_EQ(other.getCallback(), nullptr);
+}
+
+// A message of the downloader (a share refused, no download folder) brings
+// the window up and goes to the dialog's error box.
+TEST_F(DownloadsUITest, AMessageShowsTheWindowAndGoesToTheErrorBox) {
+  model()->showMessage("The files offered could not be received.");
+  EXPECT_TRUE(x.pumpUntil([&] { return dialog->isMapped(); }));
+  EXPECT_EQ(dialog->errors, std::vector<std::string>({"The files offered could not be received."}));
 }
 
 TEST_F(DownloadsUITest, WhenNoOpenerSucceedsTheLocationIsShown) {

@@ -19,6 +19,7 @@
 
 #include "FileContents.h"
 #include "FramedConnection.h"
+#include "FullListing.h"
 #include "RecordingExtension.h"
 #include "TempDir.h"
 #include "TxModalScript.h"
@@ -430,6 +431,28 @@ TEST_F(FileTransferDialogTest, AFileThatCannotBeSentIsReportedAndNothingIsOffere
             "Could not look up " + dir.file("vanished.txt") + ": no such file or folder");
   // No share was made, so none is offered.
   EXPECT_EQ(manager.getUploadManager()->getCurrentShareId(), 0u);
+  dialog->getMessageBox()->onClick(dialog->getMessageBox()->button(0));
+  EXPECT_FALSE(dialog->isInputDisabled());
+}
+
+// A pushed share whose listing goes beyond the bound is refused; the user
+// reads why in the dialog's error box, which the refusal brings up.
+TEST_F(FileTransferDialogTest, ARefusedListingIsShownInTheErrorBox) {
+  setFetchDir(dir.path());
+  make();
+  Viewer& v = viewers[0];
+  send(v, Bytes().u32(1).u32(7).u8(0).u32(1));
+  ft_test::fillListing(ext.getDownloadManager(ft::Extension::idOf(&v.conn)),
+                       ft_test::listingEntryBound);
+  EXPECT_FALSE(dialog->isMapped());
+  send(v, Bytes().u32(3).u32(7).u32(1).entry("one too many", 0, 4));
+  ASSERT_TRUE(boxShown());
+  EXPECT_TRUE(x.pumpUntil([&] { return dialog->isMapped(); }));
+  EXPECT_TRUE(dialog->isInputDisabled());
+  EXPECT_STREQ(dialog->getMessageBox()->label()->getText(),
+               "The files offered could not be received: their list is longer than 1000000 "
+               "entries or 256 MB of names.");
+  EXPECT_TRUE(dialog->getDownloadsUI()->getRows().empty());
   dialog->getMessageBox()->onClick(dialog->getMessageBox()->button(0));
   EXPECT_FALSE(dialog->isInputDisabled());
 }

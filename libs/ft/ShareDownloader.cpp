@@ -12,15 +12,19 @@
 #include "plat/ParentDirectory.h"
 #include "plat/Time.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 
 static plat::LogWriter vlog("ShareDownloader");
 
-// Files in flight per download stay within what a source serves at once
-// (64); each takes a slot, so a huge setting must not allocate its slots.
+// Files in flight per download are capped at what a source serves at once;
+// each takes a slot, so a huge setting must not allocate its slots. The
+// setting keeps its full range, so that stored values stay valid.
+static constexpr int maxConcurrency = 64;
 static plat::IntParameter ftConcurrency("ftConcurrency",
                                         "The number of concurrent downloads within a single share.",
-                                        8, 1, 64);
+                                        8, 1, INT_MAX);
 
 namespace ft {
 
@@ -139,7 +143,6 @@ ShareDownloader::~ShareDownloader() {
     abort(d);
 }
 
-
 ShareDownloader::DownloadPtr ShareDownloader::find(Id id) const {
   for (const DownloadPtr& d : downloads)
     if (d->id == id)
@@ -163,7 +166,8 @@ void ShareDownloader::remove(const DownloadPtr& d) {
 }
 
 void ShareDownloader::download(ShareProxy* share, const char* folder) {
-  DownloadPtr d = std::make_shared<Download>(share, folder, ftConcurrency.getValue());
+  DownloadPtr d =
+      std::make_shared<Download>(share, folder, std::min(ftConcurrency.getValue(), maxConcurrency));
   std::set<std::string> topLevel;
   for (std::uint32_t i = 0; i < share->size(); i++) {
     const std::string& name = (*share)[i]->name;

@@ -96,18 +96,20 @@ private:
   int port_ = 0;
 };
 
-// A service that answers no connection attempt: it listens on 127.0.0.1
-// with a backlog of 0 and never accepts, and connections of its own fill
-// its accept queue, so a connect to it stays in progress until given up.
+// A service that answers no connection attempt: it listens on a loopback
+// address (and a free port, or a given one) with a backlog of 0 and never
+// accepts, and connections of its own fill its accept queue, so a connect
+// to it stays in progress until given up.
 class SilentTestService {
 public:
-  SilentTestService() {
+  explicit SilentTestService(const char* address = "127.0.0.1", int port = 0)
+      : service_(0, address, port) {
     for (int i = 0; i < 4; i++) {
       int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
       struct sockaddr_in sa = {};
       sa.sin_family = AF_INET;
       sa.sin_port = htons(static_cast<uint16_t>(service_.port()));
-      sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      inet_pton(AF_INET, address, &sa.sin_addr);
       connect(fd, reinterpret_cast<struct sockaddr*>(&sa), sizeof sa);
       fillers_.push_back(fd);
     }
@@ -122,7 +124,7 @@ public:
   int port() const { return service_.port(); }
 
 private:
-  LoopbackTestService service_{0};
+  LoopbackTestService service_;
   std::vector<int> fillers_;
 };
 

@@ -141,6 +141,20 @@ void BM_Translate32To8ColourCube(benchmark::State& state) {
 }
 BENCHMARK(BM_Translate32To8ColourCube);
 
+// 16-bit pseudo-colour through the same cube, in native and in big-endian
+// byte order (the sum of the channel entries swapped per pixel).
+void BM_Translate32To16ColourCube(benchmark::State& state) {
+  rfb::ColourCube cube(6, 6, 6);
+  translate(state, PixelLayout(16, 8, false, false, 0, 0, 0, 0, 0, 0), &cube);
+}
+BENCHMARK(BM_Translate32To16ColourCube);
+
+void BM_Translate32To16BigEndianColourCube(benchmark::State& state) {
+  rfb::ColourCube cube(6, 6, 6);
+  translate(state, PixelLayout(16, 8, true, false, 0, 0, 0, 0, 0, 0), &cube);
+}
+BENCHMARK(BM_Translate32To16BigEndianColourCube);
+
 void BM_PixmanTranslate32To8ColourCube(benchmark::State& state) {
   rfb::ColourCube cube(6, 6, 6);
   static pixman_indexed_t indexed;

@@ -71,11 +71,20 @@ void PasswordFile::write(const char* password) const {
 }
 
 void PasswordFile::rewriteInPlace(const plat::ObfuscatedPassword& obfuscated) const {
-  os::OwnedFd fd(open(path(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+  // Nothing is cut before the file is known to be writable and private as
+  // far as the user can make it: a file set up by someone else for the user
+  // to write (through its group) keeps its owner's bits, which only that
+  // owner may change.
+  os::OwnedFd fd(open(path(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
   if (fd.get() < 0)
     throw plat::SystemException("Opening password file failed", errno);
-  if (fchmod(fd.get(), 0600) != 0)
+  struct stat st;
+  if (fstat(fd.get(), &st) != 0)
     throw plat::SystemException("Opening password file failed", errno);
+  if (st.st_uid == geteuid() && fchmod(fd.get(), 0600) != 0)
+    throw plat::SystemException("Opening password file failed", errno);
+  if (ftruncate(fd.get(), 0) != 0)
+    throw plat::SystemException("Writing password file failed", errno);
   const unsigned char* data = obfuscated.data();
   size_t left = size_t(obfuscated.length());
   while (left > 0) {
@@ -85,7 +94,7 @@ void PasswordFile::rewriteInPlace(const plat::ObfuscatedPassword& obfuscated) co
     if (n <= 0) {
       int err = n < 0 ? errno : ENOSPC;
       // Part of a password would be read as another one: the file is left
-      // empty, as the truncation made it.
+      // empty, as the truncation before the write made it.
       if (ftruncate(fd.get(), 0) != 0)
         vlog.error("Truncating %s after a failed write: %s", path(), strerror(errno));
       throw plat::SystemException("Writing password file failed", err);

@@ -150,9 +150,14 @@ void StatusIcon::handleRequest() {
     } while (in->avail() > 0);
   } catch (const rdr::BlockException&) {
     // The rest of the message comes with the next pass.
-  } catch (const rdr::EndOfStream&) {
+  } catch (const plat::Exception&) {
+    // In the parent the descriptor is not watched after a failure (the
+    // child's end, its failure report, an action of the window that
+    // failed): the child, whose icon would stay in the tray with a menu that
+    // does nothing, is ended and collected, and the window's own menu takes
+    // over.
     if (!isChild())
-      reapChild();
+      endChild();
     throw;
   }
 }
@@ -171,7 +176,6 @@ void StatusIcon::handleParent(std::uint32_t type) {
     break;
   case Failure: {
     std::string text = readText();
-    reapChild();
     throw plat::Exception(text.c_str());
   }
   case ShowStatus:

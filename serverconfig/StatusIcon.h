@@ -81,9 +81,9 @@ public:
   int childStatus() const { return childStatus_; }
 
   // Reads and acts on every message in the in-stream (the side's table).
-  // In the parent, a failure report or the child's end throws
-  // plat::Exception after falling back to the window's own icon: the
-  // caller logs it and stops watching the descriptor.
+  // In the parent, a failure report, the child's end or an action of the
+  // window that fails throws plat::Exception after ending the child (see
+  // endChild): the caller logs it and stops watching the descriptor.
   void handleRequest();
 
   // The child's channel watch: always keeps the watch.

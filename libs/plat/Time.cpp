@@ -69,12 +69,24 @@ void sleepMs(int ms) {
   select(0, nullptr, nullptr, nullptr, selectTimeout(ms, &tv));
 }
 
-struct timeval* selectTimeout(int ms, struct timeval* tv) {
+namespace {
+
+struct timeval* fillTimeval(int64_t ms, struct timeval* tv) {
   if (ms < 0)
     return nullptr;
-  tv->tv_sec = ms / 1000;
-  tv->tv_usec = (ms % 1000) * 1000;
+  tv->tv_sec = static_cast<time_t>(ms / 1000);
+  tv->tv_usec = static_cast<suseconds_t>((ms % 1000) * 1000);
   return tv;
+}
+
+} // namespace
+
+struct timeval* selectTimeout(int ms, struct timeval* tv) {
+  return fillTimeval(ms, tv);
+}
+
+struct timeval* timerSelectTimeout(int ms, struct timeval* tv) {
+  return fillTimeval(ms > 0 ? int64_t(ms) + 1 : ms, tv);
 }
 
 } // namespace plat

@@ -24,5 +24,9 @@ void sleepMs(int ms);
 // The time-out argument of select() for ms milliseconds, filled into tv;
 // nullptr (no limit) for a negative ms.
 struct timeval* selectTimeout(int ms, struct timeval* tv);
+// The same for a wait until a timer that is due in ms milliseconds: one
+// millisecond more for a positive ms, so that the timer is due by the time
+// select() returns (counted in 64 bits: INT_MAX has its millisecond too).
+struct timeval* timerSelectTimeout(int ms, struct timeval* tv);
 
 } // namespace plat

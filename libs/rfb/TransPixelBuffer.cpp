@@ -145,7 +145,8 @@ std::unique_ptr<uint8_t[]> buildThreeTables(const PixelLayout& inPF, const Pixel
 
 // Channel tables into an orthogonal map (the sum of the three entries is
 // the pixel), and with an intermediate cube a table from its cells into
-// the colour map.
+// the colour map. The channel entries are summed and so stay in native
+// order; the cells' entries are stored in the output's byte order.
 std::unique_ptr<uint8_t[]> buildCubeTables(const PixelLayout& inPF, const PixelLayout& out,
                                            ColourMap* cm, ColourCube* intermediate, int* entries) {
   ColourMap* orthCM = intermediate ? intermediate : cm;
@@ -171,7 +172,7 @@ std::unique_ptr<uint8_t[]> buildCubeTables(const PixelLayout& inPF, const PixelL
     for (int c = 0; c < intermediate->size(); c++) {
       Colour colour;
       intermediate->lookup(c, &colour);
-      storeEntry(table.get(), k++, out.bpp, uint32_t(cm->lookupRGB(colour)));
+      storeEntry(table.get(), k++, out.bpp, reverseEntry(uint32_t(cm->lookupRGB(colour)), out));
     }
   }
   *entries = n;
@@ -198,7 +199,11 @@ struct Channels {
   uint32_t redMax, greenMax, blueMax;
 };
 
-template <int InBpp, int OutBpp, bool Cube>
+// Cube: the sum indexes the cube's cells. SwapSum: the sum is the pixel in
+// native order, swapped for a big-endian output (an orthogonal colour map's
+// entries may carry from one byte into the other, so they cannot be stored
+// swapped).
+template <int InBpp, int OutBpp, bool Cube, bool SwapSum>
 inline void transThreeRows(const uint8_t* tables, const Channels ch, int channelEntries,
                            const uint8_t* in, int inStride, uint8_t* out, int outStride, int width,
                            int height) {
@@ -214,31 +219,36 @@ inline void transThreeRows(const uint8_t* tables, const Channels ch, int channel
       uint32_t p = readPixelAt<InBpp>(ip);
       T v = T(red[(p >> ch.redShift) & ch.redMax] + green[(p >> ch.greenShift) & ch.greenMax] +
               blue[(p >> ch.blueShift) & ch.blueMax]);
+      if (SwapSum)
+        v = T(swapForLayout(v, OutBpp, true));
       writePixelAt<OutBpp>(op, Cube ? cube[v] : v);
     }
   }
 }
 
-template <int InBpp, int OutBpp, bool Cube>
+template <int InBpp, int OutBpp, bool Cube, bool SwapSum = false>
 void transThree(const uint8_t* tables, const PixelLayout& inPF, const uint8_t* in, int inStride,
                 const PixelLayout&, uint8_t* out, int outStride, int width, int height) {
   int channelEntries = inPF.redMax + inPF.greenMax + inPF.blueMax + 3;
   if (InBpp == 16 && inPF.redMax == 31 && inPF.greenMax == 31 && inPF.blueMax == 31 &&
       inPF.redShift == 10 && inPF.greenShift == 5 && inPF.blueShift == 0) {
-    transThreeRows<InBpp, OutBpp, Cube>(tables, Channels{10, 5, 0, 31, 31, 31}, channelEntries, in,
-                                        inStride, out, outStride, width, height);
+    transThreeRows<InBpp, OutBpp, Cube, SwapSum>(tables, Channels{10, 5, 0, 31, 31, 31},
+                                                 channelEntries, in, inStride, out, outStride,
+                                                 width, height);
     return;
   }
   if (InBpp == 32 && inPF.redMax == 255 && inPF.greenMax == 255 && inPF.blueMax == 255 &&
       inPF.redShift == 16 && inPF.greenShift == 8 && inPF.blueShift == 0) {
-    transThreeRows<InBpp, OutBpp, Cube>(tables, Channels{16, 8, 0, 255, 255, 255}, channelEntries,
-                                        in, inStride, out, outStride, width, height);
+    transThreeRows<InBpp, OutBpp, Cube, SwapSum>(tables, Channels{16, 8, 0, 255, 255, 255},
+                                                 channelEntries, in, inStride, out, outStride,
+                                                 width, height);
     return;
   }
-  transThreeRows<InBpp, OutBpp, Cube>(tables,
-                                      Channels{inPF.redShift, inPF.greenShift, inPF.blueShift,
-                                               inPF.redMax, inPF.greenMax, inPF.blueMax},
-                                      channelEntries, in, inStride, out, outStride, width, height);
+  transThreeRows<InBpp, OutBpp, Cube, SwapSum>(
+      tables,
+      Channels{inPF.redShift, inPF.greenShift, inPF.blueShift, inPF.redMax, inPF.greenMax,
+               inPF.blueMax},
+      channelEntries, in, inStride, out, outStride, width, height);
 }
 
 #ifdef __SSE2__
@@ -396,6 +406,9 @@ template <int In, int Out> struct OneFn {
 template <int In, int Out> struct ThreeFn {
   static constexpr TransPixelBuffer::TransFn fn = transThree<In, Out, false>;
 };
+template <int In, int Out> struct SwappedSumFn {
+  static constexpr TransPixelBuffer::TransFn fn = transThree<In, Out, false, true>;
+};
 template <int In, int Out> struct CubeFn {
   static constexpr TransPixelBuffer::TransFn fn = transThree<In, Out, true>;
 };
@@ -541,7 +554,8 @@ void TransPixelBuffer::buildTranslation() {
       fn = oneTableFn(inPF.bpp, pf.bpp);
     } else if (cm->isOrthogonal()) {
       table = buildCubeTables(inPF, pf, cm, nullptr, &entries);
-      fn = channelFn<ThreeFn>(inPF.bpp, pf.bpp);
+      fn = pf.bigEndian && pf.bpp > 8 ? channelFn<SwappedSumFn>(inPF.bpp, pf.bpp)
+                                      : channelFn<ThreeFn>(inPF.bpp, pf.bpp);
     } else {
       table = buildCubeTables(inPF, pf, cm, ownCube_.get(), &entries);
       fn = channelFn<CubeFn>(inPF.bpp, pf.bpp);

@@ -2,6 +2,7 @@
 
 #include "plat/Assert.h"
 #include "plat/Exception.h"
+#include "plat/Time.h"
 #include "plat/TimerManager.h"
 #include "plat/unix/EndSignal.h"
 
@@ -114,12 +115,9 @@ bool waitForInput(int fd, int ms) {
     int endFd = os::EndSignal::fd();
     if (endFd >= 0)
       FD_SET(endFd, &rfds);
-    timeval tv = {0, 0};
-    if (ms > 0) {
-      tv.tv_sec = (ms + 1) / 1000;
-      tv.tv_usec = ((ms + 1) % 1000) * 1000;
-    }
-    int n = select(std::max(fd, endFd) + 1, &rfds, nullptr, nullptr, ms < 0 ? nullptr : &tv);
+    timeval tv;
+    int n =
+        select(std::max(fd, endFd) + 1, &rfds, nullptr, nullptr, plat::timerSelectTimeout(ms, &tv));
     if (n < 0 && errno == EINTR)
       continue;
     if (n < 0)

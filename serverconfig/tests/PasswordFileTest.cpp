@@ -19,6 +19,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <grp.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -93,29 +94,42 @@ TEST_F(PasswordFiles, ATruncatedWriteLeavesTheOldFileAndIsReported) {
 }
 
 // A file the user may write in a folder they may not: the temporary file is
-// refused, so the file is rewritten in place, still private; a write that
-// fails there is reported. Root passes every permission check, so it runs
-// the writes as nobody.
+// refused, so the file is rewritten in place; a write that fails there is
+// reported. The user's own file becomes private; a file another user owns
+// and lets the user write through its group (set up by an administrator)
+// keeps its owner's bits, which the user may not change, and is still
+// updated. Root passes every permission check, so it runs the writes as
+// nobody.
 TEST_F(PasswordFiles, AFileInAFolderThatRefusesTheTemporaryFileIsRewrittenInPlace) {
+  const uid_t nobody = 65534;
+  const gid_t nogroup = 65534;
   struct Case {
     const char* name;
+    bool othersFile;     // owned by root, writable through nobody's group
     rlim_t sizeLimit;    // 0: none
     const char* message; // null: written
   } cases[] = {
-      {"written", 0, nullptr},
-      {"write fails", 4, "Writing password file failed: File too large (27)"},
+      {"written", false, 0, nullptr},
+      {"write fails", false, 4, "Writing password file failed: File too large (27)"},
+      {"another user's file written", true, 0, nullptr},
+      {"another user's file, write fails", true, 4,
+       "Writing password file failed: File too large (27)"},
   };
   std::string folder = dir.file("locked");
   mkdir(folder.c_str(), 0700);
   file.setParam((folder + "/passwd").c_str(), 50);
   std::string target = folder + "/passwd";
-  uid_t user = geteuid() == 0 ? 65534 : geteuid();
-  gid_t group = geteuid() == 0 ? 65534 : getegid();
+  uid_t user = geteuid() == 0 ? nobody : geteuid();
+  gid_t group = geteuid() == 0 ? nogroup : getegid();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    if (c.othersFile && geteuid() != 0) {
+      ADD_FAILURE() << "needs root to give the file to another user";
+      continue;
+    }
     writeFile(target, "old bytes of another password");
-    chmod(target.c_str(), 0644);
-    ASSERT_EQ(0, chown(target.c_str(), user, group));
+    chmod(target.c_str(), c.othersFile ? 0660 : 0644);
+    ASSERT_EQ(0, chown(target.c_str(), c.othersFile ? 0 : user, group));
     chmod(folder.c_str(), 0555);
     chmod(dir.path().c_str(), 0755);
     int pipeFds[2];
@@ -125,7 +139,7 @@ TEST_F(PasswordFiles, AFileInAFolderThatRefusesTheTemporaryFileIsRewrittenInPlac
     if (child == 0) {
       close(pipeFds[0]);
       std::string m;
-      if (geteuid() == 0 && (setgid(group) != 0 || setuid(user) != 0))
+      if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(group) != 0 || setuid(user) != 0))
         m = "setuid failed";
       else if (c.sizeLimit) {
         testing_support::FileSizeLimit limit(c.sizeLimit);
@@ -146,7 +160,7 @@ TEST_F(PasswordFiles, AFileInAFolderThatRefusesTheTemporaryFileIsRewrittenInPlac
     chmod(folder.c_str(), 0700);
     chmod(dir.path().c_str(), 0700);
     EXPECT_NE(0, access((target + ".tmp").c_str(), F_OK));
-    EXPECT_EQ(0600, fileMode(target));
+    EXPECT_EQ(c.othersFile ? 0660 : 0600, fileMode(target));
     if (c.message) {
       EXPECT_EQ(0u, message.rfind(c.message, 0)) << message;
       EXPECT_EQ("", readFile(target));

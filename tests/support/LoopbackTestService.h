@@ -12,6 +12,7 @@
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 namespace testing_support {
 
@@ -93,6 +94,38 @@ private:
   int listenFd = -1;
   int clientFd = -1;
   int port_ = 0;
+};
+
+// A service that answers no connection attempt: it listens on a loopback
+// address (and a free port, or a given one) with a backlog of 0 and never
+// accepts, and connections of its own fill its accept queue, so a connect
+// to it stays in progress until given up.
+class SilentTestService {
+public:
+  explicit SilentTestService(const char* address = "127.0.0.1", int port = 0)
+      : service_(0, address, port) {
+    for (int i = 0; i < 4; i++) {
+      int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+      struct sockaddr_in sa = {};
+      sa.sin_family = AF_INET;
+      sa.sin_port = htons(static_cast<uint16_t>(service_.port()));
+      inet_pton(AF_INET, address, &sa.sin_addr);
+      connect(fd, reinterpret_cast<struct sockaddr*>(&sa), sizeof sa);
+      fillers_.push_back(fd);
+    }
+  }
+  ~SilentTestService() {
+    for (int fd : fillers_)
+      close(fd);
+  }
+  SilentTestService(const SilentTestService&) = delete;
+  SilentTestService& operator=(const SilentTestService&) = delete;
+
+  int port() const { return service_.port(); }
+
+private:
+  LoopbackTestService service_;
+  std::vector<int> fillers_;
 };
 
 } // namespace testing_support

@@ -55,11 +55,8 @@ int FdSelectManager::doSelect(int nfds, fd_set* readFds, fd_set* writeFds, fd_se
     nfds = std::max(nfds, fd + 1);
   }
 
-  // The extra millisecond makes a timer due by the time select() returns.
-  if (timeoutMs > 0)
-    timeoutMs += 1;
   struct timeval tv;
-  int n = select(nfds, readFds, writeFds, exceptFds, plat::selectTimeout(timeoutMs, &tv));
+  int n = select(nfds, readFds, writeFds, exceptFds, plat::timerSelectTimeout(timeoutMs, &tv));
   if (n >= 0) {
     if (n > 0) {
       for (auto& l : listeners)

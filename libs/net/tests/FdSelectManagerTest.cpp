@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <csignal>
 #include <fcntl.h>
 #include <pthread.h>
@@ -369,6 +370,30 @@ TEST(FdSelectManager, TimeoutIsBoundedByTheNextTimer) {
   EXPECT_LT(waited, std::chrono::seconds(5)) << "did not wait without limit";
   EXPECT_GE(waited, std::chrono::milliseconds(25));
   EXPECT_EQ(loop.timers.processTimers(), 0) << "the timer is due when select() returns";
+}
+
+// A timer set to the largest time there is bounds the wait as any other
+// (one millisecond past it, with no overflow); a ready descriptor ends it.
+TEST(FdSelectManager, TheLargestTimerTimeIsWaitedFor) {
+  class Nop : public plat::Timer::Callback {
+    bool timerCallback(plat::Timer*) override { return false; }
+  } nop;
+  Loop loop;
+  plat::Timer timer(&nop);
+  timer.start(INT_MAX);
+  int p[2];
+  ASSERT_EQ(pipe(p), 0);
+  ASSERT_EQ(write(p[1], "x", 1), 1);
+  for (int timeoutMs : {-1, INT_MAX}) {
+    fd_set rfds;
+    FD_ZERO(&rfds);
+    FD_SET(p[0], &rfds);
+    EXPECT_EQ(loop.mgr.doSelect(p[0] + 1, &rfds, nullptr, nullptr, timeoutMs), 1) << timeoutMs;
+    EXPECT_TRUE(FD_ISSET(p[0], &rfds)) << timeoutMs;
+  }
+  timer.stop();
+  close(p[0]);
+  close(p[1]);
 }
 
 // A peer that takes nothing: after "LazyFlushTimeout" seconds the channel is

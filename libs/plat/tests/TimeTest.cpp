@@ -43,6 +43,25 @@ TEST(Time, SelectTimeoutSplitsMillisecondsAndNegativeMeansNoLimit) {
   plat::selectTimeout(2345, &tv);
   EXPECT_EQ(tv.tv_sec, 2);
   EXPECT_EQ(tv.tv_usec, 345000);
+  plat::selectTimeout(INT_MAX, &tv);
+  EXPECT_EQ(tv.tv_sec, 2147483);
+  EXPECT_EQ(tv.tv_usec, 647000);
+}
+
+// A wait for a timer lasts one millisecond more than the timer's time, up
+// to the largest time a timer holds.
+TEST(Time, TimerSelectTimeoutAddsAMillisecondEvenToTheLargestTime) {
+  struct Case {
+    int ms;
+    long sec, usec;
+  } cases[] = {{0, 0, 0}, {1, 0, 2000}, {999, 1, 0}, {2345, 2, 346000}, {INT_MAX, 2147483, 648000}};
+  struct timeval tv;
+  EXPECT_EQ(plat::timerSelectTimeout(-1, &tv), nullptr);
+  for (const Case& c : cases) {
+    ASSERT_EQ(plat::timerSelectTimeout(c.ms, &tv), &tv) << c.ms;
+    EXPECT_EQ(tv.tv_sec, c.sec) << c.ms;
+    EXPECT_EQ(tv.tv_usec, c.usec) << c.ms;
+  }
 }
 
 TEST(Time, ConversionsCountFrom1601) {

@@ -205,7 +205,9 @@ TEST(TransPixelBuffer, BigEndianColourMappedOutputIsWrittenInItsOrder) {
     PixelLayout in;
     rfb::ColourMap* map;
     uint32_t white, magenta;
-  } cases[] = {{PixelLayout::rgb565, nullptr, 0xffff, 0xf81f}, {PixelLayout::pal8, &pal, 0, 1}};
+  } cases[] = {{PixelLayout::rgb565, nullptr, 0xffff, 0xf81f},
+               {PixelLayout::pal8, &pal, 0, 1},
+               {rgb888, nullptr, 0xffffff, 0xff00ff}};
   for (const Case& c : cases) {
     ManagedPixelBuffer src(c.in, 2, 1, c.map);
     src.setPixel(Point(0, 0), c.white);
@@ -221,6 +223,74 @@ TEST(TransPixelBuffer, BigEndianColourMappedOutputIsWrittenInItsOrder) {
     EXPECT_EQ(out[1], 21) << c.in.bpp;
     EXPECT_EQ(out[2], 0) << c.in.bpp;
     EXPECT_EQ(out[3], 15) << c.in.bpp;
+  }
+}
+
+// True-colour input of every size and table kind to colour-mapped output of
+// 8 and 16 bits in both byte orders, through each kind of map: cubes that
+// are orthogonal (the three channel entries add up to the pixel, also when
+// the sum carries into the high byte) and a palette reached through an
+// intermediate cube.
+TEST(TransPixelBuffer, TrueColourToColourMappedOutputInEveryByteOrder) {
+  const PixelLayout rgb888In24(24, 24, false, true, 255, 255, 255, 16, 8, 0);
+  std::unique_ptr<uint32_t[]> smallTable(new uint32_t[8]), wideTable(new uint32_t[8]);
+  for (int i = 0; i < 8; i++) {
+    smallTable[i] = uint32_t(i * 3);
+    wideTable[i] = uint32_t(i * 100);
+  }
+  rfb::ColourCube smallCube(2, 2, 2, std::move(smallTable));
+  // Red 400 (0x190), green 200 (0xc8), blue 100 (0x64): white is 700, whose
+  // low bytes carry.
+  rfb::ColourCube wideCube(2, 2, 2, std::move(wideTable));
+  Palette palette(256);
+  palette.setEntry(200, rfb::Colour(255, 255, 255));
+  palette.setEntry(77, rfb::Colour(255, 0, 255));
+  struct Map {
+    const char* name;
+    rfb::ColourMap* map;
+    uint32_t white, magenta;
+  } maps[] = {{"small cube", &smallCube, 21, 15},
+              {"cube beyond a byte", &wideCube, 700, 500},
+              {"palette", &palette, 200, 77}};
+  struct Input {
+    const char* name;
+    PixelLayout pf;
+    bool threeTables;
+    uint32_t white, magenta;
+  } inputs[] = {{"32-bit", rgb888, false, 0xffffff, 0xff00ff},
+                {"24-bit", rgb888In24, false, 0xffffff, 0xff00ff},
+                {"16-bit, three tables", PixelLayout::rgb565, true, 0xffff, 0xf81f},
+                {"16-bit, one table", PixelLayout::rgb565, false, 0xffff, 0xf81f}};
+  const PixelLayout outputs[] = {pal8Depth8, PixelLayout(16, 8, false, false, 0, 0, 0, 0, 0, 0),
+                                 PixelLayout(16, 8, true, false, 0, 0, 0, 0, 0, 0)};
+  auto bytesOf = [](uint32_t p, const PixelLayout& out) {
+    if (out.bpp == 8)
+      return std::vector<uint8_t>{uint8_t(p)};
+    if (out.bigEndian)
+      return std::vector<uint8_t>{uint8_t(p >> 8), uint8_t(p)};
+    return std::vector<uint8_t>{uint8_t(p), uint8_t(p >> 8)};
+  };
+  for (const Map& m : maps) {
+    for (const Input& in : inputs) {
+      for (const PixelLayout& out : outputs) {
+        if (out.bpp == 8 && m.white > 255)
+          continue;
+        SCOPED_TRACE(std::string(m.name) + ", " + in.name + " in, " + std::to_string(out.bpp) +
+                     (out.bigEndian ? "-bit big-endian out" : "-bit little-endian out"));
+        ManagedPixelBuffer src(in.pf, 2, 1);
+        src.setPixel(Point(0, 0), in.white);
+        src.setPixel(Point(1, 0), in.magenta);
+        TransPixelBuffer t(in.threeTables);
+        t.setSource(&src);
+        t.setPF(out);
+        t.setColourCube(m.map);
+        uint8_t bytes[4] = {};
+        t.getImage(bytes, src.getRect());
+        std::vector<uint8_t> expected = bytesOf(m.white, out), second = bytesOf(m.magenta, out);
+        expected.insert(expected.end(), second.begin(), second.end());
+        EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + expected.size()), expected);
+      }
+    }
   }
 }
 

@@ -6,6 +6,7 @@
 #include "net/io/FdIo.h"
 #include "net/io/TcpConnector.h"
 #include "plat/Exception.h"
+#include "plat/unix/EndSignal.h"
 #include "rdr/Exception.h"
 
 #include <cerrno>
@@ -22,7 +23,8 @@ const char* const ConnectionTest::serviceDomain = "halbrin.example";
 namespace {
 
 // Waits for a non-blocking connect until the deadline; the connect error,
-// 0 when the connection stands.
+// 0 when the connection stands. Throws os::EndSignal::Ended as soon as the
+// program is asked to end.
 int waitForConnect(io::FdIo* io, std::chrono::steady_clock::time_point deadline, const char* host) {
   for (;;) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -30,12 +32,14 @@ int waitForConnect(io::FdIo* io, std::chrono::steady_clock::time_point deadline,
                     .count();
     if (left < 0)
       left = 0;
-    struct pollfd pfd = {io->getFd(), POLLOUT, 0};
-    int r = poll(&pfd, 1, static_cast<int>(left));
+    struct pollfd pfds[2] = {{io->getFd(), POLLOUT, 0}, {os::EndSignal::fd(), POLLIN, 0}};
+    int r = poll(pfds, pfds[1].fd >= 0 ? 2 : 1, static_cast<int>(left));
     if (r < 0 && errno == EINTR)
       continue;
     if (r < 0)
       throw plat::SystemException("poll", errno);
+    if (pfds[1].fd >= 0 && pfds[1].revents)
+      throw os::EndSignal::Ended();
     if (r == 0)
       throw plat::ExceptionFmt("Timed out connecting to %s", host);
     return io->connectError();

@@ -43,7 +43,9 @@ public:
   ConnectionTest& operator=(const ConnectionTest&) = delete;
 
   // Stops a running test, connects (bounded by the connect time-out) and
-  // sends the request for port. Connection and write failures are thrown.
+  // sends the request for port. Connection and write failures are thrown;
+  // a request to end the program leaves the connect's wait at once with
+  // os::EndSignal::Ended.
   void start(int port, Callback* callback);
   // Abandons a running test without telling the callback.
   void stop();

@@ -16,6 +16,10 @@
 #include "TxTestDisplay.h"
 #include "net/SelectSocketManager.h"
 #include "net/io/FdSelectManager.h"
+#include "plat/unix/EndSignal.h"
+
+#include <csignal>
+#include <sys/time.h>
 
 #include <functional>
 #include <map>
@@ -265,6 +269,26 @@ TEST_F(ConnTestDialogTest, FailedStartShowsTheFailure) {
   EXPECT_EQ(
       std::string(refused.details()->getText()).rfind("Could not connect to halbrin.example", 0),
       0u);
+}
+
+// A signal that asks the program to end while Start waits for a service
+// that answers nothing leaves the click's handler at once with the end
+// request, which the program's loop turns into its end.
+TEST_F(ConnTestDialogTest, AnEndRequestDuringTheConnectLeavesStartAtOnce) {
+  testing_support::SilentTestService silent;
+  serverconfig::ConnTestDialog waiting(x.dpy, &status, &mgr, "127.0.0.1", silent.port());
+  DialogDriver driver(x, waiting);
+  waiting.show();
+  ASSERT_TRUE(driver.waitShown());
+  os::EndSignal::Scope endSignal;
+  struct sigaction action = {}, old = {};
+  action.sa_handler = [](int) { os::EndSignal::raise(); };
+  sigaction(SIGALRM, &action, &old);
+  itimerval once = {{0, 0}, {0, 300000}};
+  setitimer(ITIMER_REAL, &once, nullptr);
+  EXPECT_THROW(driver.click(waiting.startButton()), os::EndSignal::Ended);
+  sigaction(SIGALRM, &old, nullptr);
+  EXPECT_FALSE(waiting.session().isRunning());
 }
 
 TEST_F(ConnTestDialogTest, LayoutFollowsTheWindowSize) {

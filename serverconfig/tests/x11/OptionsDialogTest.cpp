@@ -160,6 +160,7 @@ TEST_F(OptionsDialogTest, EveryPageShowsItsTooltips) {
       {"options_tooltip_expert", 3, list, described},
   };
   TXWRootLayout* root = TXWRootLayout::get(x.dpy);
+  x.run({"xsetroot", "-solid", "#a0a0a0"});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.picture);
     if (c.tab >= 0) {
@@ -194,11 +195,16 @@ TEST_F(OptionsDialogTest, EveryPageShowsItsTooltips) {
       s->erase(std::remove_if(s->begin(), s->end(), [](char ch) { return isspace(ch); }), s->end());
     EXPECT_EQ(shown, expected);
     x.pumpFor(100);
-    int px = 0, py = 0;
-    d.positionOnRoot(&px, &py);
-    rfb::Rect area = rfb::Rect::at(rfb::Point(px, py), d.width(), d.height())
-                         .unionBoundary(root->getChildRect(tip))
-                         .intersect(rfb::Rect(0, 0, 1280, 1024));
+    // The picture holds the whole dialog window and the tooltip's window,
+    // borders included, as the X server places them, with a margin of grey
+    // background around them so that the tooltip's dark border shows whole.
+    XSync(x.dpy, False);
+    const int margin = 8;
+    rfb::Rect area =
+        testing_support::windowAreaOnRoot(x.dpy, d.win())
+            .unionBoundary(testing_support::windowAreaOnRoot(x.dpy, root->windowOf(tip)->win()));
+    area = rfb::Rect(area.tl.x - margin, area.tl.y - margin, area.br.x + margin, area.br.y + margin)
+               .intersect(rfb::Rect(0, 0, 1280, 1024));
     testing_support::screenshotOfArea(x, area, c.picture);
     // Away from the page the tooltip goes.
     x.run({"xdotool", "mousemove", "1270", "1010"});

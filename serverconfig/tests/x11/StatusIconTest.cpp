@@ -294,9 +294,9 @@ TEST_F(StatusIconTest, BrokenPipeFallsBackOnceAndTheReaderReportsTheEnd) {
   EXPECT_EQ(window.fallbacks, 2);
 }
 
-// An action of the status window that fails ends the icon, as the main loop
-// does with it: the child is ended and collected, its icon leaves the tray,
-// and the window takes over with its own menu.
+// An action of the status window that fails ends the icon as the failure
+// is thrown, before its caller sees it: the child is ended and collected,
+// its icon leaves the tray, and the window takes over with its own menu.
 TEST_F(StatusIconTest, AFailedActionEndsTheChildAndItsTrayIcon) {
   startTray();
   window.failDisconnect = true;
@@ -306,7 +306,6 @@ TEST_F(StatusIconTest, AFailedActionEndsTheChildAndItsTrayIcon) {
   ASSERT_FALSE(win.empty());
   ASSERT_TRUE(tray->chooseMenuItem(win, 3));
   EXPECT_EQ(thrownMessage([&] { pumpUntil(icon, [] { return false; }); }), "disconnecting failed");
-  icon.endChild();
   EXPECT_NE(icon.childStatus(), -1) << "collected";
   EXPECT_EQ(access(("/proc/" + std::to_string(icon.childPid())).c_str(), F_OK), -1);
   EXPECT_EQ(window.fallbacks, 1);

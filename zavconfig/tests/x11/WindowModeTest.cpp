@@ -6,6 +6,7 @@
 
 #include "ChildProcess.h"
 #include "FileContents.h"
+#include "LoopbackTestService.h"
 #include "OptionsServerParams.h"
 #include "TrayHost.h"
 #include "XzavChatPeer.h"
@@ -166,8 +167,8 @@ TEST(ZavconfigWindowMode, ClipboardBothWaysWithAndWithoutXfixes) {
     if (!withXfixes) {
       // xclip takes the selection in a child after its command has returned:
       // the server tells of the new owner only once it owns it.
-      ASSERT_TRUE(waitFor(
-          [&] { return shell(d, "xclip -o -selection primary") == "from the desktop"; }));
+      ASSERT_TRUE(
+          waitFor([&] { return shell(d, "xclip -o -selection primary") == "from the desktop"; }));
       zavconfig.event("selection", 1 /* PRIMARY */);
     }
     EXPECT_TRUE(waitFor([&] {
@@ -572,9 +573,9 @@ TEST(ZavconfigWindowMode, TheDemoServerServesTheOptions) {
   ASSERT_TRUE(waitFor(
       [&] { return !shell(d, "xdotool search --onlyvisible --name \"Zav Server\"").empty(); }));
   chooseCommand(d, 0);
-  EXPECT_TRUE(waitFor(
-      [&] { return !shell(d, "xdotool search --onlyvisible --name \"^Options \\(\"").empty(); }))
-      << zavconfig.err();
+  EXPECT_TRUE(waitFor([&] {
+    return !shell(d, "xdotool search --onlyvisible --name \"^Options \\(\"").empty();
+  })) << zavconfig.err();
   EXPECT_EQ(zavconfig.err().find("not available"), std::string::npos) << zavconfig.err();
   EXPECT_EQ(zavconfig.stopWith(SIGTERM), 1);
   expectCleanExit(zavconfig);
@@ -766,6 +767,97 @@ TEST(ZavconfigWindowMode, ASignalDuringAModalBoxEndsTheProgramAtOnce) {
       EXPECT_TRUE(processGone(child));
     EXPECT_TRUE(savedAgain(history));
   }
+}
+
+// The centre of each run of link-coloured pixels in a window's picture, one
+// per line of text, from the top down.
+std::vector<std::pair<int, int>> linksOf(const std::string& d, const std::string& win) {
+  std::istringstream pixels(
+      shell(d, "xwd -silent -id " + win + " | convert xwd:- txt:- | grep -i \"#0000C8\""));
+  std::vector<std::vector<int>> lines; // x min, x max, y min, y max
+  for (std::string line; std::getline(pixels, line);) {
+    int x = 0, y = 0;
+    if (sscanf(line.c_str(), "%d,%d:", &x, &y) != 2)
+      continue;
+    if (lines.empty() || y > lines.back()[3] + 3)
+      lines.push_back({x, x, y, y});
+    std::vector<int>& l = lines.back();
+    l = {std::min(l[0], x), std::max(l[1], x), l[2], std::max(l[3], y)};
+  }
+  std::vector<std::pair<int, int>> centres;
+  for (const auto& l : lines)
+    centres.emplace_back((l[0] + l[1]) / 2, (l[2] + l[3]) / 2);
+  return centres;
+}
+
+// A signal while the Connection Test window's Start waits for the test
+// service to answer the connect (a service on loopback whose accept queue is
+// full, named by the program's resolver through nss_wrapper) ends the
+// program at once with status 1, as from any other wait.
+TEST(ZavconfigWindowMode, ASignalDuringTheConnectionTestsConnectEndsTheProgramAtOnce) {
+  XzavDouble server;
+  // An IPv4 listener with an address: the status text offers "test" beside
+  // the address.
+  server.control(R"({"cmd": "put_param", "name": "InTransports", "value": "ipv4"})");
+  server.control(R"({"cmd": "set", "status": ["is_module=0", "active_listener_error_number=0", )"
+                 R"("passive_listener_error_number=0", "ip_addrs=10.0.0.5", "has_zav_passwd=1", )"
+                 R"("public_key_signature=3a-5c-11-0e-92-7f-d4-08", "total_connections=0"]})");
+  testing_support::SilentTestService service("127.41.0.1", 80);
+  std::string hosts = server.dir() + "/hosts";
+  std::ofstream(hosts) << "127.41.0.1 nettest.halbrin.example\n";
+  const char* asan = getenv("ASAN_OPTIONS");
+  std::string history = oldHistoryFile(server);
+  WindowMode zavconfig(
+      server, {},
+      {"LD_PRELOAD=libnss_wrapper.so", "NSS_WRAPPER_DISABLE_DEEPBIND=1",
+       "NSS_WRAPPER_HOSTS=" + hosts,
+       std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0"});
+  std::string d = server.display();
+  std::string status = "$(xdotool search --onlyvisible --name \"Zav Server\" | head -1)";
+  ASSERT_TRUE(waitFor(
+      [&] { return !shell(d, "xdotool search --onlyvisible --name \"Zav Server\"").empty(); }));
+  // The links from the top: the summary's, then "test" beside the address
+  // first in the details.
+  std::vector<std::pair<int, int>> links;
+  ASSERT_TRUE(waitFor([&] {
+    links = linksOf(d, status);
+    return links.size() >= 3;
+  })) << links.size();
+  std::pair<int, int> test = links[1];
+  shell(d, "xdotool mousemove --sync --window " + status + " " + std::to_string(test.first) + " " +
+               std::to_string(test.second) + " click 1");
+  std::string connTest = "xdotool search --onlyvisible --name \"^Connection Test$\"";
+  ASSERT_TRUE(waitFor([&] { return !shell(d, connTest).empty(); })) << zavconfig.err();
+  // "Start", left of "Close" at the bottom right.
+  std::string win = "$(" + connTest + " | head -1)";
+  std::string geometry = shell(d, "xdotool getwindowgeometry --shell " + win);
+  int width = std::stoi(geometry.substr(geometry.find("WIDTH=") + 6));
+  int height = std::stoi(geometry.substr(geometry.find("HEIGHT=") + 7));
+  shell(d, "xdotool mousemove --sync --window " + win + " " + std::to_string(width - 120) + " " +
+               std::to_string(height - 17) + " click 1");
+  // The connect waits: the kernel holds its attempt to 127.41.0.1:80 (in
+  // /proc/net/tcp as 0100297F:0050) unanswered.
+  EXPECT_TRUE(waitFor([&] {
+    std::istringstream table(fileText("/proc/net/tcp"));
+    for (std::string line; std::getline(table, line);) {
+      std::istringstream fields(line);
+      std::string slot, local, remote, state;
+      fields >> slot >> local >> remote >> state;
+      if (remote == "0100297F:0050" && state == "02")
+        return true;
+    }
+    return false;
+  })) << zavconfig.err();
+  std::string dir = std::string(ZAV_BINARY_DIR) + "/screenshots";
+  mkdir(dir.c_str(), 0755);
+  shell(d, "xwd -silent -root | convert xwd:- " + dir + "/signal-during-connection-test.png");
+  long ms = 0;
+  EXPECT_EQ(zavconfig.stopWith(SIGTERM, &ms), 1);
+  EXPECT_LT(ms, 1000);
+  expectCleanExit(zavconfig);
+  EXPECT_NE(zavconfig.err().find("CleanupSignalHandler called"), std::string::npos)
+      << zavconfig.err();
+  EXPECT_TRUE(savedAgain(history));
 }
 
 // One run meets, in turn, what the server may send that once ended or froze

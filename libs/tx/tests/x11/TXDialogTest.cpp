@@ -13,6 +13,7 @@
 #include "plat/Exception.h"
 #include "plat/unix/EndSignal.h"
 
+#include <climits>
 #include <signal.h>
 #include <sys/time.h>
 
@@ -184,6 +185,28 @@ TEST_P(DialogTest, AnEndRequestLeavesTheModalLoopAtOnce) {
   // still stands.
   dialog.script = nullptr;
   EXPECT_THROW(dialog.show(), os::EndSignal::Ended);
+}
+
+// A timer of the largest time there is, running in the modal loop, bounds
+// its wait as any other: the loop waits on and the window manager's close
+// still ends it.
+TEST_P(DialogTest, TheLargestTimerTimeBoundsTheModalWait) {
+  class Nop : public plat::Timer::Callback {
+    bool timerCallback(plat::Timer*) override { return false; }
+  } nop;
+  TestDialog dialog(x.dpy, true);
+  plat::Timer longTimer(&nop);
+  TxModalScript script({[&] {
+                          longTimer.start(INT_MAX);
+                          return dialog.getImage() != nullptr;
+                        },
+                        [&] {
+                          sendDeleteWindow(x.dpy, dialog.win());
+                          return true;
+                        }});
+  dialog.script = &script;
+  EXPECT_FALSE(dialog.show());
+  EXPECT_EQ(dialog.finished, std::vector<bool>{false});
 }
 
 TEST_P(DialogTest, NonModalDialogReturnsAtOnceAndIsBroughtUpAfresh) {

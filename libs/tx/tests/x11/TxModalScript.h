@@ -134,6 +134,19 @@ inline std::string screenshot(TxTestDisplay& x, Window w, const std::string& nam
   return path;
 }
 
+// The area of the screen that a window covers, its border included, as the
+// X server holds it (a window may be larger than the widget it shows).
+inline rfb::Rect windowAreaOnRoot(Display* dpy, Window w) {
+  XWindowAttributes attr;
+  if (!XGetWindowAttributes(dpy, w, &attr))
+    return rfb::Rect();
+  int x = 0, y = 0;
+  Window child;
+  XTranslateCoordinates(dpy, w, attr.root, 0, 0, &x, &y, &child);
+  int b = attr.border_width;
+  return rfb::Rect::at(rfb::Point(x - b, y - b), attr.width + 2 * b, attr.height + 2 * b);
+}
+
 // A picture of an area of the screen (a window with the popups it shows),
 // written like screenshot; the path written.
 inline std::string screenshotOfArea(TxTestDisplay& x, const rfb::Rect& r, const std::string& name) {

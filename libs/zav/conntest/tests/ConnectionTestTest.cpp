@@ -7,13 +7,16 @@
 #include "net/io/FdSelectManager.h"
 #include "plat/Exception.h"
 #include "plat/TimerManager.h"
+#include "plat/unix/EndSignal.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <sys/time.h>
 #include <vector>
 
 using testing_support::LoopbackTestService;
@@ -256,17 +259,7 @@ TEST(ConnectionTest, EveryResolvedAddressIsTried) {
 // connect gives up after its time-out instead of holding the thread.
 TEST(ConnectionTest, ConnectGivesUpAfterItsTimeOut) {
   Loop loop;
-  LoopbackTestService service(0);
-  std::vector<int> fillers;
-  for (int i = 0; i < 4; i++) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    struct sockaddr_in sa = {};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(static_cast<uint16_t>(service.port()));
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    connect(fd, reinterpret_cast<struct sockaddr*>(&sa), sizeof sa);
-    fillers.push_back(fd);
-  }
+  testing_support::SilentTestService service;
   zav::ConnectionTest test(&loop.mgr, "127.0.0.1", service.port());
   test.setConnectTimeout(300);
   Outcome outcome;
@@ -276,8 +269,33 @@ TEST(ConnectionTest, ConnectGivesUpAfterItsTimeOut) {
   } catch (plat::Exception& e) {
     EXPECT_STREQ(e.str(), "Timed out connecting to 127.0.0.1");
   }
-  for (int fd : fillers)
-    close(fd);
+}
+
+// A request to end the program, made before the connect or while it waits
+// for a service that answers nothing, leaves the wait at once, long before
+// its time-out.
+TEST(ConnectionTest, AnEndRequestLeavesTheConnectAtOnce) {
+  for (bool during : {false, true}) {
+    SCOPED_TRACE(during ? "during the wait" : "before the connect");
+    Loop loop;
+    testing_support::SilentTestService service;
+    os::EndSignal::Scope endSignal;
+    struct sigaction action = {}, old = {};
+    action.sa_handler = [](int) { os::EndSignal::raise(); };
+    sigaction(SIGALRM, &action, &old);
+    if (during) {
+      itimerval once = {{0, 0}, {0, 100000}};
+      setitimer(ITIMER_REAL, &once, nullptr);
+    } else {
+      os::EndSignal::raise();
+    }
+    zav::ConnectionTest test(&loop.mgr, "127.0.0.1", service.port());
+    test.setConnectTimeout(5000);
+    Outcome outcome;
+    EXPECT_THROW(test.start(5900, &outcome), os::EndSignal::Ended);
+    sigaction(SIGALRM, &old, nullptr);
+    EXPECT_EQ(outcome.calls, 0);
+  }
 }
 
 } // namespace

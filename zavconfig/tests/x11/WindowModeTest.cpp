@@ -186,6 +186,11 @@ TEST(ZavconfigWindowMode, SendPrimaryAndPoll) {
   server.control("{\"cmd\": \"hide_extension\", \"name\": \"XFIXES\"}");
   WindowMode zavconfig(server, {"SendPrimary=0", "poll=200"});
   std::string d = server.display();
+  // The fetch at start takes what the selections hold then as old, not to be
+  // sent: the desktop's selections come once it has found them empty.
+  ASSERT_TRUE(waitFor([&] {
+    return zavconfig.err().find("no CLIPBOARD selection timestamp") != std::string::npos;
+  })) << zavconfig.err();
   shell(d, "printf primary | xclip -i -selection primary >/dev/null");
   shell(d, "printf clipboard | xclip -i -selection clipboard >/dev/null");
   // No selection event: only the poll timer can notice.

@@ -872,8 +872,29 @@ TEST(ZavconfigWindowMode, ASignalDuringTheConnectionTestsConnectEndsTheProgramAt
 // once on a signal.
 TEST(ZavconfigWindowMode, OneRunLivesThroughTheServersOddValuesInTurn) {
   XzavDouble server;
+  putOptionsParams(server);
   WindowMode zavconfig(server);
   std::string d = server.display();
+  ASSERT_TRUE(waitFor(
+      [&] { return !shell(d, "xdotool search --onlyvisible --name \"Zav Server\"").empty(); }));
+  // A setting the server refuses is named in a message box and not taken
+  // as applied.
+  server.control(R"({"cmd": "fault", "op": "setParam", "kind": "fail", "count": 1})");
+  std::string options = openOptions(d, zavconfig);
+  ASSERT_FALSE(testing::Test::HasFailure());
+  shell(d, "xdotool mousemove --sync --window " + options + " 32 121 click 1");
+  std::string windows = shell(d, "xdotool search --onlyvisible --name .");
+  clickApply(d, options);
+  EXPECT_TRUE(waitFor([&] {
+    return zavconfig.err().find(" not applied: the server refused") != std::string::npos &&
+           shell(d, "xdotool search --onlyvisible --name .").size() > windows.size();
+  })) << zavconfig.err();
+  // The box takes the keys while the pointer is in it.
+  shell(d, "xdotool search --onlyvisible --name \"^Zav Configuration Tool$\" | head -1 | "
+           "xargs -I{} xdotool mousemove --sync --window {} 10 10; xdotool key Return");
+  EXPECT_TRUE(waitFor([&] {
+    return shell(d, "xdotool search --onlyvisible --name .").size() == windows.size();
+  })) << "the message box stayed up";
   std::string notice = "xdotool search --onlyvisible --name \"^Connection notice$\"";
   auto connections = [&](const char* list) {
     server.control(std::string("{\"cmd\": \"set\", \"connections\": [") + list + "]}");

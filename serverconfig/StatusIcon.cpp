@@ -106,14 +106,22 @@ void StatusIcon::stopChild() {
   closeStreams();
   if (child_ <= 0 || childStatus_ != -1)
     return;
-  // The child ends when it reads the end of its stream, but one that is
-  // stuck would keep its icon: it is told to end as well.
-  kill(child_, SIGTERM);
+  // The child ends when it reads the end of its stream (or has ended after
+  // reporting a failure); one that is stuck would keep its icon, so it is
+  // told to end once a short grace has passed.
   int status = 0;
-  pid_t done;
-  do
-    done = waitpid(child_, &status, 0);
-  while (done < 0 && errno == EINTR);
+  pid_t done = 0;
+  for (int waited = 0; done == 0 && waited < stopGraceMs; waited += 10) {
+    done = waitpid(child_, &status, WNOHANG);
+    if (done == 0)
+      usleep(10000);
+  }
+  if (done == 0) {
+    kill(child_, SIGTERM);
+    do
+      done = waitpid(child_, &status, 0);
+    while (done < 0 && errno == EINTR);
+  }
   if (done == child_)
     childStatus_ = status;
 }

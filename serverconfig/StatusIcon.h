@@ -141,6 +141,8 @@ private:
   void fallBack();
   // Closes the pipes, ends the child and collects it, unless it was.
   void stopChild();
+  // How long a child may take to end by itself before it is told to.
+  static constexpr int stopGraceMs = 500;
   std::string readText();
 
   Window& window_;

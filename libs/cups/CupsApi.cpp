@@ -74,6 +74,26 @@ float ppdPageLength(ppd_file_t* ppd, const char* name) {
   return fn(ppd, name);
 }
 
+ppd_attr_t* ppdFindAttr(ppd_file_t* ppd, const char* name, const char* spec) {
+  CUPS_BOUND(ppdFindAttr);
+  return fn(ppd, name, spec);
+}
+
+ppd_attr_t* ppdFindNextAttr(ppd_file_t* ppd, const char* name, const char* spec) {
+  CUPS_BOUND(ppdFindNextAttr);
+  return fn(ppd, name, spec);
+}
+
+ppd_status_t ppdLastError(int* line) {
+  CUPS_BOUND(ppdLastError);
+  return fn(line);
+}
+
+const char* ppdErrorString(ppd_status_t status) {
+  CUPS_BOUND(ppdErrorString);
+  return fn(status);
+}
+
 ipp_t* ippNew() {
   CUPS_BOUND(ippNew);
   return fn();

@@ -19,6 +19,13 @@ ppd_file_t* ppdOpenFile(const char* filename);
 void ppdClose(ppd_file_t* ppd);
 float ppdPageWidth(ppd_file_t* ppd, const char* name);
 float ppdPageLength(ppd_file_t* ppd, const char* name);
+// The first and the next attribute of that keyword (compared without case)
+// and option (any when null), or null; owned by the PPD.
+ppd_attr_t* ppdFindAttr(ppd_file_t* ppd, const char* name, const char* spec);
+ppd_attr_t* ppdFindNextAttr(ppd_file_t* ppd, const char* name, const char* spec);
+// Why the last ppdOpenFile of this thread failed, and on which line.
+ppd_status_t ppdLastError(int* line);
+const char* ppdErrorString(ppd_status_t status);
 
 // IPP messages.
 ipp_t* ippNew();

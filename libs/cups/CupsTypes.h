@@ -11,7 +11,6 @@ namespace cups {
 using http_t = struct _http_s;
 using ipp_t = struct _ipp_s;
 using ipp_attribute_t = struct _ipp_attribute_s;
-using ppd_file_t = struct ppd_file_s;
 
 // Enumerations of the library, passed as int.
 using ipp_tag_t = int;
@@ -32,6 +31,54 @@ struct cups_dest_t {
   int num_options;
   cups_option_t* options;
 };
+
+// One "*Keyword Option/Translation: value" line of a PPD as the library's
+// reader keeps it: the keyword, the option and its translation, and the value
+// (owned by the record; null when the line had none).
+struct ppd_attr_t {
+  char name[41];
+  char spec[41];
+  char text[81];
+  char* value;
+};
+
+// A PPD opened by the library's reader (ppdOpenFile), owned by the library
+// and freed with ppdClose. Only the filter list and the attributes are read
+// here; the fields in between keep their places in the record.
+struct ppd_file_t {
+  int languageLevel, colorDevice, variableSizes, accurateScreens, contoneOnly, landscape,
+      modelNumber, manualCopies, throughput, colorspace;
+  char* patches;
+  int numEmulations;
+  void* emulations;
+  char *jclBegin, *jclPs, *jclEnd, *langEncoding, *langVersion, *modelname, *ttrasterizer,
+      *manufacturer, *product, *nickname, *shortnickname;
+  int numGroups;
+  void* groups;
+  int numSizes;
+  void* sizes;
+  float customMin[2], customMax[2], customMargins[4];
+  int numConsts;
+  void* consts;
+  int numFonts;
+  char** fonts;
+  int numProfiles;
+  void* profiles;
+  // The filters of the "cupsFilter" lines, or of the "cupsFilter2" lines in
+  // their older form when the file has any.
+  int num_filters;
+  char** filters;
+  int flipDuplex;
+  char *protocols, *pcfilename;
+  // Every attribute, in the order of the file.
+  int num_attrs;
+  int cur_attr;
+  ppd_attr_t** attrs;
+  void *sortedAttrs, *options, *coptions, *marked, *cupsUiconsts, *cache;
+};
+
+// The reader's codes for why a file could not be read (ppdLastError).
+using ppd_status_t = int;
 
 // The head of the library's language record; only the language name is used.
 struct cups_lang_t {

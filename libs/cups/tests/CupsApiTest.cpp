@@ -118,3 +118,53 @@ TEST(CupsApi, BackendMustBeRootsAndExecutableByItOnly) {
   EXPECT_FALSE(cups::backendInstalled((dir / "nothing").c_str()));
   EXPECT_FALSE(cups::backendInstalled(nullptr));
 }
+
+TEST(CupsApi, OpenedPpdIsReadAsTheLibraryLaysItOut) {
+  // The record's fields are read here by their places in the library's
+  // binary interface: what the library's own look-ups find must be where
+  // the record says.
+  TempDir dir;
+  std::string path = dir / "layout.ppd";
+  std::ofstream(path) << "*PPD-Adobe: \"4.3\"\n"
+                         "*LanguageLevel: \"3\"\n"
+                         "*ModelName: \"Zav Layout\"\n"
+                         "*NickName: \"Zav Nick\"\n"
+                         "*cupsFilter: \"application/postscript 0 -\"\n"
+                         "*cupsFilter: \"application/pdf 10 -\"\n"
+                         "*cupsFilter2 opt/Translation: \"a/b c/d 0 -\"\n";
+  cups::ppd_file_t* ppd = cups::ppdOpenFile(path.c_str());
+  ASSERT_NE(ppd, nullptr);
+  EXPECT_EQ(ppd->languageLevel, 3);
+  EXPECT_STREQ(ppd->modelname, "Zav Layout");
+  EXPECT_STREQ(ppd->nickname, "Zav Nick");
+  // With a "cupsFilter2" line the reader lists that line in the older form.
+  ASSERT_EQ(ppd->num_filters, 1);
+  EXPECT_STREQ(ppd->filters[0], "a/b 0 -");
+  ASSERT_EQ(ppd->num_attrs, 6);
+  cups::ppd_attr_t* filter2 = cups::ppdFindAttr(ppd, "CUPSFILTER2", nullptr);
+  ASSERT_NE(filter2, nullptr);
+  EXPECT_EQ(ppd->attrs[5], filter2);
+  EXPECT_STREQ(filter2->name, "cupsFilter2");
+  EXPECT_STREQ(filter2->spec, "opt");
+  EXPECT_STREQ(filter2->text, "Translation");
+  EXPECT_STREQ(filter2->value, "a/b c/d 0 -");
+  cups::ppd_attr_t* first = cups::ppdFindAttr(ppd, "cupsFilter", nullptr);
+  ASSERT_NE(first, nullptr);
+  EXPECT_STREQ(first->value, "application/postscript 0 -");
+  cups::ppd_attr_t* second = cups::ppdFindNextAttr(ppd, "cupsFilter", nullptr);
+  ASSERT_NE(second, nullptr);
+  EXPECT_STREQ(second->value, "application/pdf 10 -");
+  EXPECT_EQ(cups::ppdFindNextAttr(ppd, "cupsFilter", nullptr), nullptr);
+  cups::ppdClose(ppd);
+}
+
+TEST(CupsApi, ReaderSaysWhyItCannotReadAFile) {
+  TempDir dir;
+  std::string path = dir / "bad.ppd";
+  std::ofstream(path) << "*PPD-Adobe: \"4.3\"\n*ModelName: \"Zav\"\n  *cupsFilter: \"x\"\n";
+  EXPECT_EQ(cups::ppdOpenFile(path.c_str()), nullptr);
+  int line = 0;
+  cups::ppd_status_t status = cups::ppdLastError(&line);
+  EXPECT_STREQ(cups::ppdErrorString(status), "Missing asterisk in column 1");
+  EXPECT_EQ(line, 3);
+}

@@ -366,14 +366,31 @@ const char* cupsLangEncoding(cups_lang_t* l) {
   return l ? "utf-8" : "us-ascii";
 }
 
+/* As large as the library's record and all zero: a PPD without filters or
+ * attributes. */
 typedef struct ppd_file_s {
-  int dummy;
+  char record[368];
 } ppd_file_t;
 
+static int ppdError;
+
 ppd_file_t* ppdOpenFile(const char* path) {
-  if (access(path, R_OK) != 0)
+  if (access(path, R_OK) != 0) {
+    ppdError = 1; /* PPD_FILE_OPEN_ERROR */
     return NULL;
+  }
+  ppdError = 0;
   return calloc(1, sizeof(ppd_file_t));
+}
+
+int ppdLastError(int* line) {
+  if (line)
+    *line = 0;
+  return ppdError;
+}
+
+const char* ppdErrorString(int status) {
+  return status ? "Unable to open PPD file" : "OK";
 }
 
 void ppdClose(ppd_file_t* ppd) {

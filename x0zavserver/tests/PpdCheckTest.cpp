@@ -2,8 +2,11 @@
 // names a program or another file, however the line is written.
 #include "x0zavserver/unix/PpdCheck.h"
 
+#include "TempDir.h"
+
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 namespace {
@@ -101,6 +104,73 @@ TEST(PpdCheck, OnlyPlainPpdTextOfBoundedSize) {
   std::string exact = head + std::string(maxPpdSize - head.size(), '\n');
   EXPECT_EQ(refusal(exact), "");
   EXPECT_EQ(refusal(exact + "\n"), "larger than " + std::to_string(maxPpdSize) + " bytes");
+}
+
+// The PPD as the printing library's reader (the print server's) makes of it.
+std::string readerRefusal(const std::string& content) {
+  testing_support::TempDir dir;
+  std::string path = dir / "user.ppd";
+  std::ofstream(path, std::ios::binary) << content;
+  return print::ppdReaderRefusal(path.c_str());
+}
+
+TEST(PpdCheck, ReaderDecidesWhatTheServerRuns) {
+  struct {
+    const char* what;
+    std::string line;
+    const char* refusal; // by the reader; empty: accepted
+  } cases[] = {
+      {"pass-through filter", "*cupsFilter: \"application/postscript 0 -\"", ""},
+      {"pass-through filter2", "*cupsFilter2: \"application/pdf printer/zav 10 -\"", ""},
+      {"harmless keyword", "*cupsCommands: \"Clean PrintSelfTestPage\"", ""},
+      {"keyword only in a value", "*NickName: \"cupsFilter /usr/bin/cat\"", ""},
+      // Values that do not end in a quote are kept as written.
+      {"quoted words first", "*cupsFilter: *\"a 0 -\"/postscript 0 /usr/bin/cat",
+       "names a filter program (*cupsFilter)"},
+      {"filter2 quoted words first",
+       "*cupsFilter2: *\"a b 0 -\"/postscript printer/zav 0 /usr/bin/cat",
+       "names a filter program (*cupsFilter2)"},
+      {"tabs", "*cupsFilter:\t*\"a\t0\t-\"/postscript\t0\t/usr/bin/cat",
+       "names a filter program (*cupsFilter)"},
+      {"form feed", "*cupsFilter:\f*\"a 0 -\"/postscript 0 /usr/bin/cat",
+       "names a filter program (*cupsFilter)"},
+      {"Ctrl-Z in the value", "*cupsFilter: *\"a 0 -\"/post\x1ascript 0 /usr/bin/cat",
+       "names a filter program (*cupsFilter)"},
+      {"option and translation", "*cupsFilter x/tr: *\"a 0 -\"/postscript 0 /usr/bin/cat",
+       "names a filter program (*cupsFilter)"},
+      {"wild-card types", "*cupsFilter: *\"a 0 -\"/* 0 /usr/bin/cat",
+       "names a filter program (*cupsFilter)"},
+      {"upper case", "*CUPSFILTER2: *\"a b 0 -\"/postscript printer/zav 0 /usr/bin/cat",
+       "names a filter program (*CUPSFILTER2)"},
+      {"other filter keyword", "*cupsFilter3: \"application/postscript 0 -\"",
+       "names a filter program (*cupsFilter3)"},
+      {"no value", "*cupsFilter: \"\"", "names a filter program (*cupsFilter)"},
+      {"pre-filter", "*cupsPreFilter: \"application/postscript 0 -\"",
+       "names a program or file for the print server (*cupsPreFilter)"},
+      {"port monitor", "*cupsPortMonitor bcp/BCP: \"bcp\"",
+       "names a program or file for the print server (*cupsPortMonitor)"},
+      {"colour profile", "*cupsICCProfile RGB../sRGB: \"/etc/shadow\"",
+       "names a program or file for the print server (*cupsICCProfile)"},
+      {"driver command line", "*FoomaticRIPCommandLine: \"cat /etc/shadow\"",
+       "names a program or file for the print server (*FoomaticRIPCommandLine)"},
+      {"desktop tool", "*apprinterutility: \"/usr/bin/x\"",
+       "names a program or file for the print server (*apprinterutility)"},
+  };
+  for (const auto& c : cases) {
+    std::string ppd = head + c.line + "\n*ShortNickName: \"Zav\"\n";
+    EXPECT_EQ(readerRefusal(ppd), c.refusal) << c.what;
+  }
+  // The text alone lets the first such line pass: the reader's view is what
+  // refuses it.
+  EXPECT_EQ(refusal(head + "*cupsFilter: *\"a 0 -\"/postscript 0 /usr/bin/cat\n"), "");
+}
+
+TEST(PpdCheck, FileTheReaderCannotReadIsRefused) {
+  EXPECT_EQ(readerRefusal(head + " *cupsFilter: \"application/postscript 0 -\"\n"),
+            "the print server cannot read it (Missing asterisk in column 1 on line 3)");
+  EXPECT_EQ(readerRefusal(""),
+            "the print server cannot read it (Missing PPD-Adobe-4.x header on line 0)");
+  EXPECT_EQ(readerRefusal(head), "");
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include "CaptureLogger.h"
 #include "ScopedEnv.h"
+#include "TempDir.h"
 #include "ThrownMessage.h"
 #include "plat/Exception.h"
 #include "rdr/MemInStream.h"
@@ -12,10 +13,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
 #include <functional>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <string>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -112,7 +122,72 @@ std::string missingLibraryReport() {
   return report + "\n";
 }
 
+// Makes every fcntl(F_ADD_SEALS) of this process fail with EPERM, as on a
+// system whose memory files cannot be sealed; false when the kernel takes
+// no such filter. For good: only for a child that ends after the test.
+bool denySealing() {
+  struct sock_filter filter[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, arch)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 1, 0),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fcntl, 0, 3),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, args[1])),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, F_ADD_SEALS, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+  };
+  struct sock_fprog program = {static_cast<unsigned short>(sizeof filter / sizeof filter[0]),
+                               filter};
+  return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+         prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
 } // namespace
+
+TEST(RootCodePrinting, PpdCopyThatCannotBeSealedIsRefused) {
+  // The copy of a user's PPD must be sealed before the print server reads
+  // it; where sealing fails the request is refused with the reason, and
+  // nothing reaches the printing system.
+  testing_support::TempDir dir;
+  std::string ppd = dir / "plain.ppd";
+  std::ofstream(ppd) << "*PPD-Adobe: \"4.3\"\n*ModelName: \"Zav\"\n"
+                        "*cupsFilter: \"application/postscript 0 -\"\n";
+  std::string request = std::string(1, '\0') + str("p1") + str("Viewer printer") + str(ppd) +
+                        str("7") + u32(getuid()) + std::string(1, '\0');
+  int result[2];
+  ASSERT_EQ(pipe(result), 0);
+  pid_t pid = fork();
+  if (pid == 0) {
+    close(result[0]);
+    std::string report = "no seccomp";
+    if (denySealing()) {
+      testing_support::ScopedCapture capture("RootCodePrinting", 100);
+      os::RootCode::uid = getuid();
+      RootCodePrinting module;
+      Served s = serve(module, request);
+      report = std::to_string(s.left) + " " + std::to_string(s.reply.size());
+      for (unsigned char c : s.reply)
+        report += " " + std::to_string(c);
+      for (const auto& line : capture.logger.lines)
+        report += "\n" + std::to_string(line.level) + " " + line.text;
+    }
+    ssize_t written = write(result[1], report.data(), report.size());
+    _exit(written == ssize_t(report.size()) ? 0 : 1);
+  }
+  close(result[1]);
+  std::string report = readAll(result[0]);
+  close(result[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << report;
+  if (report == "no seccomp")
+    GTEST_SKIP() << "the kernel takes no seccomp filter here";
+  // Refused, server-error-internal-error (0x0500).
+  EXPECT_EQ(report, "0 3 0 5 0\n0 PPD file " + ppd +
+                        " refused: no private copy of it could be made "
+                        "(fcntl(F_ADD_SEALS): Operation not permitted (1))");
+}
 
 TEST(RootCodePrinting, OneInstance) {
   std::string none = thrownMessage([] { RootCodePrinting::instance(); });

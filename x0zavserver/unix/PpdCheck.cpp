@@ -1,9 +1,13 @@
 #include "x0zavserver/unix/PpdCheck.h"
 
+#include "cups/CupsApi.h"
+#include "cups/FilterPrograms.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <strings.h>
 #include <vector>
 
@@ -11,8 +15,40 @@ namespace print {
 
 namespace {
 
-bool startsWithNoCase(const std::string& text, const char* prefix) {
-  return strncasecmp(text.c_str(), prefix, strlen(prefix)) == 0;
+// What a keyword is to the print server, compared without case as its
+// reader's look-ups compare.
+enum class KeywordKind { Harmless, Filter, Filter2, OtherFilter, Refused };
+
+KeywordKind keywordKind(const char* keyword) {
+  if (strcasecmp(keyword, "cupsFilter") == 0)
+    return KeywordKind::Filter;
+  if (strcasecmp(keyword, "cupsFilter2") == 0)
+    return KeywordKind::Filter2;
+  if (strncasecmp(keyword, "cupsFilter", strlen("cupsFilter")) == 0)
+    return KeywordKind::OtherFilter;
+  // Keywords that name a program or another file for the print server, its
+  // filters and drivers, or the desktop's printing tools: each as a prefix,
+  // so that the variants a driver family uses are refused with it.
+  static const char* const refused[] = {"cupsPreFilter",     "cupsPortMonitor",
+                                        "cupsBackend",       "cupsICCProfile",
+                                        "Foomatic",          "Include",
+                                        "APDialogExtension", "APPrinterUtility",
+                                        "APAutoSetupTool",   "APPrinterLowInkTool",
+                                        "APPrinterIconPath", "APScanAppPath",
+                                        "APScanAppBundleID", "APHelpBook",
+                                        "APICADriver",       "APCustomColorMatchingProfile"};
+  for (const char* prefix : refused)
+    if (strncasecmp(keyword, prefix, strlen(prefix)) == 0)
+      return KeywordKind::Refused;
+  return KeywordKind::Harmless;
+}
+
+std::string filterRefusal(const char* keyword) {
+  return std::string("a filter program (*") + keyword + ")";
+}
+
+std::string programRefusal(const char* keyword) {
+  return std::string("a program or file for the print server (*") + keyword + ")";
 }
 
 bool isBlank(char c) {
@@ -24,7 +60,7 @@ bool isBlank(char c) {
 // takes everything after the cost as the program, blanks included, so only
 // the exact form whose program is the single word "-", which runs nothing,
 // is accepted.
-bool filterRunsNothing(const std::string& line, std::size_t words) {
+bool quotedFilterRunsNothing(const std::string& line, std::size_t words) {
   size_t colon = line.find(':');
   if (colon == std::string::npos)
     return false;
@@ -70,21 +106,20 @@ std::string lineRefusal(const std::string& line) {
     return std::string();
   std::string text = line.substr(first);
   std::string keyword = keywordOf(text);
-  if (startsWithNoCase(keyword, "cupsFilter")) {
-    bool second = strcasecmp(keyword.c_str(), "cupsFilter2") == 0;
-    bool first = strcasecmp(keyword.c_str(), "cupsFilter") == 0;
-    if ((first || second) && filterRunsNothing(text, second ? 4 : 3))
+  KeywordKind kind = keywordKind(keyword.c_str());
+  switch (kind) {
+  case KeywordKind::Filter:
+  case KeywordKind::Filter2:
+    if (quotedFilterRunsNothing(text, kind == KeywordKind::Filter2 ? 4 : 3))
       return std::string();
-    return "a filter program (*" + keyword + ")";
+    return filterRefusal(keyword.c_str());
+  case KeywordKind::OtherFilter:
+    return filterRefusal(keyword.c_str());
+  case KeywordKind::Refused:
+    return programRefusal(keyword.c_str());
+  case KeywordKind::Harmless:
+    break;
   }
-  // Keywords that name a program or another file for the print server or
-  // its drivers; compared without case, since a reader may.
-  static const char* const refused[] = {"cupsPreFilter",    "cupsPortMonitor", "Foomatic",
-                                        "Include",          "cupsBackend",     "APDialogExtension",
-                                        "APPrinterUtility", "APAutoSetupTool"};
-  for (const char* prefix : refused)
-    if (startsWithNoCase(keyword, prefix))
-      return "a program or file for the print server (*" + keyword + ")";
   return std::string();
 }
 
@@ -126,6 +161,46 @@ std::string ppdRefusal(const char* data, std::size_t length) {
     start = end + 1;
   }
   return std::string();
+}
+
+std::string ppdReaderRefusal(cups::ppd_file_t* ppd) {
+  // Every attribute as the reader keeps it, whatever the line looked like.
+  for (int i = 0; i < ppd->num_attrs; i++) {
+    const cups::ppd_attr_t* attr = ppd->attrs[i];
+    switch (keywordKind(attr->name)) {
+    case KeywordKind::Filter:
+    case KeywordKind::Filter2:
+      if (cups::filterRunsNothing(attr->value))
+        break;
+      return "names " + filterRefusal(attr->name);
+    case KeywordKind::OtherFilter:
+      return "names " + filterRefusal(attr->name);
+    case KeywordKind::Refused:
+      return "names " + programRefusal(attr->name);
+    case KeywordKind::Harmless:
+      break;
+    }
+  }
+  // The filter list the print server takes its filters from.
+  for (int i = 0; i < ppd->num_filters; i++)
+    if (!cups::filterRunsNothing(ppd->filters[i]))
+      return "names " + filterRefusal("cupsFilter");
+  return std::string();
+}
+
+std::string ppdReaderRefusal(const char* path) {
+  struct Close {
+    void operator()(cups::ppd_file_t* ppd) const { cups::ppdClose(ppd); }
+  };
+  std::unique_ptr<cups::ppd_file_t, Close> ppd(cups::ppdOpenFile(path));
+  if (!ppd) {
+    int line = 0;
+    cups::ppd_status_t status = cups::ppdLastError(&line);
+    const char* why = cups::ppdErrorString(status);
+    return std::string("the print server cannot read it (") + (why ? why : "unknown error") +
+           " on line " + std::to_string(line) + ")";
+  }
+  return ppdReaderRefusal(ppd.get());
 }
 
 } // namespace print

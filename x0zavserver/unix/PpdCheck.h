@@ -3,8 +3,13 @@
 // a PPD may name programs for it to run (filters, pre-filters, port
 // monitors, driver command lines) or other files to read in. A user's PPD
 // may do none of that; a filter line that passes the data on unchanged ("-")
-// is the one such line it may hold.
+// is the one such line it may hold. A PPD is judged twice, and handed over
+// only when both accept it: its text line by line, and what the print
+// server's own reader (the printing library's) makes of it, since only that
+// reading decides what the print server runs.
 #pragma once
+
+#include "cups/CupsTypes.h"
 
 #include <cstddef>
 #include <string>
@@ -20,5 +25,16 @@ constexpr std::size_t maxPpdSize = 4 * 1024 * 1024;
 // begin with "*PPD-Adobe:"); every line, whether or not the print server
 // would take it as a keyword line, is looked at.
 std::string ppdRefusal(const char* data, std::size_t length);
+
+// Why the PPD the printing library's reader opened is refused, or empty: a
+// filter ("cupsFilter", "cupsFilter2", or in the reader's filter list) whose
+// program, split as the print server splits it, is anything but "-", or any
+// keyword that names a program or file for the print server.
+std::string ppdReaderRefusal(cups::ppd_file_t* ppd);
+
+// The same for the file at path, opened with the printing library's reader;
+// a file the reader cannot read is refused too. Throws cups::LoadFailed when
+// the library cannot be bound.
+std::string ppdReaderRefusal(const char* path);
 
 } // namespace print

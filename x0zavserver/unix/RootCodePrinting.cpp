@@ -15,6 +15,7 @@
 #include "rdr/InStream.h"
 #include "rdr/OutStream.h"
 #include "x0zavserver/unix/PpdCheck.h"
+#include "x0zavserver/unix/UserGroups.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -81,19 +82,13 @@ public:
       os::Passwd user(uid);
       if (!user.isValid())
         throw plat::SystemException("getpwuid", ENOENT);
-      std::vector<gid_t> groups(64);
-      int count = static_cast<int>(groups.size());
-      if (getgrouplist(user.getName(), user.getGid(), groups.data(), &count) < 0) {
-        groups.resize(count);
-        if (getgrouplist(user.getName(), user.getGid(), groups.data(), &count) < 0)
-          throw plat::Exception("getgrouplist: too many groups");
-      }
+      std::vector<gid_t> groups = os::userGroups(user);
       std::vector<gid_t> ownGroups(NGROUPS_MAX);
       int ownCount = getgroups(static_cast<int>(ownGroups.size()), ownGroups.data());
       if (ownCount < 0)
         throw plat::SystemException("getgroups", errno);
       gid_t ownGid = getegid();
-      if (setgroups(count, groups.data()) != 0)
+      if (setgroups(groups.size(), groups.data()) != 0)
         throw plat::SystemException("setgroups", errno);
       if (setegid(user.getGid()) == 0 && seteuid(uid) == 0) {
         fd_ = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -178,7 +173,13 @@ public:
       }
       done += static_cast<size_t>(n);
     }
-    fcntl(fd_, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL);
+    // Unsealed, the copy could still be changed between the check and the
+    // print server's read: no copy at all is better.
+    if (fcntl(fd_, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
+      int err = errno;
+      close(fd_);
+      throw plat::SystemException("fcntl(F_ADD_SEALS)", err);
+    }
   }
   ~PpdCopy() { close(fd_); }
   PpdCopy(const PpdCopy&) = delete;
@@ -291,7 +292,22 @@ bool RootCodePrinting::addPrinterForCore(const char* name, const char* descripti
       lastError_ = cups::IPP_STATUS_ERROR_FORBIDDEN;
       return false;
     }
-    ppd.reset(new PpdCopy(content));
+    try {
+      ppd.reset(new PpdCopy(content));
+    } catch (plat::Exception& e) {
+      tellRefusal("PPD file %s refused: no private copy of it could be made (%s)", ppdPath,
+                  e.str());
+      lastError_ = cups::IPP_STATUS_ERROR_INTERNAL;
+      return false;
+    }
+    // What the print server runs is decided by its own reader: the sealed
+    // copy, the very bytes it will get, is judged as that reader sees it.
+    refusal = ppdReaderRefusal(ppd->procPath().c_str());
+    if (!refusal.empty()) {
+      tellRefusal("PPD file %s refused: %s", ppdPath, refusal.c_str());
+      lastError_ = cups::IPP_STATUS_ERROR_FORBIDDEN;
+      return false;
+    }
   }
   std::string path = ppd ? ppd->procPath() : std::string();
   return addPrinterHere(name, description, ppd ? path.c_str() : nullptr, deviceId,

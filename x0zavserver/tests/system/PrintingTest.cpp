@@ -21,6 +21,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sched.h>
 #include <string>
 #include <sys/mount.h>
@@ -562,6 +563,110 @@ TEST_F(PrintingThroughLauncher, PpdThatNamesProgramsIsRefused) {
   EXPECT_EQ(server->waitForJob(1), "zav:/PS/8|" + user + "|job.ps|1") << server->errorLog();
   EXPECT_FALSE(exists(mark)) << "the user's program ran as the print server";
   EXPECT_EQ(server->queues(), "");
+}
+
+TEST_F(PrintingThroughLauncher, EverySpellingTheServerWouldRunIsRefused) {
+  // Ways of writing a filter program into a PPD, each as the print server's
+  // reader takes it. The co-process must refuse every one. Root's own queue
+  // with the same PPD then shows that the print server would indeed run the
+  // program, so that each row tests something real. The program is root's
+  // and leaves a mark named after the queue it ran for.
+  TempDir dir;
+  chmod(dir.path().c_str(), 0755);
+  std::string marks = dir / "marks";
+  ASSERT_EQ(mkdir(marks.c_str(), 0755), 0);
+  chmod(marks.c_str(), 01777);
+  std::string program = dir / "attack";
+  std::ofstream(program) << "#!/bin/sh\ntouch \"" << marks
+                         << "/$PRINTER\"\nif [ -n \"$6\" ]; then exec cat \"$6\"; fi\nexec cat\n";
+  chmod(program.c_str(), 0755);
+  std::string base = LauncherRig::read(server->ppd());
+  std::string plain = "*cupsFilter: \"application/postscript 0 -\"\n";
+  ASSERT_NE(base.find(plain), std::string::npos);
+  auto withLine = [&](const std::string& line) {
+    std::string text = base;
+    text.replace(text.find(plain), plain.size(), line + "\n");
+    return text;
+  };
+  auto lineEnds = [](std::string text, const std::string& end) {
+    for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += end.size())
+      text.replace(at, 1, end);
+    return text;
+  };
+  // The quoted words the text alone sees pass the data on ("-"); the print
+  // server keeps a value that does not end in a quote as written, takes the
+  // program from after the cost, and a type beginning with "*" as any type.
+  const std::string trick = "*\"a 0 -\"/postscript 0 " + program;
+  const std::string trick2 = "*\"a b 0 -\"/postscript printer/zav 0 " + program;
+  struct {
+    const char* name;
+    std::string content;
+    const char* refusal;
+  } cases[] = {
+      {"named", withLine("*cupsFilter: \"application/postscript 0 " + program + "\""),
+       "names a filter program (*cupsFilter)"},
+      {"quoted", withLine("*cupsFilter: " + trick), "names a filter program (*cupsFilter)"},
+      {"filter2", withLine("*cupsFilter2: " + trick2), "names a filter program (*cupsFilter2)"},
+      {"uppercase", withLine("*CUPSFILTER2: " + trick2), "names a filter program (*CUPSFILTER2)"},
+      {"tabs", withLine("*cupsFilter:\t*\"a\t0\t-\"/postscript\t0\t" + program),
+       "names a filter program (*cupsFilter)"},
+      {"formfeed", withLine("*cupsFilter:\f" + trick), "names a filter program (*cupsFilter)"},
+      {"cr", lineEnds(withLine("*cupsFilter: " + trick), "\r"),
+       "names a filter program (*cupsFilter)"},
+      {"crlf", lineEnds(withLine("*cupsFilter: " + trick), "\r\n"),
+       "names a filter program (*cupsFilter)"},
+      {"ctrlz",
+       withLine("*cups\x1a"
+                "Filter: *\"a 0 -\"/post\x1ascript 0 " +
+                program),
+       "names a filter program (*cupsFilter)"},
+      {"translation", withLine("*cupsFilter x/\"a 0 -\": " + trick),
+       "names a filter program (*cupsFilter)"},
+      {"wildcard", withLine("*cupsFilter: *\"a 0 -\"/* 0 " + program),
+       "names a filter program (*cupsFilter)"},
+  };
+  std::vector<std::string> args;
+  for (const auto& c : cases) {
+    std::string path = dir / (std::string(c.name) + ".ppd");
+    std::ofstream(path, std::ios::binary) << c.content;
+    chmod(path.c_str(), 0644);
+    args.insert(args.end(), {"printadd", c.name, "7", "0", path});
+  }
+  args.insert(args.end(), {"sh", "lpstat -e | sort", "finish"});
+  LauncherRig::Result r = rig->run(user, args, options);
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::string refusedAll;
+  for (size_t i = 0; i < std::size(cases); i++)
+    refusedAll += "print 0 0401\n";
+  EXPECT_NE(r.out.find(refusedAll + "sh 0\ncoprocess exit 0\n"), std::string::npos)
+      << r.out << r.err << server->errorLog();
+  for (const auto& c : cases)
+    EXPECT_NE(r.err.find("PPD file " + dir / (std::string(c.name) + ".ppd") +
+                         " refused: " + c.refusal + "\n"),
+              std::string::npos)
+        << c.name << "\n"
+        << r.err;
+  EXPECT_EQ(server->queues(), "");
+
+  // Root's queues with the same files, each given a job.
+  std::string ps = dir / "job.ps";
+  std::ofstream(ps) << "%!PS\nshowpage\n";
+  chmod(ps.c_str(), 0644);
+  for (const auto& c : cases) {
+    std::string queue = std::string("root-") + c.name;
+    server->client("lpadmin -p " + queue + " -v other:/" + c.name + " -P " +
+                   dir / (std::string(c.name) + ".ppd") + " -E && lp -d " + queue + " " + ps);
+  }
+  for (const auto& c : cases) {
+    std::string mark = marks + "/root-" + c.name;
+    for (int i = 0; i < 400 && !exists(mark); i++)
+      usleep(50000);
+    EXPECT_TRUE(exists(mark)) << c.name << ": the print server did not run the program, so the "
+                              << "row tests nothing\n"
+                              << server->errorLog();
+  }
+  // The program ran only through root's queues.
+  EXPECT_EQ(server->client("ls " + marks + " | grep -v '^root-'"), "");
 }
 
 TEST_F(PrintingThroughLauncher, PpdSizeIsLimited) {

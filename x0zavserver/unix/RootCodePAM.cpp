@@ -3,9 +3,11 @@
 #include "plat/DynamicFn.h"
 #include "plat/LogWriter.h"
 #include "plat/StringUtils.h"
+#include "plat/unix/Passwd.h"
 #include "rdr/InStream.h"
 #include "rdr/OutStream.h"
 #include "x0zavserver/AuthFailureException.h"
+#include "x0zavserver/unix/UserGroups.h"
 
 #include <cerrno>
 #include <chrono>
@@ -13,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <pwd.h>
 #include <security/pam_appl.h>
@@ -20,6 +23,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 static plat::LogWriter vlog("PAMAuth");
 
@@ -271,10 +275,22 @@ void RootCodePAM::verify(const char* user, const char* password) {
 
   // The conversation runs in a child whose real user is the launching user,
   // so that modules which trust a root caller (pam_rootok) do not pass; its
-  // effective user stays root to read the shadow database. That user may
-  // signal the child, and killing or stopping it refuses this one check;
-  // the co-process itself keeps root as its real user, out of the user's
-  // reach.
+  // effective user stays root to read the shadow database. Its groups are
+  // the user's, not root's, so that what the PAM stack runs or writes gets
+  // no group rights the user lacks. That user may signal the child, and
+  // killing or stopping it refuses this one check; the co-process itself
+  // keeps root as its real user, out of the user's reach.
+  uid_t launchingUser = os::RootCode::uid;
+  bool asUser = geteuid() == 0 && getuid() == 0 && launchingUser != 0;
+  gid_t userGid = 0;
+  std::vector<gid_t> userGroupList;
+  if (asUser) {
+    os::Passwd entry(launchingUser);
+    if (!entry.isValid())
+      throw plat::ExceptionFmt("No user name for user id %u", static_cast<unsigned>(launchingUser));
+    userGid = entry.getGid();
+    userGroupList = os::userGroups(entry);
+  }
   int result[2];
   if (pipe2(result, O_CLOEXEC) != 0)
     throw plat::SystemException("pipe", errno);
@@ -287,8 +303,9 @@ void RootCodePAM::verify(const char* user, const char* password) {
   }
   if (pid == 0) {
     close(result[0]);
-    uid_t user = os::RootCode::uid;
-    if (geteuid() == 0 && getuid() == 0 && user != 0 && setresuid(user, 0, 0) != 0)
+    if (asUser &&
+        (setgroups(userGroupList.size(), userGroupList.data()) != 0 ||
+         setresgid(userGid, userGid, userGid) != 0 || setresuid(launchingUser, 0, 0) != 0))
       _exit(1);
     Outcome outcome = converse(service.c_str(), userName.c_str(), password, pamStart,
                                pamAuthenticate, pamAcctMgmt, pamEnd, pamStrerror);

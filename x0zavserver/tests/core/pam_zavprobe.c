@@ -1,5 +1,5 @@
 /* A PAM module for tests: records the state of the process that runs the
- * PAM conversation (ids, environment, umask, working directory, limits,
+ * PAM conversation (ids, groups, environment, umask, working directory, limits,
  * signals, open descriptors) in the file named by its argument "out=PATH",
  * then answers PAM_IGNORE so the rest of the stack decides. */
 #define _GNU_SOURCE
@@ -32,6 +32,12 @@ PAM_EXTERN int pam_sm_authenticate(pam_handle_t* pamh, int flags, int argc, cons
   getresgid(&gr, &ge, &gs);
   fprintf(f, "uids %u %u %u\n", (unsigned)r, (unsigned)e, (unsigned)s);
   fprintf(f, "gids %u %u %u\n", (unsigned)gr, (unsigned)ge, (unsigned)gs);
+  gid_t groups[256];
+  int count = getgroups(256, groups);
+  fprintf(f, "groups");
+  for (int i = 0; i < count; i++)
+    fprintf(f, " %u", (unsigned)groups[i]);
+  fprintf(f, "\n");
   int n = 0;
   for (char** v = environ; v && *v; v++, n++)
     fprintf(f, "env %s\n", *v);

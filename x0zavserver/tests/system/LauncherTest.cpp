@@ -5,7 +5,10 @@
 
 #include <algorithm>
 #include <csignal>
+#include <grp.h>
+#include <iterator>
 #include <pwd.h>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -336,6 +339,30 @@ TEST_F(LauncherTest, CoreThatStopsListeningEndsTheCoprocessInItsOwnWay) {
                                                              << results[i].out << results[i].err;
     EXPECT_EQ(results[i].err, "") << cases[i].what;
   }
+}
+
+TEST_F(LauncherTest, PamRunsWithTheUsersGroups) {
+  // Not root's group: what the PAM stack runs or writes gets the launching
+  // user's primary and secondary groups.
+  std::string extra = users.addGroup("zavgrp");
+  std::string member = users.addUser("zavgm", "", extra);
+  const struct passwd* pw = getpwnam(member.c_str());
+  ASSERT_NE(pw, nullptr);
+  const struct group* gr = getgrnam(extra.c_str());
+  ASSERT_NE(gr, nullptr);
+  rig.addPamService("zavprobe", "auth required " ZAV_PAM_PROBE " out=" + rig.dir +
+                                    "/probe/state\nauth required pam_permit.so\n");
+  auto r = rig.run(member, {"PamApplicationName=zavprobe", "pam", member, "x", "finish"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(hasLine(r.out, "coprocess exit 0")) << r.out << r.err;
+  std::string probe = LauncherRig::read(rig.dir + "/probe/state");
+  EXPECT_TRUE(hasLine(probe, "uids " + std::to_string(pw->pw_uid) + " 0 0")) << probe;
+  EXPECT_TRUE(hasLine(probe, "gids " + ids(pw->pw_gid))) << probe;
+  std::vector<std::string> groups = linesWith(probe, "groups ");
+  ASSERT_EQ(groups.size(), 1u) << probe;
+  std::istringstream list(groups[0]);
+  std::set<unsigned> held{std::istream_iterator<unsigned>(list), std::istream_iterator<unsigned>()};
+  EXPECT_EQ(held, (std::set<unsigned>{unsigned(pw->pw_gid), unsigned(gr->gr_gid)})) << probe;
 }
 
 } // namespace

@@ -238,6 +238,11 @@ void runRootCoprocess(int readFd, int writeFd) {
   becomeRoot();
   resetLimits();
   resetSignals();
+  // Out of the user's terminal: ^C, ^\ or a hang-up there signal the
+  // terminal's process group and session, which would end the co-process
+  // with its queues still in place. It ends when the core closes its pipe.
+  if (setsid() < 0)
+    throw plat::SystemException("setsid", errno);
   umask(077);
   if (chdir("/") != 0)
     throw plat::SystemException("chdir(/)", errno);

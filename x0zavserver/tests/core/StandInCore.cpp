@@ -28,6 +28,8 @@
 //   service NAME            the PAM service of later "pam" commands
 //   killco SIGNAL           send the co-process a signal as the core's user;
 //                           prints "killco " and the result
+//   ignoreterminal          ignore SIGINT, SIGQUIT and SIGHUP from then on,
+//                           as a core that handles its terminal's signals
 //   sh COMMAND              run a shell command as the core's user
 //   raw HEX                 write raw bytes to the request pipe
 //   reply                   read the rest of the reply pipe and print it in hex
@@ -327,6 +329,9 @@ int main(int argc, char** argv) {
     } else if (cmd == "killco" && i + 1 < argc) {
       int rc = kill(coprocessPid(), atoi(argv[++i]));
       printf("killco %s\n", rc == 0 ? "sent" : strerror(errno));
+    } else if (cmd == "ignoreterminal") {
+      for (int sig : {SIGINT, SIGQUIT, SIGHUP})
+        signal(sig, SIG_IGN);
     } else if (cmd == "sh" && i + 1 < argc) {
       fflush(stdout);
       int rc = system(argv[++i]);

@@ -40,6 +40,9 @@ struct RunOptions {
   // stop the output) and the exit status is not collected.
   std::string launcherPrefix;
   std::string setprivOptions; // more options of the setpriv that starts the launcher
+  // A command the launcher runs under, such as "setsid -w" for a process
+  // group and session of its own, as a terminal's job has.
+  std::string wrapper;
 };
 
 class LauncherRig {
@@ -119,8 +122,9 @@ public:
       else if (opt.direct)
         ns << "( /etc/zav/x0zavserver-core";
       else
-        ns << "( ASAN_OPTIONS=detect_leaks=0 setpriv --reuid=" << user << " --regid=" << user
-           << " --init-groups " << opt.setprivOptions << " -- " << dir << "/bin/x0zavserver";
+        ns << "( ASAN_OPTIONS=detect_leaks=0 " << opt.wrapper << " setpriv --reuid=" << user
+           << " --regid=" << user << " --init-groups " << opt.setprivOptions << " -- " << dir
+           << "/bin/x0zavserver";
       for (const std::string& a : argLists[i])
         ns << " '" << a << "'";
       if (!opt.launcherPrefix.empty())
@@ -177,6 +181,23 @@ public:
     std::stringstream ss;
     ss << f.rdbuf();
     return ss.str();
+  }
+
+  // What a terminal does to its job on ^C, ^\ and a hang-up: SIGINT, SIGQUIT
+  // and SIGHUP to the job's process group, from the kernel, so that they
+  // reach the group's root processes too (a user's kill would not). The
+  // launcher must run with wrapper "setsid -w" for a group of its own. The
+  // sender is shell text for extraShell; the step is the core's command
+  // that asks for the signals and returns once they are sent.
+  static std::string terminalSignalSender() {
+    return "mkfifo -m 0666 /run/zavsig /run/zavsigsent\n"
+           "( read group < /run/zavsig; for s in INT QUIT HUP; do kill -s $s -- -$group; done; "
+           "echo > /run/zavsigsent ) &\n";
+  }
+  static std::vector<std::string> terminalSignalStep() {
+    return {
+        "sh",
+        "trap '' INT QUIT HUP; ps -o pgid= -p $$ > /run/zavsig; cat /run/zavsigsent >/dev/null"};
   }
 
   // Why this machine cannot host the rig (root, private mount namespaces and

@@ -365,4 +365,24 @@ TEST_F(LauncherTest, PamRunsWithTheUsersGroups) {
   EXPECT_EQ(held, (std::set<unsigned>{unsigned(pw->pw_gid), unsigned(gr->gr_gid)})) << probe;
 }
 
+TEST_F(LauncherTest, TerminalSignalsLeaveTheCoprocessServing) {
+  // The launcher as a terminal's job: its process group gets ^C, ^\ and the
+  // hang-up. The core may handle them (the stand-in ignores them); the
+  // co-process must go on serving and end only when the core closes.
+  LauncherRig::Options opt;
+  opt.wrapper = "setsid -w";
+  opt.extraShell = LauncherRig::terminalSignalSender();
+  std::vector<std::string> args = {"ignoreterminal"};
+  for (const std::string& a : LauncherRig::terminalSignalStep())
+    args.push_back(a);
+  args.insert(args.end(), {"etc", "zav-no-such-user", "x", "finish"});
+  auto r = rig.run(user, args, opt);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(hasLine(r.out, "sh 0")) << r.out;
+  EXPECT_TRUE(hasLine(
+      r.out, "verify 1 Either the username was not recognised, or the password was incorrect"))
+      << r.out << r.err;
+  EXPECT_TRUE(hasLine(r.out, "coprocess exit 0")) << r.out << r.err;
+}
+
 } // namespace

@@ -387,6 +387,26 @@ TEST_F(PrintingThroughLauncher, QueuesGoWhenTheCoreCloses) {
   EXPECT_EQ(server->client("lpstat -v other"), "device for other: zav:/PS/1\n");
 }
 
+TEST_F(PrintingThroughLauncher, QueueGoesWithTheCoreAfterTheTerminalsSignals) {
+  // ^C, ^\ and a hang-up at the user's terminal go to the launcher's process
+  // group. The co-process stays and, once the core has ended on its own,
+  // removes the queue it added.
+  options.wrapper = "setsid -w";
+  options.extraShell += LauncherRig::terminalSignalSender();
+  std::vector<std::string> args = {"printadd", "p1", "7", "0", server->ppd(), "ignoreterminal"};
+  for (const std::string& a : LauncherRig::terminalSignalStep())
+    args.push_back(a);
+  args.insert(args.end(), {"sh", "lpstat -e"});
+  // No "finish": the core ends without closing its pipes first.
+  LauncherRig::Result r = rig->run(user, args, options);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("print 1 0000\nsh 0\np1\nsh 0\n"), std::string::npos) << r.out << r.err;
+  std::string left;
+  for (int i = 0; i < 400 && !(left = server->queues()).empty(); i++)
+    usleep(50000);
+  EXPECT_EQ(left, "") << server->errorLog();
+}
+
 TEST_F(PrintingThroughLauncher, JobReachesTheBackend) {
   TempDir dir;
   chmod(dir.path().c_str(), 0755);

@@ -2,7 +2,8 @@
 // directory of its own, with its configuration, state, spool and logs all
 // there, and a stand-in "zav" backend that records each job (its arguments
 // and data) under jobs/ (the same again as "other", for queues that are not
-// the product's). Also a minimal PPD whose filter line passes
+// the product's), and a filter of the server's own that converts PostScript
+// to a stage type by passing it on. Also a minimal PPD whose filter line passes
 // PostScript straight to the backend. cupsd is started directly (its own
 // process id is kept), waited for until it accepts connections, and stopped
 // when the object goes. Client commands run with CUPS_SERVER naming the
@@ -49,8 +50,8 @@ public:
     EXPECT_NE(mkdtemp(tmpl), nullptr);
     dir_ = tmpl;
     chmod(dir_.c_str(), 0755);
-    for (const char* d : {"/root", "/bin", "/bin/backend", "/bin/daemon", "/state", "/cache",
-                          "/spool", "/log", "/jobs"})
+    for (const char* d : {"/root", "/bin", "/bin/backend", "/bin/daemon", "/bin/filter", "/state",
+                          "/cache", "/spool", "/log", "/jobs"})
       mkdir((dir_ + d).c_str(), 0755);
     sh("cp /usr/lib/cups/daemon/cups-exec " + dir_ + "/bin/daemon/");
     sh("cp /usr/share/cups/mime/*.types " + dir_ +
@@ -68,6 +69,16 @@ public:
            "if [ -n \"$6\" ]; then cat \"$6\" > $out.data; else cat > $out.data; fi\n"
            "mv $out.tmp $out.args\n";
     chmod((dir_ + "/bin/backend/zav").c_str(), 0700);
+    // One conversion of the server's own, as a print server with filters
+    // installed has: PostScript to a stage type, by a root filter that passes
+    // the data on.
+    std::ofstream(dir_ + "/bin/filter/zavstage") << "#!/bin/sh\n"
+                                                    "if [ -n \"$6\" ]; then exec cat \"$6\"; fi\n"
+                                                    "exec cat\n";
+    chmod((dir_ + "/bin/filter/zavstage").c_str(), 0755);
+    std::ofstream(dir_ + "/root/zavstage.types") << stageType() << "\n";
+    std::ofstream(dir_ + "/root/zavstage.convs")
+        << "application/postscript " << stageType() << " 0 zavstage\n";
     // A backend of another name, for queues that are not the product's.
     sh("cp -p " + dir_ + "/bin/backend/zav " + dir_ + "/bin/backend/other");
     std::ofstream(dir_ + "/cupsd.conf")
@@ -126,6 +137,8 @@ public:
   std::string socket() const { return dir_ + "/cups.sock"; }
   std::string ppd() const { return dir_ + "/test.ppd"; }
   std::string clientConf() const { return dir_ + "/client.conf"; }
+  // The type that the server's own filter "zavstage" makes of PostScript.
+  static const char* stageType() { return "application/vnd.zav-stage"; }
 
   // Runs a client command (lpstat, lpadmin, lp) against this server and
   // answers its standard output.

@@ -644,6 +644,11 @@ TEST_F(PrintingThroughLauncher, EverySpellingTheServerWouldRunIsRefused) {
        "names a filter program (*cupsFilter)"},
       {"wildcard", withLine("*cupsFilter: *\"a 0 -\"/* 0 " + program),
        "names a filter program (*cupsFilter)"},
+      // A pre-filter runs before a filter of the server's own.
+      {"prefilter",
+       withLine("*cupsFilter: \"" + std::string(CupsServer::stageType()) +
+                " 0 -\"\n*cupsPreFilter: \"application/postscript 0 " + program + "\""),
+       "names a program or file for the print server (*cupsPreFilter)"},
   };
   std::vector<std::string> args;
   for (const auto& c : cases) {

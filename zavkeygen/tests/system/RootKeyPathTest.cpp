@@ -178,6 +178,26 @@ TEST_F(RootKeyPathTest, PlantedLinksAndFoldersAreRefused) {
   EXPECT_EQ(temporaries(scratch.path()), std::vector<std::string>{});
 }
 
+// Root run with the user's HOME: the per-user folder that every run makes
+// private is not changed through the user's link to a folder of root's, and
+// the default key file there is neither read nor written.
+TEST_F(RootKeyPathTest, PerUserFolderLinkIsNotFollowed) {
+  std::string system = scratch / "system", userHome = scratch / "home2";
+  ASSERT_EQ(mkdir(system.c_str(), 0755), 0);
+  makeFolder(userHome, aliceUid, 0755);
+  makeLink(system, userHome + "/.zav", aliceUid);
+  ProgramResult r = runProgram(ZAVKEYGEN_PATH, {"-q", "RSA_Modulus_Bits=1024"},
+                               {"HOME=" + userHome}, scratch.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "failed: Error getting private key from " + userHome +
+                       "/.zav/private.key: the folder " + userHome + " belongs to user " + alice +
+                       ", who could redirect the key file\n");
+  struct stat st;
+  ASSERT_EQ(stat(system.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0755u) << "root's folder was made private";
+  EXPECT_FALSE(exists(system + "/private.key"));
+}
+
 // Replacing the user's own key file leaves it the user's, so the user's
 // server can still read it; links that root or the user owns, in folders
 // nobody else may change, are followed; a sticky folder such as /tmp is no

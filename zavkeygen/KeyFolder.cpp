@@ -25,7 +25,7 @@ constexpr int maxLinks = 40;
 constexpr int maxMade = 256;
 // How much of a path a message shows, so that the reason after it is never
 // cut off.
-constexpr size_t maxShownPath = 80;
+constexpr size_t maxShownPath = 64;
 
 std::string shown(const std::string& path) {
   if (path.size() <= maxShownPath)

@@ -180,8 +180,8 @@ std::string refusalAtKeyName(const crypto::KeyFolder& folder) {
   return std::string();
 }
 
-// A write that failed for want of room is told in words; any other failure
-// passes on as it is.
+// A write that failed for want of room (a full disk, a used-up quota, the
+// file size limit) is told in words; any other failure passes on as it is.
 [[noreturn]] void throwWriteFailure(const plat::SystemException& e, const std::string& shown) {
   if (e.getErrno() == ENOSPC)
     throw plat::ExceptionFmt("the key file %s could not be written because the disk is full",
@@ -189,6 +189,10 @@ std::string refusalAtKeyName(const crypto::KeyFolder& folder) {
   if (e.getErrno() == EDQUOT)
     throw plat::ExceptionFmt(
         "the key file %s could not be written because the disk quota is used up", shown.c_str());
+  if (e.getErrno() == EFBIG)
+    throw plat::ExceptionFmt(
+        "the key file %s could not be written because it would pass the file size limit",
+        shown.c_str());
   throw e;
 }
 

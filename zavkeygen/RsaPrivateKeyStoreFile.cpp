@@ -76,11 +76,6 @@ void refuseNonRegular(const char* path, const char* action, const std::string& s
                        shown.c_str(), kind);
 }
 
-} // namespace
-
-
-namespace {
-
 // Run by root, a message names the key file and the entry at fault, both
 // shortened, so that the reason at its end is never cut off.
 constexpr size_t maxShownNameWithEntry = 60;

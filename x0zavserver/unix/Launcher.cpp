@@ -275,10 +275,12 @@ void execServerCore(int argc, char** argv, int readFd, int writeFd) {
   args.push_back(nullptr);
   fexecve(core.fd(), args.data(), environ);
   int err = errno;
-  // The file is there, held open: what is missing is what it needs to start.
+  // The file is there, held open. A script cannot be run from a descriptor
+  // that closes on exec (its interpreter could not open it), and a program
+  // whose loader is missing fails the same way.
   if (err == ENOENT)
-    throw plat::ExceptionFmt("%s: cannot run the server core %s: the program loader or "
-                             "interpreter it names is missing",
+    throw plat::ExceptionFmt("%s: cannot run the server core %s: it must be a compiled program, "
+                             "not a script, and the program loader it names must be installed",
                              programName, serverCorePath);
   throw plat::SystemExceptionFmt("%s: cannot run the server core %s", err, programName,
                                  serverCorePath);

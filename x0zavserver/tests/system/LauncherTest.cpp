@@ -146,6 +146,15 @@ TEST_F(LauncherTest, MissingCoreIsReported) {
                                  "/etc/zav/x0zavserver-core: Permission denied"),
             std::string::npos)
       << r.err;
+  // A script is not run: the core is a compiled program.
+  opt.extraShell = "printf '#!/bin/sh\\necho script ran\\n' >/etc/zav/x0zavserver-core; chmod "
+                   "0755 /etc/zav/x0zavserver-core";
+  r = rig.run(user, {"report"}, opt);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, rig.dir + "/bin/x0zavserver: cannot run the server core "
+                             "/etc/zav/x0zavserver-core: it must be a compiled program, not a "
+                             "script, and the program loader it names must be installed\n");
 }
 
 // A core that anyone but root could have changed is never run: its code

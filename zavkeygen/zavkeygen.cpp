@@ -16,6 +16,7 @@
 #include "zavkeygen/KeyGenCallback.h"
 #include "zavkeygen/RsaPrivateKeyStoreFile.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -70,6 +71,9 @@ static std::string keySizeRefusal() {
 
 int main(int argc, char** argv) {
   (void)keyFileAliasAdded;
+  // Past a file size limit a write fails with EFBIG, which is reported and
+  // leaves no temporary file, instead of the signal killing the program.
+  signal(SIGXFSZ, SIG_IGN);
   try {
     AppInit::create("zavkeygen", true, false, nullptr, nullptr, nullptr);
 

@@ -45,7 +45,8 @@ void fileUnlock(FILE* stream);
 void fileMakePrivate(const char* path);
 // Creates a directory, mode 0700 when priv, else 0777 (less the umask).
 // Answers false when it already exists as a directory (made private when priv
-// and makePrivateIfExists); anything else throws "mkDir(<path>)".
+// and makePrivateIfExists; run by root, a link to a directory is left as it
+// is); anything else throws "mkDir(<path>)".
 bool mkDir(const char* path, bool priv, bool makePrivateIfExists);
 // mkDir, creating missing parents first (private as asked; existing parents
 // are left as they are).

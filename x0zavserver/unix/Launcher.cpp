@@ -11,6 +11,7 @@
 #include "x0zavserver/unix/RootCodeEtcPasswd.h"
 #include "x0zavserver/unix/RootCodePAM.h"
 #include "x0zavserver/unix/RootCodePrinting.h"
+#include "x0zavserver/unix/RootOnlyFile.h"
 #include "x0zavserver/unix/ScrubbingFdInStream.h"
 
 #include <cerrno>
@@ -20,12 +21,16 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <grp.h>
+#include <pwd.h>
+#include <string>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 #include <vector>
+
+extern char** environ;
 
 namespace os {
 
@@ -180,6 +185,49 @@ void dropToRealUser() {
     throw plat::Exception("Unable to drop privileges");
 }
 
+// What makes an entry on the core's path unsafe, in words.
+std::string unsafeEntry(const RootOnlyFile::Refused& e) {
+  using Fault = RootOnlyFile::Fault;
+  std::string what = e.isFile ? "it" : "the folder " + e.entry;
+  char mode[8];
+  snprintf(mode, sizeof(mode), "%04o", static_cast<unsigned>(e.mode & 07777));
+  switch (e.fault) {
+  case Fault::Link:
+    if (e.isFile)
+      return "it is a symbolic link; the core itself must be installed there";
+    return e.entry + " is a symbolic link; the core must be reached without links";
+  case Fault::NotRegular:
+    return "it is not a regular file";
+  case Fault::NotRoot: {
+    struct passwd* pw = getpwuid(e.owner);
+    std::string owner = pw && pw->pw_name ? std::string("user ") + pw->pw_name
+                                          : "user " + std::to_string(e.owner);
+    return what + " belongs to " + owner + ", not to root";
+  }
+  case Fault::Writable:
+    break;
+  }
+  return what + " can be changed by users other than root (mode " + mode + ")";
+}
+
+// Opens the core for root, refusing one that anyone but root could have
+// changed: its code would run as every user who starts the launcher, with
+// their channel to the root co-process.
+RootOnlyFile openServerCore() {
+  try {
+    return RootOnlyFile(serverCorePath);
+  } catch (RootOnlyFile::Refused& e) {
+    throw plat::ExceptionFmt("%s: the server core %s is not run: %s", programName,
+                             serverCorePath, unsafeEntry(e).c_str());
+  } catch (plat::SystemException& e) {
+    if (e.getErrno() == ENOENT)
+      throw plat::ExceptionFmt("%s: the server core %s is missing; it must be installed there",
+                               programName, serverCorePath);
+    throw plat::SystemExceptionFmt("%s: cannot run the server core %s", e.getErrno(),
+                                   programName, serverCorePath);
+  }
+}
+
 } // namespace
 
 int launcherMain(int argc, char** argv) {
@@ -212,6 +260,8 @@ int launcherMain(int argc, char** argv) {
 }
 
 void execServerCore(int argc, char** argv, int readFd, int writeFd) {
+  // Opened and checked while still root; what runs below is this very file.
+  RootOnlyFile core = openServerCore();
   dropToRealUser();
   plat::DString readArg, writeArg;
   readArg.appendFormat("_privReadFd=%i", readFd);
@@ -223,10 +273,14 @@ void execServerCore(int argc, char** argv, int readFd, int writeFd) {
   args.push_back(const_cast<char*>(readArg.c_str()));
   args.push_back(const_cast<char*>(writeArg.c_str()));
   args.push_back(nullptr);
-  execv(serverCorePath, args.data());
+  fexecve(core.fd(), args.data(), environ);
   int err = errno;
+  // The file is there, held open. A script cannot be run from a descriptor
+  // that closes on exec (its interpreter could not open it), and a program
+  // whose loader is missing fails the same way.
   if (err == ENOENT)
-    throw plat::ExceptionFmt("%s: the server core %s is missing; it must be installed there",
+    throw plat::ExceptionFmt("%s: cannot run the server core %s: it must be a compiled program, "
+                             "not a script, and the program loader it names must be installed",
                              programName, serverCorePath);
   throw plat::SystemExceptionFmt("%s: cannot run the server core %s", err, programName,
                                  serverCorePath);

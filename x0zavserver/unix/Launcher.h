@@ -8,9 +8,12 @@ namespace os {
 // The program entry; returns the exit status.
 int launcherMain(int argc, char** argv);
 
-// Gives up every root id for the real user and group, then executes the core
-// with the launcher's arguments and the two pipe arguments. Never returns on
-// success; throws plat::Exception when the ids cannot be dropped or the core
+// Opens the core while still root and checks it as os::RootOnlyFile does
+// (no links; the core and its folders owned by root and writable by no one
+// else), gives up every root id for the real user and group, then executes
+// that very file with the launcher's arguments and the two pipe arguments.
+// Never returns on success; throws plat::Exception naming the core and what
+// is wrong when it is refused, or when the ids cannot be dropped or the core
 // cannot be executed.
 void execServerCore(int argc, char** argv, int readFd, int writeFd);
 

@@ -6,12 +6,10 @@
 namespace gssapi {
 
 // Does nothing but return a copy of the path unless the real user is root.
-// For root: the path must be absolute; it is resolved, and the file and
-// every directory above it are opened one by one from "/" without following
-// links and checked through the open descriptor: each must be owned by root
-// and writable by neither group nor others (a directory with the sticky bit
-// may be writable by others, since they cannot replace root's entries in it),
-// and the file must be a regular file. Returns the resolved path, which no one
+// For root: the path must be absolute; it is resolved, and the resolved path
+// must pass os::RootOnlyFile: the file and every directory above it owned by
+// root and writable by neither group nor others (sticky directories aside),
+// the file a regular file. Returns the resolved path, which no one
 // but root can change once it has passed, so loading it loads what was
 // checked. Throws SecurityExceptionFmt "%s: not an absolute path", "%s:
 // permissions are not restrictive enough" (with the resolved file or

@@ -270,7 +270,11 @@ TEST_F(ZavkeygenTest, SomethingOtherThanAFileAtTheKeyPathIsLeftUntouched) {
         SCOPED_TRACE(chosen + (force ? " -f" : ""));
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.out, "") << "a key was generated";
-        std::string reason = "it is " + n.kind + ", not a regular file";
+        // Root reads and writes no key file through a link.
+        std::string reason = chosen == linked && geteuid() == 0
+                                 ? "it is a symbolic link, which zavkeygen run as root does "
+                                   "not follow"
+                                 : "it is " + n.kind + ", not a regular file";
         EXPECT_EQ(r.err, force ? "failed: Cannot store the private key in " + chosen + ": " +
                                      reason + "; it was left untouched\n"
                                : "failed: Error getting private key from " + chosen + ": " +
@@ -301,6 +305,27 @@ TEST_F(ZavkeygenTest, AFolderThatCannotBeMadeIsReportedBeforeGenerating) {
   EXPECT_EQ(r.err, "failed: Cannot store the private key in " + home + "/plain/key: the folder " +
                        home + "/plain cannot be made: File exists\n");
   EXPECT_EQ(slurp(home + "/plain"), "p");
+}
+
+// A file size limit below the key file's size: the program says so in words,
+// leaves the old key file and no temporary file, instead of being killed.
+TEST_F(ZavkeygenTest, FileSizeLimitIsReportedInWords) {
+  ProgramResult r = run({"-q", "RSA_Modulus_Bits=1024"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string before = slurp(keyFile);
+  // 1 block is at most 1024 bytes; the key file of 1024 bits holds 1416.
+  r = runProgram("/bin/sh",
+                 {"-c", "ulimit -f 1 && exec \"$0\" -f -q RSA_Modulus_Bits=1024", ZAVKEYGEN_PATH},
+                 {"HOME=" + home}, scratch.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "failed: Error generating private key: the key file " + keyFile +
+                       " could not be written because it would pass the file size limit\n");
+  EXPECT_EQ(slurp(keyFile), before);
+  DIR* d = opendir((home + "/.zav").c_str());
+  ASSERT_NE(d, nullptr);
+  while (struct dirent* e = readdir(d))
+    EXPECT_EQ(std::string(e->d_name).find(".zavkey"), std::string::npos) << e->d_name;
+  closedir(d);
 }
 
 // Parses the key file independently of the program's own reader and hands

@@ -140,13 +140,36 @@ void fileMakePrivate(const char* path) {
     throw SystemExceptionFmt("fileMakePrivate/chmod(%s)", errno, path);
 }
 
+// Root makes a directory private only when it is one itself: the user who
+// owns a per-user directory could have put a link there, and root would
+// change whatever it leads to (a system folder, made 0700).
+static void makeDirectoryPrivateAsRoot(const char* path) {
+  int fd = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ELOOP || errno == ENOTDIR)
+      return;
+    throw SystemExceptionFmt("fileMakePrivate/open(%s)", errno, path);
+  }
+  struct stat st;
+  int err = 0;
+  if (fstat(fd, &st) != 0 || ((st.st_mode & 077) && fchmod(fd, st.st_mode & 07700) != 0))
+    err = errno;
+  close(fd);
+  if (err)
+    throw SystemExceptionFmt("fileMakePrivate/chmod(%s)", err, path);
+}
+
 bool mkDir(const char* path, bool priv, bool makePrivateIfExists) {
   if (mkdir(path, priv ? 0700 : 0777) == 0)
     return true;
   int err = errno;
   if (err == EEXIST && isDirectory(path)) {
-    if (priv && makePrivateIfExists)
-      fileMakePrivate(path);
+    if (priv && makePrivateIfExists) {
+      if (geteuid() == 0)
+        makeDirectoryPrivateAsRoot(path);
+      else
+        fileMakePrivate(path);
+    }
     return false;
   }
   throw SystemExceptionFmt("mkDir(%s)", err, path);

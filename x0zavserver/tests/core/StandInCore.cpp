@@ -5,7 +5,8 @@
 // arguments with "=" are parameters, as the real core takes them. Without
 // a command it reports.
 //
-//   report                  arguments, ids, groups, environment, descriptors
+//   report                  arguments, ids, groups, environment, the program
+//                           file, descriptors
 //   costatus                the co-process's ids, signals and umask
 //   etc USER PASSWORD       verify through "EtcPasswdVerifier"
 //   pam USER PASSWORD       verify through "PamVerifier"
@@ -101,10 +102,19 @@ void report(int argc, char** argv) {
   printf("\n");
   for (char** v = environ; v && *v; v++)
     printf("env %s\n", *v);
+  char exe[4096];
+  ssize_t length = readlink("/proc/self/exe", exe, sizeof(exe) - 1);
+  if (length > 0)
+    printf("exe %.*s\n", static_cast<int>(length), exe);
   if (DIR* d = opendir("/proc/self/fd")) {
     while (struct dirent* de = readdir(d))
-      if (de->d_name[0] != '.' && atoi(de->d_name) != dirfd(d))
+      if (de->d_name[0] != '.' && atoi(de->d_name) != dirfd(d)) {
         printf("fd %s\n", de->d_name);
+        char target[4096];
+        ssize_t n = readlinkat(dirfd(d), de->d_name, target, sizeof(target) - 1);
+        if (n > 0)
+          printf("fdpath %s %.*s\n", de->d_name, static_cast<int>(n), target);
+      }
     closedir(d);
   }
 }

@@ -97,10 +97,15 @@ TEST_F(LauncherTest, CoreRunsAsTheUserWithItsArgumentsAndEnvironment) {
   EXPECT_TRUE(hasLine(r.out, "uids " + ids(uid))) << r.out;
   EXPECT_TRUE(hasLine(r.out, "gids " + ids(gid))) << r.out;
   EXPECT_TRUE(hasLine(r.out, "env ZAV_MARK=left alone")) << r.out;
-  // The core holds exactly its two pipe ends beside what it inherited.
+  // The core holds exactly its two pipe ends beside what it inherited: not
+  // the descriptor the launcher ran it from.
   std::vector<std::string> fds = linesWith(r.out, "fd ");
   EXPECT_NE(std::find(fds.begin(), fds.end(), args[5].substr(12)), fds.end());
   EXPECT_NE(std::find(fds.begin(), fds.end(), args[6].substr(13)), fds.end());
+  for (const std::string& target : linesWith(r.out, "fdpath "))
+    EXPECT_EQ(target.find("x0zavserver-core"), std::string::npos) << target;
+  // What runs is the core installed there.
+  EXPECT_TRUE(hasLine(r.out, "exe /etc/zav/x0zavserver-core")) << r.out;
 }
 
 TEST_F(LauncherTest, WithoutArgumentsTheCoreGetsThree) {
@@ -144,6 +149,70 @@ TEST_F(LauncherTest, MissingCoreIsReported) {
                                  "/etc/zav/x0zavserver-core: Permission denied"),
             std::string::npos)
       << r.err;
+  // A script is not run: the core is a compiled program.
+  opt.extraShell = "printf '#!/bin/sh\\necho script ran\\n' >/etc/zav/x0zavserver-core; chmod "
+                   "0755 /etc/zav/x0zavserver-core";
+  r = rig.run(user, {"report"}, opt);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, rig.dir + "/bin/x0zavserver: cannot run the server core "
+                             "/etc/zav/x0zavserver-core: it must be a compiled program, not a "
+                             "script, and the program loader it names must be installed\n");
+}
+
+// A core that anyone but root could have changed is never run: its code
+// would run as every user who starts the launcher, holding their channel to
+// the root co-process. The message names the core and what is wrong.
+TEST_F(LauncherTest, CoreThatOthersCouldChangeIsNotRun) {
+  std::string other = users.addUser("zavlo", "");
+  const std::string core = "/etc/zav/x0zavserver-core";
+  const std::string refused = rig.dir + "/bin/x0zavserver: the server core " + core +
+                              " is not run: ";
+  struct Case {
+    const char* what;
+    std::string extraShell;
+    std::string why;
+  } cases[] = {
+      {"core owned by another user", "chown " + other + " " + core,
+       "it belongs to user " + other + ", not to root"},
+      {"core writable by its group", "chmod 0775 " + core,
+       "it can be changed by users other than root (mode 0775)"},
+      {"core writable by others", "chmod 0757 " + core,
+       "it can be changed by users other than root (mode 0757)"},
+      {"folder writable by others", "chmod 0777 /etc/zav",
+       "the folder /etc/zav can be changed by users other than root (mode 0777)"},
+      {"folder owned by another user", "chown " + other + " /etc/zav",
+       "the folder /etc/zav belongs to user " + other + ", not to root"},
+      {"core a link", "mv " + core + " /etc/zav/real-core; ln -s real-core " + core,
+       "it is a symbolic link; the core itself must be installed there"},
+      {"folder a link", "mv /etc/zav /etc/zav-real; ln -s zav-real /etc/zav",
+       "/etc/zav is a symbolic link; the core must be reached without links"},
+      {"core a folder", "rm " + core + "; mkdir " + core, "it is not a regular file"},
+  };
+  // Changes made in the namespace stay in the rig's layer over /etc: each
+  // case starts from the core as the rig installs it.
+  auto reinstall = [&] {
+    std::string zav = rig.dir + "/etcup/zav";
+    ASSERT_EQ(LauncherRig::sh("rm -rf '" + zav + "' '" + zav + "-real' && mkdir -m 0755 '" + zav +
+                              "' && install -m 0755 '" ZAV_STANDIN_CORE "' '" + zav +
+                              "/x0zavserver-core'"),
+              0);
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    reinstall();
+    LauncherRig::Options opt;
+    opt.extraShell = c.extraShell;
+    auto r = rig.run(user, {"report"}, opt);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "") << "the core ran";
+    EXPECT_EQ(r.err, refused + c.why + "\n");
+  }
+  // Installed as the rig installs it, the core runs again: nothing else
+  // stopped it.
+  reinstall();
+  auto r = rig.run(user, {"report"});
+  EXPECT_EQ(r.status, 0) << r.err;
 }
 
 TEST_F(LauncherTest, CoprocessIsRootWithACleanProcessState) {

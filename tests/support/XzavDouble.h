@@ -97,6 +97,18 @@ public:
   // Waits until every client of the double has disconnected.
   void waitIdle() { control("{\"cmd\": \"wait_idle\", \"timeout\": 20}"); }
 
+  // The X server goes away, as at the end of a desktop session: the stand-in
+  // and its Xvfb end, closing every client's connection. The folder stays
+  // until the object goes.
+  void endServer() {
+    if (controlFd_ >= 0)
+      close(controlFd_);
+    controlFd_ = -1;
+    child::stop(doublePid_);
+    doublePid_ = -1;
+    xvfb_.reset();
+  }
+
 private:
   void start() {
     xvfb_.reset(new XvfbServer("1280x1024x24", {}, dir_ + "/xvfb.log"));

@@ -466,7 +466,8 @@ int runWindowMode(Display* display, ChatOptions* chatOptions) {
       chatHistory.load();
     } catch (plat::Exception&) {
     }
-    HistorySaver saveHistory(&chatHistory, [&window](const char* text) { window.showMessage(text); });
+    HistorySaver saveHistory(&chatHistory,
+                             [&window](const char* text) { window.showMessage(text); });
     try {
       chat.connect(display, &sockets);
     } catch (plat::Exception& e) {

@@ -74,9 +74,10 @@ std::string withoutTempSuffix(const std::string& path) {
   if (at == std::string::npos || at == 0 || path.find('/', at) != std::string::npos)
     return path;
   std::string rest = path.substr(at + 4);
-  if (!rest.empty() && (rest[0] != '-' || rest.size() < 2 ||
-                        !std::all_of(rest.begin() + 1, rest.end(),
-                                     [](char c) { return isalnum(static_cast<unsigned char>(c)); })))
+  if (!rest.empty() &&
+      (rest[0] != '-' || rest.size() < 2 || !std::all_of(rest.begin() + 1, rest.end(), [](char c) {
+         return isalnum(static_cast<unsigned char>(c));
+       })))
     return path;
   return path.substr(0, at);
 }
@@ -96,8 +97,8 @@ std::string userErrorText(const char* message) {
   if (end != text.c_str() + text.size() - 1 || err <= 0)
     return text;
   std::string systemText = std::string(": ") + strerror(static_cast<int>(err));
-  if (open < systemText.size() || text.compare(open - systemText.size(), systemText.size(),
-                                               systemText) != 0)
+  if (open < systemText.size() ||
+      text.compare(open - systemText.size(), systemText.size(), systemText) != 0)
     return text;
   // Before it: "<call>(<path>)".
   std::string call = text.substr(0, open - systemText.size());

@@ -116,7 +116,7 @@ private:
 
     int out = -1;
     std::string script = std::string(ZAV_SOURCE_DIR) + "/tests/xzav/xzav_double.py";
-    std::vector<std::string> args = {"python3",    script,       "--xvfb-display", xvfb_->number(),
+    std::vector<std::string> args = {"python3",   script,       "--xvfb-display", xvfb_->number(),
                                      "--control", controlPath_, "--log",          logPath_};
     if (!stateFile_.empty())
       args.insert(args.end(), {"--state", stateFile_});

@@ -29,8 +29,8 @@
 
 using testing_support::fileMode;
 using testing_support::readFile;
-using testing_support::tempFilesBeside;
 using testing_support::TempDir;
+using testing_support::tempFilesBeside;
 using testing_support::writeFile;
 
 using testing_support::thrownMessage;

@@ -191,8 +191,8 @@ TEST_F(LogSetting, ARunningProgramsLogIsNeverMovedOver) {
     first.write(0, "W", "one again");
     EXPECT_EQ(readFile(path + ".bak"), "previous run\n");
     std::string log = readFile(path);
-    for (const char* line : {" W:           one\n", " W:           two\n",
-                             " W:           three\n", " W:           one again\n"})
+    for (const char* line : {" W:           one\n", " W:           two\n", " W:           three\n",
+                             " W:           one again\n"})
       EXPECT_NE(log.find(line), std::string::npos) << line << " in\n" << log;
   }
   std::string earlier = readFile(path);

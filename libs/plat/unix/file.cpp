@@ -356,8 +356,7 @@ namespace {
 // target's name, ".tmp-" and random letters. Created exclusively by the
 // caller, so two saves of the same target never share one.
 std::string tempNameFor(const std::string& target) {
-  static const char letters[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   static std::mt19937_64 random(std::random_device{}() ^
                                 (static_cast<std::uint64_t>(getpid()) << 32));
   std::string name = target + ".tmp-";

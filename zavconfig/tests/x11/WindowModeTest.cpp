@@ -681,7 +681,8 @@ TEST(ZavconfigWindowMode, ChatWindowComesUpAndTheHistoryIsSavedAtTheEnd) {
 // The chat lines of a session as a viewer sends them: ann joins and says
 // the lines.
 std::string chatLines(const std::vector<std::string>& lines) {
-  std::string send = "{\"send\": [" + testing_support::XzavChatPeer::joinLeave(true, "ann", "10.0.0.1");
+  std::string send =
+      "{\"send\": [" + testing_support::XzavChatPeer::joinLeave(true, "ann", "10.0.0.1");
   for (const std::string& line : lines)
     send += ", " + testing_support::XzavChatPeer::line("ann", "10.0.0.1", line);
   return send + ", {\"type\": 2}]}";

@@ -3,6 +3,7 @@
 #include "plat/ConfigParameter.h"
 #include "plat/EnvExpandedString.h"
 #include "plat/Exception.h"
+#include "plat/FileOps.h"
 #include "plat/LogWriter.h"
 #include "plat/ObfuscatedPassword.h"
 #include "plat/ReplacementFile.h"
@@ -75,7 +76,7 @@ void PasswordFile::rewriteInPlace(const plat::ObfuscatedPassword& obfuscated) co
   // far as the user can make it: a file set up by someone else for the user
   // to write (through its group) keeps its owner's bits, which only that
   // owner may change.
-  os::OwnedFd fd(open(path(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+  os::OwnedFd fd(open(path(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
   if (fd.get() < 0)
     throw plat::SystemException("Opening password file failed", errno);
   struct stat st;
@@ -83,26 +84,14 @@ void PasswordFile::rewriteInPlace(const plat::ObfuscatedPassword& obfuscated) co
     throw plat::SystemException("Opening password file failed", errno);
   if (st.st_uid == geteuid() && fchmod(fd.get(), 0600) != 0)
     throw plat::SystemException("Opening password file failed", errno);
-  if (ftruncate(fd.get(), 0) != 0)
-    throw plat::SystemException("Writing password file failed", errno);
-  const unsigned char* data = obfuscated.data();
-  size_t left = size_t(obfuscated.length());
-  while (left > 0) {
-    ssize_t n = ::write(fd.get(), data, left);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0) {
-      int err = n < 0 ? errno : ENOSPC;
-      // Part of a password would be read as another one: the file is left
-      // empty, as the truncation before the write made it.
-      if (ftruncate(fd.get(), 0) != 0)
-        vlog.error("Truncating %s after a failed write: %s", path(), strerror(errno));
-      throw plat::SystemException("Writing password file failed", err);
-    }
-    data += n;
-    left -= size_t(n);
+  // The new bytes go over the old before the file is cut to their length:
+  // at no moment is it empty, and a failed write leaves the old password.
+  try {
+    plat::fileRewriteInPlace(fd.get(), obfuscated.data(), size_t(obfuscated.length()));
+  } catch (const plat::SystemException& e) {
+    throw plat::SystemException("Writing password file failed", e.getErrno());
   }
-  if (fsync(fd.get()) != 0 || close(fd.release()) != 0)
+  if (close(fd.release()) != 0)
     throw plat::SystemException("Writing password file failed", errno);
 }
 

@@ -29,8 +29,8 @@ public:
   // the old file is left as it was and plat::SystemException "Opening
   // password file failed" or "Writing password file failed" is thrown.
   // When the folder refuses the temporary file, the file is rewritten in
-  // place instead; a failed write then leaves it empty, and is thrown all
-  // the same.
+  // place instead: the new bytes over the old, then cut to their length; a
+  // failed write there puts the old bytes back and is thrown all the same.
   void write(const char* password) const;
 
   // True when the file exists and holds at least one byte; false when it is

@@ -61,11 +61,26 @@ plat::String chatConfigFile;
 int zavExtEventBase = 0;
 int zavExtErrorBase = 0;
 
+namespace {
+
+// The display connection broke (the X server ended, as at the end of the
+// desktop session): Xlib cannot go on and the program must end without
+// unwinding, so the chat history is saved here first.
+int displayLost(Display* display) {
+  vlog.error("The connection to the display %s was lost", DisplayString(display));
+  HistorySaver::saveActive();
+  exit(1);
+}
+
+} // namespace
+
 Display* openDisplay() {
   if (dpy)
     return dpy;
   plat::String name = displayname.getValue();
   dpy = XOpenDisplay(name.c_str());
+  if (dpy)
+    XSetIOErrorHandler(displayLost);
   return dpy;
 }
 
@@ -451,7 +466,8 @@ int runWindowMode(Display* display, ChatOptions* chatOptions) {
       chatHistory.load();
     } catch (plat::Exception&) {
     }
-    HistorySaver saveHistory(&chatHistory);
+    HistorySaver saveHistory(&chatHistory,
+                             [&window](const char* text) { window.showMessage(text); });
     try {
       chat.connect(display, &sockets);
     } catch (plat::Exception& e) {

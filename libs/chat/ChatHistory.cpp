@@ -2,18 +2,27 @@
 
 #include "chat/ChatOptions.h"
 #include "chat/ChatRender.h"
+#include "plat/DirName.h"
 #include "plat/EnvExpandedString.h"
 #include "plat/Exception.h"
+#include "plat/FileOps.h"
 #include "plat/LogWriter.h"
+#include "plat/ReplacementFile.h"
 #include "plat/Time.h"
 #include "plat/XMLNode.h"
+#include "plat/unix/OwnedFd.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
+#include <memory>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 static plat::LogWriter vlog("ChatHistory");
 
@@ -51,23 +60,78 @@ bool parseTime(const char* text, std::int64_t* out) {
 }
 
 // The whole file in one buffer sized from the file itself, so a large
-// history is read without growing and copying the buffer. False when the
-// file cannot be opened or read.
-bool readWholeFile(const char* path, std::string* out) {
-  FILE* f = fopen(path, "rbe");
-  if (!f)
-    return false;
+// history is read without growing and copying the buffer. Answers 0, or the
+// error that kept it from being read: EFBIG for a file larger than any
+// history (left unread), EINVAL for something that is not a regular file (a
+// pipe would never end).
+int readWholeFile(const char* path, std::string* out) {
+  os::OwnedFd fd(open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (fd.get() < 0)
+    return errno;
   struct stat st;
-  if (fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-    out->reserve(static_cast<size_t>(st.st_size) + 1);
+  if (fstat(fd.get(), &st) != 0)
+    return errno;
+  if (!S_ISREG(st.st_mode))
+    return EINVAL;
+  if (static_cast<unsigned long long>(st.st_size) > ChatHistory::maxFileBytes)
+    return EFBIG;
+  out->reserve(static_cast<size_t>(st.st_size) + 1);
   char chunk[65536];
-  size_t n;
-  while ((n = fread(chunk, 1, sizeof(chunk), f)) > 0)
-    out->append(chunk, n);
-  bool ok = !ferror(f);
-  fclose(f);
-  return ok;
+  for (;;) {
+    ssize_t n = read(fd.get(), chunk, sizeof(chunk));
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0)
+      return errno;
+    if (n == 0)
+      return 0;
+    // A file that grows while it is read stops at the bound all the same.
+    if (out->size() + static_cast<size_t>(n) > ChatHistory::maxFileBytes)
+      return EFBIG;
+    out->append(chunk, static_cast<size_t>(n));
+  }
 }
+
+// Drops the oldest records beyond the bounds; bytes is their texts' total.
+void trimRecords(std::deque<ChatHistory::Record>* records, std::size_t* bytes) {
+  while (!records->empty() &&
+         (records->size() > ChatHistory::maxRecords || *bytes > ChatHistory::maxTextBytes)) {
+    *bytes -= bytesOf(records->front());
+    records->pop_front();
+  }
+}
+
+// A lock on the history file's folder (the file itself is replaced by each
+// save, so a lock on it would go with the old file): shared while the file
+// is read, exclusive while it is read, merged and written. Another program
+// holds it only for the length of one save; should one hold it for longer
+// (stopped, say), the history goes on without it after a few seconds rather
+// than hang the program.
+class FolderLock {
+public:
+  FolderLock(const std::string& file, bool exclusive) {
+    plat::DirName dir(file.c_str());
+    fd_.reset(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd_.get() < 0)
+      return; // no folder: the read or write says why
+    const int stepMs = 10, waitMs = 5000;
+    for (int waited = 0; flock(fd_.get(), (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0;) {
+      if (errno == EINTR)
+        continue;
+      if (errno != EWOULDBLOCK || waited >= waitMs) {
+        vlog.error("The chat history folder %s could not be locked: %s", dir.c_str(),
+                   errno == EWOULDBLOCK ? "another program holds it" : strerror(errno));
+        fd_.reset();
+        return;
+      }
+      usleep(stepMs * 1000);
+      waited += stepMs;
+    }
+  }
+
+private:
+  os::OwnedFd fd_;
+};
 
 // Brackets a change of the view, ending the update also when it fails.
 template <typename F> void bracketed(ChatRender* view, F&& change) {
@@ -82,6 +146,8 @@ template <typename F> void bracketed(ChatRender* view, F&& change) {
 }
 
 } // namespace
+
+ChatHistory::Listener::~Listener() = default;
 
 ChatHistory::ChatHistory(ChatRender* view, ChatOptions* options) : view_(view), options_(options) {
 }
@@ -117,9 +183,12 @@ void ChatHistory::addMessage(const char* sender, const char* endpoint, const cha
       if (endpoint)
         r.endpoint = endpoint;
       append(std::move(r));
+      unsaved_++;
       trim();
     }
   });
+  if (unsaved_ > 0 && listener_)
+    listener_->recordAdded();
 }
 
 void ChatHistory::append(Record record) {
@@ -128,10 +197,8 @@ void ChatHistory::append(Record record) {
 }
 
 void ChatHistory::trim() {
-  while (!records_.empty() && (records_.size() > maxRecords || textBytes_ > maxTextBytes)) {
-    textBytes_ -= bytesOf(records_.front());
-    records_.pop_front();
-  }
+  trimRecords(&records_, &textBytes_);
+  unsaved_ = std::min(unsaved_, records_.size());
 }
 
 void ChatHistory::userJoined(const char* name, const char* endpoint) {
@@ -153,7 +220,30 @@ void ChatHistory::redisplay() {
 std::string ChatHistory::path() const {
   plat::String configured = options_->chatLogFile.getValue();
   plat::EnvExpandedString expanded(configured.c_str());
-  return expanded.c_str();
+  if (!*expanded.c_str())
+    return std::string();
+  // The file a link leads to is the history, whether it exists yet or not.
+  // A path that cannot be followed stays as it is: reading or writing it
+  // tells why.
+  try {
+    return plat::fileResolveLinks(expanded.c_str()).c_str();
+  } catch (plat::Exception&) {
+    return expanded.c_str();
+  }
+}
+
+ChatHistory::FileStamp ChatHistory::stampOf(const std::string& file) {
+  FileStamp stamp;
+  struct stat st;
+  if (stat(file.c_str(), &st) != 0)
+    return stamp;
+  stamp.exists = true;
+  stamp.dev = st.st_dev;
+  stamp.ino = st.st_ino;
+  stamp.size = st.st_size;
+  stamp.mtimeSec = st.st_mtim.tv_sec;
+  stamp.mtimeNsec = st.st_mtim.tv_nsec;
+  return stamp;
 }
 
 void ChatHistory::expiry(std::int64_t count, std::int64_t* start, std::int64_t* cutoff) const {
@@ -171,15 +261,20 @@ void ChatHistory::load() {
   // The file's text and tree go before the transcript is built, so a long
   // history does not hold both at once.
   std::deque<Record> loaded;
-  try {
-    loaded = readRecords(file);
-  } catch (plat::Exception& e) {
-    // Saving would replace a file that is there but unreadable: it goes
-    // aside first, kept whole for its owner.
-    struct stat st;
-    if (lstat(file.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
-      setAside(file, e.str());
-    throw;
+  {
+    FolderLock lock(file, false);
+    FileStamp stamp = stampOf(file);
+    try {
+      loaded = readRecords(file);
+    } catch (plat::Exception& e) {
+      // Saving would replace a file that is there but unreadable: it goes
+      // aside first, kept whole for its owner.
+      struct stat st;
+      if (lstat(file.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+        setAside(file, e.str());
+      throw;
+    }
+    stamp_ = stamp;
   }
   for (Record& r : loaded)
     append(std::move(r));
@@ -222,7 +317,13 @@ std::deque<ChatHistory::Record> ChatHistory::readRecords(const std::string& file
   xml::XMLResults res;
   xml::XMLNode root;
   std::string content;
-  if (!readWholeFile(file.c_str(), &content)) {
+  int readError = readWholeFile(file.c_str(), &content);
+  if (readError == EFBIG)
+    throw plat::ExceptionFmt("%s:0:0: larger than a chat history can be (over %zu bytes)",
+                             file.c_str(), maxFileBytes);
+  if (readError == EINVAL)
+    throw plat::ExceptionFmt("%s:0:0: not a regular file", file.c_str());
+  if (readError != 0) {
     res.error = xml::eXMLFileNotFound;
   } else {
     const char* text = content.c_str();
@@ -272,13 +373,55 @@ void ChatHistory::save() {
   if (file == unreadable_)
     throw plat::ExceptionFmt("Chat history not saved: %s could not be read and is left as it is",
                              file.c_str());
+  FolderLock lock(file, true);
+  // Unless the file is as this history left it, another program saved lines
+  // since: they are read, and this history's new lines go in among them.
+  std::deque<Record> merged;
+  bool mergeWithFile = false;
+  FileStamp stamp = stampOf(file);
+  if (stamp.exists && !(stamp == stamp_)) {
+    try {
+      merged = readRecords(file);
+      mergeWithFile = true;
+    } catch (plat::Exception& e) {
+      struct stat st;
+      if (lstat(file.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+        setAside(file, e.str());
+      if (file == unreadable_)
+        throw;
+    }
+  }
+  std::size_t mergedBytes = 0;
+  if (mergeWithFile) {
+    for (std::size_t i = records_.size() - unsaved_; i < records_.size(); i++)
+      merged.push_back(records_[i]);
+    std::stable_sort(merged.begin(), merged.end(),
+                     [](const Record& a, const Record& b) { return a.time < b.time; });
+    for (const Record& r : merged)
+      mergedBytes += bytesOf(r);
+    trimRecords(&merged, &mergedBytes);
+  }
+  try {
+    write(file, mergeWithFile ? merged : records_);
+  } catch (plat::Exception& e) {
+    throw plat::ExceptionFmt("Error writing chat history %s: %s", file.c_str(), e.str());
+  }
+  if (mergeWithFile) {
+    records_ = std::move(merged);
+    textBytes_ = mergedBytes;
+  }
+  unsaved_ = 0;
+  stamp_ = stampOf(file);
+}
+
+void ChatHistory::write(const std::string& file, const std::deque<Record>& records) const {
   xml::XMLNode root = xml::XMLNode::createTopNode("chat");
-  std::int64_t n = static_cast<std::int64_t>(records_.size());
+  std::int64_t n = static_cast<std::int64_t>(records.size());
   std::int64_t start, cutoff;
   expiry(n, &start, &cutoff);
   char time[24];
   for (std::int64_t i = start; i < n; i++) {
-    const Record& r = records_[static_cast<size_t>(i)];
+    const Record& r = records[static_cast<size_t>(i)];
     if (cutoff != 0 && r.time <= cutoff)
       continue;
     xml::XMLNode message = root.addChild("message");
@@ -289,10 +432,23 @@ void ChatHistory::save() {
     if (r.endpoint)
       message.addAttribute("endpoint", r.endpoint->c_str());
   }
-  int error = root.writeFile(file.c_str());
-  if (error != xml::eXMLNoError)
-    throw plat::ExceptionFmt("Error writing chat history %s: %s", file.c_str(),
-                             xml::XMLNode::errorText(error));
+  std::string text = root.fileText();
+  std::unique_ptr<plat::ReplacementFile> replacement;
+  try {
+    replacement = std::make_unique<plat::ReplacementFile>(file.c_str(), true);
+  } catch (const plat::SystemException& e) {
+    // A folder the user may not write to refuses the new file, while the
+    // history itself may still be theirs to rewrite where it lies.
+    if (e.getErrno() != EACCES && e.getErrno() != EPERM)
+      throw;
+    os::OwnedFd fd(open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+    if (fd.get() < 0)
+      throw plat::SystemExceptionFmt("fileOpen(%s)", errno, file.c_str());
+    plat::fileRewriteInPlace(fd.get(), text.data(), text.size());
+    return;
+  }
+  replacement->write(text.data(), text.size());
+  replacement->commit();
 }
 
 } // namespace chat

@@ -45,6 +45,7 @@ ChatRenderImpl::ChatRenderImpl(wvw::WViewport* viewport, Window* window)
 
 void ChatRenderImpl::clear() {
   entries_.clear();
+  keys_.clear();
   textBytes_ = 0;
   totalHeight_ = 0;
   scrollPos_ = 0;
@@ -74,20 +75,31 @@ void ChatRenderImpl::getPreferredSize(int* width, int* height) {
 }
 
 void ChatRenderImpl::recolour(const char* key, const Colour& colour) {
-  for (Entry& e : entries_)
-    if (e.kind == Entry::Message && e.key == key)
-      e.colour = colour;
+  auto it = keys_.find(key ? key : "");
+  if (it == keys_.end())
+    return; // no lines of the participant shown
+  it->second.colour = colour;
+  it->second.recolouredBefore = nextSeq_;
   invalidate();
 }
 
+const Colour& ChatRenderImpl::colourOf(const Entry& e) const {
+  if (e.kind != Entry::Message)
+    return e.colour;
+  auto it = keys_.find(e.key);
+  if (it != keys_.end() && e.seq < it->second.recolouredBefore)
+    return it->second.colour;
+  return e.colour;
+}
+
 void ChatRenderImpl::appendHeader(const char* text, const Colour& colour) {
-  append(Entry{Entry::Header, std::string(), std::string(), text ? text : "", colour, 0, 0, {}});
+  append(Entry{Entry::Header, std::string(), std::string(), text ? text : "", colour, 0, 0, {}, 0});
 }
 
 void ChatRenderImpl::appendMessage(const char* key, const char* label, const char* text,
                                    const Colour& colour) {
   append(Entry{
-      Entry::Message, key ? key : "", label ? label : "", text ? text : "", colour, 0, 0, {}});
+      Entry::Message, key ? key : "", label ? label : "", text ? text : "", colour, 0, 0, {}, 0});
 }
 
 void ChatRenderImpl::beginUpdate() {
@@ -101,6 +113,9 @@ void ChatRenderImpl::endUpdate() {
 void ChatRenderImpl::append(Entry entry) {
   entry.y = totalHeight_;
   entry.height = 0;
+  entry.seq = nextSeq_++;
+  if (entry.kind == Entry::Message)
+    keys_[entry.key].entries++;
   textBytes_ += bytesOf(entry);
   entries_.push_back(std::move(entry));
   Entry& e = entries_.back();
@@ -117,7 +132,13 @@ void ChatRenderImpl::trim() {
     return;
   while (!entries_.empty() &&
          (entries_.size() > maxEntries / 8 * 7 || textBytes_ > maxTextBytes / 8 * 7)) {
-    textBytes_ -= bytesOf(entries_.front());
+    const Entry& gone = entries_.front();
+    if (gone.kind == Entry::Message) {
+      auto it = keys_.find(gone.key);
+      if (it != keys_.end() && --it->second.entries == 0)
+        keys_.erase(it);
+    }
+    textBytes_ -= bytesOf(gone);
     entries_.pop_front();
   }
   const int shift = entries_.empty() ? totalHeight_ : entries_.front().y;
@@ -293,7 +314,7 @@ void ChatRenderImpl::draw(rfb::WritablePixelBuffer* pb) {
                                     [&](const Entry& e) { return e.y + e.height <= top; });
   for (auto it = first; it != entries_.end() && it->y < bottom; ++it) {
     const Entry& e = *it;
-    uint32_t pixel = wvw::colourToPixel(toRfb(e.colour), pb);
+    uint32_t pixel = wvw::colourToPixel(toRfb(colourOf(e)), pb);
     for (const Run& r : e.runs) {
       wvw::Font* font = r.font == Run::LabelFont    ? labelFont()
                         : r.font == Run::HeaderFont ? headerFont()

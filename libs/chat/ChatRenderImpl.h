@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace wvw {
@@ -66,10 +67,11 @@ public:
     std::string key;
     std::string label;
     std::string text;
-    Colour colour;
+    Colour colour; // as appended; see colourOf
     int y;
     int height;
     std::vector<Run> runs;
+    std::uint64_t seq = 0; // order of appending
   };
 
   ChatRenderImpl(wvw::WViewport* viewport, Window* window);
@@ -94,6 +96,9 @@ public:
   void endUpdate() override;
 
   const std::deque<Entry>& entries() const { return entries_; }
+  // The colour the entry is drawn in: the one it was appended with, or the
+  // one its participant was recoloured to since.
+  const Colour& colourOf(const Entry& entry) const;
   int totalHeight() const { return totalHeight_; }
   int scrollPosition() const { return scrollPos_; }
 
@@ -116,6 +121,17 @@ private:
   Window* window_;
   // A deque, so a long transcript grows without moving its entries.
   std::deque<Entry> entries_;
+  // The participants that have message entries: how many, and the colour of
+  // their last recolouring, which applies to their entries appended before
+  // it. A recolouring costs one look-up, not a pass over the transcript;
+  // each entry drawn looks its colour up.
+  struct KeyColour {
+    std::size_t entries = 0;
+    Colour colour{};
+    std::uint64_t recolouredBefore = 0; // entries with a lower seq take colour
+  };
+  std::unordered_map<std::string, KeyColour> keys_;
+  std::uint64_t nextSeq_ = 1;
   std::size_t textBytes_ = 0;
   int totalHeight_ = 0;
   int scrollPos_ = 0;

@@ -128,6 +128,7 @@ void ChatWindowImpl::deleteWindow(TXWindow*) {
       history_->save();
     } catch (plat::Exception& e) {
       vlog.error("Error saving Chat log: %s", e.str());
+      errorBox_.show((std::string("The chat history could not be saved. ") + e.str()).c_str());
     }
   }
   transcript_.clear();

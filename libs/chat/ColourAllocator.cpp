@@ -15,15 +15,9 @@ const Colour& ColourAllocator::allocate(const std::string& key) {
     return *slot;
   const Colour* chosen = &participants[6];
   for (int i = 0; i < 6; i++) {
-    bool held = false;
-    for (const auto& entry : colours_) {
-      if (entry.second == &participants[i]) {
-        held = true;
-        break;
-      }
-    }
-    if (!held) {
+    if (held_[i] == 0) {
       chosen = &participants[i];
+      held_[i]++;
       break;
     }
   }
@@ -32,7 +26,13 @@ const Colour& ColourAllocator::allocate(const std::string& key) {
 }
 
 void ColourAllocator::release(const std::string& key) {
-  colours_.erase(key);
+  auto it = colours_.find(key);
+  if (it == colours_.end())
+    return;
+  for (int i = 0; i < 6; i++)
+    if (it->second == &participants[i])
+      held_[i]--;
+  colours_.erase(it);
 }
 
 const Colour& ColourAllocator::lookup(const std::string& key) const {

@@ -29,6 +29,9 @@ public:
 
 private:
   std::map<std::string, const Colour*> colours_;
+  // How many keys hold each of entries 0-5 (at most one each), so a join
+  // costs the same however many participants there are.
+  int held_[6] = {};
 };
 
 } // namespace chat

@@ -7,6 +7,7 @@
 
 #include "plat/String.h"
 
+#include <cstddef>
 #include <cstdio>
 
 namespace plat {
@@ -41,6 +42,14 @@ void fileTruncate(FILE* stream, long length);
 bool fileLock(FILE* stream, bool wait);
 // Throws "fileUnlock".
 void fileUnlock(FILE* stream);
+// Puts data in place of the content of a file open for reading and writing,
+// where it lies (for a file whose folder refuses a replacement), never leaving
+// it empty: the new bytes are written over the old from the start, then the
+// file is cut to their length and synced. When a write fails, the bytes it
+// overwrote are put back and the file keeps its old length, so it holds its
+// old content. Throws SystemException "fileRewrite(write)",
+// "fileRewrite(ftruncate)" or "fileRewrite(fsync)" with the call's error.
+void fileRewriteInPlace(int fd, const void* data, size_t length);
 // Removes every group and other permission bit.
 void fileMakePrivate(const char* path);
 // Creates a directory, mode 0700 when priv, else 0777 (less the umask).

@@ -10,7 +10,11 @@
 #include "plat/StringUtils.h"
 
 #include <cstring>
+#include <fcntl.h>
 #include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 static plat::LogWriter vlog("Logger_file");
 
@@ -111,17 +115,83 @@ void Logger_file::parameterChanged(ConfigParameter*, int) {
     setFilename(name.get());
 }
 
+namespace {
+
+// True while the path still names the file open on the descriptor.
+bool pathNamesFile(const char* path, int fd) {
+  struct stat byPath, byFd;
+  return stat(path, &byPath) == 0 && fstat(fd, &byFd) == 0 && byPath.st_dev == byFd.st_dev &&
+         byPath.st_ino == byFd.st_ino;
+}
+
+} // namespace
+
+// Every program writing a log file holds a shared lock on it for as long as
+// it writes it. A start moves the old file to "<name>.bak" only when it can
+// take the lock exclusively, that is when no running program writes it;
+// otherwise it adds its lines to the same file. So a running program's log is
+// never moved over, emptied or removed, and "<name>.bak" (only ever a file
+// that no one wrote any more) never holds a running program's log.
 bool Logger_file::openFile() {
   if (fileName_.isNull() || fileName_.length() == 0)
     return false;
+  const char* name = fileName_.c_str();
   try {
-    mkDirWithParents(DirName(fileName_.c_str()).c_str(), true, false);
-    fileTryRename(fileName_.c_str(), (std::string(fileName_.c_str()) + ".bak").c_str());
-    output_.open(fileName_.c_str(), File::modeWrite, false);
+    mkDirWithParents(DirName(name).c_str(), true, false);
   } catch (const Exception&) {
     return false;
   }
-  return true;
+  bool moved = false;
+  for (int tries = 0; tries < 10; tries++) {
+    int fd = ::open(name, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0)
+      return false;
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      struct stat st;
+      if (!pathNamesFile(name, fd) || fstat(fd, &st) != 0) {
+        ::close(fd); // moved away meanwhile: open the file there now
+        continue;
+      }
+      if (!moved && st.st_size > 0) {
+        moved = true;
+        if (fileTryRename(name, (std::string(name) + ".bak").c_str())) {
+          ::close(fd);
+          continue;
+        }
+        if (ftruncate(fd, 0) != 0) {
+          ::close(fd);
+          return false;
+        }
+      }
+      flock(fd, LOCK_SH); // from exclusive to shared: others may add to it
+    } else if (errno == EWOULDBLOCK) {
+      // In use by a running program: written by both.
+      if (flock(fd, LOCK_SH | LOCK_NB) != 0) {
+        ::close(fd); // held exclusively for a moment by another start
+        usleep(1000);
+        continue;
+      }
+    } else {
+      // A file system without locks: the old file is moved aside as before.
+      ::close(fd);
+      fileTryRename(name, (std::string(name) + ".bak").c_str());
+      fd = ::open(name, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0666);
+      if (fd < 0)
+        return false;
+    }
+    if (!pathNamesFile(name, fd)) {
+      ::close(fd);
+      continue;
+    }
+    FILE* f = fdopen(fd, "a");
+    if (!f) {
+      ::close(fd);
+      return false;
+    }
+    output_.reset(f, true);
+    return true;
+  }
+  return false;
 }
 
 void Logger_file::write(int, const char* writerName, const char* text) {

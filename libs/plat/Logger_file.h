@@ -34,7 +34,8 @@ public:
   // The line width becomes max(width, name column + 10).
   void setLineWidth(int width);
   // Closes the current output; the named file is opened at the next write,
-  // its old content moved to "<name>.bak".
+  // its old content moved to "<name>.bak" unless another running program
+  // still writes it (then both add their lines to it).
   void setFilename(const char* name);
   // Writes to a stream it does not own (standard error or output).
   void setFile(FILE* stream);

@@ -1,11 +1,12 @@
-// A file that replaces its target only when complete: the content goes to
-// "<target>.tmp", which commit() syncs and renames onto the target. Until
-// then the target stays as it was; an uncommitted or failed replacement
-// removes the temporary file. The new file gets the permission bits of the
-// file it replaces, so a private file stays private. When a second save of
-// the same target takes "<target>.tmp" over, the first one fails rather than
-// commit or remove the second one's file. A target path that is a symbolic
-// link is resolved first: the file it leads to is replaced, the link stays.
+// A file that replaces its target only when complete: the content goes to a
+// temporary file of its own beside the target ("<target>.tmp-" and random
+// letters, created exclusively), which commit() syncs and renames onto the
+// target, then syncs the folder. Until then the target stays as it was; an
+// uncommitted or failed replacement removes its own temporary file and never
+// another's, so saves of one target at the same time each install a whole
+// file. The new file gets the permission bits of the file it replaces, so a
+// private file stays private. A target path that is a symbolic link is
+// resolved first: the file it leads to is replaced, the link stays.
 #pragma once
 
 #include "plat/File.h"
@@ -15,7 +16,7 @@ namespace plat {
 
 class ReplacementFile : public File {
 public:
-  // Creates "<target>.tmp" afresh for writing. Throws "fileOpen(<temp>)", or
+  // Creates the temporary file for writing. Throws "fileOpen(<temp>)", or
   // "fileOpen(<target>)" when its links cannot be followed.
   ReplacementFile(const char* target, bool binary);
   ~ReplacementFile() override;
@@ -23,8 +24,9 @@ public:
   // Flushes, syncs and closes the temporary file and renames it onto the
   // target. Any failure removes the temporary file and throws:
   // "fileFlush(<temp>)", "fileSync(<temp>)", "fileClose(<temp>)" or
-  // "fileRename(<temp>,<target>)" (EBUSY when another save took the
-  // temporary name over).
+  // "fileRename(<temp>,<target>)" (EBUSY when something else was put in
+  // place of the temporary file). A folder that cannot be synced after the
+  // rename is logged, not thrown: the new file is in place.
   void commit();
 
   const char* getTempName() const { return tempName_.c_str(); }
@@ -33,7 +35,7 @@ public:
 
 private:
   [[noreturn]] void abandon(const char* format, int err);
-  // True while "<target>.tmp" is still the file this object created.
+  // True while the temporary name still holds the file this object created.
   bool holdsTempName() const;
   void removeOwnTemp();
 

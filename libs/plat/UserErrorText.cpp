@@ -1,5 +1,6 @@
 #include "plat/UserErrorText.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -66,13 +67,19 @@ std::string reasonFor(int err) {
   }
 }
 
-// The file a replacement's temporary file stands for: "<target>.tmp".
+// The file a replacement's temporary file stands for: "<target>.tmp-<letters>"
+// (or "<target>.tmp" as older versions named it).
 std::string withoutTempSuffix(const std::string& path) {
-  static const std::string suffix = ".tmp";
-  if (path.size() > suffix.size() && path.compare(path.size() - suffix.size(), suffix.size(),
-                                                  suffix) == 0)
-    return path.substr(0, path.size() - suffix.size());
-  return path;
+  size_t at = path.rfind(".tmp");
+  if (at == std::string::npos || at == 0 || path.find('/', at) != std::string::npos)
+    return path;
+  std::string rest = path.substr(at + 4);
+  if (!rest.empty() &&
+      (rest[0] != '-' || rest.size() < 2 || !std::all_of(rest.begin() + 1, rest.end(), [](char c) {
+         return isalnum(static_cast<unsigned char>(c));
+       })))
+    return path;
+  return path.substr(0, at);
 }
 
 } // namespace
@@ -90,8 +97,8 @@ std::string userErrorText(const char* message) {
   if (end != text.c_str() + text.size() - 1 || err <= 0)
     return text;
   std::string systemText = std::string(": ") + strerror(static_cast<int>(err));
-  if (open < systemText.size() || text.compare(open - systemText.size(), systemText.size(),
-                                               systemText) != 0)
+  if (open < systemText.size() ||
+      text.compare(open - systemText.size(), systemText.size(), systemText) != 0)
     return text;
   // Before it: "<call>(<path>)".
   std::string call = text.substr(0, open - systemText.size());
@@ -105,10 +112,10 @@ std::string userErrorText(const char* message) {
     std::string path = call.substr(at + strlen(op.call) + 1);
     path.pop_back();
     if (strcmp(op.call, "fileRename") == 0) {
-      // "<target>.tmp,<target>": the target is the file the user saved.
+      // "<temporary file>,<target>": the target is the file the user saved.
       for (size_t comma = path.find(','); comma != std::string::npos;
            comma = path.find(',', comma + 1))
-        if (path.compare(0, comma, path.substr(comma + 1) + ".tmp") == 0) {
+        if (withoutTempSuffix(path.substr(0, comma)) == path.substr(comma + 1)) {
           path = path.substr(comma + 1);
           break;
         }

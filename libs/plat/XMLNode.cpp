@@ -1410,6 +1410,27 @@ plat::String XMLNode::createXMLString(bool formatted, int* length) const {
   return plat::String::adopt(buf);
 }
 
+std::string XMLNode::fileText(const char* encodingName, bool formatted) const {
+  std::string out;
+  if (!d_)
+    return out;
+  if (options.characterEncoding == eXMLEncodingUTF8)
+    out += "\xEF\xBB\xBF";
+  bool startsWithDeclaration = d_->isDeclaration || (!d_->lpszName.get() && !d_->pChild.empty() &&
+                                                     d_->pChild[0].isDeclaration());
+  if (!startsWithDeclaration) {
+    const char* name = options.characterEncoding == eXMLEncodingUTF8       ? "utf-8"
+                       : options.characterEncoding == eXMLEncodingShiftJIS ? "SHIFT-JIS"
+                       : encodingName                                      ? encodingName
+                                                                           : "ISO-8859-1";
+    out += std::string("<?xml version=\"1.0\" encoding=\"") + name + "\"?>\n";
+  }
+  int len = 0;
+  plat::String text = createXMLString(formatted, &len);
+  out.append(text.c_str(), static_cast<size_t>(len));
+  return out;
+}
+
 int XMLNode::writeFile(const char* path, const char* encodingName, bool formatted) const {
   if (!d_)
     return eXMLNoError;
@@ -1433,23 +1454,8 @@ int XMLNode::writeFile(const char* path, const char* encodingName, bool formatte
     return eXMLCannotOpenForWriting;
   }
   FILE* f = direct ? plainFile : replacement->get();
-  bool ok = true;
-  if (options.characterEncoding == eXMLEncodingUTF8)
-    ok = fwrite("\xEF\xBB\xBF", 3, 1, f) == 1;
-  bool startsWithDeclaration = d_->isDeclaration || (!d_->lpszName.get() && !d_->pChild.empty() &&
-                                                     d_->pChild[0].isDeclaration());
-  if (ok && !startsWithDeclaration) {
-    const char* name = options.characterEncoding == eXMLEncodingUTF8       ? "utf-8"
-                       : options.characterEncoding == eXMLEncodingShiftJIS ? "SHIFT-JIS"
-                       : encodingName                                      ? encodingName
-                                                                           : "ISO-8859-1";
-    ok = fprintf(f, "<?xml version=\"1.0\" encoding=\"%s\"?>\n", name) > 0;
-  }
-  if (ok) {
-    int len = 0;
-    plat::String text = createXMLString(formatted, &len);
-    ok = len == 0 || fwrite(text.c_str(), static_cast<size_t>(len), 1, f) == 1;
-  }
+  std::string text = fileText(encodingName, formatted);
+  bool ok = text.empty() || fwrite(text.data(), text.size(), 1, f) == 1;
   int err = ok ? 0 : errno;
   if (direct) {
     if (fclose(plainFile) != 0 && ok) {

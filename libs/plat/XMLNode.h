@@ -11,6 +11,7 @@
 #include "plat/String.h"
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace xml {
@@ -185,6 +186,9 @@ public:
   // complete on disk (a symbolic link's target, the link kept): on failure it
   // stays as it was.
   int writeFile(const char* path, const char* encodingName = nullptr, bool formatted = true) const;
+  // The bytes writeFile writes: the byte-order mark for UTF-8, the
+  // declaration when the tree has none, then the tree.
+  std::string fileText(const char* encodingName = nullptr, bool formatted = true) const;
 
   bool operator==(const XMLNode& other) const { return d_ == other.d_; }
   bool operator!=(const XMLNode& other) const { return d_ != other.d_; }

@@ -97,6 +97,18 @@ public:
   // Waits until every client of the double has disconnected.
   void waitIdle() { control("{\"cmd\": \"wait_idle\", \"timeout\": 20}"); }
 
+  // The X server goes away, as at the end of a desktop session: the stand-in
+  // and its Xvfb end, closing every client's connection. The folder stays
+  // until the object goes.
+  void endServer() {
+    if (controlFd_ >= 0)
+      close(controlFd_);
+    controlFd_ = -1;
+    child::stop(doublePid_);
+    doublePid_ = -1;
+    xvfb_.reset();
+  }
+
 private:
   void start() {
     xvfb_.reset(new XvfbServer("1280x1024x24", {}, dir_ + "/xvfb.log"));
@@ -104,7 +116,7 @@ private:
 
     int out = -1;
     std::string script = std::string(ZAV_SOURCE_DIR) + "/tests/xzav/xzav_double.py";
-    std::vector<std::string> args = {"python3",    script,       "--xvfb-display", xvfb_->number(),
+    std::vector<std::string> args = {"python3",   script,       "--xvfb-display", xvfb_->number(),
                                      "--control", controlPath_, "--log",          logPath_};
     if (!stateFile_.empty())
       args.insert(args.end(), {"--state", stateFile_});

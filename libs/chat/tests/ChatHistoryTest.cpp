@@ -174,6 +174,9 @@ TEST_F(ChatHistoryTest, ExpiryByCountOnSaveAndLoad) {
       {3, -1, {}},
   };
   for (const Case& c : cases) {
+    // Each case saves a new file: a history saved over an existing file
+    // would add its lines to that file's.
+    unlink(file().c_str());
     options.expiryMessages.setValue(0, 50);
     chat_test::RecordingRender v;
     chat::ChatHistory h(&v, &options);
@@ -430,6 +433,7 @@ TEST_F(ChatHistoryTest, AFloodKeepsOnlyTheNewestLinesWithinTheBounds) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.length);
+    unlink(file().c_str());
     chat_test::RecordingRender v;
     v.keep = false;
     chat::ChatHistory flooded(&v, &options);
@@ -483,7 +487,7 @@ TEST_F(ChatHistoryTest, FailedSaveIsReportedAndKeepsTheOldFile) {
   ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_EQ(readFile(file()), old);
-  EXPECT_EQ(readFile(file() + ".tmp"), "<missing>");
+  EXPECT_TRUE(testing_support::tempFilesBeside(file()).empty());
 
   // A directory that does not exist cannot be written either.
   options.chatLogFile.setParam(dir.file("missing/chat.xml").c_str(), 50);
@@ -506,3 +510,140 @@ TEST_F(ChatHistoryTest, AHundredThousandMessagesLoad) {
 }
 
 } // namespace
+
+namespace {
+
+std::vector<std::string> textsOf(const chat::ChatHistory& h) {
+  std::vector<std::string> t;
+  for (const auto& r : h.records())
+    t.push_back(r.text);
+  return t;
+}
+
+// The bytes this process has read so far (every read call counted).
+long long bytesRead() {
+  std::string io = readFile("/proc/self/io");
+  size_t at = io.find("rchar: ");
+  return at == std::string::npos ? -1 : atoll(io.c_str() + at + 7);
+}
+
+} // namespace
+
+// Two programs keep the same history (a second login, a restart while the
+// first ends): each save adds its own new lines to what the other saved, in
+// time order, and neither drops the other's, also when it saves with no new
+// line of its own.
+TEST_F(ChatHistoryTest, TwoHistoriesOfOneFileKeepEachOthersLines) {
+  chat_test::RecordingRender otherView;
+  chat::ChatHistory other(&otherView, &options);
+  EXPECT_THROW(history.load(), plat::Exception); // no file yet
+  EXPECT_THROW(other.load(), plat::Exception);
+  history.addMessage("ann", "e1", "first, here");
+  clock.advanceMs(1000);
+  other.addMessage("bob", "e2", "second, there");
+  clock.advanceMs(1000);
+  history.addMessage("ann", "e1", "third, here");
+  EXPECT_TRUE(history.hasUnsaved());
+  history.save();
+  EXPECT_FALSE(history.hasUnsaved());
+  other.save();
+  clock.advanceMs(1000);
+  history.addMessage("ann", "e1", "fourth, here");
+  history.save();
+  history.save(); // nothing new: the file stays whole
+  const std::vector<std::string> all = {"first, here", "second, there", "third, here",
+                                        "fourth, here"};
+  chat_test::RecordingRender readerView;
+  chat::ChatHistory reader(&readerView, &options);
+  reader.load();
+  EXPECT_EQ(textsOf(reader), all);
+  EXPECT_EQ(textsOf(history), all) << "the records held are the file's";
+  other.save();
+  chat::ChatHistory again(&readerView, &options);
+  again.load();
+  EXPECT_EQ(textsOf(again), all);
+}
+
+// A link whose target does not exist yet is a history not written yet: it is
+// neither moved aside nor replaced, and the history is written through it.
+TEST_F(ChatHistoryTest, ADanglingLinkIsWrittenThrough) {
+  ASSERT_EQ(mkdir(dir.file("real").c_str(), 0700), 0);
+  ASSERT_EQ(symlink("real/chat.xml", file().c_str()), 0);
+  EXPECT_THROW(history.load(), plat::Exception);
+  EXPECT_EQ(history.notice(), "");
+  EXPECT_EQ(readFile(file() + ".unreadable"), "<missing>");
+  history.addMessage("ann", "e", "through the link");
+  history.save();
+  char text[64] = "";
+  EXPECT_EQ(readlink(file().c_str(), text, sizeof text - 1), 13) << "still the link";
+  EXPECT_NE(readFile(dir.file("real/chat.xml")).find("through the link"), std::string::npos);
+}
+
+// A file far larger than a history can be (as a fault or another program
+// could leave) is set aside as an unreadable one is, without being read.
+TEST_F(ChatHistoryTest, AFileFarLargerThanAnyHistoryIsSetAsideUnread) {
+  writeFile(file(), std::string(kDecl) + "<chat>\n\t<message text='a' time='1' user='u'/>\n");
+  ASSERT_EQ(truncate(file().c_str(), off_t(chat::ChatHistory::maxFileBytes) + 1), 0);
+  long long before = bytesRead();
+  ASSERT_GE(before, 0);
+  try {
+    history.load();
+    FAIL() << "loaded";
+  } catch (plat::Exception& e) {
+    EXPECT_NE(std::string(e.str()).find("larger than a chat history can be"), std::string::npos)
+        << e.str();
+  }
+  EXPECT_LT(bytesRead() - before, 1 << 20) << "read whole";
+  struct stat st;
+  ASSERT_EQ(stat((file() + ".unreadable").c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, off_t(chat::ChatHistory::maxFileBytes) + 1);
+  EXPECT_TRUE(history.records().empty());
+  history.addMessage("ann", "e", "a new file");
+  history.save();
+  EXPECT_NE(readFile(file()).find("a new file"), std::string::npos);
+}
+
+// A history the user may write in a folder they may not (set up so by an
+// administrator) is rewritten where it lies; only the user's own lines
+// change. Root passes every permission check, so it saves as nobody.
+TEST_F(ChatHistoryTest, AHistoryInAFolderTheUserCannotWriteIsRewrittenInPlace) {
+  if (geteuid() != 0)
+    GTEST_SKIP() << "needs root to give the folder away";
+  const uid_t nobody = 65534;
+  std::string folder = dir.file("locked");
+  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+  std::string path = folder + "/chat.xml";
+  options.chatLogFile.setParam(path.c_str(), 50);
+  chat_test::RecordingRender v;
+  {
+    chat::ChatHistory first(&v, &options);
+    first.addMessage("ann", "e", "an older line");
+    first.save();
+  }
+  ASSERT_EQ(chown(path.c_str(), nobody, nobody), 0);
+  chmod(dir.path().c_str(), 0755);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (setgid(nobody) != 0 || setuid(nobody) != 0)
+      _exit(2);
+    try {
+      chat::ChatHistory h(&v, &options);
+      h.load();
+      h.addMessage("ann", "e", "a new line");
+      h.save();
+    } catch (plat::Exception& e) {
+      fprintf(stderr, "%s\n", e.str());
+      _exit(3);
+    }
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  chmod(dir.path().c_str(), 0700);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  chat::ChatHistory reader(&v, &options);
+  reader.load();
+  EXPECT_EQ(textsOf(reader), (std::vector<std::string>{"an older line", "a new line"}));
+  EXPECT_TRUE(testing_support::tempFilesBeside(path).empty());
+}

@@ -200,11 +200,35 @@ TEST_F(ChatRenderImplTest, RecolourChangesMessagesOfTheKeyOnly) {
   view.appendMessage("ann-e", "ann", "one", red);
   view.appendMessage("bob-e", "bob", "two", green);
   view.recolour("ann-e", chat::ColourAllocator::disconnected);
-  EXPECT_EQ(view.entries()[0].colour, chat::ColourAllocator::timestamp);
-  EXPECT_EQ(view.entries()[1].colour, chat::ColourAllocator::disconnected);
-  EXPECT_EQ(view.entries()[2].colour, green);
+  EXPECT_EQ(view.colourOf(view.entries()[0]), chat::ColourAllocator::timestamp);
+  EXPECT_EQ(view.colourOf(view.entries()[1]), chat::ColourAllocator::disconnected);
+  EXPECT_EQ(view.colourOf(view.entries()[2]), green);
   view.recolour("", red);
-  EXPECT_EQ(view.entries()[0].colour, chat::ColourAllocator::timestamp);
+  EXPECT_EQ(view.colourOf(view.entries()[0]), chat::ColourAllocator::timestamp);
+  // A line after the recolouring keeps its own colour; the next recolouring
+  // takes every line of the key, old and new; a recoloured key's lines keep
+  // their colour as older lines of the transcript go.
+  view.appendMessage("ann-e", "ann", "three", red);
+  EXPECT_EQ(view.colourOf(view.entries()[3]), red);
+  EXPECT_EQ(view.colourOf(view.entries()[1]), chat::ColourAllocator::disconnected);
+  view.recolour("ann-e", green);
+  EXPECT_EQ(view.colourOf(view.entries()[1]), green);
+  EXPECT_EQ(view.colourOf(view.entries()[3]), green);
+  EXPECT_EQ(view.colourOf(view.entries()[2]), green) << "bob's own colour";
+  view.clear();
+  view.appendMessage("ann-e", "ann", "after clear", red);
+  EXPECT_EQ(view.colourOf(view.entries()[0]), red);
+}
+
+TEST_F(ChatRenderImplTest, RecolouringCostsTheSameHoweverLongTheTranscript) {
+  // Joins and leaves of many participants over a full transcript: each
+  // costs a look-up, and the lines drawn show the colours all the same.
+  for (int i = 0; i < 1000; i++)
+    view.appendMessage(("p" + std::to_string(i % 10) + "-e").c_str(), "p", "line", red);
+  for (int i = 0; i < 10; i++)
+    view.recolour(("p" + std::to_string(i) + "-e").c_str(), i % 2 ? green : red);
+  for (int i = 0; i < 1000; i++)
+    EXPECT_EQ(view.colourOf(view.entries()[i]), (i % 10) % 2 ? green : red) << i;
 }
 
 TEST_F(ChatRenderImplTest, ClearStartsAgainAtTheTop) {

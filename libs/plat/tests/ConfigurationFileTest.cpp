@@ -116,7 +116,7 @@ TEST(ConfigurationFile, WriteAndReadRoundTrip) {
   EXPECT_EQ(readFile(path), "Count=4\n"
                             "Text=line one\\nback\\\\slash = sign\n"
                             "Deep=1\n");
-  EXPECT_FALSE(plat::fileExists((path + ".tmp").c_str()));
+  EXPECT_TRUE(testing_support::tempFilesBeside(path).empty());
   ASSERT_EQ(capture.logger.lines.size(), 1u);
   EXPECT_EQ(capture.logger.lines[0].text, "Attempting to save Test Configuration to " + path);
 
@@ -206,7 +206,7 @@ TEST(ConfigurationFile, EditOfUnreadableFileThrowsAndLeavesItUntouched) {
     }
     chmod(path.c_str(), 0600);
     EXPECT_EQ(readFile(path), c.content) << c.name;
-    EXPECT_FALSE(plat::fileExists((path + ".tmp").c_str())) << c.name;
+    EXPECT_TRUE(testing_support::tempFilesBeside(path).empty()) << c.name;
   }
   // A directory in place of the file: the read error is thrown, nothing lost.
   std::string asDir = dir / "isdir";

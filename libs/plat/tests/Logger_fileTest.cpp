@@ -171,6 +171,39 @@ TEST_F(LogSetting, OpeningMovesTheOldFileToBak) {
   EXPECT_NE(readFile(blocked + "/x.log").find(" W:           kept\n"), std::string::npos);
 }
 
+TEST_F(LogSetting, ARunningProgramsLogIsNeverMovedOver) {
+  // Three programs start in turn while the first still runs (each logger
+  // opens the file as a program of its own would): none moves or empties a
+  // file another one writes, so every line is kept. Once all have ended,
+  // the next start moves their file to ".bak".
+  TempDir dir;
+  std::string path = dir / "app.log";
+  writeFile(path, "previous run\n");
+  {
+    plat::Logger_file first("first"), second("second"), third("third");
+    for (plat::Logger_file* l : {&first, &second, &third}) {
+      l->setClock(fakeClock);
+      l->setFilename(path.c_str());
+    }
+    first.write(0, "W", "one");
+    second.write(0, "W", "two");
+    third.write(0, "W", "three");
+    first.write(0, "W", "one again");
+    EXPECT_EQ(readFile(path + ".bak"), "previous run\n");
+    std::string log = readFile(path);
+    for (const char* line : {" W:           one\n", " W:           two\n", " W:           three\n",
+                             " W:           one again\n"})
+      EXPECT_NE(log.find(line), std::string::npos) << line << " in\n" << log;
+  }
+  std::string earlier = readFile(path);
+  plat::Logger_file next("next");
+  next.setClock(fakeClock);
+  next.setFilename(path.c_str());
+  next.write(0, "W", "next run");
+  EXPECT_EQ(readFile(path + ".bak"), earlier);
+  EXPECT_EQ(readFile(path), "\nTue Nov 14 22:13:20 2023\n W:           next run\n");
+}
+
 TEST_F(LogSetting, LineWidthHasAMinimum) {
   TempDir dir;
   std::string path = dir / "narrow.log";

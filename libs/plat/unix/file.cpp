@@ -8,10 +8,13 @@
 #include "plat/ParentDirectory.h"
 #include "plat/ReplacementFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
+#include <random>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -130,6 +133,60 @@ void fileUnlock(FILE* stream) {
   lock.l_whence = SEEK_SET;
   if (fcntl(fileno(stream), F_SETLK, &lock) != 0)
     throw SystemException("fileUnlock", errno);
+}
+
+namespace {
+
+// Writes all of data at the offset; the bytes written so far in *done.
+bool writeAllAt(int fd, const char* data, size_t length, off_t offset, size_t* done) {
+  *done = 0;
+  while (*done < length) {
+    ssize_t n = pwrite(fd, data + *done, length - *done, offset + static_cast<off_t>(*done));
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0) {
+      if (n == 0)
+        errno = ENOSPC;
+      return false;
+    }
+    *done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+} // namespace
+
+void fileRewriteInPlace(int fd, const void* data, size_t length) {
+  struct stat st;
+  if (fstat(fd, &st) != 0)
+    throw SystemException("fileRewrite(fstat)", errno);
+  // The old bytes that the new ones will cover, to put back on failure.
+  size_t covered = std::min(length, static_cast<size_t>(st.st_size));
+  std::string old(covered, '\0');
+  for (size_t got = 0; got < covered;) {
+    ssize_t n = pread(fd, &old[got], covered - got, static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0) {
+      covered = got;
+      old.resize(got);
+      break;
+    }
+    got += static_cast<size_t>(n);
+  }
+  size_t written = 0;
+  if (!writeAllAt(fd, static_cast<const char*>(data), length, 0, &written)) {
+    int err = errno;
+    size_t restored = 0;
+    if (!writeAllAt(fd, old.data(), std::min(written, covered), 0, &restored) ||
+        ftruncate(fd, st.st_size) != 0)
+      vlog.error("putting back the old content after a failed write: %s", strerror(errno));
+    throw SystemException("fileRewrite(write)", err);
+  }
+  if (ftruncate(fd, static_cast<off_t>(length)) != 0)
+    throw SystemException("fileRewrite(ftruncate)", errno);
+  if (fsync(fd) != 0)
+    throw SystemException("fileRewrite(fsync)", errno);
 }
 
 void fileMakePrivate(const char* path) {
@@ -316,23 +373,53 @@ void File::writeText(const char* text) {
 
 // ReplacementFile
 
+namespace {
+
+// A name beside the target that no other file has at the moment: the
+// target's name, ".tmp-" and random letters. Created exclusively by the
+// caller, so two saves of the same target never share one.
+std::string tempNameFor(const std::string& target) {
+  static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  static std::mt19937_64 random(std::random_device{}() ^
+                                (static_cast<std::uint64_t>(getpid()) << 32));
+  std::string name = target + ".tmp-";
+  for (int i = 0; i < 8; i++)
+    name += letters[random() % (sizeof(letters) - 1)];
+  return name;
+}
+
+// Makes a rename in the folder last through a power failure; a file system
+// that cannot sync a folder is told in the log only, the file being in place.
+void syncFolderOf(const char* path) {
+  DirName dir(path);
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0 || (fsync(fd) != 0 && errno != EINVAL))
+    vlog.error("syncing the folder %s: %s", dir.c_str(), strerror(errno));
+  if (fd >= 0)
+    ::close(fd);
+}
+
+} // namespace
+
 // A target reached through symbolic links is replaced where it lies, so that
 // the links stay and whatever reads the file sees the new content.
 ReplacementFile::ReplacementFile(const char* target_, bool binary)
     : targetName_(fileResolveLinks(target_)) {
   const char* target = targetName_.c_str();
-  tempName_ = (std::string(target) + ".tmp").c_str();
   // Keep the target's permission bits; a new file gets the usual 0666 less
   // the umask.
   struct stat st;
   bool replacing = stat(target, &st) == 0;
   mode_t mode = replacing ? (st.st_mode & 0777) : 0666;
-  // A left-over temporary file (or a link planted in its place) is removed,
-  // then the temporary file is created exclusively.
-  fileTryRemove(tempName_.c_str());
-  int fd = ::open(tempName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-  if (fd < 0)
-    throw SystemExceptionFmt("fileOpen(%s)", errno, tempName_.c_str());
+  // A temporary file of our own, created exclusively: whatever else lies
+  // beside the target (another save's temporary file, a link) is left alone.
+  int fd = -1;
+  for (int tries = 0; fd < 0; tries++) {
+    tempName_ = tempNameFor(target).c_str();
+    fd = ::open(tempName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0 && (errno != EEXIST || tries == 100))
+      throw SystemExceptionFmt("fileOpen(%s)", errno, tempName_.c_str());
+  }
   if (replacing && fchmod(fd, mode) != 0) {
     int err = errno;
     ::close(fd);
@@ -361,12 +448,11 @@ ReplacementFile::~ReplacementFile() {
 
 bool ReplacementFile::holdsTempName() const {
   struct stat st;
-  return stat(tempName_.c_str(), &st) == 0 && st.st_dev == tempDev_ && st.st_ino == tempIno_;
+  return lstat(tempName_.c_str(), &st) == 0 && st.st_dev == tempDev_ && st.st_ino == tempIno_;
 }
 
 void ReplacementFile::removeOwnTemp() {
-  // A later save of the same target may have taken the name over; its file
-  // is not ours to remove.
+  // Something else put in place of our temporary file is not ours to remove.
   if (holdsTempName())
     fileTryRemove(tempName_.c_str());
 }
@@ -389,13 +475,14 @@ void ReplacementFile::commit() {
     abandon("fileSync(%s)", errno);
   if (fclose(release()) != 0)
     abandon("fileClose(%s)", errno);
-  // Renaming a temporary file that another save put in place of ours would
-  // install its unfinished content.
+  // Renaming a file that something else put in place of ours would install
+  // content that is not ours.
   if (!holdsTempName())
     abandon("fileRename(%s,%s)", EBUSY);
   if (rename(tempName_.c_str(), targetName_.c_str()) != 0)
     abandon("fileRename(%s,%s)", errno);
   done_ = true;
+  syncFolderOf(targetName_.c_str());
   vlog.debug("replaced %s", targetName_.c_str());
 }
 

@@ -67,6 +67,8 @@ class ChatWindowOverStreamTest : public ::testing::Test {
 protected:
   ChatWindowOverStreamTest() {
     server.reset();
+    // The history goes to the test's folder, never the user's.
+    options.chatLogFile.setParam(dir.file("zavchat.xml").c_str(), 50);
     window.setHistory(&history);
     window.setChatState(connection.getState());
   }
@@ -145,16 +147,17 @@ TEST_F(ChatWindowOverStreamTest, JoinsLinesAndTheNotifyShowInTheWindow) {
   EXPECT_EQ(entries[0].kind, chat::ChatRenderImpl::Entry::Header);
   EXPECT_EQ(entries[1].label, "ann");
   EXPECT_EQ(entries[1].text, "hello from the viewer");
-  EXPECT_EQ(entries[1].colour, chat::Colour({160, 0, 0}));
+  EXPECT_EQ(window.transcript()->colourOf(entries[1]), chat::Colour({160, 0, 0}));
   EXPECT_EQ(entries[2].label, "bob");
-  EXPECT_EQ(entries[2].colour, chat::ColourAllocator::disconnected) << "bob has left";
+  EXPECT_EQ(window.transcript()->colourOf(entries[2]), chat::ColourAllocator::disconnected)
+      << "bob has left";
   EXPECT_EQ(entries[3].label, "Zav Viewer");
 
   // A line typed here joins the transcript and never the stream.
   window.inputField()->setText("and a reply");
   window.onKey(0xff0d, false, window.inputField());
   EXPECT_EQ(lastLine().text, "and a reply");
-  EXPECT_EQ(lastLine().colour, chat::ColourAllocator::localuser);
+  EXPECT_EQ(window.transcript()->colourOf(lastLine()), chat::ColourAllocator::localuser);
   for (int i = 0; i < 20; i++)
     pump();
   EXPECT_EQ(peer.received(), "[[0, 0], [1, 0], [1, 1]]");

@@ -113,6 +113,16 @@ public:
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
 
+  // Waits for the program to end by itself; its exit status (or 128 + the
+  // fatal signal), or -1 when it is still running after the time.
+  int waitForEnd(int seconds = 15) {
+    int status = 0;
+    if (!waitFor([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, seconds))
+      return -1;
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+
   std::string log() {
     std::string all;
     for (const std::string& line : server_.log())
@@ -666,6 +676,76 @@ TEST(ZavconfigWindowMode, ChatWindowComesUpAndTheHistoryIsSavedAtTheEnd) {
   EXPECT_NE(before, std::string::npos) << saved;
   EXPECT_NE(hello, std::string::npos) << saved;
   EXPECT_LT(before, hello) << saved;
+}
+
+// The chat lines of a session as a viewer sends them: ann joins and says
+// the lines.
+std::string chatLines(const std::vector<std::string>& lines) {
+  std::string send =
+      "{\"send\": [" + testing_support::XzavChatPeer::joinLeave(true, "ann", "10.0.0.1");
+  for (const std::string& line : lines)
+    send += ", " + testing_support::XzavChatPeer::line("ann", "10.0.0.1", line);
+  return send + ", {\"type\": 2}]}";
+}
+
+// The end of the desktop session: the X server goes away under the program,
+// which must end. The viewer's lines of the session are in the history file.
+TEST(ZavconfigWindowMode, TheEndOfTheXSessionKeepsTheSessionsChatLines) {
+  XzavDouble server;
+  testing_support::XzavChatPeer peer(server);
+  std::string historyFile = server.dir() + "/home/.zav/zavchat.xml";
+  peer.set(chatLines({"hello desktop", "the session ends now"}));
+  WindowMode zavconfig(server);
+  // The chat window came up: the lines before it were handled.
+  ASSERT_TRUE(waitFor([&] { return peer.received() == "[[0, 0], [1, 0], [1, 1]]"; }))
+      << peer.received() << zavconfig.err();
+  server.endServer();
+  EXPECT_EQ(zavconfig.waitForEnd(), 1);
+  expectCleanExit(zavconfig);
+  std::string saved = fileText(historyFile);
+  EXPECT_NE(saved.find("hello desktop"), std::string::npos) << saved << zavconfig.err();
+  EXPECT_NE(saved.find("the session ends now"), std::string::npos) << saved;
+  EXPECT_NE(zavconfig.err().find("The connection to the display"), std::string::npos)
+      << zavconfig.err();
+}
+
+// New lines are saved within seconds of their arrival: a program killed
+// after that loses none of them.
+TEST(ZavconfigWindowMode, ChatLinesAreSavedWithinSecondsSoAKillLosesNone) {
+  XzavDouble server;
+  testing_support::XzavChatPeer peer(server);
+  std::string historyFile = server.dir() + "/home/.zav/zavchat.xml";
+  peer.set(chatLines({"kept through a kill"}));
+  WindowMode zavconfig(server);
+  EXPECT_TRUE(waitFor([&] {
+    return fileText(historyFile).find("kept through a kill") != std::string::npos;
+  })) << zavconfig.err();
+  EXPECT_EQ(zavconfig.stopWith(SIGKILL), 128 + SIGKILL);
+  EXPECT_NE(fileText(historyFile).find("kept through a kill"), std::string::npos);
+}
+
+// Two instances in one session (a second login, or a restart while the
+// first ends) keep one history: each adds its own lines, and neither drops
+// the other's, whichever ends last.
+TEST(ZavconfigWindowMode, TwoInstancesKeepEachOthersChatLines) {
+  XzavDouble first, second;
+  std::string home = first.dir() + "/home";
+  mkdir(home.c_str(), 0700);
+  std::string historyFile = home + "/.zav/zavchat.xml";
+  testing_support::XzavChatPeer peer1(first), peer2(second);
+  peer1.set(chatLines({"to the first instance"}));
+  peer2.set(chatLines({"to the second instance"}));
+  WindowMode one(first, {}, {"HOME=" + home});
+  WindowMode two(second, {}, {"HOME=" + home});
+  ASSERT_TRUE(waitFor([&] { return peer1.received() == "[[0, 0], [1, 0], [1, 1]]"; }));
+  ASSERT_TRUE(waitFor([&] { return peer2.received() == "[[0, 0], [1, 0], [1, 1]]"; }));
+  EXPECT_EQ(one.stopWith(SIGTERM), 1);
+  EXPECT_EQ(two.stopWith(SIGTERM), 1);
+  expectCleanExit(one);
+  expectCleanExit(two);
+  std::string saved = fileText(historyFile);
+  EXPECT_NE(saved.find("to the first instance"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("to the second instance"), std::string::npos) << saved;
 }
 
 // Whether the process is gone altogether (ended and collected).

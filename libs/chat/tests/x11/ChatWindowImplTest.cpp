@@ -128,7 +128,7 @@ TEST_F(ChatWindowTest, ShowTellsThePeerAndATypedLineStaysLocal) {
   const auto& entries = window.transcript()->entries();
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(entries[1].label, window.localLabel());
-  EXPECT_EQ(entries[1].colour, chat::ColourAllocator::localuser);
+  EXPECT_EQ(window.transcript()->colourOf(entries[1]), chat::ColourAllocator::localuser);
   // Only the focus went to the peer, never the line.
   for (const std::string& call : state.calls)
     EXPECT_EQ(call.rfind("focus", 0), 0u) << call;
@@ -175,8 +175,8 @@ TEST_F(ChatWindowTest, ClosingTellsThePeerSavesAndShowsTheKeptLinesAfresh) {
   const auto& entries = window.transcript()->entries();
   ASSERT_EQ(entries.size(), 3u);
   EXPECT_EQ(entries[0].kind, chat::ChatRenderImpl::Entry::Header);
-  EXPECT_NE(entries[1].colour, chat::ColourAllocator::disconnected);
-  EXPECT_EQ(entries[2].colour, chat::ColourAllocator::disconnected);
+  EXPECT_NE(window.transcript()->colourOf(entries[1]), chat::ColourAllocator::disconnected);
+  EXPECT_EQ(window.transcript()->colourOf(entries[2]), chat::ColourAllocator::disconnected);
   EXPECT_EQ(window.errorBox(), nullptr);
 }
 

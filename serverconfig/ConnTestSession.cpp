@@ -3,6 +3,7 @@
 #include "plat/DString.h"
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
+#include "plat/ProductInfo.h"
 #include "plat/StringUtils.h"
 
 #include <algorithm>
@@ -51,8 +52,12 @@ ConnTestSession::~ConnTestSession() = default;
 const char* ConnTestSession::headerText(bool running) {
   if (running)
     return "\n\nTest in progress. Please wait...";
-  return "This will check whether or not Zav Server is contactable over the Internet. To do "
-         "this, it must make a connection to Halbrin Ltd. Click Start to start the test.";
+  // The maker is named as every notice of the product names it.
+  static const std::string idle =
+      std::string("This will check whether or not Zav Server is contactable over the Internet. "
+                  "To do this, it must make a connection to ") +
+      plat::ProductInfo::maker + " Click Start to start the test.";
+  return idle.c_str();
 }
 
 void ConnTestSession::changed() {

@@ -108,22 +108,35 @@ void StatusIcon::stopChild() {
     return;
   // The child ends when it reads the end of its stream (or has ended after
   // reporting a failure); one that is stuck would keep its icon, so it is
-  // told to end once a short grace has passed.
+  // told to end once a short grace has passed. One that is stopped (the
+  // user's ^Z, a debugger) hears nothing until it is continued, and one that
+  // ignores the request never ends: after a second grace it is killed. The
+  // whole wait stays under a second whatever the child does.
   int status = 0;
-  pid_t done = 0;
-  for (int waited = 0; done == 0 && waited < stopGraceMs; waited += 10) {
-    done = waitpid(child_, &status, WNOHANG);
-    if (done == 0)
-      usleep(10000);
-  }
+  pid_t done = waitForChild(stopGraceMs, &status);
   if (done == 0) {
     kill(child_, SIGTERM);
-    do
-      done = waitpid(child_, &status, 0);
-    while (done < 0 && errno == EINTR);
+    kill(child_, SIGCONT);
+    done = waitForChild(killGraceMs, &status);
+  }
+  if (done == 0) {
+    kill(child_, SIGKILL);
+    done = waitForChild(killGraceMs, &status);
   }
   if (done == child_)
     childStatus_ = status;
+}
+
+pid_t StatusIcon::waitForChild(int ms, int* status) {
+  pid_t done = 0;
+  for (int waited = 0;; waited += 10) {
+    do
+      done = waitpid(child_, status, WNOHANG);
+    while (done < 0 && errno == EINTR);
+    if (done != 0 || waited >= ms)
+      return done;
+    usleep(10000);
+  }
 }
 
 void StatusIcon::endChild() {

@@ -141,8 +141,13 @@ private:
   void fallBack();
   // Closes the pipes, ends the child and collects it, unless it was.
   void stopChild();
+  // Collects the child, polling for up to ms milliseconds: its pid, 0 while
+  // it runs on, -1 when it cannot be collected.
+  pid_t waitForChild(int ms, int* status);
   // How long a child may take to end by itself before it is told to.
   static constexpr int stopGraceMs = 500;
+  // How long it may take to end once told to, and once killed.
+  static constexpr int killGraceMs = 200;
   std::string readText();
 
   Window& window_;

@@ -128,6 +128,18 @@ void usageError(const std::string& reason) {
 
 namespace {
 
+// The commands, by whether a value follows them.
+const char* const commandsWithValue[] = {"-connect", "-get", "-desc", "-set"};
+const char* const commandsWithoutValue[] = {"-disconnect", "-listconnections", "-list",
+                                            "-dumpxml", "-reload"};
+
+template <size_t N> bool isOneOf(const char* arg, const char* const (&names)[N]) {
+  for (const char* name : names)
+    if (strcmp(arg, name) == 0)
+      return true;
+  return false;
+}
+
 // The argument after a command, or usageError() when there is none.
 const char* commandArgument(int argc, char** argv, int* i) {
   if (*i + 1 >= argc)
@@ -135,11 +147,12 @@ const char* commandArgument(int argc, char** argv, int* i) {
   return argv[++*i];
 }
 
-// Whether the server has a parameter of this name.
+// Whether the server has a parameter of this name; without a display
+// (null) it has none.
 bool serverHasParam(Display* display, const std::string& name) {
   char* value;
   int length;
-  if (name.empty() || !zavext::getParam(display, name.c_str(), &value, &length))
+  if (!display || name.empty() || !zavext::getParam(display, name.c_str(), &value, &length))
     return false;
   XFree(value);
   return true;
@@ -150,16 +163,13 @@ bool serverHasParam(Display* display, const std::string& name) {
 // given its value after '=', or a setting of the server written as though it
 // were one of zavconfig's own parameters.
 std::string dashedArgumentReason(Display* display, int argc, char** argv, int at) {
-  static const char* const takeValue[] = {"-connect", "-get", "-desc", "-set"};
-  static const char* const takeNone[] = {"-disconnect", "-listconnections", "-list", "-dumpxml",
-                                         "-reload"};
   const char* arg = argv[at];
   const char* equals = strchr(arg, '=');
   std::string before = equals ? std::string(arg, equals - arg) : std::string(arg);
-  for (const char* command : takeValue)
+  for (const char* command : commandsWithValue)
     if (equals && before == command)
       return before + " takes its value as the next argument";
-  for (const char* command : takeNone)
+  for (const char* command : commandsWithoutValue)
     if (equals && before == command)
       return before + " takes no value";
   std::string name = before.substr(before.compare(0, 2, "--") == 0 ? 2 : 1);
@@ -173,9 +183,12 @@ std::string dashedArgumentReason(Display* display, int argc, char** argv, int at
 
 // Why an argument that is neither a command nor a setting the server takes
 // was refused: a parameter of zavconfig itself says what its value lacks;
-// for the server's parameters the server is asked whether it has the name.
+// for the server's parameters the server is asked whether it has the name
+// (unless serverHasName already tells). Without a display (null) nothing is
+// asked and the server has no names.
 std::string refusedCommandReason(Display* display, int argc, char** argv, int at,
-                                 const std::vector<plat::ParameterSet*>& localSets) {
+                                 const std::vector<plat::ParameterSet*>& localSets,
+                                 const bool* serverHasName = nullptr) {
   bool known = false;
   std::string reason = plat::ParameterSet::refusalReason(argc, argv, at, localSets, &known);
   if (known)
@@ -184,14 +197,46 @@ std::string refusedCommandReason(Display* display, int argc, char** argv, int at
   if (arg[0] == '-')
     return dashedArgumentReason(display, argc, argv, at);
   const char* equals = strchr(arg, '=');
-  if (!equals)
+  if (!equals || equals == arg)
     return std::string(arg) + ": not a command or a parameter setting";
   std::string name(arg, equals - arg);
-  if (!serverHasParam(display, name))
+  if (!(serverHasName ? *serverHasName : serverHasParam(display, name)))
     return name + ": the server has no such parameter";
   return name + ": the server does not take " +
          (equals[1] ? "the value " + std::string(equals + 1) : std::string("an empty value"));
 }
+
+} // namespace
+
+std::string commandLineRefusal(Display* display, int argc, char** argv, int first,
+                               const std::vector<plat::ParameterSet*>& localSets) {
+  for (int i = first; i < argc; i++) {
+    const char* arg = argv[i];
+    if (isOneOf(arg, commandsWithValue)) {
+      if (i + 1 >= argc)
+        return std::string(arg) + " needs a value";
+      i++;
+      continue;
+    }
+    if (isOneOf(arg, commandsWithoutValue))
+      continue;
+    const char* equals = strchr(arg, '=');
+    if (arg[0] != '-' && equals && equals != arg) {
+      // A setting of the server: whether it takes the value is known only
+      // once it is sent, but a name it lacks is refused now.
+      if (!display)
+        continue;
+      bool has = serverHasParam(display, std::string(arg, equals - arg));
+      if (has)
+        continue;
+      return refusedCommandReason(display, argc, argv, i, localSets, &has);
+    }
+    return refusedCommandReason(display, argc, argv, i, localSets);
+  }
+  return std::string();
+}
+
+namespace {
 
 // False when the request failed.
 bool getStatusValues(Display* display, const char* arg) {
@@ -242,6 +287,11 @@ bool getParam(Display* display, const char* name) {
 
 int runCommandMode(Display* display, int argc, char** argv, int first,
                    const std::vector<plat::ParameterSet*>& localSets) {
+  // A line that cannot run as a whole does nothing: no command is carried
+  // out and nothing is printed before the reason.
+  std::string refusal = commandLineRefusal(display, argc, argv, first, localSets);
+  if (!refusal.empty())
+    usageError(refusal);
   // Every command runs; the status tells a script whether any failed.
   bool failed = false;
   for (int i = first; i < argc; i++) {
@@ -553,13 +603,21 @@ int zavconfigMain(int argc, char** argv) {
                        strcmp(argv[first], "-?") == 0))
     usage();
 
+  // The commands are checked before the display is opened: a bad argument
+  // is named even where there is no display or no extension to run them.
+  std::string refusal =
+      first < argc ? commandLineRefusal(nullptr, argc, argv, first, sets) : std::string();
   plat::String display = displayname.getValue();
   if (!openDisplay()) {
+    if (!refusal.empty())
+      usageError(refusal);
     fprintf(stderr, "%s: unable to open display \"%s\"\n", programName,
             XDisplayName(display.c_str()));
     return 1;
   }
   if (!zavext::queryExtension(dpy, &zavExtEventBase, &zavExtErrorBase)) {
+    if (!refusal.empty())
+      usageError(refusal);
     fprintf(stderr, "No ZAV extension on display %s\n", XDisplayName(display.c_str()));
     return 1;
   }

@@ -49,11 +49,20 @@ void CleanupSignalHandler(int sig);
 // A bad argument: one line on stderr naming it and the reason, then usage().
 [[noreturn]] void usageError(const std::string& reason);
 
+// Why argv[first..argc) cannot run as commands, or "" when it can as far as
+// can be told before anything is done: a command without its value, an
+// argument with a dash that is no command, a word that is no name=value
+// setting, or a setting of a parameter the server lacks (asked only with a
+// display; nothing is set). localSets are zavconfig's own parameters, which
+// the reason names when the argument was one of theirs.
+std::string commandLineRefusal(Display* display, int argc, char** argv, int first,
+                               const std::vector<plat::ParameterSet*>& localSets);
+
 // Runs argv[first..argc) as commands on the display, each result on stdout,
-// each failure on stderr; a command missing its argument, or a name=value
-// that the server refuses, ends in usageError(). localSets are zavconfig's
-// own parameters, which such a refusal names when it was one of theirs.
-// Returns the exit status: 1 when any command failed, else 0.
+// each failure on stderr. A line that commandLineRefusal() refuses ends in
+// usageError() before any command runs, as does a name=value whose value
+// the server refuses when it is sent. Returns the exit status: 1 when any
+// command failed, else 0.
 int runCommandMode(Display* display, int argc, char** argv, int first,
                    const std::vector<plat::ParameterSet*>& localSets = {});
 

@@ -117,7 +117,7 @@ void ServerConn::socketReadable(net::Socket* s) {
 
 void ServerConn::send(int type, bool value) {
   if (!out)
-    throw plat::Exception("chat: no server connection");
+    throw plat::Exception(noConnectionText);
   out->writeU8(static_cast<std::uint8_t>(type));
   out->writeU8(value ? 1 : 0);
   out->flush();

@@ -22,6 +22,9 @@ class ServerConn : public net::SocketServer, public ChatState {
 public:
   // Longest chat line the server may send.
   static constexpr int maxTextLength = 1024;
+  // Why a state cannot be sent: the chat window shows it to the user.
+  static constexpr const char* noConnectionText =
+      "Chat is not available: there is no connection to the server.";
 
   ServerConn(ChatHistory* history, ChatWindow* window);
 

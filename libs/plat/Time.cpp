@@ -65,8 +65,9 @@ uint64_t addMs(uint64_t time, int ms) {
 }
 
 void sleepMs(int ms) {
+  // A negative time is no time: to select() it would mean no limit.
   struct timeval tv;
-  select(0, nullptr, nullptr, nullptr, selectTimeout(ms, &tv));
+  select(0, nullptr, nullptr, nullptr, selectTimeout(ms < 0 ? 0 : ms, &tv));
 }
 
 namespace {

@@ -19,7 +19,8 @@ uint64_t unixTimeToTicks(int64_t seconds);
 int msDiff(uint64_t a, uint64_t b);
 // time + ms x 10000.
 uint64_t addMs(uint64_t time, int ms);
-// Waits ms milliseconds in select() on no descriptors.
+// Waits ms milliseconds in select() on no descriptors; a negative ms
+// returns at once.
 void sleepMs(int ms);
 // The time-out argument of select() for ms milliseconds, filled into tv;
 // nullptr (no limit) for a negative ms.

@@ -55,12 +55,30 @@ TXWParent::~TXWParent() {
 }
 
 void TXWParent::setChild(wvw::Widget* widget) {
+  if (root_ && root_ != widget) {
+    // The old root leaves this window altogether. Left attached, it would
+    // draw through the window after the window had gone; left registered
+    // with the root layout, its destruction would take the new root from
+    // the window, or reach the window after it had gone.
+    wvw::Widget* old = root_;
+    root_ = nullptr;
+    TXWRootLayout::get(dpy_)->unregisterWindow(old, this);
+    if (old->getParent() == this)
+      old->clearParent();
+  }
+  bool attach = widget && widget != root_ && mapped_;
   root_ = widget;
-  if (widget) {
-    widget->setEnabled(true);
-    widget->setVisible(true);
-  } else {
+  if (!widget) {
     unmap();
+    return;
+  }
+  widget->setEnabled(true);
+  widget->setVisible(true);
+  // A window already shown shows its new root as map() would have.
+  if (attach) {
+    widget->setParent(this, nullptr);
+    widget->onFocusChange(false, widget);
+    registerWithRootLayout();
   }
 }
 

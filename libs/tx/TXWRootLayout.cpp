@@ -52,6 +52,14 @@ void TXWRootLayout::registerWindow(wvw::Widget* widget, TXWindow* window) {
   widget->setContainer(this);
 }
 
+void TXWRootLayout::unregisterWindow(wvw::Widget* widget, TXWindow* window) {
+  if (windowOf(widget) != window)
+    return;
+  takeEntry(widget);
+  if (widget->getContainer() == this)
+    widget->setContainer(nullptr);
+}
+
 TXWindow* TXWRootLayout::windowOf(wvw::Widget* widget) const {
   auto i = windows_.find(widget);
   return i == windows_.end() ? nullptr : i->second;

@@ -30,6 +30,9 @@ public:
   // window's. No effect for a widget already known.
   void registerWindow(wvw::Widget* widget, TXWindow* window);
   TXWindow* windowOf(wvw::Widget* widget) const;
+  // Forgets that window shows widget (the window now shows another one),
+  // without touching either; no effect when window does not show it.
+  void unregisterWindow(wvw::Widget* widget, TXWindow* window);
 
   void setSize(int width, int height) override;
   void getPreferredSize(int* width, int* height) override;

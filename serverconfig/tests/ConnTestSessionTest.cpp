@@ -26,7 +26,7 @@ namespace {
 struct Loop {
   plat::TimerManager timers;
   net::SelectSocketManager mgr;
-  bool runUntil(const std::function<bool()>& pred, int maxPasses = 300) {
+  bool runUntil(const std::function<bool()>& pred, int maxPasses = 1000) {
     for (int i = 0; i < maxPasses && !pred(); i++) {
       timers.processTimers();
       mgr.getSelectManager()->doSelect(0, nullptr, nullptr, nullptr, 10);

@@ -171,7 +171,7 @@ TEST_F(FailureBlacklistTest, RefusalIsReportedWithoutHoldingTheLock) {
   }
   // Wait until the refusal blocks in its write to standard error.
   std::string syscall;
-  for (int i = 0; i < 2000 && syscall.compare(0, 6, "1 0x2 ") != 0; i++) {
+  for (int i = 0; i < 5000 && syscall.compare(0, 6, "1 0x2 ") != 0; i++) {
     usleep(1000);
     std::ifstream f("/proc/" + std::to_string(pid) + "/syscall");
     std::getline(f, syscall);

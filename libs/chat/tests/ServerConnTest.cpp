@@ -126,7 +126,7 @@ TEST_F(ServerConnTest, StateChangedWithoutConnectionIsSentWhenItComes) {
     conn.notifyChatFocus(true);
     FAIL();
   } catch (plat::Exception& e) {
-    EXPECT_STREQ(e.str(), "chat: no server connection");
+    EXPECT_STREQ(e.str(), chat::ServerConn::noConnectionText);
   }
   EXPECT_THROW(conn.notifyChatVisible(false), plat::Exception);
   connect();
@@ -282,7 +282,7 @@ TEST_F(ServerConnTest, AConnectionThatCannotTakeTheStateIsNotKept) {
     conn.notifyChatFocus(true);
     FAIL();
   } catch (plat::Exception& e) {
-    EXPECT_STREQ(e.str(), "chat: no server connection");
+    EXPECT_STREQ(e.str(), chat::ServerConn::noConnectionText);
   }
 }
 

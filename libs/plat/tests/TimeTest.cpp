@@ -6,6 +6,8 @@
 
 #include <climits>
 #include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -90,3 +92,22 @@ TEST(Time, CurrentTimeFollowsTheSystemClockUnlessAClockIsInstalled) {
 }
 
 } // namespace
+
+// A negative time does not wait: select() would take it as no limit at all.
+// Each call runs in a child that an alarm ends should it block.
+TEST(Time, SleepMsReturnsAtOnceForNoTimeOrANegativeOne) {
+  for (int ms : {0, -1, INT_MIN}) {
+    SCOPED_TRACE(ms);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      alarm(10);
+      plat::sleepMs(ms);
+      _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  }
+}

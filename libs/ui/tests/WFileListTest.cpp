@@ -2,6 +2,7 @@
 
 #include "plat/Exception.h"
 #include "plat/TimerManager.h"
+#include "rfb/KeysymNames.h"
 #include "rfb/ManagedPixelBuffer.h"
 #include "rfb/PixelLayout.h"
 #include "wvw/Font.h"
@@ -17,14 +18,12 @@
 #include <utility>
 #include <vector>
 
+namespace keys = rfb::keys;
+
 namespace {
 
 using testing_support::ManualClock;
 using testing_support::WidgetTestHost;
-
-const uint32_t keyReturn = 0xFF0D, keyHome = 0xFF50, keyLeft = 0xFF51, keyUp = 0xFF52,
-               keyRight = 0xFF53, keyDown = 0xFF54, keyEnd = 0xFF57, keyShift = 0xFFE1,
-               keyControl = 0xFFE3, keyEscape = 0xFF1B;
 
 // Entries given by the test; a name starting with "!" throws for that entry.
 class ListGetter : public WFileList::ItemGetter {
@@ -203,14 +202,14 @@ TEST_F(FileListFixture, AClickSelectsOneItemAndReportsIt) {
 TEST_F(FileListFixture, ShiftAndControlExtendTheSelectionOnlyInMultipleMode) {
   load({"a", "b", "c", "d", "e"});
   click("b");
-  host.held.insert(keyControl);
+  host.held.insert(keys::Control_L);
   click("d");
   EXPECT_EQ((std::vector<std::string>{"d"}), selected()) << "single mode";
   host.held.clear();
 
   list.setMultipleSelection(true);
   click("b");
-  host.held.insert(keyShift);
+  host.held.insert(keys::Shift_L);
   wait(600);
   click("d");
   EXPECT_EQ((std::vector<std::string>{"b", "c", "d"}), selected());
@@ -219,7 +218,7 @@ TEST_F(FileListFixture, ShiftAndControlExtendTheSelectionOnlyInMultipleMode) {
   click("a");
   EXPECT_EQ((std::vector<std::string>{"a", "b"}), selected());
   host.held.clear();
-  host.held.insert(keyControl);
+  host.held.insert(keys::Control_L);
   wait(600);
   click("e");
   wait(600);
@@ -228,7 +227,7 @@ TEST_F(FileListFixture, ShiftAndControlExtendTheSelectionOnlyInMultipleMode) {
   EXPECT_EQ("b;e", list.selectedNames());
   // Control-click made e the anchor: Shift now extends from it.
   host.held.clear();
-  host.held.insert(keyShift);
+  host.held.insert(keys::Shift_L);
   wait(600);
   click("c");
   EXPECT_EQ((std::vector<std::string>{"c", "d", "e"}), selected());
@@ -254,7 +253,7 @@ TEST_F(FileListFixture, TwoClicksWithinHalfASecondActivateOnce) {
 TEST_F(FileListFixture, ADoubleClickWithShiftOrControlDoesNotActivate) {
   list.setMultipleSelection(true);
   load({"a", "b"});
-  for (uint32_t modifier : {keyShift, keyControl}) {
+  for (uint32_t modifier : {keys::Shift_L, keys::Control_L}) {
     SCOPED_TRACE(modifier);
     recorder.calls.clear();
     host.held.clear();
@@ -293,25 +292,25 @@ TEST_F(FileListFixture, TypeAheadFindsByPrefixUntilASecondPasses) {
   type("b");
   EXPECT_EQ((std::vector<std::string>{"b"}), selected());
   // A key outside the printable range ends type-ahead too.
-  host.type(keyEscape);
+  host.type(keys::Escape);
   type("a");
   EXPECT_EQ((std::vector<std::string>{"abc"}), selected());
 }
 
 TEST_F(FileListFixture, UpAndDownStepTheSelectionAndDoNothingWithout) {
   load({"a", "b", "c"});
-  host.type(keyDown);
-  host.type(keyUp);
+  host.type(keys::Down);
+  host.type(keys::Up);
   EXPECT_TRUE(selected().empty());
   EXPECT_TRUE(recorder.calls.empty());
   click("a");
-  host.type(keyUp);
+  host.type(keys::Up);
   EXPECT_EQ((std::vector<std::string>{"a"}), selected());
-  host.type(keyDown);
-  host.type(keyDown);
-  host.type(keyDown);
+  host.type(keys::Down);
+  host.type(keys::Down);
+  host.type(keys::Down);
   EXPECT_EQ((std::vector<std::string>{"c"}), selected());
-  host.type(keyUp);
+  host.type(keys::Up);
   EXPECT_EQ((std::vector<std::string>{"b"}), selected());
   EXPECT_EQ((std::vector<std::string>{"selected a", "selected b", "selected c", "selected b"}),
             recorder.calls);
@@ -320,37 +319,37 @@ TEST_F(FileListFixture, UpAndDownStepTheSelectionAndDoNothingWithout) {
 TEST_F(FileListFixture, HomeEndLeftAndRightMoveAcrossColumns) {
   list.setHeight(4 + 2 * (fh() + 4), false);
   load({"a", "b", "c", "d", "e"});
-  host.type(keyEnd);
+  host.type(keys::End);
   EXPECT_EQ((std::vector<std::string>{"e"}), selected());
-  host.type(keyLeft);
+  host.type(keys::Left);
   EXPECT_EQ((std::vector<std::string>{"c"}), selected());
-  host.type(keyLeft);
+  host.type(keys::Left);
   EXPECT_EQ((std::vector<std::string>{"a"}), selected());
   recorder.calls.clear();
-  host.type(keyLeft);
+  host.type(keys::Left);
   EXPECT_EQ((std::vector<std::string>{"a"}), selected()) << "nothing left of the first column";
   EXPECT_TRUE(recorder.calls.empty());
-  host.type(keyDown);
-  host.type(keyRight);
+  host.type(keys::Down);
+  host.type(keys::Right);
   EXPECT_EQ((std::vector<std::string>{"d"}), selected());
-  host.type(keyRight);
+  host.type(keys::Right);
   EXPECT_EQ((std::vector<std::string>{"d"}), selected()) << "no item right of d";
-  host.type(keyHome);
+  host.type(keys::Home);
   EXPECT_EQ((std::vector<std::string>{"a"}), selected());
 }
 
 TEST_F(FileListFixture, ReturnActivatesTheFirstSelectedItem) {
   list.setMultipleSelection(true);
   load({"a", "b", "c"});
-  host.type(keyReturn);
+  host.type(keys::Return);
   EXPECT_TRUE(recorder.calls.empty());
   click("b");
-  host.held.insert(keyControl);
+  host.held.insert(keys::Control_L);
   wait(600);
   click("c");
   host.held.clear();
   recorder.calls.clear();
-  host.type(keyReturn);
+  host.type(keys::Return);
   EXPECT_EQ((std::vector<std::string>{"activated b"}), recorder.calls);
 }
 

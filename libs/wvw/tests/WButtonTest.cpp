@@ -3,6 +3,7 @@
 #include "wvw/WButton.h"
 
 #include "rfb/FullFramePixelBuffer.h"
+#include "rfb/KeysymNames.h"
 
 #include "wvw/Style.h"
 #include "wvw/WArrow.h"
@@ -31,9 +32,9 @@ using testing_support::WidgetTestHost;
 using wvw::Widget;
 using Events = std::vector<std::string>;
 
-namespace {
+namespace keys = rfb::keys;
 
-const uint32_t XK_Return = 0xFF0D, XK_space = 0x20, XK_Tab = 0xFF09;
+namespace {
 
 class Back : public wvw::WLayout {
 public:
@@ -152,12 +153,14 @@ TEST(WButton, KeyTable) {
     std::vector<Step> steps;
     Events events;
   } cases[] = {
-      {"space", {{XK_space, true}, {XK_space, false}}, {"change a", "change a", "click a"}},
-      {"Return", {{XK_Return, true}, {XK_Return, false}}, {"change a", "change a", "click a"}},
-      {"auto-repeat presses change nothing",
-       {{XK_space, true}, {XK_space, true}, {XK_space, true}, {XK_space, false}},
+      {"space", {{keys::space, true}, {keys::space, false}}, {"change a", "change a", "click a"}},
+      {"Return",
+       {{keys::Return, true}, {keys::Return, false}},
        {"change a", "change a", "click a"}},
-      {"a release without a press", {{XK_space, false}}, {}},
+      {"auto-repeat presses change nothing",
+       {{keys::space, true}, {keys::space, true}, {keys::space, true}, {keys::space, false}},
+       {"change a", "change a", "click a"}},
+      {"a release without a press", {{keys::space, false}}, {}},
       {"another key", {{'x', true}, {'x', false}}, {}},
   };
   for (const Case& c : cases) {
@@ -179,7 +182,7 @@ TEST(WButton, KeyTable) {
 TEST(WButton, TabStillMovesTheFocus) {
   Tree t;
   t.host.focusIn();
-  t.host.type(XK_Tab);
+  t.host.type(keys::Tab);
   EXPECT_TRUE(t.b.hasFocus());
 }
 
@@ -198,19 +201,19 @@ TEST(WButton, MidPressDisableAndFocusLoss) {
   {
     Tree t;
     t.host.focusIn();
-    t.host.press(XK_space);
+    t.host.press(keys::space);
     ASSERT_TRUE(t.a.isPressed());
     t.b.takeFocus();
     EXPECT_FALSE(t.a.isPressed());
-    t.host.release(XK_space);
+    t.host.release(keys::space);
     EXPECT_EQ(t.rec.events, (Events{"change a", "change a"}));
   }
   {
     Tree t;
     t.host.focusIn();
-    t.host.press(XK_space);
+    t.host.press(keys::space);
     t.a.setEnabled(false);
-    t.host.release(XK_space);
+    t.host.release(keys::space);
     EXPECT_EQ(t.rec.events, (Events{"change a", "change a"}));
   }
 }
@@ -236,7 +239,7 @@ TEST(WButton, ClickHandlerMayDeleteTheButton) {
     host.focusIn();
     deleter.deleted = false;
     if (byKey) {
-      host.type(XK_space);
+      host.type(keys::space);
     } else {
       host.pointer(5, 5, 1);
       host.pointer(5, 5, 0);
@@ -436,8 +439,8 @@ TEST(WButton, DamageRepaintsWhatChanged) {
   std::vector<std::function<void()>> steps = {
       [&] { t.host.focusIn(); },          [&] { t.host.pointer(20, 20, 1); },
       [&] { t.host.pointer(90, 90, 1); }, [&] { t.host.pointer(25, 25, 1); },
-      [&] { t.host.pointer(25, 25, 0); }, [&] { t.host.type(XK_Tab); },
-      [&] { t.host.press(XK_space); },    [&] { t.host.release(XK_space); },
+      [&] { t.host.pointer(25, 25, 0); }, [&] { t.host.type(keys::Tab); },
+      [&] { t.host.press(keys::space); }, [&] { t.host.release(keys::space); },
       [&] { t.b.setEnabled(false); },     [&] { t.a.getLabel()->setText("Longer"); },
   };
   for (size_t i = 0; i < steps.size(); i++) {

@@ -2,6 +2,7 @@
 // looks.
 #include "wvw/WCheckBox.h"
 
+#include "rfb/KeysymNames.h"
 #include "wvw/WCanvas.h"
 #include "wvw/WLabelCheckBox.h"
 
@@ -19,9 +20,9 @@ using testing_support::RecordingHandler;
 using testing_support::WidgetTestHost;
 using Events = std::vector<std::string>;
 
-namespace {
+namespace keys = rfb::keys;
 
-const uint32_t XK_Return = 0xFF0D;
+namespace {
 
 // A labelled check box 200 x 20 at (0, 0): the box is the right half.
 struct Tree {
@@ -70,7 +71,7 @@ TEST(WCheckBox, SpaceToggles) {
   EXPECT_FALSE(cb->isPressed());
   EXPECT_TRUE(cb->isChecked());
   EXPECT_EQ(t.rec.events, Events{"click box"});
-  t.host.type(XK_Return); // not a check-box key
+  t.host.type(keys::Return); // not a check-box key
   EXPECT_TRUE(cb->isChecked());
   t.host.release(' '); // a release without its press
   EXPECT_TRUE(cb->isChecked());

@@ -2,6 +2,7 @@
 // id, and the keyboard and pointer flows through the menu.
 #include "wvw/WChoice.h"
 
+#include "rfb/KeysymNames.h"
 #include "wvw/WCanvas.h"
 
 #include "RecordingHandler.h"
@@ -20,10 +21,9 @@ using testing_support::RecordingHandler;
 using testing_support::WidgetTestHost;
 using Events = std::vector<std::string>;
 
-namespace {
+namespace keys = rfb::keys;
 
-const uint32_t XK_Return = 0xFF0D, XK_Escape = 0xFF1B, XK_Up = 0xFF52, XK_Down = 0xFF54,
-               XK_Tab = 0xFF09;
+namespace {
 
 // A choice at (20, 30) in a 300 x 200 root, beside a patch that takes the
 // focus; items 5 a, 2 b, 9 c.
@@ -117,7 +117,7 @@ TEST(WChoice, GeometryAndPreferredSize) {
   EXPECT_EQ(h, text->height());
   // The menu is at least as wide as the choice less 7.
   t.choice.getButton()->takeFocus();
-  t.host.type(XK_Return);
+  t.host.type(keys::Return);
   EXPECT_EQ(t.choice.getMenu()->width(), 113 + 6);
 }
 
@@ -126,15 +126,15 @@ TEST(WChoice, KeyboardFlowEndToEnd) {
   t.choice.setInputHandler(&t.rec);
   t.choice.getButton()->takeFocus();
   ASSERT_TRUE(t.choice.getButton()->hasFocus());
-  t.host.type(XK_Return);
+  t.host.type(keys::Return);
   wvw::WLayoutMenu* menu = t.choice.getMenu();
   ASSERT_TRUE(menu->isVisible());
   EXPECT_EQ(t.root.getPopup(), menu);
   EXPECT_EQ(t.root.getChildPosition(menu), Point(20, 30));
   EXPECT_TRUE(menu->getItems()[0]->hasFocus());
-  t.host.type(XK_Down);
+  t.host.type(keys::Down);
   EXPECT_TRUE(menu->getItems()[1]->hasFocus());
-  t.host.type(XK_Return);
+  t.host.type(keys::Return);
   // Chosen, closed, the focus back on the choice, the menu not reopened.
   EXPECT_STREQ(t.choice.getText(), "a");
   EXPECT_EQ(t.choice.getSelectedId(), 5);
@@ -156,14 +156,14 @@ TEST(WChoice, KeyboardFlowEndToEnd) {
   // Up and Tab move through the menu too; Escape closes it unchosen.
   t.host.type(' ');
   ASSERT_TRUE(menu->isVisible());
-  t.host.type(XK_Tab);
-  t.host.type(XK_Tab);
+  t.host.type(keys::Tab);
+  t.host.type(keys::Tab);
   EXPECT_TRUE(menu->getItems()[2]->hasFocus());
-  t.host.type(XK_Up);
+  t.host.type(keys::Up);
   EXPECT_TRUE(menu->getItems()[1]->hasFocus());
   t.host.type('x'); // swallowed
   EXPECT_TRUE(menu->isVisible());
-  t.host.type(XK_Escape);
+  t.host.type(keys::Escape);
   EXPECT_FALSE(menu->isVisible());
   EXPECT_TRUE(t.choice.getButton()->hasFocus());
   EXPECT_STREQ(t.choice.getText(), "a");
@@ -176,33 +176,33 @@ TEST(WChoice, ReturnFromTheButtonChoosesWhileTheMenuIsUp) {
   Tree t;
   wvw::WChoiceButton* button = t.choice.getButton();
   button->takeFocus();
-  t.host.type(XK_Return);
+  t.host.type(keys::Return);
   wvw::WLayoutMenu* menu = t.choice.getMenu();
   ASSERT_TRUE(menu->isVisible());
-  t.host.type(XK_Down);
-  t.host.held.insert(XK_Return);
-  button->onKey(XK_Return, true, button);
+  t.host.type(keys::Down);
+  t.host.held.insert(keys::Return);
+  button->onKey(keys::Return, true, button);
   EXPECT_FALSE(menu->isVisible());
   EXPECT_STREQ(t.choice.getText(), "a");
   EXPECT_TRUE(button->hasFocus());
   EXPECT_TRUE(button->isPressed());
-  t.host.release(XK_Return);
+  t.host.release(keys::Return);
   EXPECT_FALSE(menu->isVisible());
   EXPECT_FALSE(button->isPressed());
   // The next Return opens it as usual.
-  t.host.type(XK_Return);
+  t.host.type(keys::Return);
   EXPECT_TRUE(menu->isVisible());
 }
 
 TEST(WChoice, UpAndDownInTheFieldStep) {
   Tree t;
   t.choice.getTextField()->takeFocus();
-  t.host.type(XK_Down);
+  t.host.type(keys::Down);
   EXPECT_STREQ(t.choice.getText(), "b");
-  t.host.type(XK_Down);
+  t.host.type(keys::Down);
   EXPECT_STREQ(t.choice.getText(), "a");
-  t.host.type(XK_Up);
-  t.host.type(XK_Up);
+  t.host.type(keys::Up);
+  t.host.type(keys::Up);
   EXPECT_STREQ(t.choice.getText(), "c");
   EXPECT_TRUE(t.choice.getTextField()->hasFocus());
 }
@@ -250,12 +250,12 @@ TEST(WChoice, DestroyedWhileItsMenuIsUp) {
   root.setChildRect(choice.get(), Rect(20, 30, 140, 52));
   choice->addItem(1, "one");
   choice->getButton()->takeFocus();
-  host.type(XK_Return);
+  host.type(keys::Return);
   ASSERT_EQ(root.getPopup(), choice->getMenu());
   choice.reset();
   EXPECT_EQ(root.getPopup(), nullptr);
   EXPECT_EQ(root.numChildren(), 1);
-  host.type(XK_Down);
+  host.type(keys::Down);
   host.pointer(100, 40, 1);
   host.pointer(100, 40, 0);
 }

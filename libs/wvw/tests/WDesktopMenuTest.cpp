@@ -3,6 +3,7 @@
 // Escape, on a click no handler takes and when the focus moves elsewhere.
 #include "wvw/WDesktopMenu.h"
 
+#include "rfb/KeysymNames.h"
 #include "wvw/WDesktop.h"
 #include "wvw/WLabelButton.h"
 
@@ -23,9 +24,9 @@ using testing_support::FakeDesktopServer;
 using testing_support::RecordingHandler;
 using Events = std::vector<std::string>;
 
-namespace {
+namespace keys = rfb::keys;
 
-const uint32_t XK_Escape = 0xFF1B, XK_Return = 0xFF0D, XK_Tab = 0xFF09;
+namespace {
 
 class DesktopMenu : public ::testing::Test {
 protected:
@@ -111,16 +112,16 @@ TEST_F(DesktopMenu, AClickAHandlerTakesLeavesTheMenuToTheHandler) {
 
 TEST_F(DesktopMenu, KeysChooseAndActivateItems) {
   openMenu();
-  key(XK_Tab);
+  key(keys::Tab);
   EXPECT_TRUE(quit.hasFocus());
-  key(XK_Return);
+  key(keys::Return);
   EXPECT_EQ(handler.events, (Events{"click Quit"}));
   EXPECT_FALSE(menuShown());
 }
 
 TEST_F(DesktopMenu, EscapeClosesTheMenu) {
   openMenu();
-  key(XK_Escape);
+  key(keys::Escape);
   EXPECT_FALSE(menuShown());
   EXPECT_TRUE(handler.events.empty());
   EXPECT_EQ(desk.getFocusWindow(), &window);

@@ -10,6 +10,7 @@
 #include "ThrownMessage.h"
 
 #include "rfb/ArrowCursor.h"
+#include "rfb/KeysymNames.h"
 
 #include "plat/ConfigParameter.h"
 #include "plat/Exception.h"
@@ -28,9 +29,9 @@ using testing_support::FakeDesktopServer;
 using testing_support::RecordingHandler;
 using Events = std::vector<std::string>;
 
-namespace {
+namespace keys = rfb::keys;
 
-const uint32_t XK_Shift_L = 0xFFE1;
+namespace {
 
 RectSet regionOf(std::initializer_list<Rect> rects) {
   RectSet s;
@@ -401,13 +402,13 @@ TEST_F(Desktop, RelativePointerEventsAreRefused) {
 TEST_F(Desktop, KeysGoToTheFocusedWindowAndAreHeld) {
   twoWindows();
   desk.attachServer(&server);
-  desk.keyEvent(XK_Shift_L, true);
-  EXPECT_TRUE(desk.isKeyHeld(XK_Shift_L));
+  desk.keyEvent(keys::Shift_L, true);
+  EXPECT_TRUE(desk.isKeyHeld(keys::Shift_L));
   EXPECT_TRUE(b.isShiftDown());
   desk.keyEvent('x', true);
   desk.keyEvent('x', false);
-  desk.keyEvent(XK_Shift_L, false);
-  EXPECT_FALSE(desk.isKeyHeld(XK_Shift_L));
+  desk.keyEvent(keys::Shift_L, false);
+  EXPECT_FALSE(desk.isKeyHeld(keys::Shift_L));
   EXPECT_EQ(rec.events,
             (Events{"key ffe1 down B", "key 78 down B", "key 78 up B", "key ffe1 up B"}));
   desk.setFocusWindow(nullptr);

@@ -2,9 +2,10 @@
 // row looks, and lists that change underneath or have no room.
 #include "wvw/WListBox.h"
 
-#include "wvw/WCanvas.h"
+#include "rfb/KeysymNames.h"
 #include "rfb/ManagedPixelBuffer.h"
 #include "rfb/PixelLayout.h"
+#include "wvw/WCanvas.h"
 
 #include "GoldenImage.h"
 #include "PixelProbe.h"
@@ -22,10 +23,9 @@ using testing_support::RecordingHandler;
 using testing_support::WidgetTestHost;
 using Events = std::vector<std::string>;
 
-namespace {
+namespace keys = rfb::keys;
 
-const uint32_t XK_Home = 0xFF50, XK_Up = 0xFF52, XK_Down = 0xFF54, XK_Page_Up = 0xFF55,
-               XK_Page_Down = 0xFF56, XK_End = 0xFF57, XK_Tab = 0xFF09;
+namespace {
 
 struct Rows : wvw::WListBox::ItemGetter {
   explicit Rows(int n) {
@@ -116,7 +116,7 @@ TEST(WListBox, NoRoomMeansNoRows) {
     Tree t(100);
     t.list.setSize(200, h);
     EXPECT_EQ(t.list.getVisibleRows(), 0);
-    t.host.type(XK_Down); // still selects, with nothing to scroll into
+    t.host.type(keys::Down); // still selects, with nothing to scroll into
     EXPECT_EQ(t.list.getSelected(), 0);
   }
 }
@@ -131,19 +131,26 @@ TEST(WListBox, KeyTable) {
     int count;
     std::vector<Step> steps;
   } cases[] = {
-      {"down from none", 100, {{XK_Down, 0, 0}, {XK_Down, 1, 0}}},
-      {"up from none", 100, {{XK_Up, 0, 0}, {XK_Up, 0, 0}}},
-      {"end then home", 100, {{XK_End, 99, 90}, {XK_Home, 0, 0}}},
+      {"down from none", 100, {{keys::Down, 0, 0}, {keys::Down, 1, 0}}},
+      {"up from none", 100, {{keys::Up, 0, 0}, {keys::Up, 0, 0}}},
+      {"end then home", 100, {{keys::End, 99, 90}, {keys::Home, 0, 0}}},
       {"page down twice",
        100,
-       {{XK_Down, 0, 0}, {XK_Down, 1, 0}, {XK_Page_Down, 9, 0}, {XK_Page_Down, 19, 10}}},
+       {{keys::Down, 0, 0},
+        {keys::Down, 1, 0},
+        {keys::Page_Down, 9, 0},
+        {keys::Page_Down, 19, 10}}},
       {"page up twice",
        100,
-       {{XK_End, 99, 90}, {XK_Up, 98, 90}, {XK_Page_Up, 90, 90}, {XK_Page_Up, 80, 80}}},
+       {{keys::End, 99, 90}, {keys::Up, 98, 90}, {keys::Page_Up, 90, 90}, {keys::Page_Up, 80, 80}}},
       {"down past the view",
        100,
-       {{XK_End, 99, 90}, {XK_Home, 0, 0}, {XK_Page_Down, 9, 0}, {XK_Down, 10, 1}, {XK_Up, 9, 1}}},
-      {"empty", 0, {{XK_Down, -1, 0}, {XK_End, -1, 0}}},
+       {{keys::End, 99, 90},
+        {keys::Home, 0, 0},
+        {keys::Page_Down, 9, 0},
+        {keys::Down, 10, 1},
+        {keys::Up, 9, 1}}},
+      {"empty", 0, {{keys::Down, -1, 0}, {keys::End, -1, 0}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -158,17 +165,17 @@ TEST(WListBox, KeyTable) {
 
 TEST(WListBox, KeysWithNoStepGoOn) {
   Tree t(100);
-  t.host.type(XK_Down);
-  t.host.type(XK_Home); // on row 0: passed on, nothing moves
+  t.host.type(keys::Down);
+  t.host.type(keys::Home); // on row 0: passed on, nothing moves
   EXPECT_EQ(t.list.getSelected(), 0);
-  t.host.type(XK_Tab); // the frame moves the focus on
+  t.host.type(keys::Tab); // the frame moves the focus on
   EXPECT_FALSE(t.list.getFocusFrame()->hasFocus());
 }
 
 TEST(WListBox, SelectionNotices) {
   Tree t(20);
-  t.host.type(XK_Down);
-  t.host.type(XK_Up); // already 0: no change
+  t.host.type(keys::Down);
+  t.host.type(keys::Up); // already 0: no change
   t.list.setSelected(20);
   t.list.setSelected(-5);
   EXPECT_EQ(t.rec.events, (Events{"change list", "change list"}));

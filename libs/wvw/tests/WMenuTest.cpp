@@ -3,6 +3,7 @@
 // buttons, and their looks.
 #include "wvw/WMenu.h"
 
+#include "rfb/KeysymNames.h"
 #include "wvw/WCanvas.h"
 #include "wvw/WIconMenuItem.h"
 #include "wvw/WLayoutMenu.h"
@@ -31,10 +32,9 @@ using testing_support::WidgetTestHost;
 using wvw::WMenuItem;
 using Events = std::vector<std::string>;
 
-namespace {
+namespace keys = rfb::keys;
 
-const uint32_t XK_Tab = 0xFF09, XK_Return = 0xFF0D, XK_Escape = 0xFF1B, XK_Left = 0xFF51,
-               XK_Up = 0xFF52, XK_Right = 0xFF53, XK_Down = 0xFF54;
+namespace {
 
 // A 400 x 300 root with a focusable patch, attached to a focused host.
 struct Root {
@@ -275,9 +275,9 @@ TEST(WLayoutMenu, HighlightFollowsTheFocus) {
   r.host.pointer(bAt.x + 2, bAt.y + 2, 0);
   EXPECT_TRUE(b.hasFocus());
   EXPECT_NE(a.getStyle(), menu.getHighlightStyle());
-  r.host.type(XK_Up);
+  r.host.type(keys::Up);
   EXPECT_TRUE(a.hasFocus());
-  r.host.type(XK_Down);
+  r.host.type(keys::Down);
   EXPECT_TRUE(b.hasFocus());
   EXPECT_NE(sep->getStyle(), menu.getHighlightStyle());
 }
@@ -319,20 +319,20 @@ TEST(WMenuButton, KeyboardFlowChoosesAndReturnsTheFocus) {
   button.takeFocus();
   ASSERT_TRUE(button.hasFocus());
 
-  r.host.type(XK_Return);
+  r.host.type(keys::Return);
   ASSERT_TRUE(button.getMenu()->isVisible());
   EXPECT_EQ(r.root.getChildPosition(button.getMenu()), Point(20, 20));
   EXPECT_TRUE(one.hasFocus());
-  r.host.type(XK_Down);
+  r.host.type(keys::Down);
   EXPECT_TRUE(two.hasFocus());
-  r.host.type(XK_Return);
+  r.host.type(keys::Return);
   EXPECT_EQ(closer.events, Events{"click two"});
   EXPECT_FALSE(button.getMenu()->isVisible());
   EXPECT_TRUE(button.hasFocus());
   EXPECT_FALSE(button.isPressed());
 
   // Open again, choose by mnemonic; Escape closes without a choice.
-  r.host.type(XK_Return);
+  r.host.type(keys::Return);
   ASSERT_TRUE(button.getMenu()->isVisible());
   EXPECT_TRUE(one.hasFocus());
   r.host.type('R');
@@ -341,9 +341,9 @@ TEST(WMenuButton, KeyboardFlowChoosesAndReturnsTheFocus) {
   EXPECT_TRUE(button.hasFocus());
   r.host.type(' ');
   EXPECT_TRUE(button.getMenu()->isVisible());
-  r.host.type(XK_Tab);
+  r.host.type(keys::Tab);
   EXPECT_TRUE(two.hasFocus());
-  r.host.type(XK_Escape);
+  r.host.type(keys::Escape);
   EXPECT_FALSE(button.getMenu()->isVisible());
   EXPECT_TRUE(button.hasFocus());
   EXPECT_EQ(closer.events.size(), 2u);
@@ -405,7 +405,7 @@ TEST(WMenuBar, LeftAndRightSwitchEntries) {
   Bar b;
   b.file->takeFocus();
   // No entry ever opened: Right opens the first.
-  b.bar.onKey(XK_Right, true, b.file);
+  b.bar.onKey(keys::Right, true, b.file);
   EXPECT_TRUE(b.file->isOpen());
   EXPECT_EQ(b.bar.getLastEntry(), b.file);
   EXPECT_EQ(b.root.getPopup(), b.file->getMenu());
@@ -413,17 +413,17 @@ TEST(WMenuBar, LeftAndRightSwitchEntries) {
   EXPECT_TRUE(b.open->hasFocus());
   // The keys reach the bar through the open menu: Left from the first
   // entry opens the last.
-  b.host.type(XK_Left);
+  b.host.type(keys::Left);
   EXPECT_FALSE(b.file->isOpen());
   EXPECT_TRUE(b.edit->isOpen());
   EXPECT_EQ(b.root.getPopup(), b.edit->getMenu());
   EXPECT_TRUE(b.copy->hasFocus());
-  b.host.type(XK_Right);
+  b.host.type(keys::Right);
   EXPECT_TRUE(b.file->isOpen());
   EXPECT_FALSE(b.edit->isOpen());
-  b.host.type(XK_Down);
+  b.host.type(keys::Down);
   EXPECT_TRUE(b.quit->hasFocus());
-  b.host.type(XK_Return);
+  b.host.type(keys::Return);
   EXPECT_EQ(b.closer.events, Events{"click quit"});
   EXPECT_FALSE(b.file->isOpen());
   EXPECT_TRUE(b.file->hasFocus());
@@ -434,7 +434,7 @@ TEST(WMenuBar, MnemonicsEscapeAndPointer) {
   b.file->takeFocus();
   b.host.type('e');
   EXPECT_TRUE(b.edit->isOpen());
-  b.host.type(XK_Escape);
+  b.host.type(keys::Escape);
   EXPECT_FALSE(b.edit->isOpen());
   EXPECT_EQ(b.root.getPopup(), nullptr);
   EXPECT_TRUE(b.edit->hasFocus());
@@ -472,7 +472,7 @@ TEST(WMenu, Looks) {
   host.attach(&root);
   host.focusIn();
   file->popup();
-  host.type(XK_Down);
+  host.type(keys::Down);
   EXPECT_TRUE(save->hasFocus());
   (void)open;
   rfb::ManagedPixelBuffer pb(rfb::PixelLayout::xrgb32LittleEndian, root.width(), root.height());
@@ -514,7 +514,7 @@ TEST(WMenuBar, DestroyedWhileAMenuIsOpen) {
   bar.reset();
   EXPECT_EQ(r.root.getPopup(), nullptr);
   EXPECT_EQ(r.root.numChildren(), 1); // the patch
-  r.host.type(XK_Down);
+  r.host.type(keys::Down);
   r.host.pointer(10, 30, 1);
   r.host.pointer(10, 30, 0);
 }

@@ -2,6 +2,7 @@
 // injected clock, and typed numbers in the text form.
 #include "wvw/WRange.h"
 
+#include "rfb/KeysymNames.h"
 #include "wvw/WCanvas.h"
 #include "wvw/WRangeText.h"
 
@@ -23,9 +24,9 @@ using testing_support::RecordingHandler;
 using testing_support::WidgetTestHost;
 using Events = std::vector<std::string>;
 
-namespace {
+namespace keys = rfb::keys;
 
-const uint32_t XK_Left = 0xFF51, XK_Right = 0xFF53;
+namespace {
 
 template <class R> struct Tree {
   explicit Tree(int lo, int hi, bool wrap) : range(lo, hi, wrap) {
@@ -82,11 +83,11 @@ TEST(WRange, SetValueAndRange) {
 TEST(WRange, KeysStepOnRelease) {
   Tree<wvw::WRange> t(0, 10, false);
   t.range.takeFocus();
-  t.host.press(XK_Right);
+  t.host.press(keys::Right);
   EXPECT_EQ(t.range.getValue(), 0);
-  t.host.release(XK_Right);
+  t.host.release(keys::Right);
   EXPECT_EQ(t.range.getValue(), 1);
-  t.host.type(XK_Left);
+  t.host.type(keys::Left);
   EXPECT_EQ(t.range.getValue(), 0);
 }
 

@@ -2,6 +2,7 @@
 // laid out, ranges, clipping, arrows with auto-repeat, paging and the wheel.
 #include "wvw/WScrollView.h"
 
+#include "rfb/KeysymNames.h"
 #include "wvw/WCanvas.h"
 
 #include "GoldenImage.h"
@@ -21,9 +22,9 @@ using rfb::Rect;
 using testing_support::ManualClock;
 using testing_support::WidgetTestHost;
 
-namespace {
+namespace keys = rfb::keys;
 
-const uint32_t XK_Control_L = 0xFFE3;
+namespace {
 
 // A view at (0, 0) of the given size in a root, holding a patch.
 struct Tree {
@@ -119,7 +120,7 @@ TEST(WScrollView, WheelScrollsAQuarterOfTheView) {
   t.host.pointer(50, 50, 0);
   EXPECT_EQ(t.view.getVisibleRect().tl, Point(0, 0));
   // With Control and both bars: right by a quarter of the width.
-  t.host.held.insert(XK_Control_L);
+  t.host.held.insert(keys::Control_L);
   t.host.pointer(50, 50, 16);
   t.host.pointer(50, 50, 0);
   EXPECT_EQ(t.view.getVisibleRect().tl, Point(50, 0));

@@ -2,6 +2,7 @@
 // the scrolled tab row, the titled header and the looks.
 #include "wvw/WTabSheets.h"
 
+#include "rfb/KeysymNames.h"
 #include "wvw/WCanvas.h"
 #include "wvw/WTitledTabSheets.h"
 
@@ -19,9 +20,9 @@ using rfb::Point;
 using rfb::Rect;
 using testing_support::WidgetTestHost;
 
-namespace {
+namespace keys = rfb::keys;
 
-const uint32_t XK_Tab = 0xFF09, XK_Control_L = 0xFFE3, XK_Shift_L = 0xFFE1;
+namespace {
 
 struct Veto : wvw::WTabSheets::Callback {
   bool sheetChanging(int oldIndex, int newIndex) override {
@@ -45,10 +46,10 @@ struct Tree {
     host.focusIn();
   }
   void ctrlTab(bool shift) {
-    host.held.insert(XK_Control_L);
+    host.held.insert(keys::Control_L);
     if (shift)
-      host.held.insert(XK_Shift_L);
-    host.type(XK_Tab);
+      host.held.insert(keys::Shift_L);
+    host.type(keys::Tab);
     host.held.clear();
   }
   Patch contents[3];

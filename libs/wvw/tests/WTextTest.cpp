@@ -2,6 +2,7 @@
 // and looks.
 #include "wvw/WText.h"
 
+#include "rfb/KeysymNames.h"
 #include "wvw/Style.h"
 #include "wvw/WCanvas.h"
 #include "wvw/WTextAutocomplete.h"
@@ -25,12 +26,11 @@ using testing_support::RecordingHandler;
 using testing_support::WidgetTestHost;
 using wvw::Widget;
 
+namespace keys = rfb::keys;
+
 namespace {
 
-const uint32_t XK_BackSpace = 0xFF08, XK_Tab = 0xFF09, XK_Home = 0xFF50, XK_Left = 0xFF51,
-               XK_Right = 0xFF53, XK_End = 0xFF57, XK_Delete = 0xFFFF, XK_Shift_L = 0xFFE1,
-               XK_Control_L = 0xFFE3, XK_Alt_L = 0xFFE9, XK_Return = 0xFF0D, XK_dead_acute = 0xFE51,
-               XK_EuroSign = 0x20AC, XK_eacute = 0xE9;
+const uint32_t XK_dead_acute = 0xFE51, XK_EuroSign = 0x20AC, XK_eacute = 0xE9;
 
 // A key with modifiers: 'S' Shift, 'C' Control, 'A' Alt.
 struct Key {
@@ -51,10 +51,10 @@ struct Field {
     for (const Key& k : ks) {
       std::string m = k.mods;
       for (char c : m)
-        host.press(c == 'S' ? XK_Shift_L : c == 'C' ? XK_Control_L : XK_Alt_L);
+        host.press(c == 'S' ? keys::Shift_L : c == 'C' ? keys::Control_L : keys::Alt_L);
       host.type(k.keysym);
       for (char c : m)
-        host.release(c == 'S' ? XK_Shift_L : c == 'C' ? XK_Control_L : XK_Alt_L);
+        host.release(c == 'S' ? keys::Shift_L : c == 'C' ? keys::Control_L : keys::Alt_L);
     }
   }
   void typeText(const char* s) {
@@ -89,20 +89,36 @@ TEST(WText, KeyTable) {
     int expectCaret, expectAnchor;
   } cases[] = {
       {"typing", 20, "", -1, -1, {{'a'}, {'b'}, {'c'}}, "abc", 3, 3},
-      {"left twice", 20, "abc", -1, -1, {{XK_Left}, {XK_Left}}, "abc", 1, 1},
-      {"home then shift+end", 20, "abc", -1, -1, {{XK_Home}, {XK_End, "S"}}, "abc", 3, 0},
-      {"shift+left then left", 20, "abc", -1, -1, {{XK_Left, "S"}, {XK_Left}}, "abc", 1, 1},
-      {"shift+right at the end", 20, "abc", -1, -1, {{XK_Right, "S"}}, "abc", 3, 3},
-      {"right over a two-byte character", 20, "\xC3\xA9x", 0, 0, {{XK_Right}}, "\xC3\xA9x", 2, 2},
-      {"ctrl+left from inside a word", 20, "foo  bar", 6, 6, {{XK_Left, "C"}}, "foo  bar", 5, 5},
-      {"ctrl+left twice", 20, "foo  bar", 6, 6, {{XK_Left, "C"}, {XK_Left, "C"}}, "foo  bar", 0, 0},
-      {"ctrl+right from the start", 20, "foo  bar", 0, 0, {{XK_Right, "C"}}, "foo  bar", 3, 3},
+      {"left twice", 20, "abc", -1, -1, {{keys::Left}, {keys::Left}}, "abc", 1, 1},
+      {"home then shift+end", 20, "abc", -1, -1, {{keys::Home}, {keys::End, "S"}}, "abc", 3, 0},
+      {"shift+left then left", 20, "abc", -1, -1, {{keys::Left, "S"}, {keys::Left}}, "abc", 1, 1},
+      {"shift+right at the end", 20, "abc", -1, -1, {{keys::Right, "S"}}, "abc", 3, 3},
+      {"right over a two-byte character",
+       20,
+       "\xC3\xA9x",
+       0,
+       0,
+       {{keys::Right}},
+       "\xC3\xA9x",
+       2,
+       2},
+      {"ctrl+left from inside a word", 20, "foo  bar", 6, 6, {{keys::Left, "C"}}, "foo  bar", 5, 5},
+      {"ctrl+left twice",
+       20,
+       "foo  bar",
+       6,
+       6,
+       {{keys::Left, "C"}, {keys::Left, "C"}},
+       "foo  bar",
+       0,
+       0},
+      {"ctrl+right from the start", 20, "foo  bar", 0, 0, {{keys::Right, "C"}}, "foo  bar", 3, 3},
       {"ctrl+right twice",
        20,
        "foo  bar",
        0,
        0,
-       {{XK_Right, "C"}, {XK_Right, "C"}},
+       {{keys::Right, "C"}, {keys::Right, "C"}},
        "foo  bar",
        8,
        8},
@@ -111,7 +127,7 @@ TEST(WText, KeyTable) {
        "foo bar",
        -1,
        -1,
-       {{XK_Left, "CS"}},
+       {{keys::Left, "CS"}},
        "foo bar",
        4,
        7},
@@ -120,7 +136,7 @@ TEST(WText, KeyTable) {
        "h\xC3\xA9llo w\xC3\xB6rld",
        -1,
        -1,
-       {{XK_Left, "C"}},
+       {{keys::Left, "C"}},
        "h\xC3\xA9llo w\xC3\xB6rld",
        7,
        7},
@@ -129,7 +145,7 @@ TEST(WText, KeyTable) {
        "a.,b",
        -1,
        -1,
-       {{XK_Left, "C"}, {XK_Left, "C"}},
+       {{keys::Left, "C"}, {keys::Left, "C"}},
        "a.,b",
        0,
        0},
@@ -139,7 +155,7 @@ TEST(WText, KeyTable) {
        "a\xC3\xA9",
        -1,
        -1,
-       {{XK_BackSpace}},
+       {{keys::BackSpace}},
        "a",
        1,
        1},
@@ -148,15 +164,15 @@ TEST(WText, KeyTable) {
        "a\xF0\x9F\x98\x80",
        -1,
        -1,
-       {{XK_BackSpace}},
+       {{keys::BackSpace}},
        "a",
        1,
        1},
-      {"backspace at the start", 20, "ab", 0, 0, {{XK_BackSpace}}, "ab", 0, 0},
-      {"backspace with a selection", 20, "abcd", 1, 3, {{XK_BackSpace}}, "ad", 1, 1},
-      {"delete", 20, "abc", 1, 1, {{XK_Delete}}, "ac", 1, 1},
-      {"delete at the end", 20, "abc", -1, -1, {{XK_Delete}}, "abc", 3, 3},
-      {"delete a selection", 20, "abcd", 3, 1, {{XK_Delete}}, "ad", 1, 1},
+      {"backspace at the start", 20, "ab", 0, 0, {{keys::BackSpace}}, "ab", 0, 0},
+      {"backspace with a selection", 20, "abcd", 1, 3, {{keys::BackSpace}}, "ad", 1, 1},
+      {"delete", 20, "abc", 1, 1, {{keys::Delete}}, "ac", 1, 1},
+      {"delete at the end", 20, "abc", -1, -1, {{keys::Delete}}, "abc", 3, 3},
+      {"delete a selection", 20, "abcd", 3, 1, {{keys::Delete}}, "ad", 1, 1},
       {"typing at the maximum length", 3, "abc", -1, -1, {{'d'}}, "abc", 3, 3},
       {"a multi-byte character that does not fit", 4, "abc", -1, -1, {{XK_eacute}}, "abc", 3, 3},
       {"a character that fits once the selection is gone",
@@ -171,7 +187,7 @@ TEST(WText, KeyTable) {
        3},
       {"a refused character keeps the selection", 3, "abc", 1, 2, {{XK_EuroSign}}, "abc", 1, 2},
       {"control and alt chords type nothing", 20, "", -1, -1, {{'a', "C"}, {'b', "A"}}, "", 0, 0},
-      {"control characters type nothing", 20, "", -1, -1, {{XK_Return}, {0xFF1B}}, "", 0, 0},
+      {"control characters type nothing", 20, "", -1, -1, {{keys::Return}, {0xFF1B}}, "", 0, 0},
       {"a dead key composes", 20, "", -1, -1, {{XK_dead_acute}, {'e'}}, "\xC3\xA9", 2, 2},
       {"a dead key before a key it does not compose with",
        20,
@@ -192,7 +208,7 @@ TEST(WText, KeyTable) {
        "",
        0,
        0},
-      {"home and end with shift", 20, "abc", 1, 1, {{XK_Home, "S"}}, "abc", 0, 1},
+      {"home and end with shift", 20, "abc", 1, 1, {{keys::Home, "S"}}, "abc", 0, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -221,7 +237,7 @@ TEST(WText, FilterAdmitsOnlyItsCharacters) {
 TEST(WText, ChangeNotifications) {
   Field f;
   f.rec.events.clear();
-  f.keys({{'a'}, {XK_Left}, {XK_Home, "S"}, {XK_Right}});
+  f.keys({{'a'}, {keys::Left}, {keys::Home, "S"}, {keys::Right}});
   EXPECT_EQ(f.rec.events, (std::vector<std::string>{"change field"}));
   f.text.setText("x");
   EXPECT_EQ(f.rec.events.size(), 2u);
@@ -349,7 +365,7 @@ TEST(WText, DragSelectsAndShiftClickExtends) {
   EXPECT_EQ(f.anchor(), 1);
   f.host.pointer(6 + 56, 12, 0); // moving without a button selects nothing more
   EXPECT_EQ(f.caret(), 5);
-  f.host.held.insert(XK_Shift_L);
+  f.host.held.insert(keys::Shift_L);
   f.host.pointer(6 + 56, 12, 1);
   f.host.pointer(6 + 56, 12, 0);
   EXPECT_EQ(f.caret(), 7);
@@ -367,7 +383,7 @@ TEST(WText, TabIntoTheFieldSelectsAll) {
   Field f(20, "abc");
   f.text.setSelection(1, 1);
   f.host.focusOut();
-  f.host.held.insert(XK_Tab);
+  f.host.held.insert(keys::Tab);
   f.host.focusIn();
   EXPECT_EQ(f.caret(), 3);
   EXPECT_EQ(f.anchor(), 0);
@@ -411,7 +427,7 @@ TEST(WText, LongTextScrollsToKeepTheCaretInView) {
   // the caret at the end is in view: a caret column right of the last glyph
   Rect caret = boxOf(pb, Widget::Black);
   EXPECT_LE(caret.br.x, 94);
-  f.keys({{XK_Home}});
+  f.keys({{keys::Home}});
   f.host.paint(&pb);
   // with the caret at the start, the text starts at the area's left edge
   EXPECT_TRUE(isColour(pb, 6, 8, Widget::Black) || isColour(pb, 7, 8, Widget::Black));
@@ -435,7 +451,7 @@ TEST(WTextAutocomplete, CompletionTable) {
       {"backspace removes the completion only",
        {"ab", "abc"},
        true,
-       {{'a'}, {XK_BackSpace}},
+       {{'a'}, {keys::BackSpace}},
        "a",
        1,
        1},
@@ -443,7 +459,7 @@ TEST(WTextAutocomplete, CompletionTable) {
       {"no match", {"ab"}, true, {{'x'}}, "x", 1, 1},
       {"case matters", {"Hello"}, true, {{'h'}}, "h", 1, 1},
       {"case ignored, the word's own case kept", {"Hello"}, false, {{'h'}, {'e'}}, "Hello", 5, 2},
-      {"moving does not complete", {"ab"}, true, {{'a'}, {XK_Left}, {XK_Right}}, "ab", 2, 2},
+      {"moving does not complete", {"ab"}, true, {{'a'}, {keys::Left}, {keys::Right}}, "ab", 2, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -520,9 +536,10 @@ TEST(WText, GoldenImage) {
 // maximum length and valid UTF-8, and caret and anchor stay on character
 // boundaries inside it.
 TEST(WText, RandomEditingKeepsTheInvariants) {
-  const uint32_t keys[] = {'a',       'Z',           ' ',      '.',     XK_eacute, XK_EuroSign,
-                           0x101F600, XK_Left,       XK_Right, XK_Home, XK_End,    XK_BackSpace,
-                           XK_Delete, XK_dead_acute, 'e',      'v'};
+  const uint32_t typed[] = {'a',          'Z',           ' ',       '.',
+                            XK_eacute,    XK_EuroSign,   0x101F600, keys::Left,
+                            keys::Right,  keys::Home,    keys::End, keys::BackSpace,
+                            keys::Delete, XK_dead_acute, 'e',       'v'};
   const char* mods[] = {"", "", "", "S", "C", "CS"};
   uint32_t seed = 12345;
   auto next = [&seed](uint32_t n) {
@@ -535,7 +552,7 @@ TEST(WText, RandomEditingKeepsTheInvariants) {
     f.host.hasClipboard = true;
     f.host.clipboard = "paste me \xC3\xA9!";
     for (int i = 0; i < 1500; i++) {
-      f.keys({{keys[next(sizeof(keys) / sizeof(keys[0]))], mods[next(6)]}});
+      f.keys({{typed[next(sizeof(typed) / sizeof(typed[0]))], mods[next(6)]}});
       std::string text = f.text.getText();
       ASSERT_LE(text.size(), max);
       std::vector<char> copy(text.begin(), text.end());

@@ -156,7 +156,7 @@ public:
   // every line they sent is already queued; the reader is given a moment
   // to take the queue.
   std::vector<std::string> syslogLines() {
-    for (int i = 0; i < 100; i++) {
+    for (int i = 0; i < 5000; i++) {
       int pending = 0;
       if (ioctl(log_, FIONREAD, &pending) != 0 || pending == 0)
         break;

@@ -14,7 +14,10 @@
 #include "tx/TXWParent.h"
 #include "tx/TXWRootLayout.h"
 #include "tx/TXWindow.h"
+#include "wvw/FontProp.h"
+#include "wvw/Style.h"
 #include "wvw/WCanvas.h"
+#include "wvw/Widget.h"
 #include "zav/Access.h"
 #include "zavconfig/zavext.h"
 
@@ -47,6 +50,9 @@ public:
 class ServerDialogsTest : public ::testing::Test, protected testing_support::TxEventPump {
 protected:
   void SetUp() override {
+    // The dialogs draw in the font zavconfig gives its widgets.
+    savedFont = wvw::Widget::getDefaultStyle()->font;
+    wvw::Widget::getDefaultStyle()->font = &wvw::FontProp::helv15_u;
     ASSERT_TRUE(xzav.start());
     server = xzav.server;
     dpy = xzav.dpy;
@@ -56,6 +62,7 @@ protected:
   void TearDown() override {
     TXWRootLayout::release(dpy);
     TXWindow::shutdown(dpy);
+    wvw::Widget::getDefaultStyle()->font = savedFont;
   }
   std::vector<std::string> requests() { return xzav.requests(); }
   void setConnections(const std::vector<std::string>& list) {
@@ -109,6 +116,7 @@ protected:
 
   XzavDouble* server = nullptr;
   testing_support::XzavTestServer xzav;
+  wvw::Font* savedFont = nullptr;
 };
 
 } // namespace

@@ -169,7 +169,7 @@ public:
   bool intruderClosed() {
     pollfd p = {intruder, POLLIN, 0};
     char byte;
-    return poll(&p, 1, 2000) == 1 && recv(intruder, &byte, 1, 0) <= 0;
+    return poll(&p, 1, 5000) == 1 && recv(intruder, &byte, 1, 0) <= 0;
   }
 
   std::string sends;
@@ -188,11 +188,13 @@ TEST_F(XServerConnectionTest, AConnectionThatSendsTooLittleDoesNotHoldUpTheServe
     writeBytes(dir.file("note.txt"), "came through");
     set("{\"push\": " + q(dir.file("note.txt")) + "}");
     Fetcher fetcher(connection->getExtension(), fetch.path());
+    // Held up, the wait would last until its deadline; the bound tells that
+    // from "at once" with room for a busy machine.
     auto begin = std::chrono::steady_clock::now();
-    connect(4000);
+    connect(30000);
     auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - begin);
-    EXPECT_LT(took.count(), 2000);
+    EXPECT_LT(took.count(), 5000);
     EXPECT_EQ(connection->getCookie(), 0u);
     EXPECT_TRUE(first->intruderClosed());
     ASSERT_TRUE(runUntil([&] { return fetcher.completed == 1; }, 20));

@@ -16,6 +16,7 @@
 #include "chat/ChatOptions.h"
 #include "chat/ChatState.h"
 #include "chat/ColourAllocator.h"
+#include "chat/ServerConn.h"
 #include "plat/Exception.h"
 #include "wvw/WMenuGroup.h"
 #include "wvw/WMenuItem.h"
@@ -42,7 +43,7 @@ public:
   void record(const char* what, bool value) {
     calls.push_back(std::string(what) + (value ? " 1" : " 0"));
     if (!connected)
-      throw plat::Exception("chat: no server connection");
+      throw plat::Exception(chat::ServerConn::noConnectionText);
   }
   bool connected = true;
   std::vector<std::string> calls;
@@ -191,10 +192,10 @@ TEST_F(ChatWindowTest, ClosingWithoutAConnectionShowsTheErrorAndGoesOn) {
   testing_support::sendDeleteWindow(x.dpy, window.win());
   ASSERT_NO_THROW(x.pumpUntil([&] { return window.errorBox() && window.errorBox()->isMapped(); }));
   ASSERT_NE(window.errorBox(), nullptr);
-  EXPECT_STREQ(window.errorBox()->label()->getText(), "chat: no server connection");
+  EXPECT_STREQ(window.errorBox()->label()->getText(), chat::ServerConn::noConnectionText);
   EXPECT_NE(window.errorBox()->icon(), nullptr);
   EXPECT_EQ(window.errorBox()->numButtons(), 1);
-  EXPECT_TRUE(log.logger.contains("chat: no server connection"));
+  EXPECT_TRUE(log.logger.contains(chat::ServerConn::noConnectionText));
   EXPECT_FALSE(window.isMapped());
   // The close went on: the history was saved.
   EXPECT_NE(readFile(dir.file("zavchat.xml")).find("kept"), std::string::npos);
@@ -241,7 +242,8 @@ TEST_F(ChatWindowTest, FocusChangesReachThePeerAndClearTheUrgencyHint) {
   ScopedCapture log("ChatWindowImpl", 100);
   x.run({"xdotool", "windowfocus", "--sync", std::to_string(other)});
   ASSERT_TRUE(x.pumpUntil([&] { return !window.isFocused(); }));
-  EXPECT_TRUE(log.logger.contains("notifyChatFocus exception: chat: no server connection"));
+  EXPECT_TRUE(log.logger.contains(std::string("notifyChatFocus exception: ") +
+                                  chat::ServerConn::noConnectionText));
   EXPECT_EQ(window.errorBox(), nullptr);
   XDestroyWindow(x.dpy, other);
 }

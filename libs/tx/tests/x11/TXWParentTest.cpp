@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "tx/TXWParent.h"
+#include "tx/TXWRootLayout.h"
 
 #include "TxTestDisplay.h"
 #include "TxTestWidgets.h"
@@ -10,6 +11,8 @@
 
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+
+#include <memory>
 
 using testing_support::TxTestDisplay;
 
@@ -261,4 +264,47 @@ TEST(TXWParent, ResizingTheWindowResizesTreeAndImage) {
   EXPECT_EQ(board.width(), 200);
   EXPECT_EQ(board.height(), 120);
   EXPECT_EQ(host.getImage()->width(), 200);
+}
+
+// A new root takes the old one's place everywhere: the old one is detached
+// and leaves the root layout, the new one is attached as map() would, and
+// the old one's later end does not touch the window.
+TEST(TXWParent, SetChildHandsTheShownWindowToTheNewRoot) {
+  TxTestDisplay x;
+  auto old = std::make_unique<Recorder>();
+  Recorder next;
+  TXWParent host(x.dpy, old.get());
+  showHost(x, host, 60, 60);
+  ASSERT_EQ(old->getParent(), &host);
+  host.setChild(&next);
+  EXPECT_EQ(old->getParent(), nullptr);
+  EXPECT_EQ(TXWRootLayout::get(x.dpy)->windowOf(old.get()), nullptr);
+  EXPECT_EQ(next.getParent(), &host);
+  EXPECT_EQ(TXWRootLayout::get(x.dpy)->windowOf(&next), &host);
+  old.reset();
+  EXPECT_EQ(host.getChild(), &next);
+  host.setContentSize(60, 60);
+  x.pumpFor(30);
+  int draws = next.draws;
+  next.invalidate();
+  EXPECT_TRUE(x.pumpUntil([&] { return next.draws > draws; }));
+}
+
+// The widgets a host window showed outlive it: one replaced before the
+// window went, and one the window let go of (setChild(nullptr)), may still
+// report damage and be destroyed without reaching the window.
+TEST(TXWParent, RootsLetGoOfOutliveTheirWindow) {
+  TxTestDisplay x;
+  for (bool replaced : {true, false}) {
+    SCOPED_TRACE(replaced ? "replaced" : "let go of");
+    auto old = std::make_unique<Recorder>();
+    Recorder next;
+    auto host = std::make_unique<TXWParent>(x.dpy, old.get());
+    showHost(x, *host, 60, 60);
+    host->setChild(replaced ? &next : nullptr);
+    host.reset();
+    old->invalidate();
+    x.pumpFor(30);
+    old.reset();
+  }
 }

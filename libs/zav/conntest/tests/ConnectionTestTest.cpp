@@ -30,7 +30,7 @@ struct Loop {
     timers.processTimers();
     mgr.getSelectManager()->doSelect(0, nullptr, nullptr, nullptr, timeoutMs);
   }
-  bool runUntil(const std::function<bool()>& pred, int maxPasses = 300) {
+  bool runUntil(const std::function<bool()>& pred, int maxPasses = 1000) {
     for (int i = 0; i < maxPasses && !pred(); i++)
       pass();
     return pred();

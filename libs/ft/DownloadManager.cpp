@@ -7,6 +7,7 @@
 #include "plat/LogWriter.h"
 #include "plat/Time.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -19,12 +20,6 @@ static plat::IntParameter
                     -1);
 
 namespace ft {
-
-namespace {
-// Far above any real folder: a listing beyond either is refused.
-constexpr std::size_t maxListingEntries = 1000000;
-constexpr std::uint64_t maxListingNameBytes = std::uint64_t(256) << 20;
-} // namespace
 
 DownloadManager::DownloadManager(Extension* extension_, ConnectionId connection_)
     : extension(extension_), connection(connection_) {
@@ -49,39 +44,67 @@ void DownloadManager::setShare(std::uint32_t id, std::uint32_t flags) {
   if (connection == 0 || id == shareId)
     return;
   entries.clear();
-  nameBytes = 0;
+  entryBytes = 0;
   shareId = id;
   shareFlags = flags;
   state = id != 0 ? shareToRequest : noShare;
   extension->scheduleWriteMsg(connection);
 }
 
+std::uint64_t DownloadManager::listingBytes(const ShareEntry* entry) {
+  std::uint64_t bytes = entry->name.size();
+  for (std::size_t i = 0; i < entry->attributes.size(); i++)
+    bytes += static_cast<std::uint64_t>(entry->attributes[i]->marshalledSize());
+  return bytes;
+}
+
+void DownloadManager::setListingBounds(std::size_t entries_, std::uint64_t bytes) {
+  maxEntries = entries_;
+  maxBytes = bytes;
+}
+
 void DownloadManager::addEntry(ShareEntry* entry) {
   std::unique_ptr<ShareEntry> owned(entry);
-  nameBytes += owned->name.size();
-  if (entries.size() >= maxListingEntries || nameBytes > maxListingNameBytes) {
-    refuseShare();
+  entryBytes += listingBytes(owned.get());
+  bool alone = entries.size() >= maxEntries || entryBytes > maxBytes;
+  // Shares still being downloaded keep their listings: a viewer that never
+  // sends their files must not make them add up without bound.
+  if (alone || entries.size() + heldEntries >= maxEntries || entryBytes + heldBytes > maxBytes) {
+    refuseShare(alone);
     return;
   }
   entries.push_back(owned.release());
 }
 
 void DownloadManager::handOverEntries(ManagedVector<ShareEntry>* to) {
+  heldEntries += entries.size();
+  heldBytes += entryBytes;
   to->takeAll(entries);
-  nameBytes = 0;
+  entryBytes = 0;
 }
 
-void DownloadManager::refuseShare() {
+void DownloadManager::listingReleased(const ManagedVector<ShareEntry>& listing) {
+  std::uint64_t bytes = 0;
+  for (std::size_t i = 0; i < listing.size(); i++)
+    bytes += listingBytes(listing[i]);
+  heldEntries -= std::min(heldEntries, listing.size());
+  heldBytes -= std::min(heldBytes, bytes);
+}
+
+void DownloadManager::refuseShare(bool alone) {
   std::uint32_t refused = shareId;
   entries.clear();
-  nameBytes = 0;
+  entryBytes = 0;
   // The rest of its listing finds no share to join.
   shareId = 0;
   state = noShare;
-  plat::ExceptionFmt reason("The files offered could not be received: their list is longer "
-                            "than %u entries or %u MB of names.",
-                            static_cast<unsigned>(maxListingEntries),
-                            static_cast<unsigned>(maxListingNameBytes >> 20));
+  plat::ExceptionFmt reason(alone ? "The files offered could not be received: their list is "
+                                    "longer than %u entries or %u MB of names."
+                                  : "The files offered could not be received: together with the "
+                                    "files still being received, the lists are longer than %u "
+                                    "entries or %u MB of names.",
+                            static_cast<unsigned>(maxEntries),
+                            static_cast<unsigned>(maxBytes >> 20));
   vlog.error("Share %u refused: %s", static_cast<unsigned>(refused), reason.str());
   extension->shareRefused(refused, reason.str());
   if (refused != 0) {
@@ -112,7 +135,7 @@ void DownloadManager::withdrawn(std::uint32_t id) {
     clearShareProxy();
   if (id == shareId) {
     entries.clear();
-    nameBytes = 0;
+    entryBytes = 0;
     shareId = 0;
     state = noShare;
   }

@@ -72,8 +72,9 @@ public:
   // Input from the extension's handlers.
   virtual void setShare(std::uint32_t shareId, std::uint32_t shareFlags);
   // Takes ownership of entry. A listing that grows beyond the bounds of
-  // a real folder is refused: the entries go, the share is released and
-  // the extension's share callbacks are told.
+  // a real folder, alone or together with the listings this connection's
+  // share proxies still hold, is refused: the entries go, the share is
+  // released and the extension's share callbacks are told.
   virtual void addEntry(ShareEntry* entry);
   // The end of the listing. Throws plat::Exception "Bad sequence number in
   // ready" when shareId is not the current share.
@@ -103,8 +104,21 @@ public:
 
   // The listing received for the current share, its id and its flags.
   virtual const ManagedVector<ShareEntry>& getEntries() const { return entries; }
-  // Moves the listing to a new share proxy (a big listing is not copied).
+  // Moves the listing to a new share proxy (a big listing is not copied);
+  // it counts in the bounds until the proxy gives it back.
   virtual void handOverEntries(ManagedVector<ShareEntry>* to);
+  // A share proxy made from this manager is gone with its listing.
+  void listingReleased(const ManagedVector<ShareEntry>& listing);
+
+  // The bounds of the listings a connection holds: entries, and bytes of
+  // names and attributes. The defaults are far above any real folder;
+  // tests set small ones.
+  static constexpr std::size_t defaultMaxEntries = 1000000;
+  static constexpr std::uint64_t defaultMaxBytes = std::uint64_t(256) << 20;
+  void setListingBounds(std::size_t entries, std::uint64_t bytes);
+  // What an entry counts in the bound of bytes: its name and its attributes
+  // as they travel.
+  static std::uint64_t listingBytes(const ShareEntry* entry);
   virtual std::uint32_t getShareId() const { return shareId; }
   virtual std::uint32_t getShareFlags() const { return shareFlags; }
   int getState() const { return static_cast<int>(state); }
@@ -139,10 +153,16 @@ private:
 
   enum : std::uint32_t { noShare = 0, shareToRequest = 1, shareRequested = 2, listingComplete = 3 };
 
-  void refuseShare();
+  // alone: the listing is too long by itself, else with those held.
+  void refuseShare(bool alone);
 
   ManagedVector<ShareEntry> entries;
-  std::uint64_t nameBytes = 0; // the names of the entries
+  std::uint64_t entryBytes = 0; // of the listing being received
+  // The listings handed to share proxies that are still there.
+  std::size_t heldEntries = 0;
+  std::uint64_t heldBytes = 0;
+  std::size_t maxEntries = defaultMaxEntries;
+  std::uint64_t maxBytes = defaultMaxBytes;
   std::uint32_t shareId = 0;
   std::uint32_t shareFlags = 0;
   std::set<std::uint32_t> releases;

@@ -28,6 +28,9 @@ static plat::IntParameter ftConcurrency("ftConcurrency",
 
 namespace ft {
 
+// Files being started, in any downloader.
+static int startsUnderWay = 0;
+
 static bool systemFileExists(const char* path) {
   return plat::fileExists(path);
 }
@@ -130,9 +133,12 @@ void ShareDownloader::Download::resolve(const std::string& path, int tries) {
   throw plat::Exception("Too many name clashes");
 }
 
-ShareDownloader::ShareDownloader() = default;
+ShareDownloader::ShareDownloader() {
+  OpenFileBudget::downloads().addWaiter(this);
+}
 
 ShareDownloader::~ShareDownloader() {
+  OpenFileBudget::downloads().removeWaiter(this);
   // A stream left running would report to a downloader that is gone: the
   // files in flight are aborted. Their ends find no record any more.
   std::list<DownloadPtr> all;
@@ -191,7 +197,14 @@ void ShareDownloader::download(ShareProxy* share, const char* folder) {
 }
 
 bool ShareDownloader::startNext(const DownloadPtr& d, size_t k) {
+  // Counted outside the object: a report made while starting may destroy
+  // the downloader.
+  struct Starting {
+    Starting() { startsUnderWay++; }
+    ~Starting() { startsUnderWay--; }
+  } starting;
   ShareProxy* share = d->share;
+  d->slots[k].waiting = false;
   for (;;) {
     if (d->next >= share->size()) {
       for (const Download::Slot& slot : d->slots)
@@ -201,6 +214,12 @@ bool ShareDownloader::startNext(const DownloadPtr& d, size_t k) {
       return false;
     }
     const ShareEntry* e = (*share)[d->next];
+    DownloadManager* owner = share->getManager();
+    if (!e->isDirectory() && owner && owner->getConnection() != 0 &&
+        !OpenFileBudget::downloads().available(owner->getConnection())) {
+      d->slots[k].waiting = true;
+      return true;
+    }
     if (callback)
       callback->downloadNote(d->id, e->getName());
     try {
@@ -224,9 +243,11 @@ bool ShareDownloader::startNext(const DownloadPtr& d, size_t k) {
         if (!plat::isDirectory(parent.c_str()))
           plat::mkDirWithParents(parent.c_str(), true, false);
         DownloadManager* manager = share->getManager();
-        if (!manager)
+        if (!manager || manager->getConnection() == 0)
           throw plat::Exception("The files are no longer available.");
-        FileStream* stream = new FileStream(path.c_str(), e, this);
+        FileStream* stream =
+            new FileStream(path.c_str(), e, this,
+                           OpenFileBudget::downloads().take(manager->getConnection()));
         FileId fid{share->getShareId(), d->next};
         manager->addStream(fid, stream);
         d->slots[k].stream = stream;
@@ -370,6 +391,28 @@ bool ShareDownloader::resume(Id id) {
   }
   // A download that ended meanwhile has reported its end.
   return result && !d->removed;
+}
+
+void ShareDownloader::filesFreed() {
+  // A ticket that comes back while a file is being started is one that the
+  // start took and gave up itself.
+  if (startsUnderWay > 0)
+    return;
+  // A start may end downloads (or add none): walk a copy, in the order the
+  // downloads began.
+  std::list<DownloadPtr> order(downloads);
+  for (const DownloadPtr& d : order) {
+    for (size_t k = 0; k < d->slots.size() && !d->removed; k++) {
+      if (!d->slots[k].waiting)
+        continue;
+      DownloadManager* manager = d->share->getManager();
+      if (manager && manager->getConnection() != 0 &&
+          !OpenFileBudget::downloads().available(manager->getConnection()))
+        break;
+      if (!startNext(d, k))
+        break;
+    }
+  }
 }
 
 void ShareDownloader::showMessage(const char* text) {

@@ -3,10 +3,13 @@
 // manager with up to "ftConcurrency" files in flight, gives every file and
 // folder a local name that does not clash with what is on disk, and reports
 // progress, failures and completion to one callback (the downloads list).
+// Files beyond the program's budget of open download files wait their turn:
+// a slot that finds no ticket stays free until a file closes anywhere.
 // Owns its download records, each holding one reference to its share; the
 // file streams belong to the download managers, the callback to its user.
 #pragma once
 
+#include "ft/OpenFileBudget.h"
 #include "ft/unix/FileStream.h"
 
 #include <cstdint>
@@ -23,7 +26,7 @@ namespace ft {
 class DownloadManager;
 class ShareProxy;
 
-class ShareDownloader : public FileStream::Callback {
+class ShareDownloader : public FileStream::Callback, private OpenFileBudget::Waiter {
 public:
   // (the share's download manager, the share id).
   using Id = std::pair<std::uint64_t, std::uint64_t>;
@@ -52,6 +55,9 @@ public:
       FileStream* stream = nullptr;
       std::uint32_t entry = ~std::uint32_t(0);
       std::uint64_t onDisk = 0;
+      // Free only because no file may be opened now: started again when a
+      // file closes.
+      bool waiting = false;
     };
 
     Download(ShareProxy* share, const std::string& folder, int slots);
@@ -122,6 +128,9 @@ public:
   void failed(FileStream* stream, const char* message) override;
 
 private:
+  // OpenFileBudget::Waiter: starts waiting slots, oldest download first.
+  void filesFreed() override;
+
   using DownloadPtr = std::shared_ptr<Download>;
 
   DownloadPtr find(Id id) const;

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <memory>
+#include <strings.h>
 
 namespace {
 
@@ -75,10 +76,20 @@ void ShareEntry::unmarshal(rdr::InStream* is) {
   for (std::uint32_t i = 0; i < count; i++) {
     std::unique_ptr<FileAttributes> attribute(new FileAttributes());
     attribute->unmarshal(is);
-    if (attributeFilter && !attributeFilter->accept(attribute.get()))
+    // The program keeps what it uses, once: a peer repeating an attribute
+    // must not multiply what an entry holds.
+    if (attributeFilter &&
+        (!attributeFilter->accept(attribute.get()) || hasAttribute(attribute->getName())))
       continue;
     attributes.push_back(attribute.release());
   }
+}
+
+bool ShareEntry::hasAttribute(const char* attributeName) const {
+  for (std::size_t i = 0; i < attributes.size(); i++)
+    if (strcasecmp(attributes[i]->getName(), attributeName) == 0)
+      return true;
+  return false;
 }
 
 void ShareEntry::validate() {

@@ -43,8 +43,10 @@ public:
 
   int marshalledSize() const;
   void marshal(rdr::OutStream* os) const;
-  // Reads an entry in wire order; attributes the installed filter refuses
-  // are dropped. Fields keep the values read so far when the stream fails.
+  // Reads an entry in wire order. With a filter installed, attributes it
+  // refuses are dropped, and so is a second attribute of a name (ignoring
+  // case) the entry already holds. Fields keep the values read so far when
+  // the stream fails.
   void unmarshal(rdr::InStream* is);
   // Checks a received name (throws plat::Exception); see checkName.
   void validate();
@@ -59,6 +61,8 @@ public:
 
   // Takes ownership of attribute.
   void addAttribute(FileAttributes* attribute) { attributes.push_back(attribute); }
+  // An attribute of that name, ignoring case, is held.
+  bool hasAttribute(const char* attributeName) const;
 
   const char* getName() const { return name.c_str(); }
   void setName(const char* n) { name = n; }

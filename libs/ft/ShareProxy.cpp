@@ -24,6 +24,7 @@ ShareProxy::ShareProxy(DownloadManager* manager_, Extension* extension_)
 
 ShareProxy::~ShareProxy() {
   if (manager) {
+    manager->listingReleased(*this);
     manager->queueRelease(shareId);
     // The release stays queued when the peer cannot take it now.
     farewell(vlog, "Releasing a share", [this] { manager->sendReleases(); });

@@ -20,10 +20,6 @@ namespace ft {
 namespace {
 constexpr int pauseLogLevel = 101;
 constexpr std::uint64_t maxChunk = 65535;
-// Bounds on what one connection can make this side hold: open files (far
-// above any real viewer's concurrency) and refusals not yet sent.
-constexpr std::size_t maxOpenFiles = 64;
-constexpr std::size_t maxUnsentRefusals = 256;
 } // namespace
 
 std::uint32_t UploadManager::drawShareId() {
@@ -236,17 +232,20 @@ bool UploadManager::handleShareRequest(ConnectionId connection, std::uint32_t sh
 bool UploadManager::handleFileRequest(ConnectionId connection, const char* name, FileId id,
                                       std::uint64_t limit, std::uint64_t start, std::uint64_t end,
                                       bool compressed) {
-  std::size_t open = 0, refusals = 0;
+  std::size_t refusals = 0;
   auto held = uploads.find(connection);
   if (held != uploads.end())
     for (const std::unique_ptr<Upload>& u : held->second)
-      ++(u->is ? open : refusals);
-  // A peer that floods requests without reading the answers gets no more
-  // answers: its refusals would pile up without bound.
+      refusals += !u->is;
+  // A peer that floods requests without reading the answers would make its
+  // refusals pile up without bound, and a request dropped instead would
+  // never be answered: the peer's file transfer ends.
   if (refusals >= maxUnsentRefusals) {
-    vlog.debug("File request for %s dropped: %u refusals not yet sent", name ? name : "",
-               static_cast<unsigned>(refusals));
-    return false;
+    plat::ExceptionFmt e("File transfer ended: the viewer asked for files without reading the "
+                         "answers (%u refusals not sent)",
+                         static_cast<unsigned>(refusals));
+    vlog.error("%s", e.str());
+    throw e;
   }
   std::unique_ptr<Upload> upload(new Upload());
   upload->name = name ? name : "";
@@ -262,9 +261,12 @@ bool UploadManager::handleFileRequest(ConnectionId connection, const char* name,
   if (!entry) {
     plat::ExceptionFmt e("File not shared: %s", upload->name.c_str());
     failure = e.str();
-  } else if (open >= maxOpenFiles) {
+  } else if (!(upload->ticket = OpenFileBudget::uploads().take(connection)).held()) {
+    OpenFileBudget& budget = OpenFileBudget::uploads();
     plat::ExceptionFmt e("Too many files requested at once (at most %u): %s",
-                         static_cast<unsigned>(maxOpenFiles), upload->name.c_str());
+                         static_cast<unsigned>(
+                             std::min(budget.perConnectionBound(), budget.totalBound())),
+                         upload->name.c_str());
     vlog.status("%s", e.str());
     failure = e.str();
   } else {
@@ -284,6 +286,7 @@ bool UploadManager::handleFileRequest(ConnectionId connection, const char* name,
     upload->end = end;
     upload->compression = compressed ? -1 : 0;
   } else {
+    upload->ticket.giveBack();
     upload->hasError = true;
     upload->error = failure;
     upload->compression = -1;

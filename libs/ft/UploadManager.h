@@ -10,6 +10,7 @@
 #include "ft/FileId.h"
 #include "ft/FileProxy.h"
 #include "ft/ManagedVector.h"
+#include "ft/OpenFileBudget.h"
 #include "ft/PartialShareEnum.h"
 
 #include <cstdint>
@@ -44,6 +45,9 @@ public:
   // One requested file being sent.
   struct Upload {
     std::string name;
+    // Counts the open file in the program's upload budget; given back after
+    // the file is closed (members go in reverse order).
+    OpenFileBudget::Ticket ticket;
     std::unique_ptr<rdr::InStream> is; // none for a failed request
     FileId id;
     std::uint64_t position = 0;
@@ -55,6 +59,9 @@ public:
     bool paused = false;
     int compression = -1; // -1 undecided, 1 compress, 0 do not
   };
+
+  // Refusals of one connection that may wait to be sent.
+  static constexpr std::size_t maxUnsentRefusals = 256;
 
   explicit UploadManager(Extension* extension);
   virtual ~UploadManager();
@@ -73,6 +80,9 @@ public:
   void advertise(ConnectionId connection);
   bool handleShareRequest(ConnectionId connection, std::uint32_t shareId, const char* directory,
                           std::uint32_t depth);
+  // Opens the file and keeps the upload, or keeps the refusal to report.
+  // A peer that does not read its answers ends its file transfer: throws
+  // plat::Exception once maxUnsentRefusals refusals wait to be sent.
   bool handleFileRequest(ConnectionId connection, const char* name, FileId id, std::uint64_t limit,
                          std::uint64_t start, std::uint64_t end, bool compressed);
   void handleByteLimit(ConnectionId connection, FileId id, std::uint64_t limit);

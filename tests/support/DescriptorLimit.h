@@ -1,7 +1,8 @@
 // Lets a test open a descriptor with a high number by raising the soft
 // descriptor limit for the life of the object (the old limit comes back
 // after), so code that must refuse descriptors select() cannot wait for can
-// be tested.
+// be tested; or, set exactly, gives the test (and the programs it starts) the
+// usual limit of a desktop session, or one lower, whatever the machine's is.
 #pragma once
 
 #include <sys/resource.h>
@@ -10,13 +11,19 @@ namespace testing_support {
 
 class DescriptorLimit {
 public:
-  explicit DescriptorLimit(int number) {
-    if (getrlimit(RLIMIT_NOFILE, &old_) != 0 || old_.rlim_max <= rlim_t(number) + 10)
+  enum Mode { Above, Exactly };
+
+  // Above: room for a descriptor numbered `number` (and a few more).
+  // Exactly: the soft limit is `number`.
+  explicit DescriptorLimit(int number, Mode mode = Above) {
+    rlim_t wanted = mode == Above ? rlim_t(number) + 10 : rlim_t(number);
+    if (getrlimit(RLIMIT_NOFILE, &old_) != 0 || old_.rlim_max < wanted ||
+        (mode == Above && old_.rlim_max == wanted))
       return;
-    struct rlimit raised = old_;
-    if (raised.rlim_cur <= rlim_t(number) + 10)
-      raised.rlim_cur = rlim_t(number) + 10;
-    raised_ = setrlimit(RLIMIT_NOFILE, &raised) == 0;
+    struct rlimit changed = old_;
+    if (mode == Exactly || changed.rlim_cur <= wanted)
+      changed.rlim_cur = wanted;
+    raised_ = setrlimit(RLIMIT_NOFILE, &changed) == 0;
   }
   ~DescriptorLimit() {
     if (raised_)

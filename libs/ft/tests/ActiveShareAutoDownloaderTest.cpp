@@ -11,6 +11,7 @@
 #include "plat/ParameterSet.h"
 #include "plat/unix/Passwd.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <new>
 #include <unistd.h>
@@ -169,6 +170,43 @@ TEST_F(AutoDownloaderTest, AListingBeyondAMillionEntriesIsRefusedAndTheUserTold)
 
 TEST_F(AutoDownloaderTest, AListingBeyond256MiBOfNamesIsRefusedAndTheUserTold) {
   refusesOneEntryBeyond(ft_test::listingNameBound, ft_test::longestName);
+}
+
+// A share still being downloaded (its viewer sends no data) keeps its
+// listing: a second share that takes the listings of the connection past a
+// million entries together is refused, the user told and the share released
+// at the peer.
+TEST_F(AutoDownloaderTest, ListingsStillDownloadingCountTogetherAgainstTheBound) {
+  ScopedParam p("FetchDir", dir.path().c_str());
+  make(nullptr);
+  Viewer& v = viewers[0];
+  ft::ConnectionId id = ft::Extension::idOf(&v.conn);
+  send(v, Bytes().u32(1).u32(7).u8(0).u32(1));
+  ft::DownloadManager* download = ext.getDownloadManager(id);
+  ft_test::fillListing(download, 600000);
+  send(v, Bytes().u32(3).u32(7).u32(0));
+  EXPECT_EQ(auto_->downloadCount(), 1u);
+  send(v, Bytes().u32(1).u32(8).u8(0).u32(1));
+  ft_test::fillListing(download, 400000);
+  EXPECT_EQ(download->getEntries().size(), 400000u);
+  send(v, Bytes().u32(3).u32(8).u32(1).entry("g", 0, 4));
+  send(v, Bytes().u32(3).u32(8).u32(0));
+  EXPECT_EQ(reports.log,
+            std::vector<std::string>({"started", "message The files offered could not be "
+                                                 "received: together with the files still being "
+                                                 "received, the lists are longer than 1000000 "
+                                                 "entries or 256 MB of names."}));
+  EXPECT_TRUE(download->getEntries().empty());
+  EXPECT_EQ(auto_->downloadCount(), 1u);
+  ft_test::RecordingExtension peer;
+  FramedConnection peerConn;
+  FramedPump pump;
+  peer.addConnection(&peerConn);
+  pump.in.feed(v.conn.out.bytes());
+  pump.run(&peer, &peerConn);
+  EXPECT_EQ(std::count(peer.calls.begin(), peer.calls.end(), "ShareRelease 8"), 1);
+  EXPECT_EQ(std::count(peer.calls.begin(), peer.calls.end(), "ShareRelease 7"), 0);
+  peer.removeConnection(&peerConn);
 }
 
 TEST_F(AutoDownloaderTest, AShareWithoutTheFetchFlagIsLeftAlone) {

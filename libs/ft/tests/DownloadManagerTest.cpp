@@ -10,6 +10,7 @@
 #include "ft/unix/UnixFileTransferManager.h"
 #include "plat/ParameterSet.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -348,6 +349,75 @@ TEST(UnixFileTransferManagerTest, FiltersAttributesOnlyWhileItExists) {
   ext.extensionEnabled(&conn, "FileTransfer");
   EXPECT_EQ(ext.getDownloadManager(ft::Extension::idOf(&conn)), nullptr);
   ext.closeConnection(&conn);
+}
+
+} // namespace
+
+namespace {
+
+// The listing of share sid: n four-byte files named <prefix><i>, each with a
+// "UNIX" attribute when withMode is set.
+Bytes listing(std::uint32_t sid, int n, const std::string& prefix, bool withMode = false) {
+  Bytes b;
+  b.u32(3).u32(sid).u32(static_cast<std::uint32_t>(n));
+  for (int i = 0; i < n; i++) {
+    b.str(prefix + std::to_string(i)).u64(4).u64(0).u64(0).u64(0).u32(0);
+    if (withMode)
+      b.u32(1).u8(4).raw("UNIX").u32(2).u16(0100644);
+    else
+      b.u32(0);
+  }
+  return b;
+}
+
+// The listings a connection holds add up: a share proxy's listing counts
+// with the next share's until the proxy is gone. Past the bound the new
+// share is refused, its entries dropped and the share released at the peer.
+TEST_F(DownloadManagerTest, TheListingsOfAConnectionAreBoundedTogether) {
+  download->setListingBounds(10, 1 << 20);
+  send(Bytes().u32(1).u32(7).u8(0).u32(1));
+  send(listing(7, 6, "a"));
+  send(Bytes().u32(3).u32(7).u32(0));
+  ft::ShareProxy* first = ext.getActiveShare();
+  ASSERT_NE(first, nullptr);
+  first->unref();
+  peerSaw();
+
+  send(Bytes().u32(1).u32(8).u8(0).u32(1));
+  send(listing(8, 6, "b"));
+  send(Bytes().u32(3).u32(8).u32(0));
+  std::vector<std::string> saw = peerSaw();
+  EXPECT_EQ(std::count(saw.begin(), saw.end(), "ShareRelease 8"), 1);
+  EXPECT_TRUE(download->getEntries().empty());
+  EXPECT_EQ(download->getShareId(), 0u);
+  first = ext.getActiveShare();
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->getShareId(), 7u);
+  first->unref();
+
+  // The first share withdrawn, its listing no longer counts.
+  send(Bytes().u32(1).u32(7).u8(1).u32(0));
+  EXPECT_EQ(ext.getActiveShare(), nullptr);
+  send(Bytes().u32(1).u32(9).u8(0).u32(1));
+  send(listing(9, 9, "c"));
+  send(Bytes().u32(3).u32(9).u32(0));
+  ft::ShareProxy* third = ext.getActiveShare();
+  ASSERT_NE(third, nullptr);
+  EXPECT_EQ(third->size(), 9u);
+  third->unref();
+}
+
+// Attribute bytes count with the names: 47 entries a0..a46 with a "UNIX"
+// attribute (11 bytes on the wire each) come to 131 + 517 = 648 bytes; one
+// more crosses 650, though all the names together come to 133.
+TEST_F(DownloadManagerTest, AttributeBytesCountInTheListingBound) {
+  download->setListingBounds(1000, 650);
+  send(Bytes().u32(1).u32(7).u8(0).u32(1));
+  send(listing(7, 47, "a", true));
+  EXPECT_EQ(download->getEntries().size(), 47u);
+  send(listing(7, 1, "b", true));
+  EXPECT_TRUE(download->getEntries().empty());
+  EXPECT_EQ(download->getShareId(), 0u);
 }
 
 } // namespace

@@ -89,7 +89,7 @@ protected:
 };
 
 TEST_F(FileStreamTest, AFreshStreamGrantsItsBufferAndMoreAsBytesReachTheDisk) {
-  ft::FileStream* s = open(1000000);
+  ft::FileStream* s = open(100000);
   EXPECT_EQ(s->getLimit(), 262144u);
   put(s, pattern(100000));
   EXPECT_EQ(s->getLimit(), 362144u);
@@ -100,7 +100,7 @@ TEST_F(FileStreamTest, AFreshStreamGrantsItsBufferAndMoreAsBytesReachTheDisk) {
 }
 
 TEST_F(FileStreamTest, APausedStreamBuffersAndWritesEverythingOnResume) {
-  ft::FileStream* s = open(300000);
+  ft::FileStream* s = open(262144);
   s->paused = true;
   EXPECT_EQ(s->getLimit(), 0u);
   std::string data = pattern(262144);
@@ -126,6 +126,27 @@ TEST_F(FileStreamTest, AFailureRemovesThePartialFileEvenWhilePaused) {
     s->finish("Connection closed");
     EXPECT_EQ(cb.log, std::vector<std::string>({"failed Connection closed"}));
     EXPECT_FALSE(exists(path)) << paused;
+  }
+}
+
+// A source that ends a file before its announced size has not sent the
+// file: the download fails and the partial file goes, also when the end
+// waited for a pause.
+TEST_F(FileStreamTest, AFileEndingBeforeItsAnnouncedSizeFails) {
+  for (bool paused : {false, true}) {
+    SCOPED_TRACE(paused);
+    cb.log.clear();
+    ft::FileStream* s = open(10);
+    s->paused = paused;
+    put(s, "abcdef");
+    s->finish("");
+    if (paused) {
+      EXPECT_TRUE(cb.log.empty());
+      s->paused = false;
+      EXPECT_FALSE(s->flushBuffer());
+    }
+    EXPECT_EQ(cb.log, std::vector<std::string>({"failed The file ended after 6 of its 10 bytes"}));
+    EXPECT_FALSE(exists(path));
   }
 }
 

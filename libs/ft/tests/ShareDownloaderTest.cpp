@@ -602,6 +602,52 @@ TEST_F(ShareDownloaderTest, FolderModesAreAppliedOnceTheirFilesAreWritten) {
   EXPECT_EQ(testing_support::readFile(at("ro/f")), "x");
 }
 
+// Ten shares of eight files from a viewer that sends no data: 64 files are
+// open at once, the rest wait; each file that ends lets the oldest waiting
+// download start its next file, and all of them arrive in turn.
+TEST_F(ShareDownloaderTest, FilesBeyondTheOpenFileBoundWaitTheirTurn) {
+  const std::uint32_t shares = 10;
+  std::vector<ft::ShareProxy*> held;
+  for (std::uint32_t sid = 20; sid < 20 + shares; sid++) {
+    send(Bytes().u32(1).u32(sid).u8(0).u32(1));
+    Bytes listing;
+    listing.u32(3).u32(sid).u32(8);
+    for (int i = 0; i < 8; i++)
+      listing.entry("s" + std::to_string(sid) + "/f" + std::to_string(i), 0, 4);
+    send(listing);
+    send(Bytes().u32(3).u32(sid).u32(0));
+    held.push_back(ext.getActiveShare());
+    ASSERT_NE(held.back(), nullptr);
+    sd->download(held.back(), dir.path().c_str());
+  }
+  std::vector<std::string> requests = peerSaw("FileReq");
+  EXPECT_EQ(requests.size(), 64u);
+  EXPECT_EQ(requests.back().compare(0, 14, "FileReq s27/f7"), 0) << requests.back();
+  EXPECT_EQ(ft::OpenFileBudget::downloads().held(id()), 64u);
+
+  auto deliver = [&](std::uint32_t sid, std::uint32_t file) {
+    send(Bytes().u32(6).u32(sid).u32(file).u16(4).raw("data"));
+    send(Bytes().u32(6).u32(sid).u32(file).u16(0));
+  };
+  deliver(23, 5);
+  requests = peerSaw("FileReq");
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].compare(0, 14, "FileReq s28/f0"), 0) << requests[0];
+  for (std::uint32_t sid = 20; sid < 20 + shares; sid++)
+    for (std::uint32_t file = 0; file < 8; file++)
+      if (sid != 23 || file != 5)
+        deliver(sid, file);
+  EXPECT_EQ(sd->downloadCount(), 0u);
+  EXPECT_EQ(std::count(reports.log.begin(), reports.log.end(), "complete"), long(shares));
+  EXPECT_EQ(ft::OpenFileBudget::downloads().held(), 0u);
+  for (std::uint32_t sid = 20; sid < 20 + shares; sid++)
+    for (int i = 0; i < 8; i++)
+      EXPECT_EQ(testing_support::readFile(at("s" + std::to_string(sid) + "/f" + std::to_string(i))),
+                "data");
+  for (ft::ShareProxy* s : held)
+    s->unref();
+}
+
 TEST_F(ShareDownloaderTest, ShowMessageGoesToTheCallback) {
   sd->showMessage("hello");
   EXPECT_EQ(reports.log.back(), "message hello");

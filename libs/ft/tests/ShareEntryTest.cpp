@@ -130,6 +130,22 @@ TEST(ShareEntryTest, TheInstalledFilterKeepsOnlyUnixAttributes) {
   EXPECT_EQ(e.attributes.size(), 3u);
 }
 
+// A peer repeating the one attribute the program keeps (200 times, in any
+// case) leaves the entry holding the first only.
+TEST(ShareEntryTest, TheInstalledFilterKeepsOneAttributeOfEachKind) {
+  Bytes b;
+  b.str("f").u64(1).u64(0).u64(0).u64(0).u32(0).u32(200);
+  for (int i = 0; i < 200; i++)
+    b.u8(4).raw(i % 2 ? "UNIX" : "unix").u32(2).u16(static_cast<std::uint16_t>(0100600 + i % 8));
+  UnixOnly filter;
+  rdr::MemInStream in(b.b.data(), static_cast<int>(b.b.size()));
+  ShareEntry e;
+  e.unmarshal(&in);
+  EXPECT_EQ(in.avail(), 0);
+  ASSERT_EQ(e.attributes.size(), 1u);
+  EXPECT_EQ(ft::unixModeOf(&e), 0100600u);
+}
+
 TEST(ShareEntryTest, HostileLengthsAreRefusedBeforeAllocating) {
   std::vector<std::uint8_t> longName = Bytes().u32(1025).raw(std::string(1025, 'a')).b;
   rdr::MemInStream in1(longName.data(), static_cast<int>(longName.size()));

@@ -6,6 +6,7 @@
 #include "OpenDescriptors.h"
 #include "RecordingExtension.h"
 #include "TempDir.h"
+#include "ThrownMessage.h"
 #include "ft/proxy/Extension.h"
 #include "ft/unix/ShareWriter.h"
 
@@ -181,15 +182,26 @@ TEST_F(UploadManagerTest, FilesInFlightAreBoundedPerConnection) {
   EXPECT_EQ(peerSaw(), (std::vector<std::string>{"FileData " + ids + " data", "FileEOF " + ids}));
 }
 
-TEST_F(UploadManagerTest, RefusalsAPeerDoesNotReadAreBounded) {
+// A peer that asks for files without reading the answers: its refusals are
+// kept up to the bound, each answered once it reads again; the next request
+// would be left without an answer, and ends its file transfer instead.
+TEST_F(UploadManagerTest, ARequestBeyondTheUnsentRefusalsEndsTheFileTransfer) {
   writeFile(dir.file("f"), "data");
   std::uint32_t sid = share({"f"});
   peerSaw();
   conn.hasWriter = false;
-  for (std::uint32_t i = 0; i < 1000; i++)
+  auto request = [&](std::uint32_t i) {
     send(Bytes().u32(4).str("nope").u32(sid).u32(i).u64(100));
+  };
+  for (std::uint32_t i = 0; i < 256; i++)
+    request(i);
   ASSERT_NE(upload.getUploads(id()), nullptr);
   EXPECT_EQ(upload.getUploads(id())->size(), 256u);
+  ScopedCapture log("UploadManager", 0);
+  EXPECT_EQ(testing_support::thrownMessage([&] { request(256); }),
+            "File transfer ended: the viewer asked for files without reading the answers (256 "
+            "refusals not sent)");
+  EXPECT_TRUE(log.logger.contains("File transfer ended: the viewer asked for files"));
   conn.hasWriter = true;
   turns(600);
   EXPECT_EQ(peerSaw().size(), 2u * 256);

@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 static plat::LogWriter vlog("FileStream");
 
@@ -30,9 +31,10 @@ int bufferCapacity() {
 
 } // namespace
 
-FileStream::FileStream(const char* path_, const ShareEntry* entry, Callback* callback_)
-    : callback(callback_), path(path_), file(path_), capacity(bufferCapacity()), buffer(capacity),
-      announcedSize(entry->size) {
+FileStream::FileStream(const char* path_, const ShareEntry* entry, Callback* callback_,
+                       OpenFileBudget::Ticket ticket_)
+    : callback(callback_), path(path_), ticket(std::move(ticket_)), file(path_),
+      capacity(bufferCapacity()), buffer(capacity), announcedSize(entry->size) {
   PLAT_ASSERT_MSG(callback, "callback");
   // Applied to the open descriptor: the path may have been replaced since
   // the file was made, and a viewer's mode must not plant set-id or
@@ -174,6 +176,15 @@ void FileStream::finish(const char* message) {
     pendingMessage.clear();
     if (!paused)
       flushBuffer();
+    return;
+  }
+  if (total < announcedSize) {
+    // The source ended the file early: what arrived is not the file.
+    plat::ExceptionFmt e("The file ended after %llu of its %llu bytes",
+                         static_cast<unsigned long long>(total),
+                         static_cast<unsigned long long>(announcedSize));
+    vlog.error("%s: %s", path.c_str(), e.str());
+    fail(e.str());
     return;
   }
   callback->complete(this);

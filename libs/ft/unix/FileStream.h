@@ -9,6 +9,7 @@
 #pragma once
 
 #include "ft/DownloadManager.h"
+#include "ft/OpenFileBudget.h"
 #include "plat/FileDescriptor.h"
 #include "rdr/CircularInStream.h"
 
@@ -35,8 +36,10 @@ public:
 
   // Creates path (mode 0600, exclusively), then gives it the entry's mode as
   // permittedMode() makes it. Throws plat::SystemException "open" when the
-  // file exists or cannot be made.
-  FileStream(const char* path, const ShareEntry* entry, Callback* callback);
+  // file exists or cannot be made. The ticket counts the file in its budget
+  // of open files; it goes back once the file is closed and the stream gone.
+  FileStream(const char* path, const ShareEntry* entry, Callback* callback,
+             OpenFileBudget::Ticket ticket = OpenFileBudget::Ticket());
   ~FileStream() override;
 
   // A received mode as it may be applied here: permission bits only (no
@@ -57,7 +60,9 @@ public:
   // than it was granted or than the file's announced size.
   int write(const std::uint8_t* bytes, int length) override;
   // "" completes the file (once the buffer is written out; deferred while
-  // paused), any other message fails it and removes the file at once.
+  // paused), unless fewer bytes came than the entry announced: the file is
+  // then as incomplete as with any other message, which fails it and removes
+  // the file at once.
   void finish(const char* message) override;
 
   // Writes buffered bytes; true when the buffer is empty and no finish is
@@ -87,6 +92,8 @@ private:
 
   Callback* callback;
   std::string path;
+  // Given back after the file is closed (members go in reverse order).
+  OpenFileBudget::Ticket ticket;
   plat::FileDescriptor file;
   int capacity;
   rdr::CircularInStream buffer;

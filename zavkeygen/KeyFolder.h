@@ -28,9 +28,9 @@ namespace crypto {
 class KeyFolder {
 public:
   enum class Reach {
-    Plain,          // the folder part of the path as it is, links followed
-    Checked,        // walked and checked as for root; a missing folder is noted
-    CheckedMaking,  // walked and checked as for root; missing folders are made
+    Plain,         // the folder part of the path as it is, links followed
+    Checked,       // walked and checked as for root; a missing folder is noted
+    CheckedMaking, // walked and checked as for root; missing folders are made
   };
 
   // Plain throws plat::SystemExceptionFmt "fileOpen(%s)" with the key path

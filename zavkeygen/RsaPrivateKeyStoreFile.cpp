@@ -83,13 +83,11 @@ constexpr size_t maxShownNameWithEntry = 60;
 // Temporary files are ".zavkey" and six letters or digits.
 const char temporaryPrefix[] = ".zavkey";
 constexpr size_t temporaryRandomLength = 6;
-const char temporaryLetters[] =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+const char temporaryLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
 bool isTemporaryName(const char* name) {
   size_t prefix = sizeof(temporaryPrefix) - 1;
-  if (strncmp(name, temporaryPrefix, prefix) != 0 ||
-      strlen(name) != prefix + temporaryRandomLength)
+  if (strncmp(name, temporaryPrefix, prefix) != 0 || strlen(name) != prefix + temporaryRandomLength)
     return false;
   return strspn(name + prefix, temporaryLetters) == temporaryRandomLength;
 }
@@ -110,8 +108,8 @@ int createTemporary(int folder, std::string& name) {
     name = temporaryPrefix;
     for (unsigned char r : random)
       name += temporaryLetters[r % (sizeof(temporaryLetters) - 1)];
-    int fd = openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                    0600);
+    int fd =
+        openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
       if (errno == EEXIST)
         continue;
@@ -152,8 +150,7 @@ void removeLeftTemporaries(int folder) {
     if (fd.get() < 0 || fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
         flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
       continue;
-    if (fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
-        !sameFile(opened, named))
+    if (fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 || !sameFile(opened, named))
       continue;
     if (unlinkat(folder, name.c_str(), 0) == 0)
       vlog.notice("removed %s, left by an earlier run", name.c_str());

@@ -200,8 +200,8 @@ std::string unsafeEntry(const RootOnlyFile::Refused& e) {
     return "it is not a regular file";
   case Fault::NotRoot: {
     struct passwd* pw = getpwuid(e.owner);
-    std::string owner = pw && pw->pw_name ? std::string("user ") + pw->pw_name
-                                          : "user " + std::to_string(e.owner);
+    std::string owner =
+        pw && pw->pw_name ? std::string("user ") + pw->pw_name : "user " + std::to_string(e.owner);
     return what + " belongs to " + owner + ", not to root";
   }
   case Fault::Writable:
@@ -217,14 +217,14 @@ RootOnlyFile openServerCore() {
   try {
     return RootOnlyFile(serverCorePath);
   } catch (RootOnlyFile::Refused& e) {
-    throw plat::ExceptionFmt("%s: the server core %s is not run: %s", programName,
-                             serverCorePath, unsafeEntry(e).c_str());
+    throw plat::ExceptionFmt("%s: the server core %s is not run: %s", programName, serverCorePath,
+                             unsafeEntry(e).c_str());
   } catch (plat::SystemException& e) {
     if (e.getErrno() == ENOENT)
       throw plat::ExceptionFmt("%s: the server core %s is missing; it must be installed there",
                                programName, serverCorePath);
-    throw plat::SystemExceptionFmt("%s: cannot run the server core %s", e.getErrno(),
-                                   programName, serverCorePath);
+    throw plat::SystemExceptionFmt("%s: cannot run the server core %s", e.getErrno(), programName,
+                                   serverCorePath);
   }
 }
 

@@ -23,11 +23,9 @@ void checkOwnerAndMode(const struct stat& st, const std::string& path, bool isFi
   bool othersWrite = (st.st_mode & (S_IWGRP | S_IWOTH)) != 0;
   bool sticky = S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX);
   if (st.st_uid != 0)
-    throw RootOnlyFile::Refused(RootOnlyFile::Fault::NotRoot, path, isFile, st.st_uid,
-                                st.st_mode);
+    throw RootOnlyFile::Refused(RootOnlyFile::Fault::NotRoot, path, isFile, st.st_uid, st.st_mode);
   if (othersWrite && !sticky)
-    throw RootOnlyFile::Refused(RootOnlyFile::Fault::Writable, path, isFile, st.st_uid,
-                                st.st_mode);
+    throw RootOnlyFile::Refused(RootOnlyFile::Fault::Writable, path, isFile, st.st_uid, st.st_mode);
 }
 
 // Opens name in dir without following a link; a link there is refused.
@@ -44,18 +42,18 @@ int openEntry(int dir, const std::string& name, const std::string& path, bool is
   }
   int err = errno;
   struct stat st;
-  if ((err == ENOTDIR || err == ELOOP) && fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-      S_ISLNK(st.st_mode))
+  if ((err == ENOTDIR || err == ELOOP) &&
+      fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
     throw RootOnlyFile::Refused(RootOnlyFile::Fault::Link, path, isFile, st.st_uid, st.st_mode);
   throw plat::SystemExceptionFmt("open(%s)", err, path.c_str());
 }
 
 } // namespace
 
-RootOnlyFile::Refused::Refused(Fault fault_, const std::string& entry_, bool isFile_,
-                               uid_t owner_, mode_t mode_)
-    : plat::Exception(entry_.c_str()), fault(fault_), entry(entry_), isFile(isFile_),
-      owner(owner_), mode(mode_) {
+RootOnlyFile::Refused::Refused(Fault fault_, const std::string& entry_, bool isFile_, uid_t owner_,
+                               mode_t mode_)
+    : plat::Exception(entry_.c_str()), fault(fault_), entry(entry_), isFile(isFile_), owner(owner_),
+      mode(mode_) {
 }
 
 RootOnlyFile::RootOnlyFile(const char* path) {

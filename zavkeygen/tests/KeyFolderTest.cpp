@@ -50,10 +50,8 @@ TEST_F(KeyFolderTest, LinksDotsAndRelativePathsLeadToTheRightFolder) {
     std::string path;
     std::string folder, name;
   } cases[] = {
-      {dir / "a/../b/key", dir / "b", "key"},
-      {dir / "toC/key", dir / "b/c", "key"},
-      {dir / "a/toB/c/key", dir / "b/c", "key"},
-      {dir / "a/toB/../a//./key", dir / "a", "key"},
+      {dir / "a/../b/key", dir / "b", "key"},    {dir / "toC/key", dir / "b/c", "key"},
+      {dir / "a/toB/c/key", dir / "b/c", "key"}, {dir / "a/toB/../a//./key", dir / "a", "key"},
       {dir / "toC/../../b/", dir / "b", ""},
   };
   for (const Case& c : cases) {

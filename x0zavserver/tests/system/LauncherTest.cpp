@@ -166,8 +166,8 @@ TEST_F(LauncherTest, MissingCoreIsReported) {
 TEST_F(LauncherTest, CoreThatOthersCouldChangeIsNotRun) {
   std::string other = users.addUser("zavlo", "");
   const std::string core = "/etc/zav/x0zavserver-core";
-  const std::string refused = rig.dir + "/bin/x0zavserver: the server core " + core +
-                              " is not run: ";
+  const std::string refused =
+      rig.dir + "/bin/x0zavserver: the server core " + core + " is not run: ";
   struct Case {
     const char* what;
     std::string extraShell;

@@ -223,9 +223,16 @@ std::string commandLineRefusal(Display* display, int argc, char** argv, int firs
     const char* equals = strchr(arg, '=');
     if (arg[0] != '-' && equals && equals != arg) {
       // A setting of the server: whether it takes the value is known only
-      // once it is sent, but a name it lacks is refused now.
-      if (!display)
+      // once it is sent, but a name it lacks is refused now. Without the
+      // server to ask, only a value one of zavconfig's own parameters
+      // refused is told.
+      if (!display) {
+        bool known = false;
+        std::string reason = plat::ParameterSet::refusalReason(argc, argv, i, localSets, &known);
+        if (known)
+          return reason;
         continue;
+      }
       bool has = serverHasParam(display, std::string(arg, equals - arg));
       if (has)
         continue;

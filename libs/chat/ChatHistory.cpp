@@ -444,7 +444,7 @@ void ChatHistory::write(const std::string& file, const std::deque<Record>& recor
     os::OwnedFd fd(open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
     if (fd.get() < 0)
       throw plat::SystemExceptionFmt("fileOpen(%s)", errno, file.c_str());
-    plat::fileRewriteInPlace(fd.get(), text.data(), text.size());
+    plat::fileRewriteInPlace(fd.get(), text.data(), text.size(), file.c_str());
     return;
   }
   replacement->write(text.data(), text.size());

@@ -3,7 +3,9 @@
 // new width, against `xmllint --noout` checking the same file (a process
 // start included, as a user would run it). The relayout is also run at
 // several lengths to show that it grows linearly, and so is the wrapping of
-// one long message.
+// one long message. A participant joining and leaving with the transcript
+// full, and many other participants connected, costs the same as with an
+// empty one.
 #include "chat/ChatHistory.h"
 #include "chat/ChatOptions.h"
 #include "chat/ChatRenderImpl.h"
@@ -132,6 +134,34 @@ BENCHMARK(BM_ChatWrapLongText)
     ->Arg(4096)
     ->Unit(benchmark::kMicrosecond)
     ->Complexity(benchmark::oN);
+
+// One join and one leave of a participant with lines in the transcript,
+// which holds n entries (those of 1,000 participants) while 20,000 other
+// participants are connected.
+void BM_ChatJoinLeave(benchmark::State& state) {
+  int n = static_cast<int>(state.range(0));
+  chat::ChatRenderImpl view{nullptr, nullptr};
+  view.setSize(400, 500);
+  ChatOptions options;
+  chat::ChatHistory history(&view, &options);
+  for (int i = 0; i < n; i++) {
+    std::string endpoint = "10.0." + std::to_string(i % 1000 / 250) + "." + std::to_string(i % 250);
+    view.showMessage("viewer", endpoint.c_str(), "a line of chat");
+  }
+  for (int i = 0; i < 20000; i++)
+    history.userJoined(
+        "other", ("172.16." + std::to_string(i / 250) + "." + std::to_string(i % 250)).c_str());
+  for (auto _ : state) {
+    history.userJoined("viewer", "10.0.0.1");
+    history.userLeft("viewer", "10.0.0.1");
+  }
+  state.SetComplexityN(n);
+}
+BENCHMARK(BM_ChatJoinLeave)
+    ->Arg(50000)
+    ->Arg(200000)
+    ->Unit(benchmark::kMicrosecond)
+    ->Complexity(benchmark::o1);
 
 void BM_XmllintNoout(benchmark::State& state) {
   std::string path = historyFile(100000);

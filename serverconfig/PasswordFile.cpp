@@ -87,7 +87,7 @@ void PasswordFile::rewriteInPlace(const plat::ObfuscatedPassword& obfuscated) co
   // The new bytes go over the old before the file is cut to their length:
   // at no moment is it empty, and a failed write leaves the old password.
   try {
-    plat::fileRewriteInPlace(fd.get(), obfuscated.data(), size_t(obfuscated.length()));
+    plat::fileRewriteInPlace(fd.get(), obfuscated.data(), size_t(obfuscated.length()), path());
   } catch (const plat::SystemException& e) {
     throw plat::SystemException("Writing password file failed", e.getErrno());
   }

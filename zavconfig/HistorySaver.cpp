@@ -2,7 +2,9 @@
 
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
+#include "plat/Time.h"
 
+#include <algorithm>
 #include <exception>
 
 static plat::LogWriter vlog("HistorySaver");
@@ -46,7 +48,7 @@ void HistorySaver::recordAdded() {
   if (timer_.isStarted())
     return;
   try {
-    timer_.start(saveDelayMs);
+    timer_.start(delayMs_);
   } catch (plat::Exception& e) {
     // No timers outside window mode: the save at the end writes the lines.
     vlog.debug("%s", e.str());
@@ -54,7 +56,10 @@ void HistorySaver::recordAdded() {
 }
 
 bool HistorySaver::timerCallback(plat::Timer*) {
+  std::uint64_t start = plat::currentTime();
   saveNow(true);
+  int tookMs = plat::msDiff(plat::currentTime(), start);
+  delayMs_ = std::max(saveDelayMs, std::min(tookMs, 60000) * 10);
   return false;
 }
 

@@ -20,7 +20,10 @@ namespace zavconfig {
 
 class HistorySaver : public chat::ChatHistory::Listener, public plat::Timer::Callback {
 public:
-  // How long after a new line the history is saved.
+  // How long after a new line the history is saved. A save that took long
+  // (a large history on a slow disk) spaces the next ones out to ten times
+  // its length, so saving never takes more than a tenth of the program's
+  // time, however fast lines come.
   static constexpr int saveDelayMs = 3000;
 
   // report, which may be empty, shows a message to the desktop user.
@@ -52,6 +55,7 @@ private:
   plat::Timer timer_;
   // The failure last told to the user; empty after a save that worked.
   std::string lastReported_;
+  int delayMs_ = saveDelayMs;
   static HistorySaver* active_;
 };
 

@@ -268,9 +268,10 @@ void ChatHistory::load() {
       loaded = readRecords(file);
     } catch (plat::Exception& e) {
       // Saving would replace a file that is there but unreadable: it goes
-      // aside first, kept whole for its owner.
+      // aside first, kept whole for its owner. (A device or a pipe is no
+      // file of ours to move.)
       struct stat st;
-      if (lstat(file.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+      if (lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode))
         setAside(file, e.str());
       throw;
     }
@@ -385,7 +386,7 @@ void ChatHistory::save() {
       mergeWithFile = true;
     } catch (plat::Exception& e) {
       struct stat st;
-      if (lstat(file.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+      if (lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode))
         setAside(file, e.str());
       if (file == unreadable_)
         throw;
@@ -433,6 +434,24 @@ void ChatHistory::write(const std::string& file, const std::deque<Record>& recor
       message.addAttribute("endpoint", r.endpoint->c_str());
   }
   std::string text = root.fileText();
+  // A device or a pipe named as the history (/dev/null, say) is written
+  // as it is, never replaced by a file.
+  struct stat st;
+  if (stat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    os::OwnedFd fd(open(file.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    size_t done = 0;
+    while (fd.get() >= 0 && done < text.size()) {
+      ssize_t n = ::write(fd.get(), text.data() + done, text.size() - done);
+      if (n < 0 && errno == EINTR)
+        continue;
+      if (n <= 0)
+        throw plat::SystemExceptionFmt("fileRewrite(%s)", n < 0 ? errno : EIO, file.c_str());
+      done += static_cast<size_t>(n);
+    }
+    if (fd.get() < 0)
+      throw plat::SystemExceptionFmt("fileOpen(%s)", errno, file.c_str());
+    return;
+  }
   std::unique_ptr<plat::ReplacementFile> replacement;
   try {
     replacement = std::make_unique<plat::ReplacementFile>(file.c_str(), true);
@@ -444,7 +463,7 @@ void ChatHistory::write(const std::string& file, const std::deque<Record>& recor
     os::OwnedFd fd(open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
     if (fd.get() < 0)
       throw plat::SystemExceptionFmt("fileOpen(%s)", errno, file.c_str());
-    plat::fileRewriteInPlace(fd.get(), text.data(), text.size());
+    plat::fileRewriteInPlace(fd.get(), text.data(), text.size(), file.c_str());
     return;
   }
   replacement->write(text.data(), text.size());

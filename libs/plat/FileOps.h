@@ -47,9 +47,9 @@ void fileUnlock(FILE* stream);
 // it empty: the new bytes are written over the old from the start, then the
 // file is cut to their length and synced. When a write fails, the bytes it
 // overwrote are put back and the file keeps its old length, so it holds its
-// old content. Throws SystemException "fileRewrite(write)",
-// "fileRewrite(ftruncate)" or "fileRewrite(fsync)" with the call's error.
-void fileRewriteInPlace(int fd, const void* data, size_t length);
+// old content. Throws "fileRewrite(<path>)" with the failed call's error;
+// path only names the file in the message.
+void fileRewriteInPlace(int fd, const void* data, size_t length, const char* path);
 // Removes every group and other permission bit.
 void fileMakePrivate(const char* path);
 // Creates a directory, mode 0700 when priv, else 0777 (less the umask).

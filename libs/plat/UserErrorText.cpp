@@ -29,6 +29,7 @@ const Operation operations[] = {
     {"fileSync", "write the file"},
     {"fileClose", "write the file"},
     {"fileRename", "save the file"},
+    {"fileRewrite", "write the file"},
 };
 
 std::string reasonFor(int err) {

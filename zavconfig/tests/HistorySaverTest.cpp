@@ -119,6 +119,44 @@ TEST(HistorySaver, SavesSoonAfterNewLinesOnceForABurst) {
   HistorySaver::saveFn = realSave;
 }
 
+testing_support::ManualClock* slowClock = nullptr;
+void slowSave(chat::ChatHistory* history) {
+  savesSeen++;
+  slowClock->advanceMs(1000);
+  history->save();
+}
+
+// A save that takes a second keeps the next one ten seconds away, so a
+// flood of lines over a large history cannot keep the program saving.
+TEST(HistorySaver, ASlowSaveSpacesTheNextOnesOut) {
+  testing_support::TempDir dir;
+  testing_support::ManualClock clock;
+  plat::TimerManager timers;
+  ChatOptions options;
+  options.chatLogFile.setParam(dir.file("chat.xml").c_str(), 50);
+  chat_test::RecordingRender view;
+  chat::ChatHistory history(&view, &options);
+  auto realSave = HistorySaver::saveFn;
+  HistorySaver::saveFn = slowSave;
+  slowClock = &clock;
+  savesSeen = 0;
+  {
+    HistorySaver saver(&history);
+    history.addMessage("ann", "ep", "one");
+    clock.advanceMs(HistorySaver::saveDelayMs);
+    timers.processTimers();
+    EXPECT_EQ(savesSeen, 1);
+    history.addMessage("ann", "ep", "two");
+    clock.advanceMs(9999);
+    timers.processTimers();
+    EXPECT_EQ(savesSeen, 1);
+    clock.advanceMs(1);
+    timers.processTimers();
+    EXPECT_EQ(savesSeen, 2);
+  }
+  HistorySaver::saveFn = realSave;
+}
+
 // A save that fails is told to the user once, not at every retry; the lines
 // stay held and the next save that works writes them all.
 TEST(HistorySaver, AFailedSaveIsToldOnceAndTheLinesAreKeptForTheNext) {

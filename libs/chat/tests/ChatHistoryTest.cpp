@@ -12,6 +12,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -646,4 +647,30 @@ TEST_F(ChatHistoryTest, AHistoryInAFolderTheUserCannotWriteIsRewrittenInPlace) {
   reader.load();
   EXPECT_EQ(textsOf(reader), (std::vector<std::string>{"an older line", "a new line"}));
   EXPECT_TRUE(testing_support::tempFilesBeside(path).empty());
+}
+
+// A pipe named as the history (as /dev/null might be, to keep no history) is
+// neither waited on nor moved aside nor replaced by a file: loading it says
+// it is no file, and saving writes into it.
+TEST_F(ChatHistoryTest, APipeAsTheHistoryIsWrittenAsItIs) {
+  ASSERT_EQ(mkfifo(file().c_str(), 0600), 0);
+  int reader = open(file().c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  try {
+    history.load();
+    FAIL() << "loaded";
+  } catch (plat::Exception& e) {
+    EXPECT_EQ(std::string(e.str()), file() + ":0:0: not a regular file");
+  }
+  EXPECT_EQ(history.notice(), "");
+  history.addMessage("ann", "e", "into the pipe");
+  history.save();
+  struct stat st;
+  ASSERT_EQ(lstat(file().c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  char buf[4096];
+  ssize_t n = read(reader, buf, sizeof buf);
+  close(reader);
+  ASSERT_GT(n, 0);
+  EXPECT_NE(std::string(buf, size_t(n)).find("into the pipe"), std::string::npos);
 }

@@ -574,6 +574,53 @@ TEST(ReplacementFile, LinkLoopIsReported) {
             "fileOpen(" + a + "): Too many levels of symbolic links (40)");
 }
 
+// A file rewritten where it lies takes the new bytes whatever the old
+// length; a write that fails leaves the old content, however far it got.
+TEST(FileRewriteInPlace, NewContentOrTheOld) {
+  TempDir dir;
+  std::string path = dir / "file";
+  struct Case {
+    const char* old;
+    std::string written;
+    rlim_t sizeLimit; // 0: none
+    const char* result;
+  } cases[] = {
+      {"0123456789", "short", 0, "short"},
+      {"short", "0123456789", 0, "0123456789"},
+      {"", "new", 0, "new"},
+      {"0123456789", "", 0, ""},
+      {"0123456789", "abcdefghijklmnopqrst", 15, "0123456789"},
+      {"0123456789", "abcdefghijklmnopqrst", 5, "0123456789"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.written + " over " + c.old);
+    writeFile(path, c.old);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      signal(SIGXFSZ, SIG_IGN);
+      if (c.sizeLimit) {
+        struct rlimit limit = {c.sizeLimit, c.sizeLimit};
+        setrlimit(RLIMIT_FSIZE, &limit);
+      }
+      int fd = open(path.c_str(), O_RDWR);
+      try {
+        plat::fileRewriteInPlace(fd, c.written.data(), c.written.size(), path.c_str());
+      } catch (const plat::SystemException& e) {
+        _exit(e.getErrno() == EFBIG && e.str() == "fileRewrite(" + path + "): File too large (27)"
+                  ? 1
+                  : 3);
+      }
+      _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), c.sizeLimit ? 1 : 0);
+    EXPECT_EQ(readFile(path), c.result);
+  }
+}
+
 TEST(FileDescriptor, CreatesExclusivePrivateFile) {
   TempDir dir;
   std::string path = dir / "key";

@@ -60,6 +60,10 @@ TEST(UserErrorText, MessagesAsTheyComeAndOthersUnchanged) {
        "Could not write the file /home/u/.zav/config.d/zavconfig: the disk is full"},
       {"fileSync(/home/u/.zav/zavchat.xml.tmp-Ab3xY9q0): No space left on device (28)",
        "Could not write the file /home/u/.zav/zavchat.xml: the disk is full"},
+      {"Error writing chat history /h/chat.xml: fileRewrite(/h/chat.xml): Disk quota exceeded "
+       "(122)",
+       "Error writing chat history /h/chat.xml: Could not write the file /h/chat.xml: the disk "
+       "quota is used up"},
       {"fileRename(/a/b.tmp-Zz09aaAA,/a/b): Is a directory (21)",
        "Could not save the file /a/b: it is a folder"},
       {"fileOpen(/etc/x): Permission denied (13)",

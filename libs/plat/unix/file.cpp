@@ -156,10 +156,10 @@ bool writeAllAt(int fd, const char* data, size_t length, off_t offset, size_t* d
 
 } // namespace
 
-void fileRewriteInPlace(int fd, const void* data, size_t length) {
+void fileRewriteInPlace(int fd, const void* data, size_t length, const char* path) {
   struct stat st;
   if (fstat(fd, &st) != 0)
-    throw SystemException("fileRewrite(fstat)", errno);
+    throw SystemExceptionFmt("fileRewrite(%s)", errno, path);
   // The old bytes that the new ones will cover, to put back on failure.
   size_t covered = std::min(length, static_cast<size_t>(st.st_size));
   std::string old(covered, '\0');
@@ -181,12 +181,12 @@ void fileRewriteInPlace(int fd, const void* data, size_t length) {
     if (!writeAllAt(fd, old.data(), std::min(written, covered), 0, &restored) ||
         ftruncate(fd, st.st_size) != 0)
       vlog.error("putting back the old content after a failed write: %s", strerror(errno));
-    throw SystemException("fileRewrite(write)", err);
+    throw SystemExceptionFmt("fileRewrite(%s)", err, path);
   }
   if (ftruncate(fd, static_cast<off_t>(length)) != 0)
-    throw SystemException("fileRewrite(ftruncate)", errno);
+    throw SystemExceptionFmt("fileRewrite(%s)", errno, path);
   if (fsync(fd) != 0)
-    throw SystemException("fileRewrite(fsync)", errno);
+    throw SystemExceptionFmt("fileRewrite(%s)", errno, path);
 }
 
 void fileMakePrivate(const char* path) {

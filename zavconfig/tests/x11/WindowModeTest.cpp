@@ -727,9 +727,10 @@ TEST(ZavconfigWindowMode, ChatLinesAreSavedWithinSecondsSoAKillLosesNone) {
   std::string historyFile = server.dir() + "/home/.zav/zavchat.xml";
   peer.set(chatLines({"kept through a kill"}));
   WindowMode zavconfig(server);
-  EXPECT_TRUE(waitFor([&] {
-    return fileText(historyFile).find("kept through a kill") != std::string::npos;
-  })) << zavconfig.err();
+  // Saved within seconds (bounded at ten times the delay).
+  EXPECT_TRUE(waitFor(
+      [&] { return fileText(historyFile).find("kept through a kill") != std::string::npos; }, 30))
+      << zavconfig.err();
   EXPECT_EQ(zavconfig.stopWith(SIGKILL), 128 + SIGKILL);
   EXPECT_NE(fileText(historyFile).find("kept through a kill"), std::string::npos);
 }

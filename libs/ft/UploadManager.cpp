@@ -263,10 +263,10 @@ bool UploadManager::handleFileRequest(ConnectionId connection, const char* name,
     failure = e.str();
   } else if (!(upload->ticket = OpenFileBudget::uploads().take(connection)).held()) {
     OpenFileBudget& budget = OpenFileBudget::uploads();
-    plat::ExceptionFmt e("Too many files requested at once (at most %u): %s",
-                         static_cast<unsigned>(
-                             std::min(budget.perConnectionBound(), budget.totalBound())),
-                         upload->name.c_str());
+    plat::ExceptionFmt e(
+        "Too many files requested at once (at most %u): %s",
+        static_cast<unsigned>(std::min(budget.perConnectionBound(), budget.totalBound())),
+        upload->name.c_str());
     vlog.status("%s", e.str());
     failure = e.str();
   } else {

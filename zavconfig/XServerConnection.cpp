@@ -162,6 +162,12 @@ void XServerConnection::connect(Display* dpy, net::SocketManager* manager, int t
         continue;
       throw plat::SystemException("unable to accept new connection", errno);
     }
+    // Any local process may connect: beyond a few dozen waiting at once,
+    // the one that has waited longest goes.
+    if (pending.size() >= maxPending) {
+      vlog.error("Too many connections wait to authenticate: the oldest is closed");
+      pending.pop_front();
+    }
     pending.emplace_back(fd);
   }
 }

@@ -10,6 +10,7 @@
 
 #include "net/SocketServer.h"
 
+#include <cstddef>
 #include <cstdint>
 
 typedef struct _XDisplay Display;
@@ -25,13 +26,16 @@ public:
   // How long connect waits for the server's connection with the right
   // cookie.
   static constexpr int defaultTimeoutMs = 10000;
+  // Connections that may wait at once to present the cookie.
+  static constexpr std::size_t maxPending = 32;
 
   explicit XServerConnection(net::SocketServer* inner);
   ~XServerConnection() override;
 
   // Listens, asks the server to connect back and waits (at most timeoutMs)
   // for a connection that presents the cookie; connections with a wrong
-  // cookie are closed and the wait goes on. Connections are read side by
+  // cookie are closed and the wait goes on, and beyond maxPending waiting
+  // at once the oldest is closed. Connections are read side by
   // side, so one that sends too little holds up none of the others. The
   // stream is then served by manager, with this object as its server. Throws
   // plat::Exception when the request is refused, nothing arrives in time or

@@ -59,8 +59,8 @@ std::size_t OpenFileBudget::held(ConnectionId connection) const {
 OpenFileBudget::Ticket OpenFileBudget::take(ConnectionId connection) {
   if (!available(connection)) {
     vlog.debug("No file may be opened now: %u of connection %llu, %u in all",
-               static_cast<unsigned>(held(connection)),
-               static_cast<unsigned long long>(connection), static_cast<unsigned>(total));
+               static_cast<unsigned>(held(connection)), static_cast<unsigned long long>(connection),
+               static_cast<unsigned>(total));
     return Ticket();
   }
   total++;

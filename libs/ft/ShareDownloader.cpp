@@ -245,9 +245,8 @@ bool ShareDownloader::startNext(const DownloadPtr& d, size_t k) {
         DownloadManager* manager = share->getManager();
         if (!manager || manager->getConnection() == 0)
           throw plat::Exception("The files are no longer available.");
-        FileStream* stream =
-            new FileStream(path.c_str(), e, this,
-                           OpenFileBudget::downloads().take(manager->getConnection()));
+        FileStream* stream = new FileStream(
+            path.c_str(), e, this, OpenFileBudget::downloads().take(manager->getConnection()));
         FileId fid{share->getShareId(), d->next};
         manager->addStream(fid, stream);
         d->slots[k].stream = stream;

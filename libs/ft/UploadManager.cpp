@@ -232,14 +232,14 @@ bool UploadManager::handleShareRequest(ConnectionId connection, std::uint32_t sh
 bool UploadManager::handleFileRequest(ConnectionId connection, const char* name, FileId id,
                                       std::uint64_t limit, std::uint64_t start, std::uint64_t end,
                                       bool compressed) {
-  std::size_t refusals = 0;
-  auto held = uploads.find(connection);
-  if (held != uploads.end())
-    for (const std::unique_ptr<Upload>& u : held->second)
-      refusals += !u->is;
-  // A peer that floods requests without reading the answers would make its
-  // refusals pile up without bound, and a request dropped instead would
-  // never be answered: the peer's file transfer ends.
+  // A burst of requests may leave many refusals waiting for an output turn:
+  // at the bound they go out now, as far as the peer reads them. A peer
+  // that floods requests without reading the answers would make them pile
+  // up without bound, and a request dropped instead would never be
+  // answered: its file transfer ends.
+  std::size_t refusals = unsentRefusals(connection);
+  if (refusals >= maxUnsentRefusals)
+    refusals = sendRefusals(connection);
   if (refusals >= maxUnsentRefusals) {
     plat::ExceptionFmt e("File transfer ended: the viewer asked for files without reading the "
                          "answers (%u refusals not sent)",
@@ -263,10 +263,10 @@ bool UploadManager::handleFileRequest(ConnectionId connection, const char* name,
     failure = e.str();
   } else if (!(upload->ticket = OpenFileBudget::uploads().take(connection)).held()) {
     OpenFileBudget& budget = OpenFileBudget::uploads();
-    plat::ExceptionFmt e("Too many files requested at once (at most %u): %s",
-                         static_cast<unsigned>(
-                             std::min(budget.perConnectionBound(), budget.totalBound())),
-                         upload->name.c_str());
+    plat::ExceptionFmt e(
+        "Too many files requested at once (at most %u): %s",
+        static_cast<unsigned>(std::min(budget.perConnectionBound(), budget.totalBound())),
+        upload->name.c_str());
     vlog.status("%s", e.str());
     failure = e.str();
   } else {
@@ -293,6 +293,32 @@ bool UploadManager::handleFileRequest(ConnectionId connection, const char* name,
   }
   uploads[connection].push_back(std::move(upload));
   return ok;
+}
+
+std::size_t UploadManager::unsentRefusals(ConnectionId connection) const {
+  std::size_t refusals = 0;
+  auto it = uploads.find(connection);
+  if (it != uploads.end())
+    for (const std::unique_ptr<Upload>& u : it->second)
+      refusals += !u->is;
+  return refusals;
+}
+
+std::size_t UploadManager::sendRefusals(ConnectionId connection) {
+  auto it = uploads.find(connection);
+  if (it == uploads.end())
+    return 0;
+  std::vector<Upload*> refused;
+  for (const std::unique_ptr<Upload>& u : it->second)
+    if (!u->is)
+      refused.push_back(u.get());
+  // A refusal that stays after its step is one the peer could not take.
+  for (Upload* u : refused) {
+    FileId id = u->id;
+    if (!step(connection, u) || findUpload(connection, id) == u)
+      break;
+  }
+  return unsentRefusals(connection);
 }
 
 UploadManager::Upload* UploadManager::findUpload(ConnectionId connection, FileId id) {

@@ -82,7 +82,7 @@ public:
                           std::uint32_t depth);
   // Opens the file and keeps the upload, or keeps the refusal to report.
   // A peer that does not read its answers ends its file transfer: throws
-  // plat::Exception once maxUnsentRefusals refusals wait to be sent.
+  // plat::Exception when maxUnsentRefusals refusals wait and it takes none.
   bool handleFileRequest(ConnectionId connection, const char* name, FileId id, std::uint64_t limit,
                          std::uint64_t start, std::uint64_t end, bool compressed);
   void handleByteLimit(ConnectionId connection, FileId id, std::uint64_t limit);
@@ -140,6 +140,10 @@ private:
   Report sendFailure(ConnectionId connection, Upload* upload);
   bool sendEnd(ConnectionId connection, Upload* upload);
   void dropHolder(ConnectionId connection, std::uint32_t shareId);
+  // Failed requests whose refusal is not sent yet.
+  std::size_t unsentRefusals(ConnectionId connection) const;
+  // Sends waiting refusals while the peer takes them; how many are left.
+  std::size_t sendRefusals(ConnectionId connection);
   static std::uint32_t drawShareId();
 
   std::uint32_t currentShareId = 0;

@@ -24,12 +24,23 @@ Settings:
              times at once (file ids 0, 1, ...) with a byte limit of 0
   listed     offer, once connected, a share of this many made-up four-byte files
              ("f0", "f1", ...) that are listed but never served
+  shares     offer, once connected, this many shares of made-up four-byte files, one
+             after the other: the next is advertised once the program has asked for
+             the listing of the one before and it went out
+  files      files in each of those shares ("s<share>/f0", "s<share>/f1", ...; default 8)
+  silent     never answer a file request (no data, no error)
+  announce_extra  list each pushed file this many bytes longer than it is (its data
+             ends early)
 Live commands on the file-transfer stream:
   {"cmd": "stream", "kind": "ft", "push": path}       offer a share now
   {"cmd": "stream", "kind": "ft", "close": "reset"}   close with a reset (no farewell
                                                       reaches the program's writes)
+  {"cmd": "stream", "kind": "ft", "series": {...}}    settings "shares", "files" and
+                                                      "silent" taken now: the shares
+                                                      are offered from now on
 The status counts the file errors received under "file_errors" (with the first text
-under "file_error"), so a flood needs no long list to be read back.
+under "file_error"), the listings sent under "listings" and the file requests left
+unanswered under "unanswered", so a flood needs no long list to be read back.
 
 On the chat stream it plays the viewers' side of the chat service: it sends chat
 messages (2: bring the window up; 3: a chat line; 4: a participant joined or left) and
@@ -102,6 +113,7 @@ class FtPeer:
         self.entries = []
         self.fetch = {}        # (sid, fid) -> (name, file, hash)
         self.fetch_listing = {}  # sid -> [entries]
+        self.series_left = int(settings.get("shares", 0))
         self.status = streams.status["ft"]
 
     # ---- share offered to the program -------------------------------------
@@ -111,11 +123,13 @@ class FtPeer:
         top = os.path.basename(path.rstrip("/"))
         entries = []
 
+        extra = int(self.settings.get("announce_extra", 0))
+
         def add(rel, full):
             st = os.lstat(full)
             is_dir = os.path.isdir(full)
-            entries.append((rel, full, is_dir, 0 if is_dir else st.st_size, st.st_mode & 0xFFFF,
-                            st.st_mtime))
+            entries.append((rel, full, is_dir, 0 if is_dir else st.st_size + extra,
+                            st.st_mode & 0xFFFF, st.st_mtime))
 
         add(top, path)
         if os.path.isdir(path):
@@ -132,9 +146,16 @@ class FtPeer:
         self.entries = entries
         self.send(struct.pack(">IIBI", 1, self.share, 0, 1))
 
-    def offer_made_up(self, count):
+    def offer_made_up(self, count, prefix=""):
         """A share of count four-byte files that exist nowhere."""
-        self.offer([("f%d" % i, None, False, 4, 0o644, 0) for i in range(count)])
+        self.offer([("%sf%d" % (prefix, i), None, False, 4, 0o644, 0) for i in range(count)])
+
+    def offer_next_of_series(self):
+        """The next share of the "shares" setting, if any is left."""
+        if self.series_left <= 0:
+            return
+        self.series_left -= 1
+        self.offer_made_up(int(self.settings.get("files", 8)), "s%d/" % ((self.share or 0) + 1))
 
     def entry_bytes(self, e):
         rel, _full, is_dir, size, mode, mtime = e
@@ -154,6 +175,7 @@ class FtPeer:
         if count:
             self.send(struct.pack(">III", 3, sid, count) + batch)
         self.send(struct.pack(">III", 3, sid, 0))
+        self.status["listings"] += 1
 
     # ---- messages from the program ------------------------------------------
     def message(self, body):
@@ -176,6 +198,7 @@ class FtPeer:
             sid = r.u32()
             if sid == self.share:
                 self.send_listing(sid)
+                self.offer_next_of_series()
         elif kind == 3:
             self.listing_message(body)
         elif kind == 7:
@@ -189,6 +212,9 @@ class FtPeer:
                 start, end = r.u64(), r.u64()
             except ft_codec.Truncated:
                 pass
+            if self.settings.get("silent"):
+                self.status["unanswered"] += 1
+                return
             full = None
             for e in self.entries:
                 if e[0] == name and not e[2]:
@@ -506,7 +532,7 @@ class Streams:
     def reset_status(self):
         self.status = {k: {"connected": False, "closed": False, "received": [], "uploads": {},
                            "aborted": [], "released": [], "served": [], "errors": [],
-                           "attempts": 0, "file_errors": 0}
+                           "attempts": 0, "file_errors": 0, "unanswered": 0, "listings": 0}
                        for k in ("ft", "chat")}
 
     def reset(self):
@@ -538,6 +564,15 @@ class Streams:
                 raise ValueError("no live file-transfer stream to push on")
             for peer in live:
                 peer.push(cmd["push"])
+                self.want(peer)
+        if "series" in cmd:
+            live = [p for p in self.peers if p.kind == "ft" and not p.closed]
+            if kind != "ft" or not live:
+                raise ValueError("no live file-transfer stream to offer shares on")
+            for peer in live:
+                peer.settings.update(cmd["series"])
+                peer.series_left = int(cmd["series"].get("shares", 0))
+                peer.offer_next_of_series()
                 self.want(peer)
         if cmd.get("close"):
             for peer in list(self.peers):
@@ -598,6 +633,8 @@ class Streams:
             peer.push(settings["push"])
         elif settings.get("listed"):
             peer.offer_made_up(int(settings["listed"]))
+        elif settings.get("shares"):
+            peer.offer_next_of_series()
         if how == "with_message":
             peer.out.insert(0, big)
             peer.out_len += len(big)

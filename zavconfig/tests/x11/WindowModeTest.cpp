@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "ChildProcess.h"
+#include "DescriptorLimit.h"
 #include "FileContents.h"
 #include "LoopbackTestService.h"
 #include "OptionsServerParams.h"
@@ -888,6 +889,100 @@ TEST(ZavconfigWindowMode, ASignalDuringAModalBoxEndsTheProgramAtOnce) {
       EXPECT_TRUE(processGone(child));
     EXPECT_TRUE(savedAgain(history));
   }
+}
+
+// The descriptors a process has open.
+int descriptorsOf(pid_t pid) {
+  int n = 0;
+  if (DIR* d = opendir(("/proc/" + std::to_string(pid) + "/fd").c_str())) {
+    while (dirent* e = readdir(d))
+      n += e->d_name[0] != '.';
+    closedir(d);
+  }
+  return n;
+}
+
+// A number of the file-transfer stream's status at the stand-in.
+long ftStatusNumber(XzavDouble& server, const std::string& key) {
+  std::string st = server.control(R"({"cmd": "stream", "kind": "ft", "status": true})");
+  size_t at = st.find("\"" + key + "\": ");
+  return at == std::string::npos ? -1 : std::stol(st.substr(at + key.size() + 4));
+}
+
+// A viewer that pushes 200 shares of 8 files and never sends their data, to
+// the program under the usual descriptor limit of 1,024: the files held open
+// for it stay bounded (the rest wait their turn), the program lives on with
+// descriptors to spare, and the chat lines of the session before the shares
+// are in the history after SIGTERM.
+TEST(ZavconfigWindowMode, SilentPushedSharesLeaveDescriptorsForTheHistory) {
+  XzavDouble server;
+  testing_support::XzavChatPeer peer(server);
+  std::string home = server.dir() + "/home", fetch = server.dir() + "/fetch";
+  mkdir(home.c_str(), 0700);
+  mkdir((home + "/.zav").c_str(), 0700);
+  mkdir(fetch.c_str(), 0700);
+  peer.set("{\"send\": [" + testing_support::XzavChatPeer::joinLeave(true, "bob", "10.0.0.2") +
+           ", " + testing_support::XzavChatPeer::line("bob", "10.0.0.2", "first line") + ", " +
+           testing_support::XzavChatPeer::line("bob", "10.0.0.2", "second line") + ", " +
+           testing_support::XzavChatPeer::line("bob", "10.0.0.2", "third line") +
+           ", {\"type\": 2}]}");
+  testing_support::DescriptorLimit limit(1024, testing_support::DescriptorLimit::Exactly);
+  if (!limit.allowed())
+    GTEST_SKIP() << "the descriptor limit cannot be set to 1024";
+  WindowMode zavconfig(server, {"-FetchDir", fetch});
+  ASSERT_TRUE(waitFor([&] { return peer.received() == "[[0, 0], [1, 0], [1, 1]]"; }))
+      << peer.received() << zavconfig.err();
+
+  server.control(R"({"cmd": "stream", "kind": "ft", "series": )"
+                 R"({"shares": 200, "files": 8, "silent": true}})");
+  ASSERT_TRUE(waitFor([&] { return ftStatusNumber(server, "listings") == 200; }, 120))
+      << ftStatusNumber(server, "listings") << zavconfig.err();
+  // The last share's download has started and waits: as many files were
+  // asked for as may be open.
+  EXPECT_TRUE(waitFor([&] { return ftStatusNumber(server, "unanswered") == 64; }))
+      << ftStatusNumber(server, "unanswered");
+  int status = 0;
+  EXPECT_EQ(waitpid(zavconfig.pid(), &status, WNOHANG), 0);
+  EXPECT_LE(descriptorsOf(zavconfig.pid()), 200);
+  EXPECT_EQ(ftStatusNumber(server, "unanswered"), 64);
+
+  EXPECT_EQ(zavconfig.stopWith(SIGTERM), 1);
+  expectCleanExit(zavconfig);
+  std::string saved = fileText(home + "/.zav/zavchat.xml");
+  for (const char* line : {"first line", "second line", "third line"})
+    EXPECT_NE(saved.find(line), std::string::npos) << line << "\n" << saved;
+}
+
+// Shares of 400,000 entries each that the viewer never sends: their
+// listings add up, and the third, which takes them past a million entries
+// together, is refused, released at the viewer and the user told; the
+// program lives on.
+TEST(ZavconfigWindowMode, ListingsOfSilentSharesAreBoundedTogether) {
+  XzavDouble server;
+  std::string fetch = server.dir() + "/fetch";
+  mkdir(fetch.c_str(), 0700);
+  server.control(R"({"cmd": "stream", "kind": "ft", "set": )"
+                 R"({"shares": 3, "files": 400000, "silent": true}})");
+  testing_support::DescriptorLimit limit(1024, testing_support::DescriptorLimit::Exactly);
+  if (!limit.allowed())
+    GTEST_SKIP() << "the descriptor limit cannot be set to 1024";
+  WindowMode zavconfig(server, {"-FetchDir", fetch});
+  auto released = [&] {
+    return server.control(R"({"cmd": "stream", "kind": "ft", "status": true})")
+               .find("\"released\": [3]") != std::string::npos;
+  };
+  ASSERT_TRUE(waitFor(released, 300)) << zavconfig.err();
+  // The log wraps the reason.
+  std::string err = zavconfig.err();
+  size_t refused = err.find("Share 3 refused: The files offered could not be received:");
+  ASSERT_NE(refused, std::string::npos);
+  EXPECT_NE(err.find("together with the files still being received", refused), std::string::npos)
+      << err.substr(refused, 400);
+  int status = 0;
+  EXPECT_EQ(waitpid(zavconfig.pid(), &status, WNOHANG), 0);
+  EXPECT_LE(descriptorsOf(zavconfig.pid()), 200);
+  EXPECT_EQ(zavconfig.stopWith(SIGTERM), 1);
+  expectCleanExit(zavconfig);
 }
 
 // The centre of each run of link-coloured pixels in a window's picture, one

@@ -82,6 +82,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   if (options.expiryDays != 0)
     return 0; // the cutoff moves with the clock between load and save
 
+  // A new file: saved over the last input's, the records would be added to
+  // those.
+  unlink(files.saved.c_str());
   options.chatLogFile.setParam(files.saved.c_str(), 50);
   history.save();
   chat::ChatHistory again(&view, &options);

@@ -5,6 +5,8 @@
 # of 8 files; 3 silent shares of 400,000 entries; 20,000 chat joins and lines).
 # Prints, per flood, its peak descriptors, resident memory and main-loop
 # stalls (time from a connection query to its prompt) and whether it lived.
+# In a sanitizer build, a run that uses up every descriptor can end in a UBSan
+# "invalid vptr" report on a live object (CONTRIBUTING.md, Sanitizers).
 # Usage: bench/zavconfig_flood.sh [build dir, default build/release] [flood...]
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -5,6 +5,7 @@
 # Usage: bench/zavconfig_exit.sh [build dir, default build/release] [rounds]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/stand_in_server.bash
 build=${1:-build/release}
 work=$(mktemp -d /tmp/zavbench.XXXXXX)
 server=
@@ -13,10 +14,6 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-exec {ready}< <(exec python3 tests/xzav/xzav_double.py --start-xvfb \
-  --control "$work/control" --log /dev/null)
-server=$!
-read -r -t 30 -u "$ready" word display _
-[ "$word" = READY ] || { echo "the stand-in server did not start" >&2; exit 1; }
+start_stand_in "$work"
 export HOME=$work
 python3 bench/zavconfig_exit.py "$build/zavconfig/zavconfig" "$display" "${2:-10}"

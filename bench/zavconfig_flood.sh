@@ -10,16 +10,13 @@
 # Usage: bench/zavconfig_flood.sh [build dir, default build/release] [flood...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/stand_in_server.bash
 build=${1:-build/release}
 shift || true
 floods=${*:-shares listings chat}
 for kind in $floods; do
   work=$(mktemp -d /tmp/zavflood.XXXXXX)
-  exec {ready}< <(exec python3 tests/xzav/xzav_double.py --start-xvfb \
-    --control "$work/control" --log /dev/null)
-  server=$!
-  read -r -t 30 -u "$ready" word display _
-  [ "$word" = READY ] || { echo "the stand-in server did not start" >&2; exit 1; }
+  start_stand_in "$work"
   python3 bench/zavconfig_flood.py "$build/zavconfig/zavconfig" "$display" "$work/control" \
     "$work" "$kind" || true
   kill "$server" 2>/dev/null && wait "$server" 2>/dev/null || true

@@ -6,6 +6,7 @@
 # Usage: bench/zavconfig_latency.sh [build dir, default build/release]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/stand_in_server.bash
 build=${1:-build/release}
 work=$(mktemp -d /tmp/zavbench.XXXXXX)
 server=
@@ -16,11 +17,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-exec {ready}< <(exec python3 tests/xzav/xzav_double.py --start-xvfb \
-  --control "$work/control" --log /dev/null)
-server=$!
-read -r -t 30 -u "$ready" word display _
-[ "$word" = READY ] || { echo "the stand-in server did not start" >&2; exit 1; }
+start_stand_in "$work"
 export DISPLAY=$display HOME=$work
 
 hyperfine -N --warmup 3 --runs ${RUNS:-100} "xprop -root" "$build/zavconfig/zavconfig -get Desktop"

@@ -130,12 +130,7 @@ private:
   }
 
   void shutdown() {
-    if (controlFd_ >= 0)
-      close(controlFd_);
-    controlFd_ = -1;
-    child::stop(doublePid_);
-    doublePid_ = -1;
-    xvfb_.reset();
+    endServer();
     std::string cmd = "rm -rf '" + dir_ + "'";
     if (system(cmd.c_str()) != 0)
       fprintf(stderr, "could not remove %s\n", dir_.c_str());

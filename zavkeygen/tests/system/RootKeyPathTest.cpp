@@ -158,6 +158,13 @@ TEST_F(RootKeyPathTest, PlantedLinksAndFoldersAreRefused) {
        prefix + home + "/shared/new/private.key: the folder " + home +
            "/shared can be changed by users other than its owner\n",
        home + "/shared/new"},
+      // Once root has made a folder, the owner of the user's folder above it
+      // is taken for the key folder's owner; the user's link must not then
+      // lead on into root's folders.
+      {"back out of a made folder to the user's link", home + "/new/../redirect/private.key", true,
+       prefix + home + "/new/../redirect/private.key: the path goes back out of the folder " +
+           home + "/new, which zavkeygen made\n",
+       secret + "/made"},
       {"folder of a third user on the way", home + "/bobs/inner/private.key", true,
        prefix + home + "/bobs/inner/private.key: the folder " + home + "/bobs belongs to user " +
            bob + ", who could redirect the key file\n",

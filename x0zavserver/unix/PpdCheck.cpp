@@ -227,8 +227,11 @@ bool writeAll(int fd, const std::string& data) {
 // time and memory; it reports 'V' and the refusal (empty: accepted), or 'L'
 // and the function of the library that could not be bound.
 [[noreturn]] void judgeAsUser(int out, const char* path, uid_t uid, gid_t gid) {
-  if (setgroups(0, nullptr) != 0 || setresgid(gid, gid, gid) != 0 ||
-      setresuid(uid, uid, uid) != 0 || (uid != 0 && setuid(0) == 0))
+  // Not open to the user's tracing at any moment: the change of ids sets the
+  // flag to the system's setting, so it is cleared again below.
+  if (prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) != 0 || setgroups(0, nullptr) != 0 ||
+      setresgid(gid, gid, gid) != 0 || setresuid(uid, uid, uid) != 0 ||
+      (uid != 0 && setuid(0) == 0))
     _exit(3);
   struct rlimit cpu = {ppdReaderCpuSeconds, ppdReaderCpuSeconds + 1};
   struct rlimit none = {0, 0};
@@ -334,11 +337,16 @@ std::string ppdReaderRefusalAsUser(const char* path, uid_t uid, gid_t gid) {
   if (late)
     kill(pid, SIGKILL);
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  struct rusage usage = {};
+  while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
   }
   if (late)
     return "reading it took more than " + std::to_string(ppdReaderWaitSeconds) + " seconds";
-  if (WIFSIGNALED(status) && (WTERMSIG(status) == SIGXCPU || WTERMSIG(status) == SIGKILL))
+  // Past the soft limit the process gets SIGXCPU, past the hard one SIGKILL.
+  if (WIFSIGNALED(status) &&
+      (WTERMSIG(status) == SIGXCPU ||
+       (WTERMSIG(status) == SIGKILL &&
+        usage.ru_utime.tv_sec + usage.ru_stime.tv_sec >= static_cast<long>(ppdReaderCpuSeconds))))
     return "reading it took more than " + std::to_string(ppdReaderCpuSeconds) +
            " seconds of processor time";
   if (WIFSIGNALED(status))

@@ -116,6 +116,14 @@ void KeyFolder::walk(const std::string& folderPart, bool making) {
 
   std::deque<std::string> pending = split(folderPart);
   int links = 0, made = 0;
+  // Once a folder has been made, the owner of the key's folder is settled as
+  // the owner of the deepest one that existed, and what is still to come
+  // must be folders this process made (or a run beside it, as the same
+  // user): the owner of the folder a new one was made in could otherwise put
+  // a link in its place between the making and the opening, and lead the
+  // rest of the walk anywhere the settled owner passes, such as root's own
+  // folders.
+  bool makingStarted = false;
   while (!pending.empty()) {
     std::string name = pending.front();
     pending.pop_front();
@@ -136,6 +144,7 @@ void KeyFolder::walk(const std::string& folderPart, bool making) {
       }
       // What exists has to pass before root puts anything in it.
       settle();
+      makingStarted = true;
       if (++made > maxMade)
         throw plat::ExceptionFmt("the folder %s keeps disappearing", shown(next).c_str());
       if (mkdirat(fd_.get(), name.c_str(), 0700) != 0 && errno != EEXIST)
@@ -147,6 +156,12 @@ void KeyFolder::walk(const std::string& folderPart, bool making) {
       continue;
     }
     struct stat st = statOf(entry.get(), next);
+    if (makingStarted && name == "..")
+      throw plat::ExceptionFmt("the path goes back out of the folder %s, which zavkeygen made",
+                               shown(here).c_str());
+    if (makingStarted && (!S_ISDIR(st.st_mode) || st.st_uid != geteuid()))
+      throw plat::ExceptionFmt("the folder %s was replaced by someone else while it was made",
+                               shown(next).c_str());
     if (S_ISLNK(st.st_mode)) {
       record(next, st);
       if (++links > maxLinks)

@@ -10,7 +10,10 @@
 // /tmp aside, where others cannot replace what is not theirs), so no other
 // user can redirect root's writes. The key's folder is the deepest one that
 // exists: missing folders are made (private, by root) only once the ones
-// that exist have passed. The key file's own name is not looked at here.
+// that exist have passed, and past the first folder made, the walk goes on
+// only through folders made by root (never back out with ".."), so that no
+// one can put a link in place of a folder just made. The key file's own
+// name is not looked at here.
 //
 // For any other user the folder is simply the one the path names: links are
 // the user's own, and they can only redirect their own writes.

@@ -128,8 +128,15 @@ int createTemporary(int folder, std::string& name) {
 }
 
 // Removes the temporary files that runs killed while storing a key left in
-// the folder; those of runs still going are locked and stay.
+// the folder; those of runs still going are locked and stay. Only files that
+// are this process's user's, or the folder owner's in a folder that is not
+// sticky, are taken for leftovers: in a sticky folder such as /tmp, another
+// user's file of such a name is theirs, and root would remove it otherwise.
 void removeLeftTemporaries(int folder) {
+  struct stat folderSt;
+  if (fstat(folder, &folderSt) != 0)
+    return;
+  const bool sticky = (folderSt.st_mode & S_ISVTX) != 0;
   int listFd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (listFd < 0)
     return;
@@ -148,6 +155,7 @@ void removeLeftTemporaries(int folder) {
         openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat opened, named;
     if (fd.get() < 0 || fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
+        (opened.st_uid != geteuid() && (sticky || opened.st_uid != folderSt.st_uid)) ||
         flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
       continue;
     if (fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 || !sameFile(opened, named))
@@ -336,15 +344,37 @@ void RsaPrivateKeyStoreFile::store(RsaPrivateKey& key) {
     // The directory takes no new file, but the key file itself may be
     // writable: writing it in place is the only way left, at the price that
     // a failure part-way leaves it incomplete.
-    fd = openat(dirFd, name, O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    // O_NONBLOCK: something swapped in since the look (a FIFO) must not hang
+    // the program; what was opened is checked below.
+    fd = openat(dirFd, name, O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)
       throw plat::SystemExceptionFmt("fileOpen(%s)", errno, shown.c_str());
+    struct stat st;
+    if (fstat(fd, &st) != 0) {
+      err = errno;
+      close(fd);
+      throw plat::SystemExceptionFmt("fileOpen(%s)", err, shown.c_str());
+    }
+    // Written in place, a file with other names (hard links) changes under
+    // all of them: the user who owns the folder could have linked any file
+    // of the same disk there, and root would overwrite it. Replacing the key
+    // file by a rename only ever changes its own name.
+    const char* refusal = nullptr;
+    if (!S_ISREG(st.st_mode))
+      refusal = "it is no longer a regular file";
+    else if (asRoot && st.st_nlink != 1)
+      refusal = "its folder takes no new file, and root does not write a file with hard links "
+                "in place";
+    if (refusal) {
+      close(fd);
+      throw RsaException("Cannot store the private key in %s: %s; it was left untouched",
+                         shownName(fileName.c_str(), maxShownNameWithEntry).c_str(), refusal);
+    }
     vlog.notice("cannot create a new file beside %s (%s): writing it in place", fileName.c_str(),
                 strerror(err));
     inPlace = true;
-    struct stat st;
-    if (fstat(fd, &st) != 0 || fchmod(fd, st.st_mode & ~static_cast<mode_t>(077)) != 0 ||
-        ftruncate(fd, 0) != 0) {
+    if (fchmod(fd, st.st_mode & ~static_cast<mode_t>(077)) != 0 || ftruncate(fd, 0) != 0 ||
+        fcntl(fd, F_SETFL, 0) != 0) {
       err = errno;
       close(fd);
       throw plat::SystemExceptionFmt("fileOpen(%s)", err, shown.c_str());

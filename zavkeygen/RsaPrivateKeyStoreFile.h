@@ -32,10 +32,12 @@ public:
   // key file reached through symbolic links is replaced where they lead. The
   // key file's directory is created private with its missing parents. On
   // failure the new file is removed and the key file left alone; temporary
-  // files that killed runs left are removed first. Root replacing a key file
-  // leaves it with its owner and group. Where the
-  // directory refuses a new file but the key file exists, the key file is
-  // made private and written in place, which the log notes. Messages name
+  // files that killed runs left are removed first (only the process user's,
+  // or in a folder that is not sticky the folder owner's). Root replacing a
+  // key file leaves it with its owner and group. Where the directory refuses
+  // a new file but the key file exists, the key file is made private and
+  // written in place, which the log notes; run by root, not when it has
+  // other names (hard links), which would change with it. Messages name
   // the key file (shortened in front when long) and end with the reason; a
   // full disk is said in those words.
   void store(RsaPrivateKey& key) override;

@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <pwd.h>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -163,6 +166,43 @@ TEST(PpdCheck, ReaderDecidesWhatTheServerRuns) {
   // The text alone lets the first such line pass: the reader's view is what
   // refuses it.
   EXPECT_EQ(refusal(head + "*cupsFilter: *\"a 0 -\"/postscript 0 /usr/bin/cat\n"), "");
+}
+
+TEST(PpdCheck, InstalledLibraryIsLaidOutAsRead) {
+  EXPECT_EQ(print::ppdLayoutRefusal(), "");
+}
+
+// Run for the co-process, the reader has the user's rights and no more: a
+// file only root may read is one it cannot read; otherwise it judges as it
+// does in this process.
+TEST(PpdCheck, ReaderRunsWithTheUsersRights) {
+  if (geteuid() != 0)
+    GTEST_SKIP() << "needs root to take another user's ids";
+  struct passwd* nobody = getpwnam("nobody");
+  ASSERT_NE(nobody, nullptr);
+  testing_support::TempDir dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+  struct {
+    const char* name;
+    std::string content;
+    mode_t mode;
+    const char* refusal;
+  } cases[] = {
+      {"plain", head, 0644, ""},
+      {"filter", head + "*cupsFilter: \"application/postscript 0 /usr/bin/cat\"\n", 0644,
+       "names a filter program (*cupsFilter)"},
+      {"root only", head, 0600,
+       "the print server cannot read it (Unable to open PPD file on line 0)"},
+  };
+  for (const auto& c : cases) {
+    std::string path = dir / c.name;
+    std::ofstream(path, std::ios::binary) << c.content;
+    ASSERT_EQ(chmod(path.c_str(), c.mode), 0);
+    EXPECT_EQ(print::ppdReaderRefusal(path.c_str()), c.mode == 0600 ? "" : c.refusal) << c.name;
+    EXPECT_EQ(print::ppdReaderRefusalAsUser(path.c_str(), nobody->pw_uid, nobody->pw_gid),
+              c.refusal)
+        << c.name;
+  }
 }
 
 TEST(PpdCheck, FileTheReaderCannotReadIsRefused) {

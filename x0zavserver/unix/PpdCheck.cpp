@@ -2,13 +2,28 @@
 
 #include "cups/CupsApi.h"
 #include "cups/FilterPrograms.h"
+#include "cups/LoadFailed.h"
+#include "plat/Exception.h"
+#include "plat/unix/OwnedFd.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <grp.h>
 #include <memory>
+#include <new>
+#include <poll.h>
 #include <strings.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace print {
@@ -188,11 +203,168 @@ std::string ppdReaderRefusal(cups::ppd_file_t* ppd) {
   return std::string();
 }
 
+namespace {
+
+struct ClosePpd {
+  void operator()(cups::ppd_file_t* ppd) const { cups::ppdClose(ppd); }
+};
+
+bool writeAll(int fd, const std::string& data) {
+  size_t done = 0;
+  while (done < data.size()) {
+    ssize_t n = write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// The process that reads the user's PPD: it takes the user's ids for good,
+// cannot be traced or gain anything by executing, and is bounded in CPU
+// time and memory; it reports 'V' and the refusal (empty: accepted), or 'L'
+// and the function of the library that could not be bound.
+[[noreturn]] void judgeAsUser(int out, const char* path, uid_t uid, gid_t gid) {
+  // Not open to the user's tracing at any moment: the change of ids sets the
+  // flag to the system's setting, so it is cleared again below.
+  if (prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) != 0 || setgroups(0, nullptr) != 0 ||
+      setresgid(gid, gid, gid) != 0 || setresuid(uid, uid, uid) != 0 ||
+      (uid != 0 && setuid(0) == 0))
+    _exit(3);
+  struct rlimit cpu = {ppdReaderCpuSeconds, ppdReaderCpuSeconds + 1};
+  struct rlimit none = {0, 0};
+  if (prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) != 0 || prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+      setrlimit(RLIMIT_CPU, &cpu) != 0 || setrlimit(RLIMIT_CORE, &none) != 0)
+    _exit(3);
+#if !defined(__SANITIZE_ADDRESS__)
+  // The address sanitizer reserves far more address space than it uses.
+  struct rlimit memory = {ppdReaderMemory, ppdReaderMemory};
+  if (setrlimit(RLIMIT_AS, &memory) != 0)
+    _exit(3);
+#endif
+  std::string report;
+  try {
+    std::string refusal = ppdLayoutRefusal();
+    if (refusal.empty())
+      refusal = ppdReaderRefusal(path);
+    report = "V" + refusal;
+  } catch (cups::LoadFailed& e) {
+    report = std::string("L") + e.str();
+  } catch (std::bad_alloc&) {
+    _exit(4);
+  } catch (plat::Exception& e) {
+    report = std::string("Vit could not be read (") + e.str() + ")";
+  }
+  _exit(writeAll(out, report) ? 0 : 3);
+}
+
+long msUntil(const struct timespec& deadline) {
+  struct timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return (deadline.tv_sec - now.tv_sec) * 1000 + (deadline.tv_nsec - now.tv_nsec) / 1000000;
+}
+
+} // namespace
+
+std::string ppdLayoutRefusal() {
+  static const char probe[] = "*PPD-Adobe: \"4.3\"\n"
+                              "*cupsFilter: \"application/vnd.zav-probe 0 -\"\n"
+                              "*ZavProbe Option/Text: \"value\"\n";
+  os::OwnedFd fd(memfd_create("zav-ppd-probe", MFD_CLOEXEC));
+  if (fd.get() < 0 || !writeAll(fd.get(), probe))
+    return std::string("the printing library could not be checked (") + strerror(errno) + ")";
+  std::string path = "/proc/self/fd/" + std::to_string(fd.get());
+  std::unique_ptr<cups::ppd_file_t, ClosePpd> ppd(cups::ppdOpenFile(path.c_str()));
+  // Each record is looked into only once what leads to it has proved right.
+  const cups::ppd_attr_t* found = ppd ? cups::ppdFindAttr(ppd.get(), "ZavProbe", nullptr) : nullptr;
+  if (!found || strcmp(found->name, "ZavProbe") != 0 || strcmp(found->spec, "Option") != 0 ||
+      strcmp(found->text, "Text") != 0 || !found->value || strcmp(found->value, "value") != 0 ||
+      ppd->num_attrs != 2 || !ppd->attrs || ppd->attrs[1] != found || ppd->num_filters != 1 ||
+      !ppd->filters || !ppd->filters[0] ||
+      strcmp(ppd->filters[0], "application/vnd.zav-probe 0 -") != 0)
+    return "the installed printing library does not lay out its PPD records as this program "
+           "reads them";
+  return std::string();
+}
+
+std::string ppdReaderRefusalAsUser(const char* path, uid_t uid, gid_t gid) {
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0)
+    return std::string("it could not be read (pipe: ") + strerror(errno) + ")";
+  pid_t pid = fork();
+  if (pid < 0) {
+    int err = errno;
+    close(fds[0]);
+    close(fds[1]);
+    return std::string("it could not be read (fork: ") + strerror(err) + ")";
+  }
+  if (pid == 0) {
+    close(fds[0]);
+    judgeAsUser(fds[1], path, uid, gid);
+  }
+  close(fds[1]);
+  os::OwnedFd in(fds[0]);
+  struct timespec deadline;
+  clock_gettime(CLOCK_MONOTONIC, &deadline);
+  deadline.tv_sec += ppdReaderWaitSeconds;
+  std::string report;
+  bool late = false;
+  for (;;) {
+    long left = msUntil(deadline);
+    if (left <= 0) {
+      late = true;
+      break;
+    }
+    struct pollfd p = {in.get(), POLLIN, 0};
+    int n = poll(&p, 1, static_cast<int>(left));
+    if (n < 0 && errno != EINTR) {
+      late = true;
+      break;
+    }
+    if (n <= 0)
+      continue;
+    char buf[4096];
+    ssize_t got = read(in.get(), buf, sizeof buf);
+    if (got < 0 && errno == EINTR)
+      continue;
+    if (got <= 0)
+      break;
+    if (report.size() < 65536)
+      report.append(buf, static_cast<size_t>(got));
+  }
+  if (late)
+    kill(pid, SIGKILL);
+  int status = 0;
+  struct rusage usage = {};
+  while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
+  }
+  if (late)
+    return "reading it took more than " + std::to_string(ppdReaderWaitSeconds) + " seconds";
+  // Past the soft limit the process gets SIGXCPU, past the hard one SIGKILL.
+  if (WIFSIGNALED(status) &&
+      (WTERMSIG(status) == SIGXCPU ||
+       (WTERMSIG(status) == SIGKILL &&
+        usage.ru_utime.tv_sec + usage.ru_stime.tv_sec >= static_cast<long>(ppdReaderCpuSeconds))))
+    return "reading it took more than " + std::to_string(ppdReaderCpuSeconds) +
+           " seconds of processor time";
+  if (WIFSIGNALED(status))
+    return std::string("reading it failed (") + strsignal(WTERMSIG(status)) + ")";
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 4)
+    return "reading it took more memory than allowed";
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || report.empty())
+    return "it could not be read with the user's rights";
+  static const char loadFailed[] = "failed to load ";
+  if (report[0] == 'L')
+    throw cups::LoadFailed(report.compare(1, sizeof(loadFailed) - 1, loadFailed) == 0
+                               ? report.c_str() + sizeof(loadFailed)
+                               : report.c_str() + 1);
+  return report.substr(1);
+}
+
 std::string ppdReaderRefusal(const char* path) {
-  struct Close {
-    void operator()(cups::ppd_file_t* ppd) const { cups::ppdClose(ppd); }
-  };
-  std::unique_ptr<cups::ppd_file_t, Close> ppd(cups::ppdOpenFile(path));
+  std::unique_ptr<cups::ppd_file_t, ClosePpd> ppd(cups::ppdOpenFile(path));
   if (!ppd) {
     int line = 0;
     cups::ppd_status_t status = cups::ppdLastError(&line);

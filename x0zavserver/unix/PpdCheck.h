@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <string>
+#include <sys/types.h>
 
 namespace print {
 
@@ -36,5 +37,30 @@ std::string ppdReaderRefusal(cups::ppd_file_t* ppd);
 // a file the reader cannot read is refused too. Throws cups::LoadFailed when
 // the library cannot be bound.
 std::string ppdReaderRefusal(const char* path);
+
+// Why the installed printing library's PPD records cannot be read here, or
+// empty: a small PPD of known content is opened, and its filter list and
+// attributes must be where ppd_file_t and ppd_attr_t say and agree with the
+// library's own look-ups. Throws cups::LoadFailed.
+std::string ppdLayoutRefusal();
+
+// The CPU time and the address space the reader may take in its process,
+// and how long that process may take in all. Real drivers' PPDs are read
+// within a fraction of the CPU time.
+constexpr unsigned ppdReaderCpuSeconds = 5;
+constexpr unsigned long ppdReaderMemory = 1024ul * 1024 * 1024;
+constexpr unsigned ppdReaderWaitSeconds = 30;
+
+// ppdLayoutRefusal and then ppdReaderRefusal(path), run for the co-process
+// in a process of their own with the ids of the user who gave the PPD (uid,
+// gid, no other groups, never root again, not open to tracing) and within
+// the bounds above: the reader is a large parser of a file the user wrote,
+// so it never runs as root, and a PPD that keeps it busy or makes it grow is
+// refused rather than holding root's co-process. A process that fails,
+// crashes or passes a bound is a refusal too, said in words. path must stay
+// readable in the new process (a /proc/self/fd path of a descriptor that
+// does not close on fork is). Throws cups::LoadFailed when the library
+// cannot be bound.
+std::string ppdReaderRefusalAsUser(const char* path, uid_t uid, gid_t gid);
 
 } // namespace print

@@ -301,8 +301,15 @@ bool RootCodePrinting::addPrinterForCore(const char* name, const char* descripti
       return false;
     }
     // What the print server runs is decided by its own reader: the sealed
-    // copy, the very bytes it will get, is judged as that reader sees it.
-    refusal = ppdReaderRefusal(ppd->procPath().c_str());
+    // copy, the very bytes it will get, is judged as that reader sees it,
+    // read with the user's rights and in bounds, never as root.
+    os::Passwd user(os::RootCode::uid);
+    if (!user.isValid()) {
+      vlog.error("PPD file: no user %u", static_cast<unsigned>(os::RootCode::uid));
+      lastError_ = cups::IPP_STATUS_ERROR_FORBIDDEN;
+      return false;
+    }
+    refusal = ppdReaderRefusalAsUser(ppd->procPath().c_str(), os::RootCode::uid, user.getGid());
     if (!refusal.empty()) {
       tellRefusal("PPD file %s refused: %s", ppdPath, refusal.c_str());
       lastError_ = cups::IPP_STATUS_ERROR_FORBIDDEN;

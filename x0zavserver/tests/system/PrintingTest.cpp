@@ -714,6 +714,38 @@ TEST_F(PrintingThroughLauncher, PpdSizeIsLimited) {
       << r.err;
 }
 
+// The print server's reader is a large parser of a file the user wrote: the
+// co-process runs it with the user's ids and within bounds, never as root. A
+// PPD that keeps it busy (many options in one group, each looked up among
+// all the ones before it) is refused once it has used its processor time; a
+// plain one still works.
+TEST_F(PrintingThroughLauncher, PpdThatKeepsTheReaderBusyIsRefused) {
+  TempDir dir;
+  chmod(dir.path().c_str(), 0755);
+  std::string busy = LauncherRig::read(server->ppd());
+  for (unsigned i = 0;; i++) {
+    char option[64];
+    int n = snprintf(option, sizeof option, "*OpenUI *%x:P\n*CloseUI:*%x\n", i, i);
+    if (busy.size() + static_cast<size_t>(n) > print::maxPpdSize)
+      break;
+    busy.append(option, static_cast<size_t>(n));
+  }
+  std::string path = dir / "busy.ppd";
+  std::ofstream(path) << busy;
+  chmod(path.c_str(), 0644);
+  LauncherRig::Result r = rig->run(
+      user,
+      {"printadd", "busy", "7", "0", path, "printadd", "good", "8", "0", server->ppd(), "finish"},
+      options);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("print 0 0401\nprint 1 0000\ncoprocess exit 0\n"), std::string::npos)
+      << r.out << r.err;
+  EXPECT_NE(r.err.find("PPD file " + path + " refused: reading it took more than " +
+                       std::to_string(print::ppdReaderCpuSeconds) + " seconds of processor time"),
+            std::string::npos)
+      << r.err;
+}
+
 TEST_F(PrintingModule, QueueCountIsLimited) {
   RootCodePrinting module;
   for (int i = 0; i < RootCodePrinting::maxQueues; i++)

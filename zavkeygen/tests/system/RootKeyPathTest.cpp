@@ -11,8 +11,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -156,6 +158,13 @@ TEST_F(RootKeyPathTest, PlantedLinksAndFoldersAreRefused) {
        prefix + home + "/shared/new/private.key: the folder " + home +
            "/shared can be changed by users other than its owner\n",
        home + "/shared/new"},
+      // Once root has made a folder, the owner of the user's folder above it
+      // is taken for the key folder's owner; the user's link must not then
+      // lead on into root's folders.
+      {"back out of a made folder to the user's link", home + "/new/../redirect/private.key", true,
+       prefix + home + "/new/../redirect/private.key: the path goes back out of the folder " +
+           home + "/new, which zavkeygen made\n",
+       secret + "/made"},
       {"folder of a third user on the way", home + "/bobs/inner/private.key", true,
        prefix + home + "/bobs/inner/private.key: the folder " + home + "/bobs belongs to user " +
            bob + ", who could redirect the key file\n",
@@ -259,6 +268,76 @@ TEST_F(RootKeyPathTest, TemporaryFileOfAKilledRunIsRemoved) {
   EXPECT_TRUE(exists(inUse));
   EXPECT_TRUE(exists(home + "/.zavkeyStale3"));
   EXPECT_TRUE(exists(home + "/.zav/.zavkeyToo_long"));
+}
+
+// In a sticky folder such as /tmp, a file of another user's with a
+// temporary file's name is theirs, not a leftover: root leaves it; its own
+// leftover there goes.
+TEST_F(RootKeyPathTest, OtherUsersFileInAStickyFolderStays) {
+  std::string sticky = scratch / "sticky";
+  ASSERT_EQ(mkdir(sticky.c_str(), 0700), 0);
+  ASSERT_EQ(chmod(sticky.c_str(), 01777), 0);
+  std::string theirs = sticky + "/.zavkeyAlice1", own = sticky + "/.zavkeyRoot01";
+  writeFile(theirs, "alice's\n", 0600);
+  ASSERT_EQ(chown(theirs.c_str(), aliceUid, aliceGid), 0);
+  writeFile(own, "0000", 0600);
+
+  ProgramResult r = run(sticky + "/private.key", false);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(slurp(sticky + "/private.key").size(), 1416u);
+  EXPECT_EQ(slurp(theirs), "alice's\n");
+  EXPECT_FALSE(exists(own));
+}
+
+// Where the key's folder takes no new file (here made immutable; on a home
+// folder that root may not write to, the same), the key file is written in
+// place. A key file with other names is not: the user could have linked any
+// file of the same disk there, root's own included, and root would overwrite
+// it. A key file of its own is still written in place.
+TEST_F(RootKeyPathTest, HardLinkedKeyFileIsNotWrittenInPlace) {
+  struct Case {
+    const char* name;
+    bool linked;
+  };
+  for (const Case& c : {Case{"linked", true}, Case{"own", false}}) {
+    SCOPED_TRACE(c.name);
+    std::string folder = home + "/" + c.name, keyFile = folder + "/private.key";
+    makeFolder(folder, aliceUid, 0700);
+    if (c.linked) {
+      ASSERT_EQ(link((secret + "/file").c_str(), keyFile.c_str()), 0);
+    } else {
+      writeFile(keyFile, "old key\n", 0644);
+      ASSERT_EQ(chown(keyFile.c_str(), aliceUid, aliceGid), 0);
+    }
+    int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(dir, 0);
+    int flags = 0;
+    if (ioctl(dir, FS_IOC_GETFLAGS, &flags) != 0) {
+      close(dir);
+      GTEST_SKIP() << "the file system keeps no immutable flag";
+    }
+    int immutable = flags | FS_IMMUTABLE_FL;
+    ASSERT_EQ(ioctl(dir, FS_IOC_SETFLAGS, &immutable), 0);
+    ProgramResult r = run(keyFile, true);
+    ASSERT_EQ(ioctl(dir, FS_IOC_SETFLAGS, &flags), 0);
+    close(dir);
+
+    struct stat st;
+    ASSERT_EQ(stat(keyFile.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    if (c.linked) {
+      EXPECT_EQ(r.status, 1);
+      EXPECT_EQ(r.err, "failed: Error generating private key: Cannot store the private key in " +
+                           keyFile +
+                           ": its folder takes no new file, and root does not write a file "
+                           "with hard links in place; it was left untouched\n");
+      EXPECT_EQ(slurp(secret + "/file"), "root only\n");
+    } else {
+      EXPECT_EQ(r.status, 0) << r.err;
+      EXPECT_EQ(slurp(keyFile).size(), 1416u);
+      EXPECT_EQ(st.st_uid, aliceUid);
+    }
+  }
 }
 
 } // namespace

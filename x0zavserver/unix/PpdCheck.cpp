@@ -26,6 +26,19 @@
 #include <unistd.h>
 #include <vector>
 
+// Whether the address sanitizer is built in: gcc says so with
+// __SANITIZE_ADDRESS__, older clang only through __has_feature.
+#if defined(__SANITIZE_ADDRESS__)
+#define ZAV_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZAV_ADDRESS_SANITIZER 1
+#endif
+#endif
+#ifndef ZAV_ADDRESS_SANITIZER
+#define ZAV_ADDRESS_SANITIZER 0
+#endif
+
 namespace print {
 
 namespace {
@@ -238,7 +251,7 @@ bool writeAll(int fd, const std::string& data) {
   if (prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) != 0 || prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
       setrlimit(RLIMIT_CPU, &cpu) != 0 || setrlimit(RLIMIT_CORE, &none) != 0)
     _exit(3);
-#if !defined(__SANITIZE_ADDRESS__)
+#if !ZAV_ADDRESS_SANITIZER
   // The address sanitizer reserves far more address space than it uses.
   struct rlimit memory = {ppdReaderMemory, ppdReaderMemory};
   if (setrlimit(RLIMIT_AS, &memory) != 0)

@@ -1,7 +1,8 @@
 /* The control side of the tiny stand-in printing library that the fallback
  * tests load as libcups.so.2. It lacks ippNewRequest, httpAssembleURI,
  * cupsDoRequest and cupsLastErrorString, so the glue's fallbacks run; it
- * records what it is asked and answers what the test sets up. */
+ * records what it is asked and answers what the test sets up. Its PPD reader
+ * fills in only the attributes and the filter list of the library's record. */
 #pragma once
 
 #ifdef __cplusplus

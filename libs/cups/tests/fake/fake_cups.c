@@ -7,7 +7,6 @@
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
-#include <unistd.h>
 
 typedef struct {
   char* name;
@@ -366,36 +365,377 @@ const char* cupsLangEncoding(cups_lang_t* l) {
   return l ? "utf-8" : "us-ascii";
 }
 
-/* As large as the library's record and all zero: a PPD without filters or
- * attributes. */
+/* The PPD records, laid out as the library lays them out (and as
+ * libs/cups/CupsTypes.h declares them). */
+typedef struct {
+  char name[41];
+  char spec[41];
+  char text[81];
+  char* value;
+} ppd_attr_t;
+
 typedef struct ppd_file_s {
-  char record[368];
+  int languageLevel, colorDevice, variableSizes, accurateScreens, contoneOnly, landscape,
+      modelNumber, manualCopies, throughput, colorspace;
+  char* patches;
+  int numEmulations;
+  void* emulations;
+  char *jclBegin, *jclPs, *jclEnd, *langEncoding, *langVersion, *modelname, *ttrasterizer,
+      *manufacturer, *product, *nickname, *shortnickname;
+  int numGroups;
+  void* groups;
+  int numSizes;
+  void* sizes;
+  float customMin[2], customMax[2], customMargins[4];
+  int numConsts;
+  void* consts;
+  int numFonts;
+  char** fonts;
+  int numProfiles;
+  void* profiles;
+  int num_filters;
+  char** filters;
+  int flipDuplex;
+  char *protocols, *pcfilename;
+  int num_attrs;
+  int cur_attr;
+  ppd_attr_t** attrs;
+  void *sortedAttrs, *options, *coptions, *marked, *cupsUiconsts, *cache;
 } ppd_file_t;
 
-static int ppdError;
+/* The reader's status codes; the numbers are the fake's own. */
+enum {
+  PPD_OK,
+  PPD_FILE_OPEN_ERROR,
+  PPD_ALLOC_ERROR,
+  PPD_MISSING_PPDADOBE4,
+  PPD_ILLEGAL_CHARACTER,
+  PPD_MISSING_ASTERISK,
+  PPD_ILLEGAL_MAIN_KEYWORD,
+  PPD_ILLEGAL_OPTION_KEYWORD,
+  PPD_ILLEGAL_TRANSLATION,
+  PPD_MISSING_VALUE,
+  PPD_BAD_VALUE,
+  PPD_TOO_LARGE
+};
 
-ppd_file_t* ppdOpenFile(const char* path) {
-  if (access(path, R_OK) != 0) {
-    ppdError = 1; /* PPD_FILE_OPEN_ERROR */
+static const char* const ppdErrors[] = {"OK",
+                                        "Unable to open PPD file",
+                                        "Unable to allocate memory",
+                                        "Missing PPD-Adobe-4.x header",
+                                        "Illegal control character",
+                                        "Missing asterisk in column 1",
+                                        "Illegal main keyword string",
+                                        "Illegal option keyword string",
+                                        "Illegal translation string",
+                                        "Missing value string",
+                                        "Missing closing quote",
+                                        "File too large"};
+
+/* What the reader takes in at most: a larger file, or one with more
+ * attributes, is refused rather than read in part. */
+#define PPD_MAX_FILE (16 * 1024 * 1024)
+#define PPD_MAX_ATTRS 16384
+
+static int ppdError, ppdErrorLine;
+
+void ppdClose(ppd_file_t* ppd) {
+  if (!ppd)
+    return;
+  for (int i = 0; i < ppd->num_attrs; i++) {
+    free(ppd->attrs[i]->value);
+    free(ppd->attrs[i]);
+  }
+  free(ppd->attrs);
+  for (int i = 0; i < ppd->num_filters; i++)
+    free(ppd->filters[i]);
+  free(ppd->filters);
+  free(ppd);
+}
+
+/* The file's bytes, without Ctrl-Z (which the reader drops wherever it
+ * stands) and NUL-terminated, or NULL with ppdError set. */
+static char* readPpd(const char* path, size_t* length) {
+  FILE* f = fopen(path, "rb");
+  if (!f) {
+    ppdError = PPD_FILE_OPEN_ERROR;
     return NULL;
   }
-  ppdError = 0;
-  return calloc(1, sizeof(ppd_file_t));
+  size_t size = 0, capacity = 65536;
+  char* text = malloc(capacity);
+  int c;
+  while (text && (c = getc(f)) != EOF) {
+    if (c == 0x1a)
+      continue;
+    if (size + 1 == capacity) {
+      char* bigger = capacity >= PPD_MAX_FILE ? NULL : realloc(text, capacity * 2);
+      if (!bigger) {
+        ppdError = capacity >= PPD_MAX_FILE ? PPD_TOO_LARGE : PPD_ALLOC_ERROR;
+        free(text);
+        text = NULL;
+        break;
+      }
+      text = bigger;
+      capacity *= 2;
+    }
+    text[size++] = (char)c;
+  }
+  fclose(f);
+  if (!text) {
+    if (ppdError == PPD_OK)
+      ppdError = PPD_ALLOC_ERROR;
+    return NULL;
+  }
+  text[size] = '\0';
+  *length = size;
+  return text;
+}
+
+static int isLineEnd(char c) {
+  return c == '\n' || c == '\r';
+}
+
+static int isSpace(char c) {
+  return c == ' ' || c == '\t';
+}
+
+/* Copies the n bytes at from into a field of size bytes, NUL-terminated; 0
+ * when they do not fit. */
+static int copyField(char* field, size_t size, const char* from, size_t n) {
+  if (n >= size)
+    return 0;
+  memcpy(field, from, n);
+  field[n] = '\0';
+  return 1;
+}
+
+static char* copyText(const char* from, size_t n) {
+  char* copy = malloc(n + 1);
+  if (copy) {
+    memcpy(copy, from, n);
+    copy[n] = '\0';
+  }
+  return copy;
+}
+
+/* Appends to the attribute and the filter lists; 0 when memory runs out. */
+static int pushAttr(ppd_file_t* ppd, ppd_attr_t* attr) {
+  ppd_attr_t** bigger = realloc(ppd->attrs, sizeof(*bigger) * (size_t)(ppd->num_attrs + 1));
+  if (!bigger)
+    return 0;
+  bigger[ppd->num_attrs++] = attr;
+  ppd->attrs = bigger;
+  return 1;
+}
+
+static int pushFilter(ppd_file_t* ppd, char* filter) {
+  char** bigger = realloc(ppd->filters, sizeof(*bigger) * (size_t)(ppd->num_filters + 1));
+  if (!bigger)
+    return 0;
+  bigger[ppd->num_filters++] = filter;
+  ppd->filters = bigger;
+  return 1;
+}
+
+/* A very small reading of a PPD: after the "*PPD-Adobe:" line, each line
+ * "*Keyword[ Option[/Text]]: value" becomes an attribute, in the order of
+ * the file; a quoted value (which may go on over lines) is kept without its
+ * quotes, another without trailing blanks. "*%" comments, "*End" and lines
+ * without a value are skipped, blank lines too; any other line must begin
+ * with "*". The values of "cupsFilter" lines go to the filter list as well.
+ * Nothing else of the record is filled in. */
+ppd_file_t* ppdOpenFile(const char* path) {
+  ppdError = PPD_OK;
+  ppdErrorLine = 0;
+  size_t length = 0;
+  char* text = path ? readPpd(path, &length) : NULL;
+  if (!text) {
+    if (ppdError == PPD_OK)
+      ppdError = PPD_FILE_OPEN_ERROR;
+    return NULL;
+  }
+  ppd_file_t* ppd = calloc(1, sizeof(ppd_file_t));
+  if (!ppd) {
+    free(text);
+    ppdError = PPD_ALLOC_ERROR;
+    return NULL;
+  }
+  ppd->languageLevel = 2;
+  ppd->cur_attr = -1;
+  static const char magic[] = "*PPD-Adobe:";
+  int line = 1, status = PPD_OK;
+  if (length < sizeof(magic) - 1 || memcmp(text, magic, sizeof(magic) - 1) != 0)
+    status = PPD_MISSING_PPDADOBE4;
+  size_t at = 0;
+  /* The header line is not kept as an attribute. */
+  while (at < length && !isLineEnd(text[at]))
+    at++;
+  while (status == PPD_OK && at < length) {
+    /* At a line end: past it ("\r\n" is one), to the next line. */
+    if (text[at] == '\r' && at + 1 < length && text[at + 1] == '\n')
+      at++;
+    at++;
+    line++;
+    size_t start = at, end = at;
+    while (end < length && !isLineEnd(text[end]))
+      end++;
+    at = end;
+    for (size_t i = start; i < end; i++) {
+      unsigned char c = (unsigned char)text[i];
+      if ((c < 0x20 && c != '\t' && c != '\f') || c == 0x7f) {
+        status = PPD_ILLEGAL_CHARACTER;
+        break;
+      }
+    }
+    if (status != PPD_OK)
+      break;
+    size_t first = start;
+    while (first < end && (isSpace(text[first]) || text[first] == '\f'))
+      first++;
+    if (first == end)
+      continue;
+    if (text[start] != '*') {
+      status = PPD_MISSING_ASTERISK;
+      break;
+    }
+    if (end - start >= 2 && text[start + 1] == '%')
+      continue;
+    /* The keyword, up to a blank or ":". */
+    size_t key = start + 1, p = key;
+    while (p < end && !isSpace(text[p]) && text[p] != ':')
+      p++;
+    size_t keyEnd = p;
+    /* The option and its translation, up to ":". */
+    size_t opt = p, optEnd = p, tr = p, trEnd = p;
+    while (p < end && isSpace(text[p]))
+      p++;
+    if (p < end && text[p] != ':') {
+      opt = p;
+      while (p < end && text[p] != ':' && text[p] != '/')
+        p++;
+      optEnd = p;
+      while (optEnd > opt && isSpace(text[optEnd - 1]))
+        optEnd--;
+      if (p < end && text[p] == '/') {
+        tr = ++p;
+        while (p < end && text[p] != ':')
+          p++;
+        trEnd = p;
+      }
+    }
+    if (p == end)
+      continue; /* no value: "*End", "*OpenGroup" without one and the like */
+    if (keyEnd == key) {
+      status = PPD_ILLEGAL_MAIN_KEYWORD;
+      break;
+    }
+    /* The value: past the ":" and blanks, quoted or to the end of the line. */
+    p++;
+    while (p < end && isSpace(text[p]))
+      p++;
+    size_t value = p, valueEnd = end;
+    if (p < end && text[p] == '"') {
+      value = p + 1;
+      const char* close = memchr(text + value, '"', length - value);
+      if (!close) {
+        status = PPD_BAD_VALUE;
+        break;
+      }
+      valueEnd = (size_t)(close - text);
+      for (size_t i = value; i < valueEnd; i++)
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == valueEnd || text[i + 1] != '\n')))
+          line++;
+      /* The rest of the line after the closing quote is not looked at. */
+      at = valueEnd + 1;
+      while (at < length && !isLineEnd(text[at]))
+        at++;
+    } else {
+      while (valueEnd > value && isSpace(text[valueEnd - 1]))
+        valueEnd--;
+      if (valueEnd == value) {
+        status = PPD_MISSING_VALUE;
+        break;
+      }
+    }
+    if (ppd->num_attrs == PPD_MAX_ATTRS) {
+      status = PPD_ALLOC_ERROR;
+      break;
+    }
+    ppd_attr_t* attr = calloc(1, sizeof(ppd_attr_t));
+    if (!attr) {
+      status = PPD_ALLOC_ERROR;
+      break;
+    }
+    int fits = copyField(attr->name, sizeof(attr->name), text + key, keyEnd - key);
+    if (!fits)
+      status = PPD_ILLEGAL_MAIN_KEYWORD;
+    else if (!copyField(attr->spec, sizeof(attr->spec), text + opt, optEnd - opt))
+      status = PPD_ILLEGAL_OPTION_KEYWORD;
+    else if (!copyField(attr->text, sizeof(attr->text), text + tr, trEnd - tr))
+      status = PPD_ILLEGAL_TRANSLATION;
+    else if (!(attr->value = copyText(text + value, valueEnd - value)) || !pushAttr(ppd, attr))
+      status = PPD_ALLOC_ERROR;
+    if (status != PPD_OK) {
+      free(attr->value);
+      free(attr);
+      break;
+    }
+    if (strcasecmp(attr->name, "cupsFilter") == 0) {
+      char* filter = strdup(attr->value);
+      if (!filter || !pushFilter(ppd, filter)) {
+        free(filter);
+        status = PPD_ALLOC_ERROR;
+      }
+    }
+  }
+  free(text);
+  if (status != PPD_OK) {
+    ppdClose(ppd);
+    ppdError = status;
+    ppdErrorLine = line;
+    return NULL;
+  }
+  return ppd;
 }
 
 int ppdLastError(int* line) {
   if (line)
-    *line = 0;
+    *line = ppdErrorLine;
   return ppdError;
 }
 
 const char* ppdErrorString(int status) {
-  return status ? "Unable to open PPD file" : "OK";
+  if (status < 0 || (size_t)status >= sizeof(ppdErrors) / sizeof(ppdErrors[0]))
+    return "Unknown";
+  return ppdErrors[status];
 }
 
-void ppdClose(ppd_file_t* ppd) {
-  free(ppd);
+/* The attribute with that name (and option, any when spec is NULL), compared
+ * without case, from the index "from" on; it becomes the current one. */
+static ppd_attr_t* findFrom(ppd_file_t* ppd, int from, const char* name, const char* spec) {
+  if (!ppd || !name)
+    return NULL;
+  for (int i = from < 0 ? 0 : from; i < ppd->num_attrs; i++)
+    if (strcasecmp(ppd->attrs[i]->name, name) == 0 &&
+        (!spec || strcasecmp(ppd->attrs[i]->spec, spec) == 0)) {
+      ppd->cur_attr = i;
+      return ppd->attrs[i];
+    }
+  ppd->cur_attr = -1;
+  return NULL;
 }
+
+ppd_attr_t* ppdFindAttr(ppd_file_t* ppd, const char* name, const char* spec) {
+  return findFrom(ppd, 0, name, spec);
+}
+
+/* The next one after the current attribute, which must have been found. */
+ppd_attr_t* ppdFindNextAttr(ppd_file_t* ppd, const char* name, const char* spec) {
+  if (!ppd || ppd->cur_attr < 0)
+    return NULL;
+  return findFrom(ppd, ppd->cur_attr + 1, name, spec);
+}
+
 float ppdPageWidth(ppd_file_t* ppd, const char* name) {
   (void)ppd;
   (void)name;

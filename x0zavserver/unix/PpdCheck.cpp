@@ -5,6 +5,7 @@
 #include "cups/LoadFailed.h"
 #include "plat/Exception.h"
 #include "plat/unix/OwnedFd.h"
+#include "x0zavserver/unix/WriteAll.h"
 
 #include <algorithm>
 #include <cctype>
@@ -222,19 +223,6 @@ struct ClosePpd {
   void operator()(cups::ppd_file_t* ppd) const { cups::ppdClose(ppd); }
 };
 
-bool writeAll(int fd, const std::string& data) {
-  size_t done = 0;
-  while (done < data.size()) {
-    ssize_t n = write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 // The process that reads the user's PPD: it takes the user's ids for good,
 // cannot be traced or gain anything by executing, and is bounded in CPU
 // time and memory; it reports 'V' and the refusal (empty: accepted), or 'L'
@@ -270,7 +258,7 @@ bool writeAll(int fd, const std::string& data) {
   } catch (plat::Exception& e) {
     report = std::string("Vit could not be read (") + e.str() + ")";
   }
-  _exit(writeAll(out, report) ? 0 : 3);
+  _exit(os::writeAll(out, report) ? 0 : 3);
 }
 
 long msUntil(const struct timespec& deadline) {
@@ -286,7 +274,7 @@ std::string ppdLayoutRefusal() {
                               "*cupsFilter: \"application/vnd.zav-probe 0 -\"\n"
                               "*ZavProbe Option/Text: \"value\"\n";
   os::OwnedFd fd(memfd_create("zav-ppd-probe", MFD_CLOEXEC));
-  if (fd.get() < 0 || !writeAll(fd.get(), probe))
+  if (fd.get() < 0 || !os::writeAll(fd.get(), probe))
     return std::string("the printing library could not be checked (") + strerror(errno) + ")";
   std::string path = "/proc/self/fd/" + std::to_string(fd.get());
   std::unique_ptr<cups::ppd_file_t, ClosePpd> ppd(cups::ppdOpenFile(path.c_str()));

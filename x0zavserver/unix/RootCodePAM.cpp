@@ -8,6 +8,7 @@
 #include "rdr/OutStream.h"
 #include "x0zavserver/AuthFailureException.h"
 #include "x0zavserver/unix/UserGroups.h"
+#include "x0zavserver/unix/WriteAll.h"
 
 #include <cerrno>
 #include <chrono>
@@ -89,18 +90,6 @@ std::string accountRefusal(int result, const char* text) {
     return "The password has expired and must be changed";
   default:
     return std::string("The account may not be used: ") + text;
-  }
-}
-
-void writeAll(int fd, const std::string& data) {
-  size_t done = 0;
-  while (done < data.size()) {
-    ssize_t n = write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return;
-    done += static_cast<size_t>(n);
   }
 }
 
@@ -310,7 +299,7 @@ void RootCodePAM::verify(const char* user, const char* password) {
     Outcome outcome = converse(service.c_str(), userName.c_str(), password, pamStart,
                                pamAuthenticate, pamAcctMgmt, pamEnd, pamStrerror);
     std::string frame(1, static_cast<char>(outcome.code));
-    writeAll(result[1], frame + outcome.message);
+    os::writeAll(result[1], frame + outcome.message);
     _exit(0);
   }
   close(result[1]);

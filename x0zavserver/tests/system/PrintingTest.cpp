@@ -355,6 +355,17 @@ protected:
     options.extraShell = "mount --bind " + server->dir() + "/etccups /etc/cups\n";
   }
 
+  // The test server's PPD with its pass-through filter line replaced by line.
+  std::string ppdWithLine(const std::string& line) {
+    std::string text = LauncherRig::read(server->ppd());
+    const std::string plain = "*cupsFilter: \"application/postscript 0 -\"\n";
+    size_t at = text.find(plain);
+    EXPECT_NE(at, std::string::npos) << "the test PPD has no pass-through filter line";
+    if (at != std::string::npos)
+      text.replace(at, plain.size(), line + "\n");
+    return text;
+  }
+
   TestUsers users;
   std::unique_ptr<CupsServer> server;
   std::unique_ptr<LauncherRig> rig;
@@ -526,13 +537,7 @@ TEST_F(PrintingThroughLauncher, PpdThatNamesProgramsIsRefused) {
   std::ofstream(program) << "#!/bin/sh\ntouch " << mark << "\ncat\n";
   chmod(program.c_str(), 0755);
   std::string base = LauncherRig::read(server->ppd());
-  std::string plain = "*cupsFilter: \"application/postscript 0 -\"\n";
-  ASSERT_NE(base.find(plain), std::string::npos);
-  auto withLine = [&](const std::string& line) {
-    std::string text = base;
-    text.replace(text.find(plain), plain.size(), line + "\n");
-    return text;
-  };
+  auto withLine = [&](const std::string& line) { return ppdWithLine(line); };
   struct {
     const char* name;
     std::string content;
@@ -600,14 +605,7 @@ TEST_F(PrintingThroughLauncher, EverySpellingTheServerWouldRunIsRefused) {
   std::ofstream(program) << "#!/bin/sh\ntouch \"" << marks
                          << "/$PRINTER\"\nif [ -n \"$6\" ]; then exec cat \"$6\"; fi\nexec cat\n";
   chmod(program.c_str(), 0755);
-  std::string base = LauncherRig::read(server->ppd());
-  std::string plain = "*cupsFilter: \"application/postscript 0 -\"\n";
-  ASSERT_NE(base.find(plain), std::string::npos);
-  auto withLine = [&](const std::string& line) {
-    std::string text = base;
-    text.replace(text.find(plain), plain.size(), line + "\n");
-    return text;
-  };
+  auto withLine = [&](const std::string& line) { return ppdWithLine(line); };
   auto lineEnds = [](std::string text, const std::string& end) {
     for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += end.size())
       text.replace(at, 1, end);

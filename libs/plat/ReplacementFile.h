@@ -4,8 +4,10 @@
 // target, then syncs the folder. Until then the target stays as it was; an
 // uncommitted or failed replacement removes its own temporary file and never
 // another's, so saves of one target at the same time each install a whole
-// file. The new file gets the permission bits of the file it replaces, so a
-// private file stays private. A target path that is a symbolic link is
+// file. A temporary file of the target left for an hour or more by a save
+// that was killed is removed by the next save that succeeds. The new file
+// gets the permission bits of the file it replaces, so a private file stays
+// private. A target path that is a symbolic link is
 // resolved first: the file it leads to is replaced, the link stays.
 #pragma once
 

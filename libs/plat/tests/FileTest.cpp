@@ -23,6 +23,8 @@
 #include <memory>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <thread>
 #include <vector>
@@ -438,6 +440,70 @@ TEST(ReplacementFile, AnotherProgramsFileBesideTheTargetIsLeftAlone) {
   }
   EXPECT_EQ(readFile(target), "ours");
   EXPECT_EQ(readFile(target + ".tmp"), "theirs");
+}
+
+TEST(ReplacementFile, TempFilesLeftByKilledSavesAreRemovedOnceStale) {
+  // A save killed before its rename leaves "<target>.tmp-XXXXXXXX". The next
+  // save that succeeds removes such files once they are an hour old; a
+  // younger one may belong to a save still running, and anything that is not
+  // exactly such a file of ours is not ours to remove.
+  TempDir dir;
+  std::string target = dir / "config";
+  std::string victim = dir / "victim";
+  writeFile(victim, "precious");
+  const time_t twoHoursAgo = time(nullptr) - 2 * 60 * 60;
+  struct Case {
+    const char* label;
+    std::string name;
+    bool old;
+    bool isLink;
+    bool hardLinked;
+    bool removed;
+  } cases[] = {
+      {"stale temp", target + ".tmp-Ab3xY9q0", true, false, false, true},
+      {"another stale temp", target + ".tmp-zzzzzzzz", true, false, false, true},
+      {"temp of a save still running", target + ".tmp-Fresh123", false, false, false, false},
+      {"letters outside the alphabet", target + ".tmp-Ab3x.9q0", true, false, false, false},
+      {"one letter too many", target + ".tmp-Ab3xY9q0x", true, false, false, false},
+      {"another target's temp", dir / "configs.tmp-Ab3xY9q0", true, false, false, false},
+      {"a link of that name", target + ".tmp-LinkLink", true, true, false, false},
+      {"a file with another name too", target + ".tmp-HardLink", true, false, true, false},
+  };
+  const struct timeval twoHoursOld[2] = {{twoHoursAgo, 0}, {twoHoursAgo, 0}};
+  for (const Case& c : cases) {
+    if (c.isLink) {
+      ASSERT_EQ(symlink(victim.c_str(), c.name.c_str()), 0) << c.label;
+      ASSERT_EQ(lutimes(c.name.c_str(), twoHoursOld), 0) << c.label;
+      continue;
+    }
+    writeFile(c.name, "left over");
+    if (c.hardLinked) {
+      ASSERT_EQ(link(c.name.c_str(), (dir / "other-name").c_str()), 0) << c.label;
+    }
+    if (c.old) {
+      ASSERT_EQ(utimes(c.name.c_str(), twoHoursOld), 0) << c.label;
+    }
+  }
+  {
+    // An abandoned save tidies nothing.
+    plat::ReplacementFile r(target.c_str(), true);
+    r.writeText("abandoned");
+  }
+  for (const Case& c : cases) {
+    struct stat st;
+    EXPECT_EQ(lstat(c.name.c_str(), &st), 0) << c.label;
+  }
+  {
+    plat::ReplacementFile r(target.c_str(), true);
+    r.writeText("new");
+    r.commit();
+  }
+  EXPECT_EQ(readFile(target), "new");
+  for (const Case& c : cases) {
+    struct stat st;
+    EXPECT_EQ(lstat(c.name.c_str(), &st) != 0, c.removed) << c.label;
+  }
+  EXPECT_EQ(readFile(victim), "precious");
 }
 
 TEST(ReplacementFile, AbandonedLeavesTargetAndRemovesTemp) {

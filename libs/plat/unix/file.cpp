@@ -13,6 +13,8 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <random>
 #include <string>
@@ -378,14 +380,64 @@ namespace {
 // A name beside the target that no other file has at the moment: the
 // target's name, ".tmp-" and random letters. Created exclusively by the
 // caller, so two saves of the same target never share one.
+const char tempLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+const char tempInfix[] = ".tmp-";
+const size_t tempLetterCount = 8;
+
 std::string tempNameFor(const std::string& target) {
-  static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   static std::mt19937_64 random(std::random_device{}() ^
                                 (static_cast<std::uint64_t>(getpid()) << 32));
-  std::string name = target + ".tmp-";
-  for (int i = 0; i < 8; i++)
-    name += letters[random() % (sizeof(letters) - 1)];
+  std::string name = target + tempInfix;
+  for (size_t i = 0; i < tempLetterCount; i++)
+    name += tempLetters[random() % (sizeof(tempLetters) - 1)];
   return name;
+}
+
+// True when name is one that tempNameFor() gives for a target called base.
+bool isTempNameOf(const char* name, const std::string& base) {
+  size_t prefix = base.size() + strlen(tempInfix);
+  if (strlen(name) != prefix + tempLetterCount || strncmp(name, base.c_str(), base.size()) != 0 ||
+      strncmp(name + base.size(), tempInfix, strlen(tempInfix)) != 0)
+    return false;
+  for (const char* c = name + prefix; *c; c++)
+    if (!strchr(tempLetters, *c))
+      return false;
+  return true;
+}
+
+// A save that is killed between creating its temporary file and renaming it
+// leaves the file behind. Every save writes and renames within moments, so a
+// temporary file of ours that has not changed for this long belongs to no
+// save still running; should that save wake up after all, its rename finds
+// its file gone and fails rather than installing anything.
+const time_t staleTempSeconds = 60 * 60;
+
+// Removes such left-over temporary files of the target: only regular files
+// of this process's user with one link, looked at and removed through the
+// folder's descriptor so that nothing else is reached.
+void removeStaleTempsOf(const char* target) {
+  DirName dir(target);
+  const char* slash = strrchr(target, '/');
+  std::string base = slash ? slash + 1 : target;
+  int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* d = dfd >= 0 ? fdopendir(dfd) : nullptr;
+  if (!d) {
+    if (dfd >= 0)
+      ::close(dfd);
+    return;
+  }
+  time_t now = time(nullptr);
+  while (struct dirent* e = readdir(d)) {
+    if (!isTempNameOf(e->d_name, base))
+      continue;
+    struct stat st;
+    if (fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_uid != geteuid() || st.st_nlink != 1 || now - st.st_mtime < staleTempSeconds)
+      continue;
+    if (unlinkat(dfd, e->d_name, 0) == 0)
+      vlog.status("removed %s/%s, left by a save that did not finish", dir.c_str(), e->d_name);
+  }
+  closedir(d);
 }
 
 // Makes a rename in the folder last through a power failure; a file system
@@ -484,6 +536,7 @@ void ReplacementFile::commit() {
   done_ = true;
   syncFolderOf(targetName_.c_str());
   vlog.debug("replaced %s", targetName_.c_str());
+  removeStaleTempsOf(targetName_.c_str());
 }
 
 } // namespace plat

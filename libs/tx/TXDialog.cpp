@@ -90,8 +90,11 @@ void TXDialog::setDecorations(bool decorate) {
   if (decorate == isDecorated())
     return;
   bool shown = mapped_;
-  if (shown)
+  if (shown) {
     TXWParent::unmap();
+    if (isManaged())
+      waitReleasedByManager();
+  }
   if (decorate)
     addDecorations();
   else

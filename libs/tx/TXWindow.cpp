@@ -7,6 +7,7 @@
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
 #include "plat/MBuf.h"
+#include "plat/Time.h"
 #include "plat/Utf8.h"
 
 #include <X11/Xatom.h>
@@ -565,6 +566,21 @@ void TXWindow::unmap() {
                SubstructureRedirectMask | SubstructureNotifyMask, &ev);
   }
   mapped_ = false;
+}
+
+void TXWindow::waitReleasedByManager() {
+  for (int waited = 0; waited < 1000; waited += 5) {
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    if (!XQueryTree(dpy_, win_, &root, &parent, &children, &n))
+      return;
+    if (children)
+      XFree(children);
+    if (parent == root)
+      return;
+    plat::sleepMs(5);
+  }
+  vlog.error("0x%x: the window manager still holds the window", unsigned(win_));
 }
 
 void TXWindow::selectionNotify(XSelectionEvent*, Atom, int, int, const unsigned char*) {

@@ -1,5 +1,6 @@
 #include "rfb/DeadKeyUtil.h"
 
+#include "rfb/KeysymNames.h"
 #include "rfb/Keysyms.h"
 
 #include "plat/LogWriter.h"
@@ -10,11 +11,10 @@ namespace rfb {
 
 namespace {
 
-const uint32_t multiKey = 0xFF20;
 // More keys than any keyboard holds down at once; keysyms come from remote
 // viewers, and presses without releases must not grow the set without end.
 const size_t maxSwallowed = 256;
-const uint32_t space = 0x20;
+const uint32_t space = keys::space;
 
 // Spacing accents and their dead keysyms, in look-up order.
 const uint32_t accents[][2] = {
@@ -173,7 +173,7 @@ void DeadKeyUtil::swallow(uint32_t keysym) {
 bool DeadKeyUtil::processKey(uint32_t keysym, bool down, std::vector<uint32_t>* out) {
   if (swallowed_.erase(keysym) && !down)
     return true;
-  if (keysym == multiKey) {
+  if (keysym == keys::Multi_key) {
     if (down)
       compose_ = true;
     return true;

@@ -1,10 +1,13 @@
 #include "rfb/DeadKeyUtil.h"
 
+#include "rfb/KeysymNames.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 using rfb::DeadKeyUtil;
+namespace keys = rfb::keys;
 
 namespace {
 struct Step {
@@ -32,18 +35,18 @@ TEST(DeadKeyUtil, Sequences) {
       {"grave then q falls back to accent then key",
        {{0xFE50, true, true, {}}, {0x71, true, true, {0x60, 0x71}}, {0x71, false, true, {}}}},
       {"compose then circumflex then o",
-       {{0xFF20, true, true, {}},
-        {0xFF20, false, true, {}},
+       {{keys::Multi_key, true, true, {}},
+        {keys::Multi_key, false, true, {}},
         {0x5E, true, true, {}},
         {0x5E, false, true, {}},
         {0x6F, true, true, {0xF4}}}},
       {"shift passes through and keeps the dead key",
        {{0xFE51, true, true, {}},
-        {0xFFE1, true, false, {}},
+        {keys::Shift_L, true, false, {}},
         {0x45, true, true, {0xC9}},
-        {0xFFE1, false, false, {}}}},
+        {keys::Shift_L, false, false, {}}}},
       {"compose with no spacing accent swallows the key and composes nothing",
-       {{0xFF20, true, true, {}},
+       {{keys::Multi_key, true, true, {}},
         {0x61, true, true, {}},
         {0x61, false, true, {}},
         {0x62, true, false, {}}}},

@@ -6,6 +6,7 @@
 #include "plat/IntParameter.h"
 #include "plat/StringParameter.h"
 #include "plat/Utf8.h"
+#include "rfb/KeysymNames.h"
 
 #include "wvw/Font.h"
 
@@ -129,7 +130,7 @@ TEST_F(ListFixture, EscapeClosesTheEditorWithoutApplying) {
   clickValue("Mode");
   ASSERT_TRUE(list.getChoiceEditor()->isVisible());
   EXPECT_STREQ("Off", list.getChoiceEditor()->getText());
-  host.type(0xff1b);
+  host.type(rfb::keys::Escape);
   EXPECT_FALSE(list.getChoiceEditor()->isVisible());
   EXPECT_EQ("Off", shown("Mode"));
 }
@@ -200,12 +201,9 @@ TEST_F(ListFixture, KeysMoveTheSliderByRowsAndPages) {
     uint32_t key;
     int value;
   } steps[] = {
-      {0xff54, rh},                             // Down
-      {0xff57, bar->getSlider()->getMaximum()}, // End (clamped)
-      {0xff50, 0},                              // Home
-      {0xff56, 3 * rh},                         // Page_Down: three rows fit
-      {0xff52, 2 * rh},                         // Up
-      {0xff55, 0},                              // Page_Up below 1 goes to 0
+      {rfb::keys::Down, rh},   {rfb::keys::End, bar->getSlider()->getMaximum()}, // clamped
+      {rfb::keys::Home, 0},    {rfb::keys::Page_Down, 3 * rh},                   // three rows fit
+      {rfb::keys::Up, 2 * rh}, {rfb::keys::Page_Up, 0}, // below 1 goes to 0
   };
   for (const Step& s : steps) {
     SCOPED_TRACE(s.key);

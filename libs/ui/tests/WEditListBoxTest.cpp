@@ -1,6 +1,7 @@
 #include "ui/WEditListBox.h"
 
 #include "WidgetTestHost.h"
+#include "rfb/KeysymNames.h"
 
 #include <gtest/gtest.h>
 
@@ -101,7 +102,7 @@ TEST_F(EditListFixture, PressingTheSelectedItemRenamesIt) {
   EXPECT_TRUE(list.getEditField()->isVisible());
   EXPECT_STREQ("alice", list.getEditField()->getText());
   list.getEditField()->setText("bob");
-  host.type(0xff0d);
+  host.type(rfb::keys::Return);
   EXPECT_EQ((std::vector<std::string>{"selected alice", "selected alice", "renamed alice bob",
                                       "selected bob"}),
             recorder.calls);

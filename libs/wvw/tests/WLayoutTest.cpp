@@ -4,6 +4,7 @@
 #include "RegionCheck.h"
 #include "TestWidgets.h"
 #include "WidgetTestHost.h"
+#include "rfb/KeysymNames.h"
 
 #include "rfb/ManagedPixelBuffer.h"
 
@@ -179,17 +180,17 @@ TEST(WLayout, TabMovesAndWrapsThroughNestedLayouts) {
   host.focusIn();
   EXPECT_EQ(outer.getFocusChild(), &a);
   EXPECT_TRUE(a.hasFocus());
-  host.type(0xFF09);
+  host.type(rfb::keys::Tab);
   EXPECT_TRUE(b.hasFocus());
   EXPECT_FALSE(a.hasFocus());
-  host.type(0xFF09); // skips the child that refuses the focus
+  host.type(rfb::keys::Tab); // skips the child that refuses the focus
   EXPECT_TRUE(c.hasFocus());
   // last of the inner layout: the outer moves on, wrapping to A
-  host.type(0xFF09);
+  host.type(rfb::keys::Tab);
   EXPECT_TRUE(a.hasFocus());
   EXPECT_EQ(host.focusNextCalls, 1);
-  host.held.insert(0xFFE1);
-  host.type(0xFF09); // Shift+Tab from A wraps backwards into the inner layout's last
+  host.held.insert(rfb::keys::Shift_L);
+  host.type(rfb::keys::Tab); // Shift+Tab from A wraps backwards into the inner layout's last
   EXPECT_TRUE(c.hasFocus());
   host.held.clear();
   // losing the window focus clears the focus path; regaining it backwards
@@ -210,7 +211,7 @@ TEST(WLayout, TabMovesAndWrapsThroughNestedLayouts) {
   h2.attach(&solo);
   in2.setFocus(&q);
   EXPECT_TRUE(q.hasFocus());
-  h2.type(0xFF09);
+  h2.type(rfb::keys::Tab);
   EXPECT_TRUE(p.hasFocus());
 }
 
@@ -239,12 +240,20 @@ TEST(WLayout, FocusWalksForwardsAndBackwards) {
     int hostAsked; // focusNext + focusPrevious calls so far
     Events events;
   } steps[] = {
-      {{}, 0xFF09, "P2", 0, {"focus out P0", "focus in P2"}},
-      {{}, 0xFF54, "P4", 0, {"focus out P2", "focus in P4"}},
-      {{}, 0xFF09, "P0", 1, {"focus out P4", "focus in P0"}},
-      {{0xFFE1}, 0xFF09, "P4", 2, {"focus reverse out P0", "focus reverse in P4"}},
-      {{}, 0xFF52, "P2", 2, {"focus reverse out P4", "focus reverse in P2"}},
-      {{0xFFE1}, 0xFF09, "P0", 2, {"focus reverse out P2", "focus reverse in P0"}},
+      {{}, rfb::keys::Tab, "P2", 0, {"focus out P0", "focus in P2"}},
+      {{}, rfb::keys::Down, "P4", 0, {"focus out P2", "focus in P4"}},
+      {{}, rfb::keys::Tab, "P0", 1, {"focus out P4", "focus in P0"}},
+      {{rfb::keys::Shift_L},
+       rfb::keys::Tab,
+       "P4",
+       2,
+       {"focus reverse out P0", "focus reverse in P4"}},
+      {{}, rfb::keys::Up, "P2", 2, {"focus reverse out P4", "focus reverse in P2"}},
+      {{rfb::keys::Shift_L},
+       rfb::keys::Tab,
+       "P0",
+       2,
+       {"focus reverse out P2", "focus reverse in P0"}},
   };
   for (const Step& st : steps) {
     SCOPED_TRACE(st.focused);
@@ -513,7 +522,7 @@ TEST(WLayout, HandlerDeletingItsWidgetDuringDispatch) {
        false,
        false,
        {{5, 5, 1}, {5, 5, 0}},
-       {0xFF09, 'x'},
+       {rfb::keys::Tab, 'x'},
        {"move", "focus in", "press 0", "release 0", "key"}},
       {"release 0",
        true,
@@ -526,7 +535,7 @@ TEST(WLayout, HandlerDeletingItsWidgetDuringDispatch) {
        false,
        true,
        {{5, 5, 1}, {5, 5, 0}},
-       {0xFF09, 'x'},
+       {rfb::keys::Tab, 'x'},
        {"move", "focus in", "press 0", "release 0", "key"}},
       {"detach", false, false, {}, {}, {"detach"}, true},
       {"detach", false, true, {}, {}, {"detach"}, true},
@@ -677,7 +686,7 @@ TEST(WLayout, ForwardsParentQueries) {
   EXPECT_STREQ(t.root.getClipboardText(), "clip");
   t.a.bell();
   EXPECT_EQ(t.host.bells, 1);
-  t.host.held.insert(0xFFE3);
+  t.host.held.insert(rfb::keys::Control_L);
   EXPECT_TRUE(t.a.isControlDown());
   EXPECT_FALSE(t.a.isAltDown());
   t.root.setClipboardText("back");
@@ -768,7 +777,7 @@ TEST(WLayout, WidgetAddedAgainIsInOneLayoutOnly) {
     t.host.pointer(65, 5, 0);
     t.host.pointer(5, 65, 1);
     t.host.pointer(5, 65, 0);
-    t.host.type(0xFF09);
+    t.host.type(rfb::keys::Tab);
   }
 }
 
@@ -799,11 +808,11 @@ TEST(WLayout, DeletingFocusedChildLetsFocusMoveOn) {
     bool shift;        // with Shift held
     int focusedAfter;  // index among the children of the tree
   } cases[] = {
-      {"Tab from the middle", 1, 2, 0xFF09, false, 3},
-      {"Tab from the last wraps", 3, 0, 0xFF09, false, 1},
-      {"Shift+Tab from the middle", 1, 2, 0xFF09, true, 0},
-      {"Down from the first", 0, 1, 0xFF54, false, 2},
-      {"Up from the first wraps", 0, 1, 0xFF52, false, 3},
+      {"Tab from the middle", 1, 2, rfb::keys::Tab, false, 3},
+      {"Tab from the last wraps", 3, 0, rfb::keys::Tab, false, 1},
+      {"Shift+Tab from the middle", 1, 2, rfb::keys::Tab, true, 0},
+      {"Down from the first", 0, 1, rfb::keys::Down, false, 2},
+      {"Up from the first wraps", 0, 1, rfb::keys::Up, false, 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -830,7 +839,7 @@ TEST(WLayout, DeletingFocusedChildLetsFocusMoveOn) {
     EXPECT_TRUE(atOnce->hasFocus());
     EXPECT_EQ(told.events, std::vector<std::string>{"focus in " + std::to_string(c.focusedAtOnce)});
     if (c.shift)
-      t.host.held.insert(0xFFE1);
+      t.host.held.insert(rfb::keys::Shift_L);
     t.host.type(c.key);
     t.host.held.clear();
     wvw::Widget* expected = ps[size_t(c.focusedAfter)];
@@ -853,7 +862,7 @@ TEST(WLayout, DeletingOnlyFocusableChildLeavesNoFocus) {
   ASSERT_EQ(t.root.getFocusChild(), doomed);
   delete doomed;
   EXPECT_EQ(t.root.getFocusChild(), nullptr);
-  t.host.type(0xFF09);
+  t.host.type(rfb::keys::Tab);
   EXPECT_EQ(t.root.getFocusChild(), nullptr);
 }
 

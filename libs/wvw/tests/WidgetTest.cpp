@@ -1,5 +1,6 @@
 #include "wvw/Widget.h"
 
+#include "rfb/KeysymNames.h"
 #include "rfb/Keysyms.h"
 #include "wvw/Font8x16.h"
 #include "wvw/Style.h"
@@ -118,14 +119,30 @@ TEST(Widget, DefaultKeysTable) {
     Events events;
     std::vector<std::string> handledKinds;
   } cases[] = {
-      {"Tab", {}, 0xFF09, true, 1, 0, 0, {"key ff09 down W"}, {}},
-      {"Shift+Tab", {0xFFE1}, 0xFF09, true, 0, 1, 0, {"key ff09 down W"}, {}},
-      {"right Shift+Tab", {0xFFE2}, 0xFF09, true, 0, 1, 0, {"key ff09 down W"}, {}},
-      {"Down", {}, 0xFF54, true, 1, 0, 0, {"key ff54 down W"}, {}},
-      {"Up", {}, 0xFF52, true, 0, 1, 0, {"key ff52 down W"}, {}},
-      {"Ctrl+V pastes", {0xFFE3}, 'v', true, 0, 0, 0, {"key 76 down W", "paste W"}, {"paste"}},
+      {"Tab", {}, rfb::keys::Tab, true, 1, 0, 0, {"key ff09 down W"}, {}},
+      {"Shift+Tab", {rfb::keys::Shift_L}, rfb::keys::Tab, true, 0, 1, 0, {"key ff09 down W"}, {}},
+      {"right Shift+Tab",
+       {rfb::keys::Shift_R},
+       rfb::keys::Tab,
+       true,
+       0,
+       1,
+       0,
+       {"key ff09 down W"},
+       {}},
+      {"Down", {}, rfb::keys::Down, true, 1, 0, 0, {"key ff54 down W"}, {}},
+      {"Up", {}, rfb::keys::Up, true, 0, 1, 0, {"key ff52 down W"}, {}},
+      {"Ctrl+V pastes",
+       {rfb::keys::Control_L},
+       'v',
+       true,
+       0,
+       0,
+       0,
+       {"key 76 down W", "paste W"},
+       {"paste"}},
       {"Ctrl+Shift+V pastes",
-       {0xFFE3, 0xFFE1},
+       {rfb::keys::Control_L, rfb::keys::Shift_L},
        'V',
        true,
        0,
@@ -134,10 +151,34 @@ TEST(Widget, DefaultKeysTable) {
        {"key 56 down W", "paste W"},
        {"paste"}},
       {"V without Control", {}, 'V', false, 0, 0, 0, {"key 56 down W"}, {}},
-      {"Ctrl+C unhandled rings", {0xFFE4}, 'c', true, 0, 0, 1, {"key 63 down W", "copy W"}, {}},
-      {"Ctrl+V unhandled rings", {0xFFE3}, 'V', true, 0, 0, 1, {"key 56 down W", "paste W"}, {}},
-      {"handled key goes no further", {}, 0xFF09, true, 0, 0, 0, {"key ff09 down W"}, {"key"}},
-      {"keypad Tab is Tab", {}, 0xFF89, true, 1, 0, 0, {"key ff09 down W"}, {}},
+      {"Ctrl+C unhandled rings",
+       {rfb::keys::Control_R},
+       'c',
+       true,
+       0,
+       0,
+       1,
+       {"key 63 down W", "copy W"},
+       {}},
+      {"Ctrl+V unhandled rings",
+       {rfb::keys::Control_L},
+       'V',
+       true,
+       0,
+       0,
+       1,
+       {"key 56 down W", "paste W"},
+       {}},
+      {"handled key goes no further",
+       {},
+       rfb::keys::Tab,
+       true,
+       0,
+       0,
+       0,
+       {"key ff09 down W"},
+       {"key"}},
+      {"keypad Tab is Tab", {}, rfb::keys::KP_Tab, true, 1, 0, 0, {"key ff09 down W"}, {}},
       {"other key", {}, 'x', false, 0, 0, 0, {"key 78 down W"}, {}},
   };
   for (const Case& c : cases) {
@@ -161,9 +202,9 @@ TEST(Widget, DefaultKeysTable) {
 
 TEST(Widget, ReleasesAndForeignSourcesGetNoDefaultKeys) {
   Fixture f;
-  EXPECT_FALSE(f.w.onKey(0xFF09, false, &f.w));
+  EXPECT_FALSE(f.w.onKey(rfb::keys::Tab, false, &f.w));
   Patch other;
-  EXPECT_FALSE(f.w.onKey(0xFF09, true, &other));
+  EXPECT_FALSE(f.w.onKey(rfb::keys::Tab, true, &other));
   EXPECT_EQ(f.host.focusNextCalls, 0);
 }
 

@@ -6,6 +6,7 @@
 // gtest comes first: the X headers' macros (None, Bool) clash with it.
 #include <gtest/gtest.h>
 
+#include "rfb/KeysymNames.h"
 #include "serverconfig/ConnDlgBase.h"
 #include "serverconfig/PasswordDialog.h"
 #include "serverconfig/UnixAccessDialog.h"
@@ -290,12 +291,12 @@ TEST_F(ConnDlgBaseTest, ArrowKeysStoreWhatTheChoiceShowsAndLoadingStoresNothing)
   EXPECT_EQ(server.queryConnect.getPriority(), 100);
   EXPECT_STREQ(page->encChoice()->getText(), "Always on");
   wvw::WText* field = page->encChoice()->getTextField();
-  field->onKey(0xFF54, true, field); // Down
+  field->onKey(rfb::keys::Down, true, field); // Down
   EXPECT_STREQ(page->encChoice()->getText(), "Prefer on");
   EXPECT_EQ(server.text("SecurityTypes"), "RA2,RA2ne,ZavAuth");
   EXPECT_EQ(server.text("ReverseSecurityTypes"), "RA2,RA2ne,None");
   wvw::WText* action = page->actionChoice()->getTextField();
-  action->onKey(0xFF54, true, action);
+  action->onKey(rfb::keys::Down, true, action);
   int32_t chosen = page->actionChoice()->getSelectedId();
   bool query = false, loggedOn = false;
   int timeout = 0;

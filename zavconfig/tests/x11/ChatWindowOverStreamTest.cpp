@@ -6,6 +6,7 @@
 // gtest comes before the X headers, whose macros (None, Bool) clash with it.
 #include <gtest/gtest.h>
 
+#include "rfb/KeysymNames.h"
 #include "zavconfig/XServerConnectionChat.h"
 #include "zavconfig/zavext.h"
 
@@ -155,7 +156,7 @@ TEST_F(ChatWindowOverStreamTest, JoinsLinesAndTheNotifyShowInTheWindow) {
 
   // A line typed here joins the transcript and never the stream.
   window.inputField()->setText("and a reply");
-  window.onKey(0xff0d, false, window.inputField());
+  window.onKey(rfb::keys::Return, false, window.inputField());
   EXPECT_EQ(lastLine().text, "and a reply");
   EXPECT_EQ(window.transcript()->colourOf(lastLine()), chat::ColourAllocator::localuser);
   for (int i = 0; i < 20; i++)

@@ -18,6 +18,7 @@
 #include "chat/ColourAllocator.h"
 #include "chat/ServerConn.h"
 #include "plat/Exception.h"
+#include "rfb/KeysymNames.h"
 #include "wvw/WMenuGroup.h"
 #include "wvw/WMenuItem.h"
 
@@ -136,10 +137,10 @@ TEST_F(ChatWindowTest, ShowTellsThePeerAndATypedLineStaysLocal) {
 
   // Return elsewhere (the empty field is not focused any more) adds nothing.
   window.transcript()->takeFocus();
-  window.onKey(0xff0d, false, window.transcript());
+  window.onKey(rfb::keys::Return, false, window.transcript());
   EXPECT_EQ(history.records().size(), 1u);
   // Return in the field with nothing typed adds an empty line.
-  window.onKey(0xff0d, false, window.inputField());
+  window.onKey(rfb::keys::Return, false, window.inputField());
   ASSERT_EQ(history.records().size(), 2u);
   EXPECT_EQ(history.records().back().text, "");
 }

@@ -4,6 +4,7 @@
 #include "ft/ui/DownloadsUI.h"
 
 #include "ft/ShareDownloader.h"
+#include "rfb/KeysymNames.h"
 
 #include "GtkLibraries.h"
 #include "ManualClock.h"
@@ -294,32 +295,32 @@ TEST_F(DownloadsUITest, KeysMoveTheSelectionOpenAndRemove) {
   start(idC, {"c.txt"});
   for (DownloadsUI::Item* r : ui->getRows())
     ui->select(r, false);
-  ui->onKey(0xFF52, true, ui); // Up: the last row
+  ui->onKey(rfb::keys::Up, true, ui); // the last row
   EXPECT_EQ(selection(), (std::vector<bool>{false, false, true}));
-  ui->onKey(0xFF52, true, ui);
+  ui->onKey(rfb::keys::Up, true, ui);
   EXPECT_EQ(selection(), (std::vector<bool>{false, true, false}));
-  ui->onKey(0xFF52, false, ui); // releases do nothing
-  ui->onKey(0xFF52, true, ui);
-  ui->onKey(0xFF52, true, ui); // at the first row it stays
+  ui->onKey(rfb::keys::Up, false, ui); // releases do nothing
+  ui->onKey(rfb::keys::Up, true, ui);
+  ui->onKey(rfb::keys::Up, true, ui); // at the first row it stays
   EXPECT_EQ(selection(), (std::vector<bool>{true, false, false}));
   ui->select(row(0), false);
-  ui->onKey(0xFF54, true, ui); // Down: the first row
+  ui->onKey(rfb::keys::Down, true, ui); // the first row
   EXPECT_EQ(selection(), (std::vector<bool>{true, false, false}));
-  ui->onKey(0xFF54, true, ui);
-  ui->onKey(0xFF54, true, ui);
-  ui->onKey(0xFF54, true, ui);
+  ui->onKey(rfb::keys::Down, true, ui);
+  ui->onKey(rfb::keys::Down, true, ui);
+  ui->onKey(rfb::keys::Down, true, ui);
   EXPECT_EQ(selection(), (std::vector<bool>{false, false, true}));
 
   // Return opens only a finished single item; Delete removes only ended ones.
-  ui->onKey(0xFF0D, true, ui);
-  ui->onKey(0xFFFF, true, ui);
+  ui->onKey(rfb::keys::Return, true, ui);
+  ui->onKey(rfb::keys::Delete, true, ui);
   EXPECT_EQ(ui->getOpener()->pending(), 0u);
   EXPECT_EQ(ui->getRows().size(), 3u);
   model()->downloadComplete(idA);
-  ui->onKey(0xFF0D, true, ui);
+  ui->onKey(rfb::keys::Return, true, ui);
   ASSERT_TRUE(openersDone());
   EXPECT_NE(stubs().logText().find(dir.file("a.txt")), std::string::npos);
-  ui->onKey(0xFFFF, true, ui);
+  ui->onKey(rfb::keys::Delete, true, ui);
   EXPECT_EQ(ui->getRows().size(), 2u);
   EXPECT_EQ(row(1)->name, "b.txt");
 }

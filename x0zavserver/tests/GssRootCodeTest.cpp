@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -124,6 +125,26 @@ TEST_F(GssRootCodeTest, ContextIdsIncreaseAndContextsAreSeparate) {
   reply("\x01" + u32(b));
   EXPECT_EQ(newContext(standIn.library), b + 1);
   reply("\x01" + u32(b + 1));
+}
+
+TEST_F(GssRootCodeTest, LiveContextsAreBounded) {
+  // The core may ask for context after context and release none: past the
+  // limit it is refused, without loading the library again, and a released
+  // context makes room for a new one.
+  std::vector<uint32_t> ids;
+  for (size_t i = 0; i < GssRootCode::maxContexts; i++)
+    ids.push_back(newContext(standIn.library));
+  for (int i = 0; i < 3; i++)
+    EXPECT_EQ(reply(std::string(1, '\0') + str(standIn.library)),
+              failed("too many security contexts"));
+  EXPECT_EQ(accept(ids.front(), "major=1;out=a"), accepted("a#1", false));
+  EXPECT_EQ(reply("\x01" + u32(ids.front())), ok);
+  ids.front() = newContext(standIn.library);
+  EXPECT_EQ(ids.front(), ids.back() + 1);
+  for (uint32_t id : ids)
+    EXPECT_EQ(reply("\x01" + u32(id)), ok);
+  EXPECT_EQ(standIn.liveObjects(), -1);
+  EXPECT_EQ(reply("\x01" + u32(newContext(standIn.library))), ok);
 }
 
 TEST_F(GssRootCodeTest, ClientNameFailures) {

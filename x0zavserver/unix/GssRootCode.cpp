@@ -88,6 +88,8 @@ void GssRootCode::useRootConfiguration() {
 }
 
 std::uint32_t GssRootCode::newContextHere(const char* libraryPath) {
+  if (contexts_.size() >= maxContexts)
+    throw plat::Exception("too many security contexts");
   if (libraryPath)
     GssApi::dllPath.setParam(libraryPath, 50);
   std::unique_ptr<Context> context(new Context);

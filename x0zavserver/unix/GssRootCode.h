@@ -10,6 +10,7 @@
 #include "x0zavserver/OutputToken.h"
 #include "x0zavserver/unix/RootCode.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -50,6 +51,10 @@ public:
   // The longest client name and failure message the core reads.
   static constexpr int maxReplyString = 256;
   static constexpr int maxTokenLength = 0xffff;
+  // The most contexts held at once. Each holds memory of the process and of
+  // the library until released; in the co-process that is root's memory,
+  // and the core, which the user controls, asks for every one of them.
+  static constexpr std::size_t maxContexts = 256;
 
 private:
   GssRootCode() = default;

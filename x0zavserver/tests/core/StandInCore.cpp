@@ -12,6 +12,9 @@
 //   pam USER PASSWORD       verify through "PamVerifier"
 //   sso N HEX...            a single sign-on exchange of N steps through a
 //                           "Kerberos" acceptor, each step's token in hex
+//   ssohold N               make N single sign-on contexts and keep them;
+//                           prints "ssohold K made, " and the first refusal
+//                           ("none refused" without one)
 //   printadd NAME DEVICE FORMAT PPD
 //                           add a printer queue through "Printing"
 //   printremove NAME        remove a printer queue through "Printing"
@@ -39,6 +42,8 @@
 #include "plat/ParameterSet.h"
 #include "x0zavserver/AuthFailureException.h"
 #include "x0zavserver/unix/AcceptorFactory.h"
+#include "x0zavserver/unix/GssApi.h"
+#include "x0zavserver/unix/GssRootCode.h"
 #include "x0zavserver/unix/RootCode.h"
 #include "x0zavserver/unix/RootCodePAM.h"
 #include "x0zavserver/unix/RootCodePrinting.h"
@@ -185,6 +190,22 @@ void singleSignOn(char** tokens, int n) {
   }
 }
 
+// Contexts that the core never releases, as a core that leaks them.
+void holdContexts(int n) {
+  int made = 0;
+  std::string refusal;
+  for (int i = 0; i < n; i++) {
+    try {
+      gssapi::GssRootCode::instance().newContext(gssapi::GssApi::dllPath.c_str());
+      made++;
+    } catch (plat::Exception& e) {
+      if (refusal.empty())
+        refusal = e.str();
+    }
+  }
+  printf("ssohold %d made, %s\n", made, refusal.empty() ? "none refused" : refusal.c_str());
+}
+
 // What one request of the mixed run answered, as "<code> <message>".
 std::string answer(zav::UserPasswdVerifier& verifier, const char* user, const char* password) {
   try {
@@ -320,6 +341,8 @@ int main(int argc, char** argv) {
       int n = std::min(atoi(argv[i + 1]), argc - i - 2);
       singleSignOn(argv + i + 2, n);
       i += 1 + n;
+    } else if (cmd == "ssohold" && i + 1 < argc) {
+      holdContexts(atoi(argv[++i]));
     } else if (cmd == "printadd" && i + 4 < argc) {
       bool ok = printing.addPrinter(argv[i + 1], "Viewer printer", argv[i + 4], argv[i + 2],
                                     getuid(), atoi(argv[i + 3]));

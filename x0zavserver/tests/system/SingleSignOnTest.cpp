@@ -218,6 +218,21 @@ TEST_F(SingleSignOnTest, StandInExchangesThroughTheCoprocess) {
   EXPECT_TRUE(hasLine(r.out, "coprocess exit 0")) << r.out;
 }
 
+TEST_F(SingleSignOnTest, ContextsTheCoreNeverReleasesAreBounded) {
+  // Each context is held in root's process: a core that makes them without
+  // end is refused past the limit, and the co-process goes on serving.
+  configure("SSOLib=/etc/zav/gss/libgss_standin.so\n");
+  std::vector<std::string> args = {"ssohold", "300"};
+  std::vector<std::string> more = split(exchange({"name=erin@ZAV.TEST"}));
+  args.insert(args.end(), more.begin(), more.end());
+  args.push_back("finish");
+  auto r = rig.run(user, args);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(hasLine(r.out, "ssohold 256 made, too many security contexts")) << r.out << r.err;
+  EXPECT_TRUE(hasLine(r.out, "sso error too many security contexts")) << r.out;
+  EXPECT_TRUE(hasLine(r.out, "coprocess exit 0")) << r.out;
+}
+
 TEST_F(SingleSignOnTest, LibraryPathChecksInTheCoprocess) {
   install(ZAV_GSS_STANDIN, "/etc/zav/gss/gw.so", 0775);
   install(ZAV_GSS_STANDIN, "/etc/zav/gss/theirs.so", 0755, user);

@@ -201,4 +201,17 @@ void MarkUp::appendEscaped(DString& out, const char* text) {
     out.appendReplacing(text, "^", "^^");
 }
 
+void MarkUp::appendEscapedLine(DString& out, const char* text) {
+  if (!text)
+    return;
+  for (const char* p = text; *p; p++) {
+    if (*p == '^')
+      out.append("^^");
+    else if (static_cast<unsigned char>(*p) < 0x20 || *p == 0x7f)
+      out.append("?");
+    else
+      out.append(p, 1);
+  }
+}
+
 } // namespace plat

@@ -1,6 +1,7 @@
 #include "plat/MarkUp.h"
 
 #include "plat/Exception.h"
+#include "plat/StringUtils.h"
 
 #include <cstdint>
 #include <cstring>
@@ -202,16 +203,8 @@ void MarkUp::appendEscaped(DString& out, const char* text) {
 }
 
 void MarkUp::appendEscapedLine(DString& out, const char* text) {
-  if (!text)
-    return;
-  for (const char* p = text; *p; p++) {
-    if (*p == '^')
-      out.append("^^");
-    else if (static_cast<unsigned char>(*p) < 0x20 || *p == 0x7f)
-      out.append("?");
-    else
-      out.append(p, 1);
-  }
+  if (text)
+    appendEscaped(out, strOneLine(text).c_str());
 }
 
 } // namespace plat

@@ -1,5 +1,7 @@
 #include "serverconfig/ConnectionsDialog.h"
 
+#include "plat/StringUtils.h"
+
 #include <algorithm>
 #include <string>
 
@@ -64,7 +66,7 @@ void ConnectionsDialog::updateDetails() {
   std::string access = "Access: ";
   if (selected >= 0 && selected < static_cast<int>(connections_.count())) {
     const ConnectionsList::Entry& e = connections_.getEntries()[static_cast<size_t>(selected)];
-    user += e.user.c_str();
+    user += plat::strOneLine(e.user.c_str());
     access += e.accessText();
   }
   user_.setText(user.c_str());

@@ -48,7 +48,7 @@ void NotifyConnectDlg::notify(const ConnectionsList::Entry& entry, bool connecte
   if (count_ == 1) {
     const char* user = entry.user.get();
     plat::DString name;
-    plat::MarkUp::appendEscaped(name, user && *user ? user : "(anonymous)");
+    plat::MarkUp::appendEscapedLine(name, user && *user ? user : "(anonymous)");
     text.appendFormat("User ^b%s^n has ", name.c_str());
   } else {
     text.appendFormat("%u users have ", count_);

@@ -10,6 +10,7 @@
 #include "plat/ModuleFileName.h"
 #include "plat/ParameterSet.h"
 #include "plat/QuietLogWriter.h"
+#include "plat/StringUtils.h"
 #include "plat/unix/AppInit.h"
 #include "plat/unix/EndSignal.h"
 #include "serverconfig/ConnectionsList.h"
@@ -264,8 +265,8 @@ bool getStatusValues(Display* display, const char* arg) {
   return true;
 }
 
-// One line per connection: user, peer address and access text. False when
-// the request failed.
+// One line per connection: user, peer address and access text, each on its
+// line whatever a viewer called itself. False when the request failed.
 bool listConnections(Display* display) {
   StatusDialogCallback callback(display, nullptr);
   std::vector<serverconfig::ConnectionsList::Entry> entries;
@@ -274,7 +275,8 @@ bool listConnections(Display* display) {
     return false;
   }
   for (const serverconfig::ConnectionsList::Entry& e : entries)
-    printf("%s@%s %s\n", e.user.c_str(), e.address.c_str(), e.accessText());
+    printf("%s@%s %s\n", plat::strOneLine(e.user.c_str()).c_str(),
+           plat::strOneLine(e.address.c_str()).c_str(), e.accessText());
   return true;
 }
 

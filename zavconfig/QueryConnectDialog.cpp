@@ -47,7 +47,7 @@ plat::String QueryConnectDialog::shownUserName(const char* userName) {
 plat::String QueryConnectDialog::makeMessage(const char* userName, int seconds,
                                              zav::Access::Rights timeoutRights) {
   plat::DString name;
-  plat::MarkUp::appendEscaped(name, shownUserName(userName).c_str());
+  plat::MarkUp::appendEscapedLine(name, shownUserName(userName).c_str());
   plat::DString out;
   out.appendFormat("User ^b%s^n is requesting remote access to your computer.\n\nIf you do "
                    "nothing within the next ^b%d^n seconds then the request will be ^b%s^n.",

@@ -53,7 +53,7 @@ public:
   wvw::WLabelMarkedUp* choicesLabel() { return &choicesLabel_; }
 
   // The texts, built from outside data: the user name is escaped for the
-  // mark-up and bounded.
+  // mark-up, kept on its line (control characters show as '?') and bounded.
   static plat::String makeMessage(const char* userName, int seconds,
                                   zav::Access::Rights timeoutRights);
   static plat::String makeChoices(zav::Access::Rights offeredRights);

@@ -1,6 +1,7 @@
 #include "plat/MarkUp.h"
 
 #include "plat/Exception.h"
+#include "plat/StringUtils.h"
 
 #include <cstdint>
 #include <cstring>
@@ -199,6 +200,11 @@ void MarkUp::Layout::onText(const char* text, int style, int link, bool emptyLin
 void MarkUp::appendEscaped(DString& out, const char* text) {
   if (text)
     out.appendReplacing(text, "^", "^^");
+}
+
+void MarkUp::appendEscapedLine(DString& out, const char* text) {
+  if (text)
+    appendEscaped(out, strOneLine(text).c_str());
 }
 
 } // namespace plat

@@ -87,6 +87,11 @@ public:
   // Appends text (nothing for nullptr) with every caret doubled, so that
   // outside data never reads as mark-up.
   static void appendEscaped(DString& out, const char* text);
+  // The same for outside text that a sentence shows on one line, such as a
+  // name: each control character (below 0x20, and DEL) is appended as '?',
+  // so that the text can neither break the line nor start lines that read as
+  // part of the sentence.
+  static void appendEscapedLine(DString& out, const char* text);
 };
 
 } // namespace plat

@@ -95,6 +95,14 @@ bool strSplit(const char* text, char c, String* head, String* tail, bool fromEnd
   return true;
 }
 
+std::string strOneLine(const char* text) {
+  std::string out = text ? text : "";
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+      c = '?';
+  return out;
+}
+
 void strTrimRight(String& text) {
   char* s = text.buf();
   if (!s)

@@ -50,6 +50,11 @@ bool strSplit(const char* text, char c, String* head, String* tail, bool fromEnd
 // for nullptr.
 std::vector<std::string> strSplitAll(const char* text, char c);
 
+// The text (empty for nullptr) with each control character (below 0x20, and
+// DEL) as '?': outside text such as a viewer's name, shown or printed on one
+// line, can then neither break the line nor start lines of its own.
+std::string strOneLine(const char* text);
+
 // Cuts trailing white space.
 void strTrimRight(String& text);
 // Removes leading white space.

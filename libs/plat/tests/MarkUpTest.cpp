@@ -24,6 +24,33 @@ TEST(MarkUpEscape, DoubledCaretsReadBackAsTheText) {
   EXPECT_STREQ(out.c_str(), "x");
 }
 
+// Outside text put on one line keeps its carets and every other character
+// but the control ones, which show as '?'; UTF-8 passes unchanged.
+TEST(MarkUpEscape, OneLineTextShowsControlCharactersAsQuestionMarks) {
+  struct Case {
+    const char* text;
+    const char* escaped;
+  } cases[] = {
+      {"", ""},
+      {"plain name", "plain name"},
+      {"a^b", "a^^b"},
+      {"eve\n\nAccept? from trusted-host", "eve??Accept? from trusted-host"},
+      {"\t\r\x01\x1f\x7f ~", "????? ~"},
+      {"\xc3\xa9t\xc3\xa9 \xe2\x80\xa2", "\xc3\xa9t\xc3\xa9 \xe2\x80\xa2"},
+  };
+  for (const Case& c : cases) {
+    plat::DString out;
+    plat::MarkUp::appendEscapedLine(out, c.text);
+    EXPECT_STREQ(out.c_str(), c.escaped) << c.text;
+    EXPECT_EQ(std::string(plat::MarkUp::Stripper(out.c_str()).c_str()).find('\n'),
+              std::string::npos);
+  }
+  plat::DString out;
+  out.append("x");
+  plat::MarkUp::appendEscapedLine(out, nullptr);
+  EXPECT_STREQ(out.c_str(), "x");
+}
+
 TEST(MarkUpStripper, RemovesEveryCode) {
   struct Case {
     const char* text;

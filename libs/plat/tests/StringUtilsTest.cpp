@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -31,6 +32,19 @@ TEST(StrDup, CopiesWholeOrCount) {
   EXPECT_STREQ(b.get(), "hel");
   EXPECT_EQ(plat::strDup(nullptr), nullptr);
   EXPECT_EQ(plat::strLen(nullptr), 0);
+}
+
+TEST(StrOneLine, ControlCharactersBecomeQuestionMarks) {
+  const std::pair<const char*, std::string> cases[] = {
+      {nullptr, ""},
+      {"", ""},
+      {"plain name", "plain name"},
+      {"eve\nfrom trusted-host", "eve?from trusted-host"},
+      {"\r\t\x1b[31m\x7f\x01", "???[31m??"},
+      {"Zo\xc3\xab \xe2\x80\xae", "Zo\xc3\xab \xe2\x80\xae"}, // other characters pass
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(plat::strOneLine(c.first), c.second) << (c.first ? c.first : "(null)");
 }
 
 TEST(StrSplit, Table) {

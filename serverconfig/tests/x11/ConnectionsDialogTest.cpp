@@ -111,6 +111,17 @@ TEST_F(ConnectionsDialogTest, SelectionClampsWhenConnectionsGo) {
   EXPECT_EQ(user(), "User: dave");
 }
 
+TEST_F(ConnectionsDialogTest, AViewersNameStaysOnTheUserLine) {
+  // The name is the viewer's own: line breaks in it would start lines that
+  // read as further details.
+  server.entries = {Entry("eve\nAccess: Full\r\t\x7f", "10.0.0.9", nullptr, 0x0001)};
+  dialog.refresh();
+  dialog.show();
+  ASSERT_TRUE(drive.waitShown());
+  EXPECT_EQ(user(), "User: eve?Access: Full???");
+  EXPECT_EQ(access(), "Access: View only");
+}
+
 TEST_F(ConnectionsDialogTest, LayoutKeepsDetailsAtTheBottom) {
   dialog.show();
   ASSERT_TRUE(drive.waitShown());

@@ -45,7 +45,8 @@ TEST_F(NotifyConnectDlgTest, ConnectNoticesFoldWithinOneSecond) {
   serverconfig::NotifyConnectDlg notices(dpy);
 
   Entry alice("alice", "10.0.0.1", "1", 0xFFFF), bob("bob", "10.0.0.2", "2", 1),
-      carol("carol", "10.0.0.3", "3", 1), nobody("", "10.0.0.4", "4", 1), caret("a^b", "h", "5", 1);
+      carol("carol", "10.0.0.3", "3", 1), nobody("", "10.0.0.4", "4", 1), caret("a^b", "h", "5", 1),
+      lines("mallory\n\rtrusted", "h", "6", 1);
   struct Step {
     const Entry* entry;
     bool connected;
@@ -63,6 +64,8 @@ TEST_F(NotifyConnectDlgTest, ConnectNoticesFoldWithinOneSecond) {
       {&bob, true, 1500, 10, "User ^bbob^n has connected."},
       {&nobody, true, 1500, 10, "User ^b(anonymous)^n has connected."},
       {&caret, false, 1500, 10, "User ^ba^^b^n has disconnected."},
+      // Control characters show as '?': a name stays on its line.
+      {&lines, true, 1500, 10, "User ^bmallory??trusted^n has connected."},
   };
   for (const Step& s : steps) {
     clock.advanceMs(s.afterMs);

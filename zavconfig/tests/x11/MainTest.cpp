@@ -408,6 +408,13 @@ TEST(ZavconfigCommandMode, EveryCommandAgainstTheServer) {
        {"-listconnections"},
        {QE, "getStatus", "listConnections"},
        connectionLines},
+      {"a viewer's name with line breaks stays on its connection's line",
+       {"{\"cmd\": \"set\", \"connections\": [{\"user\": \"eve\\nmallory\", \"address\": "
+        "\"10.0.0.9\", \"suffix\": \"1\", \"rights\": 1}, {\"user\": \"x\\r\\u007f\\u001b\", "
+        "\"address\": \"10.0.0.8\", \"suffix\": \"2\", \"rights\": 1}]}"},
+       {"-listconnections"},
+       {QE, "getStatus", "listConnections"},
+       "eve?mallory@10.0.0.9 View only\nx???@10.0.0.8 View only\n"},
       {"list the connections and end, whatever follows",
        {fourConnections},
        {"-listconnections", "-list", "-get", "Desktop"},

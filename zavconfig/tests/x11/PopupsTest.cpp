@@ -88,6 +88,11 @@ TEST_F(Popups, QueryTextsEscapeAndBoundTheUserName) {
       {splitName.c_str(), 1, zav::Access::NoAccess,
        "User ^b" + std::string(63, 'a') + "...^n" + tail +
            "1^n seconds then the request will be ^brejected^n."},
+      // A name cannot start lines of its own that read as part of the
+      // prompt: control characters show as '?'.
+      {"eve\n\nfrom trusted-host\r\t\x1b\x7f", 1, zav::Access::NoAccess,
+       "User ^beve??from trusted-host????^n" + tail +
+           "1^n seconds then the request will be ^brejected^n."},
   };
   for (const Case& c : cases)
     EXPECT_EQ(QueryConnectDialog::makeMessage(c.user, c.seconds, c.timeoutRights).c_str(),

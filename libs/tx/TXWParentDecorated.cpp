@@ -69,9 +69,11 @@ void TXWParentDecorated::addDecorations() {
     throw plat::Exception("Cannot add internal decorations to window.");
   savedManaged_ = isManaged();
   decorationsChanging();
-  setContentSize(width_ + layout_.horizontalTotal(), height_ + layout_.verticalTotal());
+  // Unmanaged first: a window manager takes a managed window's resize as a
+  // request, which it may carry out later, over the size set here.
   if (savedManaged_)
     setManaged(false);
+  setContentSize(width_ + layout_.horizontalTotal(), height_ + layout_.verticalTotal());
   decorated_ = true;
   layout_.setDecorated(true);
   TXFullScreenManager::get()->add(this);

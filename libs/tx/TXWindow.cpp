@@ -568,15 +568,40 @@ void TXWindow::unmap() {
   mapped_ = false;
 }
 
+// True while the window manager still counts the window as its own: the
+// window is in the manager's frame, or its WM_STATE still says it is shown
+// or iconic (the manager withdraws it by removing WM_STATE or setting it to
+// WithdrawnState, which it does as the last step of letting it go).
+static bool heldByManager(Display* dpy, Window win) {
+  Window root, parent, *children = nullptr;
+  unsigned n = 0;
+  if (!XQueryTree(dpy, win, &root, &parent, &children, &n))
+    return false;
+  if (children)
+    XFree(children);
+  if (parent != root)
+    return true;
+  // Looked up each time: a process may talk to more than one X server.
+  Atom wmState = XInternAtom(dpy, "WM_STATE", True);
+  if (wmState == None)
+    return false;
+  Atom type = None;
+  int format = 0;
+  unsigned long items = 0, after = 0;
+  unsigned char* data = nullptr;
+  bool held = false;
+  if (XGetWindowProperty(dpy, win, wmState, 0, 1, False, wmState, &type, &format, &items, &after,
+                         &data) == Success &&
+      type == wmState && format == 32 && items == 1)
+    held = reinterpret_cast<long*>(data)[0] != WithdrawnState;
+  if (data)
+    XFree(data);
+  return held;
+}
+
 void TXWindow::waitReleasedByManager() {
   for (int waited = 0; waited < 1000; waited += 5) {
-    Window root, parent, *children = nullptr;
-    unsigned n = 0;
-    if (!XQueryTree(dpy_, win_, &root, &parent, &children, &n))
-      return;
-    if (children)
-      XFree(children);
-    if (parent == root)
+    if (!heldByManager(dpy_, win_))
       return;
     plat::sleepMs(5);
   }

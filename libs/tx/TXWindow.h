@@ -80,10 +80,10 @@ public:
   virtual void map();
   virtual void unmap();
   // After unmap() of a managed top-level window: waits, up to a second, until
-  // the window manager has let the window go (it is a child of the root
-  // again). Until then the manager's frame holds the window and takes its
-  // requests to move and resize it, which it may carry out only after the
-  // window is mapped again, undoing what was changed meanwhile.
+  // the window manager has let the window go (the window is a child of the
+  // root again and its WM_STATE is gone or withdrawn). Until then the
+  // manager may still move and resize the window as it lets it go, undoing
+  // what was changed meanwhile.
   void waitReleasedByManager();
   virtual void resizeNotify() {}
   virtual void takeFocus(Time) {}

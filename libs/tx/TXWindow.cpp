@@ -572,7 +572,7 @@ void TXWindow::unmap() {
 // window is in the manager's frame, or its WM_STATE still says it is shown
 // or iconic (the manager withdraws it by removing WM_STATE or setting it to
 // WithdrawnState, which it does as the last step of letting it go).
-static bool heldByManager(Display* dpy, Window win) {
+static bool heldByManager(Display* dpy, Window win, Atom wmState) {
   Window root, parent, *children = nullptr;
   unsigned n = 0;
   if (!XQueryTree(dpy, win, &root, &parent, &children, &n))
@@ -581,8 +581,6 @@ static bool heldByManager(Display* dpy, Window win) {
     XFree(children);
   if (parent != root)
     return true;
-  // Looked up each time: a process may talk to more than one X server.
-  Atom wmState = XInternAtom(dpy, "WM_STATE", True);
   if (wmState == None)
     return false;
   Atom type = None;
@@ -600,8 +598,11 @@ static bool heldByManager(Display* dpy, Window win) {
 }
 
 void TXWindow::waitReleasedByManager() {
+  // Looked up here rather than kept: a process may talk to more than one X
+  // server. None when no client ever named it, as without a window manager.
+  Atom wmState = XInternAtom(dpy_, "WM_STATE", True);
   for (int waited = 0; waited < 1000; waited += 5) {
-    if (!heldByManager(dpy_, win_))
+    if (!heldByManager(dpy_, win_, wmState))
       return;
     plat::sleepMs(5);
   }

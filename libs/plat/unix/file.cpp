@@ -412,18 +412,16 @@ bool isTempNameOf(const char* name, const std::string& base) {
 // its file gone and fails rather than installing anything.
 const time_t staleTempSeconds = 60 * 60;
 
-// Removes such left-over temporary files of the target: only regular files
-// of this process's user with one link, looked at and removed through the
-// folder's descriptor so that nothing else is reached.
-void removeStaleTempsOf(const char* target) {
-  DirName dir(target);
+// Removes such left-over temporary files of the target from its folder, open
+// as dfd (closed here): only regular files of this process's user with one
+// link, looked at and removed through the descriptor so that nothing else is
+// reached.
+void removeStaleTempsOf(const char* target, int dfd, const char* dir) {
   const char* slash = strrchr(target, '/');
   std::string base = slash ? slash + 1 : target;
-  int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  DIR* d = dfd >= 0 ? fdopendir(dfd) : nullptr;
+  DIR* d = fdopendir(dfd);
   if (!d) {
-    if (dfd >= 0)
-      ::close(dfd);
+    ::close(dfd);
     return;
   }
   time_t now = time(nullptr);
@@ -435,20 +433,22 @@ void removeStaleTempsOf(const char* target) {
         st.st_uid != geteuid() || st.st_nlink != 1 || now - st.st_mtime < staleTempSeconds)
       continue;
     if (unlinkat(dfd, e->d_name, 0) == 0)
-      vlog.status("removed %s/%s, left by a save that did not finish", dir.c_str(), e->d_name);
+      vlog.status("removed %s/%s, left by a save that did not finish", dir, e->d_name);
   }
   closedir(d);
 }
 
-// Makes a rename in the folder last through a power failure; a file system
-// that cannot sync a folder is told in the log only, the file being in place.
-void syncFolderOf(const char* path) {
-  DirName dir(path);
+// After the target was renamed into place: syncs its folder, so that the
+// rename lasts through a power failure (a file system that cannot sync a
+// folder is told in the log only, the file being in place), then tidies the
+// folder of the target's stale temporary files.
+void settleFolderOf(const char* target) {
+  DirName dir(target);
   int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0 || (fsync(fd) != 0 && errno != EINVAL))
     vlog.error("syncing the folder %s: %s", dir.c_str(), strerror(errno));
   if (fd >= 0)
-    ::close(fd);
+    removeStaleTempsOf(target, fd, dir.c_str());
 }
 
 } // namespace
@@ -534,9 +534,8 @@ void ReplacementFile::commit() {
   if (rename(tempName_.c_str(), targetName_.c_str()) != 0)
     abandon("fileRename(%s,%s)", errno);
   done_ = true;
-  syncFolderOf(targetName_.c_str());
   vlog.debug("replaced %s", targetName_.c_str());
-  removeStaleTempsOf(targetName_.c_str());
+  settleFolderOf(targetName_.c_str());
 }
 
 } // namespace plat

@@ -281,7 +281,8 @@ bool textRequestWithStatus(Display* dpy, Minor minor, const char* const* texts, 
 // Waits for a reply that carries the success byte and a text (its length in
 // bytes 8-11) and reads it whole. The text is a NUL-terminated buffer for
 // XFree; null on failure (with ignoreStatus the success byte is not looked
-// at). The display is unlocked afterwards.
+// at). A text longer than an int can count fails rather than giving the
+// caller a negative length. The display is unlocked afterwards.
 char* readTextReply(Display* dpy, bool ignoreStatus, int* textLength) {
   char* result = nullptr;
   xGenericReply rep;
@@ -289,7 +290,7 @@ char* readTextReply(Display* dpy, bool ignoreStatus, int* textLength) {
     size_t extra;
     char* buf = readExtra(dpy, rep, &extra);
     uint32_t length = replyU32(rep, 8);
-    if (buf && (ignoreStatus || rep.data1 != 0) && length <= extra) {
+    if (buf && (ignoreStatus || rep.data1 != 0) && length <= extra && length <= uint32_t(INT_MAX)) {
       buf[length] = '\0';
       result = buf;
       if (textLength)

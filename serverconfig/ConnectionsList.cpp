@@ -5,6 +5,7 @@
 #include "zav/Access.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace serverconfig {
 
@@ -24,10 +25,40 @@ bool ConnectionsList::Entry::operator==(const Entry& other) const {
          plat::strEqual(suffix.get(), other.suffix.get()) && rights == other.rights;
 }
 
+namespace {
+
+// Orders texts with an absent text before every present one.
+int compareTexts(const char* a, const char* b) {
+  if (!a || !b)
+    return (a != nullptr) - (b != nullptr);
+  return strcmp(a, b);
+}
+
+// A total order on records that agrees with their equality.
+bool entryLess(const ConnectionsList::Entry* a, const ConnectionsList::Entry* b) {
+  if (int c = compareTexts(a->user.get(), b->user.get()))
+    return c < 0;
+  if (int c = compareTexts(a->address.get(), b->address.get()))
+    return c < 0;
+  if (int c = compareTexts(a->suffix.get(), b->suffix.get()))
+    return c < 0;
+  return a->rights < b->rights;
+}
+
+} // namespace
+
+// Looks each record up in a sorted index of other, so that a refresh costs
+// n log n rather than a comparison of every pair: the status window refreshes
+// on every status change, whatever the number of connections.
 void ConnectionsList::missingFrom(std::vector<Entry>& out, const std::vector<Entry>& from,
                                   const std::vector<Entry>& other) {
+  std::vector<const Entry*> index;
+  index.reserve(other.size());
+  for (const Entry& entry : other)
+    index.push_back(&entry);
+  std::sort(index.begin(), index.end(), entryLess);
   for (const Entry& entry : from)
-    if (std::find(other.begin(), other.end(), entry) == other.end())
+    if (!std::binary_search(index.begin(), index.end(), &entry, entryLess))
       out.push_back(entry);
 }
 

@@ -125,4 +125,46 @@ TEST(ConnectionsList, MissingFromKeepsOrderAndDuplicates) {
   EXPECT_EQ(out, (std::vector<Entry>{bob, alice, alice}));
 }
 
+// Records that differ in one field only, an absent text against an empty one
+// among them: each is found exactly when an equal record is in the other list.
+TEST(ConnectionsList, MissingFromMatchesOnlyEqualRecords) {
+  const std::vector<Entry> all = {
+      Entry(),
+      Entry("", nullptr, nullptr, 0),
+      Entry(nullptr, "", nullptr, 0),
+      Entry(nullptr, nullptr, "", 0),
+      Entry(nullptr, nullptr, nullptr, 1),
+      alice,
+      Entry("alice", "10.0.0.1", nullptr, zav::Access::Full),
+      Entry("alice", "10.0.0.1", "1", zav::Access::View),
+      Entry("alice", "10.0.0.10", "1", zav::Access::Full),
+      bob,
+      Entry("bob", "10.0.0.2", "", zav::Access::View),
+  };
+  for (size_t i = 0; i < all.size(); i++) {
+    for (size_t j = 0; j < all.size(); j++) {
+      std::vector<Entry> out;
+      ConnectionsList::missingFrom(out, {all[i]}, {all[j], bob, Entry()});
+      bool present = i == j || all[i] == bob || all[i] == Entry();
+      EXPECT_EQ(out.empty(), present) << "record " << i << " against " << j;
+    }
+  }
+
+  // Many records in another order: only those left out of the other list.
+  std::vector<Entry> many, most;
+  for (int i = 0; i < 2000; i++)
+    many.push_back(Entry(("user" + std::to_string(i % 97)).c_str(),
+                         ("10.0." + std::to_string(i)).c_str(), nullptr, std::uint16_t(i % 3)));
+  for (size_t i = many.size(); i-- > 0;)
+    if (i % 250 != 7)
+      most.push_back(many[i]);
+  std::vector<Entry> out;
+  ConnectionsList::missingFrom(out, many, most);
+  std::vector<Entry> expected;
+  for (size_t i = 0; i < many.size(); i++)
+    if (i % 250 == 7)
+      expected.push_back(many[i]);
+  EXPECT_EQ(out, expected);
+}
+
 } // namespace

@@ -196,6 +196,14 @@ bool TXClipboardWindow::textStep(XSelectionEvent* event, Atom, int format, int n
                                  const unsigned char* data) {
   if (event->property != xaSELECTION_STRING || !data || format != 8)
     return true;
+  // While this window owns the selection its stored text is the newest: an
+  // answer now is either that text served back or a slow former owner's
+  // answer to a request made before the server's text came, which must not
+  // replace it.
+  if (ownsSelection(event->selection)) {
+    vlog.debug("ignoring %s selection text: this window owns it", atomName(event->selection));
+    return true;
+  }
   vlog.debug("using %s selection as %s", atomName(event->selection), atomName(event->target));
   if (event->target == XA_STRING) {
     plat::MBuf<unsigned char> utf8;

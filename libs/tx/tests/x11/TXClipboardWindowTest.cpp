@@ -227,7 +227,9 @@ namespace {
 
 // Another client that owns PRIMARY and CLIPBOARD at one and the same time
 // and serves a different text for each; it runs on a thread of its own with
-// its own connection.
+// its own connection. While held, it keeps its answers to text requests
+// back (as a slow application does) and gives them once released, whether
+// it still owns the selection or not.
 class TwinOwner {
 public:
   explicit TwinOwner(const std::string& display) : dpy_(XOpenDisplay(display.c_str())) {
@@ -243,6 +245,11 @@ public:
     XSync(dpy_, False);
     thread_ = std::thread([this] { serve(); });
   }
+  void hold() { held_ = true; }
+  void release() { held_ = false; }
+  // Text requests kept back so far.
+  int heldRequests() const { return heldCount_; }
+
   ~TwinOwner() {
     stop_ = true;
     thread_.join();
@@ -251,10 +258,16 @@ public:
 
 private:
   void serve() {
-    Atom targets = XInternAtom(dpy_, "TARGETS", False);
-    Atom timestamp = XInternAtom(dpy_, "TIMESTAMP", False);
-    Atom utf8 = XInternAtom(dpy_, "UTF8_STRING", False);
+    targets_ = XInternAtom(dpy_, "TARGETS", False);
+    timestamp_ = XInternAtom(dpy_, "TIMESTAMP", False);
+    utf8_ = XInternAtom(dpy_, "UTF8_STRING", False);
+    std::vector<XSelectionRequestEvent> kept;
     while (!stop_) {
+      if (!held_ && !kept.empty()) {
+        for (XSelectionRequestEvent& req : kept)
+          answer(req);
+        kept.clear();
+      }
       if (!XPending(dpy_)) {
         pollfd p = {ConnectionNumber(dpy_), POLLIN, 0};
         poll(&p, 1, 10);
@@ -264,39 +277,50 @@ private:
       XNextEvent(dpy_, &ev);
       if (ev.type != SelectionRequest)
         continue;
-      XSelectionRequestEvent& req = ev.xselectionrequest;
-      XEvent reply = {};
-      reply.xselection.type = SelectionNotify;
-      reply.xselection.requestor = req.requestor;
-      reply.xselection.selection = req.selection;
-      reply.xselection.target = req.target;
-      reply.xselection.time = req.time;
-      reply.xselection.property = req.property;
-      if (req.target == timestamp) {
-        long t = long(time_);
-        XChangeProperty(dpy_, req.requestor, req.property, XA_INTEGER, 32, PropModeReplace,
-                        reinterpret_cast<unsigned char*>(&t), 1);
-      } else if (req.target == targets) {
-        long list[2] = {long(targets), long(utf8)};
-        XChangeProperty(dpy_, req.requestor, req.property, XA_ATOM, 32, PropModeReplace,
-                        reinterpret_cast<unsigned char*>(list), 2);
-      } else if (req.target == utf8) {
-        std::string text = req.selection == XA_PRIMARY ? "primary text" : "clipboard text";
-        XChangeProperty(dpy_, req.requestor, req.property, utf8, 8, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(text.data()), int(text.size()));
-      } else {
-        reply.xselection.property = None;
+      if (held_ && ev.xselectionrequest.target == utf8_) {
+        kept.push_back(ev.xselectionrequest);
+        heldCount_++;
+        continue;
       }
-      XSendEvent(dpy_, req.requestor, False, 0, &reply);
-      XFlush(dpy_);
+      answer(ev.xselectionrequest);
     }
+  }
+
+  void answer(const XSelectionRequestEvent& req) {
+    XEvent reply = {};
+    reply.xselection.type = SelectionNotify;
+    reply.xselection.requestor = req.requestor;
+    reply.xselection.selection = req.selection;
+    reply.xselection.target = req.target;
+    reply.xselection.time = req.time;
+    reply.xselection.property = req.property;
+    if (req.target == timestamp_) {
+      long t = long(time_);
+      XChangeProperty(dpy_, req.requestor, req.property, XA_INTEGER, 32, PropModeReplace,
+                      reinterpret_cast<unsigned char*>(&t), 1);
+    } else if (req.target == targets_) {
+      long list[2] = {long(targets_), long(utf8_)};
+      XChangeProperty(dpy_, req.requestor, req.property, XA_ATOM, 32, PropModeReplace,
+                      reinterpret_cast<unsigned char*>(list), 2);
+    } else if (req.target == utf8_) {
+      std::string text = req.selection == XA_PRIMARY ? "primary text" : "clipboard text";
+      XChangeProperty(dpy_, req.requestor, req.property, utf8_, 8, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(text.data()), int(text.size()));
+    } else {
+      reply.xselection.property = None;
+    }
+    XSendEvent(dpy_, req.requestor, False, 0, &reply);
+    XFlush(dpy_);
   }
 
   Display* dpy_;
   Window win_;
   Time time_;
   Atom clipboard_;
+  Atom targets_ = 0, timestamp_ = 0, utf8_ = 0;
   std::atomic<bool> stop_{false};
+  std::atomic<bool> held_{false};
+  std::atomic<int> heldCount_{0};
   std::thread thread_;
 };
 
@@ -339,4 +363,22 @@ TEST_F(ClipboardTest, IncrementalTransferIsDrainedAndCountsAsNoText) {
   clip.requestSelection(0, 0);
   ASSERT_TRUE(fetched(clip));
   EXPECT_EQ(owner.texts, std::vector<std::string>({"small"}));
+}
+
+TEST_F(ClipboardTest, AnswerOfTheOldOwnerArrivingAfterTheServersTextDoesNotReplaceIt) {
+  TXClipboardWindow clip(x.dpy, &owner);
+  ASSERT_TRUE(fetched(clip));
+  TwinOwner twins(x.name());
+  twins.hold();
+  clip.requestSelection(0, 0);
+  ASSERT_TRUE(x.pumpUntil([&] { return twins.heldRequests() == 1; }));
+  // The viewer's text comes while the desktop's owner is still answering.
+  clip.setCutText(int(strlen("from the viewer")), "from the viewer");
+  clip.acquireSelections(x.serverTime(clip.win()));
+  ASSERT_TRUE(clip.ownsSelection(xaCLIPBOARD));
+  twins.release();
+  ASSERT_TRUE(fetched(clip));
+  EXPECT_TRUE(owner.texts.empty());
+  EXPECT_EQ(x.run({"xclip", "-o", "-selection", "clipboard", "-t", "UTF8_STRING"}),
+            "from the viewer");
 }

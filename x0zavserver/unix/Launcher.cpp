@@ -130,6 +130,30 @@ void resetLimits() {
   struct rlimit none = {0, 0};
   if (setrlimit(RLIMIT_CORE, &none) != 0)
     throw plat::SystemException("setrlimit(RLIMIT_CORE)", errno);
+  // Limits on processor time and memory would let the user end the root
+  // process at a moment of their choosing (SIGXCPU, a failed allocation),
+  // before it removes the queues it added. Root has no such limits.
+  struct {
+    int resource;
+    const char* name;
+  } lifted[] = {{RLIMIT_CPU, "setrlimit(RLIMIT_CPU)"},
+                {RLIMIT_DATA, "setrlimit(RLIMIT_DATA)"},
+                {RLIMIT_AS, "setrlimit(RLIMIT_AS)"}};
+  for (const auto& l : lifted)
+    if (setrlimit(l.resource, &unlimited) != 0)
+      throw plat::SystemException(l.name, errno);
+  // The stack gets at least the usual 8 MiB.
+  const rlim_t stack = 8 * 1024 * 1024;
+  struct rlimit current;
+  if (getrlimit(RLIMIT_STACK, &current) != 0)
+    throw plat::SystemException("getrlimit(RLIMIT_STACK)", errno);
+  if (current.rlim_cur < stack) {
+    current.rlim_cur = stack;
+    if (current.rlim_max < stack)
+      current.rlim_max = stack;
+    if (setrlimit(RLIMIT_STACK, &current) != 0)
+      throw plat::SystemException("setrlimit(RLIMIT_STACK)", errno);
+  }
 }
 
 // Says why the launcher runs as the user: its file is not set-user-id root,

@@ -113,20 +113,35 @@ void resetSignals() {
   sigaction(SIGPIPE, &pipe, nullptr);
 }
 
-// A file size limit could stop the blacklist from growing; core dumps of a
-// process that holds passwords are never wanted. Where the hard limit cannot
-// be raised (no CAP_SYS_RESOURCE) the soft limit goes up to it, and the
-// blacklist refuses attempts it cannot record.
+// Raises a limit the user who started the launcher may have lowered to at
+// least wanted (RLIM_INFINITY: no limit). Where the hard limit cannot be
+// raised (no CAP_SYS_RESOURCE) the soft limit goes up to it.
+void raiseLimit(int resource, const char* name, rlim_t wanted) {
+  struct rlimit current;
+  if (getrlimit(resource, &current) != 0)
+    throw plat::SystemException("getrlimit", errno);
+  if (current.rlim_cur >= wanted)
+    return;
+  struct rlimit raised = {wanted, current.rlim_max > wanted ? current.rlim_max : wanted};
+  if (setrlimit(resource, &raised) == 0)
+    return;
+  current.rlim_cur = current.rlim_max;
+  if (setrlimit(resource, &current) != 0)
+    throw plat::SystemException(name, errno);
+}
+
+// A file size limit could stop the blacklist from growing (where it cannot
+// be lifted the blacklist refuses attempts it cannot record); limits on
+// processor time and memory would let the user end the root process at a
+// moment of their choosing (SIGXCPU, a failed allocation), before it removes
+// the queues it added. The stack gets at least the usual 8 MiB. Core dumps
+// of a process that holds passwords are never wanted.
 void resetLimits() {
-  struct rlimit unlimited = {RLIM_INFINITY, RLIM_INFINITY};
-  if (setrlimit(RLIMIT_FSIZE, &unlimited) != 0) {
-    struct rlimit current;
-    if (getrlimit(RLIMIT_FSIZE, &current) != 0)
-      throw plat::SystemException("getrlimit(RLIMIT_FSIZE)", errno);
-    current.rlim_cur = current.rlim_max;
-    if (setrlimit(RLIMIT_FSIZE, &current) != 0)
-      throw plat::SystemException("setrlimit(RLIMIT_FSIZE)", errno);
-  }
+  raiseLimit(RLIMIT_FSIZE, "setrlimit(RLIMIT_FSIZE)", RLIM_INFINITY);
+  raiseLimit(RLIMIT_CPU, "setrlimit(RLIMIT_CPU)", RLIM_INFINITY);
+  raiseLimit(RLIMIT_DATA, "setrlimit(RLIMIT_DATA)", RLIM_INFINITY);
+  raiseLimit(RLIMIT_AS, "setrlimit(RLIMIT_AS)", RLIM_INFINITY);
+  raiseLimit(RLIMIT_STACK, "setrlimit(RLIMIT_STACK)", 8 * 1024 * 1024);
   struct rlimit none = {0, 0};
   if (setrlimit(RLIMIT_CORE, &none) != 0)
     throw plat::SystemException("setrlimit(RLIMIT_CORE)", errno);

@@ -7,7 +7,7 @@
 //
 //   report                  arguments, ids, groups, environment, the program
 //                           file, descriptors
-//   costatus                the co-process's ids, signals and umask
+//   costatus                the co-process's ids, signals, umask and limits
 //   etc USER PASSWORD       verify through "EtcPasswdVerifier"
 //   pam USER PASSWORD       verify through "PamVerifier"
 //   sso N HEX...            a single sign-on exchange of N steps through a
@@ -30,6 +30,11 @@
 //                           wrong answer, after which the channel is out of
 //                           step: only "sh" and "finish" still run
 //   service NAME            the PAM service of later "pam" commands
+//   cpuload SECONDS         lift the core's own processor time limit, then
+//                           send the co-process requests of no work until it
+//                           has used SECONDS of processor time or its channel
+//                           fails; prints "cpuload reached" or "cpuload
+//                           channel " and the error
 //   killco SIGNAL           send the co-process a signal as the core's user;
 //                           prints "killco " and the result
 //   ignoreterminal          ignore SIGINT, SIGQUIT and SIGHUP from then on,
@@ -61,6 +66,7 @@
 #include <fstream>
 #include <grp.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -132,6 +138,83 @@ void coStatus() {
     for (const char* key : {"Uid:", "Gid:", "Groups:", "SigBlk:", "SigIgn:", "Umask:"})
       if (line.compare(0, strlen(key), key) == 0)
         printf("co %s\n", line.c_str());
+  // Soft limits, as "co limit NAME VALUE" with the kernel's names.
+  std::ifstream limits("/proc/" + std::to_string(pid) + "/limits");
+  while (std::getline(limits, line)) {
+    // Columns of 26 and 21 characters: name, soft limit.
+    if (line.compare(0, 4, "Max ") != 0 || line.size() < 26)
+      continue;
+    std::string key = line.substr(4, 22);
+    key.erase(key.find_last_not_of(' ') + 1);
+    for (char& c : key)
+      if (c == ' ')
+        c = '-';
+    std::string soft = line.substr(26);
+    soft.erase(soft.find(' ') == std::string::npos ? soft.size() : soft.find(' '));
+    printf("co limit %s %s\n", key.c_str(), soft.c_str());
+  }
+}
+
+// Processor time the co-process has used, in clock ticks; -1 when it is gone.
+long long coprocessCpuTicks(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line))
+    return -1;
+  size_t close = line.rfind(')');
+  if (close == std::string::npos)
+    return -1;
+  char state = 0;
+  unsigned long long utime = 0, stime = 0;
+  // Fields 3 to 15: state, then ten numbers, then utime and stime.
+  if (sscanf(line.c_str() + close + 1, " %c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu",
+             &state, &utime, &stime) != 3 ||
+      state == 'Z')
+    return -1;
+  return static_cast<long long>(utime + stime);
+}
+
+// Requests of an unknown printing kind, which the co-process answers without
+// work, in batches that fit the pipes both ways.
+void cpuLoad(double seconds) {
+  struct rlimit cpu;
+  if (getrlimit(RLIMIT_CPU, &cpu) == 0) {
+    cpu.rlim_cur = cpu.rlim_max;
+    setrlimit(RLIMIT_CPU, &cpu);
+  }
+  pid_t pid = coprocessPid();
+  const long long target = static_cast<long long>(seconds * sysconf(_SC_CLK_TCK));
+  const std::string frame = std::string("\x08Printing\x07", 10);
+  const int batch = 1000;
+  std::string requests;
+  for (int i = 0; i < batch; i++)
+    requests += frame;
+  std::string replies(3 * batch, '\0');
+  for (;;) {
+    long long used = coprocessCpuTicks(pid);
+    if (used >= target) {
+      printf("cpuload reached\n");
+      return;
+    }
+    if (used < 0) {
+      printf("cpuload channel the co-process has gone\n");
+      return;
+    }
+    if (write(os::privWriteFd, requests.data(), requests.size()) !=
+        static_cast<ssize_t>(requests.size())) {
+      printf("cpuload channel %s\n", strerror(errno));
+      return;
+    }
+    size_t got = 0;
+    while (got < replies.size()) {
+      ssize_t n = read(os::privReadFd, &replies[got], replies.size() - got);
+      if (n <= 0) {
+        printf("cpuload channel %s\n", n == 0 ? "end of stream" : strerror(errno));
+        return;
+      }
+      got += static_cast<size_t>(n);
+    }
+  }
 }
 
 void verify(zav::UserPasswdVerifier& verifier, const char* user, const char* password) {
@@ -359,6 +442,8 @@ int main(int argc, char** argv) {
       i += 2;
     } else if (cmd == "service" && i + 1 < argc) {
       zav::pamApplicationName.setParam(argv[++i], 50);
+    } else if (cmd == "cpuload" && i + 1 < argc) {
+      cpuLoad(atof(argv[++i]));
     } else if (cmd == "killco" && i + 1 < argc) {
       int rc = kill(coprocessPid(), atoi(argv[++i]));
       printf("killco %s\n", rc == 0 ? "sent" : strerror(errno));

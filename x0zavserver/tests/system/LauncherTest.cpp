@@ -221,7 +221,10 @@ TEST_F(LauncherTest, CoprocessIsRootWithACleanProcessState) {
   LauncherRig::Options opt;
   opt.extraShell = "echo private >" + rig.dir +
                    "/userfile; export ZAV_MARK=1; umask 000; "
-                   "ulimit -S -f 64; trap '' INT TERM HUP USR1; cd /tmp";
+                   "ulimit -S -f 64; ulimit -S -t 100; ulimit -S -s 4096; "
+                   // Finite, and far above what the sanitizers reserve.
+                   "ulimit -S -d 1125899906842624; ulimit -S -v 1125899906842624; "
+                   "trap '' INT TERM HUP USR1; cd /tmp";
   opt.redirects = "7<" + rig.dir + "/userfile";
   auto r =
       rig.run(user, {"PamApplicationName=zavprobe", "pam", user, "x", "costatus", "finish"}, opt);
@@ -239,6 +242,10 @@ TEST_F(LauncherTest, CoprocessIsRootWithACleanProcessState) {
   EXPECT_EQ(std::stoull(ignored[0], nullptr, 16) & 0x7fffffffu, 1u << (SIGXFSZ - 1)) << r.out;
   EXPECT_TRUE(hasLine(r.out, "co SigBlk:\t0000000000000000")) << r.out;
   EXPECT_TRUE(hasLine(r.out, "co Umask:\t0077")) << r.out;
+  // The user's limits on processor time and memory do not bind it.
+  for (const char* limit : {"cpu-time unlimited", "data-size unlimited", "address-space unlimited",
+                            "stack-size 8388608"})
+    EXPECT_TRUE(hasLine(r.out, std::string("co limit ") + limit)) << r.out;
 
   std::string probe = LauncherRig::read(rig.dir + "/probe/state");
   // PAM modules run with the launching user as the real user.

@@ -789,3 +789,16 @@ TEST_F(PrintingThroughLauncher, QueueOfACoprocessThatDiedIsRemovedAtTheNextStart
   EXPECT_NE(r.out.find("cleanup done\ncoprocess exit 0\n"), std::string::npos) << r.out << r.err;
   EXPECT_EQ(server->queues(), "");
 }
+
+TEST_F(PrintingThroughLauncher, UsersProcessorTimeLimitDoesNotEndTheCoprocess) {
+  // A soft processor time limit that the user set would end the co-process
+  // (SIGXCPU) once it had worked that long, with the queues it added left in
+  // place. The core lifts its own limit and keeps the co-process busy past it.
+  LauncherRig::Options limited = options;
+  limited.launcherPrefix = "ulimit -S -t 1";
+  LauncherRig::Result r = rig->run(
+      user, {"printadd", "p1", "7", "0", server->ppd(), "cpuload", "2", "finish"}, limited);
+  EXPECT_NE(r.out.find("print 1 0000\ncpuload reached\ncoprocess exit 0\n"), std::string::npos)
+      << r.out << r.err;
+  EXPECT_EQ(server->queues(), "") << server->errorLog();
+}

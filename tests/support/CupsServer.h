@@ -179,6 +179,16 @@ public:
     return std::string();
   }
 
+  // Stops the server, which writes out the configuration it holds, and
+  // starts it again, which reads it back.
+  void restart() {
+    stop();
+    start();
+  }
+
+  // The configuration of the queues as the server last wrote it.
+  std::string printersConf() const { return client("cat " + dir_ + "/root/printers.conf"); }
+
   // The server's error log, for failure messages.
   std::string errorLog() const { return client("tail -n 40 " + dir_ + "/log/error_log"); }
 

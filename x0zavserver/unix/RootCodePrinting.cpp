@@ -153,6 +153,52 @@ __attribute__((format(printf, 1, 2))) void tellRefusal(const char* format, ...) 
   fprintf(stderr, "%s\n", text);
 }
 
+// Whether the text holds a control character: one of the C0 set, DEL, or one
+// of the C1 set as UTF-8 writes it. The print server keeps such a character
+// in the configuration it writes and reads back as root on its next start,
+// where a line break (LF or CR) begins a line of the sender's choosing.
+bool hasControl(const std::string& text) {
+  for (size_t i = 0; i < text.size(); i++) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20 || c == 0x7f)
+      return true;
+    if (c == 0xc2 && i + 1 < text.size() &&
+        (static_cast<unsigned char>(text[i + 1]) & 0xe0) == 0x80)
+      return true;
+  }
+  return false;
+}
+
+// Whether the device id is one path segment of the device URI, written as it
+// is: letters, digits and the marks a segment holds without escapes. No "/",
+// "?", "#", "%" or dot segment, so the id can neither leave the format's
+// directory nor spell other bytes through escapes.
+bool plainSegment(const std::string& id) {
+  static const char marks[] = "-._~!$&'()*+,;=:@";
+  for (char c : id)
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+          (c != '\0' && strchr(marks, c))))
+      return false;
+  return id != "." && id != "..";
+}
+
+// The text as a log line may show it: bytes other than printable ASCII as
+// \xNN, so that a refused field cannot add lines of its own.
+std::string printable(const std::string& text) {
+  std::string shown;
+  for (char ch : text) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    if (c >= 0x20 && c < 0x7f && c != '\\') {
+      shown += ch;
+    } else {
+      char hex[5];
+      snprintf(hex, sizeof hex, "\\x%02x", c);
+      shown += hex;
+    }
+  }
+  return shown;
+}
+
 // A private copy of a checked PPD, which the user can no longer change: an
 // anonymous file of the co-process, sealed against writes.
 class PpdCopy {
@@ -250,6 +296,20 @@ bool RootCodePrinting::removePrinterHere(const char* name) {
 // the launcher, and the PPD is read with that user's rights, never root's.
 bool RootCodePrinting::addPrinterForCore(const char* name, const char* description,
                                          const char* ppdPath, const char* deviceId, int format) {
+  // What the print server stores as root is checked before anything goes to
+  // it: the name, the description and the device id.
+  const char* fault = nullptr;
+  if (hasControl(name))
+    fault = "its name holds a control character";
+  else if (hasControl(description))
+    fault = "its description holds a control character";
+  else if (!plainSegment(deviceId))
+    fault = "its device id is not one plain segment of the device URI";
+  if (fault) {
+    tellRefusal("Printer %s refused: %s", printable(name).c_str(), fault);
+    lastError_ = cups::IPP_STATUS_ERROR_BAD_REQUEST;
+    return false;
+  }
   if (!added(name)) {
     cups::Dests dests;
     if (dests.find(name)) {
@@ -344,6 +404,13 @@ bool RootCodePrinting::leftBehindForUser(const char* name) const {
 }
 
 bool RootCodePrinting::removePrinterForCore(const char* name) {
+  // The print server holds no queue of such a name; the name goes to the log.
+  if (hasControl(name)) {
+    tellRefusal("Removing printer %s refused: its name holds a control character",
+                printable(name).c_str());
+    lastError_ = cups::IPP_STATUS_ERROR_BAD_REQUEST;
+    return false;
+  }
   if (!added(name)) {
     if (!leftBehindForUser(name)) {
       vlog.error("refusing to remove printer %s, which this session did not add", name);

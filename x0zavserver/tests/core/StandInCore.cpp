@@ -18,6 +18,10 @@
 //   printadd NAME DEVICE FORMAT PPD
 //                           add a printer queue through "Printing"
 //   printremove NAME        remove a printer queue through "Printing"
+//   printaddhex NAME DESCRIPTION DEVICE FORMAT PPD
+//                           add a printer queue with the name, description
+//                           and device id given in hex
+//   printremovehex NAME     remove a printer queue whose name is given in hex
 //   printcleanup            clean up the queues of sessions that have gone
 //   mixed N USER            N requests, the first half password requests,
 //                           the rest of every module in turn, each of which
@@ -431,6 +435,17 @@ int main(int argc, char** argv) {
                                     getuid(), atoi(argv[i + 3]));
       printf("print %d %04x\n", ok ? 1 : 0, printing.lastError());
       i += 4;
+    } else if (cmd == "printaddhex" && i + 5 < argc) {
+      std::string name = fromHex(argv[i + 1]), description = fromHex(argv[i + 2]),
+                  device = fromHex(argv[i + 3]);
+      bool ok = printing.addPrinter(name.c_str(), description.c_str(), argv[i + 5], device.c_str(),
+                                    getuid(), atoi(argv[i + 4]));
+      printf("print %d %04x\n", ok ? 1 : 0, printing.lastError());
+      i += 5;
+    } else if (cmd == "printremovehex" && i + 1 < argc) {
+      std::string name = fromHex(argv[++i]);
+      bool ok = printing.removePrinter(name.c_str());
+      printf("print %d %04x\n", ok ? 1 : 0, printing.lastError());
     } else if (cmd == "printremove" && i + 1 < argc) {
       bool ok = printing.removePrinter(argv[++i]);
       printf("print %d %04x\n", ok ? 1 : 0, printing.lastError());

@@ -802,3 +802,119 @@ TEST_F(PrintingThroughLauncher, UsersProcessorTimeLimitDoesNotEndTheCoprocess) {
       << r.out << r.err;
   EXPECT_EQ(server->queues(), "") << server->errorLog();
 }
+
+namespace {
+
+// Description lines that, kept as they are, would close the queue's section
+// of the print server's configuration and open one for a queue of their own.
+const std::string injectedLines =
+    "Viewer\n</Printer>\n<Printer evil>\nDeviceURI other:/x\nAllowUser root";
+
+} // namespace
+
+TEST_F(PrintingThroughLauncher, FieldsWithControlCharactersOrEscapingDeviceIdsAreRefused) {
+  // The print server keeps the description and the device URI in the
+  // configuration it writes and reads back as root, and the name goes to the
+  // co-process's log: each row is refused before anything reaches the print
+  // server, and the log shows the name without its control characters.
+  struct {
+    std::string name, description, device;
+    const char* shown; // the name as the refusal shows it
+    const char* reason;
+  } refused[] = {
+      {"d1", injectedLines, "7", "d1", "its description holds a control character"},
+      {"d2", "Viewer\rAccounting", "7", "d2", "its description holds a control character"},
+      {"d3", "a\tb", "7", "d3", "its description holds a control character"},
+      {"d4",
+       "a\x01"
+       "b",
+       "7", "d4", "its description holds a control character"},
+      {"d5", "a\x7f", "7", "d5", "its description holds a control character"},
+      {"d6",
+       "a\xc2\x85"
+       "b",
+       "7", "d6", "its description holds a control character"},
+      {"v1", "ok", "7\nAccounting", "v1",
+       "its device id is not one plain segment of the device URI"},
+      {"v2", "ok", "7\r", "v2", "its device id is not one plain segment of the device URI"},
+      {"v3", "ok", "../../x", "v3", "its device id is not one plain segment of the device URI"},
+      {"v4", "ok", "..", "v4", "its device id is not one plain segment of the device URI"},
+      {"v5", "ok", "a/b", "v5", "its device id is not one plain segment of the device URI"},
+      {"v6", "ok", "7?x", "v6", "its device id is not one plain segment of the device URI"},
+      {"v7", "ok", "7#x", "v7", "its device id is not one plain segment of the device URI"},
+      {"v8", "ok", "%2F", "v8", "its device id is not one plain segment of the device URI"},
+      {"v9", "ok", "a b", "v9", "its device id is not one plain segment of the device URI"},
+      {"va", "ok", "a\\b", "va", "its device id is not one plain segment of the device URI"},
+      {"vb", "ok", "\xc3\xa9", "vb", "its device id is not one plain segment of the device URI"},
+      {"n\nFAKE line", "ok", "7", "n\\x0aFAKE line", "its name holds a control character"},
+      {"n\x7f", "ok", "7", "n\\x7f", "its name holds a control character"},
+  };
+  // What still goes through: marks the configuration escapes, UTF-8, the
+  // longest fields, and every mark a plain segment holds.
+  struct {
+    std::string name, description, device;
+  } accepted[] = {
+      {"ok1", "B\xc3\xbcro #2 \"x\" 'y' \\", "a-b_c.d~!$&'()*+,;=:@"},
+      {"ok2", std::string(RootCodePrinting::maxDescription, 'x'),
+       std::string(RootCodePrinting::maxDeviceId, '9')},
+  };
+  std::vector<std::string> args;
+  std::string replies;
+  for (const auto& c : refused) {
+    args.insert(args.end(), {"printaddhex", toHex(c.name), toHex(c.description), toHex(c.device),
+                             "0", server->ppd()});
+    replies += "print 0 0400\n";
+  }
+  args.insert(args.end(), {"printremovehex", toHex("n\nFAKE line")});
+  replies += "print 0 0400\n";
+  for (const auto& c : accepted) {
+    args.insert(args.end(), {"printaddhex", toHex(c.name), toHex(c.description), toHex(c.device),
+                             "1", server->ppd()});
+    replies += "print 1 0000\n";
+  }
+  args.insert(args.end(),
+              {"sh", "lpstat -v | sort; lpstat -l -p ok1 | grep Description", "finish"});
+  LauncherRig::Result r = rig->run(user, args, options);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find(replies + "device for ok1: zav:/PDF/a-b_c.d~!$&'()*+,;=:@\n" +
+                       "device for ok2: zav:/PDF/" +
+                       std::string(RootCodePrinting::maxDeviceId, '9') +
+                       "\n\tDescription: B\xc3\xbcro #2 \"x\" 'y' \\\nsh 0\ncoprocess exit 0\n"),
+            std::string::npos)
+      << r.out << r.err << server->errorLog();
+  for (const auto& c : refused)
+    EXPECT_NE(r.err.find(std::string("Printer ") + c.shown + " refused: " + c.reason + "\n"),
+              std::string::npos)
+        << c.shown << "\n"
+        << r.err;
+  EXPECT_NE(r.err.find("Removing printer n\\x0aFAKE line refused: its name holds a control "
+                       "character\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.err.find("\nFAKE line"), std::string::npos) << r.err;
+  EXPECT_EQ(server->queues(), "");
+}
+
+TEST_F(PrintingModule, ConfigurationReadBackHoldsOnlyTheQueuesAdded) {
+  // The print server writes its configuration when it stops and reads it
+  // back as root when it starts: what it then holds is what the co-process
+  // added, and no line of a description.
+  RootCodePrinting module;
+  auto add = [&](const std::string& name, const std::string& description) {
+    std::string request = std::string(1, '\0') + str(name) + str(description) + str(server->ppd()) +
+                          str("7") + u32(0) + std::string(1, '\0');
+    return serve(module, request);
+  };
+  EXPECT_EQ(add("p1", injectedLines), reply(false, 0x0400));
+  EXPECT_EQ(add("p2", "Viewer\rAccounting"), reply(false, 0x0400));
+  EXPECT_EQ(add("p3", "Viewer #3 \\"), reply(true, 0));
+  server->restart();
+  EXPECT_EQ(server->queues(), "p3\n") << server->errorLog();
+  EXPECT_EQ(server->client("lpstat -v p3"), "device for p3: zav:/PS/7\n");
+  std::string conf = server->printersConf();
+  EXPECT_EQ(conf.find("evil"), std::string::npos) << conf;
+  EXPECT_EQ(conf.find("Accounting"), std::string::npos) << conf;
+  EXPECT_NE(conf.find("\nInfo Viewer \\#3 \\\n"), std::string::npos) << conf;
+  EXPECT_NE(server->client("lpstat -l -p p3").find("\tDescription: Viewer #3 \\\n"),
+            std::string::npos);
+}

@@ -13,8 +13,10 @@
 #include "plat/Time.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <sys/stat.h>
 
 static plat::LogWriter vlog("ShareDownloader");
 
@@ -31,8 +33,16 @@ namespace ft {
 // Files being started, in any downloader.
 static int startsUnderWay = 0;
 
+// Whatever has the name takes it, a symbolic link included, even one that
+// points nowhere: the exclusive create of a file, and the making of a
+// folder, fail on it as on anything else.
 static bool systemFileExists(const char* path) {
-  return plat::fileExists(path);
+  struct stat st;
+  if (lstat(path, &st) == 0)
+    return true;
+  if (errno == ENOENT)
+    return false;
+  throw plat::SystemExceptionFmt("fileExists(%s)", errno, path);
 }
 
 bool (*ShareDownloader::Download::fileExistsFn)(const char*) = systemFileExists;

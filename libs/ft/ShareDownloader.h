@@ -48,7 +48,9 @@ public:
   // One download of one share.
   class Download {
   public:
-    // Tells whether a local path exists (plat::fileExists unless replaced).
+    // Tells whether anything has a local path, a symbolic link counting as
+    // itself and not as what it points to (unless replaced). Throws
+    // plat::SystemException when that cannot be found out.
     static bool (*fileExistsFn)(const char* path);
 
     struct Slot {

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
@@ -245,6 +246,91 @@ TEST_F(ShareDownloaderTest, ClashingNamesAreNumberedBeforeTheLastDot) {
   EXPECT_EQ(testing_support::readFile(at("report.txt")), "old");
   EXPECT_EQ(reports.paths.front(), dir.path() + "/report (2).txt");
 }
+
+// Something of the user's already stands in the download folder where an
+// entry is to go: the entry is stored under a numbered name, and what stood
+// there, and anything a link there points to, is left as it was.
+enum class Occupant { DanglingLink, LinkToAFile, LinkToAFolder, Folder };
+
+struct OccupiedNameCase {
+  const char* name;
+  Occupant occupant;
+  // At the entry's first component.
+  const char* at;
+  std::vector<File> files;
+  // Where the last file of the listing lands.
+  const char* landed;
+};
+
+class OccupiedNameTest : public ShareDownloaderTest,
+                         public ::testing::WithParamInterface<OccupiedNameCase> {};
+
+TEST_P(OccupiedNameTest, TheEntryIsNumberedAndTheOccupantLeftAlone) {
+  const OccupiedNameCase& c = GetParam();
+  std::string outside = at("outside");
+  ASSERT_EQ(mkdir(outside.c_str(), 0700), 0);
+  std::string target;
+  switch (c.occupant) {
+  case Occupant::DanglingLink:
+    target = outside + "/nothing-yet";
+    break;
+  case Occupant::LinkToAFile:
+    target = outside + "/theirs";
+    testing_support::writeFile(target, "theirs");
+    break;
+  case Occupant::LinkToAFolder:
+    target = outside;
+    break;
+  case Occupant::Folder:
+    ASSERT_EQ(mkdir(at(c.at).c_str(), 0700), 0);
+    break;
+  }
+  if (!target.empty())
+    ASSERT_EQ(symlink(target.c_str(), at(c.at).c_str()), 0);
+  offer(c.files);
+  sd->download(share, dir.path().c_str());
+  for (std::uint32_t i = 0; i < listed.size(); i++)
+    if (!listed[i].flags)
+      deliver(i);
+  EXPECT_EQ(reports.log.back(), "complete");
+  EXPECT_EQ(testing_support::readFile(at(c.landed)), listed.back().data);
+  if (!target.empty()) {
+    char text[4096];
+    ssize_t n = readlink(at(c.at).c_str(), text, sizeof(text));
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(std::string(text, static_cast<size_t>(n)), target);
+  }
+  // Nothing went through a link: the folder outside holds what it held.
+  std::vector<std::string> held;
+  if (DIR* d = opendir(outside.c_str())) {
+    while (dirent* e = readdir(d))
+      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+        held.push_back(e->d_name);
+    closedir(d);
+  }
+  EXPECT_EQ(held, c.occupant == Occupant::LinkToAFile ? std::vector<std::string>({"theirs"})
+                                                      : std::vector<std::string>());
+  if (c.occupant == Occupant::LinkToAFile)
+    EXPECT_EQ(testing_support::readFile(target), "theirs");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Occupants, OccupiedNameTest,
+    ::testing::Values(
+        OccupiedNameCase{"DanglingLinkAtAFile", Occupant::DanglingLink, "report.txt",
+                         {{"report.txt", 0, "new"}}, "report (1).txt"},
+        OccupiedNameCase{"DanglingLinkAtAFolder", Occupant::DanglingLink, "photos",
+                         {{"photos", 1, ""}, {"photos/a.jpg", 0, "jpg"}}, "photos (1)/a.jpg"},
+        OccupiedNameCase{"DanglingLinkAtAnUnlistedFolder", Occupant::DanglingLink, "photos",
+                         {{"photos/a.jpg", 0, "jpg"}}, "photos (1)/a.jpg"},
+        OccupiedNameCase{"LinkToAFileAtAFile", Occupant::LinkToAFile, "x", {{"x", 0, "new"}},
+                         "x (1)"},
+        OccupiedNameCase{"LinkToAFolderAtAnUnlistedFolder", Occupant::LinkToAFolder, "d",
+                         {{"d/x", 0, "new"}}, "d (1)/x"},
+        OccupiedNameCase{"FolderAtAFile", Occupant::Folder, "x", {{"x", 0, "new"}}, "x (1)"}),
+    [](const ::testing::TestParamInfo<OccupiedNameCase>& info) {
+      return std::string(info.param.name);
+    });
 
 bool everythingExists(const char*) {
   return true;

@@ -1,5 +1,6 @@
 #include "ft/DownloadsDialog.h"
 
+#include "ft/ShownName.h"
 #include "plat/Exception.h"
 
 namespace ft {
@@ -94,7 +95,8 @@ void DownloadsDialog::downloadStarted(ShareDownloader::Id id,
       break;
     if (!name.empty())
       name += ", ";
-    name += n;
+    // Names are the peer's: shown on the one line of the title as they read.
+    name += shownName(n.c_str());
     named++;
   }
   if (named < topLevel.size())
@@ -137,7 +139,8 @@ void DownloadsDialog::downloadFailed(ShareDownloader::Id id, const char* message
   // Failed rows are cleared alike; removing one that could be retried ends
   // its download as Cancel does.
   info->done = true;
-  row->setStatus(message, true);
+  // The message may quote a name of the peer's.
+  row->setStatus(shownName(message).c_str(), true);
   updateClearState();
   ui->notifyFailed();
 }

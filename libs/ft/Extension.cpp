@@ -6,6 +6,7 @@
 #include "ft/MsgWriter.h"
 #include "ft/ShareEntry.h"
 #include "ft/ShareProxy.h"
+#include "ft/ShownName.h"
 #include "ft/UploadManager.h"
 #include "plat/Assert.h"
 #include "plat/BoolParameter.h"
@@ -295,7 +296,8 @@ void Extension::handleShareReq(ConnectionId connection, std::uint32_t shareId, c
                                std::uint32_t depth) {
   if (!acceptMessage(connection))
     return;
-  vlog.status("directory '%s' of share %lu requested to depth %lu", path,
+  // Names and texts from the peer are logged on one line as they read.
+  vlog.status("directory '%s' of share %lu requested to depth %lu", shownName(path).c_str(),
               static_cast<unsigned long>(shareId), static_cast<unsigned long>(depth));
   if (UploadManager* upload = getUploadManager(connection))
     upload->handleShareRequest(connection, shareId, path, depth);
@@ -328,7 +330,8 @@ void Extension::handleShareEntry(ConnectionId connection, std::uint32_t shareId,
     vlog.debug("Ignoring an entry of replaced share %u", shareId);
     return;
   }
-  vlog.debug("  %s %s, size=%i", entry->isDirectory() ? "directory" : "file", entry->getName(),
+  vlog.debug("  %s %s, size=%i", entry->isDirectory() ? "directory" : "file",
+             shownName(entry->getName()).c_str(),
              static_cast<int>(entry->size & 0xFFFFFFFF));
   if (DownloadManager* download = getDownloadManager(connection))
     download->addEntry(owned.release());
@@ -340,7 +343,8 @@ void Extension::handleFileReq(ConnectionId connection, const char* name, FileId 
   if (!acceptMessage(connection))
     return;
   vlog.status("%llu-%llu of %s requested (%scompressed)", static_cast<unsigned long long>(start),
-              static_cast<unsigned long long>(end), name, (flags & 1) ? "" : "un");
+              static_cast<unsigned long long>(end), shownName(name).c_str(),
+              (flags & 1) ? "" : "un");
   if (UploadManager* upload = getUploadManager(connection))
     upload->handleFileRequest(connection, name, id, window, start, end, (flags & 1) != 0);
   scheduleWriteMsg(connection);
@@ -411,7 +415,7 @@ void Extension::handleFileError(ConnectionId connection, FileId id, const char* 
   if (!acceptMessage(connection))
     return;
   vlog.status("Source aborting (%lu,%lu): %s", static_cast<unsigned long>(id.shareId),
-              static_cast<unsigned long>(id.fileId), message);
+              static_cast<unsigned long>(id.fileId), shownName(message).c_str());
   if (DownloadManager* download = getDownloadManager(connection))
     download->closeStream(id, message);
 }

@@ -97,6 +97,32 @@ TEST_F(DownloadsDialogTest, ATitleNamesFiveAndCountsTheRest) {
   }
 }
 
+// A peer's names and failure texts reach the row on one line, as they read:
+// no control character or mark of text direction is drawn as it stands.
+TEST_F(DownloadsDialogTest, PeerNamesAndMessagesAreShownWithTheirControlsReplaced) {
+  struct Case {
+    std::set<std::string> names;
+    const char* title;
+    const char* message;
+    const char* status;
+  } cases[] = {
+      {{"a\x1b]0;owned\x07.txt"}, "a?]0;owned?.txt", "open: a\r\nb", "open: a??b"},
+      {{"x\ny", "z\tw"}, "x?y, z?w", "\x1b[2J", "?[2J"},
+      {{"invoice\xE2\x80\xAEtxt.exe"}, "invoice?txt.exe", "\xC2\x9B" "1m", "?1m"},
+      {{"r\xC3\xA9sum\xC3\xA9"}, "r\xC3\xA9sum\xC3\xA9", "Too many name clashes",
+       "Too many name clashes"},
+  };
+  std::uint32_t share = 1;
+  for (const Case& c : cases) {
+    ShareDownloader::Id id(3, share++);
+    start(id, c.names);
+    FakeRow* row = ui.rows.back().get();
+    EXPECT_EQ(row->name, c.title);
+    dialog->downloadFailed(id, c.message, false);
+    EXPECT_EQ(row->status, c.status);
+  }
+}
+
 TEST_F(DownloadsDialogTest, ProgressWeighsEachFile) {
   start(idA, {"a", "b"});
   start(idB, {"c"});

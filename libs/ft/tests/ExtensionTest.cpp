@@ -133,6 +133,27 @@ TEST_F(ExtensionTest, AFailedWriteCancelsTheDownloadWithOneAbort) {
             download->log.end());
 }
 
+// A peer's paths, names and texts reach the log on one line, as they read:
+// no control character of theirs reaches a terminal the log is shown on.
+TEST_F(ExtensionTest, APeersNamesAndTextsAreLoggedWithTheirControlsReplaced) {
+  enable();
+  ScopedCapture log("ftExtension", 100);
+  const std::string hostile = "a\x1b[2J\r\nb\xE2\x80\xAE" "c\xC2\x9B";
+  const std::string shown = "a?[2J??b?c?";
+  feedMsg(Bytes().u32(1).u32(7).u8(0).u32(0));
+  feedMsg(Bytes().u32(2).u32(7).str(hostile).u32(1));
+  feedMsg(Bytes().u32(3).u32(7).u32(1).entry(hostile, 0, 4));
+  feedMsg(Bytes().u32(4).str(hostile).u32(7).u32(1).u64(100));
+  feedMsg(Bytes().u32(7).u32(7).u32(1).str(hostile));
+  for (const std::string& line :
+       {"directory '" + shown + "' of share 7 requested to depth 1", "  file " + shown + ", size=4",
+        "0-18446744073709551615 of " + shown + " requested (uncompressed)",
+        "Source aborting (7,1): " + shown})
+    EXPECT_TRUE(log.logger.contains(line)) << line;
+  for (const auto& line : log.logger.lines)
+    EXPECT_EQ(line.text.find_first_of("\x1b\r\n\xE2\xC2"), std::string::npos) << line.text;
+}
+
 TEST_F(ExtensionTest, PendingOutputWaitsForWritableUnlessPrioritised) {
   enable();
   download->stepsHaveWork = true;

@@ -1,5 +1,7 @@
 #include "ft/ui/DownloadsUI.h"
 
+#include "ft/ShownName.h"
+
 #include "wvw/FontProp.h"
 
 #include "rfb/Composite.h"
@@ -242,7 +244,8 @@ void DownloadsUI::openDownload(const char* path) {
 
 void DownloadsUI::openFailed(const char* path) {
   plat::DString text;
-  text.appendFormat("File download location is:\n%s", path);
+  // The path ends in the viewer's name: shown on its one line as it reads.
+  text.appendFormat("File download location is:\n%s", shownName(path).c_str());
   messageBox->setText(text.c_str(), 1, 1);
   TXDialog* dialog = fileTransferDialog->dialog();
   dialog->setInputDisabled(true);

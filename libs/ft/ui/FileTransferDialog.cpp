@@ -4,6 +4,7 @@
 
 #include "ft/MsgType.h"
 #include "ft/ShareProxy.h"
+#include "ft/ShownName.h"
 #include "ft/UploadManager.h"
 #include "ft/unix/ShareWriter.h"
 
@@ -451,7 +452,10 @@ void FileTransferDialog::askNextFolder() {
   if (pendingRequests.empty() || choosingFolder)
     return;
   plat::DString prompt;
-  prompt.appendFormat("Select folder to save %s:", pendingRequests.front()->describe());
+  // The description quotes the viewer's names: a line break or a mark of
+  // text direction in one must not make the prompt read otherwise.
+  prompt.appendFormat("Select folder to save %s:",
+                      shownName(pendingRequests.front()->describe()).c_str());
   folderDialog.setPrompt(prompt.c_str());
   choosingFolder = true;
   setInputDisabled(true);

@@ -440,6 +440,28 @@ TEST_F(DownloadsUITest, WhenNoOpenerSucceedsTheLocationIsShown) {
   EXPECT_NE(log.find("gnome-open"), std::string::npos);
 }
 
+// The location shown ends in the viewer's name: its line breaks and marks of
+// text direction are not drawn as they stand, while the opener was given the
+// file's real path.
+TEST_F(DownloadsUITest, TheLocationShownQuotesTheViewersNameOnOneLine) {
+  ASSERT_TRUE(shown());
+  stubs().setStatus("xdg-open", 3);
+  stubs().setStatus("gnome-open", 4);
+  std::string name = "a.txt\n\nMalware found: run the cleaner\xE2\x80\xAE";
+  start(idA, {name});
+  model()->setTopLevelPath(idA, (dir.path() + "/" + name).c_str());
+  model()->downloadComplete(idA);
+  ui->getDownloadsDialog()->performAction(DownloadsDialog::Open, row(0));
+  ASSERT_TRUE(openersDone());
+  TXMsgBox* box = ui->getMessageBox();
+  ASSERT_TRUE(x.pumpUntil([&] { return box->isMapped(); }));
+  EXPECT_EQ(std::string(box->label()->getText()),
+            "File download location is:\n" + dir.path() + "/a.txt??Malware found: run the cleaner?");
+  EXPECT_EQ(row(0)->name, "a.txt??Malware found: run the cleaner?");
+  EXPECT_NE(stubs().logText().find(name), std::string::npos);
+  box->onClick(box->button(0));
+}
+
 TEST_F(DownloadsUITest, RowsWithIconsProgressAndButtonsOnScreen) {
   ASSERT_TRUE(shown());
   // A finished folder, a running file, a paused one, a failed share of

@@ -394,6 +394,24 @@ TEST_F(FileTransferDialogTest, FolderRequestsAreAskedOneAtATimeInArrivalOrder) {
   EXPECT_FALSE(dialog->getClearButton()->isEnabled());
 }
 
+// The prompt quotes the viewer's name on one line, as it reads: a line break
+// cannot add lines of the viewer's own, nor a direction override turn the
+// name around.
+TEST_F(FileTransferDialogTest, TheFolderPromptShowsAViewersNameWithItsControlsReplaced) {
+  setFetchDir("?");
+  make();
+  push(viewers[0], 7, "a.txt\n\nYour password has expired.\x1b[2J");
+  push(viewers[1], 8, "invoice\xE2\x80\xAEtxt.exe");
+  ASSERT_TRUE(dialog->isChoosingFolder());
+  EXPECT_STREQ(dialog->getFolderDialog()->promptLabel()->getText(),
+               "Select folder to save a.txt??Your password has expired.?[2J (4 bytes):");
+  dialog->getFolderDialog()->cancel();
+  ASSERT_TRUE(dialog->isChoosingFolder());
+  EXPECT_STREQ(dialog->getFolderDialog()->promptLabel()->getText(),
+               "Select folder to save invoice?txt.exe (4 bytes):");
+  dialog->getFolderDialog()->cancel();
+}
+
 TEST_F(FileTransferDialogTest, AShareWhoseViewerLeftIsReportedAndTheNextOneAsked) {
   setFetchDir("?");
   make();

@@ -118,7 +118,20 @@ void ShareDownloader::Download::resolve(const std::string& path, int tries) {
     freeNames.insert(path);
     return;
   }
-  std::string mapped = mappedPath(path);
+  renames[path] = numberedName(mappedPath(path), tries);
+}
+
+bool ShareDownloader::Download::isPlaced(const std::string& name) const {
+  return placed.count(name) != 0;
+}
+
+void ShareDownloader::Download::markPlaced(const std::string& name) {
+  for (size_t slash = 0; (slash = name.find('/', slash)) != std::string::npos; slash++)
+    placed.insert(name.substr(0, slash));
+  placed.insert(name);
+}
+
+std::string ShareDownloader::Download::numberedName(const std::string& mapped, int tries) const {
   // The extension is that of the last component only: a dot in a folder
   // name above it must not move the number into that folder's name.
   std::string base = mapped, extension;
@@ -135,10 +148,8 @@ void ShareDownloader::Download::resolve(const std::string& path, int tries) {
     std::string candidate = base + number;
     if (hasExtension)
       candidate += "." + extension;
-    if (!fileExistsFn((folder + candidate).c_str())) {
-      renames[path] = candidate;
-      return;
-    }
+    if (!fileExistsFn((folder + candidate).c_str()))
+      return candidate;
   }
   throw plat::Exception("Too many name clashes");
 }
@@ -232,8 +243,19 @@ bool ShareDownloader::startNext(const DownloadPtr& d, size_t k) {
     }
     if (callback)
       callback->downloadNote(d->id, e->getName());
+    // An entry whose name an earlier entry of the listing holds already (the
+    // same name listed twice, a file named as a folder, or the other way
+    // round) is stored beside it under a numbered name. A file takes it for
+    // itself alone, so that a folder of that name keeps its contents; a
+    // folder takes it for what is listed under it too.
+    std::string numbered;
     try {
+      bool taken = d->isPlaced(e->name);
       d->makeClashFree(e->name, 1000);
+      if (taken && !e->isDirectory())
+        numbered = d->numberedName(d->mappedPath(e->name), 1000);
+      else if (taken && !plat::isDirectory(d->localPath(e->name).c_str()))
+        d->renames[e->name] = d->numberedName(d->mappedPath(e->name), 1000);
     } catch (plat::SystemException& ex) {
       const char* text = ex.getErrno() == 11
                              ? "Storage device is not ready or media/disk is not present."
@@ -247,7 +269,7 @@ bool ShareDownloader::startNext(const DownloadPtr& d, size_t k) {
       return true;
     }
     try {
-      std::string path = d->localPath(e->name);
+      std::string path = numbered.empty() ? d->localPath(e->name) : d->folder + numbered;
       if (!e->isDirectory()) {
         plat::ParentDirectory parent(path.c_str());
         if (!plat::isDirectory(parent.c_str()))
@@ -262,6 +284,7 @@ bool ShareDownloader::startNext(const DownloadPtr& d, size_t k) {
         d->slots[k].stream = stream;
         d->slots[k].entry = d->next;
         d->slots[k].onDisk = 0;
+        d->markPlaced(e->name);
         d->next++;
         manager->addFileRequest(fid, e->getName(), 0, ~std::uint64_t(0));
         manager->sendFileRequests();
@@ -270,6 +293,7 @@ bool ShareDownloader::startNext(const DownloadPtr& d, size_t k) {
         return true;
       }
       plat::mkDirWithParents(path.c_str(), true, false);
+      d->markPlaced(e->name);
       d->folders.emplace_back(path, d->next);
       if (callback)
         callback->setTopLevelPath(d->id, path.c_str());

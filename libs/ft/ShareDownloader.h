@@ -79,6 +79,15 @@ public:
     // The name as it is stored on disk below the folder.
     std::string mappedPath(const std::string& name) const;
     std::string localPath(const std::string& name) const;
+    // An earlier entry of the listing, or a folder above one, was stored
+    // under the name.
+    bool isPlaced(const std::string& name) const;
+    // The entry of that name was stored, with the folders above it.
+    void markPlaced(const std::string& name);
+    // The first numbered form of a mapped name ("name (i).ext", i from 1 to
+    // tries) that nothing has in the folder. Throws plat::Exception "Too many
+    // name clashes".
+    std::string numberedName(const std::string& mapped, int tries) const;
 
     Id id;
     std::string folder;
@@ -92,6 +101,9 @@ public:
     std::uint64_t idle = 0;
     std::map<std::string, std::string> renames;
     std::set<std::string> freeNames;
+    // Listed names at which entries were stored, and the folders above them:
+    // a later entry of one of these names is one that the listing repeats.
+    std::set<std::string> placed;
     // Local folders made, in listing order: their modes are applied once
     // their contents are written.
     std::vector<std::pair<std::string, std::uint32_t>> folders;

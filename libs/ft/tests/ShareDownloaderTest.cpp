@@ -332,6 +332,58 @@ INSTANTIATE_TEST_SUITE_P(
       return std::string(info.param.name);
     });
 
+// A listing that names one thing twice, or a file and a folder alike: each
+// entry lands whole under a name of its own, without a failure or a retry.
+struct RepeatedNameCase {
+  const char* name;
+  std::vector<File> files;
+  // Local name of each file of the listing, in listing order.
+  std::vector<const char*> landed;
+};
+
+class RepeatedNameTest : public ShareDownloaderTest,
+                         public ::testing::WithParamInterface<RepeatedNameCase> {};
+
+TEST_P(RepeatedNameTest, EachEntryLandsUnderANameOfItsOwn) {
+  const RepeatedNameCase& c = GetParam();
+  offer(c.files);
+  sd->download(share, dir.path().c_str());
+  for (std::uint32_t i = 0; i < listed.size(); i++)
+    if (!listed[i].flags)
+      deliver(i);
+  EXPECT_EQ(reports.log.back(), "complete");
+  for (const std::string& line : reports.log)
+    EXPECT_EQ(line.find("failed"), std::string::npos) << line;
+  size_t n = 0;
+  for (const File& f : listed)
+    if (!f.flags) {
+      ASSERT_LT(n, c.landed.size());
+      EXPECT_EQ(testing_support::readFile(at(c.landed[n++])), f.data) << f.name;
+    }
+  EXPECT_EQ(n, c.landed.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Listings, RepeatedNameTest,
+    ::testing::Values(
+        RepeatedNameCase{"AFileTwice", {{"x", 0, "one"}, {"x", 0, "two"}}, {"x", "x (1)"}},
+        RepeatedNameCase{"AFileThrice",
+                         {{"a.txt", 0, "one"}, {"a.txt", 0, "two"}, {"a.txt", 0, "three"}},
+                         {"a.txt", "a (1).txt", "a (2).txt"}},
+        RepeatedNameCase{"AFileAfterAFolderOfItsName",
+                         {{"d", 1, ""}, {"d/f", 0, "in"}, {"d", 0, "two"}, {"d/g", 0, "in too"}},
+                         {"d/f", "d (1)", "d/g"}},
+        RepeatedNameCase{"AFileAfterAFolderMadeForAnotherFile",
+                         {{"d/f", 0, "in"}, {"d", 0, "two"}}, {"d/f", "d (1)"}},
+        RepeatedNameCase{"AFolderAfterAFileOfItsName",
+                         {{"d", 0, "one"}, {"d", 1, ""}, {"d/f", 0, "in"}}, {"d", "d (1)/f"}},
+        RepeatedNameCase{"AFolderTwice",
+                         {{"d", 1, ""}, {"d/f", 0, "in"}, {"d", 1, ""}, {"d/g", 0, "in too"}},
+                         {"d/f", "d/g"}}),
+    [](const ::testing::TestParamInfo<RepeatedNameCase>& info) {
+      return std::string(info.param.name);
+    });
+
 bool everythingExists(const char*) {
   return true;
 }

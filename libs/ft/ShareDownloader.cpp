@@ -5,6 +5,7 @@
 #include "ft/Extension.h"
 #include "ft/Farewell.h"
 #include "ft/ShareProxy.h"
+#include "ft/ShownName.h"
 #include "plat/Exception.h"
 #include "plat/FileOps.h"
 #include "plat/IntParameter.h"
@@ -32,6 +33,31 @@ namespace ft {
 
 // Files being started, in any downloader.
 static int startsUnderWay = 0;
+
+// A long name as a message quotes it: shown on one line, and cut after its
+// first 64 bytes (at the start of a character) with "..." appended.
+static std::string shortName(const std::string& name) {
+  std::string shown = shownName(name.c_str());
+  if (shown.size() <= 64)
+    return shown;
+  size_t cut = 64;
+  while (cut > 0 && (static_cast<unsigned char>(shown[cut]) & 0xC0) == 0x80)
+    cut--;
+  return shown.substr(0, cut) + "...";
+}
+
+// The length in bytes of the longest "/"-separated part of a listed name.
+static size_t longestPart(const std::string& name) {
+  size_t longest = 0;
+  for (size_t start = 0;;) {
+    size_t slash = name.find('/', start);
+    size_t end = slash == std::string::npos ? name.size() : slash;
+    longest = std::max(longest, end - start);
+    if (slash == std::string::npos)
+      return longest;
+    start = slash + 1;
+  }
+}
 
 // Whatever has the name takes it, a symbolic link included, even one that
 // points nowhere: the exclusive create of a file, and the making of a
@@ -205,6 +231,22 @@ void ShareDownloader::download(ShareProxy* share, const char* folder) {
     // The folder is known from the start: a download that completes at once
     // (only folders) can still show where it went.
     callback->setRootDir(d->id, d->folder.c_str());
+  }
+  // A name with a part longer than a folder can hold would fail at every
+  // try, and the entries after it would never start: the share is refused
+  // whole, before anything is made.
+  for (std::uint32_t i = 0; i < share->size(); i++) {
+    const std::string& name = (*share)[i]->name;
+    if (longestPart(name) <= NAME_MAX)
+      continue;
+    plat::ExceptionFmt e("%s cannot be saved: a part of its name is longer than %d bytes.",
+                         shortName(name).c_str(), NAME_MAX);
+    vlog.error("%s", e.str());
+    d->removed = true;
+    if (callback)
+      callback->downloadFailed(d->id, e.str(), false);
+    abort(d);
+    return;
   }
   // The record is listed before its first files start, so that anything
   // those starts report back finds it.

@@ -285,8 +285,9 @@ TEST_P(OccupiedNameTest, TheEntryIsNumberedAndTheOccupantLeftAlone) {
     ASSERT_EQ(mkdir(at(c.at).c_str(), 0700), 0);
     break;
   }
-  if (!target.empty())
+  if (!target.empty()) {
     ASSERT_EQ(symlink(target.c_str(), at(c.at).c_str()), 0);
+  }
   offer(c.files);
   sd->download(share, dir.path().c_str());
   for (std::uint32_t i = 0; i < listed.size(); i++)
@@ -310,8 +311,9 @@ TEST_P(OccupiedNameTest, TheEntryIsNumberedAndTheOccupantLeftAlone) {
   }
   EXPECT_EQ(held, c.occupant == Occupant::LinkToAFile ? std::vector<std::string>({"theirs"})
                                                       : std::vector<std::string>());
-  if (c.occupant == Occupant::LinkToAFile)
+  if (c.occupant == Occupant::LinkToAFile) {
     EXPECT_EQ(testing_support::readFile(target), "theirs");
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -381,6 +383,66 @@ INSTANTIATE_TEST_SUITE_P(
                          {{"d", 1, ""}, {"d/f", 0, "in"}, {"d", 1, ""}, {"d/g", 0, "in too"}},
                          {"d/f", "d/g"}}),
     [](const ::testing::TestParamInfo<RepeatedNameCase>& info) {
+      return std::string(info.param.name);
+    });
+
+// A name with a part longer than a folder can hold (255 bytes) cannot be
+// stored under any name: the share is refused at once, and nothing of it is
+// made or requested. A part of exactly 255 bytes is stored.
+struct LongNameCase {
+  const char* name;
+  std::vector<File> files;
+  bool refused;
+  // How the failure quotes the long name: its first 64 bytes, on one line.
+  std::string quoted;
+};
+
+class LongNameTest : public ShareDownloaderTest,
+                     public ::testing::WithParamInterface<LongNameCase> {};
+
+TEST_P(LongNameTest, APartLongerThanAFolderHoldsRefusesTheShare) {
+  offer(GetParam().files);
+  sd->download(share, dir.path().c_str());
+  if (!GetParam().refused) {
+    for (std::uint32_t i = 0; i < listed.size(); i++)
+      if (!listed[i].flags)
+        deliver(i);
+    EXPECT_EQ(reports.log.back(), "complete");
+    EXPECT_EQ(testing_support::readFile(at(listed.back().name)), listed.back().data);
+    return;
+  }
+  ASSERT_EQ(reports.log.size(), 3u);
+  const std::string& line = reports.log[2];
+  EXPECT_EQ(line, "failed " + GetParam().quoted +
+                      "... cannot be saved: a part of its name is longer than 255 bytes.");
+  EXPECT_EQ(line.find("(retryable)"), std::string::npos) << line;
+  EXPECT_FALSE(sd->hasDownload(downloadId()));
+  std::vector<std::string> saw = peerSaw();
+  EXPECT_EQ(std::count_if(saw.begin(), saw.end(),
+                          [](const std::string& s) { return s.rfind("FileReq", 0) == 0; }),
+            0);
+  EXPECT_NE(std::find(saw.begin(), saw.end(), "ShareRelease 7"), saw.end());
+  DIR* d = opendir(dir.path().c_str());
+  ASSERT_NE(d, nullptr);
+  int held = 0;
+  while (dirent* e = readdir(d))
+    held += std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0;
+  closedir(d);
+  EXPECT_EQ(held, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, LongNameTest,
+    ::testing::Values(
+        LongNameCase{"APartOfExactly255Bytes",
+                     {{"d", 1, ""}, {"d/" + std::string(255, 'a'), 0, "fits"}}, false, ""},
+        LongNameCase{"AFolderPartOf256BytesAfterAFile",
+                     {{"x", 0, "first"}, {"d/" + std::string(256, 'b') + "/y", 0, "too long"}},
+                     true, "d/" + std::string(62, 'b')},
+        LongNameCase{"ALastPartOf1000BytesWithAControl",
+                     {{std::string(60, 'c') + "\x1b[2J" + std::string(935, 'c'), 0, "too long"}},
+                     true, std::string(60, 'c') + "?[2J"}),
+    [](const ::testing::TestParamInfo<LongNameCase>& info) {
       return std::string(info.param.name);
     });
 

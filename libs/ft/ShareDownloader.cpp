@@ -148,12 +148,12 @@ void ShareDownloader::Download::resolve(const std::string& path, int tries) {
 }
 
 bool ShareDownloader::Download::isPlaced(const std::string& name) const {
-  return placed.count(name) != 0;
+  // The name itself, or any name below it ("/" sorts just before "0").
+  return placed.count(name) != 0 ||
+         placed.lower_bound(name + "/") != placed.lower_bound(name + "0");
 }
 
 void ShareDownloader::Download::markPlaced(const std::string& name) {
-  for (size_t slash = 0; (slash = name.find('/', slash)) != std::string::npos; slash++)
-    placed.insert(name.substr(0, slash));
   placed.insert(name);
 }
 

@@ -82,7 +82,7 @@ public:
     // An earlier entry of the listing, or a folder above one, was stored
     // under the name.
     bool isPlaced(const std::string& name) const;
-    // The entry of that name was stored, with the folders above it.
+    // The entry of that name was stored.
     void markPlaced(const std::string& name);
     // The first numbered form of a mapped name ("name (i).ext", i from 1 to
     // tries) that nothing has in the folder. Throws plat::Exception "Too many
@@ -101,8 +101,8 @@ public:
     std::uint64_t idle = 0;
     std::map<std::string, std::string> renames;
     std::set<std::string> freeNames;
-    // Listed names at which entries were stored, and the folders above them:
-    // a later entry of one of these names is one that the listing repeats.
+    // Listed names at which entries were stored: a later entry of one of
+    // these names, or of a folder above one, is one the listing repeats.
     std::set<std::string> placed;
     // Local folders made, in listing order: their modes are applied once
     // their contents are written.

@@ -2,6 +2,7 @@
 
 #include "plat/LogWriter.h"
 #include "plat/String.h"
+#include "plat/StringUtils.h"
 #include "zav/AccessParseCallback.h"
 
 #include <cstring>
@@ -120,7 +121,7 @@ Access::Rights getRights(const char* userName) {
       vlog.error("Unable to get info for group %i", static_cast<int>(gid));
     }
   } else {
-    vlog.error("Unable to get default group info for %s", userName);
+    vlog.error("Unable to get default group info for %s", plat::strLoggable(userName).c_str());
   }
 
   GroupCallback groupCallback(canonical.c_str(), defaultGroup.get());

@@ -215,8 +215,12 @@ void Logger_file::write(int, const char* writerName, const char* text) {
   const int nameWidth = nameColumn_ - 3;
   int used = static_cast<int>(strnlen(writerName, nameWidth));
   fprintf(f, " %.*s:%*s ", used, writerName, nameWidth - used, "");
+  // Messages carry texts of other parties (names, addresses, paths): their
+  // control characters and hiding marks are shown as escapes, so that no
+  // message can rewrite the terminal or the lines around it. A newline stays,
+  // as it only starts an indented further line of the same message.
   DString line(lineWidth_);
-  line.append(text);
+  line.append(strLoggable(text, maxEscapedLength, true).c_str());
   line.wrap(lineWidth_ - nameColumn_);
   const char* p = line.c_str();
   for (bool first = true;; first = false) {

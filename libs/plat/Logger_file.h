@@ -1,6 +1,7 @@
 // The log target that writes to standard error, standard output or a file,
 // in lines of at most 79 columns: a date line for each new second, then each
-// message behind a 14-column writer-name prefix, wrapped. Also the "Log"
+// message behind a 14-column writer-name prefix, wrapped, its control
+// characters shown as plat::strLoggable escapes them. Also the "Log"
 // setting that routes writers to targets, the "LogFile" parameter and the
 // creation of the standard targets "stderr", "stdout" and "file". Loggers
 // live for the whole process.
@@ -50,6 +51,8 @@ private:
   bool openFile();
 
   static constexpr int nameColumn_ = 14;
+  // The longest message text written, its escapes counted.
+  static constexpr size_t maxEscapedLength = 4094;
   StringParameter* fileNameParam_;
   String fileName_;
   File output_;

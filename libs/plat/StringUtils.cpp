@@ -103,6 +103,79 @@ std::string strOneLine(const char* text) {
   return out;
 }
 
+namespace {
+
+// The length of the valid UTF-8 sequence at p (shortest form, no surrogate,
+// at most U+10FFFF) and its code point; 0 when the bytes are not one.
+size_t utf8Sequence(const unsigned char* p, unsigned int* codePoint) {
+  unsigned int c = p[0];
+  size_t length;
+  unsigned int min;
+  if (c < 0x80) {
+    *codePoint = c;
+    return 1;
+  } else if ((c & 0xe0) == 0xc0) {
+    length = 2, min = 0x80, c &= 0x1f;
+  } else if ((c & 0xf0) == 0xe0) {
+    length = 3, min = 0x800, c &= 0x0f;
+  } else if ((c & 0xf8) == 0xf0) {
+    length = 4, min = 0x10000, c &= 0x07;
+  } else {
+    return 0;
+  }
+  for (size_t i = 1; i < length; i++) {
+    if ((p[i] & 0xc0) != 0x80) // also stops at the terminator
+      return 0;
+    c = (c << 6) | (p[i] & 0x3f);
+  }
+  if (c < min || c > 0x10ffff || (c >= 0xd800 && c <= 0xdfff))
+    return 0;
+  *codePoint = c;
+  return length;
+}
+
+// Characters that a log line must not hold as they are: controls, and the
+// marks that reorder or hide the text around them when it is shown.
+bool unsafeInLog(unsigned int c, bool keepNewlines) {
+  if (c == '\n')
+    return !keepNewlines;
+  return c < 0x20 || c == '\\' || (c >= 0x7f && c <= 0x9f) || c == 0x61c || c == 0x200e ||
+         c == 0x200f || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+}
+
+} // namespace
+
+std::string strLoggable(const char* text, size_t maxBytes, bool keepNewlines) {
+  std::string out;
+  if (!text)
+    return out;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  while (*p) {
+    unsigned int c;
+    size_t length = utf8Sequence(p, &c);
+    bool escape = length == 0 || unsafeInLog(c, keepNewlines);
+    if (length == 0)
+      length = 1;
+    size_t needed = escape ? 4 * length : length;
+    if (out.size() + needed > maxBytes) {
+      out += "...";
+      break;
+    }
+    for (size_t i = 0; i < length; i++) {
+      if (escape) {
+        static const char digits[] = "0123456789abcdef";
+        out += "\\x";
+        out += digits[p[i] >> 4];
+        out += digits[p[i] & 0xf];
+      } else {
+        out += static_cast<char>(p[i]);
+      }
+    }
+    p += length;
+  }
+  return out;
+}
+
 void strTrimRight(String& text) {
   char* s = text.buf();
   if (!s)

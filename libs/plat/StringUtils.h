@@ -55,6 +55,18 @@ std::vector<std::string> strSplitAll(const char* text, char c);
 // line, can then neither break the line nor start lines of its own.
 std::string strOneLine(const char* text);
 
+// The text (empty for nullptr) as a log line or record may hold it when it
+// came from another party (a user name, an address, a file name): each byte
+// of a control character (C0, DEL, C1), of a mark that reorders or hides
+// text (the bidirectional controls), of a sequence that is not valid UTF-8,
+// and the backslash itself, written as "\xNN" (two lower-case hexadecimal
+// digits), so that the text can neither start, change nor hide lines and is
+// read back unambiguously. At most maxBytes bytes of the result are kept,
+// never cutting an escape or a character, and "..." follows when the text
+// was cut. With keepNewlines, LF stays as it is (for whole messages whose
+// target indents their further lines).
+std::string strLoggable(const char* text, size_t maxBytes = 256, bool keepNewlines = false);
+
 // Cuts trailing white space.
 void strTrimRight(String& text);
 // Removes leading white space.

@@ -64,7 +64,7 @@ TEST(ModuleRegistry, MalformedRequestsThrow) {
   registry.add(&a);
   struct Case {
     std::string bytes;
-    const char* message;
+    std::string message;
   } cases[] = {
       {std::string("\x01"
                    "B"
@@ -87,13 +87,20 @@ TEST(ModuleRegistry, MalformedRequestsThrow) {
                    "x",
                    4),
        "Unknown module: A"}, // a NUL inside the name
+      // The name reaches standard error: nothing in it may start a line of
+      // its own or move the cursor, and its length is bounded.
+      {std::string("\x13"
+                   "B\nFatal: forged\x1b[2K"),
+       "Unknown module: B\\x0aFatal: forged\\x1b[2K"},
+      {std::string("\xff") + std::string(255, 'N'),
+       "Unknown module: " + std::string(64, 'N') + "..."},
   };
   for (const Case& c : cases) {
     try {
       run(registry, c.bytes);
       ADD_FAILURE() << "no exception for " << c.message;
     } catch (plat::Exception& e) {
-      EXPECT_STREQ(e.str(), c.message);
+      EXPECT_EQ(e.str(), c.message);
     }
   }
 }

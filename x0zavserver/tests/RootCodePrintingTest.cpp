@@ -10,6 +10,7 @@
 #include "plat/Exception.h"
 #include "rdr/MemInStream.h"
 #include "rdr/MemOutStream.h"
+#include "x0zavserver/unix/PpdCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,7 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -187,6 +189,34 @@ TEST(RootCodePrinting, PpdCopyThatCannotBeSealedIsRefused) {
   EXPECT_EQ(report, "0 3 0 5 0\n0 PPD file " + ppd +
                         " refused: no private copy of it could be made "
                         "(fcntl(F_ADD_SEALS): Operation not permitted (1))");
+}
+
+TEST(RootCodePrinting, RefusedPpdPathIsEscapedInTheLogAndOnStandardError) {
+  // The path comes from the core: a newline in it must not start a line of
+  // the core's choosing, nor a terminal escape rewrite the screen.
+  testing_support::TempDir dir;
+  std::string ppd = dir / "big\nRootCodePrint: forged\x1b[2K.ppd";
+  std::ofstream(ppd).close();
+  ASSERT_EQ(truncate(ppd.c_str(), off_t(print::maxPpdSize) + 1), 0);
+  std::string request = std::string(1, '\0') + str("p1") + str("Viewer printer") + str(ppd) +
+                        str("7") + u32(getuid()) + std::string(1, '\0');
+  uid_t uidBefore = os::RootCode::uid;
+  os::RootCode::uid = getuid();
+  testing_support::ScopedCapture capture("RootCodePrinting", 100);
+  testing::internal::CaptureStderr();
+  Served s;
+  {
+    RootCodePrinting module;
+    s = serve(module, request);
+  }
+  std::string err = testing::internal::GetCapturedStderr();
+  os::RootCode::uid = uidBefore;
+  EXPECT_EQ(s.reply, std::string(1, '\0') + u16(RootCodePrinting::tooLarge));
+  std::string shown = dir / "big\\x0aRootCodePrint: forged\\x1b[2K.ppd";
+  std::string line =
+      "PPD file " + shown + " refused: larger than " + std::to_string(print::maxPpdSize) + " bytes";
+  EXPECT_EQ(capture.logger.textsAt(0), std::vector<std::string>{line});
+  EXPECT_EQ(err, line + "\n");
 }
 
 TEST(RootCodePrinting, OneInstance) {

@@ -1,7 +1,8 @@
 // The authentication lines of the system log: ident "zavserver", facility
 // LOG_AUTHPRIV, priority LOG_NOTICE, each line "<user>: <text>" ("<none>"
-// for a missing user; control characters in the name are written as "\ooo",
-// three octal digits). The log is opened and closed around every line.
+// for a missing user). The user name comes from the network: it is written
+// as plat::strLoggable shows it, so that it can neither start nor hide lines,
+// and is bounded. The log is opened and closed around every line.
 #pragma once
 
 namespace zav {

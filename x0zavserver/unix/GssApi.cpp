@@ -2,6 +2,7 @@
 
 #include "plat/DString.h"
 #include "plat/LogWriter.h"
+#include "plat/StringUtils.h"
 #include "x0zavserver/unix/GssError.h"
 #include "x0zavserver/unix/LibraryPathCheck.h"
 #include "x0zavserver/unix/NoApi.h"
@@ -49,14 +50,14 @@ GssApi::GssApi() {
       } catch (plat::SystemException& e) {
         // A path that does not lead to a file does no harm: like a library
         // that does not load, the next one is tried.
-        vlog.notice("%s: %s", path.c_str(), e.str());
+        vlog.notice("%s: %s", plat::strLoggable(path.c_str()).c_str(), e.str());
       }
     }
     if (checked.isNull()) {
-      vlog.debug("no library at \"%s\"", path.c_str());
+      vlog.debug("no library at \"%s\"", plat::strLoggable(path.c_str()).c_str());
     } else if (!(handle_ = dlopen(checked.c_str(), RTLD_LAZY | RTLD_GLOBAL))) {
       const char* err = dlerror();
-      vlog.notice("%s", err ? err : path.c_str());
+      vlog.notice("%s", plat::strLoggable(err ? err : path.c_str(), 1024).c_str());
     } else {
       try {
         bind();

@@ -1,6 +1,7 @@
 #include "x0zavserver/unix/ModuleRegistry.h"
 
 #include "plat/LogWriter.h"
+#include "plat/StringUtils.h"
 #include "rdr/Exception.h"
 #include "rdr/InStream.h"
 #include "rdr/OutStream.h"
@@ -37,7 +38,7 @@ void ModuleRegistry::serve(rdr::InStream& in, rdr::OutStream& out) const {
     // A name with a NUL inside is not the name of any module.
     RootCode* module = memchr(name, '\0', n) ? nullptr : find(name);
     if (!module)
-      throw plat::ExceptionFmt("Unknown module: %s", name);
+      throw plat::ExceptionFmt("Unknown module: %s", plat::strLoggable(name, 64).c_str());
     vlog.debug("request for %s", name);
     module->handle(in, out);
     in.checkpoint();

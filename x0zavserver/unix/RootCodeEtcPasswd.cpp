@@ -2,6 +2,7 @@
 
 #include "plat/LogWriter.h"
 #include "plat/String.h"
+#include "plat/StringUtils.h"
 #include "plat/unix/Passwd.h"
 #include "x0zavserver/AuthFailureException.h"
 #include "x0zavserver/unix/AuthLog.h"
@@ -185,7 +186,7 @@ void RootCodeEtcPasswd::verify(const char* user, const char* password) {
     refusal = accountRefusal(aging, static_cast<long>(time(nullptr) / 86400));
   if (!accepted || refusal) {
     const char* text = refusal ? refusal : failureText;
-    vlog.debug("rejected %s", user);
+    vlog.debug("rejected %s", plat::strLoggable(user).c_str());
     authLog(user, text);
     throw rfb::AuthFailureException(text);
   }

@@ -182,23 +182,6 @@ bool plainSegment(const std::string& id) {
   return id != "." && id != "..";
 }
 
-// The text as a log line may show it: bytes other than printable ASCII as
-// \xNN, so that a refused field cannot add lines of its own.
-std::string printable(const std::string& text) {
-  std::string shown;
-  for (char ch : text) {
-    unsigned char c = static_cast<unsigned char>(ch);
-    if (c >= 0x20 && c < 0x7f && c != '\\') {
-      shown += ch;
-    } else {
-      char hex[5];
-      snprintf(hex, sizeof hex, "\\x%02x", c);
-      shown += hex;
-    }
-  }
-  return shown;
-}
-
 // A private copy of a checked PPD, which the user can no longer change: an
 // anonymous file of the co-process, sealed against writes.
 class PpdCopy {
@@ -249,9 +232,9 @@ RootCodePrinting::~RootCodePrinting() {
   for (const std::string& name : printers_) {
     try {
       if (!cups::deletePrinter(name.c_str()))
-        vlog.error("could not remove printer %s", name.c_str());
+        vlog.error("could not remove printer %s", plat::strLoggable(name.c_str()).c_str());
     } catch (plat::Exception& e) {
-      vlog.error("removing printer %s: %s", name.c_str(), e.str());
+      vlog.error("removing printer %s: %s", plat::strLoggable(name.c_str()).c_str(), e.str());
     }
   }
   printers_.clear();
@@ -306,21 +289,22 @@ bool RootCodePrinting::addPrinterForCore(const char* name, const char* descripti
   else if (!plainSegment(deviceId))
     fault = "its device id is not one plain segment of the device URI";
   if (fault) {
-    tellRefusal("Printer %s refused: %s", printable(name).c_str(), fault);
+    tellRefusal("Printer %s refused: %s", plat::strLoggable(name).c_str(), fault);
     lastError_ = cups::IPP_STATUS_ERROR_BAD_REQUEST;
     return false;
   }
   if (!added(name)) {
     cups::Dests dests;
     if (dests.find(name)) {
-      vlog.error("refusing to change printer %s, which this session did not add", name);
+      vlog.error("refusing to change printer %s, which this session did not add",
+                 plat::strLoggable(name).c_str());
       lastError_ = cups::IPP_STATUS_ERROR_FORBIDDEN;
       return false;
     }
   }
   if (!added(name) && printers_.size() >= static_cast<size_t>(maxQueues)) {
     tellRefusal("Printer %s refused: this session has %d queues already, the most it may have",
-                name, maxQueues);
+                plat::strLoggable(name).c_str(), maxQueues);
     lastError_ = cups::IPP_STATUS_ERROR_FORBIDDEN;
     return false;
   }
@@ -333,7 +317,8 @@ bool RootCodePrinting::addPrinterForCore(const char* name, const char* descripti
       UserFile file(ppdPath, os::RootCode::uid);
       content = file.read(maxPpdSize);
     } catch (UserFile::TooLarge&) {
-      tellRefusal("PPD file %s refused: larger than %zu bytes", ppdPath, maxPpdSize);
+      tellRefusal("PPD file %s refused: larger than %zu bytes", plat::strLoggable(ppdPath).c_str(),
+                  maxPpdSize);
       lastError_ = tooLarge;
       return false;
     } catch (plat::SystemException& e) {
@@ -348,15 +333,15 @@ bool RootCodePrinting::addPrinterForCore(const char* name, const char* descripti
     }
     std::string refusal = ppdRefusal(content.data(), content.size());
     if (!refusal.empty()) {
-      tellRefusal("PPD file %s refused: %s", ppdPath, refusal.c_str());
+      tellRefusal("PPD file %s refused: %s", plat::strLoggable(ppdPath).c_str(), refusal.c_str());
       lastError_ = cups::IPP_STATUS_ERROR_FORBIDDEN;
       return false;
     }
     try {
       ppd.reset(new PpdCopy(content));
     } catch (plat::Exception& e) {
-      tellRefusal("PPD file %s refused: no private copy of it could be made (%s)", ppdPath,
-                  e.str());
+      tellRefusal("PPD file %s refused: no private copy of it could be made (%s)",
+                  plat::strLoggable(ppdPath).c_str(), e.str());
       lastError_ = cups::IPP_STATUS_ERROR_INTERNAL;
       return false;
     }
@@ -371,7 +356,7 @@ bool RootCodePrinting::addPrinterForCore(const char* name, const char* descripti
     }
     refusal = ppdReaderRefusalAsUser(ppd->procPath().c_str(), os::RootCode::uid, user.getGid());
     if (!refusal.empty()) {
-      tellRefusal("PPD file %s refused: %s", ppdPath, refusal.c_str());
+      tellRefusal("PPD file %s refused: %s", plat::strLoggable(ppdPath).c_str(), refusal.c_str());
       lastError_ = cups::IPP_STATUS_ERROR_FORBIDDEN;
       return false;
     }
@@ -407,17 +392,18 @@ bool RootCodePrinting::removePrinterForCore(const char* name) {
   // The print server holds no queue of such a name; the name goes to the log.
   if (hasControl(name)) {
     tellRefusal("Removing printer %s refused: its name holds a control character",
-                printable(name).c_str());
+                plat::strLoggable(name).c_str());
     lastError_ = cups::IPP_STATUS_ERROR_BAD_REQUEST;
     return false;
   }
   if (!added(name)) {
     if (!leftBehindForUser(name)) {
-      vlog.error("refusing to remove printer %s, which this session did not add", name);
+      vlog.error("refusing to remove printer %s, which this session did not add",
+                 plat::strLoggable(name).c_str());
       lastError_ = cups::IPP_STATUS_ERROR_FORBIDDEN;
       return false;
     }
-    vlog.status("removing printer %s, left behind for this user", name);
+    vlog.status("removing printer %s, left behind for this user", plat::strLoggable(name).c_str());
   }
   return removePrinterHere(name);
 }
@@ -475,7 +461,7 @@ bool RootCodePrinting::addPrinter(const char* name, const char* description, con
   // A field longer than the co-process takes would end it: refused here.
   if (!fits(name, maxName) || !fits(description, maxDescription) || !fits(ppdPath, maxPpdPath) ||
       !fits(deviceId, maxDeviceId)) {
-    vlog.error("printer %s: a field is too long", name);
+    vlog.error("printer %s: a field is too long", plat::strLoggable(name).c_str());
     lastError_ = 0x0400; // client-error-bad-request
     return false;
   }
@@ -513,13 +499,14 @@ namespace {
 // id could lead elsewhere or the path does not fit a socket address.
 std::string sessionSocket(const char* home, const char* id) {
   if (strchr(id, '/')) {
-    vlog.error("session id '%s' is not a file name", id);
+    vlog.error("session id '%s' is not a file name", plat::strLoggable(id).c_str());
     return std::string();
   }
   plat::EnvExpandedString::Variables vars = {{"HOME", home}, {"ID", id}};
   plat::EnvExpandedString path(RootCodePrinting::sessionSocketPattern, &vars);
   if (strlen(path.c_str()) > maxSocketPath) {
-    vlog.error("session socket %s does not fit a socket address", path.c_str());
+    vlog.error("session socket %s does not fit a socket address",
+               plat::strLoggable(path.c_str()).c_str());
     return std::string();
   }
   return path.c_str();
@@ -554,7 +541,8 @@ void RootCodePrinting::cleanUpPrinters() {
       stale.emplace_back(dest->name, path);
     }
     for (const auto& s : stale) {
-      vlog.status("removing printer %s of a session that has gone", s.first.c_str());
+      vlog.status("removing printer %s of a session that has gone",
+                  plat::strLoggable(s.first.c_str()).c_str());
       removePrinter(s.first.c_str());
       unlink(s.second.c_str());
     }

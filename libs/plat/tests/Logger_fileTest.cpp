@@ -216,6 +216,30 @@ TEST_F(LogSetting, LineWidthHasAMinimum) {
                             "              cccc\n");
 }
 
+// A message may carry a text of another party: its carriage returns,
+// terminal escapes, hiding marks and bytes that are not UTF-8 are written as
+// escapes, and a newline still only starts an indented line.
+TEST_F(LogSetting, ControlCharactersInMessagesAreEscaped) {
+  TempDir dir;
+  std::string path = dir / "escaped.log";
+  plat::Logger_file logger("escaped");
+  logger.setClock(fakeClock);
+  logger.setFilename(path.c_str());
+  logger.write(0, "W",
+               "a\rb\x1b[2Kc\x07 \xe2\x80\xae"
+               "d \xff\xc2\x85 Zo\xc3\xab\nW: forged");
+  logger.write(0, "W", std::string(5000, '\x01').c_str());
+  std::string escapes;
+  for (int i = 0; i < 1023; i++)
+    escapes += "\\x01";
+  EXPECT_EQ(readFile(path),
+            "\nTue Nov 14 22:13:20 2023\n W:           a\\x0db\\x1b[2Kc\\x07 \\xe2\\x80\\xaed "
+            "\\xff\\xc2\\x85 Zo\xc3\xab\n"
+            "              W: forged\n"
+            " W:           " +
+                escapes + "...\n");
+}
+
 TEST_F(LogSetting, FileNameParameterIsExpandedOnce) {
   TempDir dir;
   // A '$' inside the ready-made default must be kept as it is.

@@ -47,6 +47,51 @@ TEST(StrOneLine, ControlCharactersBecomeQuestionMarks) {
     EXPECT_EQ(plat::strOneLine(c.first), c.second) << (c.first ? c.first : "(null)");
 }
 
+// Texts from other parties as a log line or record holds them: nothing in
+// them can break a line, move the cursor, reorder what is shown or be read
+// back as something else, and their length is bounded.
+TEST(StrLoggable, EscapesWhatCouldForgeOrHideALine) {
+  const std::string longName(1000000, 'a');
+  struct Case {
+    const char* text;
+    size_t max;
+    bool keepNewlines;
+    std::string shown;
+  } cases[] = {
+      {nullptr, 256, false, ""},
+      {"", 256, false, ""},
+      {"plain name@host", 256, false, "plain name@host"},
+      {"eve\nSession started", 256, false, "eve\\x0aSession started"},
+      {"eve\nnext", 256, true, "eve\nnext"},
+      {"a\rb\tc\x1b[2J\x08\x7f", 256, false, "a\\x0db\\x09c\\x1b[2J\\x08\\x7f"},
+      {"a\rb", 256, true, "a\\x0db"},
+      // The backslash too, so that a literal "\x0a" is told from a newline.
+      {"a\\x0ab", 256, false, "a\\x5cx0ab"},
+      // C1 controls (as UTF-8) and the bidirectional marks, byte by byte.
+      {"x\xc2\x85y\xc2\x9b", 256, false, "x\\xc2\\x85y\\xc2\\x9b"},
+      {"txt\xe2\x80\xaegpj.exe", 256, false, "txt\\xe2\\x80\\xaegpj.exe"},
+      {"\xe2\x81\xa6\xe2\x80\x8f\xd8\x9c", 256, false, "\\xe2\\x81\\xa6\\xe2\\x80\\x8f\\xd8\\x9c"},
+      // Other characters pass.
+      {"Zo\xc3\xab \xe2\x82\xac \xf0\x9f\x98\x80", 256, false,
+       "Zo\xc3\xab \xe2\x82\xac \xf0\x9f\x98\x80"},
+      // Not UTF-8: a stray continuation, a bad lead, an over-long NUL, a
+      // surrogate, a code point above U+10FFFF, a sequence cut by the end.
+      {"a\x80z\xffz", 256, false, "a\\x80z\\xffz"},
+      {"\xc0\x80", 256, false, "\\xc0\\x80"},
+      {"\xed\xa0\x80", 256, false, "\\xed\\xa0\\x80"},
+      {"\xf4\x90\x80\x80", 256, false, "\\xf4\\x90\\x80\\x80"},
+      {"ab\xe2\x82", 256, false, "ab\\xe2\\x82"},
+      // Bounded, never inside an escape or a character.
+      {longName.c_str(), 256, false, std::string(256, 'a') + "..."},
+      {"abcd\n", 5, false, "abcd..."},
+      {"ab\xe2\x82\xac", 4, false, "ab..."},
+      {"abc", 3, false, "abc"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(plat::strLoggable(c.text, c.max, c.keepNewlines), c.shown)
+        << (c.text ? std::string(c.text).substr(0, 40) : "(null)");
+}
+
 TEST(StrSplit, Table) {
   struct Case {
     const char* text;

@@ -319,18 +319,27 @@ TEST_F(PasswordVerifierTest, WithoutTheCoprocessVerificationRunsInProcess) {
 } // namespace
 
 // User names come from the network: control characters in them must not
-// reach the system log, where a newline would start a forged line. They are
-// written as backslash and three octal digits; the rest of each line stays.
+// reach the system log, where a newline would start a forged line, nor
+// marks that hide or reorder the text, nor bytes that are not UTF-8. Each
+// byte of them, and the backslash itself (so that a literal "\x0a" is told
+// from a newline), is written as "\xNN"; the rest of each line stays.
 TEST_F(PasswordVerifierTest, ControlCharactersInNamesAreEscapedInTheSystemLog) {
   struct Case {
     std::vector<std::string> args;
     std::vector<std::string> syslog; // lines that must be logged
   } cases[] = {
       {{"AllowedUsers=*:f", "etc", "nobody\nzavserver: root: Session started: Full access", "x"},
-       {"nobody\\012zavserver: root: Session started: Full access: " + failureText}},
+       {"nobody\\x0azavserver: root: Session started: Full access: " + failureText}},
       {{"AllowedUsers=*:f", "PamApplicationName=zavpermit", "pam", "a\tb\x7f\x1b[2J\r", "x"},
-       {"a\\011b\\177\\033[2J\\015: Session started: Full access",
-        "a\\011b\\177\\033[2J\\015: Session ended"}},
+       {"a\\x09b\\x7f\\x1b[2J\\x0d: Session started: Full access",
+        "a\\x09b\\x7f\\x1b[2J\\x0d: Session ended"}},
+      {{"AllowedUsers=*:f", "PamApplicationName=zavpermit", "pam", "n\\012x", "x"},
+       {"n\\x5c012x: Session started: Full access"}},
+      {{"AllowedUsers=*:f", "PamApplicationName=zavpermit", "pam",
+        "u\xc2\x9b"
+        "1m\xe2\x80\xaetxt\xff",
+        "x"},
+       {"u\\xc2\\x9b1m\\xe2\\x80\\xaetxt\\xff: Session started: Full access"}},
   };
   for (const Case& c : cases) {
     auto r = rig.run(user, c.args);

@@ -3,9 +3,9 @@
 #include "ft/Extension.h"
 #include "ft/MsgWriter.h"
 #include "ft/ShareProxy.h"
-#include "ft/ShownName.h"
 #include "plat/IntParameter.h"
 #include "plat/LogWriter.h"
+#include "plat/StringUtils.h"
 #include "plat/Time.h"
 
 #include <algorithm>
@@ -254,7 +254,7 @@ bool DownloadManager::sendFileRequests() {
       const Request& r = it->second;
       if (!writer->writeReqFile(r.relName.c_str(), id, limit, r.start, r.end, flags))
         return true;
-      vlog.status("Requested %s", shownName(r.relName.c_str()).c_str());
+      vlog.status("Requested %s", plat::strOneLine(r.relName.c_str()).c_str());
       vlog.debug("id=(%lu, %lu), start=%llu, end=%llu, window=%llu",
                  static_cast<unsigned long>(id.shareId), static_cast<unsigned long>(id.fileId),
                  static_cast<unsigned long long>(r.start), static_cast<unsigned long long>(r.end),

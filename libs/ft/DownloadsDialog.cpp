@@ -1,7 +1,7 @@
 #include "ft/DownloadsDialog.h"
 
-#include "ft/ShownName.h"
 #include "plat/Exception.h"
+#include "plat/StringUtils.h"
 
 namespace ft {
 
@@ -96,7 +96,7 @@ void DownloadsDialog::downloadStarted(ShareDownloader::Id id,
     if (!name.empty())
       name += ", ";
     // Names are the peer's: shown on the one line of the title as they read.
-    name += shownName(n.c_str());
+    name += plat::strOneLine(n.c_str());
     named++;
   }
   if (named < topLevel.size())
@@ -140,7 +140,7 @@ void DownloadsDialog::downloadFailed(ShareDownloader::Id id, const char* message
   // its download as Cancel does.
   info->done = true;
   // The message may quote a name of the peer's.
-  row->setStatus(shownName(message).c_str(), true);
+  row->setStatus(plat::strOneLine(message).c_str(), true);
   updateClearState();
   ui->notifyFailed();
 }

@@ -6,11 +6,11 @@
 #include "ft/MsgWriter.h"
 #include "ft/ShareEntry.h"
 #include "ft/ShareProxy.h"
-#include "ft/ShownName.h"
 #include "ft/UploadManager.h"
 #include "plat/Assert.h"
 #include "plat/BoolParameter.h"
 #include "plat/LogWriter.h"
+#include "plat/StringUtils.h"
 #include "plat/Time.h"
 
 #include <cstring>
@@ -297,7 +297,7 @@ void Extension::handleShareReq(ConnectionId connection, std::uint32_t shareId, c
   if (!acceptMessage(connection))
     return;
   // Names and texts from the peer are logged on one line as they read.
-  vlog.status("directory '%s' of share %lu requested to depth %lu", shownName(path).c_str(),
+  vlog.status("directory '%s' of share %lu requested to depth %lu", plat::strOneLine(path).c_str(),
               static_cast<unsigned long>(shareId), static_cast<unsigned long>(depth));
   if (UploadManager* upload = getUploadManager(connection))
     upload->handleShareRequest(connection, shareId, path, depth);
@@ -331,7 +331,7 @@ void Extension::handleShareEntry(ConnectionId connection, std::uint32_t shareId,
     return;
   }
   vlog.debug("  %s %s, size=%i", entry->isDirectory() ? "directory" : "file",
-             shownName(entry->getName()).c_str(),
+             plat::strOneLine(entry->getName()).c_str(),
              static_cast<int>(entry->size & 0xFFFFFFFF));
   if (DownloadManager* download = getDownloadManager(connection))
     download->addEntry(owned.release());
@@ -343,7 +343,7 @@ void Extension::handleFileReq(ConnectionId connection, const char* name, FileId 
   if (!acceptMessage(connection))
     return;
   vlog.status("%llu-%llu of %s requested (%scompressed)", static_cast<unsigned long long>(start),
-              static_cast<unsigned long long>(end), shownName(name).c_str(),
+              static_cast<unsigned long long>(end), plat::strOneLine(name).c_str(),
               (flags & 1) ? "" : "un");
   if (UploadManager* upload = getUploadManager(connection))
     upload->handleFileRequest(connection, name, id, window, start, end, (flags & 1) != 0);
@@ -415,7 +415,7 @@ void Extension::handleFileError(ConnectionId connection, FileId id, const char* 
   if (!acceptMessage(connection))
     return;
   vlog.status("Source aborting (%lu,%lu): %s", static_cast<unsigned long>(id.shareId),
-              static_cast<unsigned long>(id.fileId), shownName(message).c_str());
+              static_cast<unsigned long>(id.fileId), plat::strOneLine(message).c_str());
   if (DownloadManager* download = getDownloadManager(connection))
     download->closeStream(id, message);
 }

@@ -5,12 +5,12 @@
 #include "ft/Extension.h"
 #include "ft/Farewell.h"
 #include "ft/ShareProxy.h"
-#include "ft/ShownName.h"
 #include "plat/Exception.h"
 #include "plat/FileOps.h"
 #include "plat/IntParameter.h"
 #include "plat/LogWriter.h"
 #include "plat/ParentDirectory.h"
+#include "plat/StringUtils.h"
 #include "plat/Time.h"
 
 #include <algorithm>
@@ -37,7 +37,7 @@ static int startsUnderWay = 0;
 // A long name as a message quotes it: shown on one line, and cut after its
 // first 64 bytes (at the start of a character) with "..." appended.
 static std::string shortName(const std::string& name) {
-  std::string shown = shownName(name.c_str());
+  std::string shown = plat::strOneLine(name.c_str());
   if (shown.size() <= 64)
     return shown;
   size_t cut = 64;

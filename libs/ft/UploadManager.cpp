@@ -4,8 +4,8 @@
 #include "ft/MsgType.h"
 #include "ft/MsgWriter.h"
 #include "ft/PartialShareEnum.h"
-#include "ft/ShownName.h"
 #include "plat/LogWriter.h"
+#include "plat/StringUtils.h"
 #include "plat/Time.h"
 #include "rdr/Exception.h"
 #include "rdr/InStream.h"
@@ -268,10 +268,10 @@ bool UploadManager::handleFileRequest(ConnectionId connection, const char* name,
         "Too many files requested at once (at most %u): %s",
         static_cast<unsigned>(std::min(budget.perConnectionBound(), budget.totalBound())),
         upload->name.c_str());
-    vlog.status("%s", shownName(e.str()).c_str());
+    vlog.status("%s", plat::strOneLine(e.str()).c_str());
     failure = e.str();
   } else {
-    vlog.debug("Request received for file %s", shownName(upload->name.c_str()).c_str());
+    vlog.debug("Request received for file %s", plat::strOneLine(upload->name.c_str()).c_str());
     try {
       upload->is.reset(entry->open(start, connection, this));
     } catch (plat::Exception& e) {

@@ -95,14 +95,6 @@ bool strSplit(const char* text, char c, String* head, String* tail, bool fromEnd
   return true;
 }
 
-std::string strOneLine(const char* text) {
-  std::string out = text ? text : "";
-  for (char& c : out)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-      c = '?';
-  return out;
-}
-
 namespace {
 
 // The length of the valid UTF-8 sequence at p (shortest form, no surrogate,
@@ -134,16 +126,44 @@ size_t utf8Sequence(const unsigned char* p, unsigned int* codePoint) {
   return length;
 }
 
-// Characters that a log line must not hold as they are: controls, and the
-// marks that reorder or hide the text around them when it is shown.
+// Characters that a line shown or logged must not hold as they are: the
+// controls (C0, DEL, C1), and the marks that reorder or hide the text around
+// them when it is shown.
+bool breaksOrHides(unsigned int c) {
+  return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x61c || c == 0x200e || c == 0x200f ||
+         (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+}
+
+// Characters that a log line must not hold as they are: those above, and the
+// backslash that starts the escapes.
 bool unsafeInLog(unsigned int c, bool keepNewlines) {
   if (c == '\n')
     return !keepNewlines;
-  return c < 0x20 || c == '\\' || (c >= 0x7f && c <= 0x9f) || c == 0x61c || c == 0x200e ||
-         c == 0x200f || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+  return c == '\\' || breaksOrHides(c);
 }
 
 } // namespace
+
+std::string strOneLine(const char* text) {
+  std::string out;
+  if (!text)
+    return out;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  while (*p) {
+    unsigned int c;
+    size_t length = utf8Sequence(p, &c);
+    if (length == 0) {
+      out += '?';
+      length = 1;
+    } else if (breaksOrHides(c)) {
+      out += '?';
+    } else {
+      out.append(reinterpret_cast<const char*>(p), length);
+    }
+    p += length;
+  }
+  return out;
+}
 
 std::string strLoggable(const char* text, size_t maxBytes, bool keepNewlines) {
   std::string out;

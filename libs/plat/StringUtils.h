@@ -50,9 +50,13 @@ bool strSplit(const char* text, char c, String* head, String* tail, bool fromEnd
 // for nullptr.
 std::vector<std::string> strSplitAll(const char* text, char c);
 
-// The text (empty for nullptr) with each control character (below 0x20, and
-// DEL) as '?': outside text such as a viewer's name, shown or printed on one
-// line, can then neither break the line nor start lines of its own.
+// The text (empty for nullptr) with '?' in place of each character that could
+// break the line or change how the rest reads: the control characters (C0,
+// DEL, C1), the marks and overrides of text direction (U+061C, U+200E,
+// U+200F, U+202A to U+202E, U+2066 to U+2069), and each byte that is not part
+// of a well-formed UTF-8 character. Outside text such as a viewer's name or a
+// file name, shown or printed on one line, can then neither break the line,
+// start lines of its own nor disguise itself.
 std::string strOneLine(const char* text);
 
 // The text (empty for nullptr) as a log line or record may hold it when it

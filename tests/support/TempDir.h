@@ -23,8 +23,11 @@ public:
   ~TempDir() {
     nftw(
         path_.c_str(),
-        [](const char* p, const struct stat*, int, struct FTW*) {
-          chmod(p, 0700);
+        [](const char* p, const struct stat*, int type, struct FTW*) {
+          // A link is removed as itself: chmod would follow it and change
+          // what it points to (a test's link to /dev/null, say).
+          if (type != FTW_SL && type != FTW_SLN)
+            chmod(p, 0700);
           return remove(p);
         },
         16, FTW_DEPTH | FTW_PHYS);

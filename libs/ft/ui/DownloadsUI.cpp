@@ -1,6 +1,6 @@
 #include "ft/ui/DownloadsUI.h"
 
-#include "ft/ShownName.h"
+#include "plat/StringUtils.h"
 
 #include "wvw/FontProp.h"
 
@@ -245,7 +245,7 @@ void DownloadsUI::openDownload(const char* path) {
 void DownloadsUI::openFailed(const char* path) {
   plat::DString text;
   // The path ends in the viewer's name: shown on its one line as it reads.
-  text.appendFormat("File download location is:\n%s", shownName(path).c_str());
+  text.appendFormat("File download location is:\n%s", plat::strOneLine(path).c_str());
   messageBox->setText(text.c_str(), 1, 1);
   TXDialog* dialog = fileTransferDialog->dialog();
   dialog->setInputDisabled(true);

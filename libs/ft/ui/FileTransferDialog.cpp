@@ -4,9 +4,9 @@
 
 #include "ft/MsgType.h"
 #include "ft/ShareProxy.h"
-#include "ft/ShownName.h"
 #include "ft/UploadManager.h"
 #include "ft/unix/ShareWriter.h"
+#include "plat/StringUtils.h"
 
 #include "tx/TXWRootLayout.h"
 
@@ -218,8 +218,7 @@ bool FileTransferDialog::onSizeChange(wvw::Widget* source) {
   return true;
 }
 
-std::string FileTransferDialog::fittedLabel(const std::string& label, wvw::Font* font,
-                                            int width) {
+std::string FileTransferDialog::fittedLabel(const std::string& label, wvw::Font* font, int width) {
   if (!font || width <= 0 || font->textWidth(label.c_str()) <= width)
     return label;
   static const char dots[] = "...";
@@ -455,7 +454,7 @@ void FileTransferDialog::askNextFolder() {
   // The description quotes the viewer's names: a line break or a mark of
   // text direction in one must not make the prompt read otherwise.
   prompt.appendFormat("Select folder to save %s:",
-                      shownName(pendingRequests.front()->describe()).c_str());
+                      plat::strOneLine(pendingRequests.front()->describe()).c_str());
   folderDialog.setPrompt(prompt.c_str());
   choosingFolder = true;
   setInputDisabled(true);

@@ -1,12 +1,12 @@
 #include "ft/unix/FileStream.h"
 
 #include "ft/ShareEntry.h"
-#include "ft/ShownName.h"
 #include "ft/UnixAttribute.h"
 #include "plat/Assert.h"
 #include "plat/FileOps.h"
 #include "plat/IntParameter.h"
 #include "plat/LogWriter.h"
+#include "plat/StringUtils.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -184,7 +184,7 @@ void FileStream::finish(const char* message) {
     plat::ExceptionFmt e("The file ended after %llu of its %llu bytes",
                          static_cast<unsigned long long>(total),
                          static_cast<unsigned long long>(announcedSize));
-    vlog.error("%s: %s", shownName(path.c_str()).c_str(), e.str());
+    vlog.error("%s: %s", plat::strOneLine(path.c_str()).c_str(), e.str());
     fail(e.str());
     return;
   }

@@ -34,14 +34,30 @@ TEST(StrDup, CopiesWholeOrCount) {
   EXPECT_EQ(plat::strLen(nullptr), 0);
 }
 
-TEST(StrOneLine, ControlCharactersBecomeQuestionMarks) {
+// Outside text (a viewer's name, a file name) shown on one line: nothing in it
+// can break the line, move the cursor or reorder what is shown.
+TEST(StrOneLine, WhatCouldBreakOrDisguiseTheLineBecomesQuestionMarks) {
   const std::pair<const char*, std::string> cases[] = {
       {nullptr, ""},
       {"", ""},
       {"plain name", "plain name"},
+      {"report (1).txt", "report (1).txt"},
       {"eve\nfrom trusted-host", "eve?from trusted-host"},
       {"\r\t\x1b[31m\x7f\x01", "???[31m??"},
-      {"Zo\xc3\xab \xe2\x80\xae", "Zo\xc3\xab \xe2\x80\xae"}, // other characters pass
+      // Letters of other scripts and a no-break space pass.
+      {"Zo\xc3\xab \xe6\x97\xa5\xf0\x9f\x98\x80 a\xc2\xa0" "b",
+       "Zo\xc3\xab \xe6\x97\xa5\xf0\x9f\x98\x80 a\xc2\xa0" "b"},
+      // A C1 control, one '?' for the character.
+      {"a\xc2\x9b" "31mb", "a?31mb"},
+      // The marks and overrides of text direction.
+      {"invoice\xe2\x80\xaetxt.exe", "invoice?txt.exe"},
+      {"\xe2\x80\x8e\xe2\x80\x8f\xe2\x81\xa6\xe2\x81\xa9\xd8\x9c", "?????"},
+      // Not UTF-8: one '?' for each byte.
+      {"a\x80" "b", "a?b"},
+      {"a\xe6\x97", "a??"},
+      {"a\xc0\xaf" "b", "a??b"},
+      {"\xed\xa0\x80", "???"},
+      {"\xf4\x90\x80\x80", "????"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(plat::strOneLine(c.first), c.second) << (c.first ? c.first : "(null)");

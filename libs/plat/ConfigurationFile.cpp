@@ -92,6 +92,10 @@ std::string ConfigurationFile::readContent(const char* path) {
                          maxFileBytes);
     content.append(chunk, static_cast<size_t>(n));
   }
+  // A byte order mark that an editor put at the start of the file is not
+  // part of the first name, which would otherwise name nothing.
+  if (content.compare(0, 3, "\xEF\xBB\xBF") == 0)
+    content.erase(0, 3);
   return content;
 }
 

@@ -1,7 +1,8 @@
 // Configuration files of name=value lines: reading them into a parameter set
 // at a priority, writing a set out, and editing single entries while keeping
 // the other lines. In a line "\\" stands for a backslash and "\n" for a
-// newline; any other escape is an error. All writing goes through a
+// newline; any other escape is an error. A byte order mark at the start of
+// the file is skipped. All writing goes through a
 // replacement file, so a failed save leaves the old file as it was.
 #pragma once
 
@@ -58,8 +59,8 @@ public:
   static void appendEscaped(DString& out, const char* text);
 
 private:
-  // The whole content of the file (of standard input for "-"); refuses what
-  // the readers must not read.
+  // The whole content of the file (of standard input for "-"), without a
+  // byte order mark at its start; refuses what the readers must not read.
   static std::string readContent(const char* path);
   // The next line of the content from *pos, without its newline; false at
   // the end. Throws "NUL character in line".

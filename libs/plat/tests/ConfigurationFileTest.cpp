@@ -257,6 +257,35 @@ TEST(ConfigurationFile, EditOfUnreadableFileThrowsAndLeavesItUntouched) {
   EXPECT_EQ(readFile(asDir + "/inside"), "x");
 }
 
+// Editors may begin a file with a byte order mark: the first entry is read
+// all the same, and an edit keeps it.
+TEST(ConfigurationFile, ByteOrderMarkAtTheStartIsSkipped) {
+  TempDir dir;
+  std::string path = dir / "bom";
+  writeFile(path, "\xEF\xBB\xBF"
+                  "count=7\ntext=\xEF\xBB\xBFkept\n");
+  Fixture f;
+  plat::ConfigurationFile::readParameters(f.set, path.c_str(), 50);
+  EXPECT_EQ(f.count.getValue(), 7);
+  EXPECT_EQ(f.count.getPriority(), 50);
+  // Only the start of the file: within a value the bytes are text.
+  EXPECT_STREQ(f.text.getValue().c_str(), "\xEF\xBB\xBFkept");
+
+  plat::ConfigurationFile::Map map;
+  plat::ConfigurationFile::readMap(path.c_str(), map);
+  plat::ConfigurationFile::Map expected = {{"count", "7"}, {"text", "\xEF\xBB\xBFkept"}};
+  EXPECT_EQ(map, expected);
+
+  plat::ConfigurationFile::setValue(path.c_str(), "Flag", "1");
+  EXPECT_EQ(readFile(path), "count=7\nFlag=1\ntext=\xEF\xBB\xBFkept\n");
+
+  // A mark and nothing else is an empty file.
+  writeFile(path, "\xEF\xBB\xBF");
+  map.clear();
+  plat::ConfigurationFile::readMap(path.c_str(), map);
+  EXPECT_TRUE(map.empty());
+}
+
 // What stands at a configuration file's name may be anything: the readers
 // refuse a pipe, and anything larger than any configuration (a regular file
 // before it is read, a device once the bound is passed), and the editors

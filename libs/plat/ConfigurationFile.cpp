@@ -2,12 +2,14 @@
 
 #include "plat/DString.h"
 #include "plat/Exception.h"
-#include "plat/File.h"
 #include "plat/LogWriter.h"
 #include "plat/ReplacementFile.h"
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 static plat::LogWriter vlog("ConfigurationFile");
 
@@ -42,12 +44,82 @@ void ConfigurationFile::appendEscaped(DString& out, const char* text) {
   }
 }
 
+std::string ConfigurationFile::readContent(const char* path) {
+  const bool standardInput = strcmp(path, "-") == 0;
+  // Opened without waiting, so a pipe without a writer does not block the
+  // program before it can be refused.
+  int fd = standardInput ? 0 : ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0)
+    throw SystemExceptionFmt("fileOpen(%s)", errno, path);
+  struct FdCloser {
+    int fd;
+    bool owned;
+    ~FdCloser() {
+      if (owned)
+        ::close(fd);
+    }
+  } closer{fd, !standardInput};
+  if (!standardInput) {
+    struct stat st;
+    if (fstat(fd, &st) != 0)
+      throw SystemExceptionFmt("fileOpen(%s)", errno, path);
+    // A pipe could block for ever, and a block device would be read as one
+    // huge line. A character device is read up to the bound (/dev/null, put
+    // in place of the file, reads as empty); a folder is left to the read,
+    // which tells why it cannot be read.
+    if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) || S_ISBLK(st.st_mode))
+      throw ExceptionFmt("%s: not a regular file", path);
+    if (S_ISREG(st.st_mode) && st.st_size > maxFileBytes)
+      throw ExceptionFmt("%s: larger than a configuration file can be (over %lld bytes)", path,
+                         maxFileBytes);
+    if (fcntl(fd, F_SETFL, 0) != 0)
+      throw SystemExceptionFmt("fileOpen(%s)", errno, path);
+  }
+  std::string content;
+  char chunk[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, chunk, sizeof(chunk));
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0)
+      throw SystemException("Error reading from file", errno);
+    if (n == 0)
+      break;
+    // A file that grows while it is read, or a device without end, stops at
+    // the bound all the same.
+    if (content.size() + static_cast<size_t>(n) > static_cast<size_t>(maxFileBytes))
+      throw ExceptionFmt("%s: larger than a configuration file can be (over %lld bytes)", path,
+                         maxFileBytes);
+    content.append(chunk, static_cast<size_t>(n));
+  }
+  // A byte order mark that an editor put at the start of the file is not
+  // part of the first name, which would otherwise name nothing.
+  if (content.compare(0, 3, "\xEF\xBB\xBF") == 0)
+    content.erase(0, 3);
+  return content;
+}
+
+bool ConfigurationFile::nextLine(const std::string& content, size_t* pos, String* line) {
+  if (*pos >= content.size())
+    return false;
+  size_t end = content.find('\n', *pos);
+  if (end == std::string::npos)
+    end = content.size();
+  // The line's text would end at its first NUL, and the rest of the line
+  // would silently be lost (and lost from a file rewritten from it too).
+  if (memchr(content.data() + *pos, '\0', end - *pos))
+    throw Exception("NUL character in line");
+  *line = String(content.data() + *pos, static_cast<int>(end - *pos));
+  *pos = end + 1;
+  return true;
+}
+
 void ConfigurationFile::readParameters(ParameterSet& set, const char* path, int priority) {
   vlog.status("Attempting to read %s Configuration from %s", set.getName(), path);
-  File file(path, File::modeRead, true);
-  DString line;
-  while (file.readLine(line)) {
-    String text = line.str();
+  std::string content = readContent(path);
+  size_t pos = 0;
+  String text;
+  while (nextLine(content, &pos, &text)) {
     unescape(text.buf());
     set.parseParam(text.c_str(), priority);
   }
@@ -70,10 +142,10 @@ void ConfigurationFile::writeParameters(const ParameterSet& set, const char* pat
 }
 
 void ConfigurationFile::readMap(const char* path, Map& out, const ParameterSet::AliasMap* aliases) {
-  File file(path, File::modeRead, true);
-  DString line;
-  while (file.readLine(line)) {
-    String text = line.str();
+  std::string content = readContent(path);
+  size_t pos = 0;
+  String text;
+  while (nextLine(content, &pos, &text)) {
     unescape(text.buf());
     const char* equals = strchr(text.c_str(), '=');
     std::string name = equals ? std::string(text.c_str(), equals - text.c_str()) : text.c_str();

@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -30,6 +33,43 @@ namespace {
 ino_t inodeOf(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+// thrownMessage run in a child process, so that a reader that blocks for
+// ever fails the test ("<hung>") instead of stopping the run.
+template <typename F> std::string thrownMessageInChild(F f) {
+  int fds[2];
+  if (pipe(fds) != 0)
+    return "<pipe failed>";
+  pid_t child = fork();
+  if (child < 0)
+    return "<fork failed>";
+  if (child == 0) {
+    close(fds[0]);
+    std::string m = thrownMessage(f);
+    _exit(write(fds[1], m.data(), m.size()) == static_cast<ssize_t>(m.size()) ? 0 : 1);
+  }
+  close(fds[1]);
+  std::string message;
+  struct pollfd p = {fds[0], POLLIN, 0};
+  bool hung = false;
+  for (;;) {
+    if (poll(&p, 1, 60000) <= 0) {
+      hung = true;
+      break;
+    }
+    char buf[512];
+    ssize_t n = read(fds[0], buf, sizeof(buf));
+    if (n <= 0)
+      break;
+    message.append(buf, static_cast<size_t>(n));
+  }
+  close(fds[0]);
+  if (hung)
+    kill(child, SIGKILL);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return hung ? "<hung>" : message;
 }
 
 struct Fixture {
@@ -215,6 +255,113 @@ TEST(ConfigurationFile, EditOfUnreadableFileThrowsAndLeavesItUntouched) {
   EXPECT_EQ(thrownMessage([&] { plat::ConfigurationFile::setValue(asDir.c_str(), "a", "b"); }),
             "Error reading from file: Is a directory (21)");
   EXPECT_EQ(readFile(asDir + "/inside"), "x");
+}
+
+// Editors may begin a file with a byte order mark: the first entry is read
+// all the same, and an edit keeps it.
+TEST(ConfigurationFile, ByteOrderMarkAtTheStartIsSkipped) {
+  TempDir dir;
+  std::string path = dir / "bom";
+  writeFile(path, "\xEF\xBB\xBF"
+                  "count=7\ntext=\xEF\xBB\xBFkept\n");
+  Fixture f;
+  plat::ConfigurationFile::readParameters(f.set, path.c_str(), 50);
+  EXPECT_EQ(f.count.getValue(), 7);
+  EXPECT_EQ(f.count.getPriority(), 50);
+  // Only the start of the file: within a value the bytes are text.
+  EXPECT_STREQ(f.text.getValue().c_str(), "\xEF\xBB\xBFkept");
+
+  plat::ConfigurationFile::Map map;
+  plat::ConfigurationFile::readMap(path.c_str(), map);
+  plat::ConfigurationFile::Map expected = {{"count", "7"}, {"text", "\xEF\xBB\xBFkept"}};
+  EXPECT_EQ(map, expected);
+
+  plat::ConfigurationFile::setValue(path.c_str(), "Flag", "1");
+  EXPECT_EQ(readFile(path), "count=7\nFlag=1\ntext=\xEF\xBB\xBFkept\n");
+
+  // A mark and nothing else is an empty file.
+  writeFile(path, "\xEF\xBB\xBF");
+  map.clear();
+  plat::ConfigurationFile::readMap(path.c_str(), map);
+  EXPECT_TRUE(map.empty());
+}
+
+// What stands at a configuration file's name may be anything: the readers
+// refuse a pipe, and anything larger than any configuration (a regular file
+// before it is read, a device once the bound is passed), and the editors
+// leave it as it is.
+TEST(ConfigurationFile, ReadersRefuseNonFilesAndOversizedFiles) {
+  TempDir dir;
+  const long long max = plat::ConfigurationFile::maxFileBytes;
+  struct Case {
+    const char* name;
+    std::string message; // '@' stands for the path
+  } cases[] = {
+      {"fifo", "@: not a regular file"},
+      {"device", "@: larger than a configuration file can be (over 1048576 bytes)"},
+      {"huge sparse", "@: larger than a configuration file can be (over 1048576 bytes)"},
+      {"one byte over", "@: larger than a configuration file can be (over 1048576 bytes)"},
+  };
+  for (const Case& c : cases) {
+    std::string path = dir / c.name;
+    std::string name = c.name;
+    if (name == "fifo") {
+      ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    } else if (name == "device") {
+      // A link to a device that never ends.
+      ASSERT_EQ(symlink("/dev/zero", path.c_str()), 0);
+    } else if (name == "huge sparse") {
+      int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0600);
+      ASSERT_GE(fd, 0);
+      ASSERT_EQ(ftruncate(fd, 3LL << 30), 0);
+      close(fd);
+    } else {
+      // One line without newline, one byte too long.
+      writeFile(path, "Text=" + std::string(static_cast<size_t>(max) - 4, 'x'));
+    }
+    std::string message = c.message;
+    message.replace(message.find('@'), 1, path);
+    EXPECT_EQ(thrownMessageInChild([&] {
+                Fixture f;
+                plat::ConfigurationFile::readParameters(f.set, path.c_str(), 50);
+              }),
+              message)
+        << c.name;
+    EXPECT_EQ(thrownMessageInChild([&] {
+                plat::ConfigurationFile::Map map;
+                plat::ConfigurationFile::readMap(path.c_str(), map);
+              }),
+              message)
+        << c.name;
+    EXPECT_EQ(thrownMessageInChild(
+                  [&] { plat::ConfigurationFile::setValue(path.c_str(), "new", "v"); }),
+              message)
+        << c.name;
+    struct stat st;
+    ASSERT_EQ(lstat(path.c_str(), &st), 0) << c.name;
+    if (name == "fifo")
+      EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    else if (name == "device")
+      EXPECT_TRUE(S_ISLNK(st.st_mode));
+    else
+      EXPECT_TRUE(S_ISREG(st.st_mode) && st.st_size > max) << c.name;
+    EXPECT_TRUE(testing_support::tempFilesBeside(path).empty()) << c.name;
+  }
+
+  // /dev/null put in place of the file reads as an empty file.
+  std::string empty = dir / "null";
+  ASSERT_EQ(symlink("/dev/null", empty.c_str()), 0);
+  plat::ConfigurationFile::Map map;
+  plat::ConfigurationFile::readMap(empty.c_str(), map);
+  EXPECT_TRUE(map.empty());
+
+  // A file of exactly the largest size is read whole.
+  std::string path = dir / "largest";
+  std::string value(static_cast<size_t>(max) - 6, 'y');
+  writeFile(path, "Text=" + value + "\n");
+  Fixture f;
+  plat::ConfigurationFile::readParameters(f.set, path.c_str(), 50);
+  EXPECT_EQ(f.text.getValue().c_str(), value);
 }
 
 TEST(ConfigurationFile, SaveWritesOnlyChangedValuesAndKeepsTheRest) {

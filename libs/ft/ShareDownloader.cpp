@@ -127,10 +127,14 @@ void ShareDownloader::Download::forgetNames(const std::string& name) {
   for (bool own = true;; own = false) {
     if (own || !plat::isDirectory(localPath(prefix).c_str())) {
       std::string below = prefix + "/";
-      freeNames.erase(prefix);
-      renames.erase(prefix);
-      freeNames.erase(freeNames.lower_bound(below), freeNames.lower_bound(prefix + "0"));
-      renames.erase(renames.lower_bound(below), renames.lower_bound(prefix + "0"));
+      auto own = freeNames.find(prefix);
+      if (own != freeNames.end())
+        erase(freeNames, own, std::next(own));
+      auto ownRename = renames.find(prefix);
+      if (ownRename != renames.end())
+        erase(renames, ownRename, std::next(ownRename));
+      erase(freeNames, freeNames.lower_bound(below), freeNames.lower_bound(prefix + "0"));
+      erase(renames, renames.lower_bound(below), renames.lower_bound(prefix + "0"));
     }
     size_t slash = prefix.rfind('/');
     if (slash == std::string::npos)
@@ -139,12 +143,36 @@ void ShareDownloader::Download::forgetNames(const std::string& name) {
   }
 }
 
+// What a remembered name, or a name and the name it is stored under, holds.
+static size_t bytesOf(const std::string& name) {
+  return name.size();
+}
+static size_t bytesOf(const std::pair<const std::string, std::string>& rename) {
+  return rename.first.size() + rename.second.size();
+}
+
+template <class Names>
+void ShareDownloader::Download::erase(Names& names, typename Names::iterator from,
+                                      typename Names::iterator to) {
+  for (auto it = from; it != to; ++it)
+    nameBytes -= bytesOf(*it);
+  names.erase(from, to);
+}
+
+void ShareDownloader::Download::rename(const std::string& name, const std::string& mapped) {
+  auto it = renames.find(name);
+  if (it != renames.end())
+    erase(renames, it, std::next(it));
+  nameBytes += bytesOf(*renames.emplace(name, mapped).first);
+}
+
 void ShareDownloader::Download::resolve(const std::string& path, int tries) {
   if (!fileExistsFn(localPath(path).c_str())) {
     freeNames.insert(path);
+    nameBytes += bytesOf(path);
     return;
   }
-  renames[path] = numberedName(mappedPath(path), tries);
+  rename(path, numberedName(mappedPath(path), tries));
 }
 
 bool ShareDownloader::Download::isPlaced(const std::string& name) const {
@@ -154,7 +182,8 @@ bool ShareDownloader::Download::isPlaced(const std::string& name) const {
 }
 
 void ShareDownloader::Download::markPlaced(const std::string& name) {
-  placed.insert(name);
+  if (placed.insert(name).second)
+    nameBytes += bytesOf(name);
 }
 
 std::string ShareDownloader::Download::numberedName(const std::string& mapped, int tries) const {
@@ -218,6 +247,14 @@ void ShareDownloader::remove(const DownloadPtr& d) {
   downloads.remove(d);
 }
 
+void ShareDownloader::refuse(const DownloadPtr& d, const plat::Exception& e) {
+  vlog.error("%s", e.str());
+  d->removed = true;
+  if (callback)
+    callback->downloadFailed(d->id, e.str(), false);
+  abort(d);
+}
+
 void ShareDownloader::download(ShareProxy* share, const char* folder) {
   DownloadPtr d =
       std::make_shared<Download>(share, folder, std::min(ftConcurrency.getValue(), maxConcurrency));
@@ -232,21 +269,30 @@ void ShareDownloader::download(ShareProxy* share, const char* folder) {
     // (only folders) can still show where it went.
     callback->setRootDir(d->id, d->folder.c_str());
   }
-  // A name with a part longer than a folder can hold would fail at every
-  // try, and the entries after it would never start: the share is refused
-  // whole, before anything is made.
+  // A name with a part longer than a folder can hold, or longer as a whole
+  // than a path can be in the download folder, would fail at every try, and
+  // the entries after it would never start: the share is refused whole,
+  // before anything is made.
+  const size_t room = d->folder.size() < PATH_MAX ? PATH_MAX - 1 - d->folder.size() : 0;
+  d->nameBound = Download::nameSlack;
   for (std::uint32_t i = 0; i < share->size(); i++) {
     const std::string& name = (*share)[i]->name;
-    if (longestPart(name) <= NAME_MAX)
-      continue;
-    plat::ExceptionFmt e("%s cannot be saved: a part of its name is longer than %d bytes.",
-                         shortName(name).c_str(), NAME_MAX);
-    vlog.error("%s", e.str());
-    d->removed = true;
-    if (callback)
-      callback->downloadFailed(d->id, e.str(), false);
-    abort(d);
-    return;
+    // Each listed name is held twice (found free, and stored), and folders
+    // above it that are not listed themselves are shorter than it: a tree
+    // with up to two such folders above each name is within the bound.
+    d->nameBound += 4 * name.size();
+    if (longestPart(name) > NAME_MAX) {
+      refuse(d,
+             plat::ExceptionFmt("%s cannot be saved: a part of its name is longer than %d bytes.",
+                                shortName(name).c_str(), NAME_MAX));
+      return;
+    }
+    if (name.size() > room) {
+      refuse(d, plat::ExceptionFmt("%s cannot be saved: its name is longer than %zu bytes, the "
+                                   "most a path in the download folder can hold.",
+                                   shortName(name).c_str(), room));
+      return;
+    }
   }
   // The record is listed before its first files start, so that anything
   // those starts report back finds it.
@@ -291,13 +337,22 @@ bool ShareDownloader::startNext(const DownloadPtr& d, size_t k) {
     // itself alone, so that a folder of that name keeps its contents; a
     // folder takes it for what is listed under it too.
     std::string numbered;
+    // Each folder above each name is remembered while the share is saved: a
+    // listing of deep names that all differ would hold far more than the
+    // listing itself (every name once for each folder above it).
+    if (d->nameBytes > d->nameBound) {
+      remove(d);
+      refuse(d, plat::ExceptionFmt("%s cannot be saved: its folders are nested too deeply.",
+                                   shortName(e->name).c_str()));
+      return false;
+    }
     try {
       bool taken = d->isPlaced(e->name);
       d->makeClashFree(e->name, 1000);
       if (taken && !e->isDirectory())
         numbered = d->numberedName(d->mappedPath(e->name), 1000);
       else if (taken && !plat::isDirectory(d->localPath(e->name).c_str()))
-        d->renames[e->name] = d->numberedName(d->mappedPath(e->name), 1000);
+        d->rename(e->name, d->numberedName(d->mappedPath(e->name), 1000));
     } catch (plat::SystemException& ex) {
       const char* text = ex.getErrno() == 11
                              ? "Storage device is not ready or media/disk is not present."

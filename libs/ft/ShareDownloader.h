@@ -99,6 +99,9 @@ public:
     std::uint64_t start = 0;
     std::uint64_t idleSince = 0;
     std::uint64_t idle = 0;
+    // Listed names (and folders above them) stored under another name, and
+    // those found free; changed through rename() and erase() only, which
+    // keep nameBytes.
     std::map<std::string, std::string> renames;
     std::set<std::string> freeNames;
     // Listed names at which entries were stored: a later entry of one of
@@ -109,9 +112,20 @@ public:
     std::vector<std::pair<std::string, std::uint32_t>> folders;
     // Taken out of the downloader's list; any pending walk over it stops.
     bool removed = false;
+    // The bytes the three records of names above hold. A share whose names
+    // would make them hold more than nameBound (four times the bytes of its
+    // names, and nameSlack) is refused.
+    std::uint64_t nameBytes = 0;
+    std::uint64_t nameBound = 0;
+    static constexpr std::uint64_t nameSlack = 4 << 20;
+
+    // Stores the name under mapped.
+    void rename(const std::string& name, const std::string& mapped);
 
   private:
     void resolve(const std::string& path, int tries);
+    template <class Names>
+    void erase(Names& names, typename Names::iterator from, typename Names::iterator to);
   };
 
   ShareDownloader();
@@ -156,6 +170,9 @@ private:
   void remove(const DownloadPtr& d);
   // Aborts every file in flight and releases the share.
   void abort(const DownloadPtr& d);
+  // Ends a download that cannot be saved as listed: logged, reported as a
+  // failure that a retry would not mend, its files aborted.
+  void refuse(const DownloadPtr& d, const plat::Exception& e);
   void applyFolderModes(const DownloadPtr& d);
 
   std::list<DownloadPtr> downloads;

@@ -8,9 +8,11 @@
 #include "ManualClock.h"
 #include "RecordingExtension.h"
 #include "TempDir.h"
+#include "ft/ShareEntry.h"
 #include "ft/ShareProxy.h"
 #include "ft/proxy/Extension.h"
 #include "ft/unix/UnixFileTransferManager.h"
+#include "plat/FileOps.h"
 #include "plat/ParameterSet.h"
 #include "plat/TimerManager.h"
 
@@ -127,14 +129,19 @@ protected:
     in.run(&ext, &conn);
   }
   // Lists share 7 with the files and makes it the test's share.
+  // The listing goes in messages of at most 16 entries, so that long names
+  // fit their frames.
   void offer(const std::vector<File>& files) {
     listed = files;
     send(Bytes().u32(1).u32(7).u8(0).u32(1));
-    Bytes listing;
-    listing.u32(3).u32(7).u32(static_cast<std::uint32_t>(files.size()));
-    for (const File& f : files)
-      listing.entry(f.name, f.flags, f.data.size());
-    send(listing);
+    for (size_t first = 0; first < files.size(); first += 16) {
+      size_t count = std::min<size_t>(16, files.size() - first);
+      Bytes listing;
+      listing.u32(3).u32(7).u32(static_cast<std::uint32_t>(count));
+      for (size_t i = first; i < first + count; i++)
+        listing.entry(files[i].name, files[i].flags, files[i].data.size());
+      send(listing);
+    }
     send(Bytes().u32(3).u32(7).u32(0));
     share = ext.getActiveShare();
     ASSERT_NE(share, nullptr);
@@ -319,16 +326,28 @@ TEST_P(OccupiedNameTest, TheEntryIsNumberedAndTheOccupantLeftAlone) {
 INSTANTIATE_TEST_SUITE_P(
     Occupants, OccupiedNameTest,
     ::testing::Values(
-        OccupiedNameCase{"DanglingLinkAtAFile", Occupant::DanglingLink, "report.txt",
-                         {{"report.txt", 0, "new"}}, "report (1).txt"},
-        OccupiedNameCase{"DanglingLinkAtAFolder", Occupant::DanglingLink, "photos",
-                         {{"photos", 1, ""}, {"photos/a.jpg", 0, "jpg"}}, "photos (1)/a.jpg"},
-        OccupiedNameCase{"DanglingLinkAtAnUnlistedFolder", Occupant::DanglingLink, "photos",
-                         {{"photos/a.jpg", 0, "jpg"}}, "photos (1)/a.jpg"},
-        OccupiedNameCase{"LinkToAFileAtAFile", Occupant::LinkToAFile, "x", {{"x", 0, "new"}},
-                         "x (1)"},
-        OccupiedNameCase{"LinkToAFolderAtAnUnlistedFolder", Occupant::LinkToAFolder, "d",
-                         {{"d/x", 0, "new"}}, "d (1)/x"},
+        OccupiedNameCase{"DanglingLinkAtAFile",
+                         Occupant::DanglingLink,
+                         "report.txt",
+                         {{"report.txt", 0, "new"}},
+                         "report (1).txt"},
+        OccupiedNameCase{"DanglingLinkAtAFolder",
+                         Occupant::DanglingLink,
+                         "photos",
+                         {{"photos", 1, ""}, {"photos/a.jpg", 0, "jpg"}},
+                         "photos (1)/a.jpg"},
+        OccupiedNameCase{"DanglingLinkAtAnUnlistedFolder",
+                         Occupant::DanglingLink,
+                         "photos",
+                         {{"photos/a.jpg", 0, "jpg"}},
+                         "photos (1)/a.jpg"},
+        OccupiedNameCase{
+            "LinkToAFileAtAFile", Occupant::LinkToAFile, "x", {{"x", 0, "new"}}, "x (1)"},
+        OccupiedNameCase{"LinkToAFolderAtAnUnlistedFolder",
+                         Occupant::LinkToAFolder,
+                         "d",
+                         {{"d/x", 0, "new"}},
+                         "d (1)/x"},
         OccupiedNameCase{"FolderAtAFile", Occupant::Folder, "x", {{"x", 0, "new"}}, "x (1)"}),
     [](const ::testing::TestParamInfo<OccupiedNameCase>& info) {
       return std::string(info.param.name);
@@ -376,9 +395,11 @@ INSTANTIATE_TEST_SUITE_P(
                          {{"d", 1, ""}, {"d/f", 0, "in"}, {"d", 0, "two"}, {"d/g", 0, "in too"}},
                          {"d/f", "d (1)", "d/g"}},
         RepeatedNameCase{"AFileAfterAFolderMadeForAnotherFile",
-                         {{"d/f", 0, "in"}, {"d", 0, "two"}}, {"d/f", "d (1)"}},
+                         {{"d/f", 0, "in"}, {"d", 0, "two"}},
+                         {"d/f", "d (1)"}},
         RepeatedNameCase{"AFolderAfterAFileOfItsName",
-                         {{"d", 0, "one"}, {"d", 1, ""}, {"d/f", 0, "in"}}, {"d", "d (1)/f"}},
+                         {{"d", 0, "one"}, {"d", 1, ""}, {"d/f", 0, "in"}},
+                         {"d", "d (1)/f"}},
         RepeatedNameCase{"AFolderTwice",
                          {{"d", 1, ""}, {"d/f", 0, "in"}, {"d", 1, ""}, {"d/g", 0, "in too"}},
                          {"d/f", "d/g"}}),
@@ -435,16 +456,76 @@ INSTANTIATE_TEST_SUITE_P(
     Names, LongNameTest,
     ::testing::Values(
         LongNameCase{"APartOfExactly255Bytes",
-                     {{"d", 1, ""}, {"d/" + std::string(255, 'a'), 0, "fits"}}, false, ""},
+                     {{"d", 1, ""}, {"d/" + std::string(255, 'a'), 0, "fits"}},
+                     false,
+                     ""},
         LongNameCase{"AFolderPartOf256BytesAfterAFile",
                      {{"x", 0, "first"}, {"d/" + std::string(256, 'b') + "/y", 0, "too long"}},
-                     true, "d/" + std::string(62, 'b')},
+                     true,
+                     "d/" + std::string(62, 'b')},
         LongNameCase{"ALastPartOf1000BytesWithAControl",
                      {{std::string(60, 'c') + "\x1b[2J" + std::string(935, 'c'), 0, "too long"}},
-                     true, std::string(60, 'c') + "?[2J"}),
+                     true,
+                     std::string(60, 'c') + "?[2J"}),
     [](const ::testing::TestParamInfo<LongNameCase>& info) {
       return std::string(info.param.name);
     });
+
+// A name longer as a whole than a path in the download folder can be cannot
+// be stored either, though each of its parts fits: the share is refused at
+// once, as for a part that is too long.
+TEST_F(ShareDownloaderTest, ANameLongerThanAPathInTheFolderCanBeRefusesTheShare) {
+  std::string folder = dir.path();
+  while (folder.size() < PATH_MAX - 900)
+    folder += "/" + std::string(200, 'f');
+  ASSERT_TRUE(plat::mkDirWithParents(folder.c_str(), true, false));
+  std::string name = "d";
+  while (name.size() < 1000)
+    name += "/" + std::string(100, 'n');
+  offer({{"first", 0, "x"}, {name, 0, "too long"}});
+  sd->download(share, folder.c_str());
+  ASSERT_EQ(reports.log.size(), 3u);
+  const std::string& line = reports.log[2];
+  EXPECT_EQ(line.rfind("failed d/" + std::string(62, 'n') +
+                           "... cannot be saved: its name is longer than ",
+                       0),
+            0u)
+      << line;
+  EXPECT_NE(line.find("the most a path in the download folder can hold."), std::string::npos)
+      << line;
+  EXPECT_EQ(line.find("(retryable)"), std::string::npos) << line;
+  EXPECT_FALSE(sd->hasDownload(downloadId()));
+  EXPECT_TRUE(peerSaw("FileReq").empty());
+  EXPECT_FALSE(testing_support::fileExists(folder + "/first"));
+}
+
+// Every folder above every name is remembered while a share is saved. Deep
+// names that differ from their first part on would make that record grow
+// with the square of their length (a 256 MiB listing would hold tens of
+// gigabytes): the download ends once the record holds far more than the
+// listing.
+TEST_F(ShareDownloaderTest,
+       DeepNamesThatAllDifferEndTheDownloadBeforeTheirRecordOutgrowsTheListing) {
+  std::string deep;
+  while (deep.size() < ft::ShareEntry::maxNameLength - 8)
+    deep += "/a";
+  std::vector<File> files;
+  for (int k = 0; k < 40; k++)
+    files.push_back({"p" + std::to_string(k) + deep, 1, ""});
+  offer(files);
+  sd->download(share, dir.path().c_str());
+  ASSERT_FALSE(reports.log.empty());
+  const std::string& line = reports.log.back();
+  EXPECT_NE(line.find(" cannot be saved: its folders are nested too deeply."), std::string::npos)
+      << line;
+  EXPECT_EQ(line.find("(retryable)"), std::string::npos) << line;
+  EXPECT_FALSE(sd->hasDownload(downloadId()));
+  // Some folders were made before the record passed its bound, not all.
+  EXPECT_TRUE(testing_support::fileExists(at("p0" + deep)));
+  EXPECT_FALSE(testing_support::fileExists(at("p39")));
+  std::vector<std::string> saw = peerSaw();
+  EXPECT_NE(std::find(saw.begin(), saw.end(), "ShareRelease 7"), saw.end());
+}
 
 bool everythingExists(const char*) {
   return true;

@@ -144,24 +144,38 @@ bool unsafeInLog(unsigned int c, bool keepNewlines) {
 
 } // namespace
 
+namespace {
+
+// Calls fn(bytes, length, valid, codePoint) for each character of text in
+// turn: a well-formed UTF-8 sequence (valid), or a single byte that is not
+// part of one. fn returns false to stop.
+template <class Fn> void forEachCharacter(const char* text, Fn fn) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  while (*p) {
+    unsigned int c = 0;
+    size_t length = utf8Sequence(p, &c);
+    bool valid = length != 0;
+    if (!valid)
+      length = 1;
+    if (!fn(reinterpret_cast<const char*>(p), length, valid, c))
+      return;
+    p += length;
+  }
+}
+
+} // namespace
+
 std::string strOneLine(const char* text) {
   std::string out;
   if (!text)
     return out;
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-  while (*p) {
-    unsigned int c;
-    size_t length = utf8Sequence(p, &c);
-    if (length == 0) {
+  forEachCharacter(text, [&](const char* bytes, size_t length, bool valid, unsigned int c) {
+    if (valid && !breaksOrHides(c))
+      out.append(bytes, length);
+    else
       out += '?';
-      length = 1;
-    } else if (breaksOrHides(c)) {
-      out += '?';
-    } else {
-      out.append(reinterpret_cast<const char*>(p), length);
-    }
-    p += length;
-  }
+    return true;
+  });
   return out;
 }
 
@@ -169,30 +183,25 @@ std::string strLoggable(const char* text, size_t maxBytes, bool keepNewlines) {
   std::string out;
   if (!text)
     return out;
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-  while (*p) {
-    unsigned int c;
-    size_t length = utf8Sequence(p, &c);
-    bool escape = length == 0 || unsafeInLog(c, keepNewlines);
-    if (length == 0)
-      length = 1;
-    size_t needed = escape ? 4 * length : length;
-    if (out.size() + needed > maxBytes) {
+  forEachCharacter(text, [&](const char* bytes, size_t length, bool valid, unsigned int c) {
+    bool escape = !valid || unsafeInLog(c, keepNewlines);
+    if (out.size() + (escape ? 4 * length : length) > maxBytes) {
       out += "...";
-      break;
+      return false;
     }
+    if (!escape) {
+      out.append(bytes, length);
+      return true;
+    }
+    static const char digits[] = "0123456789abcdef";
     for (size_t i = 0; i < length; i++) {
-      if (escape) {
-        static const char digits[] = "0123456789abcdef";
-        out += "\\x";
-        out += digits[p[i] >> 4];
-        out += digits[p[i] & 0xf];
-      } else {
-        out += static_cast<char>(p[i]);
-      }
+      unsigned char byte = static_cast<unsigned char>(bytes[i]);
+      out += "\\x";
+      out += digits[byte >> 4];
+      out += digits[byte & 0xf];
     }
-    p += length;
-  }
+    return true;
+  });
   return out;
 }
 

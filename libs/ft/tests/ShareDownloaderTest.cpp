@@ -147,6 +147,12 @@ protected:
     ASSERT_NE(share, nullptr);
     peerSaw();
   }
+  // Sends every listed file's data.
+  void deliverAll() {
+    for (std::uint32_t i = 0; i < listed.size(); i++)
+      if (!listed[i].flags)
+        deliver(i);
+  }
   void deliver(std::uint32_t index) {
     const std::string& data = listed[index].data;
     if (!data.empty())
@@ -242,9 +248,7 @@ TEST_F(ShareDownloaderTest, ClashingNamesAreNumberedBeforeTheLastDot) {
          {"v1.2", 1, ""},
          {"v1.2/notes", 0, "notes"}});
   sd->download(share, dir.path().c_str());
-  for (std::uint32_t i = 0; i < listed.size(); i++)
-    if (!listed[i].flags)
-      deliver(i);
+  deliverAll();
   EXPECT_EQ(reports.log.back(), "complete");
   EXPECT_EQ(testing_support::readFile(at("report (2).txt")), "new report");
   EXPECT_EQ(testing_support::readFile(at("photos (1)/a.jpg")), "jpg");
@@ -297,9 +301,7 @@ TEST_P(OccupiedNameTest, TheEntryIsNumberedAndTheOccupantLeftAlone) {
   }
   offer(c.files);
   sd->download(share, dir.path().c_str());
-  for (std::uint32_t i = 0; i < listed.size(); i++)
-    if (!listed[i].flags)
-      deliver(i);
+  deliverAll();
   EXPECT_EQ(reports.log.back(), "complete");
   EXPECT_EQ(testing_support::readFile(at(c.landed)), listed.back().data);
   if (!target.empty()) {
@@ -369,9 +371,7 @@ TEST_P(RepeatedNameTest, EachEntryLandsUnderANameOfItsOwn) {
   const RepeatedNameCase& c = GetParam();
   offer(c.files);
   sd->download(share, dir.path().c_str());
-  for (std::uint32_t i = 0; i < listed.size(); i++)
-    if (!listed[i].flags)
-      deliver(i);
+  deliverAll();
   EXPECT_EQ(reports.log.back(), "complete");
   for (const std::string& line : reports.log)
     EXPECT_EQ(line.find("failed"), std::string::npos) << line;
@@ -425,9 +425,7 @@ TEST_P(LongNameTest, APartLongerThanAFolderHoldsRefusesTheShare) {
   offer(GetParam().files);
   sd->download(share, dir.path().c_str());
   if (!GetParam().refused) {
-    for (std::uint32_t i = 0; i < listed.size(); i++)
-      if (!listed[i].flags)
-        deliver(i);
+    deliverAll();
     EXPECT_EQ(reports.log.back(), "complete");
     EXPECT_EQ(testing_support::readFile(at(listed.back().name)), listed.back().data);
     return;

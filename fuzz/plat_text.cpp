@@ -1,7 +1,8 @@
 // Feeds arbitrary text to the small text parsers of the platform library,
 // one of them per input chosen by the first byte: the dialog mark-up, the
 // UTF-8 and Latin-1 conversions, hex, the stored password form, environment
-// expansion and the escapes of configuration lines. Bad input must give a
+// expansion, the escapes of configuration lines, and outside text made safe
+// to show on one line or to log. Bad input must give a
 // plat::Exception (or a false answer), never a crash; where a text can be
 // written back, what was read writes and reads back the same.
 #include "plat/ConfigurationFile.h"
@@ -13,6 +14,7 @@
 #include "plat/ObfuscatedPassword.h"
 #include "plat/PlainPassword.h"
 #include "plat/String.h"
+#include "plat/StringUtils.h"
 #include "plat/Utf8.h"
 
 #include <cstdint>
@@ -168,13 +170,47 @@ void configLine(const std::string& text) {
   }
 }
 
+// Outside text shown on one line keeps nothing that breaks or disguises the
+// line, so showing it again changes nothing; logged, it stays within its
+// bound and its escapes give back the text it quotes.
+void shown(const std::string& text, unsigned choice) {
+  std::string line = plat::strOneLine(text.c_str());
+  check(plat::strOneLine(line.c_str()) == line, "one-line text");
+  plat::String copy(line.c_str());
+  check(plat::checkUtf8(copy.buf()), "one-line text as UTF-8");
+
+  const size_t max = choice * 3;
+  const bool keepNewlines = choice & 1;
+  std::string logged = plat::strLoggable(text.c_str(), max, keepNewlines);
+  bool cut = logged.size() >= 3 && logged.compare(logged.size() - 3, 3, "...") == 0 &&
+             logged.size() - 3 <= max;
+  check(logged.size() <= max + 3, "logged text bound");
+  std::string quoted = cut ? logged.substr(0, logged.size() - 3) : logged;
+  std::string back;
+  for (size_t i = 0; i < quoted.size(); i++) {
+    unsigned char c = static_cast<unsigned char>(quoted[i]);
+    check(c >= 0x20 || (c == '\n' && keepNewlines), "logged text controls");
+    if (c == '\\') {
+      check(i + 3 < quoted.size() && quoted[i + 1] == 'x', "logged text escape");
+      back += static_cast<char>(std::strtoul(quoted.substr(i + 2, 2).c_str(), nullptr, 16));
+      i += 3;
+    } else {
+      back += static_cast<char>(c);
+    }
+  }
+  const std::string input = text.substr(0, strlen(text.c_str()));
+  check(cut ? input.compare(0, back.size(), back) == 0 && back.size() < input.size()
+            : back == input,
+        "logged text escapes");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   if (size == 0)
     return 0;
   const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
-  switch (data[0] % 6) {
+  switch (data[0] % 7) {
   case 0:
     markUp(text, data[0] / 6);
     break;
@@ -192,6 +228,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     break;
   case 5:
     configLine(text);
+    break;
+  case 6:
+    shown(text, data[0] / 7);
     break;
   }
   return 0;

@@ -171,8 +171,9 @@ void configLine(const std::string& text) {
 }
 
 // Outside text shown on one line keeps nothing that breaks or disguises the
-// line, so showing it again changes nothing; logged, it stays within its
-// bound and its escapes give back the text it quotes.
+// line, so showing it again changes nothing; logged, it holds no control but
+// a whole message's line feeds, stays within its bound, and a quoted text's
+// escapes give back the text.
 void shown(const std::string& text, unsigned choice) {
   std::string line = plat::strOneLine(text.c_str());
   check(plat::strOneLine(line.c_str()) == line, "one-line text");
@@ -180,8 +181,8 @@ void shown(const std::string& text, unsigned choice) {
   check(plat::checkUtf8(copy.buf()), "one-line text as UTF-8");
 
   const size_t max = choice * 3;
-  const bool keepNewlines = choice & 1;
-  std::string logged = plat::strLoggable(text.c_str(), max, keepNewlines);
+  const bool wholeMessage = choice & 1;
+  std::string logged = plat::strLoggable(text.c_str(), max, wholeMessage);
   bool cut = logged.size() >= 3 && logged.compare(logged.size() - 3, 3, "...") == 0 &&
              logged.size() - 3 <= max;
   check(logged.size() <= max + 3, "logged text bound");
@@ -189,8 +190,8 @@ void shown(const std::string& text, unsigned choice) {
   std::string back;
   for (size_t i = 0; i < quoted.size(); i++) {
     unsigned char c = static_cast<unsigned char>(quoted[i]);
-    check(c >= 0x20 || (c == '\n' && keepNewlines), "logged text controls");
-    if (c == '\\') {
+    check(c >= 0x20 || (c == '\n' && wholeMessage), "logged text controls");
+    if (c == '\\' && !wholeMessage) {
       check(i + 3 < quoted.size() && quoted[i + 1] == 'x', "logged text escape");
       back += static_cast<char>(std::strtoul(quoted.substr(i + 2, 2).c_str(), nullptr, 16));
       i += 3;
@@ -198,6 +199,10 @@ void shown(const std::string& text, unsigned choice) {
       back += static_cast<char>(c);
     }
   }
+  // A whole message keeps its backslashes, so only a quoted text's escapes
+  // read back unambiguously.
+  if (wholeMessage)
+    return;
   const std::string input = text.substr(0, strlen(text.c_str()));
   check(cut ? input.compare(0, back.size(), back) == 0 && back.size() < input.size()
             : back == input,

@@ -218,7 +218,9 @@ void Logger_file::write(int, const char* writerName, const char* text) {
   // Messages carry texts of other parties (names, addresses, paths): their
   // control characters and hiding marks are shown as escapes, so that no
   // message can rewrite the terminal or the lines around it. A newline stays,
-  // as it only starts an indented further line of the same message.
+  // as it only starts an indented further line of the same message, and so
+  // does a backslash: the escapes a caller wrote of a quoted text read as
+  // written.
   DString line(lineWidth_);
   line.append(strLoggable(text, maxEscapedLength, true).c_str());
   line.wrap(lineWidth_ - nameColumn_);

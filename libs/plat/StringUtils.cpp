@@ -134,12 +134,13 @@ bool breaksOrHides(unsigned int c) {
          (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
 }
 
-// Characters that a log line must not hold as they are: those above, and the
-// backslash that starts the escapes.
-bool unsafeInLog(unsigned int c, bool keepNewlines) {
-  if (c == '\n')
-    return !keepNewlines;
-  return c == '\\' || breaksOrHides(c);
+// Characters that a log line must not hold as they are: those above, and
+// (but in a whole message) the line feed and the backslash that starts the
+// escapes.
+bool unsafeInLog(unsigned int c, bool wholeMessage) {
+  if (c == '\n' || c == '\\')
+    return !wholeMessage;
+  return breaksOrHides(c);
 }
 
 } // namespace
@@ -179,12 +180,12 @@ std::string strOneLine(const char* text) {
   return out;
 }
 
-std::string strLoggable(const char* text, size_t maxBytes, bool keepNewlines) {
+std::string strLoggable(const char* text, size_t maxBytes, bool wholeMessage) {
   std::string out;
   if (!text)
     return out;
   forEachCharacter(text, [&](const char* bytes, size_t length, bool valid, unsigned int c) {
-    bool escape = !valid || unsafeInLog(c, keepNewlines);
+    bool escape = !valid || unsafeInLog(c, wholeMessage);
     if (out.size() + (escape ? 4 * length : length) > maxBytes) {
       out += "...";
       return false;

@@ -67,9 +67,11 @@ std::string strOneLine(const char* text);
 // digits), so that the text can neither start, change nor hide lines and is
 // read back unambiguously. At most maxBytes bytes of the result are kept,
 // never cutting an escape or a character, and "..." follows when the text
-// was cut. With keepNewlines, LF stays as it is (for whole messages whose
-// target indents their further lines).
-std::string strLoggable(const char* text, size_t maxBytes = 256, bool keepNewlines = false);
+// was cut. With wholeMessage, LF and the backslash stay as they are: for a
+// whole log message, whose target indents its further lines, and whose
+// quoted texts were escaped already (escaped again, "\x0a" would read
+// "\x5cx0a").
+std::string strLoggable(const char* text, size_t maxBytes = 256, bool wholeMessage = false);
 
 // Cuts trailing white space.
 void strTrimRight(String& text);

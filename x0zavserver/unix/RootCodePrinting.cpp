@@ -462,7 +462,7 @@ bool RootCodePrinting::addPrinter(const char* name, const char* description, con
   if (!fits(name, maxName) || !fits(description, maxDescription) || !fits(ppdPath, maxPpdPath) ||
       !fits(deviceId, maxDeviceId)) {
     vlog.error("printer %s: a field is too long", plat::strLoggable(name).c_str());
-    lastError_ = 0x0400; // client-error-bad-request
+    lastError_ = cups::IPP_STATUS_ERROR_BAD_REQUEST;
     return false;
   }
   Channel ch = channel();
@@ -481,7 +481,7 @@ bool RootCodePrinting::addPrinter(const char* name, const char* description, con
 
 bool RootCodePrinting::removePrinter(const char* name) {
   if (!fits(name, maxName)) {
-    lastError_ = 0x0400;
+    lastError_ = cups::IPP_STATUS_ERROR_BAD_REQUEST;
     return false;
   }
   Channel ch = channel();

@@ -5,6 +5,7 @@
 #include "plat/LogWriter.h"
 #include "plat/ParameterSet.h"
 #include "plat/StringParameter.h"
+#include "plat/StringUtils.h"
 
 #include "FileContents.h"
 #include "TempDir.h"
@@ -202,6 +203,18 @@ TEST_F(LogSetting, ARunningProgramsLogIsNeverMovedOver) {
   next.write(0, "W", "next run");
   EXPECT_EQ(readFile(path + ".bak"), earlier);
   EXPECT_EQ(readFile(path), "\nTue Nov 14 22:13:20 2023\n W:           next run\n");
+}
+
+// A caller that quotes a text of another party escapes it itself: the file
+// shows those escapes once, not escaped again.
+TEST_F(LogSetting, EscapesWrittenByTheCallerAreShownAsWritten) {
+  TempDir dir;
+  std::string path = dir / "quoted.log";
+  plat::Logger_file logger("quoted");
+  logger.setClock(fakeClock);
+  logger.setFilename(path.c_str());
+  logger.write(0, "W", ("printer " + plat::strLoggable("p\nq") + " refused").c_str());
+  EXPECT_EQ(readFile(path), "\nTue Nov 14 22:13:20 2023\n W:           printer p\\x0aq refused\n");
 }
 
 TEST_F(LogSetting, LineWidthHasAMinimum) {

@@ -71,7 +71,7 @@ TEST(StrLoggable, EscapesWhatCouldForgeOrHideALine) {
   struct Case {
     const char* text;
     size_t max;
-    bool keepNewlines;
+    bool wholeMessage;
     std::string shown;
   } cases[] = {
       {nullptr, 256, false, ""},
@@ -83,6 +83,8 @@ TEST(StrLoggable, EscapesWhatCouldForgeOrHideALine) {
       {"a\rb", 256, true, "a\\x0db"},
       // The backslash too, so that a literal "\x0a" is told from a newline.
       {"a\\x0ab", 256, false, "a\\x5cx0ab"},
+      // A whole message keeps the escapes its callers wrote as they are.
+      {"name a\\x0ab\n", 256, true, "name a\\x0ab\n"},
       // C1 controls (as UTF-8) and the bidirectional marks, byte by byte.
       {"x\xc2\x85y\xc2\x9b", 256, false, "x\\xc2\\x85y\\xc2\\x9b"},
       {"txt\xe2\x80\xaegpj.exe", 256, false, "txt\\xe2\\x80\\xaegpj.exe"},
@@ -104,7 +106,7 @@ TEST(StrLoggable, EscapesWhatCouldForgeOrHideALine) {
       {"abc", 3, false, "abc"},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(plat::strLoggable(c.text, c.max, c.keepNewlines), c.shown)
+    EXPECT_EQ(plat::strLoggable(c.text, c.max, c.wholeMessage), c.shown)
         << (c.text ? std::string(c.text).substr(0, 40) : "(null)");
 }
 

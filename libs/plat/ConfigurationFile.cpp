@@ -4,6 +4,7 @@
 #include "plat/Exception.h"
 #include "plat/LogWriter.h"
 #include "plat/ReplacementFile.h"
+#include "plat/unix/OwnedFd.h"
 
 #include <cerrno>
 #include <cstring>
@@ -47,18 +48,13 @@ void ConfigurationFile::appendEscaped(DString& out, const char* text) {
 std::string ConfigurationFile::readContent(const char* path) {
   const bool standardInput = strcmp(path, "-") == 0;
   // Opened without waiting, so a pipe without a writer does not block the
-  // program before it can be refused.
-  int fd = standardInput ? 0 : ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  // program before it can be refused. Standard input stays open: only a file
+  // opened here is owned.
+  os::OwnedFd owned(standardInput ? -1
+                                  : ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  const int fd = standardInput ? 0 : owned.get();
   if (fd < 0)
     throw SystemExceptionFmt("fileOpen(%s)", errno, path);
-  struct FdCloser {
-    int fd;
-    bool owned;
-    ~FdCloser() {
-      if (owned)
-        ::close(fd);
-    }
-  } closer{fd, !standardInput};
   if (!standardInput) {
     struct stat st;
     if (fstat(fd, &st) != 0)
